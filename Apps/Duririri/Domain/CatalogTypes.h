@@ -1,0 +1,127 @@
+#pragma once
+
+#include "Domain/SignalKind.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+
+#include <optional>
+
+namespace sendra {
+
+// One playable catalogue entry.
+struct MediaNode {
+    QString id;
+    QString title;
+    QString groupID;
+    QString groupName;
+    std::optional<QUrl> artwork;
+    QString fileSuffix;
+    SignalKind kind = SignalKind::broadcast;
+    std::optional<QUrl> directURL;
+    // "generic" marks entries shown without the live/film/series split.
+    std::optional<QString> contentClassification;
+
+    // The identity across kinds: "<kind stored value>:<id>", e.g. "movies:123".
+    QString catalogKey() const;
+
+    friend bool operator==(const MediaNode&, const MediaNode&) = default;
+};
+size_t qHash(const MediaNode& node, size_t seed = 0) noexcept;
+
+// The node key of an entry of the given kind and id (same form as MediaNode::catalogKey).
+QString catalogKey(SignalKind kind, const QString& id);
+
+// A category of one kind.
+struct MediaGroup {
+    QString id;
+    QString name;
+    SignalKind kind = SignalKind::broadcast;
+
+    friend bool operator==(const MediaGroup&, const MediaGroup&) = default;
+};
+size_t qHash(const MediaGroup& group, size_t seed = 0) noexcept;
+
+// One rail of the home feed.
+struct CommandLane {
+    QString id;
+    QString title;
+    QString subtitle;
+    QList<MediaNode> nodes;
+};
+
+// The home feed.
+struct CommandFeed {
+    qint64 revision = 0;
+    std::optional<MediaNode> spotlight;
+    QList<CommandLane> lanes;
+};
+
+// A resume point of one viewer identity; `id` is the node key of `node`.
+struct ResumeMarker {
+    QString id;
+    MediaNode node;
+    double fraction = 0; // 0...1
+    QDateTime updatedAt;
+    std::optional<int> episodeIndex;
+};
+
+// One playback handed to the player.
+struct PlaybackTicket {
+    QUuid id;
+    MediaNode node;
+    QUrl stream;
+    std::optional<QUrl> nativeStream;
+    QList<QUrl> episodes;
+    int episodeIndex = 0;
+    double resumeFraction = 0;
+
+    // The .mp4 sibling of a panel film or episode whose container the native engine cannot open;
+    // none for live channels, native-playable files and addresses not of the panel's movie/series form.
+    static std::optional<QUrl> nativeVODCandidate(const MediaNode& node, const QUrl& stream);
+};
+
+struct EpisodeNode {
+    QString id;
+    int number = 0;
+    QString title;
+    QUrl stream;
+};
+
+struct SeasonBundle {
+    int number = 0;
+    QList<EpisodeNode> episodes;
+};
+
+// Details of a film or series.
+struct ContentBrief {
+    QString synopsis;
+    QString genre;
+    QString year; // text, as the panels give it
+    QList<SeasonBundle> seasons;
+
+    // The details of a live channel: no texts, no seasons.
+    static ContentBrief empty() { return {}; }
+};
+
+// A local viewer profile.
+struct ViewerIdentity {
+    QUuid id;
+    QString name;
+    QString glyph;
+
+    friend bool operator==(const ViewerIdentity&, const ViewerIdentity&) = default;
+};
+size_t qHash(const ViewerIdentity& identity, size_t seed = 0) noexcept;
+
+// The result of loading any source. Only a prepared catalogue has a feed and a version.
+struct LoadedCatalog {
+    QList<MediaNode> nodes;
+    std::optional<CommandFeed> feed;
+    std::optional<qint64> preparedVersion;
+};
+
+} // namespace sendra
