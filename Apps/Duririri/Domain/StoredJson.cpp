@@ -1,0 +1,323 @@
+#include "Domain/StoredJson.h"
+
+#include <QJsonParseError>
+
+#include <cmath>
+#include <limits>
+
+namespace sendra {
+
+namespace {
+// Reads the fields of one stored object; the first missing or mistyped required field marks the whole record
+// unreadable.
+class FieldReader {
+public:
+    explicit FieldReader(const QJsonObject& object) : m_object(object) {}
+
+    bool ok() const { return m_ok; }
+
+    QString text(const char* key) { return required(optionalText(key)); }
+    QUrl address(const char* key) { return required(optionalAddress(key)); }
+    double number(const char* key) { return required(optionalNumber(key)); }
+    int integer(const char* key) { return required(optionalInteger(key)); }
+    QUuid uuid(const char* key) { return required(parsed(key, &uuidFromText)); }
+    SignalKind kind(const char* key) { return required(parsed(key, &signalKindFromStored)); }
+    SourceMethod sourceMethod(const char* key) { return required(parsed(key, &sourceMethodFromStored)); }
+    PlatformAccessMode accessMode(const char* key)
+    {
+        return required(parsed(key, &platformAccessModeFromStored));
+    }
+    QDateTime date(const char* key) { return required(dateFromReferenceSeconds(number(key))); }
+    template <class T>
+    T record(const char* key)
+    {
+        const QJsonValue value = m_object.value(QLatin1StringView(key));
+        return required(fromJson<T>(value));
+    }
+
+    std::optional<QString> optionalText(const char* key)
+    {
+        return optional<QString>(key, [](const QJsonValue& v) {
+            return v.isString() ? std::optional(v.toString()) : std::nullopt;
+        });
+    }
+    std::optional<QUrl> optionalAddress(const char* key)
+    {
+        return optional<QUrl>(key, [](const QJsonValue& v) {
+            return v.isString() ? addressFromText(v.toString()) : std::nullopt;
+        });
+    }
+    std::optional<double> optionalNumber(const char* key)
+    {
+        return optional<double>(key, [](const QJsonValue& v) {
+            return v.isDouble() && std::isfinite(v.toDouble()) ? std::optional(v.toDouble()) : std::nullopt;
+        });
+    }
+    std::optional<int> optionalInteger(const char* key)
+    {
+        return optional<int>(key, [](const QJsonValue& v) -> std::optional<int> {
+            const double d = v.toDouble();
+            if (!v.isDouble() || !std::isfinite(d) || std::trunc(d) != d || d < std::numeric_limits<int>::min()
+                || d > std::numeric_limits<int>::max())
+                return std::nullopt;
+            return static_cast<int>(d);
+        });
+    }
+
+private:
+    template <class T>
+    T required(std::optional<T> value)
+    {
+        if (!value) {
+            m_ok = false;
+            return T{};
+        }
+        return std::move(*value);
+    }
+
+    // Missing and null are absent; any other value must convert.
+    template <class T, class Convert>
+    std::optional<T> optional(const char* key, Convert convert)
+    {
+        const QJsonValue value = m_object.value(QLatin1StringView(key));
+        if (value.isUndefined() || value.isNull())
+            return std::nullopt;
+        std::optional<T> converted = convert(value);
+        if (!converted)
+            m_ok = false;
+        return converted;
+    }
+
+    template <class T>
+    std::optional<T> parsed(const char* key, std::optional<T> (*parse)(const QString&))
+    {
+        const std::optional<QString> value = optionalText(key);
+        return value ? parse(*value) : std::nullopt;
+    }
+
+    QJsonObject m_object;
+    bool m_ok = true;
+};
+
+template <class T>
+std::optional<T> finished(const FieldReader& reader, T record)
+{
+    return reader.ok() ? std::optional<T>(std::move(record)) : std::nullopt;
+}
+
+void insertOptional(QJsonObject& object, const char* key, const std::optional<QUrl>& address)
+{
+    if (address)
+        object.insert(QLatin1StringView(key), addressText(*address));
+}
+} // namespace
+
+double clampedFraction(double fraction)
+{
+    if (!std::isfinite(fraction))
+        return 0;
+    return std::clamp(fraction, 0.0, 1.0);
+}
+
+double referenceSeconds(const QDateTime& date)
+{
+    if (!date.isValid())
+        return 0;
+    return double(date.toMSecsSinceEpoch()) / 1000.0 - double(referenceDateOffsetSeconds);
+}
+
+std::optional<QDateTime> dateFromReferenceSeconds(double seconds)
+{
+    // Beyond a few hundred thousand years either way a date is corrupt, not a resume time.
+    constexpr double limit = 1e13;
+    if (!std::isfinite(seconds) || std::abs(seconds) > limit)
+        return std::nullopt;
+    const double msecs = (seconds + double(referenceDateOffsetSeconds)) * 1000.0;
+    QDateTime date = QDateTime::fromMSecsSinceEpoch(std::llround(msecs), Qt::UTC);
+    return date.isValid() ? std::optional(date) : std::nullopt;
+}
+
+QString uuidText(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+std::optional<QUuid> uuidFromText(const QString& text)
+{
+    if (text.size() != 36)
+        return std::nullopt;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool hyphenPosition = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (hyphenPosition ? c != u'-' : !hex)
+            return std::nullopt;
+    }
+    return QUuid::fromString(text);
+}
+
+QString addressText(const QUrl& address)
+{
+    return address.toString(QUrl::FullyEncoded);
+}
+
+std::optional<QUrl> addressFromText(const QString& text)
+{
+    const QUrl address(text, QUrl::StrictMode);
+    if (text.isEmpty() || !address.isValid() || address.isRelative())
+        return std::nullopt;
+    return address;
+}
+
+std::optional<QJsonValue> parseJsonDocument(const QByteArray& bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        return std::nullopt;
+    if (document.isArray())
+        return QJsonValue(document.array());
+    if (document.isObject())
+        return QJsonValue(document.object());
+    return std::nullopt;
+}
+
+QJsonObject toJson(const MediaNode& node)
+{
+    QJsonObject object{
+        {QStringLiteral("id"), node.id},
+        {QStringLiteral("title"), node.title},
+        {QStringLiteral("groupID"), node.groupID},
+        {QStringLiteral("groupName"), node.groupName},
+        {QStringLiteral("fileSuffix"), node.fileSuffix},
+        {QStringLiteral("kind"), storedValue(node.kind)},
+    };
+    insertOptional(object, "artwork", node.artwork);
+    insertOptional(object, "directURL", node.directURL);
+    if (node.contentClassification)
+        object.insert(QStringLiteral("contentClassification"), *node.contentClassification);
+    return object;
+}
+
+QJsonObject toJson(const ResumeMarker& marker)
+{
+    QJsonObject object{
+        {QStringLiteral("id"), marker.id},
+        {QStringLiteral("node"), toJson(marker.node)},
+        {QStringLiteral("fraction"), clampedFraction(marker.fraction)},
+        {QStringLiteral("updatedAt"), referenceSeconds(marker.updatedAt)},
+    };
+    if (marker.episodeIndex)
+        object.insert(QStringLiteral("episodeIndex"), *marker.episodeIndex);
+    return object;
+}
+
+QJsonObject toJson(const ViewerIdentity& identity)
+{
+    return QJsonObject{
+        {QStringLiteral("id"), uuidText(identity.id)},
+        {QStringLiteral("name"), identity.name},
+        {QStringLiteral("glyph"), identity.glyph},
+    };
+}
+
+QJsonObject toJson(const SourceDraft& draft)
+{
+    return QJsonObject{
+        {QStringLiteral("accessMode"), storedValue(draft.accessMode)},
+        {QStringLiteral("method"), storedValue(draft.method)},
+        {QStringLiteral("brandIdentifier"), draft.brandIdentifier},
+        {QStringLiteral("server"), draft.server},
+        {QStringLiteral("user"), draft.user},
+        {QStringLiteral("password"), draft.password},
+        {QStringLiteral("playlist"), draft.playlist},
+    };
+}
+
+QJsonObject toJson(const ProviderSession& session)
+{
+    return QJsonObject{
+        {QStringLiteral("origin"), addressText(session.origin)},
+        {QStringLiteral("user"), session.user},
+        {QStringLiteral("secret"), session.secret},
+    };
+}
+
+template <>
+std::optional<MediaNode> fromJson<MediaNode>(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    FieldReader read(value.toObject());
+    MediaNode node;
+    node.id = read.text("id");
+    node.title = read.text("title");
+    node.groupID = read.text("groupID");
+    node.groupName = read.text("groupName");
+    node.artwork = read.optionalAddress("artwork");
+    node.fileSuffix = read.text("fileSuffix");
+    node.kind = read.kind("kind");
+    node.directURL = read.optionalAddress("directURL");
+    node.contentClassification = read.optionalText("contentClassification");
+    return finished(read, std::move(node));
+}
+
+template <>
+std::optional<ResumeMarker> fromJson<ResumeMarker>(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    FieldReader read(value.toObject());
+    ResumeMarker marker;
+    marker.id = read.text("id");
+    marker.node = read.record<MediaNode>("node");
+    marker.fraction = clampedFraction(read.number("fraction"));
+    marker.updatedAt = read.date("updatedAt");
+    marker.episodeIndex = read.optionalInteger("episodeIndex");
+    return finished(read, std::move(marker));
+}
+
+template <>
+std::optional<ViewerIdentity> fromJson<ViewerIdentity>(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    FieldReader read(value.toObject());
+    ViewerIdentity identity;
+    identity.id = read.uuid("id");
+    identity.name = read.text("name");
+    identity.glyph = read.text("glyph");
+    return finished(read, std::move(identity));
+}
+
+template <>
+std::optional<SourceDraft> fromJson<SourceDraft>(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    FieldReader read(value.toObject());
+    SourceDraft draft;
+    draft.accessMode = read.accessMode("accessMode");
+    draft.method = read.sourceMethod("method");
+    draft.brandIdentifier = read.text("brandIdentifier");
+    draft.server = read.text("server");
+    draft.user = read.text("user");
+    draft.password = read.text("password");
+    draft.playlist = read.text("playlist");
+    return finished(read, std::move(draft));
+}
+
+template <>
+std::optional<ProviderSession> fromJson<ProviderSession>(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    FieldReader read(value.toObject());
+    ProviderSession session;
+    session.origin = read.address("origin");
+    session.user = read.text("user");
+    session.secret = read.text("secret");
+    return finished(read, std::move(session));
+}
+
+} // namespace sendra
