@@ -1,0 +1,97 @@
+#pragma once
+
+#include "NetKit/CancelToken.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QUrl>
+#include <QCoro/QCoroTask>
+
+#include <chrono>
+#include <exception>
+#include <string>
+#include <utility>
+
+class QNetworkAccessManager;
+
+namespace netkit {
+
+using HttpHeader = std::pair<QByteArray, QByteArray>;
+
+struct HttpRequest
+{
+    enum class Method { Get, Head, Post };
+    enum class Cache {
+        Default,     // the protocol's own rules
+        IgnoreLocal, // always ask the server
+        Fresh,       // always ask the server, and send "Cache-Control: no-cache"
+    };
+    enum class Redirects { Follow, DoNotFollow };
+
+    Method method = Method::Get;
+    QUrl url;
+    QList<HttpHeader> headers;
+    QByteArray body;
+    // The request fails with a time-out when nothing arrives (headers, body bytes, upload progress) for this long.
+    std::chrono::milliseconds idleTimeout{30000};
+    Cache cache = Cache::Default;
+    Redirects redirects = Redirects::Follow;
+};
+
+// Any HTTP answer, whatever its status; mapping statuses to errors is the caller's.
+struct HttpResponse
+{
+    int status = 0; // 0: the answer was not an HTTP answer
+    QList<HttpHeader> headers;
+    QByteArray body;
+    QUrl url; // the address that answered, after any followed redirect
+
+    // First header of that name, compared case-insensitively; empty when there is none.
+    QByteArray header(QByteArrayView name) const;
+    bool isSuccess() const { return status >= 200 && status <= 299; }
+};
+
+// A request that produced no HTTP answer. Our own cancellation is not one of these: it throws `Cancelled`.
+// The message never contains the address (it may carry credentials).
+class HttpError : public std::exception
+{
+public:
+    enum class Kind {
+        TimedOut,          // our idle time-out
+        CancelledBySystem, // cancelled by something other than us (the network stack, the session going away)
+        Transport,         // no connection, refused, reset, TLS failure, an unreadable answer
+    };
+
+    HttpError(Kind kind, QNetworkReply::NetworkError networkError);
+
+    Kind kind() const { return m_kind; }
+    QNetworkReply::NetworkError networkError() const { return m_networkError; }
+    const char* what() const noexcept override { return m_what.c_str(); }
+
+private:
+    Kind m_kind;
+    QNetworkReply::NetworkError m_networkError;
+    std::string m_what;
+};
+
+// The one way requests reach the network: a thin handle over the process's shared QNetworkAccessManager.
+// Use it on the manager's thread.
+class HttpSession
+{
+public:
+    explicit HttpSession(QNetworkAccessManager* manager);
+
+    // Sends `request`. Returns the answer for any HTTP status; throws `Cancelled` when `token` is cancelled
+    // (before or during the transfer) and `HttpError` when no HTTP answer came. Aborts are posted to the event
+    // loop, so cancelling from inside any callback never resumes the waiting coroutine re-entrantly.
+    QCoro::Task<HttpResponse> send(HttpRequest request, CancelToken token) const;
+
+    QNetworkAccessManager* manager() const { return m_manager; }
+
+private:
+    QPointer<QNetworkAccessManager> m_manager;
+};
+
+} // namespace netkit

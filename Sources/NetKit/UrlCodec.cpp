@@ -1,0 +1,54 @@
+#include "NetKit/UrlCodec.h"
+
+namespace netkit {
+
+QByteArray encodeQueryComponent(const QString& value)
+{
+    return QUrl::toPercentEncoding(value);
+}
+
+QByteArray encodeQuery(const QList<QueryItem>& items)
+{
+    QByteArray query;
+    for (const auto& [key, value] : items) {
+        if (!query.isEmpty())
+            query += '&';
+        query += encodeQueryComponent(key);
+        query += '=';
+        query += encodeQueryComponent(value);
+    }
+    return query;
+}
+
+QUrl withQuery(QUrl url, const QList<QueryItem>& items)
+{
+    if (items.isEmpty()) {
+        url.setQuery(QString());
+        return url;
+    }
+    // Already fully encoded: StrictMode keeps every "%XX" as it is.
+    url.setQuery(QString::fromLatin1(encodeQuery(items)), QUrl::StrictMode);
+    return url;
+}
+
+std::optional<QByteArray> encodePathSegment(const QString& segment)
+{
+    if (segment.isEmpty() || segment == QLatin1String(".") || segment == QLatin1String(".."))
+        return std::nullopt;
+    return QUrl::toPercentEncoding(segment);
+}
+
+QUrl appendingPath(const QUrl& base, const QByteArray& relativePath)
+{
+    QByteArray path = base.path(QUrl::FullyEncoded).toLatin1();
+    if (!path.endsWith('/'))
+        path += '/';
+    path += relativePath;
+    QUrl url = base;
+    url.setQuery(QString());
+    url.setFragment(QString());
+    url.setPath(QString::fromLatin1(path), QUrl::StrictMode);
+    return url;
+}
+
+} // namespace netkit
