@@ -1,0 +1,94 @@
+#include "Storage/SerialSecretStore.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace sendra {
+
+namespace {
+
+// Awaited first thing in every operation: since tasks start at once, the place in line is taken during
+// the call itself.
+struct Turn {
+    std::shared_ptr<SerialSecretStore::Line> line;
+
+    bool await_ready()
+    {
+        if (line->busy)
+            return false;
+        line->busy = true;
+        return true;
+    }
+    void await_suspend(std::coroutine_handle<> waiter) { line->waiting.push_back(waiter); }
+    void await_resume() const noexcept {}
+};
+
+// Gives the turn back when the operation ends, whichever way it ends.
+struct LeaveOnExit {
+    std::shared_ptr<SerialSecretStore::Line> line;
+    ~LeaveOnExit() { line->leave(); }
+};
+
+// The operation holds the line and the inner store itself: the serial store may be gone when its turn comes.
+template <class Result, class Operation>
+QCoro::Task<Result> inTurn(std::shared_ptr<SerialSecretStore::Line> line, Operation operation, Result whenThrown)
+{
+    co_await Turn{line};
+    LeaveOnExit leave{line};
+    try {
+        co_return co_await operation();
+    } catch (...) {
+        co_return whenThrown;
+    }
+}
+
+} // namespace
+
+void SerialSecretStore::Line::leave()
+{
+    if (waiting.empty()) {
+        busy = false;
+        return;
+    }
+    // The turn passes straight to the next operation (busy stays set). It resumes from the event loop,
+    // not from inside the one that just ended, so long lines never deepen the stack.
+    const std::coroutine_handle<> next = waiting.front();
+    waiting.pop_front();
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [next] { next.resume(); }, Qt::QueuedConnection);
+}
+
+SerialSecretStore::SerialSecretStore(std::shared_ptr<SecretStore> inner)
+    : m_inner(std::move(inner))
+    , m_line(std::make_shared<Line>())
+{
+}
+
+QCoro::Task<> SerialSecretStore::settled()
+{
+    const auto line = m_line;
+    co_await Turn{line};
+    line->leave();
+}
+
+bool SerialSecretStore::idle() const
+{
+    return !m_line->busy;
+}
+
+QCoro::Task<SecretRead> SerialSecretStore::read(QString account)
+{
+    return inTurn(m_line, [inner = m_inner, account] { return inner->read(account); }, SecretRead{});
+}
+
+QCoro::Task<SecretStatus> SerialSecretStore::write(QString account, QByteArray data)
+{
+    return inTurn(m_line, [inner = m_inner, account, data] { return inner->write(account, data); },
+                  SecretStatus::failed);
+}
+
+QCoro::Task<SecretStatus> SerialSecretStore::remove(QString account)
+{
+    return inTurn(m_line, [inner = m_inner, account] { return inner->remove(account); }, SecretStatus::failed);
+}
+
+} // namespace sendra

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Storage/SecretStore.h"
+
+#include <coroutine>
+#include <deque>
+#include <memory>
+
+namespace sendra {
+
+// Runs the operations of another store one at a time, in the order they were called, whoever awaits them:
+// a delete made on unlinking can never land after a save made later. A caller may drop the returned task;
+// the operation still runs in its turn.
+class SerialSecretStore final : public SecretStore {
+public:
+    explicit SerialSecretStore(std::shared_ptr<SecretStore> inner);
+
+    QCoro::Task<SecretRead> read(QString account) override;
+    QCoro::Task<SecretStatus> write(QString account, QByteArray data) override;
+    QCoro::Task<SecretStatus> remove(QString account) override;
+
+    // Finishes once every operation called before it has finished.
+    QCoro::Task<> settled();
+    // No operation is running or waiting.
+    bool idle() const;
+
+    // Its own object so that waiting operations keep it alive after the store is gone.
+    struct Line {
+        bool busy = false;
+        std::deque<std::coroutine_handle<>> waiting;
+        void leave();
+    };
+
+private:
+    std::shared_ptr<SecretStore> m_inner;
+    std::shared_ptr<Line> m_line;
+};
+
+} // namespace sendra
