@@ -34,13 +34,13 @@ private:
 
 // Every visible text goes through L10n::text with its Spanish literal:
 //
-//     L10n::text("Comprobando la fuente")          // C++ (QStringLiteral("...") and u"..." work too)
-//     L10n.text("Comprobando la fuente")           // QML, through the L10n singleton
+//     L10n::text("Identificador no reconocido.")   // C++ (QStringLiteral("...") and u"..." work too)
+//     L10n.text("Identificador no reconocido.")    // QML, through the L10n singleton
 //
 // A text kept for later (a fallback message held in a variable) is marked at its literal with
-// L10n::noop("..."), which returns it unchanged. The table-completeness test scans Apps/ for exactly these
-// call forms with one plain string literal as the argument (no concatenation of literals) and fails on a
-// text without an English entry in Resources/en.lproj/Localizable.json.
+// L10n::noop("Identificador no reconocido."), which returns it unchanged. The table-completeness test scans
+// Apps/ for exactly these call forms with one plain string literal as the argument (no concatenation of
+// literals) and fails on a text without an English entry in Resources/en.lproj/Localizable.json.
 struct L10n {
     static QString text(const QString& spanish);
     static constexpr const char* noop(const char* spanish) { return spanish; }

@@ -1,0 +1,210 @@
+#include "Domain/CatalogTypes.h"
+#include "Domain/StoredJson.h"
+
+#include <QSet>
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace sendra;
+
+namespace {
+MediaNode film(const QString& id = QStringLiteral("123"))
+{
+    MediaNode node;
+    node.id = id;
+    node.title = QStringLiteral("Ápice 2");
+    node.groupID = QStringLiteral("7");
+    node.groupName = QStringLiteral("Acción");
+    node.artwork = QUrl(QStringLiteral("https://img.example/a%20b.jpg"));
+    node.fileSuffix = QStringLiteral("mkv");
+    node.kind = SignalKind::cinema;
+    node.directURL = QUrl(QStringLiteral("http://host:8080/movie/u/p%2B/123.mkv?token=a+b"));
+    node.contentClassification = QStringLiteral("generic");
+    return node;
+}
+
+MediaNode bare(SignalKind kind, const QString& id)
+{
+    MediaNode node;
+    node.id = id;
+    node.kind = kind;
+    return node;
+}
+
+QJsonObject filmObject()
+{
+    return toJson(film());
+}
+
+std::optional<QUrl> candidate(SignalKind kind, const QString& address)
+{
+    return PlaybackTicket::nativeVODCandidate(bare(kind, QStringLiteral("1")), QUrl(address));
+}
+} // namespace
+
+TEST(SignalKind, storedValuesAreExactAndKeysKeepKindsApart)
+{
+    EXPECT_EQ(signalKindFromStored(QStringLiteral("movies")), SignalKind::cinema);
+    for (const QString& text : {QStringLiteral("TV"), QStringLiteral(" tv"), QStringLiteral("film"), QString()})
+        EXPECT_FALSE(signalKindFromStored(text)) << text.toStdString();
+
+    const QSet<QString> keys{bare(SignalKind::broadcast, "1").catalogKey(), bare(SignalKind::cinema, "1").catalogKey(),
+                             bare(SignalKind::episodic, "1").catalogKey()};
+    EXPECT_EQ(keys, QSet<QString>({"tv:1", "movies:1", "series:1"}));
+}
+
+TEST(MediaNode, equalityAndHashingCoverEveryField)
+{
+    const MediaNode base = film();
+    EXPECT_EQ(base, film());
+    EXPECT_EQ(qHash(base, 0), qHash(film(), 0));
+
+    QList<MediaNode> variants(9, base);
+    variants[0].id = "124";
+    variants[1].title = "Otro";
+    variants[2].groupID = "8";
+    variants[3].groupName = "Drama";
+    variants[4].artwork.reset();
+    variants[5].fileSuffix = "mp4";
+    variants[6].kind = SignalKind::episodic;
+    variants[7].directURL = QUrl("http://host:8080/movie/u/p/124.mkv");
+    variants[8].contentClassification = QString(); // present but empty differs from "generic"
+    QSet<size_t> hashes{qHash(base, 0)};
+    for (const MediaNode& variant : variants) {
+        EXPECT_NE(variant, base);
+        hashes.insert(qHash(variant, 0));
+    }
+    EXPECT_EQ(hashes.size(), 10);
+
+    // An absent optional and a present empty one are different values.
+    MediaNode absent = base;
+    absent.contentClassification.reset();
+    EXPECT_NE(absent, variants[8]);
+    EXPECT_NE(qHash(absent, 0), qHash(variants[8], 0));
+}
+
+TEST(StoredJson, recordsSurviveARoundTrip)
+{
+    ResumeMarker marker{film().catalogKey(), film(), 0.25,
+                        QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30, 125), Qt::UTC), 3};
+    ResumeMarker noEpisode = marker;
+    noEpisode.episodeIndex.reset();
+    noEpisode.node = bare(SignalKind::broadcast, QStringLiteral("9"));
+
+    const auto markers = decodeList<ResumeMarker>(encodeList(QList<ResumeMarker>{marker, noEpisode}));
+    ASSERT_TRUE(markers);
+    ASSERT_EQ(markers->size(), 2);
+    EXPECT_EQ(markers->at(0).id, "movies:123");
+    EXPECT_EQ(markers->at(0).node, film());
+    EXPECT_EQ(markers->at(0).fraction, 0.25);
+    EXPECT_EQ(markers->at(0).updatedAt, marker.updatedAt);
+    EXPECT_EQ(markers->at(0).episodeIndex, 3);
+    EXPECT_EQ(markers->at(1).node, noEpisode.node);
+    EXPECT_FALSE(markers->at(1).episodeIndex);
+    EXPECT_FALSE(toJson(noEpisode).contains("episodeIndex"));
+    EXPECT_FALSE(toJson(noEpisode).value("node").toObject().contains("artwork"));
+
+    const ViewerIdentity identity{QUuid::createUuid(), QStringLiteral("Niños"), QStringLiteral("star.fill")};
+    const QJsonObject stored = toJson(identity);
+    EXPECT_EQ(stored.value("id").toString(), identity.id.toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_EQ(decodeList<ViewerIdentity>(encodeList(QList<ViewerIdentity>{identity})), QList<ViewerIdentity>{identity});
+}
+
+TEST(StoredJson, datesCountFromTheReferenceDate)
+{
+    const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    EXPECT_EQ(referenceSeconds(reference), 0.0);
+    EXPECT_EQ(referenceSeconds(reference.addSecs(-86400)), -86400.0);
+    EXPECT_EQ(dateFromReferenceSeconds(1.5), reference.addMSecs(1500));
+    EXPECT_FALSE(dateFromReferenceSeconds(std::numeric_limits<double>::infinity()));
+}
+
+TEST(StoredJson, fractionsAreClampedAndNeverWrittenNonFinite)
+{
+    const QList<QPair<double, double>> cases{{std::nan(""), 0.0},
+                                             {std::numeric_limits<double>::infinity(), 0.0},
+                                             {-std::numeric_limits<double>::infinity(), 0.0},
+                                             {1.7, 1.0},
+                                             {-0.2, 0.0}};
+    for (const auto& [given, written] : cases) {
+        ResumeMarker marker{"tv:1", bare(SignalKind::broadcast, "1"), given, QDateTime::currentDateTimeUtc(), {}};
+        const auto back = decodeList<ResumeMarker>(encodeList(QList<ResumeMarker>{marker}));
+        ASSERT_TRUE(back) << given;
+        EXPECT_EQ(back->first().fraction, written) << given;
+    }
+}
+
+TEST(StoredJson, oneBadRecordMakesTheWholeListUnreadable)
+{
+    const QList<std::pair<const char*, QJsonValue>> corruptions{
+        {"id", QJsonValue()},                    // required text is null
+        {"title", 5},                            // wrong type
+        {"kind", QStringLiteral("film")},        // unknown kind
+        {"kind", QStringLiteral("TV")},          // kinds are case-sensitive
+        {"artwork", QStringLiteral("not an address")},
+        {"artwork", QStringLiteral("/relative/path.jpg")},
+        {"directURL", 42},
+        {"contentClassification", true},
+    };
+    for (const auto& [key, value] : corruptions) {
+        QJsonObject bad = filmObject();
+        bad.insert(QLatin1StringView(key), value);
+        const QJsonArray list{filmObject(), bad};
+        EXPECT_FALSE(listFromJson<MediaNode>(list)) << key;
+    }
+    QJsonObject missing = filmObject();
+    missing.remove("groupName");
+    EXPECT_FALSE(listFromJson<MediaNode>(QJsonArray{missing}));
+
+    // Null or missing optionals read as absent.
+    QJsonObject nulls = filmObject();
+    nulls.insert("artwork", QJsonValue());
+    nulls.remove("contentClassification");
+    const auto read = fromJson<MediaNode>(nulls);
+    ASSERT_TRUE(read);
+    EXPECT_FALSE(read->artwork);
+    EXPECT_FALSE(read->contentClassification);
+
+    const QJsonObject identity{{"id", "6F9619FF-8B86-D011-B42D-00C04FC964FF"}, {"name", "Ana"}, {"glyph", "person"}};
+    ASSERT_TRUE(fromJson<ViewerIdentity>(identity));
+    for (const char* badId : {"not-a-uuid", "{6F9619FF-8B86-D011-B42D-00C04FC964FF}",
+                              "6F9619FF8B86D011B42D00C04FC964FF0000", ""}) {
+        QJsonObject bad = identity;
+        bad.insert("id", QString::fromLatin1(badId));
+        EXPECT_FALSE(listFromJson<ViewerIdentity>(QJsonArray{identity, bad})) << badId;
+    }
+
+    const QJsonObject marker = toJson(ResumeMarker{"tv:1", bare(SignalKind::broadcast, "1"), 0.5,
+                                                   QDateTime::currentDateTimeUtc(), 1});
+    for (const auto& [key, value] : QList<std::pair<const char*, QJsonValue>>{
+             {"episodeIndex", 1.5}, {"episodeIndex", "1"}, {"fraction", "0.5"}, {"updatedAt", QJsonValue()},
+             {"node", QJsonObject{{"id", "1"}}}}) {
+        QJsonObject bad = marker;
+        bad.insert(QLatin1StringView(key), value);
+        EXPECT_FALSE(listFromJson<ResumeMarker>(QJsonArray{marker, bad})) << key;
+    }
+    EXPECT_FALSE(decodeList<ResumeMarker>("[{\"id\":"));
+    EXPECT_FALSE(decodeList<ResumeMarker>(QJsonDocument(marker).toJson())); // an object where a list belongs
+}
+
+TEST(PlaybackTicket, nativeCandidateReplacesOnlyForeignContainersOfPanelFilmsAndEpisodes)
+{
+    EXPECT_EQ(candidate(SignalKind::cinema, "http://h:8080/movie/u/p/55.mkv"), QUrl("http://h:8080/movie/u/p/55.mp4"));
+    EXPECT_EQ(candidate(SignalKind::cinema, "http://h/movie/u/p/55"), QUrl("http://h/movie/u/p/55.mp4"));
+    EXPECT_EQ(candidate(SignalKind::episodic, "http://h/series/u/p/9.avi?x=1"), QUrl("http://h/series/u/p/9.mp4?x=1"));
+    // Escapes in the user's name and password stay as they were.
+    EXPECT_EQ(candidate(SignalKind::cinema, "http://h/movie/us%2Fer/p%2B1/55.mkv")->toString(QUrl::FullyEncoded),
+              "http://h/movie/us%2Fer/p%2B1/55.mp4");
+
+    EXPECT_FALSE(candidate(SignalKind::cinema, "http://h/movie/u/p/55.MP4"));
+    EXPECT_FALSE(candidate(SignalKind::cinema, "http://h/movie/u/p/55.m3u8"));
+    EXPECT_FALSE(candidate(SignalKind::cinema, "http://h/base/movie/u/p/55.mkv"));
+    EXPECT_FALSE(candidate(SignalKind::cinema, "http://h/series/u/p/9.avi"));
+    EXPECT_FALSE(candidate(SignalKind::cinema, "http://h/Movie/u/p/55.mkv"));
+    EXPECT_FALSE(candidate(SignalKind::cinema, "http://h/movie/u/55.mkv"));
+    EXPECT_FALSE(candidate(SignalKind::broadcast, "http://h/movie/u/p/55.ts"));
+}

@@ -1,0 +1,184 @@
+#include "Domain/CommandError.h"
+#include "Domain/L10n.h"
+#include "Domain/SettingsFile.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace sendra;
+
+namespace {
+const QString sourceDir = QStringLiteral(SENDRA_SOURCE_DIR);
+
+class LanguageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The English table comes from the product directory the build lays out.
+        qputenv("SENDRA_BUNDLE_DIR", SENDRA_BUNDLES_DIR "/orrinth");
+        ASSERT_TRUE(m_dir.isValid());
+        setSettingsFilePathOverride(m_dir.filePath(QStringLiteral("sendra.ini")));
+    }
+    void TearDown() override { setSettingsFilePathOverride(QString()); }
+
+    void setLanguage(const QVariant& value)
+    {
+        QSettings settings(settingsFilePath(), QSettings::IniFormat);
+        settings.setValue(LanguagePreferences::settingsKey(), value);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QString unescape(const QString& literal)
+{
+    QString text;
+    for (qsizetype i = 0; i < literal.size(); ++i) {
+        QChar c = literal.at(i);
+        if (c == u'\\' && i + 1 < literal.size()) {
+            c = literal.at(++i);
+            if (c == u'n')
+                c = u'\n';
+            else if (c == u't')
+                c = u'\t';
+        }
+        text.append(c);
+    }
+    return text;
+}
+
+// The Spanish texts passed to the lookup in one source text, in the call forms L10n.h documents.
+QStringList lookedUpTexts(const QString& source)
+{
+    static const QRegularExpression call(QStringLiteral(
+        R"re(\bL10n(?:::|\.)(?:text|noop)\(\s*(?:QStringLiteral\(\s*|QString::fromUtf8\(\s*)?(?:u8|u)?)re"
+        R"re((?:"((?:[^"\\\n]|\\.)*)"|'((?:[^'\\\n]|\\.)*)'))re"));
+    QStringList texts;
+    for (auto it = call.globalMatch(source); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        texts.append(unescape(match.hasCaptured(1) ? match.captured(1) : match.captured(2)));
+    }
+    return texts;
+}
+
+QString tablePath()
+{
+    return sourceDir + QStringLiteral("/Resources/en.lproj/Localizable.json");
+}
+} // namespace
+
+TEST_F(LanguageTest, onlyTheExactEnglishValueSwitchesAndEveryReadSeesTheChange)
+{
+    const CommandError error = CommandError::invalidAccessCode;
+    EXPECT_EQ(LanguagePreferences::selected(), AppLanguage::spanish);
+    EXPECT_EQ(errorDescription(error), QStringLiteral("Verifica tu código de acceso."));
+
+    setLanguage(QStringLiteral("en"));
+    EXPECT_EQ(LanguagePreferences::selected(), AppLanguage::english);
+    EXPECT_EQ(errorDescription(error), QStringLiteral("Check your access code."));
+    EXPECT_EQ(CommandFailure(error).errorDescription(), QStringLiteral("Check your access code."));
+    // No English entry: the Spanish text is shown.
+    EXPECT_EQ(L10n::text(QStringLiteral("Texto sin traducción")), QStringLiteral("Texto sin traducción"));
+
+    for (const QString& other : {QStringLiteral("EN"), QStringLiteral(" en"), QStringLiteral("es"), QString()}) {
+        setLanguage(other);
+        EXPECT_EQ(LanguagePreferences::selected(), AppLanguage::spanish) << other.toStdString();
+        EXPECT_EQ(errorDescription(error), QStringLiteral("Verifica tu código de acceso."));
+    }
+    setLanguage(QStringLiteral("en"));
+    EXPECT_EQ(errorDescription(error), QStringLiteral("Check your access code."));
+}
+
+TEST_F(LanguageTest, theSettingsFileIsSharedAndItsLocationInjectable)
+{
+    setLanguage(QStringLiteral("en"));
+    setSettingsFilePathOverride(QString());
+    // Without an override the file lives under the (test's temporary) XDG config folder.
+    EXPECT_TRUE(settingsFilePath().endsWith(QStringLiteral("/Sendra/sendra.ini")));
+    EXPECT_EQ(LanguagePreferences::selected(), AppLanguage::spanish);
+
+    qputenv("SENDRA_SETTINGS_FILE", m_dir.filePath(QStringLiteral("sendra.ini")).toUtf8());
+    EXPECT_EQ(LanguagePreferences::selected(), AppLanguage::english);
+    qunsetenv("SENDRA_SETTINGS_FILE");
+}
+
+TEST(LocalizationTable, keysAndLookupsMeetInNormalisationFormC)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Localizable.json"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    // One key written decomposed (o + combining acute), one precomposed; a non-text value is ignored.
+    file.write(QStringLiteral("{\"co\u0301digo\": \"code\", \"canci\u00f3n\": \"song\", \"n\u00famero\": 7}").toUtf8());
+    file.close();
+
+    const LocalizationTable table = LocalizationTable::load(path);
+    EXPECT_EQ(table.lookup(QStringLiteral("c\u00f3digo")), QStringLiteral("code"));
+    EXPECT_EQ(table.lookup(QStringLiteral("co\u0301digo")), QStringLiteral("code"));
+    EXPECT_EQ(table.lookup(QStringLiteral("cancio\u0301n")), QStringLiteral("song"));
+    EXPECT_FALSE(table.lookup(QStringLiteral("n\u00famero")));
+
+    EXPECT_EQ(LocalizationTable::load(dir.filePath(QStringLiteral("missing.json"))).size(), 0);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("{\"c\": ");
+    file.close();
+    EXPECT_EQ(LocalizationTable::load(path).size(), 0);
+}
+
+TEST(EnglishTable, everyTextPassedToTheLookupHasAnEnglishEntry)
+{
+    // The scanner itself must see every documented call form, or the check below passes vacuously.
+    EXPECT_EQ(lookedUpTexts(QStringLiteral(R"(L10n::text("Uno"); L10n::text(QStringLiteral("Dos \"tres\""));)"
+                                           R"( L10n::text(u"Cuatro"); L10n::noop("Cinco"); L10n.text('Seis'))"
+                                           R"( L10n.text("Siete"); L10n::text(variable))")),
+              QStringList({"Uno", "Dos \"tres\"", "Cuatro", "Cinco", "Seis", "Siete"}));
+
+    const LocalizationTable table = LocalizationTable::load(tablePath());
+    ASSERT_GT(table.size(), 0);
+    for (CommandError error : allCommandErrors)
+        EXPECT_TRUE(table.contains(spanishMessage(error))) << caseName(error);
+
+    QStringList missing;
+    const QStringList filters{"*.h", "*.cpp", "*.qml", "*.js"};
+    QDirIterator files(sourceDir + QStringLiteral("/Apps"), filters, QDir::Files, QDirIterator::Subdirectories);
+    qsizetype scanned = 0;
+    while (files.hasNext()) {
+        QFile file(files.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        for (const QString& text : lookedUpTexts(QString::fromUtf8(file.readAll()))) {
+            ++scanned;
+            if (!table.contains(text))
+                missing.append(files.fileInfo().fileName() + QStringLiteral(": ") + text);
+        }
+    }
+    EXPECT_TRUE(missing.isEmpty()) << "texts without an English entry:\n"
+                                   << missing.join(u'\n').toStdString();
+    RecordProperty("scanned", int(scanned));
+}
+
+TEST(EnglishTable, fileHasOneEntryPerKeyAndNoEmptyTranslation)
+{
+    // Concurrent additions can leave a key twice; the JSON reader would silently keep only one of them.
+    QFile file(tablePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    static const QRegularExpression entry(QStringLiteral(R"re(^\s*"((?:[^"\\]|\\.)*)"\s*:\s*"((?:[^"\\]|\\.)*)"\s*,?\s*$)re"));
+    QSet<QString> seen;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    for (const QString& line : lines) {
+        if (line.trimmed().isEmpty() || line.trimmed() == u"{" || line.trimmed() == u"}")
+            continue;
+        const QRegularExpressionMatch match = entry.match(line);
+        ASSERT_TRUE(match.hasMatch()) << "not one entry per line: " << line.toStdString();
+        const QString key = unescape(match.captured(1)).normalized(QString::NormalizationForm_C);
+        EXPECT_FALSE(seen.contains(key)) << "repeated key: " << key.toStdString();
+        EXPECT_FALSE(match.captured(2).trimmed().isEmpty()) << "empty translation: " << key.toStdString();
+        seen.insert(key);
+    }
+    EXPECT_EQ(seen.size(), LocalizationTable::load(tablePath()).size());
+}
