@@ -12,6 +12,12 @@
 
 namespace orrinth {
 
+// The category name of an entry whose source names none.
+inline QString uncategorizedCategoryName()
+{
+    return QStringLiteral("Sin categoría");
+}
+
 // One playable catalogue entry, identified by its id within its source. Immutable once built.
 class CatalogItem
 {

@@ -1,0 +1,115 @@
+#include "OrrinthCore/M3UParser.h"
+
+#include "OrrinthCore/Addresses.h"
+
+#include <optional>
+
+namespace orrinth {
+
+namespace {
+
+bool isLineBreak(QChar c)
+{
+    switch (c.unicode()) {
+    case u'\n':
+    case u'\v':
+    case u'\f':
+    case u'\r':
+    case 0x0085:
+    case 0x2028:
+    case 0x2029:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The value between the quotes of `key="..."`; missing when the key or the closing quote is absent.
+std::optional<QString> attribute(QStringView line, QStringView key)
+{
+    const QString marker = key.toString() + QStringLiteral("=\"");
+    const qsizetype start = line.indexOf(marker);
+    if (start < 0)
+        return std::nullopt;
+    const qsizetype valueStart = start + marker.size();
+    const qsizetype end = line.indexOf(u'"', valueStart);
+    if (end < 0)
+        return std::nullopt;
+    return line.sliced(valueStart, end - valueStart).toString();
+}
+
+QStringView trimmedHorizontal(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+// The text after the first comma; without one (or with nothing after it) the text before it.
+QString displayName(QStringView infoLine)
+{
+    const qsizetype comma = infoLine.indexOf(u',');
+    if (comma < 0)
+        return trimmedHorizontal(infoLine).toString();
+    const QStringView after = infoLine.sliced(comma + 1);
+    return trimmedHorizontal(after.isEmpty() ? infoLine.first(comma) : after).toString();
+}
+
+CatalogItem itemFor(QStringView infoLine, QStringView addressLine)
+{
+    const QString category = attribute(infoLine, u"group-title").value_or(uncategorizedCategoryName());
+    const auto logo = attribute(infoLine, u"tvg-logo");
+    return CatalogItem(attribute(infoLine, u"tvg-id").value_or(M3UParser::fallbackID(addressLine)),
+                       displayName(infoLine), QString(), category,
+                       logo ? parseAddress(*logo) : std::nullopt, QString(),
+                       M3UParser::inferKind(category, addressLine), parseAddress(addressLine.toString()));
+}
+
+} // namespace
+
+QList<CatalogItem> M3UParser::parse(QStringView text) const
+{
+    QList<CatalogItem> items;
+    QStringView pendingInfo; // the latest info line still waiting for its address; empty when none
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !isLineBreak(text[i]))
+            continue;
+        const QStringView line = text.sliced(lineStart, i - lineStart).trimmed();
+        lineStart = i + 1;
+        if (line.startsWith(u"#EXTINF:")) {
+            pendingInfo = line;
+        } else if (!line.isEmpty() && !line.startsWith(u'#') && !pendingInfo.isEmpty()) {
+            items.append(itemFor(pendingInfo, line));
+            pendingInfo = {};
+        }
+    }
+    return items;
+}
+
+ContentKind M3UParser::inferKind(QStringView group, QStringView url)
+{
+    const QString text = (group.toString() + u' ' + url.toString()).toLower();
+    if (text.contains(u"series"))
+        return ContentKind::series;
+    if (text.contains(u"movie") || text.contains(u"película") || text.contains(u"vod"))
+        return ContentKind::movie;
+    return ContentKind::live;
+}
+
+QString M3UParser::fallbackID(QStringView addressLine)
+{
+    // 64-bit FNV-1a over the UTF-8 bytes: unseeded, so ids survive restarts and match across processes.
+    quint64 hash = 0xcbf29ce484222325ULL;
+    for (const char byte : addressLine.toUtf8()) {
+        hash ^= quint8(byte);
+        hash *= 0x100000001b3ULL;
+    }
+    return QString::number(qint64(hash));
+}
+
+} // namespace orrinth

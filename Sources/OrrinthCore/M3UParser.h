@@ -1,0 +1,26 @@
+#pragma once
+
+#include "OrrinthCore/CatalogItem.h"
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+namespace orrinth {
+
+// Reads the text of an extended M3U playlist into catalogue items, one per entry, each carrying its own
+// stream address. Does no I/O and never fails: lines it cannot use are skipped.
+class M3UParser
+{
+public:
+    M3UParser() = default;
+
+    QList<CatalogItem> parse(QStringView text) const;
+
+    // The kind guessed from an entry's group and address.
+    static ContentKind inferKind(QStringView group, QStringView url);
+    // The id of an entry without "tvg-id": the same for the same address line in every run and process.
+    static QString fallbackID(QStringView addressLine);
+};
+
+} // namespace orrinth
