@@ -53,9 +53,44 @@ QString unescape(const QString& literal)
     return text;
 }
 
-// The Spanish texts passed to the lookup in one source text, in the call forms L10n.h documents.
-QStringList lookedUpTexts(const QString& source)
+// Comments hold examples, not lookups: drop them, stepping over string and character literals.
+QString withoutComments(const QString& source)
 {
+    QString code;
+    code.reserve(source.size());
+    QChar quote;
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        const QChar c = source.at(i);
+        const QChar next = i + 1 < source.size() ? source.at(i + 1) : QChar();
+        if (!quote.isNull()) {
+            code.append(c);
+            if (c == u'\\' && !next.isNull())
+                code.append(source.at(++i));
+            else if (c == quote || c == u'\n')
+                quote = QChar();
+        } else if (c == u'/' && next == u'/') {
+            i = source.indexOf(u'\n', i);
+            if (i < 0)
+                break;
+            code.append(u'\n');
+        } else if (c == u'/' && next == u'*') {
+            i = source.indexOf(QStringLiteral("*/"), i + 2);
+            if (i < 0)
+                break;
+            ++i;
+        } else {
+            if (c == u'"' || c == u'\'')
+                quote = c;
+            code.append(c);
+        }
+    }
+    return code;
+}
+
+// The Spanish texts passed to the lookup in one source text, in the call forms L10n.h documents.
+QStringList lookedUpTexts(const QString& rawSource)
+{
+    const QString source = withoutComments(rawSource);
     static const QRegularExpression call(QStringLiteral(
         R"re(\bL10n(?:::|\.)(?:text|noop)\(\s*(?:QStringLiteral\(\s*|QString::fromUtf8\(\s*)?(?:u8|u)?)re"
         R"re((?:"((?:[^"\\\n]|\\.)*)"|'((?:[^'\\\n]|\\.)*)'))re"));
@@ -136,8 +171,10 @@ TEST(EnglishTable, everyTextPassedToTheLookupHasAnEnglishEntry)
     // The scanner itself must see every documented call form, or the check below passes vacuously.
     EXPECT_EQ(lookedUpTexts(QStringLiteral(R"(L10n::text("Uno"); L10n::text(QStringLiteral("Dos \"tres\""));)"
                                            R"( L10n::text(u"Cuatro"); L10n::noop("Cinco"); L10n.text('Seis'))"
-                                           R"( L10n.text("Siete"); L10n::text(variable))")),
-              QStringList({"Uno", "Dos \"tres\"", "Cuatro", "Cinco", "Seis", "Siete"}));
+                                           R"( L10n.text("Siete"); L10n::text(variable); auto a = "http://x"; // L10n::text("Ocho"))"
+                                           "\n"
+                                           R"(/* L10n::text("Nueve") */ L10n::text("Diez"))")),
+              QStringList({"Uno", "Dos \"tres\"", "Cuatro", "Cinco", "Seis", "Siete", "Diez"}));
 
     const LocalizationTable table = LocalizationTable::load(tablePath());
     ASSERT_GT(table.size(), 0);
