@@ -3,10 +3,8 @@
 #include "Storage/FileSecretStore.h"
 #include "Storage/KeychainSecretStore.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 
 #include <qcoro/qcorosignal.h>
 
@@ -33,54 +31,79 @@ QCoro::Task<QDBusMessage> reply(QDBusConnection bus, QDBusMessage call)
     co_return watcher.reply();
 }
 
-QCoro::Task<bool> reachable(QDBusConnection bus, QDBusMessage ownerCall, QDBusMessage activatableCall)
+QCoro::Task<bool> running(QDBusConnection bus, QDBusMessage call)
 {
     if (!bus.isConnected())
         co_return false;
-    const QDBusMessage owner = co_await reply(bus, ownerCall);
-    if (owner.type() == QDBusMessage::ReplyMessage && owner.arguments().value(0).toBool())
-        co_return true;
-    const QDBusMessage activatable = co_await reply(bus, activatableCall);
-    co_return activatable.type() == QDBusMessage::ReplyMessage
-        && activatable.arguments().value(0).toStringList().contains(secretServiceName);
+    const QDBusMessage answer = co_await reply(bus, call);
+    co_return answer.type() == QDBusMessage::ReplyMessage && answer.arguments().value(0).toBool();
+}
+
+QCoro::Task<bool> activatable(QDBusConnection bus, QDBusMessage call)
+{
+    if (!bus.isConnected())
+        co_return false;
+    const QDBusMessage answer = co_await reply(bus, call);
+    co_return answer.type() == QDBusMessage::ReplyMessage
+        && answer.arguments().value(0).toStringList().contains(secretServiceName);
 }
 
 } // namespace
 
-QCoro::Task<bool> secretServiceReachable(QDBusConnection bus)
+// The calls are built outside the coroutines: g++ 12 cannot put braced temporaries into a coroutine frame.
+QCoro::Task<bool> secretServiceRunning(QDBusConnection bus)
 {
-    // The calls are built outside the coroutine: g++ 12 cannot put braced temporaries into a coroutine frame.
-    return reachable(bus, busCall(QStringLiteral("NameHasOwner"), {secretServiceName}),
-                     busCall(QStringLiteral("ListActivatableNames"), {}));
+    return running(bus, busCall(QStringLiteral("NameHasOwner"), {secretServiceName}));
+}
+
+QCoro::Task<bool> secretServiceActivatable(QDBusConnection bus)
+{
+    return activatable(bus, busCall(QStringLiteral("ListActivatableNames"), {}));
 }
 
 DesktopSecretStore::DesktopSecretStore(std::shared_ptr<SecretStore> keyring, std::shared_ptr<SecretStore> file,
-                                       Probe probe)
+                                       Presence presence)
     : m_keyring(std::move(keyring))
     , m_file(std::move(file))
-    , m_probe(std::move(probe))
+    , m_presence(std::move(presence))
 {
 }
 
 std::shared_ptr<DesktopSecretStore> DesktopSecretStore::forService(const QString& service)
 {
-    return std::make_shared<DesktopSecretStore>(std::make_shared<KeychainSecretStore>(service),
-                                                std::make_shared<FileSecretStore>(FileSecretStore::defaultPath(service)),
-                                                [] { return secretServiceReachable(QDBusConnection::sessionBus()); });
+    return std::make_shared<DesktopSecretStore>(
+        std::make_shared<KeychainSecretStore>(service),
+        std::make_shared<FileSecretStore>(FileSecretStore::defaultPath(service)),
+        Presence{[] { return secretServiceRunning(QDBusConnection::sessionBus()); },
+                 [] { return secretServiceActivatable(QDBusConnection::sessionBus()); }});
 }
 
-QCoro::Task<bool> DesktopSecretStore::keyringReachable()
+QCoro::Task<bool> DesktopSecretStore::keyringInUse()
 {
-    if (!m_reachable)
-        m_reachable = co_await m_probe();
-    co_return *m_reachable;
+    if (!m_keyringInUse) {
+        bool inUse = co_await m_presence.running();
+        if (!inUse)
+            inUse = co_await m_presence.activatable();
+        m_keyringInUse = inUse;
+    }
+    co_return *m_keyringInUse;
+}
+
+QCoro::Task<bool> DesktopSecretStore::keyringAnswered(SecretStatus status)
+{
+    bool absent = status == SecretStatus::unavailable;
+    if (status == SecretStatus::failed)
+        absent = !co_await m_presence.running();
+    if (absent)
+        m_keyringInUse = false;
+    co_return !absent;
 }
 
 QCoro::Task<SecretRead> DesktopSecretStore::read(QString account)
 {
-    if (co_await keyringReachable()) {
+    if (co_await keyringInUse()) {
         SecretRead fromKeyring = co_await m_keyring->read(account);
-        if (fromKeyring.status != SecretStatus::notFound && fromKeyring.status != SecretStatus::unavailable)
+        if (fromKeyring.status != SecretStatus::notFound && co_await keyringAnswered(fromKeyring.status))
             co_return fromKeyring;
     }
     co_return co_await m_file->read(account);
@@ -88,14 +111,14 @@ QCoro::Task<SecretRead> DesktopSecretStore::read(QString account)
 
 QCoro::Task<SecretStatus> DesktopSecretStore::write(QString account, QByteArray data)
 {
-    if (co_await keyringReachable()) {
+    if (co_await keyringInUse()) {
         const SecretStatus stored = co_await m_keyring->write(account, data);
         if (stored == SecretStatus::ok) {
             // A copy the file kept from a session without keyring is now stale.
             co_await m_file->remove(account);
             co_return stored;
         }
-        if (stored != SecretStatus::unavailable)
+        if (co_await keyringAnswered(stored))
             co_return stored;
     }
     co_return co_await m_file->write(account, data);
@@ -104,9 +127,9 @@ QCoro::Task<SecretStatus> DesktopSecretStore::write(QString account, QByteArray 
 QCoro::Task<SecretStatus> DesktopSecretStore::remove(QString account)
 {
     SecretStatus fromKeyring = SecretStatus::ok;
-    if (co_await keyringReachable()) {
+    if (co_await keyringInUse()) {
         fromKeyring = co_await m_keyring->remove(account);
-        if (fromKeyring == SecretStatus::unavailable)
+        if (!co_await keyringAnswered(fromKeyring))
             fromKeyring = SecretStatus::ok;
     }
     const SecretStatus fromFile = co_await m_file->remove(account);

@@ -10,18 +10,25 @@
 
 namespace sendra {
 
-// Whether a Secret Service runs on the bus, or can be started there by D-Bus activation.
-QCoro::Task<bool> secretServiceReachable(QDBusConnection bus);
+// Whether the name of the Secret Service has an owner on the bus right now.
+QCoro::Task<bool> secretServiceRunning(QDBusConnection bus);
+// Whether the bus can start a Secret Service on demand (D-Bus activation).
+QCoro::Task<bool> secretServiceActivatable(QDBusConnection bus);
 
-// The secret store of the desktop session: the keyring when a Secret Service is reachable, otherwise the
-// owner-only file. Reachability is asked once, at the first operation. A keyring that refuses (locked and
-// the user declined to unlock it) is an answer, not an absence: nothing then goes to the file. Items the
-// file kept while no service ran are still read when the keyring has none; removals clear both places.
+// The secret store of the desktop session: the keyring when a Secret Service runs on the session bus (or
+// can be started there), otherwise the owner-only file. A keyring that answers, even with a refusal (locked,
+// and the user declined to unlock it), is never replaced by the file; only a service that is not there is:
+// none at the first operation, or one whose start failed and that is still not running after a failed
+// operation. Items the file kept while no service ran are still read when the keyring has none; removals
+// clear both places.
 class DesktopSecretStore final : public SecretStore {
 public:
-    using Probe = std::function<QCoro::Task<bool>()>;
+    struct Presence {
+        std::function<QCoro::Task<bool>()> running;
+        std::function<QCoro::Task<bool>()> activatable;
+    };
 
-    DesktopSecretStore(std::shared_ptr<SecretStore> keyring, std::shared_ptr<SecretStore> file, Probe probe);
+    DesktopSecretStore(std::shared_ptr<SecretStore> keyring, std::shared_ptr<SecretStore> file, Presence presence);
 
     // The keyring through qtkeychain, the file at FileSecretStore::defaultPath, the session bus.
     static std::shared_ptr<DesktopSecretStore> forService(const QString& service);
@@ -31,12 +38,14 @@ public:
     QCoro::Task<SecretStatus> remove(QString account) override;
 
 private:
-    QCoro::Task<bool> keyringReachable();
+    QCoro::Task<bool> keyringInUse();
+    // After a keyring operation: false when it showed that no service is there after all.
+    QCoro::Task<bool> keyringAnswered(SecretStatus status);
 
     std::shared_ptr<SecretStore> m_keyring;
     std::shared_ptr<SecretStore> m_file;
-    Probe m_probe;
-    std::optional<bool> m_reachable;
+    Presence m_presence;
+    std::optional<bool> m_keyringInUse;
 };
 
 } // namespace sendra

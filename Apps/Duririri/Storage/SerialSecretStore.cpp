@@ -33,7 +33,8 @@ struct LeaveOnExit {
 template <class Result, class Operation>
 QCoro::Task<Result> inTurn(std::shared_ptr<SerialSecretStore::Line> line, Operation operation, Result whenThrown)
 {
-    co_await Turn{line};
+    Turn turn{line}; // a named awaiter: g++ 12 mishandles temporaries with members inside co_await
+    co_await turn;
     LeaveOnExit leave{line};
     try {
         co_return co_await operation();
@@ -66,7 +67,8 @@ SerialSecretStore::SerialSecretStore(std::shared_ptr<SecretStore> inner)
 QCoro::Task<> SerialSecretStore::settled()
 {
     const auto line = m_line;
-    co_await Turn{line};
+    Turn turn{line};
+    co_await turn;
     line->leave();
 }
 

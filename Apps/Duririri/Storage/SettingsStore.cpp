@@ -49,14 +49,12 @@ std::optional<QByteArray> SettingsStore::data(const QString& name) const
 
 bool SettingsStore::setText(const QString& name, const QString& value)
 {
-    m_settings->setValue(key(name), value);
-    return flush();
+    return put(name, value);
 }
 
 bool SettingsStore::setFlag(const QString& name, bool value)
 {
-    m_settings->setValue(key(name), value);
-    return flush();
+    return put(name, value);
 }
 
 bool SettingsStore::setData(const QString& name, const QByteArray& utf8)
@@ -65,22 +63,32 @@ bool SettingsStore::setData(const QString& name, const QByteArray& utf8)
     const QString value = decoder(utf8);
     if (decoder.hasError())
         return false;
-    return setText(name, value);
+    return put(name, value);
 }
 
 bool SettingsStore::remove(const QString& name)
 {
-    m_settings->remove(key(name));
-    return flush();
+    return put(name, std::nullopt);
 }
 
-bool SettingsStore::flush()
+bool SettingsStore::put(const QString& name, const std::optional<QVariant>& value)
 {
+    const QString fullKey = key(name);
+    const QVariant previous = m_settings->value(fullKey);
+    const auto assign = [&](const QVariant& v) {
+        if (v.isValid())
+            m_settings->setValue(fullKey, v);
+        else
+            m_settings->remove(fullKey);
+    };
+    assign(value.value_or(QVariant()));
     m_settings->sync();
     if (m_settings->status() == QSettings::NoError)
         return true;
-    // QSettings keeps its first error for good and retries the unwritten change at every later sync; a
-    // fresh object forgets both, so it shows what the disk holds and later writes are judged on their own.
+    // Qt keeps an unwritten change in a cache shared by every QSettings of the file, and keeps the first
+    // error for good: put the old value back so what is read stays what the disk holds, and start afresh
+    // so later writes are judged on their own.
+    assign(previous);
     m_settings = std::make_unique<QSettings>(m_filePath, QSettings::IniFormat);
     return false;
 }

@@ -30,7 +30,7 @@ public:
     bool remove(const QString& name);
 
 private:
-    bool flush();
+    bool put(const QString& name, const std::optional<QVariant>& value);
 
     QString m_filePath;
     QString m_namespace;
