@@ -54,7 +54,8 @@ struct Exchange
             error = reply->error();
             response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             response.headers = reply->rawHeaderPairs();
-            response.body = reply->readAll();
+            if (reply->isOpen())
+                response.body = reply->readAll();
             response.url = reply->url();
         }
     }

@@ -1,0 +1,237 @@
+#include "NetKit/HttpSession.h"
+#include "NetKit/UrlCodec.h"
+
+#include "fakes/LoopbackServer.h"
+
+#include <QNetworkAccessManager>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace netkit;
+using namespace std::chrono_literals;
+using sendra::fakes::LoopbackServer;
+using sendra::fakes::Reply;
+
+namespace {
+
+struct Outcome
+{
+    std::optional<HttpResponse> response;
+    std::optional<HttpError::Kind> error;
+    std::string message;
+    bool cancelled = false;
+};
+
+QCoro::Task<void> capture(HttpSession session, HttpRequest request, CancelToken token, Outcome* out)
+{
+    try {
+        out->response = co_await session.send(std::move(request), std::move(token));
+    } catch (const HttpError& e) {
+        out->error = e.kind();
+        out->message = e.what();
+    } catch (const Cancelled&) {
+        out->cancelled = true;
+    }
+}
+
+class HttpSessionTest : public ::testing::Test
+{
+protected:
+    QNetworkAccessManager manager;
+    HttpSession session{&manager};
+    LoopbackServer server;
+
+    HttpRequest get(const std::string& path, std::chrono::milliseconds idle = 2s)
+    {
+        HttpRequest request;
+        request.url = server.url(path);
+        request.idleTimeout = idle;
+        return request;
+    }
+
+    Outcome run(HttpRequest request, CancelToken token = {})
+    {
+        Outcome out;
+        QCoro::waitFor(capture(session, std::move(request), std::move(token), &out));
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(HttpSessionTest, EveryStatusIsAnAnswerWithItsBodyAndHeaders)
+{
+    Reply notFound = Reply::json(R"({"error":"gone"})", 404);
+    notFound.headers.emplace_back("X-Trace", "abc");
+    server.route("GET", "/missing", notFound);
+    server.route("GET", "/broken", Reply::text("down", 503));
+    server.route("GET", "/empty", Reply::empty(204));
+    server.route("GET", "/ok", Reply::json("[1,2]"));
+
+    const Outcome missing = run(get("/missing"));
+    ASSERT_TRUE(missing.response);
+    EXPECT_EQ(missing.response->status, 404);
+    EXPECT_EQ(missing.response->body, QByteArray(R"({"error":"gone"})"));
+    EXPECT_EQ(missing.response->header("x-trace"), QByteArray("abc"));
+
+    const Outcome broken = run(get("/broken"));
+    ASSERT_TRUE(broken.response);
+    EXPECT_EQ(broken.response->status, 503);
+    EXPECT_EQ(broken.response->body, QByteArray("down"));
+
+    const Outcome empty = run(get("/empty"));
+    ASSERT_TRUE(empty.response);
+    EXPECT_EQ(empty.response->status, 204);
+    EXPECT_TRUE(empty.response->body.isEmpty());
+
+    const Outcome ok = run(get("/ok"));
+    ASSERT_TRUE(ok.response);
+    EXPECT_TRUE(ok.response->isSuccess());
+    EXPECT_EQ(ok.response->body, QByteArray("[1,2]"));
+}
+
+TEST_F(HttpSessionTest, RedirectsAreFollowedOrReportedAsTheyAre)
+{
+    server.route("GET", "/from", Reply::redirect(server.url("/to").toString().toStdString()));
+    server.route("GET", "/to", Reply::json(R"({"here":true})"));
+
+    const Outcome followed = run(get("/from"));
+    ASSERT_TRUE(followed.response);
+    EXPECT_EQ(followed.response->status, 200);
+    EXPECT_EQ(followed.response->url.path(), QStringLiteral("/to"));
+
+    HttpRequest probe = get("/from");
+    probe.redirects = HttpRequest::Redirects::DoNotFollow;
+    probe.method = HttpRequest::Method::Head;
+    const Outcome kept = run(probe);
+    ASSERT_TRUE(kept.response);
+    EXPECT_EQ(kept.response->status, 302);
+    EXPECT_EQ(kept.response->header("Location"), server.url("/to").toEncoded());
+    EXPECT_EQ(server.requestCount("/to"), 1u);
+}
+
+TEST_F(HttpSessionTest, IdleTimeOutIsOursAndRestartsOnProgress)
+{
+    server.route("GET", "/hang", Reply::json("{}").hangingAfterHeaders());
+    server.route("GET", "/held", Reply::json("{}").held());
+    server.route("GET", "/slow", Reply::json("{}").after(150ms));
+
+    const Outcome hung = run(get("/hang", 300ms));
+    EXPECT_EQ(hung.error, HttpError::Kind::TimedOut);
+    EXPECT_FALSE(hung.cancelled);
+
+    const Outcome held = run(get("/held", 300ms));
+    EXPECT_EQ(held.error, HttpError::Kind::TimedOut);
+    server.release();
+
+    const Outcome slow = run(get("/slow", 1s));
+    ASSERT_TRUE(slow.response) << "an answer inside the idle time is not a time-out";
+    EXPECT_EQ(slow.response->status, 200);
+}
+
+TEST_F(HttpSessionTest, OurCancellationIsPostedAndToldApartFromTheSystems)
+{
+    server.route("GET", "/held", Reply::json("{}").held());
+
+    // Cancelled from inside ordinary code: the waiting coroutine resumes later, from the event loop.
+    CancelToken token;
+    Outcome ours;
+    bool cancelReturned = false;
+    bool resumedInsideCancel = false;
+    auto task = [](HttpSession s, HttpRequest r, CancelToken t, Outcome* out, bool* returned,
+                   bool* inside) -> QCoro::Task<void> {
+        co_await capture(s, std::move(r), t, out);
+        *inside = !*returned;
+    }(session, get("/held", 5s), token, &ours, &cancelReturned, &resumedInsideCancel);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.heldCount() == 1; }, 5000));
+    token.cancel();
+    cancelReturned = true;
+    QCoro::waitFor(task);
+    EXPECT_TRUE(ours.cancelled);
+    EXPECT_FALSE(ours.error);
+    EXPECT_FALSE(resumedInsideCancel);
+
+    // A token cancelled before sending sends nothing.
+    const std::size_t before = server.requestCount();
+    EXPECT_TRUE(run(get("/held"), token).cancelled);
+    EXPECT_EQ(server.requestCount(), before);
+
+    // Aborted by someone else: a cancellation by the system, not ours and not a time-out.
+    Outcome system;
+    auto other = capture(session, get("/held", 5s), CancelToken(), &system);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.heldCount() == 2; }, 5000));
+    for (QNetworkReply* reply : manager.findChildren<QNetworkReply*>())
+        if (reply->isRunning())
+            reply->abort();
+    QCoro::waitFor(other);
+    EXPECT_EQ(system.error, HttpError::Kind::CancelledBySystem);
+    server.release();
+}
+
+TEST_F(HttpSessionTest, SessionGoingAwayMidRequestEndsItAsASystemCancellation)
+{
+    server.route("GET", "/held", Reply::json("{}").held());
+    server.route("GET", "/ok", Reply::json("{}"));
+    auto owned = std::make_unique<QNetworkAccessManager>();
+    Outcome out;
+    auto task = capture(HttpSession(owned.get()), get("/held", 5s), CancelToken(), &out);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.heldCount() == 1; }, 5000));
+    owned.reset();
+    QCoro::waitFor(task);
+    EXPECT_EQ(out.error, HttpError::Kind::CancelledBySystem);
+    server.release();
+
+    EXPECT_TRUE(run(get("/ok")).response) << "the process's own session is unaffected";
+}
+
+TEST_F(HttpSessionTest, TransportFailuresNeverNameTheAddress)
+{
+    server.route("GET", "/drop", Reply::json("{}").dropped());
+    server.route("GET", "/cut", Reply::json("{}").cutAfterHeaders());
+
+    const Outcome dropped = run(get("/drop?password=s3cret"));
+    EXPECT_EQ(dropped.error, HttpError::Kind::Transport);
+    const Outcome cut = run(get("/cut"));
+    EXPECT_EQ(cut.error, HttpError::Kind::Transport);
+
+    HttpRequest refused;
+    {
+        LoopbackServer gone;
+        refused.url = gone.url("/x?password=s3cret");
+    }
+    const Outcome nobody = run(refused);
+    EXPECT_EQ(nobody.error, HttpError::Kind::Transport);
+    for (const Outcome* o : {&dropped, &cut, &nobody}) {
+        EXPECT_EQ(o->message.find("127.0.0.1"), std::string::npos) << o->message;
+        EXPECT_EQ(o->message.find("s3cret"), std::string::npos) << o->message;
+    }
+}
+
+TEST_F(HttpSessionTest, QueryValuesHeadersAndBodiesArriveIntact)
+{
+    server.route("*", "/echo", Reply::json("{}"));
+    const QString password = QStringLiteral("a+b&c=d#e%f g/ñ");
+    HttpRequest request = get("/echo");
+    request.url = withQuery(request.url, {{"username", "José"}, {"password", password}});
+    request.cache = HttpRequest::Cache::Fresh;
+    ASSERT_TRUE(run(request).response);
+    auto seen = server.lastRequest("/echo");
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->queryValue("password"), password.toStdString()) << seen->query;
+    EXPECT_EQ(seen->queryValue("username"), std::string("José"));
+    EXPECT_EQ(seen->header("Cache-Control"), std::string("no-cache"));
+
+    HttpRequest post = get("/echo");
+    post.method = HttpRequest::Method::Post;
+    post.cache = HttpRequest::Cache::IgnoreLocal;
+    post.headers.append(HttpHeader("content-type", "application/json"));
+    post.body = R"({"code":"1234"})";
+    ASSERT_TRUE(run(post).response);
+    seen = server.lastRequest("/echo");
+    EXPECT_EQ(seen->method, "POST");
+    EXPECT_EQ(seen->body, R"({"code":"1234"})");
+    EXPECT_EQ(seen->header("Content-Type"), std::string("application/json"));
+    EXPECT_FALSE(seen->header("Cache-Control")) << "only fresh requests carry Cache-Control";
+}
