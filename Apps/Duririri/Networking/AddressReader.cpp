@@ -1,0 +1,99 @@
+#include "Networking/AddressReader.h"
+
+#include <QString>
+
+#include <array>
+
+namespace sendra {
+
+namespace {
+
+// Characters that QUrl keeps exactly as written in a path in every parsing mode, so parsing the path on its own
+// gives the same address as parsing the whole text.
+constexpr std::array<bool, 256> plainPathTable()
+{
+    std::array<bool, 256> table{};
+    for (int c = 'a'; c <= 'z'; ++c)
+        table[c] = true;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        table[c] = true;
+    for (int c = '0'; c <= '9'; ++c)
+        table[c] = true;
+    for (const char c : std::string_view("-._~/!$&'()*+,;=:@"))
+        table[static_cast<unsigned char>(c)] = true;
+    return table;
+}
+constexpr auto kPlainPath = plainPathTable();
+
+bool isHostChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':';
+}
+
+// The length of "http://host[:port]" when the text has that plain form (lower-case host, no user
+// information, no IPv6 literal), else 0.
+std::size_t plainOriginLength(std::string_view text)
+{
+    std::size_t start = 0;
+    if (text.starts_with("http://"))
+        start = 7;
+    else if (text.starts_with("https://"))
+        start = 8;
+    else
+        return 0;
+    std::size_t end = start;
+    while (end < text.size() && text[end] != '/') {
+        if (!isHostChar(text[end]))
+            return 0;
+        ++end;
+    }
+    return end > start ? end : 0;
+}
+
+} // namespace
+
+std::optional<QUrl> AddressReader::readSlowly(std::string_view utf8)
+{
+    if (utf8.empty())
+        return std::nullopt;
+    QUrl url(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())), QUrl::TolerantMode);
+    if (!url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+const QUrl* AddressReader::originFor(std::string_view prefix)
+{
+    for (const auto& [text, url] : m_origins)
+        if (text == prefix)
+            return &url;
+    // A list that changes host at every entry gains nothing from the cache; keep it small.
+    constexpr std::size_t kMaxOrigins = 32;
+    if (m_origins.size() >= kMaxOrigins)
+        return nullptr;
+    auto url = readSlowly(prefix);
+    if (!url || !url->path().isEmpty())
+        return nullptr;
+    m_origins.emplace_back(std::string(prefix), *url);
+    return &m_origins.back().second;
+}
+
+std::optional<QUrl> AddressReader::read(std::string_view utf8)
+{
+    const std::size_t originLength = plainOriginLength(utf8);
+    if (originLength == 0)
+        return readSlowly(utf8);
+    const std::string_view path = utf8.substr(originLength);
+    for (const char c : path)
+        if (!kPlainPath[static_cast<unsigned char>(c)])
+            return readSlowly(utf8);
+    const QUrl* origin = originFor(utf8.substr(0, originLength));
+    if (!origin)
+        return readSlowly(utf8);
+    QUrl url = *origin;
+    if (!path.empty())
+        url.setPath(QString::fromLatin1(path.data(), qsizetype(path.size())), QUrl::TolerantMode);
+    return url;
+}
+
+} // namespace sendra

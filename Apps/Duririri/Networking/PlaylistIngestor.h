@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Domain/CatalogTypes.h"
+#include "NetKit/CancelToken.h"
+#include "NetKit/HttpSession.h"
+
+#include <QByteArrayView>
+#include <QCoro/QCoroTask>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+namespace sendra {
+
+// Reads a user's M3U playlist into catalogue entries that carry their own stream address (`directURL`). The kind
+// of each entry is guessed from its group and address. Keeps nothing between calls.
+class PlaylistIngestor
+{
+public:
+    explicit PlaylistIngestor(netkit::HttpSession session);
+
+    // Downloads the playlist (45 s without data is a time-out) and reads it off the main thread.
+    // CommandError::invalidResponse for a status outside 2xx or a body that is not valid UTF-8;
+    // CommandError::emptyCatalog when it holds no entry. Transfer failures and cancellation pass through as
+    // netkit::HttpError and netkit::Cancelled.
+    QCoro::Task<QList<MediaNode>> download(QUrl address, netkit::CancelToken token) const;
+
+    // The entries of a UTF-8 playlist, in playlist order; malformed lines are skipped. Entries without a
+    // "tvg-id" get a name-based UUID of their address line, the same on every run.
+    static QList<MediaNode> parse(QByteArrayView utf8);
+
+    // The fallback id of an entry without "tvg-id": UUID version 5 of the address line, upper-case.
+    static QString fallbackId(QByteArrayView addressLine);
+
+private:
+    // Static, so the request's coroutine holds its own copy of the session, not this object.
+    static QCoro::Task<QList<MediaNode>> downloadWith(netkit::HttpSession session, QUrl address,
+                                                      netkit::CancelToken token);
+
+    netkit::HttpSession m_session;
+};
+
+} // namespace sendra

@@ -1,0 +1,303 @@
+#include "Networking/XtreamTransport.h"
+
+#include "Domain/CommandError.h"
+#include "Domain/XtreamStreamAddressPolicy.h"
+#include "NetKit/Join.h"
+#include "Networking/BackgroundWork.h"
+#include "Networking/XtreamDetails.h"
+#include "Networking/XtreamListReader.h"
+
+#include <QUuid>
+
+#include <chrono>
+#include <utility>
+
+namespace sendra {
+
+namespace {
+
+using namespace std::chrono_literals;
+using netkit::CancelToken;
+using netkit::HttpSession;
+using netkit::QueryItem;
+
+constexpr auto kListTimeout = 30s;
+constexpr auto kAccountTimeout = 30s;
+constexpr auto kFilmDetailsTimeout = 12s;
+constexpr auto kSeriesDetailsTimeout = 15s;
+
+struct KindActions
+{
+    SignalKind kind;
+    QString streams;
+    QString categories;
+};
+
+KindActions actionsOf(SignalKind kind)
+{
+    switch (kind) {
+    case SignalKind::broadcast:
+        return {kind, QStringLiteral("get_live_streams"), QStringLiteral("get_live_categories")};
+    case SignalKind::cinema:
+        return {kind, QStringLiteral("get_vod_streams"), QStringLiteral("get_vod_categories")};
+    case SignalKind::episodic:
+        break;
+    }
+    return {kind, QStringLiteral("get_series"), QStringLiteral("get_series_categories")};
+}
+
+// The body of a 2xx answer; any other status, whatever its body, is invalidResponse.
+QCoro::Task<QByteArray> fetch(HttpSession session, ProviderSession source, QList<QueryItem> query,
+                              std::chrono::milliseconds timeout, CancelToken token)
+{
+    netkit::HttpRequest request;
+    request.url = XtreamTransport::requestURL(source, query);
+    request.idleTimeout = timeout;
+    const netkit::HttpResponse response = co_await session.send(std::move(request), token);
+    if (!response.isSuccess())
+        throw CommandFailure(CommandError::invalidResponse);
+    co_return response.body;
+}
+
+QCoro::Task<QByteArray> fetchList(HttpSession session, ProviderSession source, QString action, CancelToken token)
+{
+    return fetch(std::move(session), std::move(source), {{QStringLiteral("action"), std::move(action)}},
+                 kListTimeout, std::move(token));
+}
+
+// Group names are a nicety: a category list that fails in any way leaves its kind with an empty map. Only our
+// own cancellation goes on, so the join still ends as it should.
+QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderSession source, QString action,
+                                                  CancelToken token)
+{
+    try {
+        const QByteArray body = co_await fetchList(session, source, action, token);
+        netkit::throwIfCancelled(token);
+        co_return co_await runInBackground([body] { return xtream::readCategoryMap(body); });
+    } catch (const netkit::Cancelled&) {
+        throw;
+    } catch (...) {
+        co_return xtream::CategoryMap{};
+    }
+}
+
+QCoro::Task<QList<MediaNode>> kindNodes(HttpSession session, ProviderSession source, KindActions actions,
+                                        CancelToken token)
+{
+    auto [body, categories] = co_await netkit::joinAll(
+        token,
+        [session, source, action = actions.streams](CancelToken child) {
+            return fetchList(session, source, action, std::move(child));
+        },
+        [session, source, action = actions.categories](CancelToken child) {
+            return categoriesOrNone(session, source, action, std::move(child));
+        });
+    netkit::throwIfCancelled(token);
+    co_return co_await runInBackground([body = std::move(body), kind = actions.kind, categories = std::move(categories)] {
+        return xtream::readStreamList(body, kind, categories);
+    });
+}
+
+QCoro::Task<QList<MediaNode>> loadUniverse(HttpSession session, ProviderSession source, CancelToken token)
+{
+    const auto kindTask = [session, source](SignalKind kind) {
+        return [session, source, kind](CancelToken child) {
+            return kindNodes(session, source, actionsOf(kind), std::move(child));
+        };
+    };
+    auto [live, films, series] = co_await netkit::joinAll(token, kindTask(SignalKind::broadcast),
+                                                          kindTask(SignalKind::cinema), kindTask(SignalKind::episodic));
+    netkit::throwIfCancelled(token);
+    QList<MediaNode> all;
+    all.reserve(live.size() + films.size() + series.size());
+    for (QList<MediaNode>* part : {&live, &films, &series}) {
+        for (MediaNode& node : *part)
+            all.append(std::move(node));
+        part->clear();
+    }
+    if (all.isEmpty())
+        throw CommandFailure(CommandError::emptyCatalog);
+    co_return all;
+}
+
+QCoro::Task<ContentBrief> loadDetails(HttpSession session, MediaNode node, ProviderSession source, CancelToken token)
+{
+    if (node.kind == SignalKind::broadcast)
+        co_return ContentBrief::empty();
+    const bool series = node.kind == SignalKind::episodic;
+    const QList<QueryItem> query = series
+        ? QList<QueryItem>{{QStringLiteral("action"), QStringLiteral("get_series_info")}, {QStringLiteral("series_id"), node.id}}
+        : QList<QueryItem>{{QStringLiteral("action"), QStringLiteral("get_vod_info")}, {QStringLiteral("vod_id"), node.id}};
+    const QByteArray body = co_await fetch(session, source, query, series ? kSeriesDetailsTimeout : kFilmDetailsTimeout, token);
+    netkit::throwIfCancelled(token);
+    co_return co_await runInBackground(
+        [body, kind = node.kind, source] { return xtream::readBrief(body, kind, source); });
+}
+
+QCoro::Task<void> checkAccount(HttpSession session, ProviderSession source, CancelToken token)
+{
+    const QByteArray body = co_await fetch(session, source, {}, kAccountTimeout, token);
+    netkit::throwIfCancelled(token);
+    const bool accepted = co_await runInBackground([body] { return xtream::accountAccepted(body); });
+    if (!accepted)
+        throw CommandFailure(CommandError::invalidCredentials);
+}
+
+// Folder, user, secret, id and suffix are encoded on their own: letters, digits and "-._*" stay, a blank becomes
+// "+", every other byte of the UTF-8 text is %XX.
+QByteArray encodedSegment(const QString& text)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    const QByteArray utf8 = text.toUtf8();
+    out.reserve(utf8.size() * 3);
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9')
+                           || byte == '-' || byte == '.' || byte == '_' || byte == '*';
+        if (plain) {
+            out.append(c);
+        } else if (byte == ' ') {
+            out.append('+');
+        } else {
+            out.append('%').append(hex[byte >> 4]).append(hex[byte & 0xF]);
+        }
+    }
+    return out;
+}
+
+// The path extension of the address's last segment ("" when it has none).
+QString pathExtension(const QUrl& url)
+{
+    const QString path = url.path(QUrl::FullyEncoded);
+    const QString last = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = last.lastIndexOf(u'.');
+    return dot > 0 ? last.mid(dot + 1) : QString();
+}
+
+// The native engine's alternative: a live ".ts" stream has an ".m3u8" twin; films and episodes in containers the
+// native engine cannot open may have an ".mp4" one.
+std::optional<QUrl> nativeAlternative(const MediaNode& node, const QUrl& stream)
+{
+    if (node.kind == SignalKind::broadcast) {
+        if (pathExtension(stream).toLower() != QLatin1String("ts"))
+            return std::nullopt;
+        QString path = stream.path(QUrl::FullyEncoded);
+        path.chop(2);
+        QUrl native = stream;
+        native.setPath(path + QLatin1String("m3u8"), QUrl::StrictMode);
+        return native;
+    }
+    return PlaybackTicket::nativeVODCandidate(node, stream);
+}
+
+PlaybackTicket ticket(const MediaNode& node, const QUrl& stream, std::optional<QUrl> native, QList<QUrl> episodes = {})
+{
+    PlaybackTicket result;
+    result.id = QUuid::createUuid();
+    result.node = node;
+    result.stream = stream;
+    result.nativeStream = std::move(native);
+    result.episodes = std::move(episodes);
+    return result;
+}
+
+QCoro::Task<PlaybackTicket> seriesTicket(HttpSession session, MediaNode node, ProviderSession source, CancelToken token)
+{
+    const ContentBrief brief = co_await loadDetails(session, node, source, token);
+    netkit::throwIfCancelled(token);
+    QList<QUrl> episodes;
+    for (const SeasonBundle& season : brief.seasons)
+        for (const EpisodeNode& episode : season.episodes)
+            episodes.append(episode.stream);
+    if (episodes.isEmpty())
+        throw CommandFailure(CommandError::playbackUnavailable);
+    const QUrl first = episodes.first();
+    co_return ticket(node, first, nativeAlternative(node, first), std::move(episodes));
+}
+
+} // namespace
+
+XtreamTransport::XtreamTransport(netkit::HttpSession session)
+    : m_session(std::move(session))
+{
+}
+
+QCoro::Task<void> XtreamTransport::authenticate(ProviderSession source, CancelToken token) const
+{
+    return checkAccount(m_session, std::move(source), std::move(token));
+}
+
+QCoro::Task<QList<MediaNode>> XtreamTransport::universe(ProviderSession source, CancelToken token) const
+{
+    return loadUniverse(m_session, std::move(source), std::move(token));
+}
+
+QCoro::Task<ContentBrief> XtreamTransport::details(MediaNode node, ProviderSession source, CancelToken token) const
+{
+    return loadDetails(m_session, std::move(node), std::move(source), std::move(token));
+}
+
+QCoro::Task<PlaybackTicket> XtreamTransport::stream(MediaNode node, ProviderSession source, CancelToken token) const
+{
+    if (auto immediate = immediateStream(node, source)) {
+        return [](PlaybackTicket ready) -> QCoro::Task<PlaybackTicket> { co_return ready; }(std::move(*immediate));
+    }
+    if (node.kind != SignalKind::episodic) {
+        return []() -> QCoro::Task<PlaybackTicket> {
+            throw CommandFailure(CommandError::playbackUnavailable);
+            co_return PlaybackTicket{};
+        }();
+    }
+    return seriesTicket(m_session, std::move(node), std::move(source), std::move(token));
+}
+
+std::optional<PlaybackTicket> XtreamTransport::immediateStream(const MediaNode& node, const ProviderSession& source) const
+{
+    if (node.directURL)
+        return ticket(node, *node.directURL, nativeAlternative(node, *node.directURL));
+    switch (node.kind) {
+    case SignalKind::broadcast:
+        return ticket(node, streamURL(source, QStringLiteral("live"), node.id, QStringLiteral("ts")),
+                      streamURL(source, QStringLiteral("live"), node.id, QStringLiteral("m3u8")));
+    case SignalKind::cinema: {
+        const QUrl stream = streamURL(source, QStringLiteral("movie"), node.id,
+                                      XtreamStreamAddressPolicy::fileExtension(node.fileSuffix, QStringLiteral("mp4")));
+        return ticket(node, stream, nativeAlternative(node, stream));
+    }
+    case SignalKind::episodic:
+        break;
+    }
+    return std::nullopt;
+}
+
+QUrl XtreamTransport::streamURL(const ProviderSession& source, const QString& folder, const QString& id,
+                                const QString& suffix)
+{
+    QByteArray base = source.origin.path(QUrl::FullyEncoded).toUtf8();
+    while (base.startsWith('/'))
+        base.remove(0, 1);
+    while (base.endsWith('/'))
+        base.chop(1);
+    QByteArray path;
+    for (const QByteArray& segment : {base, encodedSegment(folder), encodedSegment(source.user),
+                                      encodedSegment(source.secret), encodedSegment(id) + '.' + encodedSegment(suffix)}) {
+        if (!segment.isEmpty())
+            path.append('/').append(segment);
+    }
+    if (path.isEmpty())
+        path = "/";
+    QUrl url = source.origin;
+    // Every segment is already encoded: strict mode takes each "%XX" as it stands and encodes nothing again.
+    url.setPath(QString::fromLatin1(path), QUrl::StrictMode);
+    return url;
+}
+
+QUrl XtreamTransport::requestURL(const ProviderSession& source, const QList<QueryItem>& query)
+{
+    QList<QueryItem> items{{QStringLiteral("username"), source.user}, {QStringLiteral("password"), source.secret}};
+    items.append(query);
+    return netkit::withQuery(netkit::appendingPath(source.origin, "player_api.php"), items);
+}
+
+} // namespace sendra
