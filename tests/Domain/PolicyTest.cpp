@@ -1,6 +1,7 @@
 #include "Domain/CatalogPresentation.h"
 #include "Domain/CenterContentPolicy.h"
 
+#include "CandidateNodes.h"
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -12,21 +13,12 @@ namespace {
 MediaNode node(const QString& id, const QString& title, const QString& groupID, const QString& groupName,
                SignalKind kind = SignalKind::cinema)
 {
-    MediaNode n;
-    n.id = id;
-    n.title = title;
-    n.groupID = groupID;
-    n.groupName = groupName;
-    n.kind = kind;
-    return n;
+    return candidateNode(kind, id, title, groupID, groupName);
 }
 
 QStringList ids(const QList<MediaNode>& nodes)
 {
-    QStringList result;
-    for (const MediaNode& n : nodes)
-        result.append(n.id);
-    return result;
+    return mapNodes(nodes, &MediaNode::id);
 }
 
 MediaNode classified(SignalKind kind, std::optional<QString> classification)

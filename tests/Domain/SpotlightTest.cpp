@@ -1,5 +1,6 @@
 #include "Domain/SpotlightCatalog.h"
 
+#include "CandidateNodes.h"
 #include "QtPrinters.h"
 
 #include <QHash>
@@ -12,21 +13,12 @@ namespace {
 
 MediaNode entry(SignalKind kind, const QString& id, const QString& groupID, const QString& groupName = QString())
 {
-    MediaNode n;
-    n.id = id;
-    n.title = QStringLiteral("Title ") + id;
-    n.groupID = groupID;
-    n.groupName = groupName;
-    n.kind = kind;
-    return n;
+    return candidateNode(kind, id, QStringLiteral("Title ") + id, groupID, groupName);
 }
 
 QStringList keys(const QList<MediaNode>& nodes)
 {
-    QStringList result;
-    for (const MediaNode& n : nodes)
-        result.append(n.catalogKey());
-    return result;
+    return mapNodes(nodes, &MediaNode::catalogKey);
 }
 
 // Each kind with `groups` categories of `size` entries.
