@@ -1,0 +1,376 @@
+#include "Shared/VLCPlaybackController.h"
+
+#include "Shared/MediaOptions.h"
+#include "Shared/NativeEngine.h"
+#include "Shared/ProviderMovieRedirectResolver.h"
+#include "Shared/VlcEngine.h"
+
+#include <QNetworkAccessManager>
+#include <QVideoSink>
+#include <QCoro/QCoroTask>
+
+#include <algorithm>
+#include <cmath>
+
+namespace sendra::playback {
+
+namespace {
+
+// A film cut short by the server ends with "end reached"; below this share it keeps its real position.
+constexpr double wellBeforeTheEnd = 0.95;
+
+double finiteFraction(double value)
+{
+    return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0;
+}
+
+float startPosition(double resumeProgress)
+{
+    if (!std::isfinite(resumeProgress) || resumeProgress <= 0)
+        return 0;
+    return float(std::min(resumeProgress, 0.94));
+}
+
+} // namespace
+
+VLCPlaybackController::VLCPlaybackController(QNetworkAccessManager *network, PlaybackTimings timings,
+                                             QObject *parent)
+    : QObject(parent)
+    , m_network(network)
+    , m_timings(timings)
+    , m_vlc(std::make_unique<VlcEngine>())
+{
+    qRegisterMetaType<PlaybackTimeline>();
+    qRegisterMetaType<PlayerState>();
+    m_videoOutputMonitor.setInterval(m_timings.frameMonitor);
+    m_nativeTimelineMonitor.setInterval(m_timings.nativeTimeline);
+    connect(&m_videoOutputMonitor, &QTimer::timeout, this, &VLCPlaybackController::videoOutputTick);
+    connect(&m_nativeTimelineMonitor, &QTimer::timeout, this, &VLCPlaybackController::nativeTimelineTick);
+    connect(m_vlc.get(), &PlaybackEngine::stateChanged, this, &VLCPlaybackController::handleVlcState);
+    connect(m_vlc.get(), &PlaybackEngine::timeChanged, this, &VLCPlaybackController::handleVlcTime);
+}
+
+VLCPlaybackController::~VLCPlaybackController()
+{
+    stop(false);
+}
+
+void VLCPlaybackController::setHostSink(QVideoSink *sink)
+{
+    m_hostSink = sink;
+    active().setVideoSink(sink);
+}
+
+PlaybackEngine &VLCPlaybackController::active() const
+{
+    if (m_engine == Engine::native && m_native)
+        return *m_native;
+    return *m_vlc;
+}
+
+void VLCPlaybackController::update(const QUrl &url, double resumeProgress)
+{
+    if (m_isShutdown || m_currentURL == url)
+        return;
+    cancelRedirect();
+    if (m_currentURL) {
+        m_vlc->stop();
+        stopNativePlayback(true);
+        m_engine = Engine::vlc;
+        m_vlc->setVideoSink(m_hostSink);
+    }
+    m_currentURL = url;
+    m_resolvedURL.reset();
+    m_didReportProgress = false;
+    m_lastProgressReport.invalidate();
+    m_lastRealPosition = 0;
+    m_pendingResumeProgress = startPosition(resumeProgress);
+    emit timelineChanged(PlaybackTimeline{});
+
+    if (!ProviderMovieRedirectResolver::isProviderMovie(url)) {
+        m_resolvedURL = url;
+        openOnVlc(url, url);
+        return;
+    }
+    startRedirectResolution(url);
+}
+
+void VLCPlaybackController::startRedirectResolution(const QUrl &url)
+{
+    const netkit::CancelToken token;
+    m_redirectToken = token;
+    const ProbeTimeouts timeouts{m_timings.probeRequestTimeout, m_timings.probeResourceTimeout};
+    // Detached on purpose: the task holds the controller weakly and checks it is still wanted before opening.
+    [](QPointer<VLCPlaybackController> self, QPointer<QNetworkAccessManager> network, QUrl url,
+       netkit::CancelToken token, ProbeTimeouts timeouts) -> QCoro::Task<> {
+        try {
+            const QUrl target = co_await ProviderMovieRedirectResolver::resolve(network, url, token, timeouts);
+            if (token.isCancelled() || !self || self->m_isShutdown || self->m_currentURL != url)
+                co_return;
+            self->m_redirectToken.reset();
+            self->m_resolvedURL = target;
+            self->openOnVlc(target, url);
+        } catch (...) {
+        }
+    }(this, m_network, url, token, timeouts);
+}
+
+void VLCPlaybackController::cancelRedirect()
+{
+    if (m_redirectToken)
+        m_redirectToken->cancel();
+    m_redirectToken.reset();
+}
+
+void VLCPlaybackController::openOnVlc(const QUrl &openURL, const QUrl &requestedURL)
+{
+    if (m_isShutdown)
+        return;
+    m_vlc->setVideoSink(m_hostSink);
+    m_vlc->open(openURL, configuredMediaOptions(openURL, requestedURL));
+    beginVideoOutputMonitoring();
+}
+
+void VLCPlaybackController::stop(bool reportProgress)
+{
+    if (m_isShutdown)
+        return;
+    m_isShutdown = true;
+    cancelRedirect();
+    if (reportProgress)
+        reportCurrentProgress();
+    m_videoOutputMonitor.stop();
+    stopNativePlayback(true);
+    m_hostSink.clear();
+    m_vlc->setVideoSink(nullptr);
+    m_vlc->stop();
+    m_currentURL.reset();
+    m_resolvedURL.reset();
+}
+
+void VLCPlaybackController::restart()
+{
+    if (m_isShutdown || !m_currentURL)
+        return;
+    const QUrl target = m_resolvedURL.value_or(*m_currentURL);
+    if (m_engine == Engine::native) {
+        startNativePlayback(target);
+        return;
+    }
+    m_vlc->stop();
+    openOnVlc(target, *m_currentURL);
+}
+
+bool VLCPlaybackController::useNativeFallbackIfAvailable()
+{
+    if (m_isShutdown || m_engine != Engine::vlc || !m_currentURL)
+        return false;
+    const QUrl candidate = m_resolvedURL.value_or(*m_currentURL);
+    static const QStringList nativeExtensions{"mp4", "m4v", "mov", "m3u8"};
+    if (!nativeExtensions.contains(fileExtension(candidate)) || !m_hostSink)
+        return false;
+    m_vlc->stop();
+    m_vlc->setVideoSink(nullptr);
+    m_engine = Engine::native;
+    if (!m_native)
+        m_native = std::make_unique<NativeEngine>();
+    m_native->setVideoSink(m_hostSink);
+    startNativePlayback(candidate);
+    return true;
+}
+
+void VLCPlaybackController::startNativePlayback(const QUrl &url)
+{
+    m_nativeTimelineMonitor.stop();
+    m_videoOutputMonitor.stop();
+    m_native->open(url, {});
+    beginVideoOutputMonitoring();
+}
+
+void VLCPlaybackController::stopNativePlayback(bool removeSink)
+{
+    m_nativeTimelineMonitor.stop();
+    if (!m_native)
+        return;
+    m_native->stop();
+    if (removeSink)
+        m_native->setVideoSink(nullptr);
+}
+
+void VLCPlaybackController::beginVideoOutputMonitoring()
+{
+    m_videoOutputMonitor.start();
+}
+
+void VLCPlaybackController::videoOutputTick()
+{
+    if (m_isShutdown) {
+        m_videoOutputMonitor.stop();
+        return;
+    }
+    PlaybackEngine &engine = active();
+    if (engine.hasFailed()) {
+        m_videoOutputMonitor.stop();
+        emit stateChanged(PlayerState::error);
+        return;
+    }
+    if (!engine.hasStartedOutput())
+        return;
+    m_videoOutputMonitor.stop();
+    if (m_engine == Engine::native)
+        beginNativeTimelineMonitoring();
+    emit videoStarted();
+}
+
+void VLCPlaybackController::beginNativeTimelineMonitoring()
+{
+    m_nativeTimelineMonitor.start();
+}
+
+void VLCPlaybackController::nativeTimelineTick()
+{
+    if (m_isShutdown || m_engine != Engine::native || !m_native) {
+        m_nativeTimelineMonitor.stop();
+        return;
+    }
+    // A stream that breaks after its first frame fails here, not in the start-up monitor.
+    if (m_native->hasFailed()) {
+        m_nativeTimelineMonitor.stop();
+        emit stateChanged(PlayerState::error);
+        return;
+    }
+    const double duration = double(m_native->length()) / 1000.0;
+    const double elapsed = double(m_native->time()) / 1000.0;
+    if (!(std::isfinite(duration) && duration > 0 && std::isfinite(elapsed) && elapsed >= 0))
+        return;
+    const double position = std::clamp(elapsed / duration, 0.0, 1.0);
+    m_lastRealPosition = position;
+    emit timelineChanged(PlaybackTimeline{position, elapsed, duration, true});
+    if (takeProgressSlot())
+        emit progressReported(position);
+}
+
+bool VLCPlaybackController::takeProgressSlot()
+{
+    if (m_lastProgressReport.isValid() && m_lastProgressReport.elapsed() < m_timings.progressThrottle.count())
+        return false;
+    m_lastProgressReport.start();
+    return true;
+}
+
+void VLCPlaybackController::handleVlcTime()
+{
+    if (m_isShutdown || m_engine != Engine::vlc)
+        return;
+    const double position = m_vlc->position();
+    if (!std::isfinite(position) || position <= 0)
+        return;
+    m_lastRealPosition = std::min(position, 1.0);
+    const double elapsed = double(std::max<qint64>(0, m_vlc->time())) / 1000.0;
+    const double duration = double(std::max<qint64>(0, m_vlc->length())) / 1000.0;
+    const bool due = takeProgressSlot();
+    emit timelineChanged(PlaybackTimeline{m_lastRealPosition, elapsed, duration, m_vlc->isSeekable()});
+    if (due)
+        emit progressReported(m_lastRealPosition);
+}
+
+void VLCPlaybackController::handleVlcState(PlayerState state)
+{
+    if (m_isShutdown || m_engine != Engine::vlc)
+        return;
+    emit stateChanged(state);
+    if (state == PlayerState::ended) {
+        reportEndOfMedia();
+    } else if (state == PlayerState::playing && m_pendingResumeProgress > 0) {
+        m_vlc->setPosition(m_pendingResumeProgress);
+        m_pendingResumeProgress = 0;
+    }
+}
+
+void VLCPlaybackController::reportEndOfMedia()
+{
+    m_didReportProgress = true;
+    // The server cut a film short: "end reached" comes all the same, but the resume point must survive.
+    const bool lengthKnown = m_vlc->length() > 0;
+    if (lengthKnown && m_lastRealPosition < wellBeforeTheEnd) {
+        if (m_lastRealPosition > 0)
+            emit progressReported(m_lastRealPosition);
+        return;
+    }
+    emit progressReported(1.0);
+}
+
+void VLCPlaybackController::reportCurrentProgress()
+{
+    if (m_didReportProgress)
+        return;
+    if (m_engine == Engine::native) {
+        if (!m_native)
+            return;
+        const double duration = double(m_native->length());
+        const double elapsed = double(m_native->time());
+        if (!(duration > 0 && elapsed > 0))
+            return;
+        m_didReportProgress = true;
+        emit progressReported(std::clamp(elapsed / duration, 0.0, 1.0));
+        return;
+    }
+    const double position = m_vlc->position();
+    if (!std::isfinite(position) || position <= 0)
+        return;
+    m_didReportProgress = true;
+    emit progressReported(std::min(position, 1.0));
+}
+
+void VLCPlaybackController::seek(double fraction)
+{
+    const double target = finiteFraction(fraction);
+    if (m_engine == Engine::native) {
+        if (m_native)
+            m_native->setPosition(target);
+        return;
+    }
+    if (m_vlc->isSeekable())
+        m_vlc->setPosition(target);
+}
+
+void VLCPlaybackController::jump(double seconds)
+{
+    active().jump(seconds);
+}
+
+void VLCPlaybackController::togglePlayPause()
+{
+    PlaybackEngine &engine = active();
+    if (engine.isPlaying())
+        engine.pause();
+    else
+        engine.play();
+}
+
+bool VLCPlaybackController::isEnginePlaying() const
+{
+    return active().isPlaying();
+}
+
+QList<VLCAudioTrack> VLCPlaybackController::availableAudioTracks() const
+{
+    return active().audioTracks();
+}
+
+QList<VLCSubtitleTrack> VLCPlaybackController::availableSubtitleTracks() const
+{
+    return active().subtitleTracks();
+}
+
+void VLCPlaybackController::selectAudioTrack(int id)
+{
+    active().selectAudioTrack(id);
+}
+
+void VLCPlaybackController::selectSubtitleTrack(int id)
+{
+    active().selectSubtitleTrack(id);
+}
+
+} // namespace sendra::playback

@@ -1,0 +1,152 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtMultimedia
+
+// The full-window player: video, status box, failure card and the auto-hiding controls over one session.
+Item {
+    id: screen
+    objectName: "playerScreen"
+
+    required property PlayerSession session
+    readonly property color accent: "#ff9f0a"
+    readonly property bool controlsShown: session.controlsVisible || session.failed
+
+    Rectangle {
+        anchors.fill: parent
+        color: "black"
+    }
+
+    VideoOutput {
+        id: video
+        objectName: "videoOutput"
+        anchors.fill: parent
+        fillMode: VideoOutput.PreserveAspectFit
+    }
+
+    Rectangle {
+        objectName: "statusBox"
+        visible: !screen.session.videoStarted && !screen.session.failed
+        anchors.centerIn: parent
+        width: statusRow.implicitWidth + 36
+        height: statusRow.implicitHeight + 36
+        radius: 16
+        color: Qt.rgba(0, 0, 0, 0.72)
+
+        Row {
+            id: statusRow
+            anchors.centerIn: parent
+            spacing: 12
+            BusyIndicator {
+                running: parent.visible
+                width: 32
+                height: 32
+                palette.dark: screen.accent
+                anchors.verticalCenter: parent.verticalCenter
+            }
+            Label {
+                objectName: "statusText"
+                text: screen.session.localizedStatusMessage
+                color: "white"
+                font.pixelSize: 15
+                anchors.verticalCenter: parent.verticalCenter
+            }
+        }
+    }
+
+    Rectangle {
+        objectName: "failureCard"
+        visible: screen.session.failed
+        anchors.centerIn: parent
+        width: Math.min(parent.width - 40, failureColumn.implicitWidth + 48)
+        height: failureColumn.implicitHeight + 48
+        radius: 18
+        color: Qt.rgba(0, 0, 0, 0.84)
+
+        Column {
+            id: failureColumn
+            anchors.centerIn: parent
+            width: Math.min(implicitWidth, parent.width - 48)
+            spacing: 14
+
+            PlayerIcon {
+                symbol: "exclamationmark.triangle.fill"
+                size: 40
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+            Label {
+                objectName: "failureTitle"
+                text: L10n.text("No fue posible reproducir este contenido.")
+                color: "white"
+                font.pixelSize: 17
+                font.weight: Font.DemiBold
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+            Label {
+                objectName: "failureStatus"
+                text: screen.session.localizedStatusMessage
+                color: Qt.rgba(1, 1, 1, 0.7)
+                font.pixelSize: 14
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+            Button {
+                id: retryButton
+                objectName: "retryButton"
+                text: L10n.text("Reintentar")
+                anchors.horizontalCenter: parent.horizontalCenter
+                onClicked: screen.session.retry()
+                contentItem: Label {
+                    text: retryButton.text
+                    color: "black"
+                    font.pixelSize: 15
+                    font.weight: Font.DemiBold
+                    horizontalAlignment: Text.AlignHCenter
+                }
+                background: Rectangle {
+                    implicitWidth: 120
+                    implicitHeight: 36
+                    radius: 8
+                    color: retryButton.down ? Qt.darker(screen.accent, 1.2) : screen.accent
+                }
+            }
+        }
+    }
+
+    HoverHandler {
+        id: hover
+        onPointChanged: if (hovered) screen.session.reveal()
+        onHoveredChanged: if (!hovered) screen.session.pointerLeft()
+    }
+
+    TapHandler {
+        onTapped: screen.session.reveal()
+    }
+
+    PlayerControls {
+        objectName: "controlsLayer"
+        anchors.fill: parent
+        session: screen.session
+        opacity: screen.controlsShown ? 1 : 0
+        enabled: screen.controlsShown
+        Behavior on opacity {
+            NumberAnimation { duration: 220; easing.type: Easing.OutQuad }
+        }
+    }
+
+    Connections {
+        target: screen.session
+        function onFullScreenRequested(on) {
+            const window = screen.Window.window
+            if (window)
+                window.visibility = on ? Window.FullScreen : Window.Windowed
+        }
+    }
+
+    Component.onCompleted: {
+        session.attachVideoSink(video.videoSink)
+        session.appear()
+    }
+    Component.onDestruction: {
+        session.disappear()
+        session.detachVideoSink()
+    }
+}

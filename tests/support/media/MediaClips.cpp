@@ -1,0 +1,58 @@
+#include "MediaClips.h"
+
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace sendra::testing {
+
+namespace {
+
+QStringList ffmpegArguments(Clip clip, const QString &output)
+{
+    const QStringList video{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25"};
+    const QStringList tone{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"};
+    const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-g", "25"};
+    const QStringList aac{"-c:a", "aac", "-b:a", "64k"};
+    QStringList arguments{"-hide_banner", "-loglevel", "error", "-y"};
+    switch (clip) {
+    case Clip::mp4:
+        arguments << video << tone << "-t" << "8" << h264 << aac << "-movflags" << "+faststart";
+        break;
+    case Clip::ts:
+        arguments << video << tone << "-t" << "8" << h264 << aac << "-f" << "mpegts";
+        break;
+    case Clip::audioOnly:
+        arguments << tone << "-t" << "8" << aac << "-f" << "mpegts";
+        break;
+    case Clip::red:
+        arguments << "-f" << "lavfi" << "-i" << "color=c=red:size=64x64:rate=25" << "-t" << "2" << h264
+                  << "-movflags" << "+faststart";
+        break;
+    }
+    return arguments << output;
+}
+
+} // namespace
+
+QByteArray mediaClip(Clip clip)
+{
+    static QTemporaryDir folder;
+    static QMap<Clip, QByteArray> made;
+    if (made.contains(clip))
+        return made.value(clip);
+    const QString output = folder.filePath(QStringLiteral("clip-%1.%2").arg(int(clip)).arg(
+        clip == Clip::mp4 || clip == Clip::red ? "mp4" : "ts"));
+    QByteArray content;
+    if (folder.isValid() && QProcess::execute(QStringLiteral("ffmpeg"), ffmpegArguments(clip, output)) == 0) {
+        QFile file(output);
+        if (file.open(QIODevice::ReadOnly))
+            content = file.readAll();
+    }
+    made.insert(clip, content);
+    return content;
+}
+
+} // namespace sendra::testing

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace sendra::testing {
+
+enum class Clip {
+    mp4,       // 8 s test pattern with a tone, H.264 and AAC, index at the front
+    ts,        // the same as an MPEG transport stream
+    audioOnly, // 8 s tone in a transport stream, no video track
+    red,       // 2 s of solid red, H.264 in mp4 (to check colours end to end)
+};
+
+// Made by ffmpeg on first use, once per test process. Empty when ffmpeg is missing or fails.
+QByteArray mediaClip(Clip clip);
+
+} // namespace sendra::testing
