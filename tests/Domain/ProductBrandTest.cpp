@@ -1,3 +1,4 @@
+#include "Domain/CommandPalette.h"
 #include "Domain/ProductBrand.h"
 
 #include <QDir>
@@ -133,4 +134,15 @@ TEST(ProductBrand, presentationsDifferOnlyInLookAndBothRequirePrivateAccess)
     brimvale.primaryColor = orrinth.primaryColor;
     brimvale.secondaryColor = orrinth.secondaryColor;
     EXPECT_EQ(brimvale, orrinth);
+}
+
+TEST(CommandPalette, startsNeutralAndHoldsWhatTheDeckAssigns)
+{
+    EXPECT_EQ(CommandPalette::activePrimary(), BrandPresentation::neutral().primaryColor);
+    EXPECT_EQ(CommandPalette::activeSecondary(), BrandPresentation::neutral().secondaryColor);
+    const BrandPresentation brimvale = ProductBrand::presentation(DesktopProductBrand::brimvale);
+    CommandPalette::setActivePrimary(brimvale.primaryColor);
+    CommandPalette::setActiveSecondary(brimvale.secondaryColor);
+    EXPECT_EQ(CommandPalette::activePrimary(), "#8f5bff");
+    EXPECT_EQ(CommandPalette::activeSecondary(), "#6e45d6");
 }
