@@ -1,6 +1,8 @@
 #include "Shared/NativeEngine.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -30,7 +32,9 @@ void NativeEngine::open(const QUrl &url, const QStringList &)
     stop();
     m_opening = new QObject(this);
     m_player = new QMediaPlayer(m_opening);
-    m_player->setAudioOutput(new QAudioOutput(m_opening));
+    // Qt 6.4's FFmpeg backend crashes in its audio thread when there is no sound device to open.
+    if (!QMediaDevices::defaultAudioOutput().isNull())
+        m_player->setAudioOutput(new QAudioOutput(m_opening));
     // A relay sink of our own: the picture only counts once a real frame arrived, and the screen's sink may
     // be destroyed before the player.
     auto *relay = new QVideoSink(m_opening);
