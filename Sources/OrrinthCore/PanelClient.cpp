@@ -163,8 +163,9 @@ QCoro::Task<CatalogSection> PanelClient::catalog(QString brand, BrandServer serv
                    15s);
     const HttpResponse response = co_await exchange(m_transport, std::move(request), token);
     requireSuccess(response);
-    CatalogSection section = co_await inBackground(
-        [body = response.body] { return json::decodeDocument(body, json::catalogSectionFrom); }, token);
+    // Named, not a temporary of the co_await expression: g++ 12 destroys such temporaries twice.
+    auto decode = [body = response.body] { return json::decodeDocument(body, json::catalogSectionFrom); };
+    CatalogSection section = co_await inBackground(std::move(decode), token);
     const SectionCounts &counts = protectedCatalog ? manifest.protectedCounts() : manifest.counts();
     if (section.version() != manifest.version() || section.items().size() != counts.value(rawValue(kind), 0))
         refuse(PanelError::invalidResponse);
@@ -179,8 +180,8 @@ QCoro::Task<HomeCatalog> PanelClient::homeCatalog(QString brand, BrandServer ser
                                      10s);
     const HttpResponse response = co_await exchange(m_transport, std::move(request), token);
     requireSuccess(response);
-    HomeCatalog home = co_await inBackground(
-        [body = response.body] { return json::decodeDocument(body, json::homeCatalogFrom); }, token);
+    auto decode = [body = response.body] { return json::decodeDocument(body, json::homeCatalogFrom); };
+    HomeCatalog home = co_await inBackground(std::move(decode), token);
     if (home.version() != manifest.version())
         refuse(PanelError::invalidResponse);
     co_return home;

@@ -3,6 +3,7 @@
 #include "OrrinthCore/BrandModels.h"
 #include "OrrinthCore/CatalogSection.h"
 #include "OrrinthCore/ContentKind.h"
+#include "OrrinthCore/CoreErrors.h"
 #include "OrrinthCore/HttpTransport.h"
 
 #include <QString>

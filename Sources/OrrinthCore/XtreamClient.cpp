@@ -180,7 +180,9 @@ QCoro::Task<QList<CatalogItem>> streamItems(Transport transport, XtreamCredentia
 {
     try {
         const QByteArray body = co_await fetch(transport, credentials, action(request), 40s, token);
-        co_return co_await inBackground([body, kind, names] { return itemsFrom(body, kind, names); }, token);
+        // Named: g++ 12 destroys a lambda temporary of a co_await expression twice.
+        auto decode = [body, kind, names] { return itemsFrom(body, kind, names); };
+        co_return co_await inBackground(std::move(decode), token);
     } catch (...) {
     }
     co_return QList<CatalogItem>();
@@ -208,13 +210,12 @@ struct CategoryTables
 
 QCoro::Task<CategoryTables> categoryTables(Transport transport, XtreamCredentials credentials, CancelToken token)
 {
-    auto [live, movie, series] = co_await netkit::joinAll(
-        token,
-        [=](CancelToken t) { return categoryTable(transport, credentials, "get_live_categories", t); },
-        [=](CancelToken t) { return categoryTable(transport, credentials, "get_vod_categories", t); },
-        [=](CancelToken t) { return categoryTable(transport, credentials, "get_series_categories", t); });
+    auto live = [=](CancelToken t) { return categoryTable(transport, credentials, "get_live_categories", t); };
+    auto movie = [=](CancelToken t) { return categoryTable(transport, credentials, "get_vod_categories", t); };
+    auto series = [=](CancelToken t) { return categoryTable(transport, credentials, "get_series_categories", t); };
+    auto [liveTable, movieTable, seriesTable] = co_await netkit::joinAll(token, live, movie, series);
     netkit::throwIfCancelled(token);
-    co_return CategoryTables{std::move(live), std::move(movie), std::move(series)};
+    co_return CategoryTables{std::move(liveTable), std::move(movieTable), std::move(seriesTable)};
 }
 
 std::optional<EpisodeDetails> episodeFrom(Object episode, qsizetype position, const XtreamCredentials &credentials)
@@ -305,17 +306,16 @@ QCoro::Task<QList<CatalogItem>> XtreamClient::catalogItems(XtreamCredentials cre
 {
     const Transport transport = m_transport;
     const CategoryTables tables = co_await categoryTables(transport, credentials, token);
-    auto [live, movies, series] = co_await netkit::joinAll(
-        token,
-        [=](CancelToken t) {
-            return streamItems(transport, credentials, "get_live_streams", tables.live, ContentKind::live, t);
-        },
-        [=](CancelToken t) {
-            return streamItems(transport, credentials, "get_vod_streams", tables.movie, ContentKind::movie, t);
-        },
-        [=](CancelToken t) {
-            return streamItems(transport, credentials, "get_series", tables.series, ContentKind::series, t);
-        });
+    auto liveList = [=](CancelToken t) {
+        return streamItems(transport, credentials, "get_live_streams", tables.live, ContentKind::live, t);
+    };
+    auto movieList = [=](CancelToken t) {
+        return streamItems(transport, credentials, "get_vod_streams", tables.movie, ContentKind::movie, t);
+    };
+    auto seriesList = [=](CancelToken t) {
+        return streamItems(transport, credentials, "get_series", tables.series, ContentKind::series, t);
+    };
+    auto [live, movies, series] = co_await netkit::joinAll(token, liveList, movieList, seriesList);
     // The children swallow their failures, our cancellation included: it must not pass for a short catalogue.
     netkit::throwIfCancelled(token);
     QList<CatalogItem> items = std::move(live);

@@ -2,6 +2,7 @@
 
 #include "OrrinthCore/CatalogItem.h"
 #include "OrrinthCore/ContentDetails.h"
+#include "OrrinthCore/CoreErrors.h"
 #include "OrrinthCore/HttpTransport.h"
 #include "OrrinthCore/XtreamCredentials.h"
 

@@ -1,0 +1,88 @@
+#include "OrrinthCore/M3UParser.h"
+
+#include <gtest/gtest.h>
+
+using namespace orrinth;
+
+namespace {
+
+QList<CatalogItem> parse(const QString &text)
+{
+    return M3UParser().parse(text);
+}
+
+} // namespace
+
+TEST(M3UParser, ReadsAnEntryWithItsAttributes)
+{
+    const auto items = parse(QStringLiteral(
+        "#EXTM3U\r\n#EXTINF:-1 tvg-id=\"uno.es\" tvg-logo=\"http://img/uno.png\" group-title=\"Noticias\", Canal Uno \t\r\n"
+        "  http://stream.example/live/1.ts  \r\n"));
+    ASSERT_EQ(items.size(), 1);
+    const CatalogItem &item = items.first();
+    EXPECT_EQ(item.id(), QStringLiteral("uno.es"));
+    EXPECT_EQ(item.name(), QStringLiteral("Canal Uno"));
+    EXPECT_EQ(item.category(), QStringLiteral("Noticias"));
+    EXPECT_EQ(item.imageURL(), QUrl(QStringLiteral("http://img/uno.png")));
+    EXPECT_EQ(item.sourceURL(), QUrl(QStringLiteral("http://stream.example/live/1.ts")));
+    EXPECT_EQ(item.categoryID(), QString());
+    EXPECT_EQ(item.extensionName(), QString());
+    EXPECT_EQ(item.kind(), ContentKind::live);
+}
+
+TEST(M3UParser, NamesCommasAndDefaults)
+{
+    const auto items = parse(QStringLiteral("#EXTINF:-1 group-title=\"A, B\",Name\nhttp://s/1\n"
+                                            "#EXTINF:-1 tvg-id=\"\" group-title=\"\",\nhttp://s/2\n"
+                                            "#EXTINF:-1 tvg-logo=\"not a url\"\nhttp://s/3\n"
+                                            "#EXTINF:-1 group-title=\"open\nnot an address\n"));
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_EQ(items[0].name(), QStringLiteral("B\",Name")) << "the first comma splits, even inside a value";
+    EXPECT_EQ(items[0].category(), QStringLiteral("A, B"));
+    EXPECT_EQ(items[1].name(), QStringLiteral("#EXTINF:-1 tvg-id=\"\" group-title=\"\""));
+    EXPECT_EQ(items[1].id(), QString()) << "an empty tvg-id is present";
+    EXPECT_EQ(items[1].category(), QString());
+    EXPECT_EQ(items[2].name(), QStringLiteral("#EXTINF:-1 tvg-logo=\"not a url\""));
+    EXPECT_FALSE(items[2].imageURL());
+    EXPECT_EQ(items[2].category(), QStringLiteral("Sin categoría"));
+    EXPECT_EQ(items[3].category(), QStringLiteral("Sin categoría")) << "an unclosed value is missing";
+    EXPECT_FALSE(items[3].sourceURL()) << "an unusable address still gives an item";
+}
+
+TEST(M3UParser, PendingInfoLines)
+{
+    const auto items = parse(QStringLiteral("http://orphan/0\n#EXTINF:-1,First\n#EXTINF:-1,Second\n"
+                                            "# comment\n\n#extinf:-1,lower\nhttp://s/2\n#EXTINF:-1,Dangling"));
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0].name(), QStringLiteral("Second"));
+    EXPECT_EQ(items[0].sourceURL(), QUrl(QStringLiteral("http://s/2")));
+    EXPECT_TRUE(parse(QString()).isEmpty());
+
+    // Every newline character ends a line.
+    EXPECT_EQ(parse(QStringLiteral("#EXTINF:-1,A\u2028http://s/a\u0085#EXTINF:-1,B\u000bhttp://s/b")).size(), 2);
+}
+
+TEST(M3UParser, KindGuess)
+{
+    EXPECT_EQ(M3UParser::inferKind(u"Mis SERIES", u"http://s/1"), ContentKind::series);
+    EXPECT_EQ(M3UParser::inferKind(u"Cine", u"http://s/movie/1.mp4"), ContentKind::movie);
+    EXPECT_EQ(M3UParser::inferKind(u"Cine", u"http://vod.example/1"), ContentKind::movie);
+    EXPECT_EQ(M3UParser::inferKind(u"PELÍCULAS", u"http://s/1"), ContentKind::movie);
+    EXPECT_EQ(M3UParser::inferKind(u"Series y movies", u"http://s/1"), ContentKind::series);
+    EXPECT_EQ(M3UParser::inferKind(u"Deportes", u"http://s/1"), ContentKind::live);
+}
+
+TEST(M3UParser, FallbackIdsAreStableHashesOfTheAddressLine)
+{
+    const QString text = QStringLiteral("#EXTINF:-1,A\nhttp://s/same\n#EXTINF:-1,B\n  http://s/same \n"
+                                        "#EXTINF:-1,C\nhttp://s/other\n");
+    const auto first = parse(text);
+    const auto second = parse(text);
+    ASSERT_EQ(first.size(), 3);
+    EXPECT_EQ(first[0].id(), first[1].id());
+    EXPECT_NE(first[0].id(), first[2].id());
+    EXPECT_EQ(first[2].id(), second[2].id());
+    // Pinned: the id must not change between runs or builds, or stored favourites would be lost.
+    EXPECT_EQ(M3UParser::fallbackID(u""), QStringLiteral("-3750763034362895579"));
+    EXPECT_EQ(M3UParser::fallbackID(u"a"), QStringLiteral("-5808556873153909620"));
+}
