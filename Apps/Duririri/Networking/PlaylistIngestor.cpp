@@ -1,6 +1,7 @@
 #include "Networking/PlaylistIngestor.h"
 
 #include "Domain/CommandError.h"
+#include "Domain/CenterContentPolicy.h"
 #include "Networking/AddressReader.h"
 #include "Networking/BackgroundWork.h"
 #include "Networking/TextFold.h"
@@ -172,7 +173,7 @@ private:
         const QString name = title ? fromUtf8(*title) : QStringLiteral("Contenido");
         auto found = m_groups.constFind(name);
         if (found == m_groups.cend())
-            found = m_groups.insert(name, Group{QStringLiteral("group:") + name.toLower(), name, foldedLower(name).toStdString()});
+            found = m_groups.insert(name, Group{QStringLiteral("group:") + name.toLower(), name, CenterContentPolicy::normalize(name).toStdString()});
         return *found;
     }
 

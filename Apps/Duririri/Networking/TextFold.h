@@ -8,16 +8,14 @@
 
 namespace sendra {
 
-// Case and diacritics folded, then lower-cased: "Películas Acción" -> "peliculas accion". Characters without a
-// decomposition ("ø", "ß", non-Latin letters) are only lower-cased.
-QString foldedLower(QStringView text);
+// The group id fallback of panel entries: the folded name (case and accents folded, lower-cased) with every run
+// of characters outside a-z and 0-9 turned into one "-", trimmed of "-" at both ends.
+// "Películas de Acción" -> "peliculas-de-accion".
+QString groupSlug(const QString& name);
 
-// The group id fallback of panel entries: the folded name with every run of characters outside a-z and 0-9
-// turned into one "-", trimmed of "-" at both ends. "Películas de Acción" -> "peliculas-de-accion".
-QString groupSlug(QStringView name);
-
-// foldedLower of UTF-8 text, as UTF-8, written into `out` (reused between calls: addresses are folded by the
-// hundred thousand and are nearly always ASCII, which takes no detour through QString).
+// The folded, lower-cased form of UTF-8 text, as UTF-8, written into `out` (reused between calls: addresses are
+// folded by the hundred thousand and are nearly always ASCII, which takes no detour through QString). Only
+// meant for substring searches: surrounding blanks may be trimmed.
 void foldedLowerUtf8(std::string_view utf8, std::string& out);
 
 } // namespace sendra

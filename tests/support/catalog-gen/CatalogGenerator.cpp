@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
-namespace sendra::testing {
+namespace sendra::testkit {
 namespace {
 
 // splitmix64: portable, so a seed gives the same catalogue on every machine and standard library.
@@ -451,4 +451,4 @@ QByteArray CatalogGenerator::playlist(int count, const PlaylistShape& shape) con
     return out;
 }
 
-} // namespace sendra::testing
+} // namespace sendra::testkit

@@ -10,7 +10,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace sendra::testing {
+namespace sendra::testkit {
 
 enum class PanelKind { Live, Vod, Series };
 
@@ -55,4 +55,4 @@ private:
     CatalogShape m_shape;
 };
 
-} // namespace sendra::testing
+} // namespace sendra::testkit

@@ -1,0 +1,192 @@
+#include "Networking/PlaylistIngestor.h"
+
+#include "AwaitOutcome.h"
+#include "catalog-gen/CatalogGenerator.h"
+#include "fakes/FakePlaylistHost.h"
+
+#include <QNetworkAccessManager>
+#include <QSet>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+using namespace sendra;
+using sendra::fakes::FakePlaylistHost;
+using sendra::fakes::Reply;
+using sendra::testkit::awaitOutcome;
+
+namespace {
+
+QList<MediaNode> parse(const QByteArray& text)
+{
+    return PlaylistIngestor::parse(text);
+}
+
+QStringList titles(const QList<MediaNode>& nodes)
+{
+    QStringList out;
+    for (const MediaNode& node : nodes)
+        out << node.title;
+    return out;
+}
+
+} // namespace
+
+TEST(PlaylistParse, ReadsEntriesAttributesAndKinds)
+{
+    const QList<MediaNode> nodes = parse(
+        "#EXTM3U\n"
+        "#EXTINF:-1 tvg-id=\"a1\" tvg-logo=\"http://img.test/a1.png\" group-title=\"Películas Acción\",Film One\n"
+        "http://cdn.test/u/p/1.mkv\n"
+        "#EXTINF:-1 group-title=\"Series Turcas\",Capítulo 1\n"
+        "http://cdn.test/u/p/2.mp4\n"
+        "#EXTINF:-1 group-title=\"Otros\",Estreno\n"
+        "http://cdn.test/movie/u/p/3.mkv\n"
+        "#EXTINF:-1 group-title=\"Deportes\" tvg-logo=\"\",Canal 5\n"
+        "http://cdn.test/u/p/5.ts\n"
+        "#EXTINF:-1 tvg-id=\"\" group-title=\"\",Sin grupo\n"
+        "http://cdn.test/u/p/6.ts\n"
+        "#EXTINF:-1,Sin atributos\n"
+        "http://cdn.test/live/VOD-7.ts\n");
+    ASSERT_EQ(nodes.size(), 6);
+    const MediaNode& film = nodes[0];
+    EXPECT_EQ(film.id, "a1");
+    EXPECT_EQ(film.title, "Film One");
+    EXPECT_EQ(film.groupName, "Películas Acción");
+    EXPECT_EQ(film.groupID, "group:películas acción");
+    EXPECT_EQ(film.artwork, QUrl("http://img.test/a1.png"));
+    EXPECT_EQ(film.kind, SignalKind::cinema);
+    EXPECT_EQ(film.directURL, QUrl("http://cdn.test/u/p/1.mkv"));
+    EXPECT_EQ(film.fileSuffix, "");
+    EXPECT_EQ(film.contentClassification, std::nullopt);
+
+    EXPECT_EQ(nodes[1].kind, SignalKind::episodic);
+    EXPECT_EQ(nodes[2].kind, SignalKind::cinema);
+    EXPECT_EQ(nodes[3].kind, SignalKind::broadcast);
+    EXPECT_EQ(nodes[3].artwork, std::nullopt);
+    EXPECT_EQ(nodes[4].groupName, "");
+    EXPECT_EQ(nodes[4].groupID, "group:");
+    EXPECT_EQ(nodes[5].groupName, "Contenido");
+    EXPECT_EQ(nodes[5].groupID, "group:contenido");
+    EXPECT_EQ(nodes[5].kind, SignalKind::cinema) << "\"vod\" in the address, any case";
+}
+
+// Favourites and resume points of playlist entries hang on their ids: an entry without tvg-id must get the same
+// id on every run and every machine.
+TEST(PlaylistParse, FallbackIdsAreStableNameBasedUuids)
+{
+    const QByteArray text = "#EXTINF:-1 group-title=\"Cine\",Uno\nhttp://cdn.test/1.mp4\n"
+                            "#EXTINF:-1 tvg-id=\"\",Dos\nhttp://cdn.test/2.mp4\n";
+    const QList<MediaNode> first = parse(text);
+    ASSERT_EQ(first.size(), 2);
+    EXPECT_EQ(first, parse(text));
+    for (const MediaNode& node : first) {
+        const QUuid uuid(node.id);
+        EXPECT_FALSE(uuid.isNull());
+        EXPECT_EQ(uuid.version(), QUuid::Sha1);
+        EXPECT_EQ(node.id, node.id.toUpper());
+        EXPECT_EQ(node.id.size(), 36);
+    }
+    EXPECT_NE(first[0].id, first[1].id);
+    // Version 5 of the address line in RFC 4122's URL namespace (checked against an independent implementation).
+    EXPECT_EQ(PlaylistIngestor::fallbackId("http://cdn.test/1.mp4"),
+              QUuid::createUuidV5(QUuid("6ba7b811-9dad-11d1-80b4-00c04fd430c8"), QByteArray("http://cdn.test/1.mp4"))
+                  .toString(QUuid::WithoutBraces)
+                  .toUpper());
+}
+
+TEST(PlaylistParse, Titles)
+{
+    const QList<MediaNode> nodes = parse(
+        "#EXTINF:-1 tvg-name=\"Uno, dos\" group-title=\"A, B\",Título real\nhttp://cdn.test/1\n"
+        "#EXTINF:-1 tvg-name=\"sin cierre,Título suelto\nhttp://cdn.test/2\n"
+        "  #EXTINF:-1 group-title=\"X\"  \nhttp://cdn.test/3\n"
+        "#EXTINF:-1 group-title=\"X\",\nhttp://cdn.test/4\n"
+        "#EXTINF:-1,   \nhttp://cdn.test/5\n"
+        "#EXTINF:-1,\u00A0Con espacios raros\u3000\nhttp://cdn.test/6\n");
+    EXPECT_EQ(titles(nodes), (QStringList{"Título real", "Título suelto", "#EXTINF:-1 group-title=\"X\"",
+                                          "#EXTINF:-1 group-title=\"X\"", "#EXTINF:-1", "Con espacios raros"}));
+    EXPECT_EQ(nodes[0].groupName, "A, B");
+}
+
+TEST(PlaylistParse, LinesAndDirectives)
+{
+    const QList<MediaNode> nodes = parse(
+        "http://cdn.test/huerfana\n"
+        "#EXTINF:-1,Primera\n#EXTINF:-1,Segunda\n#EXTVLCOPT:http-user-agent=x\n\nhttp://cdn.test/a\nhttp://cdn.test/b\n"
+        "#extinf:-1,Minúsculas\nhttp://cdn.test/c\n"
+        "#EXTINF:-1,Tras basura\nhttp://[invalid\nhttp://cdn.test/d\n"
+        "#EXTINF:-1,Sin dirección\n");
+    EXPECT_EQ(titles(nodes), (QStringList{"Segunda", "Tras basura"}));
+    EXPECT_EQ(nodes[1].directURL, QUrl("http://cdn.test/d"));
+
+    const QByteArray lf = "#EXTM3U\n#EXTINF:-1 tvg-id=\"1\",Uno\nhttp://cdn.test/1\n#EXTINF:-1,Dos\nhttp://cdn.test/2";
+    QByteArray crlf = lf;
+    crlf.replace("\n", "\r\n");
+    EXPECT_EQ(parse(crlf), parse(lf));
+    EXPECT_EQ(parse("\xEF\xBB\xBF" + lf.mid(8)), parse(lf)) << "a BOM before the first entry";
+    QByteArray unicodeLines = lf;
+    unicodeLines.replace("\n", "\u2028");
+    EXPECT_EQ(parse(unicodeLines), parse(lf));
+    unicodeLines.replace("\u2028", "\u0085");
+    EXPECT_EQ(parse(unicodeLines), parse(lf));
+    EXPECT_EQ(parse("\t #EXTINF:-1,Sangría \t\r\n\t http://cdn.test/x \r\n").value(0).title, "Sangría");
+
+    const QByteArray huge = "#EXTINF:-1 tvg-logo=\"http://img.test/" + QByteArray(2 << 20, 'a') + ".png\"," +
+                            QByteArray(1 << 20, 'T') + "\nhttp://cdn.test/huge\n";
+    const QList<MediaNode> big = parse(huge);
+    ASSERT_EQ(big.size(), 1);
+    EXPECT_EQ(big[0].title.size(), 1 << 20);
+    EXPECT_TRUE(big[0].artwork.has_value());
+}
+
+TEST(PlaylistParse, GeneratedPlaylistKeepsEveryEntry)
+{
+    const testkit::CatalogGenerator generator;
+    testkit::PlaylistShape shape;
+    shape.crlf = true;
+    shape.bom = true;
+    const QList<MediaNode> nodes = parse(generator.playlist(20000, shape));
+    ASSERT_EQ(nodes.size(), 20000);
+    QSet<QString> ids;
+    for (const MediaNode& node : nodes)
+        ids.insert(node.id);
+    EXPECT_EQ(ids.size(), 20000);
+    EXPECT_EQ(nodes[0].kind, SignalKind::broadcast);
+    EXPECT_EQ(nodes[5].kind, SignalKind::cinema);
+    EXPECT_EQ(nodes[9].kind, SignalKind::episodic);
+}
+
+class PlaylistDownloadTest : public ::testing::Test
+{
+protected:
+    QNetworkAccessManager manager;
+    PlaylistIngestor ingestor{netkit::HttpSession(&manager)};
+    FakePlaylistHost host;
+
+    testkit::Outcome<QList<MediaNode>> download(std::string bytes, int status = 200)
+    {
+        return awaitOutcome(ingestor.download(host.publish("/lista.m3u", std::move(bytes), status), {}));
+    }
+};
+
+TEST_F(PlaylistDownloadTest, ReadsOrRefusesWhatTheServerSends)
+{
+    const testkit::CatalogGenerator generator;
+    auto good = download(generator.playlist(3000).toStdString());
+    ASSERT_TRUE(good.value);
+    EXPECT_EQ(good.value->size(), 3000);
+
+    EXPECT_EQ(download("#EXTINF:-1,Uno\nhttp://cdn.test/1\n", 404).commandError(), CommandError::invalidResponse);
+    EXPECT_EQ(download("<html><body>Hola</body></html>").commandError(), CommandError::emptyCatalog);
+    EXPECT_EQ(download("").commandError(), CommandError::emptyCatalog);
+    EXPECT_EQ(download("#EXTM3U\n#EXTINF:-1,Sin dirección\n").commandError(), CommandError::emptyCatalog);
+    // Latin-1 "Películas", and a file cut inside a two-byte sequence.
+    EXPECT_EQ(download("#EXTINF:-1 group-title=\"Pel\xED" "culas\",Uno\nhttp://cdn.test/1\n").commandError(),
+              CommandError::invalidResponse);
+    EXPECT_EQ(download("#EXTINF:-1,Uno\nhttp://cdn.test/1\n#EXTINF:-1,Espa\xC3").commandError(),
+              CommandError::invalidResponse);
+
+    auto dropped = awaitOutcome(ingestor.download(host.publish("/caida.m3u", Reply::text("x").dropped()), {}));
+    EXPECT_TRUE(dropped.threw<netkit::HttpError>());
+}

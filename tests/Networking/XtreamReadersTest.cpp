@@ -1,0 +1,241 @@
+#include "Networking/AddressReader.h"
+#include "Networking/XtreamListReader.h"
+#include "Networking/XtreamValues.h"
+
+#include "Domain/CommandError.h"
+#include "catalog-gen/CatalogGenerator.h"
+#include "catalog-gen/QJsonListReader.h"
+
+#include <gtest/gtest.h>
+
+using namespace sendra;
+using sendra::testkit::CatalogGenerator;
+using sendra::testkit::CatalogShape;
+using sendra::testkit::PanelKind;
+
+namespace {
+
+QList<MediaNode> read(const QByteArray& body, SignalKind kind = SignalKind::cinema, xtream::CategoryMap map = {})
+{
+    return xtream::readStreamList(body, kind, map);
+}
+
+void expectSameNodes(const QList<MediaNode>& actual, const QList<MediaNode>& expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    for (qsizetype i = 0; i < actual.size(); ++i) {
+        ASSERT_EQ(actual[i], expected[i]) << "entry " << i << ": " << actual[i].title.toStdString() << " / "
+                                          << expected[i].title.toStdString();
+    }
+}
+
+std::optional<CommandError> failureOf(const std::function<void()>& run)
+{
+    try {
+        run();
+    } catch (const CommandFailure& failure) {
+        return failure.error();
+    }
+    return std::nullopt;
+}
+
+bool isJsonError(const std::function<void()>& run)
+{
+    try {
+        run();
+    } catch (const netkit::JsonError&) {
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// The fast reader must agree with a plain QJsonDocument reader on everything real panels send.
+TEST(XtreamListReader, AgreesWithTheQJsonReaderOnLooselyTypedCatalogues)
+{
+    const CatalogGenerator generator(CatalogShape{.seed = 11, .categories = 60, .brokenEvery = 97});
+    const auto kinds = {std::pair{PanelKind::Live, SignalKind::broadcast}, std::pair{PanelKind::Vod, SignalKind::cinema},
+                        std::pair{PanelKind::Series, SignalKind::episodic}};
+    for (const auto& [panelKind, kind] : kinds) {
+        SCOPED_TRACE(int(panelKind));
+        // Several slices' worth, so the cuts between slices are crossed many times.
+        const QByteArray body = generator.streams(panelKind, 9000);
+        ASSERT_GT(body.size(), 2 * 1024 * 1024);
+        const xtream::CategoryMap map = xtream::readCategoryMap(generator.categories(panelKind));
+        EXPECT_GT(map.size(), 50) << "only the few loose ids (null, empty) are dropped";
+        const QList<MediaNode> nodes = read(body, kind, map);
+        EXPECT_EQ(nodes.size(), generator.expectedEntries(9000));
+        expectSameNodes(nodes, testkit::readStreamListWithQJson(body, kind, map));
+        EXPECT_EQ(nodes.first().title, generator.title(panelKind, 0));
+    }
+}
+
+TEST(XtreamListReader, CutsThatFallInsideStringsOrNestedListsFallBackToTheWholeBody)
+{
+    const CatalogGenerator generator(CatalogShape{.seed = 3});
+    QByteArray filler = generator.streams(PanelKind::Vod, 1700);
+    ASSERT_GT(filler.size(), 512 * 1024 + 8192);
+    filler.chop(1); // the closing bracket
+    // An element whose cut-like text ("},{") straddles the first slice boundary.
+    const auto withTrapAtFirstCut = [&](const QByteArray& trap) {
+        QByteArray body = filler.left(512 * 1024 - 6000);
+        body.truncate(body.lastIndexOf("},{") + 1);
+        return body + "," + trap + "," + filler.mid(filler.indexOf("{\"num\":900,")) + "]";
+    };
+    QByteArray inTitle = R"({"stream_id":1,"name":")";
+    QByteArray inNestedList = R"({"stream_id":2,"name":"anidada","backdrop":[)";
+    for (int i = 0; i < 2000; ++i) {
+        inTitle += "a},{ ";
+        inNestedList += (i ? "," : "") + QByteArray(R"({"x":[{"y":1},{"z":2}]})");
+    }
+    inTitle += R"("})";
+    inNestedList += "]}";
+    for (const QByteArray& trap : {inTitle, inNestedList}) {
+        const QByteArray body = withTrapAtFirstCut(trap);
+        const QList<MediaNode> nodes = read(body);
+        expectSameNodes(nodes, testkit::readStreamListWithQJson(body, SignalKind::cinema, {}));
+        EXPECT_TRUE(std::any_of(nodes.begin(), nodes.end(), [](const MediaNode& n) { return n.id == "1" || n.id == "2"; }));
+    }
+}
+
+TEST(XtreamListReader, RejectsWhatIsNotAListOfObjects)
+{
+    EXPECT_TRUE(read("[]").isEmpty());
+    EXPECT_TRUE(read(" [ \n ] ").isEmpty());
+    const QByteArray pretty = "[\n  {\"stream_id\": 1, \"name\": \"Uno\"} ,\n  {\"stream_id\": 2, \"name\": \"Dos\"}\n]\n";
+    EXPECT_EQ(read(pretty).size(), 2);
+
+    EXPECT_EQ(failureOf([] { read(R"({"user_info":{"auth":0}})"); }), CommandError::invalidResponse);
+    EXPECT_EQ(failureOf([] { read(R"([{"stream_id":1,"name":"a"},null])"); }), CommandError::invalidResponse);
+    EXPECT_EQ(failureOf([] { read(R"([{"stream_id":1,"name":"a"},[{"stream_id":2}]])"); }), CommandError::invalidResponse);
+    EXPECT_EQ(failureOf([] { read(R"([1,2])"); }), CommandError::invalidResponse);
+    EXPECT_TRUE(isJsonError([] { read("<html><body>502 Bad Gateway</body></html>"); }));
+    EXPECT_TRUE(isJsonError([] { read(""); }));
+    // A truncated transfer and trailing garbage are syntax errors, not short lists.
+    EXPECT_TRUE(isJsonError([] { read(R"([{"stream_id":1,"name":"a"},{"stream_id":2,"na)"); }));
+    EXPECT_TRUE(isJsonError([] { read(R"([{"stream_id":1,"name":"a"}]])"); }));
+    EXPECT_TRUE(isJsonError([] { read(R"([{"stream_id":1,"name":"a","x":tru}])"); }));
+    EXPECT_TRUE(isJsonError([] { read("[{\"stream_id\":1,\"name\":\"\xC3\"}]"); }));
+}
+
+TEST(XtreamListReader, ElementRules)
+{
+    const xtream::CategoryMap films{{"7", "Estrenos"}};
+    const QList<MediaNode> nodes = read(R"([
+        {"stream_id":42,"name":"Película","category_id":"7","stream_icon":"","cover":"http://img.test/c.jpg","container_extension":"mkv"},
+        {"stream_id":"43","name":"Con nombre","category_id":7,"category_name":"Propia","stream_icon":"http://img.test/i.jpg","content_type":"generic"},
+        {"stream_id":44,"name":"Sin categoría","category_name":"Películas de Acción"},
+        {"stream_id":45,"name":"Nada","category_id":"","stream_icon":null,"cover":"http://img.test/c2.jpg"},
+        {"stream_id":46,"name":"Rusa","category_name":"Фильмы!"},
+        {"stream_id":47,"name":"   "},
+        {"stream_id":48,"name":12},
+        {"stream_id":null,"name":"nulo"},
+        {"stream_id":[],"name":"lista"},
+        {"stream_id":{},"name":"objeto"},
+        {"name":"sin id"},
+        {"stream_id":49.0,"name":"doble","stream_id":50,"container_extension":null}
+    ])", SignalKind::cinema, films);
+    ASSERT_EQ(nodes.size(), 7);
+
+    EXPECT_EQ(nodes[0].id, "42");
+    EXPECT_EQ(nodes[0].groupID, "7");
+    EXPECT_EQ(nodes[0].groupName, "Estrenos");
+    EXPECT_EQ(nodes[0].artwork, std::nullopt) << "an empty stream_icon hides the cover";
+    EXPECT_EQ(nodes[0].fileSuffix, "mkv");
+    EXPECT_EQ(nodes[0].kind, SignalKind::cinema);
+    EXPECT_EQ(nodes[0].directURL, std::nullopt);
+    EXPECT_EQ(nodes[0].contentClassification, std::nullopt);
+
+    EXPECT_EQ(nodes[1].groupName, "Propia");
+    EXPECT_EQ(nodes[1].groupID, "7");
+    EXPECT_EQ(nodes[1].artwork, QUrl("http://img.test/i.jpg"));
+    EXPECT_EQ(nodes[1].contentClassification, "generic");
+
+    EXPECT_EQ(nodes[2].groupID, "group:peliculas-de-accion");
+    EXPECT_EQ(nodes[3].groupName, "Contenido");
+    EXPECT_EQ(nodes[3].groupID, "group:contenido");
+    EXPECT_EQ(nodes[3].artwork, QUrl("http://img.test/c2.jpg"));
+    EXPECT_EQ(nodes[4].groupID, "group:");
+    EXPECT_EQ(nodes[5].title, "   ");
+    EXPECT_EQ(nodes[6].id, "50") << "a repeated key keeps its last value";
+    EXPECT_EQ(nodes[6].fileSuffix, "");
+    for (const MediaNode& node : nodes)
+        EXPECT_FALSE(node.id.contains("null"));
+
+    const QList<MediaNode> series = read(R"([{"series_id":"9","stream_id":1,"name":"Serie","cover":"http://img.test/s.jpg"}])",
+                                         SignalKind::episodic);
+    ASSERT_EQ(series.size(), 1);
+    EXPECT_EQ(series[0].id, "9");
+    EXPECT_EQ(series[0].artwork, QUrl("http://img.test/s.jpg"));
+    EXPECT_EQ(series[0].kind, SignalKind::episodic);
+}
+
+TEST(XtreamListReader, CategoryMap)
+{
+    const xtream::CategoryMap map = xtream::readCategoryMap(R"([
+        {"category_id":"1","category_name":"Uno"},
+        {"category_id":2,"category_name":"Dos"},
+        {"category_id":"1","category_name":"Uno bis"},
+        {"category_id":"3","category_name":""},
+        {"category_id":null,"category_name":"Nadie"},
+        {"category_name":"Sin id"}
+    ])");
+    EXPECT_EQ(map, (xtream::CategoryMap{{"1", "Uno bis"}, {"2", "Dos"}}));
+}
+
+TEST(XtreamValues, LenientReaders)
+{
+    const auto document = netkit::JsonDocument::parse(
+        R"({"n":42,"d":7.9,"neg":"-3","plus":"+7","t":true,"f":false,"s":"","blank":" 42","lone":"+","nul":null,
+            "list":[],"obj":{},"big":"99999999999999999999","text":"  x  ","year":2020,"ws":"   "})");
+    const simdjson::dom::object o = document.root().get_object().value_unsafe();
+    EXPECT_EQ(xtream::string(o["n"]), "42");
+    EXPECT_EQ(xtream::string(o["s"]), "");
+    EXPECT_EQ(xtream::string(o["t"]), "1");
+    EXPECT_EQ(xtream::string(o["nul"]), std::nullopt);
+    EXPECT_EQ(xtream::string(o["list"]), std::nullopt);
+    EXPECT_EQ(xtream::string(o["obj"]), std::nullopt);
+    EXPECT_EQ(xtream::string(o["missing"]), std::nullopt);
+
+    EXPECT_EQ(xtream::integer(o["d"]), 7);
+    EXPECT_EQ(xtream::integer(o["neg"]), -3);
+    EXPECT_EQ(xtream::integer(o["plus"]), 7);
+    EXPECT_EQ(xtream::integer(o["t"]), 1);
+    EXPECT_EQ(xtream::integer(o["f"]), 0);
+    EXPECT_EQ(xtream::integer(o["blank"]), std::nullopt);
+    EXPECT_EQ(xtream::integer(o["lone"]), std::nullopt);
+    EXPECT_EQ(xtream::integer(o["s"]), std::nullopt);
+    EXPECT_EQ(xtream::integer(o["big"]), std::nullopt);
+
+    EXPECT_EQ(xtream::firstText(o, {"ws", "text"}), "  x  ");
+    EXPECT_EQ(xtream::firstText(o, {"missing", "nul", "list", "year"}), "2020");
+    EXPECT_EQ(xtream::firstText(o, {"s", "ws"}), "");
+    EXPECT_EQ(xtream::firstText(o, {}), "");
+}
+
+// The fast road must give exactly the address QUrl makes of the whole text.
+TEST(AddressReader, MatchesQUrlOnEveryForm)
+{
+    const std::vector<std::string> texts{
+        "http://img.example.test/posters/12.jpg", "https://img.example.test:8443/a/b.png", "http://img.example.test",
+        "http://img.example.test/", "http://IMG.Example.test/X.jpg", "http://img.example.test/a b.jpg",
+        "http://img.example.test/p%2Fq.jpg", "http://img.example.test/a.jpg?w=300&h=450", "http://img.example.test/a#f",
+        "http://user:pw@img.example.test/a.jpg", "http://[::1]:8080/a.jpg", "http://img.example.test/Ñandú.jpg",
+        "http://img.example.test/a+b(1)*,;=!$'.jpg", "ftp://files.test/a", "not an address", "/relative/path.png",
+        "http://img.example.test:99999/a.jpg", "http://:80/a", "http://img.example.test/%zz", "https://x.test/~u/@me"};
+    AddressReader reader;
+    for (int round = 0; round < 2; ++round) { // the second round meets cached origins
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(text);
+            const auto fast = reader.read(text);
+            const auto slow = AddressReader::readSlowly(text);
+            ASSERT_EQ(fast.has_value(), slow.has_value());
+            if (fast) {
+                EXPECT_EQ(*fast, *slow);
+                EXPECT_EQ(fast->toEncoded(), slow->toEncoded());
+            }
+        }
+    }
+    EXPECT_EQ(reader.read(""), std::nullopt);
+}

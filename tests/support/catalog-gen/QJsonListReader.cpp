@@ -1,0 +1,89 @@
+#include "catalog-gen/QJsonListReader.h"
+
+#include "Networking/TextFold.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QUrl>
+
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+
+namespace sendra::testkit {
+
+namespace {
+
+std::optional<QString> lenientString(const QJsonValue& value)
+{
+    if (value.isString())
+        return value.toString();
+    if (value.isBool())
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        if (std::trunc(number) == number && std::fabs(number) < 9.0e15)
+            return QString::number(qint64(number));
+        return QString::number(number, 'g', 17);
+    }
+    return std::nullopt;
+}
+
+std::optional<QUrl> address(const QString& text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    QUrl url(text, QUrl::TolerantMode);
+    return url.isValid() ? std::optional<QUrl>(url) : std::nullopt;
+}
+
+} // namespace
+
+QList<MediaNode> readStreamListWithQJson(const QByteArray& body, SignalKind kind,
+                                         const QHash<QString, QString>& categories)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        throw std::runtime_error("not a JSON list");
+    const QJsonArray list = document.array();
+    const QString idKey = kind == SignalKind::episodic ? QStringLiteral("series_id") : QStringLiteral("stream_id");
+    QList<MediaNode> nodes;
+    for (const QJsonValue item : list) {
+        if (!item.isObject())
+            throw std::runtime_error("an element is not an object");
+        const QJsonObject object = item.toObject();
+        const std::optional<QString> id = lenientString(object.value(idKey));
+        const QJsonValue name = object.value(QStringLiteral("name"));
+        if (!id || !name.isString() || name.toString().isEmpty())
+            continue;
+        MediaNode node;
+        node.id = *id;
+        node.title = name.toString();
+        const QString categoryId = lenientString(object.value(QStringLiteral("category_id"))).value_or(QString());
+        const QJsonValue categoryName = object.value(QStringLiteral("category_name"));
+        if (categoryName.isString() && !categoryName.toString().isEmpty())
+            node.groupName = categoryName.toString();
+        else
+            node.groupName = categories.value(categoryId, QStringLiteral("Contenido"));
+        node.groupID = categoryId.isEmpty() ? QStringLiteral("group:") + groupSlug(node.groupName) : categoryId;
+        const QJsonValue icon = object.value(QStringLiteral("stream_icon"));
+        const QJsonValue cover = object.value(QStringLiteral("cover"));
+        if (icon.isString())
+            node.artwork = address(icon.toString());
+        else if (cover.isString())
+            node.artwork = address(cover.toString());
+        const QJsonValue extension = object.value(QStringLiteral("container_extension"));
+        node.fileSuffix = extension.isString() ? extension.toString() : QString();
+        node.kind = kind;
+        const QJsonValue contentType = object.value(QStringLiteral("content_type"));
+        if (contentType.isString())
+            node.contentClassification = contentType.toString();
+        nodes.append(std::move(node));
+    }
+    return nodes;
+}
+
+} // namespace sendra::testkit

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Domain/CatalogTypes.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+namespace sendra::testkit {
+
+// A plain QJsonDocument reader of a panel stream list, written straight from the element rules: the baseline of
+// the benchmark and the oracle the fast reader is checked against. Throws std::runtime_error on a body that is not
+// a JSON list of objects.
+QList<MediaNode> readStreamListWithQJson(const QByteArray& body, SignalKind kind,
+                                         const QHash<QString, QString>& categories);
+
+} // namespace sendra::testkit
