@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Sendra.Playback
 
 // The controls layer: the top bar (close, host action, quality, audio, subtitles) and, once video plays,
 // the bottom panel with title, episode position, time line and transport buttons.

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtMultimedia
+import Sendra.Playback
 
 // The full-window player: video, status box, failure card and the auto-hiding controls over one session.
 Item {
@@ -112,8 +113,14 @@ Item {
     }
 
     HoverHandler {
-        id: hover
-        onPointChanged: if (hovered) screen.session.reveal()
+        // Qt Quick re-delivers hover for a resting pointer whenever the scene changes; only a move counts.
+        property point lastPosition: Qt.point(-1, -1)
+        onPointChanged: {
+            if (!hovered || point.position === lastPosition)
+                return
+            lastPosition = point.position
+            screen.session.reveal()
+        }
         onHoveredChanged: if (!hovered) screen.session.pointerLeft()
     }
 
