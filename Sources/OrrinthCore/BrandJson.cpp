@@ -98,35 +98,12 @@ CatalogManifest catalogManifestFrom(Element element)
 
 } // namespace json
 
-template <> BrandServer decodeJson<BrandServer>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::brandServerFrom);
-}
-
-template <> BrandConfiguration decodeJson<BrandConfiguration>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::brandConfigurationFrom);
-}
-
-template <> ResolvedBrand decodeJson<ResolvedBrand>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::resolvedBrandFrom);
-}
-
-template <> PlatformDescriptor decodeJson<PlatformDescriptor>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::platformDescriptorFrom);
-}
-
-template <> BrandResolution decodeJson<BrandResolution>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::brandResolutionFrom);
-}
-
-template <> CatalogManifest decodeJson<CatalogManifest>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::catalogManifestFrom);
-}
+ORRINTH_DECODE_JSON(BrandServer, brandServerFrom)
+ORRINTH_DECODE_JSON(BrandConfiguration, brandConfigurationFrom)
+ORRINTH_DECODE_JSON(ResolvedBrand, resolvedBrandFrom)
+ORRINTH_DECODE_JSON(PlatformDescriptor, platformDescriptorFrom)
+ORRINTH_DECODE_JSON(BrandResolution, brandResolutionFrom)
+ORRINTH_DECODE_JSON(CatalogManifest, catalogManifestFrom)
 
 QJsonObject toJson(const BrandServer &server)
 {

@@ -86,35 +86,12 @@ CatalogRow catalogRowFrom(Element element)
 
 } // namespace json
 
-template <> ContentKind decodeJson<ContentKind>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::contentKindFrom);
-}
-
-template <> CatalogItem decodeJson<CatalogItem>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::catalogItemFrom);
-}
-
-template <> CatalogCategory decodeJson<CatalogCategory>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::catalogCategoryFrom);
-}
-
-template <> CatalogSection decodeJson<CatalogSection>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::catalogSectionFrom);
-}
-
-template <> HomeCatalog decodeJson<HomeCatalog>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::homeCatalogFrom);
-}
-
-template <> CatalogRow decodeJson<CatalogRow>(QByteArrayView json)
-{
-    return json::decodeDocument(json, json::catalogRowFrom);
-}
+ORRINTH_DECODE_JSON(ContentKind, contentKindFrom)
+ORRINTH_DECODE_JSON(CatalogItem, catalogItemFrom)
+ORRINTH_DECODE_JSON(CatalogCategory, catalogCategoryFrom)
+ORRINTH_DECODE_JSON(CatalogSection, catalogSectionFrom)
+ORRINTH_DECODE_JSON(HomeCatalog, homeCatalogFrom)
+ORRINTH_DECODE_JSON(CatalogRow, catalogRowFrom)
 
 namespace {
 

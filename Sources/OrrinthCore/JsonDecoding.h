@@ -95,3 +95,11 @@ BrandResolution brandResolutionFrom(Element element);
 CatalogManifest catalogManifestFrom(Element element);
 
 } // namespace orrinth::json
+
+// The public decodeJson<Type> of a record type, reading its root with json::`read`.
+#define ORRINTH_DECODE_JSON(Type, read)                                                                          \
+    template <>                                                                                                    \
+    Type decodeJson<Type>(QByteArrayView bytes)                                                                    \
+    {                                                                                                              \
+        return json::decodeDocument(bytes, json::read);                                                            \
+    }

@@ -78,6 +78,25 @@ QList<QueryItem> catalogQuery(const BrandServer &server, const CatalogManifest &
     return query;
 }
 
+// Statuses that an operation maps to its own refusals before the 2xx check.
+using StatusRefusals = QList<std::pair<int, PanelError>>;
+
+// One request whose 2xx body is read as one record, off the event loop: prepared sections can be large.
+// Callers keep braces and lambdas out of their co_await expressions: g++ 12 destroys such temporaries twice.
+template <typename Record>
+QCoro::Task<Record> fetchRecord(std::shared_ptr<HttpTransport> transport, HttpRequest request,
+                                Record (*read)(json::Element), StatusRefusals refusals, netkit::CancelToken token)
+{
+    const HttpResponse response = co_await exchange(std::move(transport), std::move(request), token);
+    for (const auto &[status, error] : refusals) {
+        if (response.status == status)
+            refuse(error);
+    }
+    requireSuccess(response);
+    auto decode = [body = response.body, read] { return json::decodeDocument(body, read); };
+    co_return co_await inBackground(std::move(decode), token);
+}
+
 // Exactly four ASCII digits: other Unicode digits are not part of an access code.
 bool isAccessCode(const QString &code)
 {
@@ -101,9 +120,8 @@ QUrl PanelClient::normalized(const QUrl &url)
 QCoro::Task<BrandConfiguration> PanelClient::configuration(QString brand, netkit::CancelToken token)
 {
     HttpRequest request = getRequest(endpoint(m_baseURL, "api/brands/" + brandSegment(brand) + "/config"), 15s);
-    const HttpResponse response = co_await exchange(m_transport, std::move(request), token);
-    requireSuccess(response);
-    BrandConfiguration configuration = json::decodeDocument(response.body, json::brandConfigurationFrom);
+    BrandConfiguration configuration =
+        co_await fetchRecord(m_transport, std::move(request), json::brandConfigurationFrom, StatusRefusals(), token);
     if (configuration.schemaVersion() < 1 || configuration.slug() != brand)
         refuse(PanelError::invalidResponse);
     if (!configuration.enabled())
@@ -124,13 +142,10 @@ QCoro::Task<BrandResolution> PanelClient::resolvePrivateBrand(QString identifier
     HttpRequest request =
         getRequest(endpoint(m_accessBaseURL, "api/platform/resolve", {{QStringLiteral("identifier"), normalizedID}}),
                    20s);
-    const HttpResponse response = co_await exchange(m_transport, std::move(request), token);
-    if (response.status == 404)
-        refuse(PanelError::invalidBrandIdentifier);
-    if (response.status == 403)
-        refuse(PanelError::privateIdentifierRequired);
-    requireSuccess(response);
-    BrandResolution resolution = json::decodeDocument(response.body, json::brandResolutionFrom);
+    const StatusRefusals refusals{{404, PanelError::invalidBrandIdentifier},
+                                  {403, PanelError::privateIdentifierRequired}};
+    BrandResolution resolution =
+        co_await fetchRecord(m_transport, std::move(request), json::brandResolutionFrom, refusals, token);
     if (!isSupportedResolutionSchema(resolution.schemaVersion())
         || resolution.platform().slug() != makerPlatformSlug()
         || resolution.brand().identifier().toLower() != normalizedID)
@@ -144,9 +159,8 @@ QCoro::Task<CatalogManifest> PanelClient::manifest(QString brand, BrandServer se
                                               {{QStringLiteral("serverSlot"), QString::number(server.slot())},
                                                {QStringLiteral("origin"), originText(server)}}),
                                      10s);
-    const HttpResponse response = co_await exchange(m_transport, std::move(request), token);
-    requireSuccess(response);
-    CatalogManifest manifest = json::decodeDocument(response.body, json::catalogManifestFrom);
+    CatalogManifest manifest =
+        co_await fetchRecord(m_transport, std::move(request), json::catalogManifestFrom, StatusRefusals(), token);
     if (manifest.client() != brand || manifest.serverSlot() != server.slot() || manifest.version() <= 0
         || normalized(manifest.origin()).toEncoded() != normalized(server.origin()).toEncoded()
         || manifest.generatedAt().isEmpty())
@@ -161,11 +175,8 @@ QCoro::Task<CatalogSection> PanelClient::catalog(QString brand, BrandServer serv
         getRequest(endpoint(m_baseURL, "api/catalog/" + brandSegment(brand) + '/' + rawValue(kind).toLatin1(),
                             catalogQuery(server, manifest, protectedCatalog)),
                    15s);
-    const HttpResponse response = co_await exchange(m_transport, std::move(request), token);
-    requireSuccess(response);
-    // Named, not a temporary of the co_await expression: g++ 12 destroys such temporaries twice.
-    auto decode = [body = response.body] { return json::decodeDocument(body, json::catalogSectionFrom); };
-    CatalogSection section = co_await inBackground(std::move(decode), token);
+    CatalogSection section =
+        co_await fetchRecord(m_transport, std::move(request), json::catalogSectionFrom, StatusRefusals(), token);
     const SectionCounts &counts = protectedCatalog ? manifest.protectedCounts() : manifest.counts();
     if (section.version() != manifest.version() || section.items().size() != counts.value(rawValue(kind), 0))
         refuse(PanelError::invalidResponse);
@@ -178,10 +189,8 @@ QCoro::Task<HomeCatalog> PanelClient::homeCatalog(QString brand, BrandServer ser
     HttpRequest request = getRequest(endpoint(m_baseURL, "api/catalog/" + brandSegment(brand) + "/home",
                                               catalogQuery(server, manifest, protectedCatalog)),
                                      10s);
-    const HttpResponse response = co_await exchange(m_transport, std::move(request), token);
-    requireSuccess(response);
-    auto decode = [body = response.body] { return json::decodeDocument(body, json::homeCatalogFrom); };
-    HomeCatalog home = co_await inBackground(std::move(decode), token);
+    HomeCatalog home =
+        co_await fetchRecord(m_transport, std::move(request), json::homeCatalogFrom, StatusRefusals(), token);
     if (home.version() != manifest.version())
         refuse(PanelError::invalidResponse);
     co_return home;

@@ -43,6 +43,11 @@ Query action(const char *name)
     return {{QStringLiteral("action"), QString::fromLatin1(name)}};
 }
 
+Query detailsQuery(const char *request, const char *idKey, const QString &id)
+{
+    return {{QStringLiteral("action"), QString::fromLatin1(request)}, {QString::fromLatin1(idKey), id}};
+}
+
 // The body of one 2xx answer of the panel.
 QCoro::Task<QByteArray> fetch(Transport transport, XtreamCredentials credentials, Query query,
                               std::chrono::milliseconds timeout, CancelToken token)
@@ -365,8 +370,7 @@ QCoro::Task<QList<QUrl>> XtreamClient::episodeURLs(QString seriesID, XtreamCrede
 QCoro::Task<ContentDetails> XtreamClient::movieDetails(QString movieID, XtreamCredentials credentials,
                                                        CancelToken token)
 {
-    Query query = action("get_vod_info");
-    query.append({QStringLiteral("vod_id"), movieID});
+    const Query query = detailsQuery("get_vod_info", "vod_id", movieID);
     const netkit::JsonDocument document = co_await objectAnswer(m_transport, credentials, query, 25s, token);
     const auto info = netkit::json::object(document.root()["info"]);
     const auto movieData = netkit::json::object(document.root()["movie_data"]);
@@ -379,8 +383,7 @@ QCoro::Task<ContentDetails> XtreamClient::movieDetails(QString movieID, XtreamCr
 QCoro::Task<ContentDetails> XtreamClient::seriesDetails(QString seriesID, XtreamCredentials credentials,
                                                         CancelToken token)
 {
-    Query query = action("get_series_info");
-    query.append({QStringLiteral("series_id"), seriesID});
+    const Query query = detailsQuery("get_series_info", "series_id", seriesID);
     const netkit::JsonDocument document = co_await objectAnswer(m_transport, credentials, query, 25s, token);
     const auto info = netkit::json::object(document.root()["info"]);
     QList<SeasonDetails> seasons =
