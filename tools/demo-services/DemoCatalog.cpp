@@ -1,0 +1,167 @@
+#include "DemoCatalog.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace sendra::demo {
+
+namespace {
+
+using fakes::RecordedRequest;
+using fakes::Reply;
+using testkit::PanelKind;
+
+constexpr std::array<PanelKind, 3> kinds{PanelKind::Live, PanelKind::Vod, PanelKind::Series};
+
+struct KindNames
+{
+    const char* streams;
+    const char* categories;
+    const char* idKey;
+    const char* section; // the platform's section and item kind
+};
+
+KindNames names(PanelKind kind)
+{
+    switch (kind) {
+    case PanelKind::Live: return {"get_live_streams", "get_live_categories", "stream_id", "tv"};
+    case PanelKind::Vod: return {"get_vod_streams", "get_vod_categories", "stream_id", "movies"};
+    case PanelKind::Series: break;
+    }
+    return {"get_series", "get_series_categories", "series_id", "series"};
+}
+
+// Panels send ids and category ids as numbers or texts.
+QString looseText(const QJsonValue& value)
+{
+    if (value.isString())
+        return value.toString();
+    if (value.isDouble())
+        return QString::number(qint64(value.toDouble()));
+    return {};
+}
+
+QString firstNonEmptyText(const QJsonObject& object, std::initializer_list<const char*> keys)
+{
+    for (const char* key : keys) {
+        const QString text = object.value(QLatin1String(key)).toString();
+        if (!text.isEmpty())
+            return text;
+    }
+    return {};
+}
+
+QHash<QString, QString> categoryNames(const QByteArray& categories)
+{
+    QHash<QString, QString> map;
+    for (const QJsonValue& value : QJsonDocument::fromJson(categories).array()) {
+        const QJsonObject category = value.toObject();
+        map.insert(looseText(category.value("category_id")), category.value("category_name").toString());
+    }
+    return map;
+}
+
+QJsonArray platformItems(PanelKind kind, const std::string& streams, const QByteArray& categories)
+{
+    const KindNames name = names(kind);
+    const QHash<QString, QString> groups = categoryNames(categories);
+    QJsonArray items;
+    const QByteArray list = QByteArray::fromRawData(streams.data(), qsizetype(streams.size()));
+    for (const QJsonValue& value : QJsonDocument::fromJson(list).array()) {
+        const QJsonObject stream = value.toObject();
+        const QString id = looseText(stream.value(QLatin1String(name.idKey)));
+        const QString title = stream.value("name").toString();
+        if (id.isEmpty() || title.isEmpty())
+            continue;
+        QJsonObject item{{"id", id}, {"name", title}, {"kind", name.section}};
+        const QString categoryId = looseText(stream.value("category_id"));
+        if (!categoryId.isEmpty()) {
+            item.insert("categoryId", categoryId);
+            if (groups.contains(categoryId))
+                item.insert("category", groups.value(categoryId));
+        }
+        if (const QString image = firstNonEmptyText(stream, {"stream_icon", "cover"}); !image.isEmpty())
+            item.insert("image", image);
+        if (const QJsonValue suffix = stream.value("container_extension"); suffix.isString())
+            item.insert("extension", suffix);
+        items.append(item);
+    }
+    return items;
+}
+
+QJsonObject homeRow(const QString& id, const QString& title, const QJsonArray& items)
+{
+    QJsonArray picked;
+    for (qsizetype i = 0; i < std::min<qsizetype>(items.size(), 12); ++i)
+        picked.append(items.at(i));
+    return {{"id", id}, {"title", title}, {"items", picked}};
+}
+
+} // namespace
+
+DemoCatalog::DemoCatalog(int entries, quint64 seed)
+    : m_generator(testkit::CatalogShape{seed})
+{
+    m_counts[std::size_t(PanelKind::Live)] = entries * 3 / 10;
+    m_counts[std::size_t(PanelKind::Vod)] = entries / 2;
+    m_counts[std::size_t(PanelKind::Series)] = entries - entries * 3 / 10 - entries / 2;
+    for (const PanelKind kind : kinds) {
+        m_streams[std::size_t(kind)] =
+            std::make_shared<const std::string>(m_generator.streams(kind, count(kind)).toStdString());
+        m_categories[std::size_t(kind)] = m_generator.categories(kind);
+    }
+}
+
+int DemoCatalog::total() const
+{
+    return m_counts[0] + m_counts[1] + m_counts[2];
+}
+
+void DemoCatalog::serve(fakes::FakeXtreamPanel& panel) const
+{
+    for (const PanelKind kind : kinds) {
+        panel.answer(names(kind).streams, [list = m_streams[std::size_t(kind)]](const RecordedRequest&) {
+            return Reply::json(*list);
+        });
+        panel.answer(names(kind).categories, Reply::json(m_categories[std::size_t(kind)].toStdString()));
+    }
+    const testkit::CatalogGenerator generator = m_generator;
+    const auto id = [](const RecordedRequest& request, const char* key) {
+        return QByteArray::fromStdString(request.queryValue(key).value_or("")).toLongLong();
+    };
+    panel.answer("get_vod_info", [generator, id](const RecordedRequest& request) {
+        return Reply::json(generator.vodInfo(id(request, "vod_id")).toStdString());
+    });
+    panel.answer("get_series_info", [generator, id](const RecordedRequest& request) {
+        const qint64 series = id(request, "series_id");
+        return Reply::json(generator.seriesInfo(series, 1 + int(series % 3), 3 + int(series % 5)).toStdString());
+    });
+}
+
+QByteArray DemoCatalog::playlist(const QUrl& host) const
+{
+    testkit::PlaylistShape shape;
+    shape.host = host.toString();
+    return m_generator.playlist(total(), shape);
+}
+
+fakes::FakePlatform::Build DemoCatalog::preparedBuild() const
+{
+    const auto items = [this](PanelKind kind) {
+        return platformItems(kind, *m_streams[std::size_t(kind)], m_categories[std::size_t(kind)]);
+    };
+    fakes::FakePlatform::Build build;
+    build.normal.tv = items(PanelKind::Live);
+    build.normal.movies = items(PanelKind::Vod);
+    build.normal.series = items(PanelKind::Series);
+    build.normal.rows = {homeRow("estrenos", "Estrenos de la semana", build.normal.movies),
+                         homeRow("series", "Series para maratonear", build.normal.series),
+                         homeRow("en-vivo", "En vivo ahora", build.normal.tv)};
+    if (!build.normal.movies.isEmpty())
+        build.normal.featured = build.normal.movies.first().toObject();
+    return build;
+}
+
+} // namespace sendra::demo
