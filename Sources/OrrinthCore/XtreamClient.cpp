@@ -334,6 +334,8 @@ QCoro::Task<QList<CatalogItem>> XtreamClient::catalogItems(XtreamCredentials cre
 QCoro::Task<QUrl> XtreamClient::firstEpisodeURL(QString seriesID, XtreamCredentials credentials, CancelToken token)
 {
     const QList<QUrl> urls = co_await episodeURLs(std::move(seriesID), std::move(credentials), std::move(token));
+    if (urls.isEmpty())
+        reject();
     co_return urls.first();
 }
 
