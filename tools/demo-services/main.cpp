@@ -72,6 +72,14 @@ std::optional<Command> parse(const QCoreApplication& app)
 
 int main(int argc, char* argv[])
 {
+    // Blocked before any thread starts (Qt's and the servers' inherit the mask), so the signals wait for
+    // sigtimedwait below instead of killing the process.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
     QCoreApplication app(argc, argv);
     app.setApplicationName("sendra-demo-services");
     const std::optional<Command> command = parse(app);
@@ -83,13 +91,6 @@ int main(int argc, char* argv[])
             std::printf("export %s\n", qPrintable(variable));
         return 0;
     }
-
-    // Blocked before the servers start their threads, so the signals wait for sigwait below.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     std::fprintf(stderr, "Making the clips and a catalogue of %d entries...\n", options.entries);
     std::optional<sendra::demo::DemoServices> services;
@@ -106,6 +107,8 @@ int main(int argc, char* argv[])
     while (sigtimedwait(&stopSignals, nullptr, &forgetEvery) < 0)
         services->forgetRequests();
     std::fprintf(stderr, "Stopping.\n");
+    // A second Ctrl-C ends the process at once, should a client keep the servers from stopping.
+    pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
     services.reset();
     return 0;
 }
