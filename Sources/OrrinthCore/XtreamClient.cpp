@@ -294,7 +294,7 @@ XtreamClient::XtreamClient(std::shared_ptr<HttpTransport> transport) : m_transpo
 
 QCoro::Task<void> XtreamClient::validate(XtreamCredentials credentials, CancelToken token)
 {
-    const netkit::JsonDocument document = co_await objectAnswer(m_transport, credentials, {}, 20s, token);
+    const netkit::JsonDocument document = co_await objectAnswer(m_transport, credentials, Query(), 20s, token);
     const auto userInfo = netkit::json::object(document.root()["user_info"]);
     if (!userInfo)
         reject();
