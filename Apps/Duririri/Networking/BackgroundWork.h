@@ -21,7 +21,8 @@ QCoro::Task<Result> runInBackground(Work work)
         std::optional<Result> value;
         std::exception_ptr error;
     };
-    Outcome outcome = co_await QtConcurrent::run([work = std::move(work)]() mutable {
+    // Named, never a temporary inside co_await: g++ 12 destroys a lambda or braced temporary there twice.
+    auto job = [work = std::move(work)]() mutable {
         Outcome result;
         try {
             result.value.emplace(work());
@@ -29,7 +30,8 @@ QCoro::Task<Result> runInBackground(Work work)
             result.error = std::current_exception();
         }
         return result;
-    });
+    };
+    Outcome outcome = co_await QtConcurrent::run(std::move(job));
     if (outcome.error)
         std::rethrow_exception(outcome.error);
     co_return std::move(*outcome.value);

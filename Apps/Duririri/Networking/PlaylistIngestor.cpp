@@ -4,15 +4,18 @@
 #include "Domain/CenterContentPolicy.h"
 #include "Networking/AddressReader.h"
 #include "Networking/BackgroundWork.h"
+#include "Networking/BytesMap.h"
 #include "Networking/TextFold.h"
 
-#include <QHash>
-#include <QUuid>
+#include <QCryptographicHash>
 
 #include <simdjson.h>
 
 #include <array>
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +49,33 @@ std::size_t lineEndLength(std::string_view text, std::size_t i)
     case 0xE2: return at(i + 1) == 0x80 && (at(i + 2) == 0xA8 || at(i + 2) == 0xA9) ? 3 : 0;
     default: return 0;
     }
+}
+
+// Where the next line end at or after `i` starts (the text's size when there is none), and its length.
+// Eight bytes at a time while all of them are ASCII above CR, which is nearly all of a playlist.
+std::size_t findLineEnd(std::string_view text, std::size_t i, std::size_t& length)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t highs = 0x8080808080808080ULL;
+    const char* data = text.data();
+    const std::size_t size = text.size();
+    while (i < size) {
+        if (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            // A byte below 0x0E or from 0x80 up anywhere in the word sends it to the byte-wise look.
+            if (((((word - ones * 0x0E) & ~word) | word) & highs) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        for (const std::size_t stop = std::min(size, i + 8); i < stop; ++i) {
+            if (kLineEndLead[static_cast<unsigned char>(data[i])] && (length = lineEndLength(text, i)) > 0)
+                return i;
+        }
+    }
+    length = 0;
+    return size;
 }
 
 // The length of the white space character that starts (or, with `atEnd`, ends) `text`; 0 when there is none.
@@ -82,18 +112,36 @@ QString fromUtf8(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// The value of `name="..."` (first occurrence, case-sensitive); nothing without the closing quote.
-std::optional<std::string_view> attribute(std::string_view line, std::string_view nameWithEqualsQuote)
+// The three attributes read from an information line. Each is the text after the first `name="` anywhere in
+// the line (case-sensitive) up to the next double quote; absent without that occurrence or without the closing
+// quote. One pass over the line's `="` pairs finds all three.
+struct Attributes
 {
-    const std::size_t start = line.find(nameWithEqualsQuote);
-    if (start == std::string_view::npos)
-        return std::nullopt;
-    const std::size_t valueStart = start + nameWithEqualsQuote.size();
-    const std::size_t close = line.find('"', valueStart);
-    if (close == std::string_view::npos)
-        return std::nullopt;
-    return line.substr(valueStart, close - valueStart);
-}
+    std::optional<std::string_view> tvgId;
+    std::optional<std::string_view> tvgLogo;
+    std::optional<std::string_view> groupTitle;
+
+    explicit Attributes(std::string_view line)
+    {
+        std::size_t equals = line.find("=\"");
+        while (equals != std::string_view::npos && !(tvgId && tvgLogo && groupTitle)) {
+            const std::string_view name = line.substr(0, equals);
+            const auto value = [&]() -> std::optional<std::string_view> {
+                const std::size_t close = line.find('"', equals + 2);
+                if (close == std::string_view::npos)
+                    return std::nullopt;
+                return line.substr(equals + 2, close - equals - 2);
+            };
+            if (!tvgId && name.ends_with("tvg-id"))
+                tvgId = value();
+            else if (!tvgLogo && name.ends_with("tvg-logo"))
+                tvgLogo = value();
+            else if (!groupTitle && name.ends_with("group-title"))
+                groupTitle = value();
+            equals = line.find("=\"", equals + 1);
+        }
+    }
+};
 
 // The title: the text after the first comma outside a quoted attribute value (after the first comma at all when
 // the quotes never balance), trimmed. A line without a usable comma is its own title.
@@ -121,6 +169,48 @@ QString titleOf(std::string_view line)
     return fromUtf8(trimmed(piece));
 }
 
+// UUID version 5 (SHA-1, RFC 4122) of a name in the URL namespace, as upper-case text. One hasher serves a whole
+// playlist, so an id costs one string and no other allocation.
+class NameUuid
+{
+public:
+    QString of(std::string_view name)
+    {
+        static constexpr unsigned char kUrlNamespace[16] = {0x6b, 0xa7, 0xb8, 0x11, 0x9d, 0xad, 0x11, 0xd1,
+                                                            0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8};
+        m_hash.reset();
+        m_hash.addData(QByteArrayView(kUrlNamespace, sizeof kUrlNamespace));
+        m_hash.addData(QByteArrayView(name.data(), qsizetype(name.size())));
+        const QByteArrayView digest = m_hash.resultView();
+        unsigned char bytes[16];
+        std::memcpy(bytes, digest.data(), sizeof bytes);
+        bytes[6] = (bytes[6] & 0x0F) | 0x50; // version 5
+        bytes[8] = (bytes[8] & 0x3F) | 0x80; // RFC 4122 variant
+        static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+        QString text(36, Qt::Uninitialized);
+        QChar* out = text.data();
+        for (int i = 0; i < 16; ++i) {
+            if (i == 4 || i == 6 || i == 8 || i == 10)
+                *out++ = u'-';
+            *out++ = kHex[bytes[i] >> 4];
+            *out++ = kHex[bytes[i] & 0x0F];
+        }
+        return text;
+    }
+
+private:
+    QCryptographicHash m_hash{QCryptographicHash::Sha1};
+};
+
+// An upper bound of the entries, so the list is allocated once.
+qsizetype countInformationLines(std::string_view text)
+{
+    qsizetype count = 0;
+    for (std::size_t at = text.find("#EXTINF"); at != std::string_view::npos; at = text.find("#EXTINF", at + 7))
+        ++count;
+    return count;
+}
+
 class PlaylistBuilder
 {
 public:
@@ -129,15 +219,15 @@ public:
     void add(std::string_view info, std::string_view addressLine, QUrl address)
     {
         MediaNode node;
-        const std::optional<std::string_view> tvgId = attribute(info, "tvg-id=\"");
-        node.id = tvgId && !tvgId->empty() ? fromUtf8(*tvgId)
-                                           : PlaylistIngestor::fallbackId(QByteArrayView(addressLine.data(), qsizetype(addressLine.size())));
+        const Attributes attributes(info);
+        node.id = attributes.tvgId && !attributes.tvgId->empty() ? fromUtf8(*attributes.tvgId)
+                                                                 : m_fallbackIds.of(addressLine);
         node.title = titleOf(info);
-        const Group& group = groupOf(attribute(info, "group-title=\""));
+        const Group& group = groupOf(attributes.groupTitle);
         node.groupID = group.id;
         node.groupName = group.name;
-        if (const auto logo = attribute(info, "tvg-logo=\""))
-            node.artwork = m_addresses.read(*logo);
+        if (attributes.tvgLogo)
+            node.artwork = m_addresses.read(*attributes.tvgLogo);
         node.kind = kindOf(group, addressLine);
         node.directURL = std::move(address);
         nodes.append(std::move(node));
@@ -170,15 +260,19 @@ private:
 
     const Group& groupOf(std::optional<std::string_view> title)
     {
-        const QString name = title ? fromUtf8(*title) : QStringLiteral("Contenido");
-        auto found = m_groups.constFind(name);
-        if (found == m_groups.cend())
-            found = m_groups.insert(name, Group{QStringLiteral("group:") + name.toLower(), name, CenterContentPolicy::normalize(name).toStdString()});
-        return *found;
+        const std::string_view key = title.value_or("Contenido");
+        auto found = m_groups.find(key);
+        if (found == m_groups.end()) {
+            const QString name = fromUtf8(key);
+            Group group{QStringLiteral("group:") + name.toLower(), name, CenterContentPolicy::normalize(name).toStdString()};
+            found = m_groups.emplace(std::string(key), std::move(group)).first;
+        }
+        return found->second;
     }
 
     AddressReader m_addresses;
-    QHash<QString, Group> m_groups;
+    NameUuid m_fallbackIds;
+    BytesMap<Group> m_groups;
     std::string m_foldedAddress;
 };
 
@@ -191,9 +285,7 @@ PlaylistIngestor::PlaylistIngestor(netkit::HttpSession session)
 
 QString PlaylistIngestor::fallbackId(QByteArrayView addressLine)
 {
-    // RFC 4122's namespace for addresses: the id depends on nothing but the address line.
-    static const QUuid kNamespace(QStringLiteral("6ba7b811-9dad-11d1-80b4-00c04fd430c8"));
-    return QUuid::createUuidV5(kNamespace, addressLine.toByteArray()).toString(QUuid::WithoutBraces).toUpper();
+    return NameUuid().of(std::string_view(addressLine.data(), std::size_t(addressLine.size())));
 }
 
 QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8)
@@ -202,17 +294,13 @@ QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8)
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     PlaylistBuilder builder;
-    builder.nodes.reserve(qsizetype(text.size() / 400));
+    builder.nodes.reserve(countInformationLines(text));
     std::string_view pending; // the information line waiting for its address line
     bool hasPending = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = pos;
         std::size_t endLength = 0;
-        for (; end < text.size(); ++end) {
-            if (kLineEndLead[static_cast<unsigned char>(text[end])] && (endLength = lineEndLength(text, end)) > 0)
-                break;
-        }
+        const std::size_t end = findLineEnd(text, pos, endLength);
         const std::string_view line = trimmed(text.substr(pos, end - pos));
         pos = end + endLength;
         if (line.empty())
@@ -247,12 +335,14 @@ QCoro::Task<QList<MediaNode>> PlaylistIngestor::downloadWith(netkit::HttpSession
     netkit::throwIfCancelled(token);
     if (!response.isSuccess())
         throw CommandFailure(CommandError::invalidResponse);
-    QList<MediaNode> nodes = co_await runInBackground([body = response.body] {
+    // Named before the co_await: g++ 12 destroys a lambda temporary written inside one twice.
+    auto read = [body = response.body] {
         // The strict check: a truncated last sequence counts as invalid too.
         if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
             throw CommandFailure(CommandError::invalidResponse);
         return parse(body);
-    });
+    };
+    QList<MediaNode> nodes = co_await runInBackground(std::move(read));
     if (nodes.isEmpty())
         throw CommandFailure(CommandError::emptyCatalog);
     co_return nodes;

@@ -3,6 +3,7 @@
 #include "Domain/CommandError.h"
 #include "NetKit/LenientJson.h"
 #include "Networking/AddressReader.h"
+#include "Networking/BytesMap.h"
 #include "Networking/TextFold.h"
 #include "Networking/XtreamValues.h"
 
@@ -12,7 +13,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace sendra::xtream {
 
@@ -52,7 +52,7 @@ std::size_t nextCut(const char* data, std::size_t from, std::size_t end)
 }
 
 // False when the body could not be walked slice by slice; nothing is thrown here.
-bool walkInSlices(QByteArrayView body, const std::function<void(const object&)>& visit)
+bool walkInSlices(QByteArrayView body, const ObjectListVisitor& visitor)
 {
     constexpr std::size_t kSlice = 512 * 1024;
     const char* data = body.data();
@@ -74,6 +74,7 @@ bool walkInSlices(QByteArrayView body, const std::function<void(const object&)>&
     simdjson::dom::parser parser;
     std::unique_ptr<char[]> buffer;
     std::size_t bufferSize = 0;
+    bool firstSlice = true;
     while (true) {
         const std::size_t cut = nextCut(data, std::min(end, pos + kSlice), end);
         const std::size_t length = cut - pos;
@@ -87,11 +88,14 @@ bool walkInSlices(QByteArrayView body, const std::function<void(const object&)>&
         simdjson::dom::array slice;
         if (parser.parse(buffer.get(), length + 2, false).get_array().get(slice) != simdjson::SUCCESS)
             return false;
+        if (firstSlice)
+            visitor.expect(qsizetype(slice.size() * (end - first) / length + 1));
+        firstSlice = false;
         for (const element item : slice) {
             object entry;
             if (item.get_object().get(entry) != simdjson::SUCCESS)
                 return false;
-            visit(entry);
+            visitor.visit(entry);
         }
         if (cut == end)
             return true;
@@ -115,12 +119,7 @@ public:
     }
 
 private:
-    struct Hash
-    {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
-    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts;
+    BytesMap<QString> m_texts;
 };
 
 // The raw pieces of one stream list element, as views into the parser's memory.
@@ -283,12 +282,6 @@ private:
         node.groupName = group.name;
     }
 
-    struct Hash
-    {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
-
     SignalKind m_kind;
     std::string_view m_idKey;
     const CategoryMap& m_categories;
@@ -296,17 +289,16 @@ private:
     AddressReader m_addresses;
     TextPool m_pool;
     QHash<QString, QString> m_slugIds;
-    std::unordered_map<std::string, Group, Hash, std::equal_to<>> m_groupsById;
+    BytesMap<Group> m_groupsById;
 };
 
 } // namespace
 
-void walkObjectList(QByteArrayView body, const std::function<void(const object&)>& visit,
-                    const std::function<void()>& restart)
+void walkObjectList(QByteArrayView body, const ObjectListVisitor& visitor)
 {
-    if (walkInSlices(body, visit))
+    if (walkInSlices(body, visitor))
         return;
-    restart();
+    visitor.restart();
     const netkit::JsonDocument document = netkit::JsonDocument::parse(body);
     simdjson::dom::array list;
     if (document.root().get_array().get(list) != simdjson::SUCCESS)
@@ -315,33 +307,36 @@ void walkObjectList(QByteArrayView body, const std::function<void(const object&)
     for (const element item : list)
         if (!item.is_object())
             throw CommandFailure(CommandError::invalidResponse);
+    visitor.expect(qsizetype(list.size()));
     for (const element item : list)
-        visit(item.get_object().value_unsafe());
+        visitor.visit(item.get_object().value_unsafe());
 }
 
 CategoryMap readCategoryMap(QByteArrayView body)
 {
     CategoryMap map;
-    walkObjectList(
-        body,
-        [&map](const object& item) {
-            const std::optional<QString> id = string(item["category_id"]);
-            std::string_view name;
-            if (!id || item["category_name"].get_string().get(name) != simdjson::SUCCESS || name.empty())
-                return;
-            map.insert(*id, QString::fromUtf8(name.data(), qsizetype(name.size())));
-        },
-        [&map] { map.clear(); });
+    walkObjectList(body, {.visit =
+                              [&map](const object& item) {
+                                  const std::optional<QString> id = string(item["category_id"]);
+                                  std::string_view name;
+                                  if (!id || item["category_name"].get_string().get(name) != simdjson::SUCCESS
+                                      || name.empty())
+                                      return;
+                                  map.insert(*id, QString::fromUtf8(name.data(), qsizetype(name.size())));
+                              },
+                          .restart = [&map] { map.clear(); }});
     return map;
 }
 
 QList<MediaNode> readStreamList(QByteArrayView body, SignalKind kind, const CategoryMap& categories)
 {
     StreamListBuilder builder(kind, categories);
-    // About 300 bytes per element in real lists; a generous guess saves most of the regrowth.
-    builder.nodes.reserve(body.size() / 400);
-    walkObjectList(
-        body, [&builder](const object& item) { builder.add(item); }, [&builder] { builder.nodes.clear(); });
+    // A little over the estimate, so the list is allocated once; but never more than a real element's least size
+    // allows, or a body of empty objects would reserve gigabytes.
+    const qsizetype ceiling = body.size() / 150;
+    walkObjectList(body, {.visit = [&builder](const object& item) { builder.add(item); },
+                          .restart = [&builder] { builder.nodes.clear(); },
+                          .expect = [&](qsizetype count) { builder.nodes.reserve(std::min(count + count / 16, ceiling)); }});
     return std::move(builder.nodes);
 }
 

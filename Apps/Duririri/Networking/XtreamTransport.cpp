@@ -65,6 +65,9 @@ QCoro::Task<QByteArray> fetchList(HttpSession session, ProviderSession source, Q
                  kListTimeout, std::move(token));
 }
 
+// Note for every coroutine here: lambdas and braced temporaries are named before a co_await, never written inside
+// one, because g++ 12 destroys such temporaries twice.
+
 // Group names are a nicety: a category list that fails in any way leaves its kind with an empty map. Only our
 // own cancellation goes on, so the join still ends as it should.
 QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderSession source, QString action,
@@ -73,7 +76,8 @@ QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderS
     try {
         const QByteArray body = co_await fetchList(session, source, action, token);
         netkit::throwIfCancelled(token);
-        co_return co_await runInBackground([body] { return xtream::readCategoryMap(body); });
+        auto read = [body] { return xtream::readCategoryMap(body); };
+        co_return co_await runInBackground(std::move(read));
     } catch (const netkit::Cancelled&) {
         throw;
     } catch (...) {
@@ -84,18 +88,18 @@ QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderS
 QCoro::Task<QList<MediaNode>> kindNodes(HttpSession session, ProviderSession source, KindActions actions,
                                         CancelToken token)
 {
-    auto [body, categories] = co_await netkit::joinAll(
-        token,
-        [session, source, action = actions.streams](CancelToken child) {
-            return fetchList(session, source, action, std::move(child));
-        },
-        [session, source, action = actions.categories](CancelToken child) {
-            return categoriesOrNone(session, source, action, std::move(child));
-        });
+    auto streams = [session, source, action = actions.streams](CancelToken child) {
+        return fetchList(session, source, action, std::move(child));
+    };
+    auto categoryNames = [session, source, action = actions.categories](CancelToken child) {
+        return categoriesOrNone(session, source, action, std::move(child));
+    };
+    auto [body, categories] = co_await netkit::joinAll(token, std::move(streams), std::move(categoryNames));
     netkit::throwIfCancelled(token);
-    co_return co_await runInBackground([body = std::move(body), kind = actions.kind, categories = std::move(categories)] {
+    auto read = [body = std::move(body), kind = actions.kind, categories = std::move(categories)] {
         return xtream::readStreamList(body, kind, categories);
-    });
+    };
+    co_return co_await runInBackground(std::move(read));
 }
 
 QCoro::Task<QList<MediaNode>> loadUniverse(HttpSession session, ProviderSession source, CancelToken token)
@@ -105,12 +109,15 @@ QCoro::Task<QList<MediaNode>> loadUniverse(HttpSession session, ProviderSession 
             return kindNodes(session, source, actionsOf(kind), std::move(child));
         };
     };
-    auto [live, films, series] = co_await netkit::joinAll(token, kindTask(SignalKind::broadcast),
-                                                          kindTask(SignalKind::cinema), kindTask(SignalKind::episodic));
+    auto live = kindTask(SignalKind::broadcast);
+    auto films = kindTask(SignalKind::cinema);
+    auto series = kindTask(SignalKind::episodic);
+    auto [liveNodes, filmNodes, seriesNodes] =
+        co_await netkit::joinAll(token, std::move(live), std::move(films), std::move(series));
     netkit::throwIfCancelled(token);
     QList<MediaNode> all;
-    all.reserve(live.size() + films.size() + series.size());
-    for (QList<MediaNode>* part : {&live, &films, &series}) {
+    all.reserve(liveNodes.size() + filmNodes.size() + seriesNodes.size());
+    for (QList<MediaNode>* part : {&liveNodes, &filmNodes, &seriesNodes}) {
         for (MediaNode& node : *part)
             all.append(std::move(node));
         part->clear();
@@ -128,17 +135,20 @@ QCoro::Task<ContentBrief> loadDetails(HttpSession session, MediaNode node, Provi
     const QList<QueryItem> query = series
         ? QList<QueryItem>{{QStringLiteral("action"), QStringLiteral("get_series_info")}, {QStringLiteral("series_id"), node.id}}
         : QList<QueryItem>{{QStringLiteral("action"), QStringLiteral("get_vod_info")}, {QStringLiteral("vod_id"), node.id}};
-    const QByteArray body = co_await fetch(session, source, query, series ? kSeriesDetailsTimeout : kFilmDetailsTimeout, token);
+    const std::chrono::milliseconds timeout = series ? kSeriesDetailsTimeout : kFilmDetailsTimeout;
+    const QByteArray body = co_await fetch(session, source, query, timeout, token);
     netkit::throwIfCancelled(token);
-    co_return co_await runInBackground(
-        [body, kind = node.kind, source] { return xtream::readBrief(body, kind, source); });
+    auto read = [body, kind = node.kind, source] { return xtream::readBrief(body, kind, source); };
+    co_return co_await runInBackground(std::move(read));
 }
 
 QCoro::Task<void> checkAccount(HttpSession session, ProviderSession source, CancelToken token)
 {
-    const QByteArray body = co_await fetch(session, source, {}, kAccountTimeout, token);
+    const QList<QueryItem> noQuery;
+    const QByteArray body = co_await fetch(session, source, noQuery, kAccountTimeout, token);
     netkit::throwIfCancelled(token);
-    const bool accepted = co_await runInBackground([body] { return xtream::accountAccepted(body); });
+    auto read = [body] { return xtream::accountAccepted(body); };
+    const bool accepted = co_await runInBackground(std::move(read));
     if (!accepted)
         throw CommandFailure(CommandError::invalidCredentials);
 }

@@ -1,0 +1,166 @@
+// Reading a panel's film list ("get_vod_streams") and an M3U playlist at 10k, 100k and 200k entries, with a
+// plain QJsonDocument reader of the same film list as the baseline. Parsing is timed on one thread, as each
+// list is parsed on one worker; the memory runs report the heap that parsing takes on top of the body.
+#include "AllocationMeter.h"
+
+#include "Networking/PlaylistIngestor.h"
+#include "Networking/XtreamListReader.h"
+#include "catalog-gen/CatalogGenerator.h"
+#include "catalog-gen/QJsonListReader.h"
+
+#include <benchmark/benchmark.h>
+#include <simdjson.h>
+
+#include <functional>
+#include <malloc.h>
+#include <map>
+
+using namespace sendra;
+
+namespace {
+
+const testkit::CatalogGenerator& generator()
+{
+    static const testkit::CatalogGenerator instance(testkit::CatalogShape{.seed = 2024, .categories = 120});
+    return instance;
+}
+
+const QByteArray& filmList(int entries)
+{
+    static std::map<int, QByteArray> bodies;
+    auto found = bodies.find(entries);
+    if (found == bodies.end())
+        found = bodies.emplace(entries, generator().streams(testkit::PanelKind::Vod, entries)).first;
+    return found->second;
+}
+
+const xtream::CategoryMap& filmCategories()
+{
+    static const xtream::CategoryMap map = xtream::readCategoryMap(generator().categories(testkit::PanelKind::Vod));
+    return map;
+}
+
+const QByteArray& playlist(int entries)
+{
+    static std::map<int, QByteArray> bodies;
+    auto found = bodies.find(entries);
+    if (found == bodies.end())
+        found = bodies.emplace(entries, generator().playlist(entries)).first;
+    return found->second;
+}
+
+QList<MediaNode> readFilmsFast(const QByteArray& body)
+{
+    return xtream::readStreamList(body, SignalKind::cinema, filmCategories());
+}
+
+QList<MediaNode> readFilmsWithQJson(const QByteArray& body)
+{
+    return testkit::readStreamListWithQJson(body, SignalKind::cinema, filmCategories());
+}
+
+// What the ingestor's worker does with a downloaded body.
+QList<MediaNode> readPlaylist(const QByteArray& body)
+{
+    if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
+        return {};
+    return PlaylistIngestor::parse(body);
+}
+
+using Reader = std::function<QList<MediaNode>(const QByteArray&)>;
+
+void timeReading(benchmark::State& state, const QByteArray& body, const Reader& read)
+{
+    const auto entries = state.range(0);
+    QList<MediaNode> kept;
+    for (auto _ : state) {
+        kept = read(body);
+        benchmark::DoNotOptimize(kept.constData());
+        // Dropping 200k entries is the caller's business, not the reader's. Giving the memory back makes every
+        // round read like a first load, without the previous round's free lists to sort through.
+        state.PauseTiming();
+        if (kept.size() != entries)
+            state.SkipWithError("the reader lost entries");
+        kept = {};
+        malloc_trim(0);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * entries);
+    state.SetBytesProcessed(state.iterations() * body.size());
+    state.counters["bytes_per_entry"] = double(body.size()) / double(entries);
+}
+
+// Heap taken while reading, on top of the body that is already in memory: the peak and what the entries keep.
+void measureMemory(benchmark::State& state, const QByteArray& body, const Reader& read)
+{
+    constexpr double mb = 1024.0 * 1024.0;
+    std::int64_t peak = 0;
+    std::int64_t entries = 0;
+    for (auto _ : state) {
+        QList<MediaNode> kept;
+        {
+            const bench::AllocationMeter meter;
+            kept = read(body);
+            peak = meter.peakBytes();
+            entries = meter.liveBytes();
+        }
+        benchmark::DoNotOptimize(kept.constData());
+    }
+    state.counters["body_MB"] = double(body.size()) / mb;
+    state.counters["entries_MB"] = double(entries) / mb;
+    state.counters["peak_extra_MB"] = double(peak) / mb;
+    // Everything held at the peak (body included) against twice the body plus the entries.
+    state.counters["peak_vs_2body_plus_entries"] = double(body.size() + peak) / double(2 * body.size() + entries);
+}
+
+void FilmList_Simdjson(benchmark::State& state)
+{
+    timeReading(state, filmList(int(state.range(0))), readFilmsFast);
+}
+
+void FilmList_QJsonDocument(benchmark::State& state)
+{
+    timeReading(state, filmList(int(state.range(0))), readFilmsWithQJson);
+}
+
+void Playlist(benchmark::State& state)
+{
+    timeReading(state, playlist(int(state.range(0))), readPlaylist);
+}
+
+void FilmList_Simdjson_Memory(benchmark::State& state)
+{
+    measureMemory(state, filmList(int(state.range(0))), readFilmsFast);
+}
+
+void FilmList_QJsonDocument_Memory(benchmark::State& state)
+{
+    measureMemory(state, filmList(int(state.range(0))), readFilmsWithQJson);
+}
+
+void Playlist_Memory(benchmark::State& state)
+{
+    measureMemory(state, playlist(int(state.range(0))), readPlaylist);
+}
+
+void sizes(benchmark::internal::Benchmark* bench)
+{
+    bench->Arg(10'000)->Arg(100'000)->Arg(200'000)->Unit(benchmark::kMillisecond);
+}
+
+void memorySizes(benchmark::internal::Benchmark* bench)
+{
+    sizes(bench);
+    bench->Iterations(1);
+}
+
+} // namespace
+
+BENCHMARK(FilmList_Simdjson)->Apply(sizes);
+BENCHMARK(FilmList_QJsonDocument)->Apply(sizes);
+BENCHMARK(Playlist)->Apply(sizes);
+BENCHMARK(FilmList_Simdjson_Memory)->Apply(memorySizes);
+BENCHMARK(FilmList_QJsonDocument_Memory)->Apply(memorySizes);
+BENCHMARK(Playlist_Memory)->Apply(memorySizes);
+
+BENCHMARK_MAIN();
