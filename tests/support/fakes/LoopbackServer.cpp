@@ -86,6 +86,8 @@ void shutDownConnection(int localPort, int remotePort)
     closedir(dir);
 }
 
+thread_local int pinnedPort = 0;
+
 } // namespace
 
 std::optional<std::string> RecordedRequest::header(const std::string& name) const
@@ -292,6 +294,17 @@ struct LoopbackServer::Impl
     }
 };
 
+LoopbackServer::PortPin::PortPin(int port)
+    : m_previous(pinnedPort)
+{
+    pinnedPort = port;
+}
+
+LoopbackServer::PortPin::~PortPin()
+{
+    pinnedPort = m_previous;
+}
+
 LoopbackServer::LoopbackServer()
     : d(std::make_unique<Impl>())
 {
@@ -306,7 +319,16 @@ LoopbackServer::LoopbackServer()
     d->server.Options(".*", handler);
     // One request per connection: the server then stops at once instead of waiting out idle keep-alives.
     d->server.set_keep_alive_max_count(1);
-    d->port = d->server.bind_to_any_port("127.0.0.1");
+    if (pinnedPort > 0) {
+        // Without cpp-httplib's SO_REUSEPORT, so a second demo cannot share the port unnoticed.
+        d->server.set_socket_options([](int socket) {
+            const int yes = 1;
+            setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        });
+        d->port = d->server.bind_to_port("127.0.0.1", pinnedPort) ? pinnedPort : -1;
+    } else {
+        d->port = d->server.bind_to_any_port("127.0.0.1");
+    }
     if (d->port <= 0)
         throw std::runtime_error("the loopback server could not bind a port");
     d->thread = std::thread([this] { d->server.listen_after_bind(); });

@@ -71,6 +71,20 @@ class LoopbackServer
 public:
     using Handler = std::function<Reply(const RecordedRequest&)>;
 
+    // While one lives, the servers made on its thread listen on `port` rather than an ephemeral one (0 keeps
+    // the ephemeral port), so the demo services keep stable addresses. A port in use makes construction throw.
+    class PortPin
+    {
+    public:
+        explicit PortPin(int port);
+        ~PortPin();
+        PortPin(const PortPin&) = delete;
+        PortPin& operator=(const PortPin&) = delete;
+
+    private:
+        int m_previous;
+    };
+
     LoopbackServer();
     virtual ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
