@@ -94,12 +94,15 @@ struct ExchangeAwaiter
     void await_resume() const noexcept {}
 };
 
-QNetworkRequest toQt(const HttpRequest& request)
+QNetworkRequest toQt(const HttpRequest& request, bool managerHasCache)
 {
     QNetworkRequest qt(request.url);
     // Our idle timer is the only time-out: Qt's transfer time-out ends like an abort and cannot be told apart.
     qt.setTransferTimeout(0);
-    const bool ignoreLocal = request.cache != HttpRequest::Cache::Default;
+    // AlwaysNetwork also makes Qt send "Cache-Control: no-cache", which only fresh requests may carry; without a
+    // local cache there is nothing to ignore anyway.
+    const bool ignoreLocal = request.cache == HttpRequest::Cache::Fresh
+                             || (request.cache == HttpRequest::Cache::IgnoreLocal && managerHasCache);
     qt.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                     ignoreLocal ? QNetworkRequest::AlwaysNetwork : QNetworkRequest::PreferNetwork);
     qt.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -114,7 +117,7 @@ QNetworkRequest toQt(const HttpRequest& request)
 
 QNetworkReply* issue(QNetworkAccessManager& manager, const HttpRequest& request)
 {
-    const QNetworkRequest qt = toQt(request);
+    const QNetworkRequest qt = toQt(request, manager.cache() != nullptr);
     switch (request.method) {
     case HttpRequest::Method::Head:
         return manager.head(qt);
@@ -188,7 +191,9 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     const CancelRegistration onCancel = token.onCancel([reply] { postAbort(reply); });
     idle.start();
 
-    co_await ExchangeAwaiter{exchange};
+    // A named awaiter: g++ 12 destroys a braced temporary awaiter twice (a shared_ptr then loses a reference).
+    ExchangeAwaiter finished{exchange};
+    co_await finished;
 
     if (reply)
         reply->deleteLater();

@@ -14,6 +14,9 @@ JsonError::JsonError(simdjson::error_code code)
 
 JsonDocument JsonDocument::parse(QByteArrayView bytes)
 {
+    // simdjson would copy from a null pointer for an empty body.
+    if (bytes.isEmpty())
+        throw JsonError(simdjson::EMPTY);
     JsonDocument document;
     document.m_parser = std::make_unique<simdjson::dom::parser>();
     const auto result = document.m_parser->parse(bytes.data(), std::size_t(bytes.size()));
@@ -100,9 +103,7 @@ std::optional<qint64> integer(const simdjson::dom::element& value)
 
 std::optional<qint64> integer(const simdjson::simdjson_result<simdjson::dom::element>& value)
 {
-    if (value.error() != simdjson::SUCCESS)
-        return std::nullopt;
-    return integer(value.value_unsafe());
+    return value.error() == simdjson::SUCCESS ? integer(value.value_unsafe()) : std::nullopt;
 }
 
 std::optional<QString> string(const simdjson::dom::element& value)
@@ -123,37 +124,68 @@ std::optional<QString> string(const simdjson::dom::element& value)
 
 std::optional<QString> string(const simdjson::simdjson_result<simdjson::dom::element>& value)
 {
+    return value.error() == simdjson::SUCCESS ? string(value.value_unsafe()) : std::nullopt;
+}
+
+namespace {
+
+// The element of a lookup, or nothing when the lookup failed.
+template<class T, class Read>
+std::optional<T> present(const simdjson::simdjson_result<simdjson::dom::element>& value, Read read)
+{
     if (value.error() != simdjson::SUCCESS)
         return std::nullopt;
-    return string(value.value_unsafe());
+    return read(value.value_unsafe());
+}
+
+} // namespace
+
+std::optional<QString> text(const simdjson::dom::element& value)
+{
+    if (!value.is_string())
+        return std::nullopt;
+    return string(value);
 }
 
 std::optional<QString> text(const simdjson::simdjson_result<simdjson::dom::element>& value)
 {
-    if (value.error() != simdjson::SUCCESS || !value.value_unsafe().is_string())
+    return present<QString>(value, [](const simdjson::dom::element& e) { return text(e); });
+}
+
+std::optional<bool> boolean(const simdjson::dom::element& value)
+{
+    if (!value.is_bool())
         return std::nullopt;
-    return string(value.value_unsafe());
+    return value.get_bool().value_unsafe();
 }
 
 std::optional<bool> boolean(const simdjson::simdjson_result<simdjson::dom::element>& value)
 {
-    if (value.error() != simdjson::SUCCESS || !value.value_unsafe().is_bool())
+    return present<bool>(value, [](const simdjson::dom::element& e) { return boolean(e); });
+}
+
+std::optional<simdjson::dom::object> object(const simdjson::dom::element& value)
+{
+    if (!value.is_object())
         return std::nullopt;
-    return value.value_unsafe().get_bool().value_unsafe();
+    return value.get_object().value_unsafe();
 }
 
 std::optional<simdjson::dom::object> object(const simdjson::simdjson_result<simdjson::dom::element>& value)
 {
-    if (value.error() != simdjson::SUCCESS || !value.value_unsafe().is_object())
+    return present<simdjson::dom::object>(value, [](const simdjson::dom::element& e) { return object(e); });
+}
+
+std::optional<simdjson::dom::array> array(const simdjson::dom::element& value)
+{
+    if (!value.is_array())
         return std::nullopt;
-    return value.value_unsafe().get_object().value_unsafe();
+    return value.get_array().value_unsafe();
 }
 
 std::optional<simdjson::dom::array> array(const simdjson::simdjson_result<simdjson::dom::element>& value)
 {
-    if (value.error() != simdjson::SUCCESS || !value.value_unsafe().is_array())
-        return std::nullopt;
-    return value.value_unsafe().get_array().value_unsafe();
+    return present<simdjson::dom::array>(value, [](const simdjson::dom::element& e) { return array(e); });
 }
 
 } // namespace json

@@ -59,9 +59,13 @@ std::optional<QString> string(const simdjson::simdjson_result<simdjson::dom::ele
 std::optional<qint64> integerFromText(std::string_view text);
 
 // Strict readers: the value only when it has exactly that JSON type.
+std::optional<QString> text(const simdjson::dom::element& value);
 std::optional<QString> text(const simdjson::simdjson_result<simdjson::dom::element>& value);
+std::optional<bool> boolean(const simdjson::dom::element& value);
 std::optional<bool> boolean(const simdjson::simdjson_result<simdjson::dom::element>& value);
+std::optional<simdjson::dom::object> object(const simdjson::dom::element& value);
 std::optional<simdjson::dom::object> object(const simdjson::simdjson_result<simdjson::dom::element>& value);
+std::optional<simdjson::dom::array> array(const simdjson::dom::element& value);
 std::optional<simdjson::dom::array> array(const simdjson::simdjson_result<simdjson::dom::element>& value);
 
 } // namespace json

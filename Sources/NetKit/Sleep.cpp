@@ -45,7 +45,9 @@ QCoro::Task<void> sleepFor(std::chrono::milliseconds duration, CancelToken token
     QObject::connect(&timer, &QTimer::timeout, &timer, [wake] { wake->post(wake); });
     const CancelRegistration onCancel = token.onCancel([wake] { wake->post(wake); });
     timer.start(duration);
-    co_await WakeAwaiter{wake};
+    // A named awaiter: g++ 12 destroys a braced temporary awaiter twice (a shared_ptr then loses a reference).
+    WakeAwaiter woken{wake};
+    co_await woken;
     throwIfCancelled(token);
 }
 

@@ -338,13 +338,19 @@ LoopbackServer::LoopbackServer()
 
 LoopbackServer::~LoopbackServer()
 {
+    stop();
+}
+
+void LoopbackServer::stop()
+{
     {
         std::lock_guard lock(d->mutex);
         d->stopping = true;
     }
     d->wake.notify_all();
     d->server.stop();
-    d->thread.join();
+    if (d->thread.joinable())
+        d->thread.join();
 }
 
 int LoopbackServer::port() const

@@ -65,7 +65,8 @@ struct Reply
 
 // A real HTTP server on 127.0.0.1 with an ephemeral port, running in its own threads for as long as the object
 // lives. Every request is recorded before it is routed. Handlers run on the server's threads: they must only
-// read shared state that the test does not change while requests are in flight, or guard it.
+// read shared state that the test does not change while requests are in flight, or guard it. A subclass whose
+// handlers use its own members calls stop() in its destructor, before those members go away.
 class LoopbackServer
 {
 public:
@@ -102,6 +103,9 @@ public:
     void route(const std::string& method, const std::string& path, Handler handler);
     void route(const std::string& method, const std::string& path, Reply reply);
     void clearRoutes();
+
+    // Ends every held answer, stops serving and waits for the server's threads. Idempotent.
+    void stop();
 
     // Lets every answer currently held (Hold, HangAfterHeaders) go.
     void release();
