@@ -4,8 +4,7 @@
 
 #include "Domain/CommandError.h"
 #include "NetKit/LenientJson.h"
-
-#include <QCoro/QCoroTask>
+#include "fakes/SyncWait.h"
 
 #include <exception>
 #include <optional>
@@ -51,20 +50,17 @@ struct Done
 template<class T>
 auto awaitOutcome(QCoro::Task<T> task)
 {
-    using Value = std::conditional_t<std::is_void_v<T>, Done, T>;
-    Outcome<Value> outcome;
-    QCoro::waitFor([](QCoro::Task<T> inner, Outcome<Value>* out) -> QCoro::Task<void> {
-        try {
-            if constexpr (std::is_void_v<T>) {
-                co_await std::move(inner);
-                out->value.emplace();
-            } else {
-                out->value.emplace(co_await std::move(inner));
-            }
-        } catch (...) {
-            out->error = std::current_exception();
+    Outcome<std::conditional_t<std::is_void_v<T>, Done, T>> outcome;
+    try {
+        if constexpr (std::is_void_v<T>) {
+            testing::syncWait(std::move(task));
+            outcome.value.emplace();
+        } else {
+            outcome.value.emplace(testing::syncWait(std::move(task)));
         }
-    }(std::move(task), &outcome));
+    } catch (...) {
+        outcome.error = std::current_exception();
+    }
     return outcome;
 }
 

@@ -48,27 +48,20 @@ TEST(PlaylistParse, ReadsEntriesAttributesAndKinds)
         "http://cdn.test/u/p/6.ts\n"
         "#EXTINF:-1,Sin atributos\n"
         "http://cdn.test/live/VOD-7.ts\n");
-    ASSERT_EQ(nodes.size(), 6);
-    const MediaNode& film = nodes[0];
-    EXPECT_EQ(film.id, "a1");
-    EXPECT_EQ(film.title, "Film One");
-    EXPECT_EQ(film.groupName, "Películas Acción");
-    EXPECT_EQ(film.groupID, "group:películas acción");
-    EXPECT_EQ(film.artwork, QUrl("http://img.test/a1.png"));
-    EXPECT_EQ(film.kind, SignalKind::cinema);
-    EXPECT_EQ(film.directURL, QUrl("http://cdn.test/u/p/1.mkv"));
-    EXPECT_EQ(film.fileSuffix, "");
-    EXPECT_EQ(film.contentClassification, std::nullopt);
-
-    EXPECT_EQ(nodes[1].kind, SignalKind::episodic);
-    EXPECT_EQ(nodes[2].kind, SignalKind::cinema);
-    EXPECT_EQ(nodes[3].kind, SignalKind::broadcast);
-    EXPECT_EQ(nodes[3].artwork, std::nullopt);
-    EXPECT_EQ(nodes[4].groupName, "");
-    EXPECT_EQ(nodes[4].groupID, "group:");
-    EXPECT_EQ(nodes[5].groupName, "Contenido");
-    EXPECT_EQ(nodes[5].groupID, "group:contenido");
-    EXPECT_EQ(nodes[5].kind, SignalKind::cinema) << "\"vod\" in the address, any case";
+    // id | title | group id | group name | artwork | kind; every entry plays its own address.
+    QStringList rows;
+    for (const MediaNode& n : nodes) {
+        EXPECT_TRUE(n.directURL.has_value() && n.fileSuffix.isEmpty() && !n.contentClassification);
+        rows << QStringList{n.id.size() == 36 ? "uuid" : n.id, n.title, n.groupID, n.groupName,
+                            n.artwork.value_or(QUrl()).toString(), storedValue(n.kind)}.join('|');
+    }
+    EXPECT_EQ(rows, (QStringList{"a1|Film One|group:películas acción|Películas Acción|http://img.test/a1.png|movies",
+                                 "uuid|Capítulo 1|group:series turcas|Series Turcas||series",
+                                 "uuid|Estreno|group:otros|Otros||movies",
+                                 "uuid|Canal 5|group:deportes|Deportes||tv",
+                                 "uuid|Sin grupo|group:|||tv",
+                                 "uuid|Sin atributos|group:contenido|Contenido||movies"})); // "VOD" in the address
+    EXPECT_EQ(nodes[0].directURL, QUrl("http://cdn.test/u/p/1.mkv"));
 }
 
 // Favourites and resume points of playlist entries hang on their ids: an entry without tvg-id must get the same
