@@ -1,12 +1,12 @@
 #include "NetKit/HttpSession.h"
 
-#include <QCoreApplication>
+#include "NetKit/Wakeup.h"
+
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QTimer>
 
-#include <coroutine>
 #include <memory>
 
 namespace netkit {
@@ -34,9 +34,8 @@ std::string describe(HttpError::Kind kind, QNetworkReply::NetworkError error)
 }
 
 // What one transfer produced, captured when the reply finishes so that nothing depends on the reply object later.
-struct Exchange
+struct Exchange : detail::Wakeup
 {
-    std::coroutine_handle<> waiter;
     bool done = false;
     bool timedOut = false;
     bool replyLost = false;
@@ -61,18 +60,6 @@ struct Exchange
     }
 };
 
-// Resumes the waiting coroutine from the event loop, never from inside the signal that ended the transfer.
-void postResume(const std::shared_ptr<Exchange>& exchange)
-{
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [exchange] {
-            if (auto waiter = std::exchange(exchange->waiter, {}))
-                waiter.resume();
-        },
-        Qt::QueuedConnection);
-}
-
 void postAbort(const QPointer<QNetworkReply>& reply)
 {
     if (!reply)
@@ -85,14 +72,6 @@ void postAbort(const QPointer<QNetworkReply>& reply)
         },
         Qt::QueuedConnection);
 }
-
-struct ExchangeAwaiter
-{
-    std::shared_ptr<Exchange> exchange;
-    bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> waiter) noexcept { exchange->waiter = waiter; }
-    void await_resume() const noexcept {}
-};
 
 QNetworkRequest toQt(const HttpRequest& request, bool managerHasCache)
 {
@@ -178,11 +157,11 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     QObject::connect(reply, &QNetworkReply::finished, &idle, [exchange, reply, &idle] {
         idle.stop();
         exchange->finish(reply);
-        postResume(exchange);
+        exchange->post();
     });
     QObject::connect(reply, &QObject::destroyed, &idle, [exchange] {
         exchange->finish(nullptr);
-        postResume(exchange);
+        exchange->post();
     });
     QObject::connect(&idle, &QTimer::timeout, &idle, [exchange, reply] {
         exchange->timedOut = true;
@@ -191,8 +170,7 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     const CancelRegistration onCancel = token.onCancel([reply] { postAbort(reply); });
     idle.start();
 
-    // A named awaiter: g++ 12 destroys a braced temporary awaiter twice (a shared_ptr then loses a reference).
-    ExchangeAwaiter finished{exchange};
+    auto finished = exchange->waiter();
     co_await finished;
 
     if (reply)

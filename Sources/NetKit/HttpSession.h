@@ -77,7 +77,7 @@ private:
 };
 
 // The one way requests reach the network: a thin handle over the process's shared QNetworkAccessManager.
-// Use it on the manager's thread.
+// Use it on the main thread (the waiting coroutine is resumed through the application object).
 class HttpSession
 {
 public:

@@ -8,7 +8,7 @@
 
 namespace netkit {
 
-// Waits on the event loop; throws `Cancelled` as soon as (posted after) the token is cancelled.
+// Waits on the main thread's event loop; throws `Cancelled` as soon as (posted after) the token is cancelled.
 QCoro::Task<void> sleepFor(std::chrono::milliseconds duration, CancelToken token);
 
 } // namespace netkit

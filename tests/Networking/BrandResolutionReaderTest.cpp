@@ -163,3 +163,13 @@ TEST(BrandResolutionReader, ProviderFormIsCheckedWhole)
     for (const auto& [name, edit] : broken)
         EXPECT_EQ(read(provider, edit).error, CommandError::accessConfigurationUnavailable) << name;
 }
+
+TEST(BrandResolutionReader, OriginsThatCannotBeNormalisedMatchNothing)
+{
+    const QUrl broken(QStringLiteral("http://exa mple.com:99999/x"), QUrl::StrictMode);
+    ASSERT_FALSE(broken.isValid());
+    EXPECT_FALSE(platform::sameOrigin(broken, broken)) << "two broken origins are not the same server";
+    EXPECT_FALSE(platform::sameOrigin(broken, QUrl(panel)));
+    EXPECT_TRUE(platform::sameOrigin(QUrl(panel + "/a?b#c"), QUrl(panel)));
+    EXPECT_FALSE(platform::sameOrigin(QUrl(panel), QUrl("https://panel.example:8444")));
+}

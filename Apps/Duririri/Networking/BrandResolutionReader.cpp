@@ -11,16 +11,12 @@ namespace sendra::platform {
 
 namespace {
 
-using netkit::json::array;
-using netkit::json::boolean;
-using netkit::json::integer;
-using netkit::json::object;
-using netkit::json::text;
+using namespace netkit::json;
 
+// Every check of this reader fails with one error unless another is named.
 void require(bool condition)
 {
-    if (!condition)
-        fail(CommandError::accessConfigurationUnavailable);
+    platform::require(condition, CommandError::accessConfigurationUnavailable);
 }
 
 std::optional<int> smallInteger(const JsonValue& value)

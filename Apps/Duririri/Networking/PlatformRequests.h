@@ -53,4 +53,10 @@ QString originText(const QUrl& origin);
     throw CommandFailure(error);
 }
 
+inline void require(bool condition, CommandError error)
+{
+    if (!condition)
+        fail(error);
+}
+
 } // namespace sendra::platform

@@ -10,16 +10,12 @@ namespace sendra::platform {
 
 namespace {
 
-using netkit::json::array;
-using netkit::json::integer;
-using netkit::json::object;
-using netkit::json::string;
-using netkit::json::text;
+using namespace netkit::json;
 
+// Every check of this reader fails with one error unless another is named.
 void require(bool condition)
 {
-    if (!condition)
-        fail(CommandError::invalidResponse);
+    platform::require(condition, CommandError::invalidResponse);
 }
 
 // Version and, for the protected build, mode: what every document of a build repeats.
