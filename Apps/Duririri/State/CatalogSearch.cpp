@@ -1,0 +1,94 @@
+#include "State/CatalogSearch.h"
+
+#include "State/TextFold.h"
+
+#include <algorithm>
+
+namespace sendra {
+
+namespace {
+
+// Results kept per snapshot; a typed word needs one per keystroke, and each holds at most the visible entries.
+constexpr size_t keptResults = 32;
+constexpr uint8_t noHit = 5;
+
+uint8_t titleRank(std::string_view title, std::string_view query)
+{
+    if (title.size() < query.size())
+        return noHit;
+    if (title.compare(0, query.size(), query) == 0)
+        return title.size() == query.size() ? 0 : 1;
+    return title.find(query) != std::string_view::npos ? 2 : noHit;
+}
+
+uint8_t groupRank(std::string_view group, std::string_view query)
+{
+    if (group.starts_with(query))
+        return 3;
+    return group.find(query) != std::string_view::npos ? 4 : noHit;
+}
+
+} // namespace
+
+CatalogSearch::CatalogSearch(std::shared_ptr<const CatalogSnapshot> snapshot)
+    : m_snapshot(std::move(snapshot))
+{
+}
+
+NodeView CatalogSearch::results(const QString& query)
+{
+    const std::string folded = foldedUtf8(query);
+    if (folded.empty())
+        return NodeView(m_snapshot, std::span<const uint32_t>());
+    const auto kept = std::find_if(m_kept.begin(), m_kept.end(), [&](const Kept& k) { return k.query == folded; });
+    if (kept != m_kept.end()) {
+        m_kept.splice(m_kept.begin(), m_kept, kept);
+        return NodeView(m_snapshot, m_kept.front().positions);
+    }
+    Positions positions = compute(folded);
+    m_kept.push_front({folded, positions});
+    if (m_kept.size() > keptResults)
+        m_kept.pop_back();
+    return NodeView(m_snapshot, std::move(positions));
+}
+
+const CatalogSearch::Kept* CatalogSearch::narrowestContaining(const std::string& query) const
+{
+    const Kept* best = nullptr;
+    for (const Kept& k : m_kept) {
+        if (query.find(k.query) != std::string::npos && (!best || k.positions->size() < best->positions->size()))
+            best = &k;
+    }
+    return best;
+}
+
+CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
+{
+    const CatalogSnapshot& snapshot = *m_snapshot;
+    const CatalogEntries& entries = snapshot.entries();
+
+    std::vector<uint8_t> nameRank(entries.names().size());
+    for (size_t n = 0; n < nameRank.size(); ++n)
+        nameRank[n] = groupRank(entries.names()[n].foldedUtf8, query);
+
+    // Every hit of this query is a hit of any kept query it contains.
+    const Kept* narrower = narrowestContaining(query);
+    const std::span<const uint32_t> candidates =
+        narrower ? std::span<const uint32_t>(*narrower->positions) : snapshot.visiblePositions();
+
+    // Title ranks are unique, so (rank, title rank) orders the hits completely; the position rides along.
+    std::vector<uint64_t> keys;
+    for (uint32_t p : candidates) {
+        uint8_t rank = titleRank(entries.foldedTitle(p), query);
+        if (rank == noHit)
+            rank = nameRank[entries.nameOf(p)];
+        if (rank != noHit)
+            keys.push_back(uint64_t(rank) << 61 | uint64_t(entries.titleRank(p)) << 32 | p);
+    }
+    std::sort(keys.begin(), keys.end());
+    auto positions = std::make_shared<std::vector<uint32_t>>(keys.size());
+    std::transform(keys.begin(), keys.end(), positions->begin(), [](uint64_t key) { return uint32_t(key); });
+    return positions;
+}
+
+} // namespace sendra

@@ -1,0 +1,625 @@
+#include "State/CatalogSnapshot.h"
+
+#include "State/HomeFeed.h"
+#include "State/NameCollator.h"
+#include "State/TextFold.h"
+
+#include <QHashFunctions>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <numeric>
+
+namespace sendra {
+
+namespace {
+
+// Open addressing over small integer ids: the caller hashes and compares, the table keeps only ids and 32-bit
+// hashes. It finds the first id seen with a given value without copying any text.
+class FirstSeenTable
+{
+public:
+    explicit FirstSeenTable(size_t expected) { resize(std::bit_ceil(std::max<size_t>(16, expected * 2))); }
+
+    // Large tables miss the cache on every probe; a caller that knows its next hashes asks for them early.
+    void prefetch(uint32_t hash) const { __builtin_prefetch(&m_slots[hash & m_mask]); }
+
+    // The id already stored for an equal value, else `id` (which is then stored).
+    template <class SameAs>
+    uint32_t findOrAdd(uint32_t hash, uint32_t id, SameAs&& sameAs)
+    {
+        for (size_t slot = hash & m_mask;; slot = (slot + 1) & m_mask) {
+            Slot& stored = m_slots[slot];
+            if (stored.id == empty) {
+                stored = {hash, id};
+                if (++m_used * 2 > m_slots.size())
+                    resize(m_slots.size() * 2);
+                return id;
+            }
+            if (stored.hash == hash && sameAs(stored.id))
+                return stored.id;
+        }
+    }
+
+private:
+    static constexpr uint32_t empty = UINT32_MAX;
+    struct Slot {
+        uint32_t hash = 0;
+        uint32_t id = empty;
+    };
+
+    void resize(size_t size)
+    {
+        std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(size));
+        m_mask = size - 1;
+        for (const Slot& slot : old) {
+            if (slot.id == empty)
+                continue;
+            size_t at = slot.hash & m_mask;
+            while (m_slots[at].id != empty)
+                at = (at + 1) & m_mask;
+            m_slots[at] = slot;
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+    size_t m_used = 0;
+};
+
+// Finds, for every entry, the first entry whose value is equal, probing a few entries ahead of the one compared.
+template <class Hash, class SameAs>
+std::vector<uint32_t> firstOccurrences(uint32_t count, Hash&& hashOf, SameAs&& same)
+{
+    constexpr uint32_t ahead = 16;
+    std::vector<uint32_t> hashes(count);
+    for (uint32_t p = 0; p < count; ++p)
+        hashes[p] = uint32_t(hashOf(p));
+    FirstSeenTable table(count);
+    std::vector<uint32_t> first(count);
+    for (uint32_t p = 0; p < count; ++p) {
+        if (p + ahead < count)
+            table.prefetch(hashes[p + ahead]);
+        first[p] = table.findOrAdd(hashes[p], p, [&](uint32_t q) { return same(p, q); });
+    }
+    return first;
+}
+
+// Code-point order: UTF-16 order with the surrogates moved above the units that follow them.
+bool codePointLess(const QString& a, const QString& b)
+{
+    auto rank = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0xE000 ? char16_t(u - 0x800) : u >= 0xD800 ? char16_t(u + 0x2000) : u;
+    };
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [&](QChar x, QChar y) { return rank(x) < rank(y); });
+}
+
+uint32_t kindSalt(SignalKind kind)
+{
+    return (uint32_t(kind) + 1) * 0x9E3779B9U;
+}
+
+// The positions of `texts` in collation order (equal texts in order of appearance), and for each rank whether
+// its text compares equal to the one before.
+struct CollationOrder {
+    std::vector<uint32_t> order;
+    std::vector<bool> equalToPrevious;
+};
+
+template <class TextAt>
+CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
+{
+    const NameCollator& collator = NameCollator::shared();
+    std::string keys;
+    keys.reserve(size_t(count) * 32);
+    std::vector<uint32_t> start(size_t(count) + 1);
+    for (uint32_t i = 0; i < count; ++i) {
+        start[i] = uint32_t(keys.size());
+        collator.appendSortKey(textAt(i), keys);
+    }
+    start[count] = uint32_t(keys.size());
+
+    auto key = [&](uint32_t i) { return std::string_view(keys).substr(start[i], start[i + 1] - start[i]); };
+    // Most keys differ in their first eight bytes: sort on those as one integer, read the rest only on a tie.
+    struct Item {
+        uint64_t prefix;
+        uint32_t index;
+    };
+    std::vector<Item> items(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string_view k = key(i);
+        uint64_t prefix = 0;
+        for (size_t b = 0; b < 8; ++b)
+            prefix = (prefix << 8) | (b < k.size() ? uint8_t(k[b]) : 0);
+        items[i] = {prefix, i};
+    }
+    auto tail = [&](uint32_t i) {
+        const std::string_view k = key(i);
+        return k.size() > 8 ? k.substr(8) : std::string_view();
+    };
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        if (const int c = tail(a.index).compare(tail(b.index)); c != 0)
+            return c < 0;
+        return a.index < b.index;
+    });
+
+    CollationOrder result;
+    result.order.resize(count);
+    result.equalToPrevious.resize(count);
+    for (uint32_t r = 0; r < count; ++r) {
+        result.order[r] = items[r].index;
+        result.equalToPrevious[r] = r > 0 && items[r].prefix == items[r - 1].prefix &&
+                                    tail(items[r].index) == tail(items[r - 1].index);
+    }
+    return result;
+}
+
+} // namespace
+
+class CatalogEntriesBuilder
+{
+public:
+    static std::shared_ptr<const CatalogEntries> build(QList<MediaNode> nodes)
+    {
+        auto entries = std::make_shared<CatalogEntries>();
+        CatalogEntries& e = *entries;
+        e.m_nodes = std::move(nodes);
+        foldTitles(e);
+        assignGroupsAndNames(e);
+        const std::vector<uint32_t> sameTitle = firstOccurrences(
+            e.size(), [&](uint32_t p) { return qHash(e.node(p).title); },
+            [&](uint32_t p, uint32_t q) { return e.node(p).title == e.node(q).title; });
+        findKeyOwners(e);
+        rankTitles(e, sameTitle);
+        e.m_groupIndex.reserve(qsizetype(e.m_groups.size()));
+        for (size_t g = 0; g < e.m_groups.size(); ++g)
+            e.m_groupIndex.insert(e.m_groups[g].key, qsizetype(g));
+        return entries;
+    }
+
+private:
+    static void foldTitles(CatalogEntries& e)
+    {
+        const uint32_t count = e.size();
+        e.m_traits.resize(count);
+        e.m_titleStart.resize(size_t(count) + 1);
+        e.m_foldedTitles.reserve(size_t(count) * 24);
+        for (uint32_t p = 0; p < count; ++p) {
+            const MediaNode& node = e.node(p);
+            uint8_t traits = uint8_t(node.kind);
+            if (node.artwork)
+                traits |= CatalogEntries::artworkTrait;
+            if (node.contentClassification && *node.contentClassification == u"generic")
+                traits |= CatalogEntries::genericTrait;
+            const size_t start = e.m_foldedTitles.size();
+            e.m_titleStart[p] = uint32_t(start);
+            appendFoldedUtf8(node.title, e.m_foldedTitles);
+            if (containsAdultKeyword(std::string_view(e.m_foldedTitles).substr(start)))
+                traits |= CatalogEntries::adultTitleTrait;
+            e.m_traits[p] = traits;
+        }
+        e.m_titleStart[count] = uint32_t(e.m_foldedTitles.size());
+        e.m_foldedTitles.shrink_to_fit();
+    }
+
+    // Groups ("<kind>:<groupID>") and distinct group names, numbered by first appearance. Entries of one group
+    // usually follow each other, so the previous entry's answer is tried before the tables.
+    static void assignGroupsAndNames(CatalogEntries& e)
+    {
+        const uint32_t count = e.size();
+        e.m_group.resize(count);
+        e.m_name.resize(count);
+        FirstSeenTable groupTable(1024);
+        FirstSeenTable nameTable(1024);
+        std::vector<QString> nameTexts;
+        for (uint32_t p = 0; p < count; ++p) {
+            const MediaNode& node = e.node(p);
+            if (p > 0 && e.m_groups[e.m_group[p - 1]].kind == node.kind &&
+                e.m_groups[e.m_group[p - 1]].groupID == node.groupID) {
+                e.m_group[p] = e.m_group[p - 1];
+            } else {
+                const uint32_t next = uint32_t(e.m_groups.size());
+                const uint32_t group =
+                    groupTable.findOrAdd(qHash(node.groupID) ^ kindSalt(node.kind), next, [&](uint32_t g) {
+                        return e.m_groups[g].kind == node.kind && e.m_groups[g].groupID == node.groupID;
+                    });
+                if (group == next) {
+                    e.m_groups.push_back({storedValue(node.kind) + u':' + node.groupID, node.groupID,
+                                          foldedText(node.groupID), node.kind});
+                }
+                e.m_group[p] = group;
+            }
+
+            if (p > 0 && nameTexts[e.m_name[p - 1]] == node.groupName) {
+                e.m_name[p] = e.m_name[p - 1];
+                continue;
+            }
+            const uint32_t next = uint32_t(nameTexts.size());
+            const uint32_t name = nameTable.findOrAdd(
+                qHash(node.groupName), next, [&](uint32_t n) { return nameTexts[n] == node.groupName; });
+            if (name == next) {
+                nameTexts.push_back(node.groupName);
+                CatalogEntries::Name entry;
+                entry.folded = foldedText(node.groupName);
+                entry.foldedUtf8 = entry.folded.toStdString();
+                entry.adult = containsAdultKeyword(entry.foldedUtf8);
+                entry.useful = isUsefulFeaturedGroupName(entry.folded);
+                e.m_names.push_back(std::move(entry));
+            }
+            e.m_name[p] = name;
+        }
+
+        const CollationOrder order =
+            collationOrder(uint32_t(nameTexts.size()), [&](uint32_t n) { return QStringView(nameTexts[n]); });
+        uint32_t rank = 0;
+        for (size_t r = 0; r < order.order.size(); ++r) {
+            if (r > 0 && !order.equalToPrevious[r])
+                ++rank;
+            e.m_names[order.order[r]].rank = rank;
+        }
+    }
+
+    static void findKeyOwners(CatalogEntries& e)
+    {
+        const std::vector<uint32_t> owners = firstOccurrences(
+            e.size(), [&](uint32_t p) { return qHash(e.node(p).id) ^ kindSalt(e.node(p).kind); },
+            [&](uint32_t p, uint32_t q) { return e.node(p).kind == e.node(q).kind && e.node(p).id == e.node(q).id; });
+        for (uint32_t p = 0; p < e.size(); ++p) {
+            if (owners[p] != p) {
+                e.m_traits[p] |= CatalogEntries::sharedKeyTrait;
+                e.m_keyOwners.insert(p, owners[p]);
+            }
+        }
+    }
+
+    // Unique ranks: each distinct title is collated once, and titles that collate equal (the same text, or
+    // canonically equivalent texts) take consecutive ranks in catalogue order.
+    static void rankTitles(CatalogEntries& e, const std::vector<uint32_t>& sameTitle)
+    {
+        const uint32_t count = e.size();
+        std::vector<uint32_t> distinct; // first position of each distinct title
+        std::vector<uint32_t> textOf(count);
+        for (uint32_t p = 0; p < count; ++p) {
+            if (sameTitle[p] == p) {
+                textOf[p] = uint32_t(distinct.size());
+                distinct.push_back(p);
+            } else {
+                textOf[p] = textOf[sameTitle[p]];
+            }
+        }
+        const CollationOrder order = collationOrder(
+            uint32_t(distinct.size()), [&](uint32_t t) { return QStringView(e.node(distinct[t]).title); });
+        std::vector<uint32_t> classOf(distinct.size());
+        uint32_t classes = 0;
+        for (size_t r = 0; r < order.order.size(); ++r) {
+            if (r > 0 && !order.equalToPrevious[r])
+                ++classes;
+            classOf[order.order[r]] = classes;
+        }
+        std::vector<uint32_t> next(size_t(classes) + 2, 0);
+        for (uint32_t p = 0; p < count; ++p)
+            ++next[classOf[textOf[p]] + 1];
+        std::partial_sum(next.begin(), next.end(), next.begin());
+        e.m_titleRank.resize(count);
+        for (uint32_t p = 0; p < count; ++p)
+            e.m_titleRank[p] = next[classOf[textOf[p]]]++;
+    }
+};
+
+std::shared_ptr<const CatalogEntries> CatalogEntries::prepare(QList<MediaNode> nodes)
+{
+    return CatalogEntriesBuilder::build(std::move(nodes));
+}
+
+std::string_view CatalogEntries::foldedTitle(uint32_t position) const
+{
+    return std::string_view(m_foldedTitles).substr(m_titleStart[position],
+                                                   m_titleStart[position + 1] - m_titleStart[position]);
+}
+
+uint32_t CatalogEntries::keyOwner(uint32_t position) const
+{
+    if (!(m_traits[position] & sharedKeyTrait))
+        return position;
+    return m_keyOwners.value(position, position);
+}
+
+size_t CatalogEntries::indexBytes() const
+{
+    size_t bytes = m_traits.capacity() + (m_titleStart.capacity() + m_titleRank.capacity() + m_group.capacity() +
+                                          m_name.capacity()) * sizeof(uint32_t);
+    bytes += m_foldedTitles.capacity();
+    bytes += size_t(m_keyOwners.capacity()) * (2 * sizeof(uint32_t) + sizeof(void*));
+    for (const Group& group : m_groups)
+        bytes += sizeof(Group) + size_t(group.key.capacity() + group.groupID.capacity() + group.foldedID.capacity()) * 2;
+    for (const Name& name : m_names)
+        bytes += sizeof(Name) + size_t(name.folded.capacity()) * 2 + name.foldedUtf8.capacity();
+    bytes += size_t(m_groupIndex.capacity()) * (sizeof(QString) + sizeof(qsizetype) + sizeof(void*));
+    return bytes;
+}
+
+class CatalogSnapshotBuilder
+{
+public:
+    static std::shared_ptr<const CatalogSnapshot> build(std::shared_ptr<const CatalogEntries> shared,
+                                                        const QSet<QString>& blockedGroups, bool parental)
+    {
+        auto snapshot = std::make_shared<CatalogSnapshot>();
+        CatalogSnapshot& s = *snapshot;
+        s.m_entries = std::move(shared);
+        s.m_parental = parental;
+        s.m_policy = CenterContentPolicy(blockedGroups);
+
+        const CatalogEntries& e = *s.m_entries;
+        const uint32_t count = e.size();
+        markEntries(s, e, count);
+        partition(s, e, count);
+        present(s, e);
+        sortGroups(s, e);
+        poolSpotlight(s, e);
+        s.m_featuredGroups = selectFeaturedGroups(s);
+        return snapshot;
+    }
+
+private:
+    static void markEntries(CatalogSnapshot& s, const CatalogEntries& e, uint32_t count)
+    {
+        std::vector<bool> groupAllowed(e.groups().size());
+        for (size_t g = 0; g < groupAllowed.size(); ++g)
+            groupAllowed[g] = !s.m_policy.blockedGroups().contains(e.groups()[g].foldedID);
+        std::vector<bool> nameAllowed(e.names().size());
+        for (size_t n = 0; n < nameAllowed.size(); ++n)
+            nameAllowed[n] = !e.names()[n].adult && !s.m_policy.blockedGroups().contains(e.names()[n].folded);
+
+        s.m_state.assign(count, 0);
+        for (uint32_t p = 0; p < count; ++p) {
+            const bool recommended = groupAllowed[e.groupOf(p)] && nameAllowed[e.nameOf(p)] && !e.hasAdultTitle(p);
+            if (recommended) {
+                s.m_state[p] |= CatalogSnapshot::recommendedState;
+                s.m_state[e.keyOwner(p)] |= CatalogSnapshot::centerKeyState;
+            }
+            if (recommended || !s.m_parental)
+                s.m_state[p] |= CatalogSnapshot::visibleState;
+        }
+    }
+
+    // Entries by kind and by group: two counting sorts over the visible positions, catalogue order kept.
+    static void partition(CatalogSnapshot& s, const CatalogEntries& e, uint32_t count)
+    {
+        std::array<uint32_t, 4> kindBounds{};
+        std::vector<uint32_t> groupBounds(e.groups().size() + 1, 0);
+        for (uint32_t p = 0; p < count; ++p) {
+            if (!s.isVisible(p))
+                continue;
+            ++kindBounds[size_t(e.kind(p)) + 1];
+            ++groupBounds[e.groupOf(p) + 1];
+        }
+        std::partial_sum(kindBounds.begin(), kindBounds.end(), kindBounds.begin());
+        std::partial_sum(groupBounds.begin(), groupBounds.end(), groupBounds.begin());
+        s.m_kindBounds = kindBounds;
+        s.m_groupBounds = groupBounds;
+        s.m_byKind.resize(kindBounds[3]);
+        s.m_byGroup.resize(kindBounds[3]);
+        for (uint32_t p = 0; p < count; ++p) {
+            if (!s.isVisible(p))
+                continue;
+            s.m_byKind[kindBounds[size_t(e.kind(p))]++] = p;
+            s.m_byGroup[groupBounds[e.groupOf(p)]++] = p;
+        }
+    }
+
+    static void present(CatalogSnapshot& s, const CatalogEntries& e)
+    {
+        std::array<bool, 3> kindShown{};
+        bool allGeneric = !s.m_byKind.empty();
+        for (uint32_t p : s.m_byKind) {
+            if (e.isGeneric(p))
+                continue;
+            allGeneric = false;
+            kindShown[size_t(e.kind(p))] = true;
+        }
+        s.m_genericOnly = allGeneric;
+        for (SignalKind kind : allSignalKinds) {
+            if (kindShown[size_t(kind)])
+                s.m_presentedKinds.append(kind);
+        }
+    }
+
+    // Groups with a visible entry, named after their earliest visible entry, sorted by kind, then name, then
+    // first appearance.
+    static void sortGroups(CatalogSnapshot& s, const CatalogEntries& e)
+    {
+        struct Item {
+            uint32_t kind;
+            uint32_t nameRank;
+            uint32_t first;
+            uint32_t group;
+        };
+        std::vector<Item> items;
+        for (uint32_t g = 0; g < e.groups().size(); ++g) {
+            const std::span<const uint32_t> members = s.positionsOfGroup(g);
+            if (members.empty())
+                continue;
+            const uint32_t first = members.front();
+            items.push_back({uint32_t(e.kind(first)), e.names()[e.nameOf(first)].rank, first, g});
+        }
+        std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+            return std::tie(a.kind, a.nameRank, a.first) < std::tie(b.kind, b.nameRank, b.first);
+        });
+
+        s.m_sortedGroups.reserve(qsizetype(items.size()));
+        s.m_sortedGroupIndex.reserve(items.size());
+        s.m_groupKindBounds.fill(0);
+        s.m_browsableKindBounds.fill(0);
+        for (const Item& item : items) {
+            const MediaGroup group{e.groups()[item.group].key, e.node(item.first).groupName, SignalKind(item.kind)};
+            s.m_sortedGroups.append(group);
+            s.m_sortedGroupIndex.push_back(item.group);
+            ++s.m_groupKindBounds[item.kind + 1];
+            if (e.names()[e.nameOf(item.first)].useful) {
+                s.m_browsableGroups.append(group);
+                ++s.m_browsableKindBounds[item.kind + 1];
+            }
+        }
+        std::partial_sum(s.m_groupKindBounds.begin(), s.m_groupKindBounds.end(), s.m_groupKindBounds.begin());
+        std::partial_sum(s.m_browsableKindBounds.begin(), s.m_browsableKindBounds.end(),
+                         s.m_browsableKindBounds.begin());
+    }
+
+    // Pools are found once per group (or per name, for entries without a group id), never per entry, and a
+    // category text shared by a group id and a name-only category still makes one pool.
+    static void poolSpotlight(CatalogSnapshot& s, const CatalogEntries& e)
+    {
+        const uint32_t count = e.size();
+        constexpr uint32_t none = UINT32_MAX;
+        std::vector<uint32_t> poolOfGroup(e.groups().size(), none);
+        QHash<std::pair<int, uint32_t>, uint32_t> poolOfName;
+        QHash<std::pair<int, QString>, uint32_t> poolOfCategory;
+        std::vector<std::pair<SignalKind, QString>> categories;
+        auto poolFor = [&](SignalKind kind, const QString& category) {
+            auto it = poolOfCategory.constFind({int(kind), category});
+            if (it == poolOfCategory.cend()) {
+                it = poolOfCategory.insert({int(kind), category}, uint32_t(categories.size()));
+                categories.emplace_back(kind, category);
+            }
+            return *it;
+        };
+
+        std::vector<uint32_t> poolOf(count, none);
+        std::vector<bool> keyTaken(count, false);
+        for (uint32_t p = 0; p < count; ++p) {
+            if (!s.isRecommended(p))
+                continue;
+            const uint32_t owner = e.keyOwner(p);
+            if (keyTaken[owner])
+                continue;
+            keyTaken[owner] = true;
+            const MediaNode& node = e.node(p);
+            if (!node.groupID.isEmpty()) {
+                uint32_t& pool = poolOfGroup[e.groupOf(p)];
+                if (pool == none)
+                    pool = poolFor(node.kind, node.groupID);
+                poolOf[p] = pool;
+            } else {
+                const std::pair<int, uint32_t> key{int(node.kind), e.nameOf(p)};
+                auto it = poolOfName.constFind(key);
+                if (it == poolOfName.cend())
+                    it = poolOfName.insert(key, poolFor(node.kind, node.groupName));
+                poolOf[p] = *it;
+            }
+        }
+
+        std::vector<uint32_t> sizes(categories.size(), 0);
+        for (uint32_t pool : poolOf) {
+            if (pool != none)
+                ++sizes[pool];
+        }
+        std::vector<uint32_t> sorted(categories.size());
+        std::iota(sorted.begin(), sorted.end(), 0);
+        std::sort(sorted.begin(), sorted.end(),
+                  [&](uint32_t a, uint32_t b) { return codePointLess(categories[a].second, categories[b].second); });
+        std::vector<uint32_t> start(categories.size(), 0);
+        uint32_t offset = 0;
+        for (uint32_t pool : sorted) {
+            start[pool] = offset;
+            offset += sizes[pool];
+        }
+        s.m_spotlightEntries.resize(offset);
+        std::vector<uint32_t> fill = start;
+        for (uint32_t p = 0; p < count; ++p) {
+            if (poolOf[p] != none)
+                s.m_spotlightEntries[fill[poolOf[p]]++] = p;
+        }
+        for (uint32_t pool : sorted) {
+            s.m_spotlightPools[size_t(categories[pool].first)].push_back(
+                std::span<const uint32_t>(s.m_spotlightEntries).subspan(start[pool], sizes[pool]));
+        }
+    }
+};
+
+std::shared_ptr<const CatalogSnapshot> CatalogSnapshot::build(std::shared_ptr<const CatalogEntries> entries,
+                                                              const QSet<QString>& blockedGroups, bool parental)
+{
+    return CatalogSnapshotBuilder::build(std::move(entries), blockedGroups, parental);
+}
+
+std::shared_ptr<const CatalogSnapshot> CatalogSnapshot::build(QList<MediaNode> nodes,
+                                                              const QSet<QString>& blockedGroups, bool parental)
+{
+    return build(CatalogEntries::prepare(std::move(nodes)), blockedGroups, parental);
+}
+
+std::shared_ptr<const CatalogSnapshot> CatalogSnapshot::empty()
+{
+    static const std::shared_ptr<const CatalogSnapshot> none = build(QList<MediaNode>(), {}, false);
+    return none;
+}
+
+std::span<const uint32_t> CatalogSnapshot::positionsOfKind(SignalKind kind) const
+{
+    const size_t k = size_t(kind);
+    return std::span<const uint32_t>(m_byKind).subspan(m_kindBounds[k], m_kindBounds[k + 1] - m_kindBounds[k]);
+}
+
+std::span<const uint32_t> CatalogSnapshot::positionsOfGroup(uint32_t group) const
+{
+    if (group + 1 >= m_groupBounds.size())
+        return {};
+    return std::span<const uint32_t>(m_byGroup).subspan(m_groupBounds[group],
+                                                        m_groupBounds[group + 1] - m_groupBounds[group]);
+}
+
+namespace {
+std::span<const MediaGroup> kindSlice(const QList<MediaGroup>& groups, const std::array<qsizetype, 4>& bounds,
+                                      SignalKind kind)
+{
+    const size_t k = size_t(kind);
+    return std::span<const MediaGroup>(groups.constData() + bounds[k], size_t(bounds[k + 1] - bounds[k]));
+}
+} // namespace
+
+std::span<const MediaGroup> CatalogSnapshot::groupsOfKind(SignalKind kind) const
+{
+    return kindSlice(m_sortedGroups, m_groupKindBounds, kind);
+}
+
+std::span<const MediaGroup> CatalogSnapshot::browsableGroupsOfKind(SignalKind kind) const
+{
+    return kindSlice(m_browsableGroups, m_browsableKindBounds, kind);
+}
+
+bool CatalogSnapshot::recommends(const MediaNode& node) const
+{
+    return m_policy.allows(node);
+}
+
+int CatalogSnapshot::groupQuality(uint32_t group) const
+{
+    const std::span<const uint32_t> members = positionsOfGroup(group);
+    if (members.empty())
+        return 0;
+    const size_t inspected = std::min<size_t>(members.size(), 40);
+    const auto withArtwork = std::count_if(members.begin(), members.begin() + qsizetype(inspected),
+                                           [&](uint32_t p) { return m_entries->hasArtwork(p); });
+    return int(std::min<size_t>(members.size(), 250)) + 4 * int(withArtwork);
+}
+
+size_t CatalogSnapshot::indexBytes() const
+{
+    size_t bytes = m_state.capacity();
+    bytes += (m_byKind.capacity() + m_byGroup.capacity() + m_groupBounds.capacity() + m_sortedGroupIndex.capacity()) *
+             sizeof(uint32_t);
+    bytes += m_spotlightEntries.capacity() * sizeof(uint32_t);
+    for (const auto& pools : m_spotlightPools)
+        bytes += pools.capacity() * sizeof(SpotlightPool);
+    for (const QList<MediaGroup>* list : {&m_sortedGroups, &m_browsableGroups, &m_featuredGroups})
+        bytes += size_t(list->capacity()) * sizeof(MediaGroup);
+    return bytes;
+}
+
+} // namespace sendra

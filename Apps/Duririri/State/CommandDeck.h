@@ -1,0 +1,358 @@
+#pragma once
+
+#include "Domain/BrandTypes.h"
+#include "Domain/CatalogTypes.h"
+#include "Domain/L10n.h"
+#include "Domain/SessionTypes.h"
+#include "NetKit/TaskSlot.h"
+#include "State/CatalogSearch.h"
+#include "State/CatalogSnapshot.h"
+#include "State/NodeView.h"
+
+#include <QFuture>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace sendra {
+
+class CommandVault;
+
+// The one application state object: lives on the main thread, every screen reads its properties and calls its
+// operations. Every published property notifies on every assignment, also of an equal value. Fields that change
+// together are all set before any of their signals goes out, so an observer never sees half a change.
+class CommandDeck : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Phase { starting, access, profiles, ready };
+    Q_ENUM(Phase)
+
+    // The four sections of the main screen; the raw values are their Spanish titles.
+    enum class Dock { center, library, discover, systems };
+    Q_ENUM(Dock)
+    static constexpr std::array<Dock, 4> allDocks{Dock::center, Dock::library, Dock::discover, Dock::systems};
+    static QString rawValue(Dock dock);
+    // Exactly one of the four raw values (case-sensitive); anything else is no dock.
+    static std::optional<Dock> dockFromRawValue(const QString& text);
+
+    struct CatalogRefreshNotice {
+        QUuid id;
+        QString title;
+        QString message;
+    };
+
+    // Where the library was, for its way back.
+    struct LibraryLocation {
+        Dock dock = Dock::center;
+        std::optional<SignalKind> kind;
+        std::optional<MediaGroup> group;
+    };
+
+    // A private-brand connection waiting for its access code.
+    struct PendingPrivateConnection {
+        SourceDraft draft;
+        ProviderSession provider;
+        BrandResolution resolution;
+        PanelOrigin origin;
+    };
+
+    // Which entry list a feed is built from: the catalogue as loaded, or the visible entries kind after kind.
+    enum class FeedSource { loadedEntries, visibleEntries };
+
+    Q_PROPERTY(Phase phase READ phase WRITE setPhase NOTIFY phaseChanged)
+    Q_PROPERTY(sendra::SourceDraft draft READ draft WRITE setDraft NOTIFY draftChanged)
+    Q_PROPERTY(bool isConnecting READ isConnecting NOTIFY isConnectingChanged)
+    Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
+    Q_PROPERTY(std::optional<QString> errorMessage READ errorMessage WRITE setErrorMessage NOTIFY errorMessageChanged)
+    Q_PROPERTY(Dock dock READ dock NOTIFY dockChanged)
+    Q_PROPERTY(QList<sendra::ViewerIdentity> identities READ identities NOTIFY identitiesChanged)
+    Q_PROPERTY(std::optional<sendra::ViewerIdentity> activeIdentity READ activeIdentity NOTIFY activeIdentityChanged)
+    Q_PROPERTY(std::optional<sendra::CommandFeed> feed READ feed NOTIFY feedChanged)
+    Q_PROPERTY(QList<sendra::MediaNode> spotlightNodes READ spotlightNodes NOTIFY spotlightNodesChanged)
+    Q_PROPERTY(sendra::NodesByKind nodesByKind READ nodesByKind NOTIFY nodesByKindChanged)
+    Q_PROPERTY(std::optional<sendra::SignalKind> chosenKind READ chosenKind WRITE setChosenKind NOTIFY chosenKindChanged)
+    Q_PROPERTY(std::optional<sendra::MediaGroup> chosenGroup READ chosenGroup WRITE setChosenGroup NOTIFY chosenGroupChanged)
+    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
+    Q_PROPERTY(std::optional<sendra::MediaNode> selectedNode READ selectedNode WRITE setSelectedNode NOTIFY selectedNodeChanged)
+    Q_PROPERTY(std::optional<sendra::ContentBrief> selectedBrief READ selectedBrief NOTIFY selectedBriefChanged)
+    Q_PROPERTY(bool isLoadingBrief READ isLoadingBrief NOTIFY isLoadingBriefChanged)
+    Q_PROPERTY(std::optional<sendra::PlaybackTicket> playback READ playback NOTIFY playbackChanged)
+    Q_PROPERTY(bool playbackMinimized READ playbackMinimized NOTIFY playbackMinimizedChanged)
+    Q_PROPERTY(std::optional<QString> playbackMessage READ playbackMessage WRITE setPlaybackMessage NOTIFY playbackMessageChanged)
+    Q_PROPERTY(QSet<QString> favorites READ favorites NOTIFY favoritesChanged)
+    Q_PROPERTY(QList<sendra::ResumeMarker> resumeMarkers READ resumeMarkers NOTIFY resumeMarkersChanged)
+    Q_PROPERTY(bool parentalEnabled READ parentalEnabled NOTIFY parentalEnabledChanged)
+    Q_PROPERTY(sendra::AppLanguage appLanguage READ appLanguage NOTIFY appLanguageChanged)
+    Q_PROPERTY(bool networkCheckRunning READ networkCheckRunning NOTIFY networkCheckRunningChanged)
+    Q_PROPERTY(double networkDownload READ networkDownload NOTIFY networkDownloadChanged)
+    Q_PROPERTY(double networkUpload READ networkUpload NOTIFY networkUploadChanged)
+    Q_PROPERTY(int networkLatency READ networkLatency NOTIFY networkLatencyChanged)
+    Q_PROPERTY(bool isRefreshingCatalog READ isRefreshingCatalog NOTIFY isRefreshingCatalogChanged)
+    Q_PROPERTY(std::optional<QString> catalogRefreshMessage READ catalogRefreshMessage NOTIFY catalogRefreshMessageChanged)
+    Q_PROPERTY(std::optional<sendra::CommandDeck::CatalogRefreshNotice> catalogRefreshNotice READ catalogRefreshNotice
+                   WRITE setCatalogRefreshNotice NOTIFY catalogRefreshNoticeChanged)
+    Q_PROPERTY(bool usesGenericPresentation READ usesGenericPresentation NOTIFY usesGenericPresentationChanged)
+    Q_PROPERTY(QList<sendra::SignalKind> presentedKinds READ presentedKinds NOTIFY presentedKindsChanged)
+    Q_PROPERTY(sendra::BrandPresentation activeBrand READ activeBrand NOTIFY activeBrandChanged)
+    Q_PROPERTY(QString accessCode READ accessCode WRITE setAccessCode NOTIFY accessCodeChanged)
+    Q_PROPERTY(bool accessCodeRequired READ accessCodeRequired NOTIFY accessCodeRequiredChanged)
+
+    // Views computed from the catalogue and the choices above; each notifies when what it reads changes.
+    Q_PROPERTY(bool canReturnFromLibrary READ canReturnFromLibrary NOTIFY canReturnFromLibraryChanged)
+    Q_PROPERTY(int totalNodeCount READ totalNodeCount NOTIFY nodesByKindChanged)
+    Q_PROPERTY(QList<sendra::MediaGroup> groups READ groups NOTIFY groupsChanged)
+    Q_PROPERTY(QList<sendra::MediaGroup> browsableGroups READ browsableGroups NOTIFY groupsChanged)
+    Q_PROPERTY(QList<sendra::MediaGroup> featuredGroups READ featuredGroups NOTIFY featuredGroupsChanged)
+    Q_PROPERTY(sendra::NodeView libraryNodes READ libraryNodes NOTIFY libraryNodesChanged)
+    Q_PROPERTY(int libraryNodeCount READ libraryNodeCount NOTIFY libraryNodesChanged)
+    Q_PROPERTY(sendra::NodeView searchResults READ searchResults NOTIFY searchResultsChanged)
+    Q_PROPERTY(sendra::NodeView favoriteNodes READ favoriteNodes NOTIFY favoriteNodesChanged)
+    Q_PROPERTY(sendra::NodeView centerFavoriteNodes READ centerFavoriteNodes NOTIFY favoriteNodesChanged)
+    Q_PROPERTY(QList<sendra::ResumeMarker> centerResumeMarkers READ centerResumeMarkers NOTIFY centerResumeMarkersChanged)
+
+    // Builds the deck from the vault (identities, parental flag, saved source) and the running product's brand;
+    // ends in phase "access". Never connects by itself.
+    explicit CommandDeck(CommandVault& vault, QObject* parent = nullptr);
+    ~CommandDeck() override;
+
+    Phase phase() const { return m_phase; }
+    void setPhase(Phase phase);
+    const SourceDraft& draft() const { return m_draft; }
+    void setDraft(const SourceDraft& draft);
+    bool isConnecting() const { return m_isConnecting; }
+    const QString& connectionStatus() const { return m_connectionStatus; }
+    const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    void setErrorMessage(const std::optional<QString>& message);
+    Dock dock() const { return m_dock; }
+    const QList<ViewerIdentity>& identities() const { return m_identities; }
+    const std::optional<ViewerIdentity>& activeIdentity() const { return m_activeIdentity; }
+    const std::optional<CommandFeed>& feed() const { return m_feed; }
+    const QList<MediaNode>& spotlightNodes() const { return m_spotlightNodes; }
+    NodesByKind nodesByKind() const { return NodesByKind(m_snapshot); }
+    std::optional<SignalKind> chosenKind() const { return m_chosenKind; }
+    void setChosenKind(std::optional<SignalKind> kind);
+    const std::optional<MediaGroup>& chosenGroup() const { return m_chosenGroup; }
+    void setChosenGroup(const std::optional<MediaGroup>& group);
+    const QString& searchText() const { return m_searchText; }
+    void setSearchText(const QString& text);
+    const std::optional<MediaNode>& selectedNode() const { return m_selectedNode; }
+    void setSelectedNode(const std::optional<MediaNode>& node);
+    const std::optional<ContentBrief>& selectedBrief() const { return m_selectedBrief; }
+    bool isLoadingBrief() const { return m_isLoadingBrief; }
+    const std::optional<PlaybackTicket>& playback() const { return m_playback; }
+    bool playbackMinimized() const { return m_playbackMinimized; }
+    const std::optional<QString>& playbackMessage() const { return m_playbackMessage; }
+    void setPlaybackMessage(const std::optional<QString>& message);
+    const QSet<QString>& favorites() const { return m_favorites; }
+    const QList<ResumeMarker>& resumeMarkers() const { return m_resumeMarkers; }
+    bool parentalEnabled() const { return m_parentalEnabled; }
+    AppLanguage appLanguage() const { return m_appLanguage; }
+    bool networkCheckRunning() const { return m_networkCheckRunning; }
+    double networkDownload() const { return m_networkDownload; }
+    double networkUpload() const { return m_networkUpload; }
+    int networkLatency() const { return m_networkLatency; }
+    bool isRefreshingCatalog() const { return m_isRefreshingCatalog; }
+    const std::optional<QString>& catalogRefreshMessage() const { return m_catalogRefreshMessage; }
+    const std::optional<CatalogRefreshNotice>& catalogRefreshNotice() const { return m_catalogRefreshNotice; }
+    void setCatalogRefreshNotice(const std::optional<CatalogRefreshNotice>& notice);
+    bool usesGenericPresentation() const { return m_usesGenericPresentation; }
+    const QList<SignalKind>& presentedKinds() const { return m_presentedKinds; }
+    const QList<LibraryLocation>& libraryBackStack() const { return m_libraryBackStack; }
+    const BrandPresentation& activeBrand() const { return m_activeBrand; }
+    const QString& accessCode() const { return m_accessCode; }
+    void setAccessCode(const QString& code);
+    bool accessCodeRequired() const { return m_accessCodeRequired; }
+    // The vault, for the parental screen's PIN check.
+    CommandVault& vault() const { return m_vault; }
+
+    // The catalogue as applied last, and the group index the screens read through it.
+    const std::shared_ptr<const CatalogSnapshot>& catalog() const { return m_snapshot; }
+    NodeView nodesInGroup(const MediaGroup& group, std::optional<qsizetype> limit = std::nullopt) const;
+    // Group key -> entries, for the screens.
+    NodeView nodesByGroup(const QString& groupKey) const;
+
+    bool canReturnFromLibrary() const;
+    int totalNodeCount() const { return int(m_snapshot->visibleCount()); }
+    Q_INVOKABLE QString presentationKindTitle(sendra::SignalKind kind) const;
+    QList<MediaGroup> groups() const;
+    QList<MediaGroup> browsableGroups() const;
+    const QList<MediaGroup>& featuredGroups() const { return m_snapshot->featuredGroups(); }
+    NodeView libraryNodes() const;
+    int libraryNodeCount() const { return int(libraryNodes().size()); }
+    NodeView searchResults() const;
+    NodeView favoriteNodes() const;
+    NodeView centerFavoriteNodes() const;
+    QList<ResumeMarker> centerResumeMarkers() const;
+
+    // A new spotlight selection of at most 9 entries, away from the ones shown until now when it can.
+    Q_INVOKABLE void refreshSpotlights();
+
+    // Folds and collates a loaded catalogue's entries on a worker thread, so that the main thread only applies.
+    static QFuture<std::shared_ptr<const CatalogEntries>> prepareEntries(QList<MediaNode> nodes);
+
+signals:
+    void phaseChanged();
+    void draftChanged();
+    void isConnectingChanged();
+    void connectionStatusChanged();
+    void errorMessageChanged();
+    void dockChanged();
+    void identitiesChanged();
+    void activeIdentityChanged();
+    void feedChanged();
+    void spotlightNodesChanged();
+    void nodesByKindChanged();
+    void chosenKindChanged();
+    void chosenGroupChanged();
+    void searchTextChanged();
+    void selectedNodeChanged();
+    void selectedBriefChanged();
+    void isLoadingBriefChanged();
+    void playbackChanged();
+    void playbackMinimizedChanged();
+    void playbackMessageChanged();
+    void favoritesChanged();
+    void resumeMarkersChanged();
+    void parentalEnabledChanged();
+    void appLanguageChanged();
+    void networkCheckRunningChanged();
+    void networkDownloadChanged();
+    void networkUploadChanged();
+    void networkLatencyChanged();
+    void isRefreshingCatalogChanged();
+    void catalogRefreshMessageChanged();
+    void catalogRefreshNoticeChanged();
+    void usesGenericPresentationChanged();
+    void presentedKindsChanged();
+    void libraryBackStackChanged();
+    void activeBrandChanged();
+    void accessCodeChanged();
+    void accessCodeRequiredChanged();
+
+    void canReturnFromLibraryChanged();
+    void groupsChanged();
+    void featuredGroupsChanged();
+    void nodesByGroupChanged();
+    void libraryNodesChanged();
+    void searchResultsChanged();
+    void favoriteNodesChanged();
+    void centerResumeMarkersChanged();
+
+private:
+    using Signal = void (CommandDeck::*)();
+    friend struct CommandDeckProbe;
+
+    // Holds back every signal until the outermost batch ends, then emits each once, in first-queued order.
+    class Batch
+    {
+    public:
+        explicit Batch(CommandDeck& deck) : m_deck(deck) { ++m_deck.m_batchDepth; }
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        CommandDeck& m_deck;
+    };
+
+    void notify(std::initializer_list<Signal> signalList);
+    template <class T>
+    void assign(T& field, T value, std::initializer_list<Signal> signalList)
+    {
+        field = std::move(value);
+        notify(signalList);
+    }
+
+    // The active brand, then its two colours in the shared palette.
+    void showBrand(const BrandPresentation& brand);
+
+    // Rebuilds every catalogue index, the presentation, the centre keys, the spotlight and the library's chosen
+    // kind from the entries, under the current blocked groups and parental setting.
+    void applyCatalog(std::shared_ptr<const CatalogEntries> entries);
+    // What the loading flows do with a loaded catalogue: keep it as the unfiltered catalogue, apply it, and
+    // publish a feed (the prepared one rewritten onto it, else one built from it), all in one notification.
+    void installCatalog(std::shared_ptr<const CatalogEntries> entries, const std::optional<CommandFeed>& prepared,
+                        FeedSource source);
+    // The visible entries, kind after kind.
+    NodeView visibleNodes() const;
+    NodeView feedEntries(FeedSource source) const;
+    CommandFeed makeFeed(const NodeView& nodes) const;
+    CommandFeed rewritePreparedFeed(const CommandFeed& prepared, const NodeView& nodes) const;
+
+    CommandVault& m_vault;
+
+    Phase m_phase = Phase::starting;
+    SourceDraft m_draft;
+    bool m_isConnecting = false;
+    QString m_connectionStatus;
+    std::optional<QString> m_errorMessage;
+    Dock m_dock = Dock::center;
+    QList<ViewerIdentity> m_identities;
+    std::optional<ViewerIdentity> m_activeIdentity;
+    std::optional<CommandFeed> m_feed;
+    QList<MediaNode> m_spotlightNodes;
+    std::optional<SignalKind> m_chosenKind;
+    std::optional<MediaGroup> m_chosenGroup;
+    QString m_searchText;
+    std::optional<MediaNode> m_selectedNode;
+    std::optional<ContentBrief> m_selectedBrief;
+    bool m_isLoadingBrief = false;
+    std::optional<PlaybackTicket> m_playback;
+    bool m_playbackMinimized = false;
+    std::optional<QString> m_playbackMessage;
+    QSet<QString> m_favorites;
+    QList<ResumeMarker> m_resumeMarkers;
+    bool m_parentalEnabled = false;
+    AppLanguage m_appLanguage = AppLanguage::spanish;
+    bool m_networkCheckRunning = false;
+    double m_networkDownload = 0;
+    double m_networkUpload = 0;
+    int m_networkLatency = 0;
+    bool m_isRefreshingCatalog = false;
+    std::optional<QString> m_catalogRefreshMessage;
+    std::optional<CatalogRefreshNotice> m_catalogRefreshNotice;
+    bool m_usesGenericPresentation = false;
+    QList<SignalKind> m_presentedKinds;
+    QList<LibraryLocation> m_libraryBackStack;
+    BrandPresentation m_activeBrand;
+    QString m_accessCode;
+    bool m_accessCodeRequired = false;
+
+    // The session of the last finished connection.
+    std::optional<ProviderSession> m_provider;
+    std::optional<int> m_panelSlot;
+    std::optional<QString> m_catalogBrand;
+    std::optional<qint64> m_preparedCatalogVersion;
+    QSet<QString> m_panelBlockedGroups;
+    std::optional<PendingPrivateConnection> m_pendingPrivateConnection;
+
+    // The last loaded catalogue before any filter, and what its last application built from it: the search
+    // corpus, groups, entries by group, featured groups, centre policy and keys and the spotlight pools.
+    std::shared_ptr<const CatalogEntries> m_unfilteredNodes;
+    std::shared_ptr<const CatalogSnapshot> m_snapshot;
+    mutable std::unique_ptr<CatalogSearch> m_search; // keeps results per query until the next application
+    QHash<QString, ContentBrief> m_briefCache;
+
+    netkit::TaskSlot m_connectTask;
+    netkit::TaskSlot m_detailTask;
+    netkit::TaskSlot m_catalogTask;
+    netkit::TaskSlot m_playbackTask;
+
+    QRandomGenerator* m_random = QRandomGenerator::system();
+
+    int m_batchDepth = 0;
+    std::vector<Signal> m_pending;
+};
+
+} // namespace sendra

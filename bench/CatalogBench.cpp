@@ -1,0 +1,236 @@
+// The catalogue engine at 10k, 100k and 200k entries over about 5,000 groups: applying a catalogue, search
+// keystrokes, featured groups, home feed, prepared-feed rewrite, spotlight, favourites and resume rails.
+#include "SyntheticCatalog.h"
+
+#include "State/CatalogSearch.h"
+#include "State/CatalogSnapshot.h"
+#include "State/CatalogViews.h"
+#include "State/HomeFeed.h"
+#include "State/SpotlightDraw.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+#include <QRandomGenerator>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+using namespace sendra;
+
+namespace {
+
+constexpr int groupCount = 5000;
+
+struct Fixture {
+    QList<MediaNode> nodes;
+    std::shared_ptr<const CatalogSnapshot> snapshot;
+};
+
+const Fixture& fixture(int entries)
+{
+    static std::map<int, Fixture> fixtures;
+    auto it = fixtures.find(entries);
+    if (it == fixtures.end()) {
+        Fixture f;
+        f.nodes = bench::syntheticCatalog(entries, groupCount, 7);
+        f.snapshot = CatalogSnapshot::build(f.nodes, {QStringLiteral("Deportes Road")}, false);
+        it = fixtures.emplace(entries, std::move(f)).first;
+    }
+    return it->second;
+}
+
+size_t residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? size_t(fields[1].toULongLong()) * size_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+void sizes(benchmark::internal::Benchmark* b)
+{
+    b->Arg(10'000)->Arg(100'000)->Arg(200'000)->Unit(benchmark::kMillisecond);
+}
+
+// Folding, collation ranks and every index, from the loaded list: what a connection or a refresh applies.
+void BM_ApplyCatalog(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    QRandomGenerator random(1);
+    for (auto _ : state) {
+        auto snapshot = CatalogSnapshot::build(f.nodes, {QStringLiteral("Deportes Road")}, false);
+        benchmark::DoNotOptimize(drawSpotlight(*snapshot, 9, {}, random));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    const double n = double(state.range(0));
+    state.counters["index_B/entry"] =
+        double(f.snapshot->entries().indexBytes() + f.snapshot->indexBytes()) / n;
+    state.counters["per_load_B/entry"] = double(f.snapshot->entries().indexBytes()) / n;
+    state.counters["per_apply_B/entry"] = double(f.snapshot->indexBytes()) / n;
+}
+BENCHMARK(BM_ApplyCatalog)->Apply(sizes);
+
+// The parental switch: the same load applied again under the other setting.
+void BM_ReapplyParental(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    bool parental = true;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CatalogSnapshot::build(f.snapshot->sharedEntries(), {}, parental));
+        parental = !parental;
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ReapplyParental)->Apply(sizes);
+
+// Resident memory the indexes add beside the entries, measured around one build.
+void BM_ResidentIndexBytes(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    double perEntry = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QList<MediaNode> copy = f.nodes;
+        copy.detach(); // the entries themselves are not what is measured
+        const size_t before = residentBytes();
+        state.ResumeTiming();
+        auto snapshot = CatalogSnapshot::build(std::move(copy), {}, false);
+        state.PauseTiming();
+        perEntry = double(residentBytes() - before) / double(state.range(0));
+        snapshot.reset();
+        state.ResumeTiming();
+    }
+    state.counters["resident_B/entry"] = perEntry;
+}
+BENCHMARK(BM_ResidentIndexBytes)->Apply(sizes)->Iterations(1);
+
+void searchOnce(benchmark::State& state, const char* query)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    const QString text = QString::fromUtf8(query);
+    qsizetype hits = 0;
+    for (auto _ : state) {
+        CatalogSearch search(f.snapshot);
+        hits = search.results(text).size();
+    }
+    state.counters["hits"] = double(hits);
+}
+BENCHMARK_CAPTURE(searchOnce, a, "a")->Apply(sizes);
+BENCHMARK_CAPTURE(searchOnce, ca, "ca")->Apply(sizes);
+BENCHMARK_CAPTURE(searchOnce, cancion, "cancion")->Apply(sizes);
+BENCHMARK_CAPTURE(searchOnce, zzz, "zzz")->Apply(sizes);
+BENCHMARK_CAPTURE(searchOnce, blanks, "   ")->Apply(sizes);
+BENCHMARK_CAPTURE(searchOnce, CAFE, "CAFÉ")->Apply(sizes);
+
+// One keystroke of "matrix" typed letter by letter: the earlier prefixes are already kept.
+void BM_TypedKeystroke(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    const QString word = QStringLiteral("matrix");
+    const qsizetype length = state.range(1);
+    for (auto _ : state) {
+        state.PauseTiming();
+        CatalogSearch search(f.snapshot);
+        for (qsizetype k = 1; k < length; ++k)
+            search.results(word.left(k));
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(search.results(word.left(length)).size());
+    }
+}
+BENCHMARK(BM_TypedKeystroke)
+    ->ArgsProduct({{10'000, 100'000, 200'000}, {1, 2, 3, 4, 5, 6}})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_RepeatedQuery(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    CatalogSearch search(f.snapshot);
+    search.results(QStringLiteral("ca"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(search.results(QStringLiteral("ca")).size());
+}
+BENCHMARK(BM_RepeatedQuery)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+
+void BM_FeaturedGroups(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(selectFeaturedGroups(*f.snapshot));
+}
+BENCHMARK(BM_FeaturedGroups)->Apply(sizes);
+
+void BM_HomeFeed(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(materialize(*f.snapshot, planFeed(*f.snapshot, NodeView::allEntries(f.snapshot))));
+}
+BENCHMARK(BM_HomeFeed)->Apply(sizes);
+
+void BM_PreparedFeedRewrite(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    const CommandFeed prepared = bench::syntheticPreparedFeed(f.nodes, 3);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(materialize(
+            *f.snapshot, rewritePreparedFeed(*f.snapshot, prepared, NodeView::allEntries(f.snapshot))));
+    }
+}
+BENCHMARK(BM_PreparedFeedRewrite)->Apply(sizes);
+
+void BM_SpotlightRefresh(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    QRandomGenerator random(5);
+    QSet<QString> shown;
+    for (auto _ : state) {
+        const std::vector<uint32_t> drawn = drawSpotlight(*f.snapshot, 9, shown, random);
+        shown.clear();
+        for (uint32_t p : drawn)
+            shown.insert(f.snapshot->node(p).catalogKey());
+    }
+}
+BENCHMARK(BM_SpotlightRefresh)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+
+void BM_FavoritesRail(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    QSet<QString> favorites;
+    for (qsizetype i = 0; i < f.nodes.size(); i += f.nodes.size() / 50)
+        favorites.insert(f.nodes[i].catalogKey());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(centerFavoriteNodes(f.snapshot, favorites).size());
+}
+BENCHMARK(BM_FavoritesRail)->Apply(sizes);
+
+void BM_ResumeRail(benchmark::State& state)
+{
+    const Fixture& f = fixture(int(state.range(0)));
+    QList<ResumeMarker> markers;
+    for (qsizetype i = 0; i < 30; ++i) {
+        const MediaNode& node = f.nodes[i * 97 % f.nodes.size()];
+        markers.append({node.catalogKey(), node, 0.4, {}, std::nullopt});
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(centerResumeMarkers(*f.snapshot, markers));
+}
+BENCHMARK(BM_ResumeRail)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,175 @@
+// The engine against the reference written straight from the rules, on seeded random catalogues.
+#include "NaiveCatalog.h"
+#include "StateTestSupport.h"
+
+#include "State/CatalogSearch.h"
+#include "State/CatalogSnapshot.h"
+#include "State/CatalogViews.h"
+#include "State/HomeFeed.h"
+#include "State/SpotlightDraw.h"
+
+#include <QRandomGenerator>
+
+using namespace sendra;
+using namespace statetest;
+
+namespace {
+
+struct Case {
+    QList<MediaNode> nodes;
+    QSet<QString> blocked;
+    bool parental = false;
+};
+
+Case randomCase(uint64_t seed)
+{
+    QRandomGenerator random{quint32(seed * 7919)};
+    Case c;
+    c.nodes = randomCatalog(seed, random.bounded(260));
+    const QStringList blockable{"3", " 5 ", "canal", "NOTICIAS", "Café", "", "  ", "Sin categoría", "tv:3"};
+    for (const QString& b : blockable) {
+        if (random.bounded(3) == 0)
+            c.blocked.insert(b);
+    }
+    c.parental = random.bounded(2) == 0;
+    return c;
+}
+
+QStringList queriesFor(const QList<MediaNode>& nodes, QRandomGenerator& random)
+{
+    QStringList queries{"a", "ca", "CAFÉ", "cafe", "  ", "", "canal 1", "10", "ana", "zzz", "2", "ápice", " TV "};
+    for (int i = 0; i < 6 && !nodes.isEmpty(); ++i) {
+        const QString title = nodes[random.bounded(int(nodes.size()))].title;
+        const int from = random.bounded(int(title.size()) + 1);
+        queries.append(title.mid(from, random.bounded(6)));
+    }
+    return queries;
+}
+
+CommandFeed preparedFeedFrom(const QList<MediaNode>& nodes, QRandomGenerator& random)
+{
+    CommandFeed feed;
+    feed.revision = 7 + random.bounded(5);
+    const int lanes = random.bounded(10);
+    for (int l = 0; l < lanes; ++l) {
+        CommandLane lane{QStringLiteral("lane-%1").arg(l), l % 4 == 0 ? QStringLiteral("Noticias") : QStringLiteral("Carril"),
+                         QStringLiteral("Subtítulo"), {}};
+        const int count = random.bounded(8);
+        for (int i = 0; i < count; ++i) {
+            MediaNode p = nodes.isEmpty() ? entry(SignalKind::cinema, "1", "Nada", "", "")
+                                          : nodes[random.bounded(int(nodes.size()))];
+            switch (random.bounded(5)) {
+            case 0: p.title = p.title.toUpper() + QStringLiteral("  "); break; // same folded title
+            case 1: p.id = QStringLiteral("x:") + p.id; break;                  // found by title only
+            case 2: p.title = QStringLiteral("Otra cosa"); break;               // found by node key
+            case 3: p.kind = SignalKind(random.bounded(3)); break;
+            default: break;
+            }
+            lane.nodes.append(p);
+        }
+        feed.lanes.append(lane);
+    }
+    if (random.bounded(3) != 0 && !nodes.isEmpty())
+        feed.spotlight = nodes[random.bounded(int(nodes.size()))];
+    return feed;
+}
+
+QList<MediaNode> nodesAt(const CatalogSnapshot& snapshot, const std::vector<uint32_t>& positions)
+{
+    QList<MediaNode> out;
+    for (uint32_t p : positions)
+        out.append(snapshot.node(p));
+    return out;
+}
+
+} // namespace
+
+TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
+{
+    for (uint64_t seed = 1; seed <= 120; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const Case c = randomCase(seed);
+        const auto snapshot = CatalogSnapshot::build(c.nodes, c.blocked, c.parental);
+        const naive::Catalog ref = naive::apply(c.nodes, c.blocked, c.parental);
+
+        EXPECT_EQ(snapshot->usesGenericPresentation(), ref.usesGenericPresentation);
+        EXPECT_EQ(snapshot->presentedKinds(), ref.presentedKinds);
+        for (SignalKind kind : allSignalKinds) {
+            EXPECT_SAME(describeAll(NodeView(snapshot, snapshot->positionsOfKind(kind))),
+                      describeAll(ref.nodesByKind.value(kind)));
+            EXPECT_SAME(describeGroups(snapshot->groupsOfKind(kind)), describeGroups(ref.groupsByKind.value(kind)));
+            EXPECT_SAME(describeGroups(snapshot->browsableGroupsOfKind(kind)),
+                      describeGroups(ref.browsableGroupsByKind.value(kind)));
+        }
+        EXPECT_SAME(describeGroups(snapshot->groups()), describeGroups(ref.groups));
+        EXPECT_SAME(describeGroups(snapshot->browsableGroups()), describeGroups(ref.browsableGroups));
+        EXPECT_SAME(describeGroups(snapshot->featuredGroups()), describeGroups(ref.featuredGroups));
+        for (const MediaGroup& group : ref.groups)
+            EXPECT_SAME(describeAll(nodesInGroup(snapshot, group)), describeAll(ref.nodesByGroup.value(group.id)));
+        for (uint32_t p = 0; p < snapshot->entries().size(); ++p) {
+            EXPECT_EQ(snapshot->isCenterKey(p), ref.centerNodeKeys.contains(c.nodes[p].catalogKey())) << p;
+            EXPECT_EQ(snapshot->recommends(c.nodes[p]), snapshot->isRecommended(p)) << p;
+        }
+
+        QRandomGenerator random{quint32(seed)};
+        CatalogSearch search(snapshot);
+        for (const QString& query : queriesFor(c.nodes, random)) {
+            SCOPED_TRACE("query \"" + query.toStdString() + "\"");
+            const QList<MediaNode> expected = naive::searchResults(ref, query);
+            EXPECT_SAME(describeAll(search.results(query)), describeAll(expected));
+            // Typed letter by letter, each keystroke narrowing the one before.
+            CatalogSearch typed(snapshot);
+            for (qsizetype k = 1; k < query.size(); ++k)
+                typed.results(query.left(k));
+            EXPECT_SAME(describeAll(typed.results(query)), describeAll(expected));
+        }
+
+        QSet<QString> favorites{QStringLiteral("movies:x:1"), QStringLiteral("nonsense")};
+        for (int i = 0; i < 8 && !c.nodes.isEmpty(); ++i)
+            favorites.insert(c.nodes[random.bounded(int(c.nodes.size()))].catalogKey());
+        EXPECT_SAME(describeAll(favoriteNodes(snapshot, favorites)), describeAll(naive::favoriteNodes(ref, favorites)));
+        EXPECT_SAME(describeAll(centerFavoriteNodes(snapshot, favorites)),
+                  describeAll(naive::centerFavoriteNodes(ref, favorites)));
+
+        const NodeView loaded = NodeView::allEntries(snapshot);
+        const NodeView visible(snapshot, snapshot->visiblePositions());
+        EXPECT_SAME(describeFeed(materialize(*snapshot, planFeed(*snapshot, loaded))),
+                  describeFeed(naive::makeFeed(ref, c.nodes)));
+        EXPECT_SAME(describeFeed(materialize(*snapshot, planFeed(*snapshot, visible))),
+                  describeFeed(naive::makeFeed(ref, ref.visibleNodes())));
+        const CommandFeed prepared = preparedFeedFrom(c.nodes, random);
+        EXPECT_SAME(describeFeed(materialize(*snapshot, rewritePreparedFeed(*snapshot, prepared, loaded))),
+                  describeFeed(naive::rewritePreparedFeed(ref, prepared, c.nodes)));
+        EXPECT_SAME(describeFeed(materialize(*snapshot, rewritePreparedFeed(*snapshot, prepared, visible))),
+                  describeFeed(naive::rewritePreparedFeed(ref, prepared, ref.visibleNodes())));
+
+        QSet<QString> shown;
+        for (int draw = 0; draw < 3; ++draw) {
+            QRandomGenerator mine{quint32(seed + draw)};
+            QRandomGenerator theirs{quint32(seed + draw)};
+            const QList<MediaNode> expected = ref.spotlight.selection(9, shown, theirs);
+            EXPECT_SAME(describeAll(nodesAt(*snapshot, drawSpotlight(*snapshot, 9, shown, mine))),
+                      describeAll(expected));
+            shown.clear();
+            for (const MediaNode& n : expected)
+                shown.insert(n.catalogKey());
+        }
+    }
+}
+
+TEST(CatalogEquivalence, ParentalReapplicationOfOneLoadMatchesAFreshBuild)
+{
+    for (uint64_t seed = 200; seed < 230; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const Case c = randomCase(seed);
+        const auto loaded = CatalogEntries::prepare(c.nodes);
+        for (bool parental : {false, true}) {
+            const auto reused = CatalogSnapshot::build(loaded, c.blocked, parental);
+            const naive::Catalog ref = naive::apply(c.nodes, c.blocked, parental);
+            EXPECT_SAME(describeAll(NodeView(reused, reused->visiblePositions())), describeAll(ref.visibleNodes()));
+            EXPECT_SAME(describeGroups(reused->groups()), describeGroups(ref.groups));
+            CatalogSearch search(reused);
+            EXPECT_SAME(describeAll(search.results(QStringLiteral("a"))), describeAll(naive::searchResults(ref, "a")));
+        }
+    }
+}
