@@ -1,0 +1,321 @@
+// The catalogue rules on small hand-made catalogues: ordering, group keys, the parental filter across every
+// index, presentation, search, featured groups, feeds and the prepared-feed rewrite.
+#include "StateTestSupport.h"
+
+#include "Domain/CenterContentPolicy.h"
+#include "State/CatalogSearch.h"
+#include "State/CatalogSnapshot.h"
+#include "State/CatalogViews.h"
+#include "State/HomeFeed.h"
+#include "State/NameCollator.h"
+#include "State/SpotlightDraw.h"
+#include "State/TextFold.h"
+
+#include <QRandomGenerator>
+
+using namespace sendra;
+using namespace statetest;
+
+namespace {
+
+constexpr auto tv = SignalKind::broadcast;
+constexpr auto film = SignalKind::cinema;
+constexpr auto series = SignalKind::episodic;
+
+std::shared_ptr<const CatalogSnapshot> snapshotOf(const QList<MediaNode>& nodes, const QSet<QString>& blocked = {},
+                                                  bool parental = false)
+{
+    return CatalogSnapshot::build(nodes, blocked, parental);
+}
+
+QStringList search(const std::shared_ptr<const CatalogSnapshot>& snapshot, const QString& query)
+{
+    CatalogSearch searcher(snapshot);
+    return titles(searcher.results(query));
+}
+
+QStringList spotlightKeys(const std::shared_ptr<const CatalogSnapshot>& snapshot)
+{
+    QStringList keys;
+    QRandomGenerator random(3);
+    for (uint32_t p : drawSpotlight(*snapshot, 1000, {}, random))
+        keys.append(snapshot->node(p).catalogKey());
+    return keys;
+}
+
+// n entries of one group; the first `withArtwork` of them with an image.
+QList<MediaNode> groupOf(SignalKind kind, const QString& groupID, const QString& name, int n, int withArtwork)
+{
+    QList<MediaNode> nodes;
+    for (int i = 0; i < n; ++i)
+        nodes.append(entry(kind, groupID + u'-' + QString::number(i), name + u' ' + QString::number(i), groupID,
+                           name, i < withArtwork));
+    return nodes;
+}
+
+} // namespace
+
+TEST(CatalogEngine, GroupsSortByKindThenNameWithDigitRunsByValue)
+{
+    const auto snapshot = snapshotOf({entry(film, "1", "x", "m", "Acción"), entry(tv, "2", "x", "a", "Canal 10"),
+                                      entry(tv, "3", "x", "b", "canal 2"), entry(tv, "4", "x", "c", "Ápice"),
+                                      entry(tv, "5", "x", "d", "canal 2")});
+    EXPECT_EQ(names(snapshot->groups()), (QStringList{"Ápice", "canal 2", "canal 2", "Canal 10", "Acción"}));
+    // The two groups named alike keep the order in which they first appear.
+    EXPECT_EQ(snapshot->groups()[1].id, "tv:b");
+    EXPECT_EQ(snapshot->groups()[2].id, "tv:d");
+
+    // Under the C locale numeric mode would be ignored; the collator falls back to a real collation.
+    const NameCollator c(QLocale::c());
+    EXPECT_LT(c.compare(u"canal 2", u"Canal 10"), 0);
+    EXPECT_LT(c.compare(u"Ápice", u"canal 2"), 0);
+    EXPECT_LT(c.compare(u"canal", u"Canal"), 0) << "names equal but for case still have one order";
+    EXPECT_EQ(c.compare(u"Caf\u00e9", u"Cafe\u0301"), 0);
+}
+
+TEST(CatalogEngine, GroupKeysKeepKindsApartAndNamesComeFromTheEarliestEntry)
+{
+    const auto snapshot = snapshotOf({entry(tv, "1", "Uno", "7", "Deportes"), entry(film, "2", "Dos", "7", "Drama"),
+                                      entry(tv, "3", "Tres", "7", "Deportes HD"), entry(tv, "4", "Cuatro", "", "A"),
+                                      entry(tv, "5", "Cinco", "", "B")});
+    EXPECT_EQ(describeGroups(snapshot->groups()),
+              (std::vector<std::string>{"tv: A", "tv:7 Deportes", "movies:7 Drama"}));
+    EXPECT_EQ(titles(nodesInGroup(snapshot, {"tv:7", "", tv})), (QStringList{"Uno", "Tres"}));
+    EXPECT_EQ(titles(nodesInGroup(snapshot, {"movies:7", "", film})), QStringList{"Dos"});
+    EXPECT_EQ(titles(nodesInGroup(snapshot, {"tv:", "", tv})), (QStringList{"Cuatro", "Cinco"}));
+    EXPECT_TRUE(nodesInGroup(snapshot, {"series:7", "", series}).isEmpty());
+    EXPECT_EQ(titles(nodesInGroup(snapshot, {"tv:7", "", tv}, 1)), QStringList{"Uno"});
+}
+
+TEST(CatalogEngine, BrowsableGroupsNeedAUsefulName)
+{
+    const QStringList useless{"Todos", "TV", "2024", "25/12", "Estrenos 1.5", "Sin categoría", " ALL ", "Contenido"};
+    const QStringList useful{"Cine 2024", "4K Ultra", "Acción", "Ñu"};
+    QList<MediaNode> nodes;
+    int id = 0;
+    for (const QString& name : useless + useful)
+        nodes.append(entry(film, QString::number(++id), "x", QString::number(id), name));
+    const auto snapshot = snapshotOf(nodes);
+    QStringList browsable = names(snapshot->browsableGroups());
+    browsable.sort();
+    QStringList expected = useful;
+    expected.removeAll("Ñu"); // two characters
+    expected.sort();
+    EXPECT_EQ(browsable, expected);
+    EXPECT_EQ(snapshot->groups().size(), nodes.size());
+}
+
+TEST(CatalogEngine, ParentalFilterReachesEveryIndex)
+{
+    const QList<MediaNode> nodes{entry(tv, "1", "Noticias 24", "5", "Noticias", true),
+                                 entry(film, "2", "XXX Night", "6", "Cine", true),
+                                 entry(film, "3", "Matrix", "6", "Cine", true),
+                                 entry(series, "4", "Serie", "9", "Blocked by name", true)};
+    const QSet<QString> blocked{" BLOCKED BY NAME ", "5"};
+    for (bool parental : {false, true}) {
+        SCOPED_TRACE(parental ? "parental on" : "parental off");
+        const auto s = snapshotOf(nodes, blocked, parental);
+        const QStringList expectedVisible =
+            parental ? QStringList{"Matrix"} : QStringList{"Noticias 24", "XXX Night", "Matrix", "Serie"};
+        EXPECT_EQ(titles(NodeView(s, s->visiblePositions())), expectedVisible);
+        EXPECT_EQ(search(s, "i"), parental ? QStringList{"Matrix"}
+                                           : (QStringList{"Matrix", "Noticias 24", "Serie", "XXX Night"}));
+        EXPECT_EQ(names(s->groups()), parental ? QStringList{"Cine"}
+                                               : (QStringList{"Noticias", "Cine", "Blocked by name"}));
+        // Whatever the filter, the centre recommends only the clean film.
+        EXPECT_EQ(spotlightKeys(s), QStringList{"movies:3"});
+        for (uint32_t p = 0; p < 4; ++p)
+            EXPECT_EQ(s->isCenterKey(p), p == 2) << p;
+        EXPECT_EQ(describeGroups(s->featuredGroups()), std::vector<std::string>{"movies:6 Cine"});
+        EXPECT_EQ(titles(favoriteNodes(s, {"tv:1", "movies:3"})),
+                  parental ? QStringList{"Matrix"} : (QStringList{"Noticias 24", "Matrix"}));
+        EXPECT_EQ(titles(centerFavoriteNodes(s, {"tv:1", "movies:3"})), QStringList{"Matrix"});
+    }
+}
+
+TEST(CatalogEngine, CentreKeysFollowNodeKeysNotPositions)
+{
+    // The same film listed twice, once in a clean group and once with an adult title: its node key is a centre
+    // key, so both listings count as recommendable, and the spotlight holds the key once.
+    const auto s = snapshotOf({entry(film, "8", "Erotica", "1", "Cine"), entry(film, "8", "Clean", "1", "Cine"),
+                               entry(tv, "8", "Canal", "2", "TV abierta")});
+    EXPECT_TRUE(s->isCenterKey(0));
+    EXPECT_TRUE(s->isCenterKey(1));
+    EXPECT_FALSE(s->isRecommended(0));
+    QStringList keys = spotlightKeys(s);
+    keys.sort();
+    EXPECT_EQ(keys, (QStringList{"movies:8", "tv:8"}));
+}
+
+TEST(CatalogEngine, PresentationFollowsTheContentClassification)
+{
+    auto classified = [](MediaNode n, const QString& c) {
+        n.contentClassification = c;
+        return n;
+    };
+    const MediaNode a = entry(tv, "1", "A", "1", "G");
+    const MediaNode b = entry(film, "2", "B", "1", "G");
+    const auto allGeneric = snapshotOf({classified(a, "generic"), classified(b, "generic")});
+    EXPECT_TRUE(allGeneric->usesGenericPresentation());
+    EXPECT_TRUE(allGeneric->presentedKinds().isEmpty());
+
+    const auto mixed = snapshotOf({classified(a, "generic"), b, classified(a, "Generic")});
+    EXPECT_FALSE(mixed->usesGenericPresentation());
+    EXPECT_EQ(mixed->presentedKinds(), (QList<SignalKind>{tv, film}));
+
+    const auto empty = snapshotOf({});
+    EXPECT_FALSE(empty->usesGenericPresentation());
+    EXPECT_TRUE(empty->presentedKinds().isEmpty());
+    EXPECT_TRUE(empty->groups().isEmpty());
+    EXPECT_TRUE(empty->featuredGroups().isEmpty());
+    EXPECT_TRUE(spotlightKeys(empty).isEmpty());
+    EXPECT_TRUE(search(empty, "a").isEmpty());
+    const CommandFeed feed = materialize(*empty, planFeed(*empty, NodeView::allEntries(empty)));
+    EXPECT_EQ(feed.revision, 1);
+    EXPECT_FALSE(feed.spotlight);
+    EXPECT_TRUE(feed.lanes.isEmpty());
+
+    // A catalogue the parental filter empties is as empty.
+    const auto filtered = snapshotOf({entry(film, "1", "Porno", "1", "Cine")}, {}, true);
+    EXPECT_FALSE(filtered->usesGenericPresentation());
+    EXPECT_EQ(filtered->visibleCount(), 0u);
+}
+
+TEST(CatalogEngine, SearchRanksTitlesThenGroupNames)
+{
+    const auto s = snapshotOf({entry(film, "1", "Banana", "1", "Frutas"), entry(film, "2", "Anaconda", "1", "Frutas"),
+                               entry(film, "3", "Zeta", "2", "Mañanas"), entry(film, "4", "Ana", "1", "Frutas"),
+                               entry(film, "5", "Café", "1", "Frutas"), entry(series, "6", "cafe", "3", "Otros"),
+                               entry(series, "7", "Episodio 10", "3", "Otros"),
+                               entry(series, "8", "Episodio 9", "3", "Otros")});
+    EXPECT_EQ(search(s, "ana"), (QStringList{"Ana", "Anaconda", "Banana", "Zeta"}));
+    EXPECT_EQ(search(s, "cafe"), (QStringList{"cafe", "Café"}));
+    EXPECT_EQ(search(s, "CAFÉ"), (QStringList{"cafe", "Café"}));
+    EXPECT_EQ(search(s, "odio"), (QStringList{"Episodio 9", "Episodio 10"}));
+    EXPECT_TRUE(search(s, "   ").isEmpty());
+    EXPECT_TRUE(search(s, "").isEmpty());
+
+    // A kept result is the same list again, and a longer query narrows it correctly.
+    CatalogSearch searcher(s);
+    const NodeView first = searcher.results("a");
+    EXPECT_EQ(searcher.results(" A ").position(0), first.position(0));
+    EXPECT_EQ(titles(searcher.results("an")), search(s, "an"));
+}
+
+TEST(CatalogEngine, FoldingMatchesThePolicyOnLatinAndOtherText)
+{
+    QRandomGenerator random(11);
+    const QString alphabet = QStringLiteral(" \t\u00a0\u0085AbZz09+-.:/ÁáÉéÑñÇçßØøÆæŁłĲĳİıǅǄ\u0301\u0308Ωω日本ﬁ");
+    for (int i = 0; i < 3000; ++i) {
+        QString text;
+        const int length = random.bounded(9);
+        for (int k = 0; k < length; ++k)
+            text += alphabet[random.bounded(int(alphabet.size()))];
+        ASSERT_EQ(foldedText(text), CenterContentPolicy::normalize(text)) << text.toStdString();
+        ASSERT_EQ(foldedUtf8(text), CenterContentPolicy::normalize(text).toStdString()) << text.toStdString();
+        ASSERT_EQ(containsAdultKeyword(foldedUtf8(text)), CenterContentPolicy::containsAdultKeyword(text));
+    }
+    EXPECT_TRUE(containsAdultKeyword(foldedUtf8(u"Canal ERÓTICO")));
+    EXPECT_TRUE(containsAdultKeyword(foldedUtf8(u"asexuales")));
+    EXPECT_TRUE(containsAdultKeyword(foldedUtf8(u"Cine +18")));
+}
+
+TEST(CatalogEngine, GroupQualityAndFeaturedGroupsFollowTheBalancedPass)
+{
+    QList<MediaNode> nodes = groupOf(tv, "big", "Grande", 300, 10);
+    nodes += groupOf(tv, "small", "Pequeño", 5, 5);
+    const auto quality = snapshotOf(nodes);
+    EXPECT_EQ(quality->groupQuality(uint32_t(quality->entries().groupIndex("tv:big"))), 290);
+    EXPECT_EQ(quality->groupQuality(uint32_t(quality->entries().groupIndex("tv:small"))), 25);
+
+    // Six live groups of falling quality and one film group: tv 1, film, tv 2, tv 3, tv 4, then tv 5 and 6.
+    QList<MediaNode> six;
+    for (int g = 1; g <= 6; ++g)
+        six += groupOf(tv, "t" + QString::number(g), "Canal " + QString::number(g), 20 - g, 0);
+    six += groupOf(film, "f", "Cine", 3, 0);
+    const auto s = snapshotOf(six);
+    EXPECT_EQ(names(s->featuredGroups()),
+              (QStringList{"Canal 1", "Cine", "Canal 2", "Canal 3", "Canal 4", "Canal 5", "Canal 6"}));
+
+    // Ten useful groups in every kind: 12, in kind order four times; equal quality goes by name.
+    QList<MediaNode> many;
+    for (SignalKind kind : allSignalKinds) {
+        for (int g = 0; g < 10; ++g)
+            many += groupOf(kind, storedValue(kind) + QString::number(g), "Grupo " + QString(QChar(u'J' - g)), 2, 0);
+    }
+    const auto balanced = snapshotOf(many);
+    ASSERT_EQ(balanced->featuredGroups().size(), 12);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(balanced->featuredGroups()[i].kind, allSignalKinds[size_t(i % 3)]);
+        EXPECT_EQ(balanced->featuredGroups()[i].name, "Grupo " + QString(QChar(u'A' + i / 3)));
+    }
+}
+
+TEST(CatalogEngine, VariedPickTakesOneEntryPerGroupInTurn)
+{
+    QList<MediaNode> nodes = groupOf(film, "A", "A", 3, 3) + groupOf(film, "B", "B", 5, 1) + groupOf(film, "C", "C", 2, 0);
+    const auto s = snapshotOf(nodes);
+    std::vector<uint32_t> all(nodes.size());
+    std::iota(all.begin(), all.end(), 0u);
+    auto pick = [&](qsizetype limit) {
+        QStringList out;
+        for (uint32_t p : variedPositions(*s, all, limit))
+            out.append(s->node(p).title);
+        return out;
+    };
+    EXPECT_EQ(pick(22), (QStringList{"A 0", "B 0", "C 0", "A 1", "B 1", "C 1", "A 2", "B 2", "B 3", "B 4"}));
+    EXPECT_EQ(pick(4), (QStringList{"A 0", "B 0", "C 0", "A 1"}));
+    EXPECT_TRUE(pick(0).isEmpty());
+}
+
+TEST(CatalogEngine, FeedBuiltFromTheCatalogue)
+{
+    QList<MediaNode> nodes{entry(tv, "1", "Canal uno", "n", "Noticias", true)};
+    nodes += groupOf(film, "acc", "Acción", 30, 30);
+    nodes += groupOf(film, "com", "Comedia", 5, 5);
+    nodes += groupOf(series, "dra", "Drama", 4, 0);
+    const auto s = snapshotOf(nodes);
+    const CommandFeed feed = materialize(*s, planFeed(*s, NodeView::allEntries(s)));
+    EXPECT_EQ(feed.revision, 1);
+    ASSERT_TRUE(feed.spotlight);
+    EXPECT_EQ(feed.spotlight->title, "Acción 0") << "the first film, not the first entry";
+    // Featured lanes of the first three featured groups, one per kind, each of at most 24 entries.
+    ASSERT_GE(feed.lanes.size(), 3);
+    EXPECT_EQ(feed.lanes[0].id, "tv:n");
+    EXPECT_EQ(feed.lanes[0].subtitle, "TV");
+    EXPECT_EQ(feed.lanes[1].id, "movies:acc");
+    EXPECT_EQ(feed.lanes[1].nodes.size(), 24);
+    EXPECT_EQ(feed.lanes[1].subtitle, "Películas");
+    EXPECT_EQ(feed.lanes[2].id, "series:dra");
+    QSet<QString> seen;
+    for (qsizetype l = 3; l < feed.lanes.size(); ++l) {
+        EXPECT_GE(feed.lanes[l].nodes.size(), 2);
+        for (const MediaNode& n : feed.lanes[l].nodes)
+            EXPECT_FALSE(seen.contains(n.catalogKey())) << "an added lane repeats " << describe(n);
+        for (const MediaNode& n : feed.lanes[l].nodes)
+            seen.insert(n.catalogKey());
+    }
+    EXPECT_LE(feed.lanes.size(), 7);
+}
+
+TEST(CatalogEngine, PreparedFeedResolvesByIdAndTitleThenNodeKeyThenTitle)
+{
+    const QList<MediaNode> loaded{entry(series, "5", "matrix", "1", "Series"), entry(film, "5", "Matrix", "2", "Cine"),
+                                  entry(film, "6", "The Matrix", "2", "Cine"), entry(film, "a", "b:c", "2", "Cine")};
+    const auto s = snapshotOf(loaded);
+    auto resolve = [&](const MediaNode& p) {
+        CommandFeed prepared;
+        prepared.revision = 41;
+        prepared.lanes.append({"lane", "Carril", "Sub", {p}});
+        const CommandFeed out = materialize(*s, rewritePreparedFeed(*s, prepared, NodeView::allEntries(s)));
+        EXPECT_EQ(out.revision, 41);
+        return out.lanes.isEmpty() || out.lanes[0].id != "lane" ? QString("none")
+                                                                : out.lanes[0].nodes[0].catalogKey();
+    };
+    EXPECT_EQ(resolve(entry(film, "5", "Matrix", "", "")), "series:5") << "id and title, whatever the kind";
+    EXPECT_EQ(resolve(entry(film, "6", "Matrix", "", "")), "movies:6") << "node key";
+    EXPECT_EQ(resolve(entry(film, "99", "  MATRIX ", "", "")), "series:5") << "title alone";
+    // "a:b" + "c" and "a" + "b:c" join to the same text; as pairs they differ, so only the title can match.
+    EXPECT_EQ(resolve(entry(film, "a:b", "c", "", "")), "none");
+    EXPECT_EQ(resolve(entry(series, "a", "B:C", "", "")), "movies:a");
+}
