@@ -97,6 +97,14 @@ bool codePointLess(const QString& a, const QString& b)
                                         [&](QChar x, QChar y) { return rank(x) < rank(y); });
 }
 
+// Qt hashes with its fast AES hash only when given a seed; the process's random seed also keeps a hostile
+// catalogue from choosing colliding texts.
+size_t textHash(QStringView text)
+{
+    static const size_t seed = QHashSeed::globalSeed() ? size_t(QHashSeed::globalSeed()) : 1;
+    return qHash(text, seed);
+}
+
 uint32_t kindSalt(SignalKind kind)
 {
     return (uint32_t(kind) + 1) * 0x9E3779B9U;
@@ -123,26 +131,30 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
     start[count] = uint32_t(keys.size());
 
     auto key = [&](uint32_t i) { return std::string_view(keys).substr(start[i], start[i + 1] - start[i]); };
-    // Most keys differ in their first eight bytes: sort on those as one integer, read the rest only on a tie.
+    // Most keys differ in their first sixteen bytes: sort on those as two integers, read the rest only on a tie.
+    constexpr size_t prefixBytes = 16;
     struct Item {
-        uint64_t prefix;
+        uint64_t high;
+        uint64_t low;
         uint32_t index;
     };
     std::vector<Item> items(count);
     for (uint32_t i = 0; i < count; ++i) {
         const std::string_view k = key(i);
-        uint64_t prefix = 0;
-        for (size_t b = 0; b < 8; ++b)
-            prefix = (prefix << 8) | (b < k.size() ? uint8_t(k[b]) : 0);
-        items[i] = {prefix, i};
+        uint64_t word[2] = {0, 0};
+        for (size_t b = 0; b < prefixBytes; ++b)
+            word[b / 8] = (word[b / 8] << 8) | (b < k.size() ? uint8_t(k[b]) : 0);
+        items[i] = {word[0], word[1], i};
     }
     auto tail = [&](uint32_t i) {
         const std::string_view k = key(i);
-        return k.size() > 8 ? k.substr(8) : std::string_view();
+        return k.size() > prefixBytes ? k.substr(prefixBytes) : std::string_view();
     };
     std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
         if (const int c = tail(a.index).compare(tail(b.index)); c != 0)
             return c < 0;
         return a.index < b.index;
@@ -153,7 +165,8 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
     result.equalToPrevious.resize(count);
     for (uint32_t r = 0; r < count; ++r) {
         result.order[r] = items[r].index;
-        result.equalToPrevious[r] = r > 0 && items[r].prefix == items[r - 1].prefix &&
+        result.equalToPrevious[r] = r > 0 && items[r].high == items[r - 1].high &&
+                                    items[r].low == items[r - 1].low &&
                                     tail(items[r].index) == tail(items[r - 1].index);
     }
     return result;
@@ -172,7 +185,7 @@ public:
         foldTitles(e);
         assignGroupsAndNames(e);
         const std::vector<uint32_t> sameTitle = firstOccurrences(
-            e.size(), [&](uint32_t p) { return qHash(e.node(p).title); },
+            e.size(), [&](uint32_t p) { return textHash(e.node(p).title); },
             [&](uint32_t p, uint32_t q) { return e.node(p).title == e.node(q).title; });
         findKeyOwners(e);
         rankTitles(e, sameTitle);
@@ -216,7 +229,9 @@ private:
         e.m_name.resize(count);
         FirstSeenTable groupTable(1024);
         FirstSeenTable nameTable(1024);
+        constexpr uint32_t none = UINT32_MAX;
         std::vector<QString> nameTexts;
+        std::vector<uint32_t> groupNames; // per group, the name of its first entry
         for (uint32_t p = 0; p < count; ++p) {
             const MediaNode& node = e.node(p);
             if (p > 0 && e.m_groups[e.m_group[p - 1]].kind == node.kind &&
@@ -225,23 +240,26 @@ private:
             } else {
                 const uint32_t next = uint32_t(e.m_groups.size());
                 const uint32_t group =
-                    groupTable.findOrAdd(qHash(node.groupID) ^ kindSalt(node.kind), next, [&](uint32_t g) {
+                    groupTable.findOrAdd(textHash(node.groupID) ^ kindSalt(node.kind), next, [&](uint32_t g) {
                         return e.m_groups[g].kind == node.kind && e.m_groups[g].groupID == node.groupID;
                     });
                 if (group == next) {
                     e.m_groups.push_back({storedValue(node.kind) + u':' + node.groupID, node.groupID,
                                           foldedText(node.groupID), node.kind});
+                    groupNames.push_back(none);
                 }
                 e.m_group[p] = group;
             }
 
-            if (p > 0 && nameTexts[e.m_name[p - 1]] == node.groupName) {
-                e.m_name[p] = e.m_name[p - 1];
+            // An entry nearly always carries its group's name.
+            const uint32_t groupName = groupNames[e.m_group[p]];
+            if (groupName != none && nameTexts[groupName] == node.groupName) {
+                e.m_name[p] = groupName;
                 continue;
             }
             const uint32_t next = uint32_t(nameTexts.size());
             const uint32_t name = nameTable.findOrAdd(
-                qHash(node.groupName), next, [&](uint32_t n) { return nameTexts[n] == node.groupName; });
+                textHash(node.groupName), next, [&](uint32_t n) { return nameTexts[n] == node.groupName; });
             if (name == next) {
                 nameTexts.push_back(node.groupName);
                 CatalogEntries::Name entry;
@@ -252,6 +270,8 @@ private:
                 e.m_names.push_back(std::move(entry));
             }
             e.m_name[p] = name;
+            if (groupNames[e.m_group[p]] == none)
+                groupNames[e.m_group[p]] = name;
         }
 
         const CollationOrder order =
@@ -267,7 +287,7 @@ private:
     static void findKeyOwners(CatalogEntries& e)
     {
         const std::vector<uint32_t> owners = firstOccurrences(
-            e.size(), [&](uint32_t p) { return qHash(e.node(p).id) ^ kindSalt(e.node(p).kind); },
+            e.size(), [&](uint32_t p) { return textHash(e.node(p).id) ^ kindSalt(e.node(p).kind); },
             [&](uint32_t p, uint32_t q) { return e.node(p).kind == e.node(q).kind && e.node(p).id == e.node(q).id; });
         for (uint32_t p = 0; p < e.size(); ++p) {
             if (owners[p] != p) {

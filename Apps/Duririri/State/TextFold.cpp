@@ -37,25 +37,27 @@ public:
         }
     }
 
-    // Appends the folded text to `out`; false (with `out` as it was) when the text needs the slow way.
+    // Appends the folded text to `out`; false (with `out` untouched) when the text needs the slow way.
     bool fold(QStringView text, std::string& out) const
     {
-        const size_t start = out.size();
-        out.resize(start + size_t(text.size()) * sizeof(Folded::bytes));
-        char* write = out.data() + start;
+        // Written into a scratch buffer first: growing `out` by the worst case would clear every byte of it.
+        thread_local std::vector<char> scratch;
+        const size_t worst = size_t(text.size()) * sizeof(Folded::bytes);
+        if (scratch.size() < worst)
+            scratch.resize(worst);
+        char* write = scratch.data();
         for (QChar ch : text) {
             const char16_t c = ch.unicode();
             if (c < 0x80) {
                 *write++ = char(c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c);
                 continue;
             }
-            if (c >= limit || m_table[c].size == unsupported) {
-                out.resize(start);
+            if (c >= limit || m_table[c].size == unsupported)
                 return false;
-            }
             write = std::copy_n(m_table[c].bytes, m_table[c].size, write);
         }
-        out.resize(size_t(write - out.data()));
+        const size_t start = out.size();
+        out.append(scratch.data(), size_t(write - scratch.data()));
         trim(out, start);
         return true;
     }
@@ -121,14 +123,18 @@ public:
     {
         for (const QString& keyword : CenterContentPolicy::adultKeywords()) {
             const QByteArray bytes = keyword.toUtf8();
-            if (!bytes.isEmpty())
+            if (!bytes.isEmpty()) {
                 m_byFirst[uint8_t(bytes[0])].push_back(bytes.toStdString());
+                m_starts[uint8_t(bytes[0])] = true;
+            }
         }
     }
 
     bool matches(std::string_view text) const
     {
         for (size_t i = 0; i < text.size(); ++i) {
+            if (!m_starts[uint8_t(text[i])])
+                continue;
             for (const std::string& keyword : m_byFirst[uint8_t(text[i])]) {
                 if (text.compare(i, keyword.size(), keyword) == 0)
                     return true;
@@ -139,6 +145,7 @@ public:
 
 private:
     std::array<std::vector<std::string>, 256> m_byFirst;
+    std::array<bool, 256> m_starts{};
 };
 
 } // namespace
