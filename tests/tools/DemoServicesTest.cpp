@@ -8,8 +8,6 @@
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/XtreamTransport.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QUuid>
 
@@ -85,11 +83,11 @@ TEST(DemoServices, AnswerTheApplicationsClientsAndStopCleanly)
     EXPECT_EQ(failureOf(platform.validatePrivateAccess(brand.brand, DemoAccounts::privateUser,
                                                        DemoAccounts::accessCode, {})),
               std::nullopt);
-    QUrl manifest = services->platformBase().resolved(QUrl("/api/catalog/" + product.slug + "/manifest"));
-    manifest.setQuery("serverSlot=3&origin=" + QUrl::toPercentEncoding(services->privatePanel().toString()));
-    const QJsonObject counts =
-        QJsonDocument::fromJson(fetch(manager, QNetworkRequest(manifest)).body).object().value("counts").toObject();
-    EXPECT_EQ(counts.value("tv").toInt() + counts.value("movies").toInt() + counts.value("series").toInt(), total);
+    const LoadedCatalog prepared =
+        syncWait(platform.preparedCatalog(product.slug, 3, services->privatePanel(), false, {}));
+    EXPECT_EQ(prepared.nodes.size(), total);
+    ASSERT_TRUE(prepared.feed.has_value());
+    EXPECT_EQ(prepared.feed->lanes.size(), 3);
 
     const XtreamTransport transport(session);
     const auto freeAccount = ProviderSession::create(services->freePanel(), DemoAccounts::freeUser,
