@@ -1,0 +1,46 @@
+#include "State/CountedText.h"
+
+#include "Domain/L10n.h"
+
+namespace sendra {
+
+namespace {
+
+constexpr QStringView placeholder = u"%lld";
+
+} // namespace
+
+std::optional<QString> fillIntegers(const QString& format, std::initializer_list<qint64> values)
+{
+    QString filled;
+    filled.reserve(format.size() + 20 * qsizetype(values.size()));
+    auto next = values.begin();
+    qsizetype from = 0;
+    for (qsizetype percent = format.indexOf(u'%'); percent >= 0; percent = format.indexOf(u'%', from)) {
+        filled.append(QStringView(format).sliced(from, percent - from));
+        const QStringView rest = QStringView(format).sliced(percent);
+        if (rest.startsWith(u"%%")) {
+            filled.append(u'%');
+            from = percent + 2;
+        } else if (rest.startsWith(placeholder) && next != values.end()) {
+            filled.append(QString::number(*next++));
+            from = percent + placeholder.size();
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (next != values.end())
+        return std::nullopt;
+    filled.append(QStringView(format).sliced(from));
+    return filled;
+}
+
+QString countedText(const char* spanish, std::initializer_list<qint64> values)
+{
+    const QString original = QString::fromUtf8(spanish);
+    if (std::optional<QString> translated = fillIntegers(L10n::text(original), values))
+        return *translated;
+    return fillIntegers(original, values).value_or(original);
+}
+
+} // namespace sendra
