@@ -57,9 +57,10 @@ CommandDeck::Batch::~Batch()
         (m_deck.*signal)();
 }
 
-CommandDeck::CommandDeck(CommandVault& vault, QObject* parent)
+CommandDeck::CommandDeck(CommandVault& vault, Clients clients, QObject* parent)
     : QObject(parent)
     , m_vault(vault)
+    , m_clients(std::move(clients))
     , m_appLanguage(LanguagePreferences::selected())
     , m_activeBrand(ProductBrand::presentation(ProductBrand::current()))
     , m_snapshot(CatalogSnapshot::empty())

@@ -5,10 +5,14 @@
 #include "Domain/L10n.h"
 #include "Domain/SessionTypes.h"
 #include "NetKit/TaskSlot.h"
+#include "Networking/PanelAccess.h"
+#include "Networking/PlaylistIngestor.h"
+#include "Networking/XtreamTransport.h"
 #include "State/CatalogSearch.h"
 #include "State/CatalogSnapshot.h"
 #include "State/NodeView.h"
 
+#include <QDateTime>
 #include <QFuture>
 #include <QHash>
 #include <QList>
@@ -19,6 +23,8 @@
 #include <QUuid>
 
 #include <array>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -201,6 +207,58 @@ public:
     // Folds and collates a loaded catalogue's entries on a worker thread, so that the main thread only applies.
     static QFuture<std::shared_ptr<const CatalogEntries>> prepareEntries(QList<MediaNode> nodes);
 
+    // ---- Connection, private access, identities, navigation and unlinking (CommandDeckConnection.cpp,
+    // CommandDeckIdentities.cpp) ----
+
+    // The network clients the deck's tasks call. Each client copies what a request needs before its first wait,
+    // so a task that outlives the deck leaves them harmless.
+    struct Clients {
+        std::shared_ptr<const PanelAccess> panel;
+        std::shared_ptr<const XtreamTransport> xtream;
+        std::shared_ptr<const PlaylistIngestor> playlist;
+
+        // The three clients over one HTTP session, the platform at the deployment's endpoints.
+        static Clients over(netkit::HttpSession session);
+    };
+    // The deck of the application: its clients share the process's HTTP session. (The constructor above gives
+    // a deck without a network, whose every request fails.)
+    CommandDeck(CommandVault& vault, Clients clients, QObject* parent = nullptr);
+
+    // Starts connecting the access form as it stands; ignored while a connection or a code check runs. The
+    // outcome comes later: phase "profiles" or "ready", the access-code sheet, or errorMessage.
+    Q_INVOKABLE void connect();
+    // Checks the typed access code of the pending private connection and finishes it; ignored without one or
+    // while a connection runs. A failure leaves the sheet open with errorMessage set.
+    Q_INVOKABLE void confirmPrivateAccess();
+    // Closes the access-code sheet and shows the product's own brand again.
+    Q_INVOKABLE void cancelPrivateAccess();
+
+    // True when a server-field text is a server address rather than a private brand's identifier.
+    static bool looksLikeServer(const QString& text);
+
+    Q_INVOKABLE void selectIdentity(const sendra::ViewerIdentity& identity);
+    // Creates and selects an identity, unless the name is blank.
+    Q_INVOKABLE void addIdentity(const QString& name, const QString& glyph);
+    Q_INVOKABLE void deleteIdentity(const sendra::ViewerIdentity& identity);
+    // Adds or removes the entry among the active identity's favourites.
+    Q_INVOKABLE void toggleFavorite(const sendra::MediaNode& node);
+    Q_INVOKABLE void selectLanguage(sendra::AppLanguage language);
+    // Opens the library on a kind and a category (none: every kind / every category), remembering the way back.
+    Q_INVOKABLE void openLibrary(std::optional<sendra::SignalKind> kind, const std::optional<sendra::MediaGroup>& group);
+    Q_INVOKABLE void returnFromLibrary();
+    Q_INVOKABLE void selectDock(sendra::CommandDeck::Dock dock);
+    // Unlinks the source at once: cancels every task, empties the catalogue, session, feed, identity and
+    // playback state, deletes the saved source and returns to the access screen. Identities, favourites, resume
+    // points, the remembered identity, access grants and the parental setting stay.
+    Q_INVOKABLE void disconnect();
+
+    // The time the access grants are dated and checked with (tests move it).
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+
+    // The user message of a failed task: a CommandError's own text, else the operation's fallback (a Spanish
+    // key marked with L10n::noop), in the interface language.
+    static QString failureMessage(const std::exception_ptr& failure, const char* fallback);
+
 signals:
     void phaseChanged();
     void draftChanged();
@@ -291,6 +349,7 @@ private:
     CommandFeed rewritePreparedFeed(const CommandFeed& prepared, const NodeView& nodes) const;
 
     CommandVault& m_vault;
+    Clients m_clients;
 
     Phase m_phase = Phase::starting;
     SourceDraft m_draft;
@@ -350,6 +409,40 @@ private:
     netkit::TaskSlot m_playbackTask;
 
     QRandomGenerator* m_random = QRandomGenerator::system();
+
+    // ---- Connection, private access and identities (CommandDeckConnection.cpp, CommandDeckIdentities.cpp) ----
+
+    // What finishing a connection needs of the road that validated the source.
+    struct ConnectionFinish {
+        SourceDraft draft;
+        std::optional<ProviderSession> portalSession; // none for a playlist
+        std::optional<int> slot;
+        QSet<QString> blockedGroups;
+        std::optional<QString> catalogSlug;
+        BrandPresentation brand;
+    };
+
+    QCoro::Task<void> connectionTask(SourceDraft draft, netkit::CancelToken token);
+    QCoro::Task<void> openFreeConnection(SourceDraft draft, netkit::CancelToken token);
+    QCoro::Task<void> preparePrivateConnection(SourceDraft draft, netkit::CancelToken token);
+    QCoro::Task<void> validationTask(PendingPrivateConnection pending, netkit::CancelToken token);
+    QCoro::Task<void> finishConnection(ConnectionFinish finish, netkit::CancelToken token);
+    QCoro::Task<LoadedCatalog> loadCatalog(ConnectionFinish finish, netkit::CancelToken token);
+    // Ends a task of the connection slot: progress flags reset, and the failure shown unless it was cancelled.
+    void endConnectionTask(const netkit::CancelToken& token, const std::exception_ptr& failure, const char* fallback);
+    void setConnectionStatus(const char* status);
+    // The address typed in a panel's server field, with "http://" when it names no scheme.
+    static std::optional<QUrl> portalURL(const QString& text);
+    // A live grant (of the last 20 days) for this brand, user and server.
+    bool holdsAccessGrant(const BrandPresentation& brand, const ProviderSession& provider);
+    void saveAccessGrant(const BrandPresentation& brand, const ProviderSession& provider);
+    // After a connection: the remembered identity, else the identity screen.
+    void prepareIdentity();
+    void storeIdentities();
+    // The catalogue views of no catalogue at all.
+    void clearCatalog();
+
+    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTimeUtc(); };
 
     int m_batchDepth = 0;
     std::vector<Signal> m_pending;

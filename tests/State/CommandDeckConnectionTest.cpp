@@ -1,0 +1,413 @@
+// The deck connecting sources end to end over real HTTP on loopback: the platform service, Xtream Codes panels
+// and a playlist host, with scaled-down time-outs and a clock the test moves.
+#include "Domain/CommandError.h"
+#include "Domain/ProductBrand.h"
+#include "Domain/StoredJson.h"
+#include "State/CommandDeck.h"
+#include "Storage/CommandVault.h"
+#include "Storage/MemorySecretStore.h"
+#include "catalog-gen/CatalogGenerator.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/FakePlaylistHost.h"
+#include "fakes/FakeXtreamPanel.h"
+
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <qcoro/qcorotask.h>
+
+#include <gtest/gtest.h>
+
+using namespace sendra;
+using namespace std::chrono_literals;
+using fakes::FakePlatform;
+using fakes::FakeXtreamPanel;
+using fakes::Reply;
+using testkit::CatalogGenerator;
+using testkit::PanelKind;
+
+namespace {
+
+constexpr int perKind = 12;
+const QString identifier = QStringLiteral("orr-club");
+const QDateTime t0 = QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+
+QString product()
+{
+    return ProductBrand::presentation(ProductBrand::current()).slug;
+}
+
+QString message(CommandError error)
+{
+    return spanishMessage(error);
+}
+
+// A panel that serves a small generated catalogue to one account.
+class CataloguePanel : public FakeXtreamPanel
+{
+public:
+    CataloguePanel(std::string user, std::string password, quint64 seed)
+        : FakeXtreamPanel(std::move(user), std::move(password))
+    {
+        const CatalogGenerator generator(testkit::CatalogShape{seed, 4, true, 0});
+        const std::pair<PanelKind, std::pair<const char*, const char*>> actions[] = {
+            {PanelKind::Live, {"get_live_streams", "get_live_categories"}},
+            {PanelKind::Vod, {"get_vod_streams", "get_vod_categories"}},
+            {PanelKind::Series, {"get_series", "get_series_categories"}},
+        };
+        for (const auto& [kind, names] : actions) {
+            answer(names.first, Reply::json(generator.streams(kind, perKind).toStdString()));
+            answer(names.second, Reply::json(generator.categories(kind).toStdString()));
+        }
+    }
+
+    QString origin() const { return baseUrl().toString(); }
+};
+
+class DeckConnectionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
+                                               folder.filePath("sendra.ini"), secrets);
+        QCoro::waitFor(vault->load());
+        const netkit::HttpSession session(&manager);
+        const PanelTimeouts timeouts{2s, 2s, 300ms, 2s, 300ms};
+        CommandDeck::Clients clients{
+            std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
+                                                timeouts),
+            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session)};
+        deck = std::make_unique<CommandDeck>(*vault, std::move(clients));
+        deck->setClock([this] { return now; });
+        QObject::connect(deck.get(), &CommandDeck::connectionStatusChanged,
+                         [this] { statuses.append(deck->connectionStatus()); });
+    }
+
+    SourceDraft panelDraft(const QString& server, const QString& user = "demo", const QString& password = "s3cret")
+    {
+        SourceDraft draft;
+        draft.server = server;
+        draft.user = user;
+        draft.password = password;
+        return draft;
+    }
+
+    // Connects the form and waits until the connection stops (finished, failed or waiting for the code).
+    void connectWith(const SourceDraft& draft)
+    {
+        statuses.clear();
+        deck->setDraft(draft);
+        deck->connect();
+        settle();
+    }
+
+    void settle()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !deck->isConnecting(); }, 10000)) << "still connecting";
+    }
+
+    void waitForHeld(fakes::LoopbackServer& server)
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.heldCount() > 0; }, 5000)) << "nothing was held";
+    }
+
+    // A private brand of this product whose servers are tried in this order.
+    void publishBrand(const QList<FakePlatform::Server>& servers, const QString& slug = product())
+    {
+        platform.setIdentifierAnswer(identifier.toStdString(), FakePlatform::privateAnswer(slug, identifier, servers));
+        platform.acceptCode(product().toStdString(), "club", "4321");
+    }
+
+    int totalEntries() const { return int(deck->nodesByKind().total()); }
+
+    QTemporaryDir folder;
+    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
+    std::unique_ptr<CommandVault> vault;
+    QNetworkAccessManager manager;
+    FakePlatform platform;
+    CataloguePanel freePanel{"demo", "s3cret", 7};
+    std::unique_ptr<CommandDeck> deck;
+    QDateTime now = t0;
+    QStringList statuses;
+};
+
+} // namespace
+
+TEST(DeckEntry, TheServerFieldChoosesTheRoad)
+{
+    for (const char* server : {"panel.example", "10.0.0.1", "host:8080", "a/b", "HTTPS://PANEL", " http://x "})
+        EXPECT_TRUE(CommandDeck::looksLikeServer(server)) << server;
+    for (const char* server : {"", "   ", "orr-club", "Marca"})
+        EXPECT_FALSE(CommandDeck::looksLikeServer(server)) << server;
+}
+
+TEST_F(DeckConnectionTest, AFreePanelConnectsThroughEveryStepToTheIdentityScreen)
+{
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
+    // Typed without a scheme and with blanks around it.
+    const SourceDraft draft = panelDraft("  " + freePanel.baseUrl().authority() + "  ");
+    connectWith(draft);
+
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(statuses, (QStringList{"Comprobando la fuente", "Comprobando el acceso", "Validando la fuente",
+                                     "Construyendo el centro", ""}));
+    EXPECT_EQ(platform.requestCount("/api/platform/resolve"), 2u) << "asked before and after the panel check";
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    EXPECT_EQ(totalEntries(), 3 * perKind);
+    ASSERT_TRUE(deck->feed());
+    EXPECT_EQ(deck->activeBrand().slug, product());
+    EXPECT_EQ(vault->source(), draft) << "the form is saved as typed";
+    EXPECT_FALSE(deck->canReturnFromLibrary());
+
+    // A second connection of a wrong password fails with the panel's verdict and leaves the catalogue shown.
+    connectWith(panelDraft(freePanel.origin(), "demo", "wrong"));
+    EXPECT_EQ(deck->errorMessage(), message(CommandError::invalidCredentials));
+    EXPECT_EQ(deck->connectionStatus(), "");
+    EXPECT_EQ(totalEntries(), 3 * perKind);
+}
+
+TEST_F(DeckConnectionTest, AFreePlaylistGoesStraightToTheRememberedIdentity)
+{
+    fakes::FakePlaylistHost host;
+    const CatalogGenerator generator;
+    const QUrl list = host.publish("/lists/all.m3u", generator.playlist(20).toStdString());
+    platform.setOriginAnswer(host.baseUrl().toString().toStdString(), FakePlatform::freeAnswer());
+    deck->addIdentity("  Ana  ", "person");
+    ASSERT_EQ(deck->identities().size(), 1);
+    EXPECT_EQ(deck->identities()[0].name, "Ana");
+
+    SourceDraft draft;
+    draft.method = SourceMethod::playlist;
+    draft.server = "brand-like-text"; // a playlist form never takes the private road
+    draft.playlist = list.toString();
+    connectWith(draft);
+
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(statuses, (QStringList{"Comprobando la fuente", "Comprobando el acceso", "Construyendo el centro", ""}));
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::ready);
+    ASSERT_TRUE(deck->activeIdentity());
+    EXPECT_EQ(deck->activeIdentity()->name, "Ana");
+    EXPECT_EQ(totalEntries(), 20);
+    EXPECT_EQ(vault->source()->playlist, list.toString());
+
+    // Not an http(s) address: refused before any request.
+    platform.clearRequests();
+    draft.playlist = "ftp://lists.example/all.m3u";
+    connectWith(draft);
+    EXPECT_EQ(deck->errorMessage(), message(CommandError::invalidCredentials));
+    EXPECT_EQ(platform.requestCount(), 0u);
+}
+
+TEST_F(DeckConnectionTest, ThePrivateRoadTriesTheServersInOrderThenAsksForTheCode)
+{
+    CataloguePanel retired("club", "pw", 1);
+    CataloguePanel refusing("other", "pw", 2);
+    CataloguePanel accepting("club", "pw", 3);
+    publishBrand({{retired.origin(), 1, false}, {refusing.origin(), 2}, {accepting.origin(), 3, true, {}, {"Adultos"}}});
+    // The platform's prepared catalogue of the accepting server, published under the brand's slug.
+    FakePlatform::Build build;
+    build.version = 5;
+    build.normal.movies = QJsonArray{FakePlatform::item("m1", "Prepared film", "movies", "Estrenos")};
+    platform.publish(product().toStdString(), 3, accepting.origin().toStdString(), build);
+
+    connectWith(panelDraft(identifier, "club", "pw"));
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(statuses, (QStringList{"Comprobando la fuente", "Buscando la marca", "Buscando un servidor disponible", ""}));
+    EXPECT_EQ(retired.requestCount(), 0u);
+    EXPECT_EQ(refusing.requestCount(), 1u);
+    EXPECT_EQ(accepting.requestCount(), 1u);
+    EXPECT_TRUE(deck->accessCodeRequired());
+    EXPECT_EQ(deck->activeBrand().name, "Marca " + product());
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+
+    // A wrong code keeps the sheet and the pending connection.
+    deck->setAccessCode("1111");
+    deck->confirmPrivateAccess();
+    settle();
+    EXPECT_EQ(deck->errorMessage(), message(CommandError::invalidAccessCode));
+    EXPECT_TRUE(deck->accessCodeRequired());
+
+    deck->setAccessCode("4321");
+    deck->confirmPrivateAccess();
+    settle();
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_FALSE(deck->accessCodeRequired());
+    EXPECT_EQ(deck->accessCode(), "");
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    // No catalogue brand named: the brand's own slug serves the prepared catalogue.
+    EXPECT_EQ(totalEntries(), 1);
+    const auto grants = vault->privateAccessGrants(now);
+    ASSERT_EQ(grants.size(), 1);
+    EXPECT_EQ(grants[0].brand, product());
+    EXPECT_EQ(grants[0].identifier, identifier);
+    EXPECT_EQ(grants[0].username, "club");
+    EXPECT_EQ(grants[0].origin, accepting.origin());
+    EXPECT_EQ(grants[0].validatedAt, t0);
+}
+
+TEST_F(DeckConnectionTest, AGrantAdmitsForTwentyDaysAndNotAMomentLonger)
+{
+    // Its user is typed with blanks around it, as the grant is compared trimmed.
+    CataloguePanel accepting(" club ", "pw", 3);
+    publishBrand({{accepting.origin(), 1}});
+    CommandVault::PrivateAccessGrant grant{product(), identifier, "club", accepting.origin(), t0};
+    vault->upsertKeychainData(encodeList(QList{grant}), CommandVault::grantsAccount);
+
+    now = t0.addSecs(CommandVault::grantLifetimeSeconds - 3600);
+    connectWith(panelDraft(identifier, " club ", "pw"));
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_FALSE(deck->accessCodeRequired());
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    EXPECT_EQ(platform.requestCount("/api/platform/access/validate"), 0u);
+
+    deck->disconnect();
+    now = t0.addSecs(CommandVault::grantLifetimeSeconds);
+    connectWith(panelDraft(identifier, " club ", "pw"));
+    EXPECT_TRUE(deck->accessCodeRequired()) << "a grant of exactly 20 days no longer admits";
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+}
+
+TEST_F(DeckConnectionTest, TheCodeIsRefusedWhenTheBrandIsNoLongerThisProducts)
+{
+    CataloguePanel accepting("club", "pw", 3);
+    publishBrand({{accepting.origin(), 1}});
+    connectWith(panelDraft(identifier, "club", "pw"));
+    ASSERT_TRUE(deck->accessCodeRequired());
+
+    publishBrand({{accepting.origin(), 1}}, "someone-else");
+    deck->setAccessCode("4321");
+    deck->confirmPrivateAccess();
+    settle();
+    EXPECT_EQ(deck->errorMessage(), message(CommandError::unauthorizedOrigin));
+    EXPECT_TRUE(deck->accessCodeRequired());
+    EXPECT_EQ(platform.requestCount("/api/platform/access/validate"), 1u) << "only the admission question was asked";
+    EXPECT_TRUE(vault->privateAccessGrants(now).isEmpty());
+
+    // Cancelling the sheet shows the product's own brand again and keeps the message.
+    deck->cancelPrivateAccess();
+    EXPECT_FALSE(deck->accessCodeRequired());
+    EXPECT_EQ(deck->activeBrand(), ProductBrand::presentation(ProductBrand::current()));
+    EXPECT_EQ(deck->errorMessage(), message(CommandError::unauthorizedOrigin));
+    deck->confirmPrivateAccess();
+    EXPECT_FALSE(deck->isConnecting()) << "nothing pending to confirm";
+}
+
+TEST_F(DeckConnectionTest, AFreeServerOfAPrivateBrandIsHandedToThePrivateRoad)
+{
+    CataloguePanel accepting("club", "pw", 3);
+    publishBrand({{accepting.origin(), 1}});
+    platform.setOriginAnswer(accepting.origin().toStdString(),
+                             FakePlatform::privateAnswer(product(), identifier, {{accepting.origin(), 1}}));
+    connectWith(panelDraft(accepting.origin(), "club", "pw"));
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_TRUE(deck->accessCodeRequired());
+
+    // Another product's brand is refused before its colours are shown.
+    deck->cancelPrivateAccess();
+    publishBrand({{accepting.origin(), 1}}, "someone-else");
+    connectWith(panelDraft(identifier, "club", "pw"));
+    EXPECT_EQ(deck->errorMessage(), message(CommandError::invalidBrandIdentifier));
+    EXPECT_EQ(deck->activeBrand(), ProductBrand::presentation(ProductBrand::current()));
+}
+
+TEST_F(DeckConnectionTest, APreparedCatalogueThatTimesOutFallsBackToTheWholePanel)
+{
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::providerAnswer(freePanel.origin(), 2));
+    platform.route("GET", "/api/catalog/calvenor/manifest", Reply::json("{}").held());
+    connectWith(panelDraft(freePanel.origin()));
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(platform.requestCount("/api/catalog/calvenor/manifest"), 1u);
+    EXPECT_EQ(totalEntries(), 3 * perKind);
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    platform.release();
+}
+
+TEST_F(DeckConnectionTest, ASecondConnectWhileConnectingIsIgnored)
+{
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
+    freePanel.answer("", Reply::json(FakeXtreamPanel::acceptedAccount("demo")).held());
+    deck->setDraft(panelDraft(freePanel.origin()));
+    deck->connect();
+    waitForHeld(freePanel);
+    deck->connect();
+    freePanel.answer("", Reply::json(FakeXtreamPanel::acceptedAccount("demo")));
+    freePanel.release();
+    settle();
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(freePanel.requestsFor("").size(), 1u);
+    EXPECT_EQ(platform.requestCount("/api/platform/resolve"), 2u);
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+}
+
+TEST_F(DeckConnectionTest, UnlinkingWhileAnAnswerIsHeldAppliesNothingAndShowsNothing)
+{
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
+    freePanel.answer("get_live_streams", Reply::json("[]").held());
+    deck->setDraft(panelDraft(freePanel.origin()));
+    deck->connect();
+    waitForHeld(freePanel);
+    deck->disconnect();
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+    EXPECT_EQ(deck->draft(), SourceDraft());
+    freePanel.release();
+    settle();
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(deck->connectionStatus(), "");
+    EXPECT_FALSE(deck->feed());
+    EXPECT_EQ(totalEntries(), 0);
+    EXPECT_FALSE(vault->source());
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+
+    // The same during a code check: no grant is saved and the sheet stays closed.
+    CataloguePanel accepting("club", "pw", 3);
+    publishBrand({{accepting.origin(), 1}});
+    connectWith(panelDraft(identifier, "club", "pw"));
+    ASSERT_TRUE(deck->accessCodeRequired());
+    platform.route("POST", "/api/platform/access/validate", Reply::json(R"({"valid":true})").held());
+    deck->setAccessCode("4321");
+    deck->confirmPrivateAccess();
+    waitForHeld(platform);
+    deck->disconnect();
+    EXPECT_FALSE(deck->accessCodeRequired());
+    platform.release();
+    settle();
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_TRUE(vault->privateAccessGrants(now).isEmpty());
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+    EXPECT_EQ(deck->activeBrand(), ProductBrand::presentation(ProductBrand::current()));
+}
+
+TEST_F(DeckConnectionTest, IdentitiesSurviveUnlinkingButADeletedOneIsNotRemembered)
+{
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
+    const SourceDraft draft = panelDraft(freePanel.origin());
+    connectWith(draft);
+    ASSERT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    deck->addIdentity("Ana", "person");
+    deck->addIdentity("Bruno", "star");
+    const ViewerIdentity bruno = *deck->activeIdentity();
+    const MediaNode first = deck->nodesByKind().value(SignalKind::cinema).front();
+    deck->toggleFavorite(first);
+
+    // Unlinked and connected again: straight to Bruno, with his favourite.
+    deck->disconnect();
+    EXPECT_FALSE(deck->activeIdentity());
+    EXPECT_EQ(deck->identities().size(), 2);
+    connectWith(draft);
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::ready);
+    EXPECT_EQ(deck->activeIdentity(), bruno);
+    EXPECT_EQ(deck->favorites(), QSet<QString>{first.catalogKey()});
+
+    // Deleting the active identity returns to the identity screen; the next connection does not find it.
+    deck->deleteIdentity(bruno);
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    EXPECT_FALSE(deck->activeIdentity());
+    EXPECT_EQ(deck->identities().size(), 1);
+    connectWith(draft);
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    EXPECT_FALSE(deck->activeIdentity());
+}
