@@ -2,7 +2,6 @@
 
 #include "Domain/L10n.h"
 
-#include <array>
 
 namespace sendra {
 
@@ -16,26 +15,12 @@ std::span<const MediaGroup> chosenOrAll(const QList<MediaGroup>& all, std::span<
     return std::span<const MediaGroup>(all.constData(), size_t(all.size()));
 }
 
-// Favourite ids by kind; a key whose kind part is not a kind can match nothing.
-std::array<QSet<QString>, 3> favoriteIds(const QSet<QString>& favorites)
-{
-    std::array<QSet<QString>, 3> ids;
-    for (const QString& key : favorites) {
-        const qsizetype colon = key.indexOf(u':');
-        if (colon < 0)
-            continue;
-        if (const auto kind = signalKindFromStored(key.left(colon)))
-            ids[size_t(*kind)].insert(key.mid(colon + 1));
-    }
-    return ids;
-}
-
 NodeView favorites(const std::shared_ptr<const CatalogSnapshot>& snapshot, const QSet<QString>& keys,
                    bool centerOnly)
 {
     auto positions = std::make_shared<std::vector<uint32_t>>();
     if (!keys.isEmpty()) {
-        const auto ids = favoriteIds(keys);
+        const auto ids = idsByKind(keys);
         for (SignalKind kind : allSignalKinds) {
             const QSet<QString>& wanted = ids[size_t(kind)];
             if (wanted.isEmpty())
@@ -50,6 +35,19 @@ NodeView favorites(const std::shared_ptr<const CatalogSnapshot>& snapshot, const
 }
 
 } // namespace
+
+std::array<QSet<QString>, 3> idsByKind(const QSet<QString>& nodeKeys)
+{
+    std::array<QSet<QString>, 3> ids;
+    for (const QString& key : nodeKeys) {
+        const qsizetype colon = key.indexOf(u':');
+        if (colon < 0)
+            continue;
+        if (const auto kind = signalKindFromStored(key.left(colon)))
+            ids[size_t(*kind)].insert(key.mid(colon + 1));
+    }
+    return ids;
+}
 
 QString presentationKindTitle(SignalKind kind, bool genericPresentation)
 {

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <span>
@@ -14,6 +15,10 @@
 namespace sendra {
 
 // The read-only views the screens ask for, computed from a snapshot and the deck's published choices.
+
+// The ids named by node keys ("<kind>:<id>"), by kind, so that entries are tested without building their keys;
+// a key whose kind part is no kind names nothing.
+std::array<QSet<QString>, 3> idsByKind(const QSet<QString>& nodeKeys);
 
 // "Contenido" under the generic presentation, else the kind's title; looked up in the interface language.
 QString presentationKindTitle(SignalKind kind, bool genericPresentation);

@@ -65,7 +65,10 @@ const UCollator* NameCollator::collatorFor(QStringView text) const
 
 const NameCollator& NameCollator::shared()
 {
-    static const NameCollator collator{QLocale()};
+    // One locale for the process, decided on first use; one collator per thread, since catalogues are prepared
+    // on worker threads and ICU does not promise that threads may share one.
+    static const QLocale locale;
+    thread_local const NameCollator collator{locale};
     return collator;
 }
 

@@ -26,7 +26,7 @@ public:
     NameCollator(const NameCollator&) = delete;
     NameCollator& operator=(const NameCollator&) = delete;
 
-    // The process-wide collator, made once from the default locale on first use.
+    // The collator of the default locale as it was on first use (one instance per thread).
     static const NameCollator& shared();
 
     // The ICU locale the collator was opened with ("es_ES", "en_US" for the C locale).

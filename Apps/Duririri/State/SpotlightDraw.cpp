@@ -1,5 +1,7 @@
 #include "State/SpotlightDraw.h"
 
+#include "State/CatalogViews.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -18,31 +20,11 @@ void shuffle(std::vector<T>& items, QRandomGenerator& random)
         std::swap(items[i], items[i + random.bounded(quint32(items.size() - i))]);
 }
 
-// The node keys to avoid as ids per kind, so that a test builds no text.
-class AvoidedKeys
-{
-public:
-    explicit AvoidedKeys(const QSet<QString>& keys)
-    {
-        for (const QString& key : keys) {
-            const qsizetype colon = key.indexOf(u':');
-            if (colon < 0)
-                continue;
-            if (const auto kind = signalKindFromStored(key.left(colon)))
-                m_ids[size_t(*kind)].insert(key.mid(colon + 1));
-        }
-    }
-    bool contains(const MediaNode& node) const { return m_ids[size_t(node.kind)].contains(node.id); }
-
-private:
-    std::array<QSet<QString>, 3> m_ids;
-};
-
 class Draw
 {
 public:
     Draw(const CatalogSnapshot& snapshot, qsizetype limit, const QSet<QString>& avoiding, QRandomGenerator& random)
-        : m_snapshot(snapshot), m_limit(limit), m_avoiding(avoiding), m_random(random)
+        : m_snapshot(snapshot), m_limit(limit), m_avoiding(idsByKind(avoiding)), m_random(random)
     {
     }
 
@@ -72,6 +54,7 @@ private:
     };
 
     bool full() const { return qsizetype(m_chosen.size()) >= m_limit; }
+    bool isAvoided(const MediaNode& node) const { return m_avoiding[size_t(node.kind)].contains(node.id); }
 
     // One round over the kinds, each giving at most one entry; false when none gave any.
     bool sweep(std::vector<Kind>& kinds, bool refuseAvoided)
@@ -96,7 +79,7 @@ private:
     bool acceptable(uint32_t position, bool refuseAvoided) const
     {
         return std::find(m_chosen.begin(), m_chosen.end(), position) == m_chosen.end() &&
-               !(refuseAvoided && m_avoiding.contains(m_snapshot.node(position)));
+               !(refuseAvoided && isAvoided(m_snapshot.node(position)));
     }
 
     std::optional<uint32_t> candidate(CatalogSnapshot::SpotlightPool pool, bool refuseAvoided)
@@ -115,7 +98,7 @@ private:
 
     const CatalogSnapshot& m_snapshot;
     qsizetype m_limit;
-    AvoidedKeys m_avoiding;
+    std::array<QSet<QString>, 3> m_avoiding; // ids by kind
     QRandomGenerator& m_random;
     std::vector<uint32_t> m_chosen;
 };
