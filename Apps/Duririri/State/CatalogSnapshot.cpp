@@ -69,13 +69,11 @@ private:
 };
 
 // Finds, for every entry, the first entry whose value is equal, probing a few entries ahead of the one compared.
-template <class Hash, class SameAs>
-std::vector<uint32_t> firstOccurrences(uint32_t count, Hash&& hashOf, SameAs&& same)
+template <class SameAs>
+std::vector<uint32_t> firstOccurrences(const std::vector<uint32_t>& hashes, SameAs&& same)
 {
-    constexpr uint32_t ahead = 16;
-    std::vector<uint32_t> hashes(count);
-    for (uint32_t p = 0; p < count; ++p)
-        hashes[p] = uint32_t(hashOf(p));
+    constexpr size_t ahead = 16;
+    const uint32_t count = uint32_t(hashes.size());
     FirstSeenTable table(count);
     std::vector<uint32_t> first(count);
     for (uint32_t p = 0; p < count; ++p) {
@@ -184,9 +182,11 @@ public:
         e.m_nodes = std::move(nodes);
         foldTitles(e);
         assignGroupsAndNames(e);
+        std::vector<uint32_t> titleHashes(e.size());
+        for (uint32_t p = 0; p < e.size(); ++p)
+            titleHashes[p] = uint32_t(textHash(e.node(p).title));
         const std::vector<uint32_t> sameTitle = firstOccurrences(
-            e.size(), [&](uint32_t p) { return textHash(e.node(p).title); },
-            [&](uint32_t p, uint32_t q) { return e.node(p).title == e.node(q).title; });
+            titleHashes, [&](uint32_t p, uint32_t q) { return e.node(p).title == e.node(q).title; });
         findKeyOwners(e);
         rankTitles(e, sameTitle);
         e.m_groupIndex.reserve(qsizetype(e.m_groups.size()));
@@ -286,9 +286,12 @@ private:
 
     static void findKeyOwners(CatalogEntries& e)
     {
-        const std::vector<uint32_t> owners = firstOccurrences(
-            e.size(), [&](uint32_t p) { return textHash(e.node(p).id) ^ kindSalt(e.node(p).kind); },
-            [&](uint32_t p, uint32_t q) { return e.node(p).kind == e.node(q).kind && e.node(p).id == e.node(q).id; });
+        e.m_keyHash.resize(e.size());
+        for (uint32_t p = 0; p < e.size(); ++p)
+            e.m_keyHash[p] = CatalogEntries::keyHash(e.node(p).kind, e.node(p).id);
+        const std::vector<uint32_t> owners = firstOccurrences(e.m_keyHash, [&](uint32_t p, uint32_t q) {
+            return e.node(p).kind == e.node(q).kind && e.node(p).id == e.node(q).id;
+        });
         for (uint32_t p = 0; p < e.size(); ++p) {
             if (owners[p] != p) {
                 e.m_traits[p] |= CatalogEntries::sharedKeyTrait;
@@ -336,6 +339,11 @@ std::shared_ptr<const CatalogEntries> CatalogEntries::prepare(QList<MediaNode> n
     return CatalogEntriesBuilder::build(std::move(nodes));
 }
 
+uint32_t CatalogEntries::keyHash(SignalKind kind, QStringView id)
+{
+    return uint32_t(textHash(id)) ^ kindSalt(kind);
+}
+
 std::string_view CatalogEntries::foldedTitle(uint32_t position) const
 {
     return std::string_view(m_foldedTitles).substr(m_titleStart[position],
@@ -352,7 +360,8 @@ uint32_t CatalogEntries::keyOwner(uint32_t position) const
 size_t CatalogEntries::indexBytes() const
 {
     size_t bytes = m_traits.capacity() + (m_titleStart.capacity() + m_titleRank.capacity() + m_group.capacity() +
-                                          m_name.capacity()) * sizeof(uint32_t);
+                                          m_name.capacity() + m_keyHash.capacity()) *
+                                             sizeof(uint32_t);
     bytes += m_foldedTitles.capacity();
     bytes += size_t(m_keyOwners.capacity()) * (2 * sizeof(uint32_t) + sizeof(void*));
     for (const Group& group : m_groups)

@@ -58,6 +58,9 @@ public:
     uint32_t nameOf(uint32_t position) const { return m_name[position]; }
     // The first position holding the same node key ("<kind>:<id>"); the position itself for most entries.
     uint32_t keyOwner(uint32_t position) const;
+    // A hash of the node key, for finding entries by key without reading their ids; equal keys hash equal.
+    uint32_t keyHash(uint32_t position) const { return m_keyHash[position]; }
+    static uint32_t keyHash(SignalKind kind, QStringView id);
 
     const std::vector<Group>& groups() const { return m_groups; }
     const std::vector<Name>& names() const { return m_names; }
@@ -83,6 +86,7 @@ private:
     std::vector<uint32_t> m_titleRank;
     std::vector<uint32_t> m_group;
     std::vector<uint32_t> m_name;
+    std::vector<uint32_t> m_keyHash;
     QHash<uint32_t, uint32_t> m_keyOwners; // only for positions whose key an earlier entry holds
     std::vector<Group> m_groups;
     std::vector<Name> m_names;

@@ -19,16 +19,24 @@ NodeView favorites(const std::shared_ptr<const CatalogSnapshot>& snapshot, const
                    bool centerOnly)
 {
     auto positions = std::make_shared<std::vector<uint32_t>>();
-    if (!keys.isEmpty()) {
-        const auto ids = idsByKind(keys);
-        for (SignalKind kind : allSignalKinds) {
-            const QSet<QString>& wanted = ids[size_t(kind)];
-            if (wanted.isEmpty())
-                continue;
-            for (uint32_t p : snapshot->positionsOfKind(kind)) {
-                if (wanted.contains(snapshot->node(p).id) && (!centerOnly || snapshot->isRecommended(p)))
-                    positions->push_back(p);
-            }
+    const auto ids = idsByKind(keys);
+    // Entries are screened by their key hash; only a matching hash reads the entry's id.
+    QSet<uint32_t> hashes;
+    for (SignalKind kind : allSignalKinds) {
+        for (const QString& id : ids[size_t(kind)])
+            hashes.insert(CatalogEntries::keyHash(kind, id));
+    }
+    if (hashes.isEmpty())
+        return NodeView(snapshot, std::move(positions));
+    const CatalogEntries& entries = snapshot->entries();
+    for (SignalKind kind : allSignalKinds) {
+        const QSet<QString>& wanted = ids[size_t(kind)];
+        if (wanted.isEmpty())
+            continue;
+        for (uint32_t p : snapshot->positionsOfKind(kind)) {
+            if (hashes.contains(entries.keyHash(p)) && wanted.contains(entries.node(p).id) &&
+                (!centerOnly || snapshot->isRecommended(p)))
+                positions->push_back(p);
         }
     }
     return NodeView(snapshot, std::move(positions));

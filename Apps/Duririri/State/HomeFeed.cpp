@@ -205,7 +205,7 @@ public:
             Title& title = m_titles.try_emplace(foldedUtf8(node.title)).first->second;
             title.wanted.push_back(index);
             m_wanted.push_back({node.id, node.kind, &title});
-            m_byId[node.id].push_back(index);
+            m_byKey[CatalogEntries::keyHash(node.kind, node.id)].push_back(index);
         };
         if (prepared.spotlight)
             add(*prepared.spotlight);
@@ -255,9 +255,9 @@ private:
                         m_wanted[w].byIdAndTitle = p;
                 }
             }
-            if (const auto id = m_byId.constFind(node.id); id != m_byId.cend()) {
-                for (size_t w : *id) {
-                    if (m_wanted[w].byKey == none && m_wanted[w].kind == node.kind)
+            if (const auto key = m_byKey.constFind(entries.keyHash(p)); key != m_byKey.cend()) {
+                for (size_t w : *key) {
+                    if (m_wanted[w].byKey == none && m_wanted[w].kind == node.kind && m_wanted[w].id == node.id)
                         m_wanted[w].byKey = p;
                 }
             }
@@ -267,7 +267,7 @@ private:
     // Node-based, so the Wanted entries' pointers stay put while titles are added.
     std::unordered_map<std::string, Title, TextHash, std::equal_to<>> m_titles;
     std::vector<Wanted> m_wanted;
-    QHash<QString, std::vector<size_t>> m_byId;
+    QHash<uint32_t, std::vector<size_t>> m_byKey; // by node-key hash
 };
 
 } // namespace
