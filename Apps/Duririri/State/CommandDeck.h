@@ -32,6 +32,7 @@
 namespace sendra {
 
 class CommandVault;
+class NetworkCheck;
 
 // The one application state object: lives on the main thread, every screen reads its properties and calls its
 // operations. Every published property notifies on every assignment, also of an equal value. Fields that change
@@ -259,6 +260,46 @@ public:
     // key marked with L10n::noop), in the interface language.
     static QString failureMessage(const std::exception_ptr& failure, const char* fallback);
 
+    // ---- Details, playback and resume points (CommandDeckPlayback.cpp), the parental filter
+    // (CommandDeckParental.cpp), the network check (CommandDeckNetwork.cpp) and the catalogue refresh
+    // (CommandDeckRefresh.cpp) ----
+
+    // A live channel plays at once; a film or series becomes the selected entry, its details shown from the cache
+    // or loaded (a late load never shows for another entry).
+    Q_INVOKABLE void open(const sendra::MediaNode& node);
+    // Plays the entry from its beginning; an address that needs a request is looked up in the playback slot.
+    Q_INVOKABLE void play(const sendra::MediaNode& node);
+    // Plays one episode of the series whose details are shown, with the whole episode list for next/previous.
+    Q_INVOKABLE void playEpisode(const sendra::EpisodeNode& episode);
+    // Steps the playback by `offset` episodes (the players pass -1 and +1); nothing outside the list.
+    Q_INVOKABLE void advanceEpisode(int offset);
+    // The player reports where it was closed, minimised into the floating window, or restored from it.
+    Q_INVOKABLE void closePlayback(double progress);
+    Q_INVOKABLE void minimizePlayback(double progress);
+    Q_INVOKABLE void restorePlayback(double progress);
+    // Records that the entry was played up to `fraction` (of that episode) for the active identity; 0.95 or more
+    // counts as finished and drops its marker. The newest 30 markers are stored.
+    Q_INVOKABLE void addResume(const sendra::MediaNode& node, double fraction, std::optional<int> episodeIndex);
+    // Plays from a resume marker. Runs in the playback slot: a later play, episode, close, resume or unlinking
+    // cancels it silently.
+    Q_INVOKABLE void resume(const sendra::ResumeMarker& marker);
+
+    // Switches the filter on with a new four-digit PIN; none on success, else the text to show.
+    Q_INVOKABLE std::optional<QString> activateParental(const QString& pin, const QString& confirmation);
+    // Switches the filter (the PIN is checked by the caller before switching off): the held catalogue is filtered
+    // again at once, and a brand server's prepared catalogue is reloaded in its protected or normal build.
+    Q_INVOKABLE void setParental(bool enabled);
+
+    // Measures latency, download and upload one after the other, publishing each as soon as it is known; a
+    // failed check shows latency -1. Ignored while a check runs.
+    Q_INVOKABLE void runNetworkCheck();
+    // The speed-test client; until one is given every check fails.
+    void setNetworkCheck(std::shared_ptr<const NetworkCheck> check) { m_networkCheck = std::move(check); }
+
+    // Reloads a brand server's prepared catalogue after asking the platform again, and reports through
+    // catalogRefreshMessage and catalogRefreshNotice. Ignored while a refresh runs.
+    Q_INVOKABLE void refreshCatalog();
+
 signals:
     void phaseChanged();
     void draftChanged();
@@ -443,6 +484,46 @@ private:
     void clearCatalog();
 
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTimeUtc(); };
+
+    // ---- Details, playback, resume points, parental filter, network check and catalogue refresh ----
+
+    // What a refresh started from: the session and presentation at the moment it was asked for.
+    struct RefreshOrigin {
+        std::optional<ProviderSession> provider;
+        BrandPresentation brand;
+        std::optional<int> slot;
+        std::optional<QString> catalogBrand;
+        std::optional<qint64> previousVersion;
+        bool parental = false;
+    };
+
+    QCoro::Task<void> detailsTask(MediaNode node, netkit::CancelToken token);
+    QCoro::Task<void> lookupTask(MediaNode node, netkit::CancelToken token);
+    QCoro::Task<void> resumeTask(ResumeMarker marker, netkit::CancelToken token);
+    // Publishes a new playback in the main window and records its starting marker.
+    void startPlayback(PlaybackTicket ticket);
+    // The reported progress of the current ticket as a resume marker (nothing at 0 or below).
+    void recordProgress(double progress);
+    // Minimise and restore: a re-issued ticket from the reported progress, then the window flag.
+    void handOverPlayback(double progress, bool minimized);
+    // The current ticket again under a new id, starting at `resumeFraction`.
+    PlaybackTicket reissuedTicket(const PlaybackTicket& ticket, double resumeFraction) const;
+
+    QCoro::Task<void> parentalReload(ProviderSession provider, int slot, QString catalogBrand, bool enabled,
+                                     netkit::CancelToken token);
+    QCoro::Task<void> networkCheckTask(netkit::CancelToken token);
+    QCoro::Task<void> refreshTask(RefreshOrigin origin, netkit::CancelToken token);
+    // Succeeds when the platform still lets this panel be used under this brand.
+    QCoro::Task<void> authorizeRefresh(ProviderSession source, BrandPresentation brand, netkit::CancelToken token);
+    // Ends a refresh run: idle again, with the message and notice given (none for a silent end).
+    void endRefresh(const netkit::CancelToken& token, const std::optional<QString>& message,
+                    const std::optional<QString>& title);
+
+    std::shared_ptr<const NetworkCheck> m_networkCheck;
+    // Nothing cancels a running check but the deck going away, which this slot's destruction does.
+    netkit::TaskSlot m_networkCheckTask;
+    // The token of the latest refresh run, so that a cancelled run never ends a newer one.
+    netkit::CancelToken m_refreshToken;
 
     int m_batchDepth = 0;
     std::vector<Signal> m_pending;

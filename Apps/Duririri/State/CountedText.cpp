@@ -35,12 +35,17 @@ std::optional<QString> fillIntegers(const QString& format, std::initializer_list
     return filled;
 }
 
+QString fillTranslated(const QString& translated, const QString& spanish, std::initializer_list<qint64> values)
+{
+    if (std::optional<QString> filled = fillIntegers(translated, values))
+        return *filled;
+    return fillIntegers(spanish, values).value_or(spanish);
+}
+
 QString countedText(const char* spanish, std::initializer_list<qint64> values)
 {
     const QString original = QString::fromUtf8(spanish);
-    if (std::optional<QString> translated = fillIntegers(L10n::text(original), values))
-        return *translated;
-    return fillIntegers(original, values).value_or(original);
+    return fillTranslated(L10n::text(original), original, values);
 }
 
 } // namespace sendra

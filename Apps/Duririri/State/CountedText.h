@@ -12,8 +12,11 @@ namespace sendra {
 // or not exactly one placeholder per value. Never goes through a printf-family call.
 std::optional<QString> fillIntegers(const QString& format, std::initializer_list<qint64> values);
 
+// The translation filled; the Spanish text filled instead when the translation does not fill.
+QString fillTranslated(const QString& translated, const QString& spanish, std::initializer_list<qint64> values);
+
 // A Spanish text with integer placeholders (marked with L10n::noop at its literal), looked up in the interface
-// language and filled; a translation that does not fill is replaced by the Spanish text.
+// language and filled as fillTranslated does.
 QString countedText(const char* spanish, std::initializer_list<qint64> values);
 
 } // namespace sendra

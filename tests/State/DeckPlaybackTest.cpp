@@ -1,0 +1,350 @@
+// Details, playback tickets and resume markers of the deck, against the loopback panel.
+#include "DeckFixture.h"
+
+#include "Domain/CommandError.h"
+#include "Domain/StoredJson.h"
+
+#include <cmath>
+
+using namespace decktest;
+
+namespace {
+
+class DeckPlaybackTest : public DeckFixture
+{
+protected:
+    static MediaNode ownAddress(SignalKind kind, const QString& id, const QString& address)
+    {
+        MediaNode n;
+        n.kind = kind;
+        n.id = id;
+        n.title = "Entrada " + id;
+        n.directURL = QUrl(address);
+        return n;
+    }
+
+    QStringList markerKeys() const
+    {
+        QStringList keys;
+        for (const ResumeMarker& marker : deck->resumeMarkers())
+            keys.append(marker.id);
+        return keys;
+    }
+
+    const ResumeMarker& front() const { return deck->resumeMarkers().front(); }
+
+    // Opens the series and waits for its details.
+    QList<QUrl> openSeries()
+    {
+        deck->open(node("series:20"));
+        waitUntil([this] { return !deck->isLoadingBrief(); }, "the series' details are in");
+        QList<QUrl> streams;
+        for (const SeasonBundle& season : deck->selectedBrief().value_or(ContentBrief{}).seasons)
+            for (const EpisodeNode& episode : season.episodes)
+                streams.append(episode.stream);
+        return streams;
+    }
+
+    QString playing() const { return deck->playback() ? deck->playback()->stream.fileName() : QString(); }
+};
+
+} // namespace
+
+TEST_F(DeckPlaybackTest, OwnAddressesFollowTheNativeRuleAndFilmsGetAStartingMarker)
+{
+    deck->addIdentity("Ana", "person");
+    const std::pair<const char*, const char*> live[] = {
+        {"http://h.example/live/u/p/7.ts", "http://h.example/live/u/p/7.m3u8"},
+        {"http://h.example/live/u/p/7.TS?token=a%2Bb", "http://h.example/live/u/p/7.m3u8?token=a%2Bb"},
+        {"http://h.example/live/u/p/7.m3u8", nullptr},
+        {"http://h.example/live/u/p/7.mp4", nullptr},
+        {"http://h.example/live/u/p/7ts", nullptr},
+        {"http://h.example/live/.ts", nullptr},
+    };
+    for (const auto& [address, native] : live) {
+        deck->play(ownAddress(SignalKind::broadcast, "7", address));
+        ASSERT_TRUE(deck->playback()) << address;
+        const PlaybackTicket& ticket = *deck->playback();
+        EXPECT_EQ(ticket.stream, QUrl(address));
+        EXPECT_EQ(ticket.nativeStream, native ? std::optional<QUrl>(QUrl(native)) : std::nullopt) << address;
+        EXPECT_TRUE(ticket.episodes.isEmpty());
+        EXPECT_EQ(ticket.episodeIndex, 0);
+        EXPECT_EQ(ticket.resumeFraction, 0);
+    }
+    EXPECT_TRUE(deck->resumeMarkers().isEmpty()) << "live channels get no markers";
+
+    deck->play(ownAddress(SignalKind::cinema, "9", "http://h.example/movie/u/p/9.mkv"));
+    EXPECT_EQ(deck->playback()->nativeStream, QUrl("http://h.example/movie/u/p/9.mp4"));
+    ASSERT_EQ(markerKeys(), QStringList{"movies:9"});
+    EXPECT_EQ(front().fraction, 0.01);
+    EXPECT_EQ(front().episodeIndex, 0);
+
+    // Without a panel session an entry without its own address cannot play; the last playback is gone by then.
+    MediaNode bare = ownAddress(SignalKind::cinema, "8", {});
+    bare.directURL.reset();
+    deck->play(bare);
+    EXPECT_FALSE(deck->playback());
+    EXPECT_EQ(deck->playbackMessage(), spanishMessage(CommandError::playbackUnavailable));
+    deck->resume(ResumeMarker{"movies:8", bare, 0.5, now, std::nullopt});
+    EXPECT_EQ(deck->playbackMessage(), spanishMessage(CommandError::playbackUnavailable));
+
+    // A playlist entry resumes at its own address, its start clamped below the end.
+    const MediaNode film = ownAddress(SignalKind::cinema, "9", "http://h.example/movie/u/p/9.mkv");
+    deck->resume(ResumeMarker{"movies:9", film, 0.97, now, 0});
+    ASSERT_TRUE(deck->playback());
+    EXPECT_EQ(deck->playback()->resumeFraction, 0.94);
+    EXPECT_EQ(deck->playbackMessage(), std::nullopt);
+}
+
+TEST_F(DeckPlaybackTest, ALateDetailsLoadIsNeverShownForAnotherEntry)
+{
+    connectPanel();
+    const MediaNode filmA = node("movies:10");
+    const MediaNode filmB = node("movies:11");
+    panel.answer("get_vod_info", [](const RecordedRequest& request) {
+        const std::string id = request.queryValue("vod_id").value_or("");
+        Reply reply = Reply::json(R"({"info":{"plot":"Trama )" + id + R"("}})");
+        return id == "10" ? std::move(reply).held() : std::move(reply);
+    });
+
+    deck->open(filmA);
+    EXPECT_EQ(deck->selectedBrief()->synopsis, "") << "a film shows empty details while they load";
+    EXPECT_TRUE(deck->isLoadingBrief());
+    waitForHeld(panel);
+    deck->open(filmB);
+    waitUntil([this] { return !deck->isLoadingBrief(); }, "B's details are in");
+    panel.release();
+    idle();
+    EXPECT_EQ(deck->selectedNode(), filmB);
+    EXPECT_EQ(deck->selectedBrief()->synopsis, "Trama 11");
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(deck->playbackMessage(), std::nullopt);
+
+    // B's details are cached: shown at once, no request. A's cancelled load cached nothing.
+    const auto asked = [this] { return panel.requestsFor("get_vod_info").size(); };
+    const std::size_t before = asked();
+    deck->open(filmB);
+    EXPECT_FALSE(deck->isLoadingBrief());
+    EXPECT_EQ(deck->selectedBrief()->synopsis, "Trama 11");
+    EXPECT_EQ(asked(), before);
+
+    // A failed load shows empty details without a message and caches nothing.
+    panel.answer("get_vod_info", Reply::empty(500));
+    deck->open(filmA);
+    waitUntil([this] { return !deck->isLoadingBrief(); }, "A's load fails");
+    EXPECT_EQ(deck->selectedBrief()->synopsis, "");
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    serveCatalogue(panel);
+    deck->open(filmA);
+    EXPECT_TRUE(deck->isLoadingBrief()) << "nothing was cached";
+    waitUntil([this] { return !deck->isLoadingBrief(); }, "A's details are in");
+    EXPECT_EQ(deck->selectedBrief()->synopsis, "Trama 10");
+
+    // A series shows no details until they are in; a live channel only plays.
+    deck->open(node("series:20"));
+    EXPECT_FALSE(deck->selectedBrief());
+    waitUntil([this] { return !deck->isLoadingBrief(); }, "the series' details are in");
+    EXPECT_EQ(deck->selectedBrief()->seasons.size(), 2);
+    deck->open(node("tv:1"));
+    EXPECT_EQ(deck->selectedNode(), node("series:20"));
+    EXPECT_EQ(playing(), "1.ts");
+}
+
+TEST_F(DeckPlaybackTest, ALookupCancelledByTheUsersNextActionShowsNothing)
+{
+    connectPanel();
+    const MediaNode series = node("series:20");
+
+    // Uncancelled, an unusable answer is a playback failure...
+    panel.answer("get_series_info", Reply::json("{}"));
+    deck->play(series);
+    waitUntil([this] { return deck->playbackMessage().has_value(); }, "the lookup fails");
+    EXPECT_EQ(deck->playbackMessage(), spanishMessage(CommandError::playbackUnavailable));
+
+    // ...but closing the player while it is on its way leaves nothing to show.
+    panel.answer("get_series_info", Reply::json("{}").held());
+    deck->play(series);
+    EXPECT_EQ(deck->playbackMessage(), std::nullopt);
+    waitForHeld(panel);
+    deck->closePlayback(0);
+    panel.release();
+    idle();
+    EXPECT_FALSE(deck->playback());
+    EXPECT_EQ(deck->playbackMessage(), std::nullopt);
+
+    // A film played meanwhile stays, and so does after a resume overtaken by a close.
+    serveCatalogue(panel);
+    panel.answer("get_series_info", Reply::json("{}").held());
+    deck->play(series);
+    waitForHeld(panel);
+    deck->play(node("movies:10"));
+    deck->resume(ResumeMarker{"series:20", series, 0.5, now, 1});
+    waitUntil([this] { return panel.heldCount() == 2; }, "the resume's lookup is held");
+    deck->closePlayback(0.2);
+    panel.release();
+    idle();
+    EXPECT_FALSE(deck->playback());
+    EXPECT_EQ(deck->playbackMessage(), std::nullopt);
+    EXPECT_EQ(markerKeys(), (QStringList{"movies:10"})) << "the film closed at 0.2";
+    EXPECT_EQ(front().fraction, 0.2);
+    EXPECT_EQ(front().episodeIndex, std::nullopt);
+}
+
+TEST_F(DeckPlaybackTest, EpisodesAdvanceWithinTheListAndPlaybackStaysWhereItIs)
+{
+    connectPanel();
+    const QList<QUrl> episodes = openSeries();
+    ASSERT_EQ(episodes.size(), 5);
+
+    // An episode outside the details does nothing.
+    deck->playEpisode(EpisodeNode{"999", 1, "", QUrl("http://elsewhere.example/series/x.mkv")});
+    EXPECT_FALSE(deck->playback());
+    EXPECT_TRUE(deck->selectedNode());
+
+    deck->playEpisode(deck->selectedBrief()->seasons[0].episodes[1]);
+    ASSERT_TRUE(deck->playback());
+    EXPECT_FALSE(deck->selectedNode()) << "the sheet closes";
+    EXPECT_EQ(deck->playback()->node, node("series:20"));
+    EXPECT_EQ(deck->playback()->episodes, episodes);
+    EXPECT_EQ(deck->playback()->episodeIndex, 1);
+    EXPECT_EQ(playing(), "202.mkv");
+    EXPECT_EQ(deck->playback()->nativeStream->fileName(), "202.mp4");
+    EXPECT_EQ(front().episodeIndex, 1);
+
+    const auto ticketId = [this] { return deck->playback()->id; };
+    deck->advanceEpisode(-1);
+    EXPECT_EQ(playing(), "201.mkv");
+    QUuid id = ticketId();
+    deck->advanceEpisode(-1);
+    EXPECT_EQ(ticketId(), id) << "nothing before the first episode";
+    deck->advanceEpisode(4);
+    EXPECT_EQ(playing(), "205.mkv");
+    id = ticketId();
+    deck->advanceEpisode(1);
+    EXPECT_EQ(ticketId(), id) << "nothing after the last episode";
+
+    // Minimising at 0 only moves the playback; advancing keeps it in the floating window.
+    deck->minimizePlayback(0);
+    EXPECT_EQ(ticketId(), id);
+    EXPECT_TRUE(deck->playbackMinimized());
+    deck->advanceEpisode(-1);
+    EXPECT_EQ(deck->playback()->episodeIndex, 3);
+    EXPECT_TRUE(deck->playbackMinimized());
+    EXPECT_EQ(front().episodeIndex, 3);
+    EXPECT_EQ(front().fraction, 0.01);
+
+    // At 0.99 the ticket is issued again just before its end, and the series counts as finished.
+    deck->minimizePlayback(0.99);
+    EXPECT_NE(ticketId(), id);
+    EXPECT_EQ(deck->playback()->resumeFraction, 0.94);
+    EXPECT_TRUE(deck->resumeMarkers().isEmpty());
+    deck->restorePlayback(std::nan(""));
+    EXPECT_FALSE(deck->playbackMinimized()) << "a progress that is no number only moves the playback";
+    EXPECT_EQ(deck->playback()->resumeFraction, 0.94);
+    deck->restorePlayback(0.5);
+    EXPECT_EQ(deck->playback()->resumeFraction, 0.5);
+    EXPECT_EQ(front().fraction, 0.5);
+    EXPECT_EQ(front().episodeIndex, 3);
+}
+
+TEST_F(DeckPlaybackTest, ResumingPicksTheMarkersEpisodeAndClampsItsStart)
+{
+    connectPanel();
+    const MediaNode series = node("series:20");
+    const auto resumeAndWait = [this](const ResumeMarker& marker) {
+        deck->closePlayback(0);
+        deck->resume(marker);
+        waitUntil([this] { return deck->playback().has_value() || deck->playbackMessage(); }, "the resume ends");
+    };
+
+    resumeAndWait(ResumeMarker{"series:20", series, 0.3, now, 3});
+    EXPECT_EQ(playing(), "204.mkv");
+    EXPECT_EQ(deck->playback()->episodeIndex, 3);
+    EXPECT_EQ(deck->playback()->episodes.size(), 5);
+    EXPECT_EQ(deck->playback()->resumeFraction, 0.3);
+    resumeAndWait(ResumeMarker{"series:20", series, 0.3, now, 7});
+    EXPECT_EQ(playing(), "201.mkv") << "an index outside the list falls back to the ticket's own";
+    EXPECT_EQ(deck->playback()->episodeIndex, 0);
+
+    resumeAndWait(ResumeMarker{"movies:10", node("movies:10"), -0.2, now, std::nullopt});
+    EXPECT_EQ(playing(), "10.mkv");
+    EXPECT_EQ(deck->playback()->resumeFraction, 0);
+    EXPECT_FALSE(deck->playbackMinimized());
+    EXPECT_EQ(deck->playbackMessage(), std::nullopt);
+}
+
+TEST_F(DeckPlaybackTest, TheNewestThirtyMarkersSurviveARestart)
+{
+    const auto film = [](int i) {
+        MediaNode n;
+        n.kind = SignalKind::cinema;
+        n.id = QString::number(i);
+        n.title = "Película " + n.id;
+        return n;
+    };
+    deck->addResume(film(99), 0.5, std::nullopt);
+    EXPECT_TRUE(deck->resumeMarkers().isEmpty()) << "no identity, no marker";
+
+    deck->addIdentity("Ana", "person");
+    const ViewerIdentity ana = *deck->activeIdentity();
+    for (int i = 0; i <= 30; ++i) {
+        now = now.addSecs(60);
+        deck->addResume(film(i), 0.5, std::nullopt);
+    }
+    ASSERT_EQ(deck->resumeMarkers().size(), 31) << "the list in memory is not shortened";
+    EXPECT_EQ(front().id, "movies:30");
+    const auto stored = vaults.front()->decode<QList<ResumeMarker>>("resume." + uuidText(ana.id));
+    ASSERT_TRUE(stored);
+    ASSERT_EQ(stored->size(), 30);
+    EXPECT_EQ(stored->front().id, "movies:30");
+    EXPECT_EQ(stored->back().id, "movies:1");
+
+    // Fractions: at least 0.01, and 0.95 counts as finished; one that is no number counts as 0.
+    deck->addResume(film(1), 0.005, std::nullopt);
+    EXPECT_EQ(front().fraction, 0.01);
+    deck->addResume(film(2), 0.949, std::nullopt);
+    EXPECT_EQ(front().fraction, 0.949);
+    deck->addResume(film(2), 0.95, std::nullopt);
+    EXPECT_FALSE(markerKeys().contains("movies:2"));
+    deck->addResume(film(3), std::nan(""), 2);
+    EXPECT_EQ(front().id, "movies:3");
+    EXPECT_EQ(front().fraction, 0.01);
+    EXPECT_EQ(front().episodeIndex, 2);
+    const QStringList newest = markerKeys().first(30);
+
+    CommandVault& reopened = openVault();
+    const std::unique_ptr<CommandDeck> restarted = makeDeck(reopened);
+    restarted->selectIdentity(ana);
+    QStringList keys;
+    for (const ResumeMarker& marker : restarted->resumeMarkers())
+        keys.append(marker.id);
+    EXPECT_EQ(keys, newest);
+}
+
+TEST_F(DeckPlaybackTest, ASeriesPlayedThroughTheWindowsIsFoundAgainAfterARestart)
+{
+    connectPanel();
+    const ViewerIdentity ana = *deck->activeIdentity();
+    const QList<QUrl> episodes = openSeries();
+    deck->playEpisode(deck->selectedBrief()->seasons[0].episodes[2]);
+    deck->advanceEpisode(1);
+    deck->minimizePlayback(0.3);
+    EXPECT_TRUE(deck->playbackMinimized());
+    deck->restorePlayback(0.4);
+    EXPECT_FALSE(deck->playbackMinimized());
+    EXPECT_EQ(deck->playback()->resumeFraction, 0.4);
+    deck->closePlayback(0.6);
+    EXPECT_FALSE(deck->playback());
+
+    CommandVault& reopened = openVault();
+    const std::unique_ptr<CommandDeck> restarted = makeDeck(reopened);
+    restarted->selectIdentity(ana);
+    ASSERT_EQ(restarted->resumeMarkers().size(), 1);
+    const ResumeMarker& marker = restarted->resumeMarkers().front();
+    EXPECT_EQ(marker.id, "series:20");
+    EXPECT_EQ(marker.fraction, 0.6);
+    EXPECT_EQ(marker.episodeIndex, 3);
+    EXPECT_EQ(marker.node, node("series:20"));
+    EXPECT_EQ(marker.updatedAt, now);
+    EXPECT_EQ(episodes.at(*marker.episodeIndex).fileName(), "204.mkv");
+}
