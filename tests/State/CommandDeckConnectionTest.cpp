@@ -1,5 +1,7 @@
 // The deck connecting sources end to end over real HTTP on loopback: the platform service, Xtream Codes panels
 // and a playlist host, with scaled-down time-outs and a clock the test moves.
+#include "StateTestSupport.h"
+
 #include "Domain/CommandError.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
@@ -345,15 +347,21 @@ TEST_F(DeckConnectionTest, ASecondConnectWhileConnectingIsIgnored)
 
 TEST_F(DeckConnectionTest, UnlinkingWhileAnAnswerIsHeldAppliesNothingAndShowsNothing)
 {
-    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
-    freePanel.answer("get_live_streams", Reply::json("[]").held());
-    deck->setDraft(panelDraft(freePanel.origin()));
+    // One held answer at a time: a request cut before it reached the fake would keep its server waiting.
+    fakes::FakePlaylistHost host;
+    const CatalogGenerator generator;
+    SourceDraft draft;
+    draft.method = SourceMethod::playlist;
+    draft.playlist = host.publish("/all.m3u", Reply::text(generator.playlist(20).toStdString()).held()).toString();
+    platform.setOriginAnswer(host.baseUrl().toString().toStdString(), FakePlatform::freeAnswer());
+    deck->setDraft(draft);
     deck->connect();
-    waitForHeld(freePanel);
+    waitForHeld(host);
+    EXPECT_EQ(deck->connectionStatus(), "Construyendo el centro");
     deck->disconnect();
     EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
     EXPECT_EQ(deck->draft(), SourceDraft());
-    freePanel.release();
+    host.release();
     settle();
     EXPECT_EQ(deck->errorMessage(), std::nullopt);
     EXPECT_EQ(deck->connectionStatus(), "");
@@ -379,6 +387,17 @@ TEST_F(DeckConnectionTest, UnlinkingWhileAnAnswerIsHeldAppliesNothingAndShowsNot
     EXPECT_TRUE(vault->privateAccessGrants(now).isEmpty());
     EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
     EXPECT_EQ(deck->activeBrand(), ProductBrand::presentation(ProductBrand::current()));
+
+    // A deck that goes away mid-connection leaves a task that touches nothing when its answer comes.
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
+    freePanel.answer("", Reply::json(FakeXtreamPanel::acceptedAccount("demo")).held());
+    deck->setDraft(panelDraft(freePanel.origin()));
+    deck->connect();
+    waitForHeld(freePanel);
+    deck.reset();
+    freePanel.release();
+    QTest::qWait(100);
+    EXPECT_FALSE(vault->source());
 }
 
 TEST_F(DeckConnectionTest, IdentitiesSurviveUnlinkingButADeletedOneIsNotRemembered)

@@ -1,0 +1,186 @@
+// The deck's small synchronous operations: identities and their favourites and resume points, the library's
+// way back, the interface language and what unlinking keeps.
+#include "Domain/CommandError.h"
+#include "Domain/CommandPalette.h"
+#include "Domain/ProductBrand.h"
+#include "Domain/StoredJson.h"
+#include "State/CommandDeck.h"
+#include "Storage/CommandVault.h"
+#include "Storage/MemorySecretStore.h"
+
+#include <QTemporaryDir>
+
+#include <qcoro/qcorotask.h>
+
+#include <gtest/gtest.h>
+
+using namespace sendra;
+
+namespace {
+
+MediaNode node(SignalKind kind, const QString& id)
+{
+    MediaNode n;
+    n.kind = kind;
+    n.id = id;
+    n.title = "Title " + id;
+    return n;
+}
+
+class DeckIdentitiesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
+                                               folder.filePath("sendra.ini"), secrets);
+        QCoro::waitFor(vault->load());
+        deck = std::make_unique<CommandDeck>(*vault);
+    }
+
+    QStringList storedFavorites(const ViewerIdentity& identity) const
+    {
+        QStringList keys = vault->decode<QStringList>("favorites." + uuidText(identity.id)).value_or(QStringList());
+        keys.sort();
+        return keys;
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
+    std::unique_ptr<CommandVault> vault;
+    std::unique_ptr<CommandDeck> deck;
+};
+
+} // namespace
+
+TEST_F(DeckIdentitiesTest, IdentitiesKeepTheirOwnFavouritesAndResumePoints)
+{
+    deck->addIdentity(" \n ", "person");
+    EXPECT_TRUE(deck->identities().isEmpty());
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+
+    deck->addIdentity("  Ana ", "person");
+    const ViewerIdentity ana = *deck->activeIdentity();
+    EXPECT_EQ(ana.name, "Ana");
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::ready);
+    EXPECT_EQ(vault->activeProfileID(), ana.id);
+    EXPECT_EQ(vault->decode<QList<ViewerIdentity>>("profiles"), QList<ViewerIdentity>{ana});
+
+    // A film and a series of the same id are two favourites; toggling twice takes one away again.
+    deck->toggleFavorite(node(SignalKind::cinema, "7"));
+    deck->toggleFavorite(node(SignalKind::episodic, "7"));
+    deck->toggleFavorite(node(SignalKind::broadcast, "1"));
+    deck->toggleFavorite(node(SignalKind::broadcast, "1"));
+    EXPECT_EQ(storedFavorites(ana), (QStringList{"movies:7", "series:7"}));
+
+    // Resume points stored older first come back newest first.
+    const QDateTime older = QDateTime::currentDateTimeUtc().addDays(-2);
+    const ResumeMarker first{"movies:1", node(SignalKind::cinema, "1"), 0.2, older, std::nullopt};
+    const ResumeMarker second{"movies:2", node(SignalKind::cinema, "2"), 0.4, older.addDays(1), std::nullopt};
+    deck->addIdentity("Bruno", "star");
+    const ViewerIdentity bruno = *deck->activeIdentity();
+    vault->encode(QList<ResumeMarker>{first, second}, "resume." + uuidText(bruno.id));
+    EXPECT_TRUE(deck->favorites().isEmpty());
+
+    deck->selectIdentity(bruno);
+    ASSERT_EQ(deck->resumeMarkers().size(), 2);
+    EXPECT_EQ(deck->resumeMarkers()[0].id, "movies:2");
+    deck->selectIdentity(ana);
+    EXPECT_EQ(deck->favorites(), (QSet<QString>{"movies:7", "series:7"}));
+    EXPECT_TRUE(deck->resumeMarkers().isEmpty());
+
+    // Deleting another identity keeps the active one; deleting the active one asks for an identity again.
+    deck->deleteIdentity(bruno);
+    EXPECT_EQ(deck->activeIdentity(), ana);
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::ready);
+    deck->deleteIdentity(ana);
+    EXPECT_FALSE(deck->activeIdentity());
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    EXPECT_EQ(vault->decode<QList<ViewerIdentity>>("profiles"), QList<ViewerIdentity>{});
+    EXPECT_EQ(vault->activeProfileID(), ana.id) << "the remembered identity is not cleared";
+    deck->toggleFavorite(node(SignalKind::cinema, "9"));
+    EXPECT_EQ(storedFavorites(ana), (QStringList{"movies:7", "series:7"})) << "no active identity, no change";
+}
+
+TEST_F(DeckIdentitiesTest, TheLibraryRemembersItsWayBack)
+{
+    const MediaGroup news{"tv:1", "Noticias", SignalKind::broadcast};
+    deck->openLibrary(SignalKind::broadcast, news);
+    deck->openLibrary(SignalKind::cinema, std::nullopt);
+    EXPECT_EQ(deck->dock(), CommandDeck::Dock::library);
+    EXPECT_EQ(deck->chosenKind(), SignalKind::cinema);
+    EXPECT_EQ(deck->chosenGroup(), std::nullopt);
+
+    deck->returnFromLibrary();
+    EXPECT_EQ(deck->chosenKind(), SignalKind::broadcast);
+    EXPECT_EQ(deck->chosenGroup(), news);
+    EXPECT_EQ(deck->dock(), CommandDeck::Dock::library);
+    deck->returnFromLibrary();
+    EXPECT_EQ(deck->dock(), CommandDeck::Dock::center);
+    EXPECT_EQ(deck->chosenKind(), std::nullopt);
+    EXPECT_FALSE(deck->canReturnFromLibrary());
+
+    // With nothing to go back to, only the chosen category is dropped.
+    deck->setChosenKind(SignalKind::broadcast);
+    deck->setChosenGroup(news);
+    deck->returnFromLibrary();
+    EXPECT_EQ(deck->chosenGroup(), std::nullopt);
+    EXPECT_EQ(deck->chosenKind(), SignalKind::broadcast);
+
+    // Choosing the section already shown keeps the way back; another section forgets it.
+    deck->openLibrary(std::nullopt, std::nullopt);
+    deck->selectDock(CommandDeck::Dock::library);
+    EXPECT_TRUE(deck->canReturnFromLibrary());
+    deck->selectDock(CommandDeck::Dock::systems);
+    EXPECT_FALSE(deck->canReturnFromLibrary());
+    EXPECT_EQ(deck->dock(), CommandDeck::Dock::systems);
+}
+
+TEST_F(DeckIdentitiesTest, TheLanguageIsSharedByBothProductsAndFailuresShowTheirOwnText)
+{
+    deck->selectLanguage(AppLanguage::english);
+    EXPECT_EQ(deck->appLanguage(), AppLanguage::english);
+    EXPECT_EQ(LanguagePreferences::selected(), AppLanguage::english);
+    deck->selectLanguage(AppLanguage::spanish);
+    EXPECT_EQ(LanguagePreferences::selected(), AppLanguage::spanish);
+
+    const char* fallback = L10n::noop("No fue posible validar el código.");
+    EXPECT_EQ(CommandDeck::failureMessage(std::make_exception_ptr(CommandFailure(CommandError::emptyCatalog)), fallback),
+              spanishMessage(CommandError::emptyCatalog));
+    // Anything else, a transfer failure included, never shows its own (address-bearing) text.
+    const netkit::HttpError transfer(netkit::HttpError::Kind::Transport, QNetworkReply::ConnectionRefusedError);
+    EXPECT_EQ(CommandDeck::failureMessage(std::make_exception_ptr(transfer), fallback), QString::fromUtf8(fallback));
+}
+
+TEST_F(DeckIdentitiesTest, UnlinkingForgetsTheSourceAndKeepsTheViewer)
+{
+    SourceDraft saved;
+    saved.server = "http://panel.example";
+    saved.user = "ana";
+    saved.password = "pw";
+    vault->upsertKeychainData(encodeRecord(saved), CommandVault::sourceAccount);
+    const CommandVault::PrivateAccessGrant grant{"b", "i", "ana", "http://panel.example",
+                                                 QDateTime::currentDateTimeUtc()};
+    vault->upsertKeychainData(encodeList(QList{grant}), CommandVault::grantsAccount);
+    deck->setDraft(saved);
+    deck->addIdentity("Ana", "person");
+    deck->toggleFavorite(node(SignalKind::cinema, "7"));
+    deck->openLibrary(SignalKind::cinema, std::nullopt);
+    deck->setErrorMessage(QString("kept"));
+    CommandPalette::setActivePrimary("#000000");
+
+    deck->disconnect();
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+    EXPECT_EQ(deck->draft(), SourceDraft());
+    EXPECT_FALSE(vault->source());
+    EXPECT_EQ(vault->privateAccessGrants(QDateTime::currentDateTimeUtc()).size(), 1);
+    EXPECT_FALSE(deck->activeIdentity());
+    EXPECT_EQ(deck->identities().size(), 1);
+    EXPECT_EQ(deck->favorites(), QSet<QString>{"movies:7"});
+    EXPECT_EQ(deck->chosenKind(), SignalKind::cinema) << "the library's choice is left as it was";
+    EXPECT_FALSE(deck->canReturnFromLibrary());
+    EXPECT_EQ(deck->errorMessage(), "kept");
+    EXPECT_EQ(CommandPalette::activePrimary(), ProductBrand::presentation(ProductBrand::current()).primaryColor);
+    EXPECT_FALSE(deck->feed());
+}
