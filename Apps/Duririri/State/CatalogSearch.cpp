@@ -3,6 +3,8 @@
 #include "State/TextFold.h"
 
 #include <algorithm>
+#include <array>
+#include <numeric>
 
 namespace sendra {
 
@@ -26,6 +28,22 @@ uint8_t groupRank(std::string_view group, std::string_view query)
     if (group.starts_with(query))
         return 3;
     return group.find(query) != std::string_view::npos ? 4 : noHit;
+}
+
+// Sorts by the upper 32 bits (rank and title rank, unique per entry): four byte-wide counting passes, far
+// cheaper than comparisons for the hundred thousand hits of a one-letter query.
+void sortByHighHalf(std::vector<uint64_t>& keys)
+{
+    std::vector<uint64_t> buffer(keys.size());
+    for (int shift = 32; shift < 64; shift += 8) {
+        std::array<size_t, 257> start{};
+        for (uint64_t key : keys)
+            ++start[((key >> shift) & 0xFF) + 1];
+        std::partial_sum(start.begin(), start.end(), start.begin());
+        for (uint64_t key : keys)
+            buffer[start[(key >> shift) & 0xFF]++] = key;
+        keys.swap(buffer);
+    }
 }
 
 } // namespace
@@ -71,10 +89,12 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
     for (size_t n = 0; n < nameRank.size(); ++n)
         nameRank[n] = groupRank(entries.names()[n].foldedUtf8, query);
 
-    // Every hit of this query is a hit of any kept query it contains.
+    // Every hit of this query is a hit of any kept query it contains. Those hits come in result order, which
+    // reads the titles out of order: worth it only when they are few.
     const Kept* narrower = narrowestContaining(query);
+    const bool narrow = narrower && narrower->positions->size() * 4 < snapshot.visibleCount();
     const std::span<const uint32_t> candidates =
-        narrower ? std::span<const uint32_t>(*narrower->positions) : snapshot.visiblePositions();
+        narrow ? std::span<const uint32_t>(*narrower->positions) : snapshot.visiblePositions();
 
     // Title ranks are unique, so (rank, title rank) orders the hits completely; the position rides along.
     std::vector<uint64_t> keys;
@@ -85,7 +105,7 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
         if (rank != noHit)
             keys.push_back(uint64_t(rank) << 61 | uint64_t(entries.titleRank(p)) << 32 | p);
     }
-    std::sort(keys.begin(), keys.end());
+    sortByHighHalf(keys);
     auto positions = std::make_shared<std::vector<uint32_t>>(keys.size());
     std::transform(keys.begin(), keys.end(), positions->begin(), [](uint64_t key) { return uint32_t(key); });
     return positions;

@@ -172,6 +172,74 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
 
 } // namespace
 
+// Groups ("<kind>:<groupID>") and distinct group names, numbered by first appearance. Entries of one group
+// usually follow each other and carry their group's name, so those answers are tried before the tables.
+class GroupAssigner
+{
+public:
+    explicit GroupAssigner(CatalogEntries& e) : m_e(e) {}
+
+    void assign(uint32_t p, std::vector<CatalogEntries::Group>& groups, std::vector<CatalogEntries::Name>& names,
+                std::vector<uint32_t>& groupOf, std::vector<uint32_t>& nameOf)
+    {
+        const MediaNode& node = m_e.node(p);
+        if (p > 0 && groups[groupOf[p - 1]].kind == node.kind && groups[groupOf[p - 1]].groupID == node.groupID) {
+            groupOf[p] = groupOf[p - 1];
+        } else {
+            const uint32_t next = uint32_t(groups.size());
+            groupOf[p] = m_groupTable.findOrAdd(textHash(node.groupID) ^ kindSalt(node.kind), next, [&](uint32_t g) {
+                return groups[g].kind == node.kind && groups[g].groupID == node.groupID;
+            });
+            if (groupOf[p] == next) {
+                groups.push_back({storedValue(node.kind) + u':' + node.groupID, node.groupID, foldedText(node.groupID),
+                                  node.kind});
+                m_groupName.push_back(none);
+            }
+        }
+
+        const uint32_t groupName = m_groupName[groupOf[p]];
+        if (groupName != none && m_nameTexts[groupName] == node.groupName) {
+            nameOf[p] = groupName;
+            return;
+        }
+        const uint32_t next = uint32_t(m_nameTexts.size());
+        nameOf[p] = m_nameTable.findOrAdd(textHash(node.groupName), next,
+                                          [&](uint32_t n) { return m_nameTexts[n] == node.groupName; });
+        if (nameOf[p] == next) {
+            m_nameTexts.push_back(node.groupName);
+            CatalogEntries::Name name;
+            name.folded = foldedText(node.groupName);
+            name.foldedUtf8 = name.folded.toStdString();
+            name.adult = containsAdultKeyword(name.foldedUtf8);
+            name.useful = isUsefulFeaturedGroupName(name.folded);
+            names.push_back(std::move(name));
+        }
+        if (groupName == none)
+            m_groupName[groupOf[p]] = nameOf[p];
+    }
+
+    // Collation ranks of the names; names that compare equal share one.
+    void rankNames(std::vector<CatalogEntries::Name>& names) const
+    {
+        const CollationOrder order =
+            collationOrder(uint32_t(m_nameTexts.size()), [&](uint32_t n) { return QStringView(m_nameTexts[n]); });
+        uint32_t rank = 0;
+        for (size_t r = 0; r < order.order.size(); ++r) {
+            if (r > 0 && !order.equalToPrevious[r])
+                ++rank;
+            names[order.order[r]].rank = rank;
+        }
+    }
+
+private:
+    static constexpr uint32_t none = UINT32_MAX;
+    CatalogEntries& m_e;
+    FirstSeenTable m_groupTable{1024};
+    FirstSeenTable m_nameTable{1024};
+    std::vector<QString> m_nameTexts;
+    std::vector<uint32_t> m_groupName; // per group, the name of its first entry
+};
+
 class CatalogEntriesBuilder
 {
 public:
@@ -180,11 +248,8 @@ public:
         auto entries = std::make_shared<CatalogEntries>();
         CatalogEntries& e = *entries;
         e.m_nodes = std::move(nodes);
-        foldTitles(e);
-        assignGroupsAndNames(e);
-        std::vector<uint32_t> titleHashes(e.size());
-        for (uint32_t p = 0; p < e.size(); ++p)
-            titleHashes[p] = uint32_t(textHash(e.node(p).title));
+        std::vector<uint32_t> titleHashes;
+        readEntries(e, titleHashes);
         const std::vector<uint32_t> sameTitle = firstOccurrences(
             titleHashes, [&](uint32_t p, uint32_t q) { return e.node(p).title == e.node(q).title; });
         findKeyOwners(e);
@@ -196,12 +261,19 @@ public:
     }
 
 private:
-    static void foldTitles(CatalogEntries& e)
+    // One pass reads each entry's texts while they are at hand: traits, folded title, the title's and the node
+    // key's hashes, group and group name.
+    static void readEntries(CatalogEntries& e, std::vector<uint32_t>& titleHashes)
     {
         const uint32_t count = e.size();
+        titleHashes.resize(count);
         e.m_traits.resize(count);
         e.m_titleStart.resize(size_t(count) + 1);
+        e.m_keyHash.resize(count);
+        e.m_group.resize(count);
+        e.m_name.resize(count);
         e.m_foldedTitles.reserve(size_t(count) * 24);
+        GroupAssigner groups(e);
         for (uint32_t p = 0; p < count; ++p) {
             const MediaNode& node = e.node(p);
             uint8_t traits = uint8_t(node.kind);
@@ -212,83 +284,20 @@ private:
             const size_t start = e.m_foldedTitles.size();
             e.m_titleStart[p] = uint32_t(start);
             appendFoldedUtf8(node.title, e.m_foldedTitles);
+            titleHashes[p] = uint32_t(textHash(node.title));
             if (containsAdultKeyword(std::string_view(e.m_foldedTitles).substr(start)))
                 traits |= CatalogEntries::adultTitleTrait;
             e.m_traits[p] = traits;
+            e.m_keyHash[p] = CatalogEntries::keyHash(node.kind, node.id);
+            groups.assign(p, e.m_groups, e.m_names, e.m_group, e.m_name);
         }
         e.m_titleStart[count] = uint32_t(e.m_foldedTitles.size());
         e.m_foldedTitles.shrink_to_fit();
-    }
-
-    // Groups ("<kind>:<groupID>") and distinct group names, numbered by first appearance. Entries of one group
-    // usually follow each other, so the previous entry's answer is tried before the tables.
-    static void assignGroupsAndNames(CatalogEntries& e)
-    {
-        const uint32_t count = e.size();
-        e.m_group.resize(count);
-        e.m_name.resize(count);
-        FirstSeenTable groupTable(1024);
-        FirstSeenTable nameTable(1024);
-        constexpr uint32_t none = UINT32_MAX;
-        std::vector<QString> nameTexts;
-        std::vector<uint32_t> groupNames; // per group, the name of its first entry
-        for (uint32_t p = 0; p < count; ++p) {
-            const MediaNode& node = e.node(p);
-            if (p > 0 && e.m_groups[e.m_group[p - 1]].kind == node.kind &&
-                e.m_groups[e.m_group[p - 1]].groupID == node.groupID) {
-                e.m_group[p] = e.m_group[p - 1];
-            } else {
-                const uint32_t next = uint32_t(e.m_groups.size());
-                const uint32_t group =
-                    groupTable.findOrAdd(textHash(node.groupID) ^ kindSalt(node.kind), next, [&](uint32_t g) {
-                        return e.m_groups[g].kind == node.kind && e.m_groups[g].groupID == node.groupID;
-                    });
-                if (group == next) {
-                    e.m_groups.push_back({storedValue(node.kind) + u':' + node.groupID, node.groupID,
-                                          foldedText(node.groupID), node.kind});
-                    groupNames.push_back(none);
-                }
-                e.m_group[p] = group;
-            }
-
-            // An entry nearly always carries its group's name.
-            const uint32_t groupName = groupNames[e.m_group[p]];
-            if (groupName != none && nameTexts[groupName] == node.groupName) {
-                e.m_name[p] = groupName;
-                continue;
-            }
-            const uint32_t next = uint32_t(nameTexts.size());
-            const uint32_t name = nameTable.findOrAdd(
-                textHash(node.groupName), next, [&](uint32_t n) { return nameTexts[n] == node.groupName; });
-            if (name == next) {
-                nameTexts.push_back(node.groupName);
-                CatalogEntries::Name entry;
-                entry.folded = foldedText(node.groupName);
-                entry.foldedUtf8 = entry.folded.toStdString();
-                entry.adult = containsAdultKeyword(entry.foldedUtf8);
-                entry.useful = isUsefulFeaturedGroupName(entry.folded);
-                e.m_names.push_back(std::move(entry));
-            }
-            e.m_name[p] = name;
-            if (groupNames[e.m_group[p]] == none)
-                groupNames[e.m_group[p]] = name;
-        }
-
-        const CollationOrder order =
-            collationOrder(uint32_t(nameTexts.size()), [&](uint32_t n) { return QStringView(nameTexts[n]); });
-        uint32_t rank = 0;
-        for (size_t r = 0; r < order.order.size(); ++r) {
-            if (r > 0 && !order.equalToPrevious[r])
-                ++rank;
-            e.m_names[order.order[r]].rank = rank;
-        }
+        groups.rankNames(e.m_names);
     }
 
     static void findKeyOwners(CatalogEntries& e)
     {
-        e.m_keyHash.resize(e.size());
-        for (uint32_t p = 0; p < e.size(); ++p)
-            e.m_keyHash[p] = CatalogEntries::keyHash(e.node(p).kind, e.node(p).id);
         const std::vector<uint32_t> owners = firstOccurrences(e.m_keyHash, [&](uint32_t p, uint32_t q) {
             return e.node(p).kind == e.node(q).kind && e.node(p).id == e.node(q).id;
         });
