@@ -10,8 +10,10 @@ namespace sendra {
 
 namespace {
 
-// Results kept per snapshot; a typed word needs one per keystroke, and each holds at most the visible entries.
+// Results kept per snapshot: a typed word needs one per keystroke. Their positions together stay within a few
+// times the visible entries, however many queries come.
 constexpr size_t keptResults = 32;
+constexpr size_t keptPositionsPerEntry = 4;
 constexpr uint8_t noHit = 5;
 
 uint8_t titleRank(std::string_view title, std::string_view query)
@@ -65,8 +67,12 @@ NodeView CatalogSearch::results(const QString& query)
     }
     Positions positions = compute(folded);
     m_kept.push_front({folded, positions});
-    if (m_kept.size() > keptResults)
+    m_keptPositions += positions->size();
+    const size_t budget = keptPositionsPerEntry * std::max<size_t>(m_snapshot->visibleCount(), 1);
+    while (m_kept.size() > 1 && (m_kept.size() > keptResults || m_keptPositions > budget)) {
+        m_keptPositions -= m_kept.back().positions->size();
         m_kept.pop_back();
+    }
     return NodeView(m_snapshot, std::move(positions));
 }
 

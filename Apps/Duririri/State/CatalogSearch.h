@@ -39,6 +39,7 @@ private:
 
     std::shared_ptr<const CatalogSnapshot> m_snapshot;
     std::list<Kept> m_kept; // most recently used first
+    size_t m_keptPositions = 0;
 };
 
 } // namespace sendra
