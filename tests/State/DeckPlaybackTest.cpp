@@ -348,3 +348,23 @@ TEST_F(DeckPlaybackTest, ASeriesPlayedThroughTheWindowsIsFoundAgainAfterARestart
     EXPECT_EQ(marker.updatedAt, now);
     EXPECT_EQ(episodes.at(*marker.episodeIndex).fileName(), "204.mkv");
 }
+
+TEST_F(DeckPlaybackTest, ADeckGoingAwayLeavesItsTasksInFlightHarmless)
+{
+    publish(7, 3);
+    connectPanel(true);
+    MediaNode series;
+    series.kind = SignalKind::episodic;
+    series.id = "20";
+    panel.answer("get_vod_info", Reply::json("{}").held());
+    panel.answer("get_series_info", Reply::json("{}").held());
+    platform.route("GET", "/api/catalog/calvenor/manifest", Reply::json("{}").held());
+    deck->open(node("movies:101"));
+    deck->resume(ResumeMarker{"series:20", series, 0.5, now, 1});
+    deck->refreshCatalog();
+    waitUntil([this] { return panel.heldCount() == 2 && platform.heldCount() == 1; }, "all three are held");
+    deck.reset();
+    panel.release();
+    platform.release();
+    idle(300);
+}
