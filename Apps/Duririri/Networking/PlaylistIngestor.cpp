@@ -5,6 +5,7 @@
 #include "Networking/AddressReader.h"
 #include "Networking/BackgroundWork.h"
 #include "Networking/BytesMap.h"
+#include "Networking/LargeList.h"
 #include "Networking/TextFold.h"
 
 #include <QCryptographicHash>
@@ -294,7 +295,7 @@ QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8)
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     PlaylistBuilder builder;
-    builder.nodes.reserve(countInformationLines(text));
+    reserveLarge(builder.nodes, countInformationLines(text));
     std::string_view pending; // the information line waiting for its address line
     bool hasPending = false;
     std::size_t pos = 0;

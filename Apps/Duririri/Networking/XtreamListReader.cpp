@@ -4,6 +4,7 @@
 #include "NetKit/LenientJson.h"
 #include "Networking/AddressReader.h"
 #include "Networking/BytesMap.h"
+#include "Networking/LargeList.h"
 #include "Networking/TextFold.h"
 #include "Networking/XtreamValues.h"
 
@@ -336,7 +337,7 @@ QList<MediaNode> readStreamList(QByteArrayView body, SignalKind kind, const Cate
     const qsizetype ceiling = body.size() / 150;
     walkObjectList(body, {.visit = [&builder](const object& item) { builder.add(item); },
                           .restart = [&builder] { builder.nodes.clear(); },
-                          .expect = [&](qsizetype count) { builder.nodes.reserve(std::min(count + count / 16, ceiling)); }});
+                          .expect = [&](qsizetype count) { reserveLarge(builder.nodes, std::min(count + count / 16, ceiling)); }});
     return std::move(builder.nodes);
 }
 
