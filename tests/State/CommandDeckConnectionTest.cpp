@@ -129,9 +129,15 @@ protected:
     QTemporaryDir folder;
     std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vault;
-    QNetworkAccessManager manager;
     FakePlatform platform;
     CataloguePanel freePanel{"demo", "s3cret", 7};
+    // A private brand's servers.
+    CataloguePanel retired{"club", "pw", 1};
+    CataloguePanel refusing{"other", "pw", 2};
+    CataloguePanel accepting{"club", "pw", 3};
+    fakes::FakePlaylistHost host;
+    // Gone before the servers: a connection it opened but never used would keep a server waiting on stop.
+    QNetworkAccessManager manager;
     std::unique_ptr<CommandDeck> deck;
     QDateTime now = t0;
     QStringList statuses;
@@ -174,7 +180,6 @@ TEST_F(DeckConnectionTest, AFreePanelConnectsThroughEveryStepToTheIdentityScreen
 
 TEST_F(DeckConnectionTest, AFreePlaylistGoesStraightToTheRememberedIdentity)
 {
-    fakes::FakePlaylistHost host;
     const CatalogGenerator generator;
     const QUrl list = host.publish("/lists/all.m3u", generator.playlist(20).toStdString());
     platform.setOriginAnswer(host.baseUrl().toString().toStdString(), FakePlatform::freeAnswer());
@@ -206,9 +211,6 @@ TEST_F(DeckConnectionTest, AFreePlaylistGoesStraightToTheRememberedIdentity)
 
 TEST_F(DeckConnectionTest, ThePrivateRoadTriesTheServersInOrderThenAsksForTheCode)
 {
-    CataloguePanel retired("club", "pw", 1);
-    CataloguePanel refusing("other", "pw", 2);
-    CataloguePanel accepting("club", "pw", 3);
     publishBrand({{retired.origin(), 1, false}, {refusing.origin(), 2}, {accepting.origin(), 3, true, {}, {"Adultos"}}});
     // The platform's prepared catalogue of the accepting server, published under the brand's slug.
     FakePlatform::Build build;
@@ -254,7 +256,7 @@ TEST_F(DeckConnectionTest, ThePrivateRoadTriesTheServersInOrderThenAsksForTheCod
 TEST_F(DeckConnectionTest, AGrantAdmitsForTwentyDaysAndNotAMomentLonger)
 {
     // Its user is typed with blanks around it, as the grant is compared trimmed.
-    CataloguePanel accepting(" club ", "pw", 3);
+    accepting.setCredentials(" club ", "pw");
     publishBrand({{accepting.origin(), 1}});
     CommandVault::PrivateAccessGrant grant{product(), identifier, "club", accepting.origin(), t0};
     vault->upsertKeychainData(encodeList(QList{grant}), CommandVault::grantsAccount);
@@ -275,7 +277,6 @@ TEST_F(DeckConnectionTest, AGrantAdmitsForTwentyDaysAndNotAMomentLonger)
 
 TEST_F(DeckConnectionTest, TheCodeIsRefusedWhenTheBrandIsNoLongerThisProducts)
 {
-    CataloguePanel accepting("club", "pw", 3);
     publishBrand({{accepting.origin(), 1}});
     connectWith(panelDraft(identifier, "club", "pw"));
     ASSERT_TRUE(deck->accessCodeRequired());
@@ -300,7 +301,6 @@ TEST_F(DeckConnectionTest, TheCodeIsRefusedWhenTheBrandIsNoLongerThisProducts)
 
 TEST_F(DeckConnectionTest, AFreeServerOfAPrivateBrandIsHandedToThePrivateRoad)
 {
-    CataloguePanel accepting("club", "pw", 3);
     publishBrand({{accepting.origin(), 1}});
     platform.setOriginAnswer(accepting.origin().toStdString(),
                              FakePlatform::privateAnswer(product(), identifier, {{accepting.origin(), 1}}));
@@ -347,8 +347,7 @@ TEST_F(DeckConnectionTest, ASecondConnectWhileConnectingIsIgnored)
 
 TEST_F(DeckConnectionTest, UnlinkingWhileAnAnswerIsHeldAppliesNothingAndShowsNothing)
 {
-    // One held answer at a time: a request cut before it reached the fake would keep its server waiting.
-    fakes::FakePlaylistHost host;
+    // One held answer at a time: a parallel request cut before it reached the fake keeps its server waiting.
     const CatalogGenerator generator;
     SourceDraft draft;
     draft.method = SourceMethod::playlist;
@@ -371,7 +370,6 @@ TEST_F(DeckConnectionTest, UnlinkingWhileAnAnswerIsHeldAppliesNothingAndShowsNot
     EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
 
     // The same during a code check: no grant is saved and the sheet stays closed.
-    CataloguePanel accepting("club", "pw", 3);
     publishBrand({{accepting.origin(), 1}});
     connectWith(panelDraft(identifier, "club", "pw"));
     ASSERT_TRUE(deck->accessCodeRequired());
