@@ -44,6 +44,11 @@ std::optional<QUrl> candidate(SignalKind kind, const QString& address)
 {
     return PlaybackTicket::nativeVODCandidate(bare(kind, QStringLiteral("1")), QUrl(address));
 }
+
+std::optional<QUrl> alternative(SignalKind kind, const QString& address)
+{
+    return PlaybackTicket::nativeAlternative(bare(kind, QStringLiteral("1")), QUrl(address));
+}
 } // namespace
 
 TEST(SignalKind, storedValuesAreExactAndKeysKeepKindsApart)
@@ -207,4 +212,29 @@ TEST(PlaybackTicket, nativeCandidateReplacesOnlyForeignContainersOfPanelFilmsAnd
     EXPECT_FALSE(candidate(SignalKind::cinema, "http://h/Movie/u/p/55.mkv"));
     EXPECT_FALSE(candidate(SignalKind::cinema, "http://h/movie/u/55.mkv"));
     EXPECT_FALSE(candidate(SignalKind::broadcast, "http://h/movie/u/p/55.ts"));
+}
+
+TEST(PlaybackTicket, nativeAlternativeGivesLiveTsAnM3u8TwinAndLeavesTheRestToTheFilmRule)
+{
+    const std::pair<const char*, const char*> live[] = {
+        {"http://h.example/live/u/p/7.ts", "http://h.example/live/u/p/7.m3u8"},
+        {"http://h.example/live/u/p/7.TS?token=a%2Bb", "http://h.example/live/u/p/7.m3u8?token=a%2Bb"},
+        {"http://cdn.test/canal/9.TS", "http://cdn.test/canal/9.m3u8"},
+        {"http://h.example/live/u/p/7.ts/", "http://h.example/live/u/p/7.m3u8/"},
+        {"http://h.example/live/u/p/7.m3u8", nullptr},
+        {"http://h.example/live/u/p/7.mp4", nullptr},
+        {"http://h.example/live/u/p/7ts", nullptr},
+        {"http://h.example/live/.ts", nullptr},
+        {"http://h.example/live.ts/7", nullptr},
+    };
+    for (const auto& [address, native] : live)
+        EXPECT_EQ(alternative(SignalKind::broadcast, address), native ? std::optional<QUrl>(QUrl(native)) : std::nullopt)
+            << address;
+    // Escapes in the user's name and password stay as they were.
+    EXPECT_EQ(alternative(SignalKind::broadcast, "http://h/live/us%2Fer/p%2B1/7.ts")->toString(QUrl::FullyEncoded),
+              "http://h/live/us%2Fer/p%2B1/7.m3u8");
+
+    EXPECT_EQ(alternative(SignalKind::cinema, "http://h.example/movie/u/p/9.mkv"), QUrl("http://h.example/movie/u/p/9.mp4"));
+    EXPECT_FALSE(alternative(SignalKind::cinema, "http://h.example/movie/u/p/9.ts.mp4"));
+    EXPECT_FALSE(alternative(SignalKind::episodic, "http://h.example/live/u/p/7.ts"));
 }

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QStringList>
 
+#include <utility>
+
 namespace sendra {
 
 namespace {
@@ -17,6 +19,15 @@ size_t hashOptional(size_t seed, const std::optional<T>& value) noexcept
 bool isNativePlayableExtension(const QString& extension)
 {
     return extension == u"mp4" || extension == u"m4v" || extension == u"mov" || extension == u"m3u8";
+}
+
+// The encoded path's last segment (trailing slashes aside): where it starts and where it ends.
+std::pair<qsizetype, qsizetype> lastSegment(const QString& path)
+{
+    qsizetype end = path.size();
+    while (end > 0 && path.at(end - 1) == u'/')
+        --end;
+    return {path.lastIndexOf(u'/', end - 1) + 1, end};
 }
 } // namespace
 
@@ -68,10 +79,7 @@ std::optional<QUrl> PlaybackTicket::nativeVODCandidate(const MediaNode& node, co
 
     // Work on the encoded path so that escapes elsewhere in it survive untouched.
     QString path = stream.path(QUrl::FullyEncoded);
-    qsizetype end = path.size();
-    while (end > 0 && path.at(end - 1) == u'/')
-        --end;
-    const qsizetype segmentStart = path.lastIndexOf(u'/', end - 1) + 1;
+    const auto [segmentStart, end] = lastSegment(path);
     const qsizetype dot = path.lastIndexOf(u'.', end - 1);
     if (hasExtension && dot > segmentStart)
         path.replace(dot, end - dot, QStringLiteral(".mp4"));
@@ -83,6 +91,23 @@ std::optional<QUrl> PlaybackTicket::nativeVODCandidate(const MediaNode& node, co
     if (!candidate.isValid())
         return std::nullopt;
     return candidate;
+}
+
+std::optional<QUrl> PlaybackTicket::nativeAlternative(const MediaNode& node, const QUrl& stream)
+{
+    if (node.kind != SignalKind::broadcast)
+        return nativeVODCandidate(node, stream);
+    // Work on the encoded path so that escapes elsewhere in it stay as they are.
+    QString path = stream.path(QUrl::FullyEncoded);
+    const auto [start, end] = lastSegment(path);
+    const qsizetype dot = path.lastIndexOf(u'.', end - 1);
+    // A name that is only an extension (".ts") has none, as a file name.
+    if (dot <= start || QStringView(path).sliced(dot + 1, end - dot - 1).compare(u"ts", Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    path.replace(dot + 1, end - dot - 1, QStringLiteral("m3u8"));
+    QUrl native = stream;
+    native.setPath(path, QUrl::StrictMode);
+    return native;
 }
 
 } // namespace sendra

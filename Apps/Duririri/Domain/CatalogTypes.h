@@ -82,6 +82,9 @@ struct PlaybackTicket {
     // The .mp4 sibling of a panel film or episode whose container the native engine cannot open;
     // none for live channels, native-playable files and addresses not of the panel's movie/series form.
     static std::optional<QUrl> nativeVODCandidate(const MediaNode& node, const QUrl& stream);
+    // The native engine's alternative to `stream` of `node`: a live ".ts" channel (extension compared in lower
+    // case) has an ".m3u8" twin at the same address; films and episodes follow nativeVODCandidate.
+    static std::optional<QUrl> nativeAlternative(const MediaNode& node, const QUrl& stream);
 };
 
 struct EpisodeNode {

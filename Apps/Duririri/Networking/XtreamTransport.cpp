@@ -181,31 +181,6 @@ QByteArray encodedSegment(const QString& text)
     return out;
 }
 
-// The path extension of the address's last segment ("" when it has none).
-QString pathExtension(const QUrl& url)
-{
-    const QString path = url.path(QUrl::FullyEncoded);
-    const QString last = path.mid(path.lastIndexOf(u'/') + 1);
-    const qsizetype dot = last.lastIndexOf(u'.');
-    return dot > 0 ? last.mid(dot + 1) : QString();
-}
-
-// The native engine's alternative: a live ".ts" stream has an ".m3u8" twin; films and episodes in containers the
-// native engine cannot open may have an ".mp4" one.
-std::optional<QUrl> nativeAlternative(const MediaNode& node, const QUrl& stream)
-{
-    if (node.kind == SignalKind::broadcast) {
-        if (pathExtension(stream).toLower() != QLatin1String("ts"))
-            return std::nullopt;
-        QString path = stream.path(QUrl::FullyEncoded);
-        path.chop(2);
-        QUrl native = stream;
-        native.setPath(path + QLatin1String("m3u8"), QUrl::StrictMode);
-        return native;
-    }
-    return PlaybackTicket::nativeVODCandidate(node, stream);
-}
-
 PlaybackTicket ticket(const MediaNode& node, const QUrl& stream, std::optional<QUrl> native, QList<QUrl> episodes = {})
 {
     PlaybackTicket result;
@@ -228,7 +203,7 @@ QCoro::Task<PlaybackTicket> seriesTicket(HttpSession session, MediaNode node, Pr
     if (episodes.isEmpty())
         throw CommandFailure(CommandError::playbackUnavailable);
     const QUrl first = episodes.first();
-    co_return ticket(node, first, nativeAlternative(node, first), std::move(episodes));
+    co_return ticket(node, first, PlaybackTicket::nativeAlternative(node, first), std::move(episodes));
 }
 
 } // namespace
@@ -270,7 +245,7 @@ QCoro::Task<PlaybackTicket> XtreamTransport::stream(MediaNode node, ProviderSess
 std::optional<PlaybackTicket> XtreamTransport::immediateStream(const MediaNode& node, const ProviderSession& source) const
 {
     if (node.directURL)
-        return ticket(node, *node.directURL, nativeAlternative(node, *node.directURL));
+        return ticket(node, *node.directURL, PlaybackTicket::nativeAlternative(node, *node.directURL));
     switch (node.kind) {
     case SignalKind::broadcast:
         return ticket(node, streamURL(source, QStringLiteral("live"), node.id, QStringLiteral("ts")),
@@ -278,7 +253,7 @@ std::optional<PlaybackTicket> XtreamTransport::immediateStream(const MediaNode& 
     case SignalKind::cinema: {
         const QUrl stream = streamURL(source, QStringLiteral("movie"), node.id,
                                       XtreamStreamAddressPolicy::fileExtension(node.fileSuffix, QStringLiteral("mp4")));
-        return ticket(node, stream, nativeAlternative(node, stream));
+        return ticket(node, stream, PlaybackTicket::nativeAlternative(node, stream));
     }
     case SignalKind::episodic:
         break;

@@ -211,7 +211,7 @@ PlaybackTicket CommandDeck::reissuedTicket(const PlaybackTicket& ticket, double 
     PlaybackTicket reissued = ticket;
     reissued.id = QUuid::createUuid();
     if (!reissued.nativeStream)
-        reissued.nativeStream = nativeAlternative(ticket.node, ticket.stream);
+        reissued.nativeStream = PlaybackTicket::nativeAlternative(ticket.node, ticket.stream);
     reissued.resumeFraction = resumeStart(resumeFraction);
     return reissued;
 }

@@ -5,13 +5,7 @@
 #include <QList>
 #include <QUrl>
 
-#include <optional>
-
 namespace sendra {
-
-// The native engine's alternative to a stream: a live ".ts" channel (extension compared in lower case) has an
-// ".m3u8" twin at the same address; films and episodes follow PlaybackTicket::nativeVODCandidate.
-std::optional<QUrl> nativeAlternative(const MediaNode& node, const QUrl& stream);
 
 // A reported or stored fraction that is not a number (or infinite) counts as nothing played.
 double finiteFraction(double fraction);
