@@ -227,14 +227,16 @@ TEST(PlaybackTicket, nativeAlternativeGivesLiveTsAnM3u8TwinAndLeavesTheRestToThe
         {"http://h.example/live/.ts", nullptr},
         {"http://h.example/live.ts/7", nullptr},
     };
-    for (const auto& [address, native] : live)
-        EXPECT_EQ(alternative(SignalKind::broadcast, address), native ? std::optional<QUrl>(QUrl(native)) : std::nullopt)
-            << address;
+    for (const auto& [address, native] : live) {
+        const std::optional<QUrl> expected = native ? std::optional<QUrl>(QUrl(native)) : std::nullopt;
+        EXPECT_EQ(alternative(SignalKind::broadcast, address), expected) << address;
+    }
     // Escapes in the user's name and password stay as they were.
     EXPECT_EQ(alternative(SignalKind::broadcast, "http://h/live/us%2Fer/p%2B1/7.ts")->toString(QUrl::FullyEncoded),
               "http://h/live/us%2Fer/p%2B1/7.m3u8");
 
-    EXPECT_EQ(alternative(SignalKind::cinema, "http://h.example/movie/u/p/9.mkv"), QUrl("http://h.example/movie/u/p/9.mp4"));
+    EXPECT_EQ(alternative(SignalKind::cinema, "http://h.example/movie/u/p/9.mkv"),
+              QUrl("http://h.example/movie/u/p/9.mp4"));
     EXPECT_FALSE(alternative(SignalKind::cinema, "http://h.example/movie/u/p/9.ts.mp4"));
     EXPECT_FALSE(alternative(SignalKind::episodic, "http://h.example/live/u/p/7.ts"));
 }
