@@ -114,6 +114,19 @@ TEST(BrandResolution, providerAuthenticationNeedsTheMatchedEnabledNeutralServer)
     EXPECT_TRUE(open.permitsProviderAuthentication(given, true));
 }
 
+TEST(PanelRules, matchingOriginIsTheFirstEnabledServerAtTheSameOrigin)
+{
+    PanelRules rules = neutralResolution(2).rules;
+    rules.origins.append(PanelOrigin{3, QUrl("http://panel.example:8080"), true, false, {}});
+    EXPECT_EQ(rules.matchingOrigin(QUrl("HTTP://panel.EXAMPLE:8080/get.php?username=a")).value_or(PanelOrigin{}).slot, 2);
+    EXPECT_EQ(rules.matchingOrigin(QUrl("http://other.example:80/x")).value_or(PanelOrigin{}).slot, 1);
+    rules.origins[1].enabled = false;
+    EXPECT_EQ(rules.matchingOrigin(QUrl("http://panel.example:8080")).value_or(PanelOrigin{}).slot, 3)
+        << "disabled servers are passed over";
+    EXPECT_FALSE(rules.matchingOrigin(QUrl("http://panel.example:8081")));
+    EXPECT_FALSE(rules.matchingOrigin(QUrl("https://panel.example:8080")));
+}
+
 TEST(PlatformLinks, onlyPlainHttpsAddressesAreSafe)
 {
     EXPECT_EQ(PlatformLinks::safeWebURL(QStringLiteral("HTTPS://brand.example/privacy")),

@@ -21,6 +21,16 @@ BrandPresentation BrandPresentation::neutral()
     };
 }
 
+std::optional<PanelOrigin> PanelRules::matchingOrigin(const QUrl& origin) const
+{
+    const QUrl wanted = normalizedOrigin(origin);
+    for (const PanelOrigin& candidate : origins) {
+        if (candidate.enabled && normalizedOrigin(candidate.url) == wanted)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 bool BrandResolution::permitsProviderAuthentication(const QUrl& origin, bool playlist) const
 {
     if (rules.acceptsAnyOrigin)

@@ -43,6 +43,9 @@ struct PanelRules {
     bool acceptsAnyOrigin = false;
     QList<PanelOrigin> origins; // in the platform's order
 
+    // The first enabled server at `origin` (both compared as normalised origins).
+    std::optional<PanelOrigin> matchingOrigin(const QUrl& origin) const;
+
     friend bool operator==(const PanelRules&, const PanelRules&) = default;
 };
 

@@ -46,17 +46,6 @@ std::optional<QUrl> playlistURL(const QString& text)
     return address;
 }
 
-// The first enabled server of a brand at this origin (both compared as origins).
-std::optional<PanelOrigin> matchingOrigin(const QList<PanelOrigin>& origins, const QUrl& origin)
-{
-    const QUrl wanted = PanelAccess::normalized(origin);
-    for (const PanelOrigin& candidate : origins) {
-        if (candidate.enabled && PanelAccess::normalized(candidate.url) == wanted)
-            return candidate;
-    }
-    return std::nullopt;
-}
-
 QString originText(const QUrl& origin)
 {
     return addressText(PanelAccess::normalized(origin));
@@ -219,7 +208,7 @@ QCoro::Task<void> CommandDeck::openFreeConnection(SourceDraft draft, CancelToken
             fail(CommandError::unauthorizedOrigin);
         brand = resolution.brand;
     }
-    const std::optional<PanelOrigin> matched = matchingOrigin(resolution.rules.origins, origin);
+    const std::optional<PanelOrigin> matched = resolution.rules.matchingOrigin(origin);
 
     ConnectionFinish finish;
     finish.draft = std::move(draft);
@@ -302,7 +291,7 @@ QCoro::Task<void> CommandDeck::preparePrivateConnection(SourceDraft draft, Cance
 
     const BrandResolution fresh = co_await m_clients.panel->resolve(draft.brandIdentifier, token);
     throwIfCancelled(token);
-    const std::optional<PanelOrigin> origin = matchingOrigin(fresh.rules.origins, provider->origin);
+    const std::optional<PanelOrigin> origin = fresh.rules.matchingOrigin(provider->origin);
     if (fresh.brand.slug != resolution.brand.slug || !origin)
         fail(CommandError::unauthorizedOrigin);
     ConnectionFinish finish{draft, provider, origin->slot, origin->blockedGroups, fresh.catalogBrand, fresh.brand};
@@ -359,7 +348,7 @@ QCoro::Task<void> CommandDeck::validationTask(PendingPrivateConnection pending, 
             co_await m_clients.panel->resolve(pending.resolution.brand.identifier, token);
         throwIfCancelled(token);
         // The brand as resolved now must still be this product's, as on the road that raised the sheet.
-        const std::optional<PanelOrigin> origin = matchingOrigin(fresh.rules.origins, pending.provider.origin);
+        const std::optional<PanelOrigin> origin = fresh.rules.matchingOrigin(pending.provider.origin);
         if (fresh.brand.slug != productPresentation().slug || !origin)
             fail(CommandError::unauthorizedOrigin);
 

@@ -130,12 +130,9 @@ QCoro::Task<void> CommandDeck::authorizeRefresh(ProviderSession source, BrandPre
 {
     if (brand.privateAccess && !brand.identifier.isEmpty()) {
         const BrandResolution resolution = co_await m_clients.panel->resolve(brand.identifier, token);
-        const QUrl wanted = PanelAccess::normalized(source.origin);
-        for (const PanelOrigin& candidate : resolution.rules.origins) {
-            if (candidate.enabled && PanelAccess::normalized(candidate.url) == wanted)
-                co_return;
-        }
-        refuse();
+        if (!resolution.rules.matchingOrigin(source.origin))
+            refuse();
+        co_return;
     }
     const BrandResolution resolution = co_await m_clients.panel->resolve(source.origin, false, token);
     if (!resolution.permitsProviderAuthentication(source.origin, false))
