@@ -120,3 +120,15 @@ TEST_F(NetworkCheckTest, AFailedStepEndsTheCheckWithLatencyMinusOne)
     EXPECT_EQ(service.requestsFor(Step::latency).size(), 3u);
     service.release();
 }
+
+TEST_F(NetworkCheckTest, ADeckBuiltOverASessionMeasuresAgainstTheConfiguredService)
+{
+    qputenv("SENDRA_SPEEDTEST_BASE", service.baseUrl().toEncoded());
+    deck = std::make_unique<CommandDeck>(*vault, CommandDeck::Clients::over(netkit::HttpSession(&manager)));
+    qunsetenv("SENDRA_SPEEDTEST_BASE");
+    runCheck();
+    EXPECT_GE(deck->networkLatency(), 0);
+    EXPECT_GT(deck->networkDownload(), 0);
+    EXPECT_GT(deck->networkUpload(), 0);
+    EXPECT_EQ(service.requestsFor(Step::upload).size(), 1u);
+}

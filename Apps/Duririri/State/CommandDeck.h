@@ -217,8 +217,11 @@ public:
         std::shared_ptr<const PanelAccess> panel;
         std::shared_ptr<const XtreamTransport> xtream;
         std::shared_ptr<const PlaylistIngestor> playlist;
+        // The speed-test client; without one every network check fails.
+        std::shared_ptr<const NetworkCheck> networkCheck;
 
-        // The three clients over one HTTP session, the platform at the deployment's endpoints.
+        // The four clients over one HTTP session, the platform and the speed-test service at the deployment's
+        // endpoints.
         static Clients over(netkit::HttpSession session);
     };
     // The deck of the application: its clients share the process's HTTP session. (The constructor above gives
@@ -293,8 +296,8 @@ public:
     // Measures latency, download and upload one after the other, publishing each as soon as it is known; a
     // failed check shows latency -1. Ignored while a check runs.
     Q_INVOKABLE void runNetworkCheck();
-    // The speed-test client; until one is given every check fails.
-    void setNetworkCheck(std::shared_ptr<const NetworkCheck> check) { m_networkCheck = std::move(check); }
+    // Replaces the speed-test client the deck was built with.
+    void setNetworkCheck(std::shared_ptr<const NetworkCheck> check) { m_clients.networkCheck = std::move(check); }
 
     // Reloads a brand server's prepared catalogue after asking the platform again, and reports through
     // catalogRefreshMessage and catalogRefreshNotice. Ignored while a refresh runs.
@@ -519,7 +522,6 @@ private:
     void endRefresh(const netkit::CancelToken& token, const std::optional<QString>& message,
                     const std::optional<QString>& title);
 
-    std::shared_ptr<const NetworkCheck> m_networkCheck;
     // Nothing cancels a running check but the deck going away, which this slot's destruction does.
     netkit::TaskSlot m_networkCheckTask;
     // The token of the latest refresh run, so that a cancelled run never ends a newer one.

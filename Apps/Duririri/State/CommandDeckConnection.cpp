@@ -6,6 +6,8 @@
 #include "Domain/CommandError.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
+#include "Networking/PlatformEndpoints.h"
+#include "State/NetworkCheck.h"
 #include "Storage/CommandVault.h"
 
 #include <QCoro/QCoroFuture>
@@ -79,7 +81,8 @@ CommandDeck::CommandDeck(CommandVault& vault, QObject* parent)
 CommandDeck::Clients CommandDeck::Clients::over(netkit::HttpSession session)
 {
     return Clients{std::make_shared<const PanelAccess>(session), std::make_shared<const XtreamTransport>(session),
-                   std::make_shared<const PlaylistIngestor>(session)};
+                   std::make_shared<const PlaylistIngestor>(session),
+                   std::make_shared<const NetworkCheck>(session, speedTestBase())};
 }
 
 QString CommandDeck::failureMessage(const std::exception_ptr& failure, const char* fallback)

@@ -23,7 +23,7 @@ void CommandDeck::runNetworkCheck()
 QCoro::Task<void> CommandDeck::networkCheckTask(netkit::CancelToken token)
 {
     // Kept by the task: the check may be replaced while it runs.
-    const std::shared_ptr<const NetworkCheck> check = m_networkCheck;
+    const std::shared_ptr<const NetworkCheck> check = m_clients.networkCheck;
     try {
         if (!check)
             throw NetworkCheck::Refused();
