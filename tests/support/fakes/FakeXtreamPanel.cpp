@@ -11,6 +11,11 @@ FakeXtreamPanel::FakeXtreamPanel(std::string user, std::string password)
     route("GET", "/player_api.php", [this](const RecordedRequest& request) { return reply(request); });
 }
 
+FakeXtreamPanel::~FakeXtreamPanel()
+{
+    stop();
+}
+
 void FakeXtreamPanel::setCredentials(std::string user, std::string password)
 {
     std::lock_guard lock(m_mutex);

@@ -15,6 +15,7 @@ class FakeXtreamPanel : public LoopbackServer
 {
 public:
     FakeXtreamPanel(std::string user = "demo", std::string password = "s3cret");
+    ~FakeXtreamPanel() override;
 
     void setCredentials(std::string user, std::string password);
     // The answer to one action; "" is the account check (no action). A handler sees the whole request (for
