@@ -21,6 +21,10 @@
 #include <string>
 #include <string_view>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace sendra {
 
 namespace {
@@ -52,31 +56,53 @@ std::size_t lineEndLength(std::string_view text, std::size_t i)
     }
 }
 
-// Where the next line end at or after `i` starts (the text's size when there is none), and its length.
-// Eight bytes at a time while all of them are ASCII above CR, which is nearly all of a playlist.
-std::size_t findLineEnd(std::string_view text, std::size_t i, std::size_t& length)
+// Sixteen bytes at a time, the positions of the bytes `hit` marks, as bits; `hit` takes and gives SSE2 vectors.
+// A playlist is mostly ASCII lines of a hundred bytes or more, so whole vectors without a hit are the common case.
+template<class Hit, class Bytewise>
+std::size_t findFirst(std::string_view text, std::size_t i, Hit hit, Bytewise isHit)
 {
-    constexpr std::uint64_t ones = 0x0101010101010101ULL;
-    constexpr std::uint64_t highs = 0x8080808080808080ULL;
     const char* data = text.data();
     const std::size_t size = text.size();
-    while (i < size) {
-        if (i + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, data + i, 8);
-            // A byte below 0x0E or from 0x80 up anywhere in the word sends it to the byte-wise look.
-            if (((((word - ones * 0x0E) & ~word) | word) & highs) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        for (const std::size_t stop = std::min(size, i + 8); i < stop; ++i) {
-            if (kLineEndLead[static_cast<unsigned char>(data[i])] && (length = lineEndLength(text, i)) > 0)
-                return i;
-        }
+#ifdef __SSE2__
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        if (const unsigned mask = unsigned(_mm_movemask_epi8(hit(bytes))))
+            return i + unsigned(__builtin_ctz(mask));
+    }
+#endif
+    for (; i < size; ++i)
+        if (isHit(static_cast<unsigned char>(data[i])))
+            return i;
+    return std::string_view::npos;
+}
+
+// Where the next line end at or after `i` starts (the text's size when there is none), and its length.
+std::size_t findLineEnd(std::string_view text, std::size_t i, std::size_t& length)
+{
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8(0x0A);
+    const __m128i three = _mm_set1_epi8(3);
+    const __m128i nelLead = _mm_set1_epi8(char(0xC2));
+    const __m128i separatorLead = _mm_set1_epi8(char(0xE2));
+    const auto hit = [&](__m128i bytes) {
+        const __m128i fromLf = _mm_sub_epi8(bytes, lf); // LF to CR become 0 to 3
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(fromLf, three), fromLf);
+        return _mm_or_si128(control, _mm_or_si128(_mm_cmpeq_epi8(bytes, nelLead), _mm_cmpeq_epi8(bytes, separatorLead)));
+    };
+#else
+    const auto hit = 0;
+#endif
+    const auto isLead = [](unsigned char c) { return kLineEndLead[c]; };
+    for (;;) {
+        i = findFirst(text, i, hit, isLead);
+        if (i == std::string_view::npos)
+            break;
+        if ((length = lineEndLength(text, i)) > 0)
+            return i;
+        ++i; // a lead byte of another character
     }
     length = 0;
-    return size;
+    return text.size();
 }
 
 // The length of the white space character that starts (or, with `atEnd`, ends) `text`; 0 when there is none.
@@ -144,22 +170,35 @@ struct Attributes
     }
 };
 
-// The title: the text after the first comma outside a quoted attribute value (after the first comma at all when
-// the quotes never balance), trimmed. A line without a usable comma is its own title.
+// The first comma outside a quoted attribute value; the first comma at all when the quotes never balance.
+std::size_t titleComma(std::string_view line)
+{
+#ifdef __SSE2__
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i quote = _mm_set1_epi8('"');
+    const auto hit = [&](__m128i bytes) { return _mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, quote)); };
+#else
+    const auto hit = 0;
+#endif
+    const auto isHit = [](unsigned char c) { return c == ',' || c == '"'; };
+    std::size_t i = 0;
+    for (;;) {
+        i = findFirst(line, i, hit, isHit);
+        if (i == std::string_view::npos)
+            return line.find(',');
+        if (line[i] == ',')
+            return i;
+        const std::size_t close = line.find('"', i + 1);
+        if (close == std::string_view::npos)
+            return line.find(',');
+        i = close + 1;
+    }
+}
+
+// The title: the text after the title comma, trimmed. A line without a usable comma is its own title.
 QString titleOf(std::string_view line)
 {
-    std::size_t comma = std::string_view::npos;
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"') {
-            quoted = !quoted;
-        } else if (line[i] == ',' && !quoted) {
-            comma = i;
-            break;
-        }
-    }
-    if (comma == std::string_view::npos)
-        comma = line.find(',');
+    const std::size_t comma = titleComma(line);
     if (comma == std::string_view::npos)
         return fromUtf8(trimmed(line));
     const std::string_view before = line.substr(0, comma);
@@ -212,6 +251,64 @@ qsizetype countInformationLines(std::string_view text)
     return count;
 }
 
+// What the kind keywords found in one text say: "series" or "episode" make a series, else "movie", "pelicula" or
+// "vod" a film. ASCII letters of `text` count in either case; other bytes never match, so `text` is either ASCII or
+// already folded and lower-cased.
+enum class KindHint : std::uint8_t { none, cinema, episodic };
+
+KindHint kindHint(std::string_view text)
+{
+    const auto lower = [&](std::size_t i) { return char(text[i] | 0x20); }; // a letter only for a letter
+    const auto keywordAt = [&](std::size_t i, std::string_view keyword) {
+        if (text.size() - i < keyword.size())
+            return false;
+        for (std::size_t k = 0; k < keyword.size(); ++k)
+            if (lower(i + k) != keyword[k])
+                return false;
+        return true;
+    };
+    KindHint hint = KindHint::none;
+    // Every keyword opens with one of five letter pairs; only where one of them stands is a keyword looked for.
+    const auto look = [&](std::size_t i) {
+        if (keywordAt(i, "series") || keywordAt(i, "episode"))
+            return true;
+        if (keywordAt(i, "movie") || keywordAt(i, "pelicula") || keywordAt(i, "vod"))
+            hint = KindHint::cinema;
+        return false;
+    };
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const auto pair = [](__m128i first, __m128i second, char a, char b) {
+        return _mm_and_si128(_mm_cmpeq_epi8(first, _mm_set1_epi8(a)), _mm_cmpeq_epi8(second, _mm_set1_epi8(b)));
+    };
+    for (; i + 17 <= text.size(); i += 16) {
+        const __m128i first = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)), caseBit);
+        const __m128i second = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 1)), caseBit);
+        const __m128i openings = _mm_or_si128(
+            _mm_or_si128(pair(first, second, 's', 'e'), pair(first, second, 'e', 'p')),
+            _mm_or_si128(_mm_or_si128(pair(first, second, 'm', 'o'), pair(first, second, 'p', 'e')), pair(first, second, 'v', 'o')));
+        for (unsigned mask = unsigned(_mm_movemask_epi8(openings)); mask != 0; mask &= mask - 1)
+            if (look(i + unsigned(__builtin_ctz(mask))))
+                return KindHint::episodic;
+    }
+#endif
+    for (; i < text.size(); ++i)
+        if (look(i))
+            return KindHint::episodic;
+    return hint;
+}
+
+bool isAscii(std::string_view text)
+{
+#ifdef __SSE2__
+    const auto hit = [](__m128i bytes) { return bytes; };
+#else
+    const auto hit = 0;
+#endif
+    return findFirst(text, 0, hit, [](unsigned char c) { return c >= 0x80; }) == std::string_view::npos;
+}
+
 class PlaylistBuilder
 {
 public:
@@ -219,7 +316,7 @@ public:
 
     void add(std::string_view info, std::string_view addressLine, QUrl address)
     {
-        MediaNode node;
+        MediaNode& node = nodes.emplaceBack();
         const Attributes attributes(info);
         node.id = attributes.tvgId && !attributes.tvgId->empty() ? fromUtf8(*attributes.tvgId)
                                                                  : m_fallbackIds.of(addressLine);
@@ -231,7 +328,6 @@ public:
             node.artwork = m_addresses.read(*attributes.tvgLogo);
         node.kind = kindOf(group, addressLine);
         node.directURL = std::move(address);
-        nodes.append(std::move(node));
     }
 
     std::optional<QUrl> address(std::string_view line) { return m_addresses.read(line); }
@@ -241,39 +337,50 @@ private:
     {
         QString id;
         QString name;
-        std::string folded;
+        KindHint hint;
     };
 
-    // The kind guess over the folded group name and address: "series" or "episode" before "movie", "pelicula"
-    // or "vod", anywhere in either text; a live channel otherwise.
+    // The kind guess over the folded group name and address, both searched whole: a series keyword in either
+    // wins over a film keyword in either; a live channel otherwise. The group's part is worked out once per group.
     SignalKind kindOf(const Group& group, std::string_view addressLine)
     {
-        foldedLowerUtf8(addressLine, m_foldedAddress);
-        const auto either = [&](std::string_view keyword) {
-            return group.folded.find(keyword) != std::string::npos || m_foldedAddress.find(keyword) != std::string::npos;
-        };
-        if (either("series") || either("episode"))
+        if (group.hint == KindHint::episodic)
             return SignalKind::episodic;
-        if (either("movie") || either("pelicula") || either("vod"))
+        KindHint addressHint;
+        if (isAscii(addressLine)) {
+            addressHint = kindHint(addressLine);
+        } else {
+            foldedLowerUtf8(addressLine, m_foldedAddress);
+            addressHint = kindHint(m_foldedAddress);
+        }
+        if (addressHint == KindHint::episodic)
+            return SignalKind::episodic;
+        if (group.hint == KindHint::cinema || addressHint == KindHint::cinema)
             return SignalKind::cinema;
         return SignalKind::broadcast;
     }
 
+    // Playlists list a group's entries together, so the last group is tried before the map.
     const Group& groupOf(std::optional<std::string_view> title)
     {
         const std::string_view key = title.value_or("Contenido");
+        if (m_lastGroup && m_lastGroup->first == key)
+            return m_lastGroup->second;
         auto found = m_groups.find(key);
         if (found == m_groups.end()) {
             const QString name = fromUtf8(key);
-            Group group{QStringLiteral("group:") + name.toLower(), name, CenterContentPolicy::normalize(name).toStdString()};
+            const std::string folded = CenterContentPolicy::normalize(name).toStdString();
+            Group group{QStringLiteral("group:") + name.toLower(), name, kindHint(folded)};
             found = m_groups.emplace(std::string(key), std::move(group)).first;
         }
+        m_lastGroup = &*found;
         return found->second;
     }
 
     AddressReader m_addresses;
     NameUuid m_fallbackIds;
     BytesMap<Group> m_groups;
+    const BytesMap<Group>::value_type* m_lastGroup = nullptr;
     std::string m_foldedAddress;
 };
 
