@@ -1,4 +1,5 @@
 #include "Networking/PlaylistIngestor.h"
+#include "Networking/Sha1.h"
 
 #include "AwaitOutcome.h"
 #include "catalog-gen/CatalogGenerator.h"
@@ -86,6 +87,27 @@ TEST(PlaylistParse, FallbackIdsAreStableNameBasedUuids)
               QUuid::createUuidV5(QUuid("6ba7b811-9dad-11d1-80b4-00c04fd430c8"), QByteArray("http://cdn.test/1.mp4"))
                   .toString(QUuid::WithoutBraces)
                   .toUpper());
+}
+
+// The hasher behind the fallback ids: padding and pending bytes across block edges, added in pieces.
+TEST(Sha1, MatchesQtOnEveryLengthAndSplit)
+{
+    std::string message;
+    Sha1 hasher;
+    for (int length = 0; length < 260; ++length) {
+        for (int split = 0; split <= length; split += 1 + length / 5) {
+            const std::string_view text(message);
+            hasher.add(text.substr(0, split / 2));
+            hasher.add(text.substr(split / 2, split - split / 2));
+            hasher.add(text.substr(split));
+            const auto digest = hasher.finish();
+            const QByteArray expected =
+                QCryptographicHash::hash(QByteArrayView(message.data(), length), QCryptographicHash::Sha1);
+            ASSERT_EQ(QByteArray(reinterpret_cast<const char*>(digest.data()), 20), expected)
+                << "length " << length << ", split " << split;
+        }
+        message.push_back(char(length * 37 + 11));
+    }
 }
 
 TEST(PlaylistParse, Titles)

@@ -6,9 +6,8 @@
 #include "Networking/BackgroundWork.h"
 #include "Networking/BytesMap.h"
 #include "Networking/LargeList.h"
+#include "Networking/Sha1.h"
 #include "Networking/TextFold.h"
-
-#include <QCryptographicHash>
 
 #include <simdjson.h>
 
@@ -209,19 +208,18 @@ QString titleOf(std::string_view line)
     return fromUtf8(trimmed(piece));
 }
 
-// UUID version 5 (SHA-1, RFC 4122) of a name in the URL namespace, as upper-case text. One hasher serves a whole
-// playlist, so an id costs one string and no other allocation.
+// UUID version 5 (SHA-1, RFC 4122) of a name in the URL namespace, as upper-case text. An id costs one string and
+// no other allocation.
 class NameUuid
 {
 public:
     QString of(std::string_view name)
     {
-        static constexpr unsigned char kUrlNamespace[16] = {0x6b, 0xa7, 0xb8, 0x11, 0x9d, 0xad, 0x11, 0xd1,
-                                                            0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8};
-        m_hash.reset();
-        m_hash.addData(QByteArrayView(kUrlNamespace, sizeof kUrlNamespace));
-        m_hash.addData(QByteArrayView(name.data(), qsizetype(name.size())));
-        const QByteArrayView digest = m_hash.resultView();
+        static constexpr char kUrlNamespace[16] = {'\x6b', '\xa7', '\xb8', '\x11', '\x9d', '\xad', '\x11', '\xd1',
+                                                   '\x80', '\xb4', '\x00', '\xc0', '\x4f', '\xd4', '\x30', '\xc8'};
+        m_hash.add(std::string_view(kUrlNamespace, sizeof kUrlNamespace));
+        m_hash.add(name);
+        const auto digest = m_hash.finish();
         unsigned char bytes[16];
         std::memcpy(bytes, digest.data(), sizeof bytes);
         bytes[6] = (bytes[6] & 0x0F) | 0x50; // version 5
@@ -239,7 +237,7 @@ public:
     }
 
 private:
-    QCryptographicHash m_hash{QCryptographicHash::Sha1};
+    Sha1 m_hash;
 };
 
 // An upper bound of the entries, so the list is allocated once.
