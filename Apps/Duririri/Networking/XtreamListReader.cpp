@@ -8,6 +8,7 @@
 #include "Networking/TextFold.h"
 #include "Networking/XtreamValues.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -144,6 +145,18 @@ std::optional<std::string_view> textOf(const element& value)
     return text;
 }
 
+// The id as `string` reads it; the common integer id is written straight into its string.
+std::optional<QString> idText(const element& value)
+{
+    if (value.type() != simdjson::dom::element_type::INT64)
+        return string(value);
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, value.get_int64().value_unsafe()).ptr;
+    QString text(qsizetype(end - digits), Qt::Uninitialized);
+    std::copy(digits, end, text.data());
+    return text;
+}
+
 class StreamListBuilder
 {
 public:
@@ -161,11 +174,11 @@ public:
         const RawEntry raw = collect(item);
         if (!raw.id || !raw.name || raw.name->empty())
             return;
-        const std::optional<QString> id = string(*raw.id);
+        std::optional<QString> id = idText(*raw.id);
         if (!id)
             return;
-        MediaNode node;
-        node.id = *id;
+        MediaNode& node = nodes.emplaceBack();
+        node.id = std::move(*id);
         node.title = QString::fromUtf8(raw.name->data(), qsizetype(raw.name->size()));
         setGroup(node, raw);
         if (raw.icon)
@@ -177,7 +190,6 @@ public:
         node.kind = m_kind;
         if (raw.contentType)
             node.contentClassification = m_pool(*raw.contentType);
-        nodes.append(std::move(node));
     }
 
 private:
