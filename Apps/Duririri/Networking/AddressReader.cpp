@@ -62,11 +62,27 @@ std::optional<QUrl> AddressReader::readSlowly(std::string_view utf8)
     return url;
 }
 
+// Most addresses of a list share one origin: the one met last is tried before the host is scanned.
+std::size_t AddressReader::originLength(std::string_view text) const
+{
+    if (m_lastOrigin < m_origins.size()) {
+        const std::string& origin = m_origins[m_lastOrigin].first;
+        if (text.starts_with(origin) && (text.size() == origin.size() || text[origin.size()] == '/'))
+            return origin.size();
+    }
+    return plainOriginLength(text);
+}
+
 const QUrl* AddressReader::originFor(std::string_view prefix)
 {
-    for (const auto& [text, url] : m_origins)
-        if (text == prefix)
-            return &url;
+    if (m_lastOrigin < m_origins.size() && m_origins[m_lastOrigin].first == prefix)
+        return &m_origins[m_lastOrigin].second;
+    for (std::size_t i = 0; i < m_origins.size(); ++i) {
+        if (m_origins[i].first == prefix) {
+            m_lastOrigin = i;
+            return &m_origins[i].second;
+        }
+    }
     // A list that changes host at every entry gains nothing from the cache; keep it small.
     constexpr std::size_t kMaxOrigins = 32;
     if (m_origins.size() >= kMaxOrigins)
@@ -75,12 +91,13 @@ const QUrl* AddressReader::originFor(std::string_view prefix)
     if (!url || !url->path().isEmpty())
         return nullptr;
     m_origins.emplace_back(std::string(prefix), *url);
+    m_lastOrigin = m_origins.size() - 1;
     return &m_origins.back().second;
 }
 
 std::optional<QUrl> AddressReader::read(std::string_view utf8)
 {
-    const std::size_t originLength = plainOriginLength(utf8);
+    const std::size_t originLength = this->originLength(utf8);
     if (originLength == 0)
         return readSlowly(utf8);
     const std::string_view path = utf8.substr(originLength);

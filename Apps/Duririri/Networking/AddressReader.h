@@ -22,9 +22,11 @@ public:
     static std::optional<QUrl> readSlowly(std::string_view utf8);
 
 private:
+    std::size_t originLength(std::string_view text) const;
     const QUrl* originFor(std::string_view prefix);
 
     std::vector<std::pair<std::string, QUrl>> m_origins;
+    std::size_t m_lastOrigin = 0;
 };
 
 } // namespace sendra

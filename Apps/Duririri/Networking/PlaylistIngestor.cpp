@@ -323,12 +323,12 @@ public:
         node.groupID = group.id;
         node.groupName = group.name;
         if (attributes.tvgLogo)
-            node.artwork = m_addresses.read(*attributes.tvgLogo);
+            node.artwork = m_logos.read(*attributes.tvgLogo);
         node.kind = kindOf(group, addressLine);
         node.directURL = std::move(address);
     }
 
-    std::optional<QUrl> address(std::string_view line) { return m_addresses.read(line); }
+    std::optional<QUrl> address(std::string_view line) { return m_streams.read(line); }
 
 private:
     struct Group
@@ -375,7 +375,9 @@ private:
         return found->second;
     }
 
-    AddressReader m_addresses;
+    // One reader per kind of address, so each keeps meeting its own origin (and its own repeated pictures).
+    AddressReader m_streams;
+    AddressReader m_logos;
     NameUuid m_fallbackIds;
     BytesMap<Group> m_groups;
     const BytesMap<Group>::value_type* m_lastGroup = nullptr;
