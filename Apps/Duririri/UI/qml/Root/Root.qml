@@ -1,5 +1,161 @@
 import QtQuick
+import QtQuick.Controls
+import Sendra.App
+import Sendra.Playback as Playback
 
-Item {
-    objectName: "root"
+// The main window: the screen of the deck's phase, the embedded player above it, the one alert above every
+// sheet, the detail sheet of the selected entry, and the hand-over of the playback to the floating window.
+ApplicationWindow {
+    id: window
+    objectName: "mainWindow"
+
+    // The desktop's size class is regular; tests turn it off to reach the narrow layouts.
+    property bool regularSizeClass: true
+
+    width: 1440
+    height: 900
+    minimumWidth: 1080
+    minimumHeight: 700
+    visible: true
+    title: Deck.brand.name
+    color: Palette.voidColor
+    locale: Qt.locale(L10n.language)
+
+    palette.window: Palette.voidColor
+    palette.windowText: "white"
+    palette.base: Palette.panel
+    palette.text: "white"
+    palette.button: Palette.raised
+    palette.buttonText: "white"
+    palette.highlight: Palette.primary
+    palette.highlightedText: "black"
+    palette.placeholderText: Qt.rgba(1, 1, 1, 0.4)
+    palette.toolTipBase: Palette.raised
+    palette.toolTipText: "white"
+
+    Loader {
+        id: phaseScreen
+        objectName: "root.phase"
+        anchors.fill: parent
+        sourceComponent: {
+            switch (Deck.phase) {
+            case Deck.Access: return accessScreen
+            case Deck.Profiles: return identityScreen
+            case Deck.Ready: return shellScreen
+            default: return startingScreen
+            }
+        }
+    }
+
+    Component {
+        id: startingScreen
+        Item {
+            objectName: "root.starting"
+            BusyIndicator {
+                objectName: "root.spinner"
+                anchors.centerIn: parent
+                running: true
+                palette.dark: Palette.primary
+            }
+        }
+    }
+    Component {
+        id: accessScreen
+        AccessScreen { regularSizeClass: window.regularSizeClass }
+    }
+    Component {
+        id: identityScreen
+        IdentityScreen {}
+    }
+    Component {
+        id: shellScreen
+        CommandShell {}
+    }
+
+    // The embedded player: one per ticket, built by the deck adaptor.
+    Loader {
+        id: embeddedPlayer
+        objectName: "root.player"
+        anchors.fill: parent
+        z: 20
+        active: Deck.embeddedSession !== null
+        sourceComponent: Playback.PlayerScreen {
+            session: Deck.embeddedSession
+        }
+    }
+
+    // Both playback fields can change in one deck operation: the player's place is decided once per turn, so no
+    // transient second player is ever built.
+    function placePlayer() {
+        Deck.placePlayer()
+    }
+    Connections {
+        target: Deck
+        function onPlaybackChanged() { Qt.callLater(window.placePlayer) }
+        function onPlaybackMinimizedChanged() { Qt.callLater(window.placePlayer) }
+        function onLanguageChanged() { if (Deck.embeddedSession) Deck.embeddedSession.language = Deck.language }
+    }
+    Component.onCompleted: Qt.callLater(window.placePlayer)
+
+    DetailSheet {
+        id: detailSheet
+        shown: Deck.selectedNode !== null && Deck.phase === Deck.Ready
+        onDismissed: Deck.closeDetails()
+    }
+
+    // The one alert: the deck's connection, code, parental or playback failure, above every sheet.
+    Dialog {
+        id: alert
+        objectName: "root.alert"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        z: 1000
+        modal: true
+        focus: true
+        width: Math.min(440, window.width - 80)
+        closePolicy: Popup.CloseOnEscape
+        // With both messages set only the error shows; dismissing clears both.
+        readonly property var shownMessage: Deck.errorMessage !== null ? Deck.errorMessage : Deck.playbackMessage
+        onShownMessageChanged: Qt.callLater(alert.follow)
+        function follow() {
+            if (shownMessage !== null)
+                open()
+            else
+                close()
+        }
+        Component.onCompleted: if (shownMessage !== null) open()
+        title: Deck.brand.name
+        background: Rectangle {
+            color: Palette.raised
+            radius: 16
+            border.color: Qt.rgba(1, 1, 1, 0.1)
+        }
+        header: Label {
+            objectName: "root.alert.title"
+            text: alert.title
+            color: "white"
+            font.pixelSize: 17
+            font.bold: true
+            padding: 20
+            bottomPadding: 4
+            wrapMode: Text.Wrap
+        }
+        Label {
+            objectName: "root.alert.message"
+            width: parent.width
+            text: alert.shownMessage !== null ? L10n.lookup(L10n.language, alert.shownMessage) : ""
+            color: Qt.rgba(1, 1, 1, 0.8)
+            font.pixelSize: 14
+            wrapMode: Text.Wrap
+        }
+        footer: DialogButtonBox {
+            background: null
+            Button {
+                objectName: "root.alert.accept"
+                text: L10n.lookup(L10n.language, "Aceptar")
+                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+            }
+        }
+        onClosed: Deck.clearMessages()
+    }
 }

@@ -1,0 +1,269 @@
+#include "UI/NodeListModel.h"
+
+#include "UI/AppContext.h"
+#include "UI/NodeValues.h"
+#include "State/CommandDeck.h"
+
+#include <QQmlEngine>
+
+namespace sendra::ui {
+
+NodeListModel::NodeListModel(QObject* parent) : QAbstractListModel(parent) {}
+
+void NodeListModel::componentComplete()
+{
+    m_complete = true;
+    if (AppContext* context = AppContext::of(qmlEngine(this))) {
+        connect(context, &AppContext::deckChanged, this, [this, context] { setDeck(context->deck()); });
+        setDeck(context->deck());
+    }
+}
+
+void NodeListModel::setDeck(CommandDeck* deck)
+{
+    if (m_deck == deck)
+        return;
+    m_deck = deck;
+    connectDeck();
+    reload();
+}
+
+void NodeListModel::connectDeck()
+{
+    for (const auto& connection : std::as_const(m_connections))
+        disconnect(connection);
+    m_connections.clear();
+    if (!m_deck)
+        return;
+    const auto watch = [this](auto signal) { m_connections.append(connect(m_deck, signal, this, &NodeListModel::reload)); };
+    switch (m_source) {
+    case Library:
+        watch(&CommandDeck::libraryNodesChanged);
+        break;
+    case Search:
+        watch(&CommandDeck::searchResultsChanged);
+        break;
+    case CenterFavorites:
+    case Favorites:
+        watch(&CommandDeck::favoriteNodesChanged);
+        break;
+    case Group:
+    case Kind:
+        watch(&CommandDeck::nodesByKindChanged);
+        watch(&CommandDeck::nodesByGroupChanged);
+        break;
+    case Spotlight:
+        watch(&CommandDeck::spotlightNodesChanged);
+        break;
+    case Lane:
+        watch(&CommandDeck::feedChanged);
+        break;
+    case None:
+        break;
+    }
+    m_connections.append(connect(m_deck, &CommandDeck::favoritesChanged, this, &NodeListModel::favoritesChanged));
+}
+
+void NodeListModel::setSource(Source source)
+{
+    if (m_source == source)
+        return;
+    m_source = source;
+    connectDeck();
+    emit sourceChanged();
+    reload();
+}
+
+void NodeListModel::setGroupId(const QString& id)
+{
+    if (m_groupId == id)
+        return;
+    m_groupId = id;
+    emit sourceChanged();
+    reload();
+}
+
+void NodeListModel::setKind(const QString& kind)
+{
+    if (m_kind == kind)
+        return;
+    m_kind = kind;
+    emit sourceChanged();
+    reload();
+}
+
+void NodeListModel::setLaneIndex(int index)
+{
+    if (m_laneIndex == index)
+        return;
+    m_laneIndex = index;
+    emit sourceChanged();
+    reload();
+}
+
+void NodeListModel::setLimit(int limit)
+{
+    if (m_limit == limit)
+        return;
+    m_limit = limit;
+    emit sourceChanged();
+    reload();
+}
+
+namespace {
+
+bool sameView(const NodeView& a, const NodeView& b)
+{
+    if (a.snapshot() != b.snapshot() || a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a.position(i) != b.position(i))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void NodeListModel::reload()
+{
+    NodeView view;
+    QList<MediaNode> list;
+    bool usesList = false;
+    if (m_deck) {
+        switch (m_source) {
+        case Library:
+            view = m_deck->libraryNodes();
+            break;
+        case Search:
+            view = m_deck->searchResults();
+            break;
+        case CenterFavorites:
+            view = m_deck->centerFavoriteNodes();
+            break;
+        case Favorites:
+            view = m_deck->favoriteNodes();
+            break;
+        case Group:
+            view = m_groupId.isEmpty() ? NodeView() : m_deck->nodesByGroup(m_groupId);
+            break;
+        case Kind:
+            if (const auto kind = signalKindFromStored(m_kind))
+                view = m_deck->nodesByKind().value(*kind);
+            break;
+        case Spotlight:
+            list = m_deck->spotlightNodes();
+            usesList = true;
+            break;
+        case Lane:
+            if (m_deck->feed() && m_laneIndex >= 0 && m_laneIndex < m_deck->feed()->lanes.size())
+                list = m_deck->feed()->lanes[m_laneIndex].nodes;
+            usesList = true;
+            break;
+        case None:
+            break;
+        }
+    }
+    const int total = int(usesList ? list.size() : view.size());
+    if (m_limit >= 0) {
+        if (usesList)
+            list = list.first(std::min<qsizetype>(list.size(), m_limit));
+        else
+            view = view.first(m_limit);
+    }
+    // The deck notifies on equal assignments and raises several signals for one change: reset only on a real one.
+    const bool same = usesList == m_usesList && (usesList ? list == m_list : sameView(view, m_view));
+    if (same && total == m_total)
+        return;
+    const int before = rowCount();
+    beginResetModel();
+    m_view = usesList ? NodeView() : view;
+    m_list = usesList ? list : QList<MediaNode>();
+    m_usesList = usesList;
+    m_total = total;
+    endResetModel();
+    if (before != rowCount() || !same)
+        emit countChanged();
+}
+
+void NodeListModel::favoritesChanged()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1), {IsFavoriteRole});
+}
+
+int NodeListModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return int(m_usesList ? m_list.size() : m_view.size());
+}
+
+const MediaNode* NodeListModel::nodeAt(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return nullptr;
+    return m_usesList ? &m_list[row] : &m_view[row];
+}
+
+QVariant NodeListModel::data(const QModelIndex& index, int role) const
+{
+    const MediaNode* node = nodeAt(index.row());
+    if (!node || index.parent().isValid())
+        return {};
+    switch (role) {
+    case KeyRole:
+        return node->catalogKey();
+    case IdRole:
+        return node->id;
+    case TitleRole:
+    case Qt::DisplayRole:
+        return node->title;
+    case ArtworkRole:
+        return artworkText(node->artwork);
+    case KindRole:
+        return storedValue(node->kind);
+    case GenericRole:
+        return node->contentClassification == u"generic";
+    case GroupNameRole:
+        return node->groupName;
+    case GroupIdRole:
+        return node->groupID;
+    case IsFavoriteRole:
+        return m_deck && m_deck->favorites().contains(node->catalogKey());
+    }
+    return {};
+}
+
+QHash<int, QByteArray> NodeListModel::roleNames() const
+{
+    return {{KeyRole, "key"},         {IdRole, "nodeId"},           {TitleRole, "title"},
+            {ArtworkRole, "artwork"}, {KindRole, "kind"},           {GenericRole, "generic"},
+            {GroupNameRole, "groupName"}, {GroupIdRole, "groupID"}, {IsFavoriteRole, "isFavorite"}};
+}
+
+QVariantMap NodeListModel::get(int row) const
+{
+    const MediaNode* node = nodeAt(row);
+    return node ? nodeValue(*node, m_deck ? m_deck->favorites() : QSet<QString>()) : QVariantMap();
+}
+
+void NodeListModel::open(int row)
+{
+    if (const MediaNode* node = nodeAt(row); node && m_deck)
+        m_deck->open(MediaNode(*node));
+}
+
+void NodeListModel::play(int row)
+{
+    if (const MediaNode* node = nodeAt(row); node && m_deck)
+        m_deck->play(MediaNode(*node));
+}
+
+void NodeListModel::toggleFavorite(int row)
+{
+    if (const MediaNode* node = nodeAt(row); node && m_deck)
+        m_deck->toggleFavorite(MediaNode(*node));
+}
+
+} // namespace sendra::ui

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "State/NodeView.h"
+
+#include "State/CommandDeck.h"
+
+#include <QAbstractListModel>
+#include <QPointer>
+#include <QQmlParserStatus>
+#include <QtQml/qqmlregistration.h>
+
+namespace sendra::ui {
+
+// One list of catalogue entries for a view: the library, the search results, the favourites, a category, a
+// kind, the spotlight or a lane of the home feed. Rows read through the deck's position lists (no copies); the
+// model resets once when the list it shows really changed, and a favourite flip only changes the isFavorite role.
+// Rows are told apart by index: entries of different kinds may share an id.
+class NodeListModel : public QAbstractListModel, public QQmlParserStatus
+{
+    Q_OBJECT
+    Q_INTERFACES(QQmlParserStatus)
+    QML_ELEMENT
+    Q_PROPERTY(Source source READ source WRITE setSource NOTIFY sourceChanged)
+    Q_PROPERTY(QString groupId READ groupId WRITE setGroupId NOTIFY sourceChanged)
+    Q_PROPERTY(QString kind READ kind WRITE setKind NOTIFY sourceChanged)
+    Q_PROPERTY(int laneIndex READ laneIndex WRITE setLaneIndex NOTIFY sourceChanged)
+    Q_PROPERTY(int limit READ limit WRITE setLimit NOTIFY sourceChanged)
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+    // The size of the whole list before the limit (for "Ver más" and counts).
+    Q_PROPERTY(int totalCount READ totalCount NOTIFY countChanged)
+
+public:
+    enum Source { None, Library, Search, CenterFavorites, Favorites, Group, Kind, Spotlight, Lane };
+    Q_ENUM(Source)
+    enum Role { KeyRole = Qt::UserRole + 1, IdRole, TitleRole, ArtworkRole, KindRole, GenericRole, GroupNameRole,
+                GroupIdRole, IsFavoriteRole };
+
+    explicit NodeListModel(QObject* parent = nullptr);
+
+    // For C++ users (tests, benchmarks); QML models find the deck of their engine.
+    void setDeck(CommandDeck* deck);
+
+    Source source() const { return m_source; }
+    void setSource(Source source);
+    QString groupId() const { return m_groupId; }
+    void setGroupId(const QString& id);
+    QString kind() const { return m_kind; }
+    void setKind(const QString& kind);
+    int laneIndex() const { return m_laneIndex; }
+    void setLaneIndex(int index);
+    int limit() const { return m_limit; }
+    void setLimit(int limit);
+    int count() const { return rowCount(); }
+    int totalCount() const { return m_total; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    const MediaNode* nodeAt(int row) const;
+    Q_INVOKABLE QVariantMap get(int row) const;
+    Q_INVOKABLE void open(int row);
+    Q_INVOKABLE void play(int row);
+    Q_INVOKABLE void toggleFavorite(int row);
+
+    void classBegin() override {}
+    void componentComplete() override;
+
+signals:
+    void sourceChanged();
+    void countChanged();
+
+private:
+    void reload();
+    void favoritesChanged();
+    void connectDeck();
+
+    QPointer<CommandDeck> m_deck;
+    QList<QMetaObject::Connection> m_connections;
+    Source m_source = None;
+    QString m_groupId;
+    QString m_kind;
+    int m_laneIndex = -1;
+    int m_limit = -1;
+    bool m_complete = true;
+
+    // Exactly one of the two holds the rows.
+    NodeView m_view;
+    QList<MediaNode> m_list;
+    bool m_usesList = false;
+    int m_total = 0;
+};
+
+} // namespace sendra::ui

@@ -1,0 +1,32 @@
+#include "UI/NodeValues.h"
+
+namespace sendra::ui {
+
+QString artworkText(const std::optional<QUrl>& artwork)
+{
+    return artwork ? artwork->toString(QUrl::FullyEncoded) : QString();
+}
+
+QVariantMap nodeValue(const MediaNode& node, const QSet<QString>& favorites)
+{
+    const QString key = node.catalogKey();
+    return {
+        {QStringLiteral("key"), key},
+        {QStringLiteral("id"), node.id},
+        {QStringLiteral("title"), node.title},
+        {QStringLiteral("groupID"), node.groupID},
+        {QStringLiteral("groupName"), node.groupName},
+        {QStringLiteral("artwork"), artworkText(node.artwork)},
+        {QStringLiteral("kind"), storedValue(node.kind)},
+        {QStringLiteral("generic"), node.contentClassification == u"generic"},
+        {QStringLiteral("isFavorite"), favorites.contains(key)},
+    };
+}
+
+QVariantMap groupValue(const MediaGroup& group)
+{
+    return {{QStringLiteral("id"), group.id}, {QStringLiteral("name"), group.name},
+            {QStringLiteral("kind"), storedValue(group.kind)}};
+}
+
+} // namespace sendra::ui

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "Domain/CatalogTypes.h"
+
+#include <QSet>
+#include <QVariantMap>
+
+namespace sendra::ui {
+
+// An entry as QML reads it: key ("kind:id"), id, title, groupID, groupName, artwork (address text, empty when
+// none), kind ("tv", "movies", "series"), generic (shown without the kind split), isFavorite.
+QVariantMap nodeValue(const MediaNode& node, const QSet<QString>& favorites);
+// A category: id (the group key), name, kind.
+QVariantMap groupValue(const MediaGroup& group);
+QString artworkText(const std::optional<QUrl>& artwork);
+
+} // namespace sendra::ui

@@ -1,0 +1,101 @@
+#include "UI/PlayerHost.h"
+
+#include "OrrinthCore/PlaybackRequest.h"
+#include "Shared/PlayerSession.h"
+#include "State/CommandDeck.h"
+
+namespace sendra::ui {
+
+namespace {
+
+orrinth::ContentKind contentKind(SignalKind kind)
+{
+    switch (kind) {
+    case SignalKind::broadcast:
+        return orrinth::ContentKind::live;
+    case SignalKind::cinema:
+        return orrinth::ContentKind::movie;
+    case SignalKind::episodic:
+        return orrinth::ContentKind::series;
+    }
+    return orrinth::ContentKind::live;
+}
+
+} // namespace
+
+orrinth::PlaybackRequest playbackRequest(const PlaybackTicket& ticket)
+{
+    const MediaNode& node = ticket.node;
+    const orrinth::CatalogItem item(node.id, node.title, node.groupID, node.groupName, node.artwork, node.fileSuffix,
+                                    contentKind(node.kind), node.directURL);
+    return orrinth::PlaybackRequest(item, ticket.stream, ticket.episodes, ticket.episodeIndex,
+                                    orrinth::PlaybackRequest::clampedResumeProgress(ticket.resumeFraction));
+}
+
+SessionFactory defaultSessionFactory(QNetworkAccessManager* network)
+{
+    return [network](const orrinth::PlaybackRequest& request, QObject* parent) {
+        return new playback::PlayerSession(request, network, {}, parent);
+    };
+}
+
+PlayerHost::PlayerHost(CommandDeck& deck, const PlaybackTicket& ticket, Placement placement,
+                       const SessionFactory& factory, QObject* parent)
+    : QObject(parent), m_deck(&deck), m_ticketId(ticket.id), m_placement(placement),
+      m_progress(ticket.resumeFraction)
+{
+    m_session = factory(playbackRequest(ticket), this);
+    if (placement == Placement::mainWindow)
+        m_session->setPresentationAction(QStringLiteral("Ventana flotante"), QStringLiteral("pip.enter"));
+    else
+        m_session->setPresentationAction(QStringLiteral("Volver a la app"), QStringLiteral("arrow.down.right.and.arrow.up.left"));
+
+    using playback::PlayerSession;
+    connect(m_session, &PlayerSession::progressReported, this, [this](double fraction) {
+        if (!m_silenced)
+            m_progress = fraction;
+    });
+    connect(m_session, &PlayerSession::previousEpisodeRequested, this, [this] {
+        if (m_deck && !m_silenced)
+            m_deck->advanceEpisode(-1);
+    });
+    connect(m_session, &PlayerSession::nextEpisodeRequested, this, [this] {
+        if (m_deck && !m_silenced)
+            m_deck->advanceEpisode(1);
+    });
+    connect(m_session, &PlayerSession::closed, this, [this] {
+        if (m_deck && !m_silenced)
+            m_deck->closePlayback(m_progress);
+        emit finished();
+    });
+    connect(m_session, &PlayerSession::presentationActionTriggered, this, [this] {
+        if (!m_deck || m_silenced)
+            return;
+        if (m_placement == Placement::mainWindow)
+            m_deck->minimizePlayback(m_progress);
+        else
+            m_deck->restorePlayback(m_progress);
+    });
+}
+
+PlayerHost::~PlayerHost()
+{
+    stopSilently();
+}
+
+void PlayerHost::closeWithReport()
+{
+    if (m_session && !m_silenced)
+        m_session->close();
+}
+
+void PlayerHost::stopSilently()
+{
+    if (m_silenced)
+        return;
+    m_silenced = true;
+    if (m_session)
+        m_session->disappear();
+}
+
+} // namespace sendra::ui

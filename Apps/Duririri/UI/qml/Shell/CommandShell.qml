@@ -1,0 +1,7 @@
+import QtQuick
+import QtQuick.Controls
+import Sendra.App
+
+Item {
+    objectName: "shell.screen"
+}

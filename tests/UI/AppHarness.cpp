@@ -1,0 +1,193 @@
+#include "AppHarness.h"
+
+#include "Domain/ProductBrand.h"
+#include "NetKit/HttpSession.h"
+#include "UI/UiConfig.h"
+
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <qcoro/qcorotask.h>
+
+#include <chrono>
+
+namespace uitest {
+
+using namespace std::chrono_literals;
+using fakes::FakePlatform;
+using fakes::Reply;
+
+void serveSmallCatalogue(fakes::FakeXtreamPanel& panel)
+{
+    panel.answer("get_live_categories", Reply::json(R"([{"category_id":"1","category_name":"Noticias"}])"));
+    panel.answer("get_live_streams", Reply::json(R"([{"stream_id":1,"name":"Canal Uno","category_id":"1"},
+        {"stream_id":2,"name":"Canal Dos","category_id":"1"}])"));
+    panel.answer("get_vod_categories", Reply::json(R"([{"category_id":"5","category_name":"Acción"}])"));
+    panel.answer("get_vod_streams", Reply::json(R"([
+        {"stream_id":10,"name":"Película A","category_id":"5","container_extension":"mkv"},
+        {"stream_id":11,"name":"Película B","category_id":"5","container_extension":"mp4"},
+        {"stream_id":1,"name":"Película Uno","category_id":"5","container_extension":"mp4"}])"));
+    panel.answer("get_series_categories", Reply::json(R"([{"category_id":"7","category_name":"Drama"}])"));
+    panel.answer("get_series", Reply::json(R"([{"series_id":20,"name":"Serie Larga","category_id":"7"}])"));
+    panel.answer("get_vod_info", Reply::json(R"({"info":{"plot":"  Una trama  ","genre":"Acción"},"movie_data":{"stream_id":10}})"));
+    panel.answer("get_series_info", Reply::json(R"({"info":{"plot":"Una serie"},"episodes":{
+        "1":[{"id":"201","episode_num":1,"title":"Piloto","container_extension":"mkv"},{"id":"202","episode_num":2,"container_extension":"mkv"}],
+        "2":[{"id":"204","episode_num":1,"container_extension":"mkv"}]}})"));
+}
+
+AppHarness::AppHarness(Options options) : m_options(std::move(options))
+{
+    static const bool styled = [] {
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
+        // The running product and its English table: Brimvale Sendra's bundle in the build tree.
+        qputenv("SENDRA_BUNDLE_DIR", SENDRA_BUNDLES_DIR "/brimvale");
+        ui::UiConfig::setDefaults({.carouselInterval = 7000, .animationsEnabled = false});
+        return true;
+    }();
+    Q_UNUSED(styled);
+    if (m_options.serveCatalogue)
+        serveSmallCatalogue(panel);
+    platform.setOriginAnswer(panelOrigin().toStdString(), FakePlatform::freeAnswer());
+    vaultObject = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
+                                                 folder.filePath(QStringLiteral("sendra.ini")), secrets);
+    ui::SendraApplication::Setup setup;
+    setup.vault = vaultObject.get();
+    setup.clients = [this](QNetworkAccessManager* manager) {
+        const netkit::HttpSession session(manager);
+        const PanelTimeouts timeouts{5s, 5s, 5s, 5s, 5s};
+        return CommandDeck::Clients{
+            std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
+                                                timeouts),
+            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session)};
+    };
+    app = std::make_unique<ui::SendraApplication>(std::move(setup));
+    QObject::connect(&app->engine(), &QQmlEngine::warnings, [this](const QList<QQmlError>& errors) {
+        for (const QQmlError& error : errors)
+            collector.add(error.toString());
+    });
+}
+
+AppHarness::~AppHarness()
+{
+    app.reset();
+    panel.release();
+    platform.release();
+}
+
+bool AppHarness::start()
+{
+    if (m_options.prepare)
+        m_options.prepare(*this);
+    if (!app->start())
+        return false;
+    window()->resize(m_options.size);
+    window()->show();
+    if (!QTest::qWaitForWindowExposed(window()))
+        return false;
+    return waitFor([this] { return app->deck() != nullptr; });
+}
+
+namespace {
+
+QObject* search(QObject* object, const QString& name, QSet<QObject*>& seen)
+{
+    if (!object || seen.contains(object))
+        return nullptr;
+    seen.insert(object);
+    if (object->objectName() == name)
+        return object;
+    for (QObject* child : object->children()) {
+        if (QObject* found = search(child, name, seen))
+            return found;
+    }
+    if (auto* item = qobject_cast<QQuickItem*>(object)) {
+        for (QQuickItem* child : item->childItems()) {
+            if (QObject* found = search(child, name, seen))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QObject* AppHarness::find(const QString& objectName) const
+{
+    QSet<QObject*> seen;
+    if (QObject* found = search(window()->contentItem(), objectName, seen))
+        return found;
+    return search(window(), objectName, seen);
+}
+
+bool AppHarness::isShown(const QString& objectName) const
+{
+    QQuickItem* target = item(objectName);
+    if (!target || !target->window())
+        return false;
+    for (QQuickItem* at = target; at; at = at->parentItem()) {
+        if (!at->isVisible())
+            return false;
+    }
+    return true;
+}
+
+QVariant AppHarness::property(const QString& objectName, const char* name) const
+{
+    QObject* object = find(objectName);
+    return object ? object->property(name) : QVariant();
+}
+
+bool AppHarness::click(const QString& objectName, Qt::MouseButton button)
+{
+    QQuickItem* target = item(objectName);
+    if (!target || !isShown(objectName))
+        return false;
+    const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+    QTest::mouseClick(window(), button, Qt::NoModifier, centre.toPoint());
+    idle(10);
+    return true;
+}
+
+bool AppHarness::type(const QString& objectName, const QString& text)
+{
+    if (!click(objectName))
+        return false;
+    QQuickItem* target = item(objectName);
+    target->forceActiveFocus();
+    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window(), Qt::Key_Backspace);
+    for (const QChar c : text) {
+        const Qt::Key code = c.isLetterOrNumber() && c.unicode() < 128 ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
+        QTest::sendKeyEvent(QTest::Click, window(), code, QString(c), Qt::NoModifier);
+    }
+    idle(10);
+    return true;
+}
+
+void AppHarness::key(int key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyClick(window(), Qt::Key(key), modifiers);
+    idle(10);
+}
+
+bool AppHarness::waitFor(const std::function<bool()>& condition, int ms)
+{
+    return QTest::qWaitFor(condition, ms);
+}
+
+void AppHarness::connectPanel(const QString& identity)
+{
+    SourceDraft draft;
+    draft.server = panelOrigin();
+    draft.user = QStringLiteral("demo");
+    draft.password = QStringLiteral("s3cret");
+    deck().setDraft(draft);
+    deck().connect();
+    EXPECT_TRUE(waitFor([this] { return !deck().isConnecting(); }));
+    EXPECT_EQ(deck().errorMessage(), std::nullopt);
+    if (!identity.isEmpty()) {
+        deck().addIdentity(identity, QStringLiteral("scope"));
+        EXPECT_EQ(deck().phase(), CommandDeck::Phase::ready);
+    }
+}
+
+} // namespace uitest
