@@ -92,7 +92,8 @@ QStringList lookedUpTexts(const QString& rawSource)
 {
     const QString source = withoutComments(rawSource);
     static const QRegularExpression call(QStringLiteral(
-        R"re(\bL10n(?:::|\.)(?:text|noop)\(\s*(?:QStringLiteral\(\s*|QString::fromUtf8\(\s*)?(?:u8|u)?)re"
+        R"re(\bL10n(?:::|\.)(?:text|noop|lookup|format)\(\s*(?:L10n\.language\s*,\s*)?)re"
+        R"re((?:QStringLiteral\(\s*|QString::fromUtf8\(\s*)?(?:u8|u)?)re"
         R"re((?:"((?:[^"\\\n]|\\.)*)"|'((?:[^'\\\n]|\\.)*)'))re"));
     QStringList texts;
     for (auto it = call.globalMatch(source); it.hasNext();) {
@@ -172,9 +173,10 @@ TEST(EnglishTable, everyTextPassedToTheLookupHasAnEnglishEntry)
     EXPECT_EQ(lookedUpTexts(QStringLiteral(R"(L10n::text("Uno"); L10n::text(QStringLiteral("Dos \"tres\""));)"
                                            R"( L10n::text(u"Cuatro"); L10n::noop("Cinco"); L10n.text('Seis'))"
                                            R"( L10n.text("Siete"); L10n::text(variable); auto a = "http://x"; // L10n::text("Ocho"))"
+                                           R"( L10n.lookup(L10n.language, "Once") L10n.format(L10n.language, "Doce %lld", [n]))"
                                            "\n"
                                            R"(/* L10n::text("Nueve") */ L10n::text("Diez"))")),
-              QStringList({"Uno", "Dos \"tres\"", "Cuatro", "Cinco", "Seis", "Siete", "Diez"}));
+              QStringList({"Uno", "Dos \"tres\"", "Cuatro", "Cinco", "Seis", "Siete", "Once", "Doce %lld", "Diez"}));
 
     const LocalizationTable table = LocalizationTable::load(tablePath());
     ASSERT_GT(table.size(), 0);
