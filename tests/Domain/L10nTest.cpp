@@ -172,11 +172,11 @@ TEST(EnglishTable, everyTextPassedToTheLookupHasAnEnglishEntry)
     // The scanner itself must see every documented call form, or the check below passes vacuously.
     EXPECT_EQ(lookedUpTexts(QStringLiteral(R"(L10n::text("Uno"); L10n::text(QStringLiteral("Dos \"tres\""));)"
                                            R"( L10n::text(u"Cuatro"); L10n::noop("Cinco"); L10n.text('Seis'))"
-                                           R"( L10n.text("Siete"); L10n::text(variable); auto a = "http://x"; // L10n::text("Ocho"))"
                                            R"( L10n.lookup(L10n.language, "Once") L10n.format(L10n.language, "Doce %lld", [n]))"
+                                           R"( L10n.text("Siete"); L10n::text(variable); auto a = "http://x"; // L10n::text("Ocho"))"
                                            "\n"
                                            R"(/* L10n::text("Nueve") */ L10n::text("Diez"))")),
-              QStringList({"Uno", "Dos \"tres\"", "Cuatro", "Cinco", "Seis", "Siete", "Once", "Doce %lld", "Diez"}));
+              QStringList({"Uno", "Dos \"tres\"", "Cuatro", "Cinco", "Seis", "Once", "Doce %lld", "Siete", "Diez"}));
 
     const LocalizationTable table = LocalizationTable::load(tablePath());
     ASSERT_GT(table.size(), 0);
