@@ -1,0 +1,48 @@
+#pragma once
+
+// The snapshot tool's states: each arranges a fresh application (a new vault, the demo services running) into
+// one state of the interface; the tool then shoots it in both languages at both window sizes.
+#include "DemoServices.h"
+
+#include "State/CommandDeck.h"
+#include "UI/SendraApplication.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace sendra::snapshots {
+
+class Driver
+{
+public:
+    Driver(demo::DemoServices& services, ui::SendraApplication& app) : services(services), app(app) {}
+
+    CommandDeck& deck() const { return *app.deck(); }
+    // Runs the event loop until the condition holds; false after `ms`.
+    bool waitFor(const std::function<bool()>& condition, int ms = 20000);
+    void settle(int ms = 300);
+    QObject* find(const QString& objectName) const;
+    // A real click at the item's centre.
+    bool click(const QString& objectName);
+
+    // Connects the free demo panel and, with a name, creates that identity (phase ready).
+    bool connectFree(const QString& identity = QStringLiteral("Ana"));
+    // Starts the private road up to the access-code sheet.
+    bool openCodeSheet();
+
+    demo::DemoServices& services;
+    ui::SendraApplication& app;
+};
+
+struct State {
+    QString name;
+    std::function<bool(Driver&)> arrange;
+};
+
+// Each group of screens adds its states here.
+void addEntryStates(std::vector<State>& states);
+
+} // namespace sendra::snapshots

@@ -1,0 +1,205 @@
+// Writes PNGs of the interface's seeded states, in Spanish and English, at 1440x900 and 1080x700, for a person
+// to look at:
+//   sendra-ui-snapshots --out shots [--only access-idle,code-sheet] [--entries 3000]
+// Runs offscreen by default (no display needed; video frames are not drawn there: use xvfb-run with
+// QT_QPA_PLATFORM=xcb to see pictures).
+
+#include "Snapshots.h"
+
+#include "Shared/VlcEngine.h"
+#include "Storage/CommandVault.h"
+#include "Storage/MemorySecretStore.h"
+#include "UI/DeckAdaptor.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace sendra::snapshots {
+
+bool Driver::waitFor(const std::function<bool()>& condition, int ms)
+{
+    return QTest::qWaitFor(condition, ms);
+}
+
+void Driver::settle(int ms)
+{
+    QTest::qWait(ms);
+}
+
+namespace {
+
+QObject* search(QObject* object, const QString& name, QSet<QObject*>& seen)
+{
+    if (!object || seen.contains(object))
+        return nullptr;
+    seen.insert(object);
+    if (object->objectName() == name)
+        return object;
+    for (QObject* child : object->children()) {
+        if (QObject* found = search(child, name, seen))
+            return found;
+    }
+    if (auto* item = qobject_cast<QQuickItem*>(object)) {
+        for (QQuickItem* child : item->childItems()) {
+            if (QObject* found = search(child, name, seen))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QObject* Driver::find(const QString& objectName) const
+{
+    QSet<QObject*> seen;
+    if (QObject* found = search(app.window()->contentItem(), objectName, seen))
+        return found;
+    return search(app.window(), objectName, seen);
+}
+
+bool Driver::click(const QString& objectName)
+{
+    auto* item = qobject_cast<QQuickItem*>(find(objectName));
+    if (!item || !item->isVisible())
+        return false;
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(app.window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    return true;
+}
+
+bool Driver::connectFree(const QString& identity)
+{
+    SourceDraft draft;
+    draft.server = services.freePanel().toString();
+    draft.user = QString::fromLatin1(demo::DemoAccounts::freeUser);
+    draft.password = QString::fromLatin1(demo::DemoAccounts::freePassword);
+    deck().setDraft(draft);
+    deck().connect();
+    if (!waitFor([&] { return !deck().isConnecting(); }) || deck().errorMessage())
+        return false;
+    if (!identity.isEmpty())
+        deck().addIdentity(identity, QStringLiteral("scope"));
+    return true;
+}
+
+bool Driver::openCodeSheet()
+{
+    SourceDraft draft;
+    draft.server = demo::DemoAccounts::privateIdentifier(ProductBrand::current());
+    draft.user = QString::fromLatin1(demo::DemoAccounts::privateUser);
+    draft.password = QString::fromLatin1(demo::DemoAccounts::privatePassword);
+    deck().setDraft(draft);
+    deck().connect();
+    return waitFor([&] { return deck().accessCodeRequired(); });
+}
+
+} // namespace sendra::snapshots
+
+int main(int argc, char* argv[])
+{
+    using namespace sendra;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qgetenv("QT_QPA_PLATFORM") == "offscreen")
+        qputenv("QT_QUICK_BACKEND", "software");
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
+    // A private profile: the tool never touches the user's settings or keyring.
+    QTemporaryDir profile;
+    qputenv("XDG_CONFIG_HOME", (profile.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (profile.path() + "/data").toUtf8());
+    qputenv("XDG_CACHE_HOME", (profile.path() + "/cache").toUtf8());
+    qputenv("SENDRA_REDUCE_MOTION", "1");
+    // The product and its English table: Brimvale Sendra's bundle in the build tree unless told otherwise.
+    if (qEnvironmentVariableIsEmpty("SENDRA_BUNDLE_DIR"))
+        qputenv("SENDRA_BUNDLE_DIR", SENDRA_BUNDLES_DIR "/brimvale");
+
+    QGuiApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("sendra-ui-snapshots"));
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    playback::VlcEngine::setInstanceArguments({QStringLiteral("--aout=adummy")});
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes PNGs of the interface's states."));
+    parser.addHelpOption();
+    const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("Folder for the PNGs."),
+                                       QStringLiteral("dir"), QStringLiteral("ui-snapshots"));
+    const QCommandLineOption onlyOption(QStringLiteral("only"), QStringLiteral("Comma-separated state names."),
+                                        QStringLiteral("names"));
+    const QCommandLineOption entriesOption(QStringLiteral("entries"), QStringLiteral("Demo catalogue size."),
+                                           QStringLiteral("count"), QStringLiteral("3000"));
+    const QCommandLineOption listOption(QStringLiteral("list"), QStringLiteral("List the states and exit."));
+    parser.addOptions({outOption, onlyOption, entriesOption, listOption});
+    parser.process(app);
+
+    std::vector<snapshots::State> states;
+    snapshots::addEntryStates(states);
+    if (parser.isSet(listOption)) {
+        for (const auto& state : states)
+            std::printf("%s\n", qPrintable(state.name));
+        return 0;
+    }
+    const QStringList only = parser.value(onlyOption).split(u',', Qt::SkipEmptyParts);
+    const QDir out(parser.value(outOption));
+    QDir().mkpath(out.path());
+
+    demo::DemoOptions options;
+    options.portBase = 0;
+    options.entries = parser.value(entriesOption).toInt();
+    demo::DemoServices services(options);
+    for (const QString& variable : services.environment())
+        qputenv(variable.section(u'=', 0, 0).toUtf8(), variable.section(u'=', 1).toUtf8());
+
+    int failures = 0;
+    for (const auto& state : states) {
+        if (!only.isEmpty() && !only.contains(state.name))
+            continue;
+        QTemporaryDir folder;
+        CommandVault vault(ProductBrand::storageNamespace(ProductBrand::current()),
+                           folder.filePath(QStringLiteral("sendra.ini")), std::make_shared<MemorySecretStore>());
+        qputenv("SENDRA_SETTINGS_FILE", folder.filePath(QStringLiteral("sendra.ini")).toUtf8());
+        ui::SendraApplication::Setup setup;
+        setup.vault = &vault;
+        ui::SendraApplication sendra(setup);
+        if (!sendra.start()) {
+            std::fprintf(stderr, "the window did not load\n");
+            return 1;
+        }
+        sendra.window()->resize(1440, 900);
+        sendra.window()->show();
+        snapshots::Driver driver(services, sendra);
+        if (!driver.waitFor([&] { return sendra.deck() != nullptr; }) || !state.arrange(driver)) {
+            std::fprintf(stderr, "%s: could not be arranged\n", qPrintable(state.name));
+            ++failures;
+            continue;
+        }
+        for (const QString language : {QStringLiteral("es"), QStringLiteral("en")}) {
+            sendra.deck()->selectLanguage(language == u"en" ? AppLanguage::english : AppLanguage::spanish);
+            for (const QSize size : {QSize(1440, 900), QSize(1080, 700)}) {
+                sendra.window()->resize(size);
+                driver.settle(400);
+                const QString file = out.filePath(QStringLiteral("%1-%2-%3x%4.png")
+                                                      .arg(state.name, language)
+                                                      .arg(size.width())
+                                                      .arg(size.height()));
+                if (!sendra.window()->grabWindow().save(file)) {
+                    std::fprintf(stderr, "%s: not written\n", qPrintable(file));
+                    ++failures;
+                } else {
+                    std::printf("%s\n", qPrintable(file));
+                }
+            }
+        }
+        sendra.deck()->selectLanguage(AppLanguage::spanish);
+    }
+    return failures == 0 ? 0 : 1;
+}
