@@ -4,6 +4,9 @@
 
 #include <QGuiApplication>
 #include <QQuickStyle>
+#include <QQuickWindow>
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
@@ -21,5 +24,15 @@ int main(int argc, char* argv[])
     sendra.handleTerminationSignals();
     if (!sendra.start())
         return 1;
+    // For the start-up benchmark: report the first frame drawn once the access screen is up, then quit.
+    if (qEnvironmentVariableIsSet("SENDRA_BENCH_FIRST_FRAME")) {
+        QObject::connect(sendra.window(), &QQuickWindow::frameSwapped, &app, [&sendra] {
+            if (sendra.deck() && sendra.deck()->phase() == sendra::CommandDeck::Phase::access) {
+                std::puts("access-frame");
+                std::fflush(stdout);
+                std::_Exit(0);
+            }
+        });
+    }
     return app.exec();
 }
