@@ -97,6 +97,18 @@ ApplicationWindow {
     }
     Component.onCompleted: Qt.callLater(window.placePlayer)
 
+    // The player's full-screen button acts on the window that hosts it.
+    Connections {
+        target: Deck.embeddedSession
+        ignoreUnknownSignals: true
+        function onFullScreenRequested(on) {
+            if (on)
+                window.showFullScreen()
+            else
+                window.showNormal()
+        }
+    }
+
     DetailSheet {
         id: detailSheet
         shown: Deck.selectedNode !== null && Deck.phase === Deck.Ready
