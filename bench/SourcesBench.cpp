@@ -50,14 +50,20 @@ const QByteArray& playlist(int entries)
     return found->second;
 }
 
+const QUrl& panelAddress()
+{
+    static const QUrl address(QStringLiteral("http://panel.example.test:8080/player_api.php"));
+    return address;
+}
+
 QList<MediaNode> readFilmsFast(const QByteArray& body)
 {
-    return xtream::readStreamList(body, SignalKind::cinema, filmCategories());
+    return xtream::readStreamList(body, SignalKind::cinema, filmCategories(), panelAddress());
 }
 
 QList<MediaNode> readFilmsWithQJson(const QByteArray& body)
 {
-    return testkit::readStreamListWithQJson(body, SignalKind::cinema, filmCategories());
+    return testkit::readStreamListWithQJson(body, SignalKind::cinema, filmCategories(), panelAddress());
 }
 
 // What the ingestor's worker does with a downloaded body.

@@ -12,8 +12,15 @@ JsonError::JsonError(simdjson::error_code code)
 {
 }
 
+QByteArrayView withoutByteOrderMark(QByteArrayView bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes;
+}
+
 JsonDocument JsonDocument::parse(QByteArrayView bytes)
 {
+    // Some servers and editors put a byte-order mark before the text; simdjson refuses it.
+    bytes = withoutByteOrderMark(bytes);
     // simdjson would copy from a null pointer for an empty body.
     if (bytes.isEmpty())
         throw JsonError(simdjson::EMPTY);

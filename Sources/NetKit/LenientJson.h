@@ -27,12 +27,15 @@ private:
     std::string m_what;
 };
 
+// `bytes` without a leading UTF-8 byte-order mark.
+QByteArrayView withoutByteOrderMark(QByteArrayView bytes);
+
 // A parsed JSON document; its elements stay valid while the document lives. Movable, so large bodies can be
 // parsed on a worker thread and handed back.
 class JsonDocument
 {
 public:
-    // Throws JsonError for an empty body, broken syntax or invalid UTF-8.
+    // Throws JsonError for an empty body, broken syntax or invalid UTF-8. A leading byte-order mark is skipped.
     static JsonDocument parse(QByteArrayView bytes);
 
     simdjson::dom::element root() const { return m_root; }

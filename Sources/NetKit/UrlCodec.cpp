@@ -51,4 +51,12 @@ QUrl appendingPath(const QUrl& base, const QByteArray& relativePath)
     return url;
 }
 
+bool isNetworkStreamScheme(QStringView scheme)
+{
+    for (const char16_t* known : {u"http", u"https", u"rtmp", u"rtmps", u"rtsp", u"rtp", u"udp", u"mms", u"mmsh"})
+        if (scheme == QStringView(known))
+            return true;
+    return false;
+}
+
 } // namespace netkit

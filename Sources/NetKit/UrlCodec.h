@@ -30,4 +30,8 @@ std::optional<QByteArray> encodePathSegment(const QString& segment);
 // dropped. "https://h" + "api/x" -> "https://h/api/x"; "https://h/p" + "api/x" -> "https://h/p/api/x".
 QUrl appendingPath(const QUrl& base, const QByteArray& relativePath);
 
+// The schemes media is streamed over from a server: http, https, rtmp, rtmps, rtsp, rtp, udp, mms and mmsh, in
+// lower case (as QUrl gives them). A playlist from the network may name no other (no "file:", no "javascript:").
+bool isNetworkStreamScheme(QStringView scheme);
+
 } // namespace netkit

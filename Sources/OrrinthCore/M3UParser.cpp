@@ -1,5 +1,6 @@
 #include "OrrinthCore/M3UParser.h"
 
+#include "NetKit/UrlCodec.h"
 #include "OrrinthCore/Addresses.h"
 
 #include <optional>
@@ -59,14 +60,35 @@ QString displayName(QStringView infoLine)
     return trimmedHorizontal(after.isEmpty() ? infoLine.first(comma) : after).toString();
 }
 
-CatalogItem itemFor(QStringView infoLine, QStringView addressLine)
+// An id of white space only (a stray byte-order mark included) counts as none: such entries would share one id.
+bool isBlank(QStringView text)
+{
+    for (const QChar c : text)
+        if (!c.isSpace() && c != QChar(0xFEFF))
+            return false;
+    return true;
+}
+
+// A stream address: absolute, of a scheme media is streamed over from a server. A placeholder line
+// ("[NO STREAM]"), a relative path or a local file is no address.
+std::optional<QUrl> streamAddress(QStringView line)
+{
+    auto url = parseAddress(line.toString());
+    if (!url || url->isRelative() || !netkit::isNetworkStreamScheme(url->scheme()))
+        return std::nullopt;
+    return url;
+}
+
+CatalogItem itemFor(QStringView infoLine, QStringView addressLine, QUrl address)
 {
     const QString category = attribute(infoLine, u"group-title").value_or(uncategorizedCategoryName());
     const auto logo = attribute(infoLine, u"tvg-logo");
-    return CatalogItem(attribute(infoLine, u"tvg-id").value_or(M3UParser::fallbackID(addressLine)),
-                       displayName(infoLine), QString(), category,
+    auto id = attribute(infoLine, u"tvg-id");
+    if (!id || isBlank(*id))
+        id = M3UParser::fallbackID(addressLine);
+    return CatalogItem(std::move(*id), displayName(infoLine), QString(), category,
                        logo ? parseAddress(*logo) : std::nullopt, QString(),
-                       M3UParser::inferKind(category, addressLine), parseAddress(addressLine.toString()));
+                       M3UParser::inferKind(category, addressLine), std::move(address));
 }
 
 } // namespace
@@ -84,8 +106,10 @@ QList<CatalogItem> M3UParser::parse(QStringView text) const
         if (line.startsWith(u"#EXTINF:")) {
             pendingInfo = line;
         } else if (!line.isEmpty() && !line.startsWith(u'#') && !pendingInfo.isEmpty()) {
-            items.append(itemFor(pendingInfo, line));
-            pendingInfo = {};
+            if (auto address = streamAddress(line)) {
+                items.append(itemFor(pendingInfo, line, std::move(*address)));
+                pendingInfo = {};
+            }
         }
     }
     return items;

@@ -9,7 +9,9 @@
 namespace orrinth {
 
 // Reads the text of an extended M3U playlist into catalogue items, one per entry, each carrying its own
-// stream address. Does no I/O and never fails: lines it cannot use are skipped.
+// stream address. Does no I/O and never fails: lines it cannot use are skipped. An address line is an absolute
+// address of a network scheme (netkit::isNetworkStreamScheme); any other line is skipped and the info line waits
+// for the next one. A "tvg-id" of white space only counts as missing.
 class M3UParser
 {
 public:

@@ -35,18 +35,18 @@ TEST(M3UParser, NamesCommasAndDefaults)
     const auto items = parse(QStringLiteral("#EXTINF:-1 group-title=\"A, B\",Name\nhttp://s/1\n"
                                             "#EXTINF:-1 tvg-id=\"\" group-title=\"\",\nhttp://s/2\n"
                                             "#EXTINF:-1 tvg-logo=\"not a url\"\nhttp://s/3\n"
-                                            "#EXTINF:-1 group-title=\"open\nnot an address\n"));
+                                            "#EXTINF:-1 group-title=\"open\nnot an address\nhttp://s/4\n"));
     ASSERT_EQ(items.size(), 4);
     EXPECT_EQ(items[0].name(), QStringLiteral("B\",Name")) << "the first comma splits, even inside a value";
     EXPECT_EQ(items[0].category(), QStringLiteral("A, B"));
     EXPECT_EQ(items[1].name(), QStringLiteral("#EXTINF:-1 tvg-id=\"\" group-title=\"\""));
-    EXPECT_EQ(items[1].id(), QString()) << "an empty tvg-id is present";
+    EXPECT_EQ(items[1].id(), M3UParser::fallbackID(u"http://s/2")) << "an empty tvg-id is none";
     EXPECT_EQ(items[1].category(), QString());
     EXPECT_EQ(items[2].name(), QStringLiteral("#EXTINF:-1 tvg-logo=\"not a url\""));
     EXPECT_FALSE(items[2].imageURL());
     EXPECT_EQ(items[2].category(), QStringLiteral("Sin categoría"));
     EXPECT_EQ(items[3].category(), QStringLiteral("Sin categoría")) << "an unclosed value is missing";
-    EXPECT_FALSE(items[3].sourceURL()) << "an unusable address still gives an item";
+    EXPECT_EQ(items[3].sourceURL(), QUrl(QStringLiteral("http://s/4"))) << "a line that is no address is skipped";
 }
 
 TEST(M3UParser, PendingInfoLines)
@@ -60,6 +60,22 @@ TEST(M3UParser, PendingInfoLines)
 
     // Every newline character ends a line.
     EXPECT_EQ(parse(QStringLiteral("#EXTINF:-1,A\u2028http://s/a\u0085#EXTINF:-1,B\u000bhttp://s/b")).size(), 2);
+}
+
+// A placeholder before the real address must not take its place; a list from a server must not hand the player a
+// local file or a script; an id of blanks would merge entries.
+TEST(M3UParser, OnlyAbsoluteNetworkAddressesAreStreams)
+{
+    const auto items = parse(QStringLiteral(
+        "#EXTINF:-1 tvg-id=\" \t\",Uno\n[NO PUBLIC STREAM]\nmovie/2.mkv\nfile:///etc/passwd\njavascript:alert(1)\n"
+        "rtmp://media.test/live/1\n#EXTINF:-1 tvg-id=\"\uFEFF\",Dos\nudp://@239.0.0.1:1234\n"
+        "#EXTINF:-1 tvg-id=\" x \",Tres\nMMSH://radio.test/3\n#EXTINF:-1,Cuatro\nftp://files.test/4\n"));
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0].sourceURL(), QUrl(QStringLiteral("rtmp://media.test/live/1")));
+    EXPECT_EQ(items[0].id(), M3UParser::fallbackID(u"rtmp://media.test/live/1"));
+    EXPECT_EQ(items[1].id(), M3UParser::fallbackID(u"udp://@239.0.0.1:1234"));
+    EXPECT_EQ(items[2].id(), QStringLiteral(" x ")) << "an id with text is kept as written";
+    EXPECT_EQ(items[2].sourceURL(), QUrl(QStringLiteral("mmsh://radio.test/3")));
 }
 
 TEST(M3UParser, KindGuess)

@@ -103,6 +103,27 @@ QStringList lookedUpTexts(const QString& rawSource)
     return texts;
 }
 
+// The string literals of a C++ source that hold a letter outside ASCII: texts in Spanish that the window may show,
+// wherever they are written (a default group name, a lane title made by a reader).
+QStringList nonAsciiLiterals(const QString& rawSource)
+{
+    const QString source = withoutComments(rawSource);
+    QStringList texts;
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        const QChar quote = source.at(i);
+        if (quote != u'"' && quote != u'\'')
+            continue;
+        qsizetype end = i + 1;
+        while (end < source.size() && source.at(end) != quote && source.at(end) != u'\n')
+            end += source.at(end) == u'\\' ? 2 : 1;
+        const QString literal = unescape(source.mid(i + 1, end - i - 1));
+        if (quote == u'"' && std::any_of(literal.begin(), literal.end(), [](QChar c) { return c.unicode() >= 0x80; }))
+            texts.append(literal);
+        i = end;
+    }
+    return texts;
+}
+
 QString tablePath()
 {
     return sourceDir + QStringLiteral("/Resources/en.lproj/Localizable.json");
@@ -194,6 +215,20 @@ TEST(EnglishTable, everyTextPassedToTheLookupHasAnEnglishEntry)
             ++scanned;
             if (!table.contains(text))
                 missing.append(files.fileInfo().fileName() + QStringLiteral(": ") + text);
+        }
+    }
+    // Texts kept in data rather than looked up where they are written must be in the table too.
+    EXPECT_EQ(nonAsciiLiterals(QStringLiteral("auto a = '\"'; auto b = u\"Selección\"; // \"Canción\"\nc(\"\\\"ñ\\\"\");")),
+              QStringList({"Selección", "\"ñ\""}));
+    QDirIterator sources(sourceDir + QStringLiteral("/Apps/Duririri"), {"*.h", "*.cpp"}, QDir::Files,
+                         QDirIterator::Subdirectories);
+    while (sources.hasNext()) {
+        QFile file(sources.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        for (const QString& text : nonAsciiLiterals(QString::fromUtf8(file.readAll()))) {
+            ++scanned;
+            if (!table.contains(text))
+                missing.append(sources.fileInfo().fileName() + QStringLiteral(": ") + text);
         }
     }
     EXPECT_TRUE(missing.isEmpty()) << "texts without an English entry:\n"

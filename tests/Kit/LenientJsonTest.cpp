@@ -76,8 +76,10 @@ TEST(LenientJson, StringReadsTextsAndNumbersOnly)
 
 TEST(LenientJson, DocumentsThatAreNotJsonFailWithTheReadersError)
 {
-    for (const char* body : {"", "not json", "{\"a\":", "\xff\xfe{}"})
+    for (const char* body : {"", "not json", "{\"a\":", "\xff\xfe{}", "\xEF\xBB\xBF", "\xEF\xBB\xBF\xEF\xBB\xBF{}", " \xEF\xBB\xBF{}"})
         EXPECT_THROW(JsonDocument::parse(QByteArray(body)), JsonError) << body;
+    // One leading byte-order mark is no part of the text.
+    EXPECT_EQ(json::integer(JsonDocument::parse("\xEF\xBB\xBF{\"a\":7}").root()["a"]), 7);
     const JsonDocument array = JsonDocument::parse("[1,2]");
     EXPECT_TRUE(array.root().is_array());
     EXPECT_FALSE(json::object(array.root()));

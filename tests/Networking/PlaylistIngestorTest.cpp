@@ -155,6 +155,36 @@ TEST(PlaylistParse, LinesAndDirectives)
     EXPECT_TRUE(big[0].artwork.has_value());
 }
 
+// Only an absolute address of a network scheme is a stream: a placeholder line must not take the real address's
+// place, and a list from the network must not hand the player a local file or a script.
+TEST(PlaylistParse, StreamAddressesLogosAndBlankIds)
+{
+    const QList<MediaNode> nodes = PlaylistIngestor::parse(
+        "#EXTINF:-1 tvg-id=\"uno\" tvg-logo=\"logos/1.png\",Uno\n[NO PUBLIC STREAM]\nhttp://cdn.test/1\n"
+        "#EXTINF:-1 tvg-id=\"  \" tvg-logo=\"/img/2.png?s=1\",Dos\nmovie/2.mkv\nfile:///etc/passwd\njavascript:alert(1)\n"
+        "C:\\peliculas\\2.mkv\nrtmp://media.test/live/2\n"
+        "#EXTINF:-1 tvg-id=\"\xEF\xBB\xBF\" tvg-logo=\"file:///logo.png\",Tres\nudp://@239.0.0.1:1234\n"
+        "#EXTINF:-1 tvg-logo=\"javascript:alert(1)\",Cuatro\nRTSP://Camara.test/4\n"
+        "#EXTINF:-1,Cinco\nmmsh://radio.test/5\n"
+        "#EXTINF:-1,Seis\nftp://files.test/6.mkv\n",
+        QUrl("http://user:pw@lists.test/u/lista.m3u?password=secreto#x"));
+    QStringList rows;
+    for (const MediaNode& n : nodes)
+        rows << QStringList{n.id.size() == 36 ? "uuid" : n.id, n.title, n.directURL.value_or(QUrl()).toString(),
+                            n.artwork.value_or(QUrl()).toString()}.join('|');
+    EXPECT_EQ(rows, (QStringList{"uno|Uno|http://cdn.test/1|http://lists.test/u/logos/1.png",
+                                 "uuid|Dos|rtmp://media.test/live/2|http://lists.test/img/2.png?s=1",
+                                 "uuid|Tres|udp://@239.0.0.1:1234|",
+                                 "uuid|Cuatro|rtsp://camara.test/4|",
+                                 "uuid|Cinco|mmsh://radio.test/5|"}));
+    ASSERT_EQ(nodes.size(), 5);
+    EXPECT_EQ(nodes[1].id, PlaylistIngestor::fallbackId("rtmp://media.test/live/2"));
+    EXPECT_EQ(nodes[2].id, PlaylistIngestor::fallbackId("udp://@239.0.0.1:1234"));
+    // Without the list's address a relative logo has nothing to be relative to.
+    EXPECT_EQ(PlaylistIngestor::parse("#EXTINF:-1 tvg-logo=\"logos/1.png\",Uno\nhttp://cdn.test/1\n").value(0).artwork,
+              std::nullopt);
+}
+
 TEST(PlaylistParse, GeneratedPlaylistKeepsEveryEntry)
 {
     const testkit::CatalogGenerator generator;
@@ -191,6 +221,9 @@ TEST_F(PlaylistDownloadTest, ReadsOrRefusesWhatTheServerSends)
     auto good = download(generator.playlist(3000).toStdString());
     ASSERT_TRUE(good.value);
     EXPECT_EQ(good.value->size(), 3000);
+    auto relative = download("#EXTINF:-1 tvg-logo=\"logos/1.png\",Uno\nhttp://cdn.test/1\n");
+    ASSERT_TRUE(relative.value);
+    EXPECT_EQ(relative.value->value(0).artwork, host.baseUrl().resolved(QUrl("/logos/1.png")));
 
     EXPECT_EQ(download("#EXTINF:-1,Uno\nhttp://cdn.test/1\n", 404).commandError(), CommandError::invalidResponse);
     EXPECT_EQ(download("<html><body>Hola</body></html>").commandError(), CommandError::emptyCatalog);

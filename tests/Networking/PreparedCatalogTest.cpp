@@ -34,11 +34,16 @@ FakePlatform::Build sampleBuild()
     build.normal.tv = items("tv", 2);
     QJsonObject numbered{{"id", 42}, {"name", "Numbered"}, {"kind", "series"}, {"categoryId", 9},
                          {"image", "https://img.example/42.jpg"}, {"extension", "mkv"}, {"content_type", "generic"}};
-    build.normal.movies = QJsonArray{numbered, FakePlatform::item("m2", "Film 2", "movies", "Acción")};
+    // A picture given as the platform's own path.
+    QJsonObject film2 = FakePlatform::item("m2", "Film 2", "movies", "Acción");
+    film2.insert("image", "/img/m2.png");
+    build.normal.movies = QJsonArray{numbered, film2};
     build.normal.series = items("s", 1);
+    QJsonObject scripted = FakePlatform::item("s1", "Serie", "series");
+    scripted.insert("image", "javascript:void 0");
     build.normal.rows = QJsonArray{
-        QJsonObject{{"id", "top"}, {"title", "Lo más visto"}, {"items", QJsonArray{FakePlatform::item("m2", "Film 2", "movies")}}},
-        QJsonObject{{"items", QJsonArray{FakePlatform::item("s1", "Serie", "series"), QJsonObject{{"id", "x"}}}}},
+        QJsonObject{{"id", "top"}, {"title", "Lo más visto"}, {"items", QJsonArray{film2}}},
+        QJsonObject{{"items", QJsonArray{scripted, QJsonObject{{"id", "x"}}}}},
         QJsonObject{{"id", "bad"}, {"items", QJsonArray{QJsonObject{{"name", ""}}, 3}}}};
     FakePlatform::Sections kids;
     kids.tv = items("kid", 1);
@@ -91,6 +96,7 @@ TEST_F(PreparedCatalogTest, LoadsOneConsistentBuildWithItsFeed)
     EXPECT_EQ(numbered.fileSuffix, QStringLiteral("mkv"));
     EXPECT_EQ(numbered.contentClassification, QStringLiteral("generic"));
     EXPECT_EQ(catalog.nodes[3].groupName, QStringLiteral("Acción"));
+    EXPECT_EQ(catalog.nodes[3].artwork, platform.baseUrl().resolved(QUrl("/img/m2.png")));
     for (const MediaNode& node : catalog.nodes)
         EXPECT_FALSE(node.directURL);
     EXPECT_EQ(catalog.preparedVersion, 7);
@@ -103,6 +109,8 @@ TEST_F(PreparedCatalogTest, LoadsOneConsistentBuildWithItsFeed)
     EXPECT_EQ(catalog.feed->lanes[1].title, QStringLiteral("Selección"));
     EXPECT_EQ(catalog.feed->lanes[1].nodes.size(), 1);
     EXPECT_EQ(catalog.feed->lanes[1].nodes[0].kind, SignalKind::episodic) << "feed items keep their own kind";
+    EXPECT_EQ(catalog.feed->lanes[0].nodes[0].artwork, catalog.nodes[3].artwork);
+    EXPECT_EQ(catalog.feed->lanes[1].nodes[0].artwork, std::nullopt) << "only web pictures are kept";
     EXPECT_EQ(catalog.feed->spotlight->id, QStringLiteral("m2")) << "no featured item: the first lane's first entry";
 
     const QString firstRandomId = catalog.feed->lanes[1].id;

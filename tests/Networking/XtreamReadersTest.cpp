@@ -15,9 +15,11 @@ using sendra::testkit::PanelKind;
 
 namespace {
 
+const QUrl panel("http://panel.test:8080/player_api.php");
+
 QList<MediaNode> read(const QByteArray& body, SignalKind kind = SignalKind::cinema, xtream::CategoryMap map = {})
 {
-    return xtream::readStreamList(body, kind, map);
+    return xtream::readStreamList(body, kind, map, panel);
 }
 
 void expectSameNodes(const QList<MediaNode>& actual, const QList<MediaNode>& expected)
@@ -66,7 +68,7 @@ TEST(XtreamListReader, AgreesWithTheQJsonReaderOnLooselyTypedCatalogues)
         EXPECT_GT(map.size(), 50) << "only the few loose ids (null, empty) are dropped";
         const QList<MediaNode> nodes = read(body, kind, map);
         EXPECT_EQ(nodes.size(), generator.expectedEntries(9000));
-        expectSameNodes(nodes, testkit::readStreamListWithQJson(body, kind, map));
+        expectSameNodes(nodes, testkit::readStreamListWithQJson(body, kind, map, panel));
         EXPECT_EQ(nodes.first().title, generator.title(panelKind, 0));
     }
 }
@@ -94,7 +96,7 @@ TEST(XtreamListReader, CutsThatFallInsideStringsOrNestedListsFallBackToTheWholeB
     for (const QByteArray& trap : {inTitle, inNestedList}) {
         const QByteArray body = withTrapAtFirstCut(trap);
         const QList<MediaNode> nodes = read(body);
-        expectSameNodes(nodes, testkit::readStreamListWithQJson(body, SignalKind::cinema, {}));
+        expectSameNodes(nodes, testkit::readStreamListWithQJson(body, SignalKind::cinema, {}, panel));
         EXPECT_TRUE(std::any_of(nodes.begin(), nodes.end(), [](const MediaNode& n) { return n.id == "1" || n.id == "2"; }));
     }
 }
@@ -105,6 +107,13 @@ TEST(XtreamListReader, RejectsWhatIsNotAListOfObjects)
     EXPECT_TRUE(read(" [ \n ] ").isEmpty());
     const QByteArray pretty = "[\n  {\"stream_id\": 1, \"name\": \"Uno\"} ,\n  {\"stream_id\": 2, \"name\": \"Dos\"}\n]\n";
     EXPECT_EQ(read(pretty).size(), 2);
+    // A byte-order mark before the list, on the sliced road and on the whole-body road.
+    const QByteArray big = CatalogGenerator(CatalogShape{.seed = 5}).streams(PanelKind::Vod, 3000);
+    ASSERT_GT(big.size(), 512 * 1024);
+    expectSameNodes(read("\xEF\xBB\xBF" + big), read(big));
+    EXPECT_EQ(read("\xEF\xBB\xBF" + pretty).size(), 2);
+    EXPECT_EQ(read("\xEF\xBB\xBF[{\"stream_id\":1,\"name\":\"a\",\"x\":[\"},{\"]}]").size(), 1);
+    EXPECT_EQ(xtream::readCategoryMap("\xEF\xBB\xBF[{\"category_id\":1,\"category_name\":\"Uno\"}]").size(), 1);
 
     EXPECT_EQ(failureOf([] { read(R"({"user_info":{"auth":0}})"); }), CommandError::invalidResponse);
     EXPECT_EQ(failureOf([] { read(R"([{"stream_id":1,"name":"a"},null])"); }), CommandError::invalidResponse);
@@ -134,7 +143,13 @@ TEST(XtreamListReader, ElementRules)
         {"stream_id":[],"name":"lista"},
         {"stream_id":{},"name":"objeto"},
         {"name":"sin id"},
-        {"stream_id":49.0,"name":"doble","stream_id":50,"container_extension":null}
+        {"stream_id":49.0,"name":"doble","stream_id":50,"container_extension":null},
+        {"stream_id":51,"name":"Relativa","stream_icon":"/images/51.png"},
+        {"stream_id":52,"name":"Suelta","cover":"portadas/52 b.jpg?w=3"},
+        {"stream_id":53,"name":"Sin esquema","stream_icon":"//cdn.test/53.png"},
+        {"stream_id":54,"name":"Script","stream_icon":"javascript:void 0"},
+        {"stream_id":55,"name":"Fichero","stream_icon":"file:///etc/passwd"},
+        {"stream_id":56,"name":"Marcador","stream_icon":"[NO LOGO]"}
     ])", SignalKind::cinema, films);
     // id | title | group id | group name | artwork | suffix | classification; no entry carries a direct address.
     QStringList rows;
@@ -151,6 +166,13 @@ TEST(XtreamListReader, ElementRules)
                         "46|Rusa|group:|Фильмы!|||-",
                         "47|   |group:contenido|Contenido|||-", // the title is not trimmed
                         "50|doble|group:contenido|Contenido|||-", // a repeated key keeps its last value
+                        // Artwork is loadable or none: relative texts are the panel's own pictures.
+                        "51|Relativa|group:contenido|Contenido|http://panel.test:8080/images/51.png||-",
+                        "52|Suelta|group:contenido|Contenido|http://panel.test:8080/portadas/52 b.jpg?w=3||-",
+                        "53|Sin esquema|group:contenido|Contenido|http://cdn.test/53.png||-",
+                        "54|Script|group:contenido|Contenido|||-",
+                        "55|Fichero|group:contenido|Contenido|||-",
+                        "56|Marcador|group:contenido|Contenido|http://panel.test:8080/[NO LOGO]||-",
                     }));
 
     const QList<MediaNode> series = read(R"([{"series_id":"9","stream_id":1,"name":"Serie","cover":"http://img.test/s.jpg"}])",

@@ -127,7 +127,8 @@ TEST_F(XtreamTransportTest, UniverseJoinsTheThreeKindsInOrder)
         const QByteArray categories = generator.categories(kinds[k].first);
         panel.answer(actions[k].first, Reply::json(streams.toStdString()));
         panel.answer(actions[k].second, Reply::json(categories.toStdString()).after(k == 1 ? 150ms : 0ms));
-        expected += testkit::readStreamListWithQJson(streams, kinds[k].second, xtream::readCategoryMap(categories));
+        expected += testkit::readStreamListWithQJson(streams, kinds[k].second, xtream::readCategoryMap(categories),
+                                                     panel.baseUrl());
     }
     auto outcome = awaitOutcome(transport.universe(session(), {}));
     ASSERT_TRUE(outcome.value) << outcome.commandError().has_value();
@@ -254,10 +255,21 @@ TEST_F(XtreamTransportTest, SeriesSeasonsAndEpisodes)
 TEST_F(XtreamTransportTest, StreamAddressesSurviveTheWire)
 {
     const ProviderSession source = session(QStringLiteral("de mo/1"), QStringLiteral("p+ss%2Bé*"));
-    const QUrl live = XtreamTransport::streamURL(source, "live", "42", "ts");
-    const QUrl film = XtreamTransport::streamURL(source, "movie", "Ñ 7", "mkv");
+    const QUrl live = *XtreamTransport::streamURL(source, "live", "42", "ts");
+    const QUrl film = *XtreamTransport::streamURL(source, "movie", "Ñ 7", "mkv");
     EXPECT_EQ(live.toEncoded(), panel.baseUrl().toEncoded() + "/live/de+mo%2F1/p%2Bss%252B%C3%A9*/42.ts");
     EXPECT_EQ(film.path(QUrl::FullyEncoded), "/movie/de+mo%2F1/p%2Bss%252B%C3%A9*/%C3%91+7.mkv");
+    // A credential of only dots would be removed from the path as a step ("/movie/./../8.mp4" goes out as
+    // "/8.mp4"): such a source has no stream address, and playing fails instead of asking for another path.
+    for (const auto& [user, secret] : {std::pair{".", "s3cret"}, std::pair{"demo", ".."}}) {
+        const ProviderSession dots = session(user, secret);
+        EXPECT_EQ(XtreamTransport::streamURL(dots, "movie", "8", "mp4"), std::nullopt);
+        MediaNode film8;
+        film8.kind = SignalKind::cinema;
+        film8.id = "8";
+        EXPECT_EQ(transport.immediateStream(film8, dots), std::nullopt);
+        EXPECT_EQ(awaitOutcome(transport.stream(film8, dots, {})).commandError(), CommandError::playbackUnavailable);
+    }
 
     panel.route("GET", "/*", Reply::text("ok"));
     QNetworkAccessManager client;

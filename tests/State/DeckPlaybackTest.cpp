@@ -318,6 +318,41 @@ TEST_F(DeckPlaybackTest, TheNewestThirtyMarkersSurviveARestart)
     EXPECT_EQ(keys, newest);
 }
 
+// Panels give their pictures as paths of their own; a resume list holding such an entry must still read back.
+TEST_F(DeckPlaybackTest, EntriesWithRelativePicturesKeepTheirResumePointsAcrossARestart)
+{
+    panel.answer("get_vod_streams", Reply::json(R"([
+        {"stream_id":10,"name":"Película A","category_id":"5","stream_icon":"/images/10.png"},
+        {"stream_id":11,"name":"Película B","category_id":"5","cover":"portadas/11.jpg"},
+        {"stream_id":12,"name":"Película C","category_id":"5","stream_icon":"javascript:void 0"}])"));
+    connectPanel();
+    const ViewerIdentity ana = *deck->activeIdentity();
+    const QString base = panel.baseUrl().toString();
+    EXPECT_EQ(node("movies:10").artwork, QUrl(base + "/images/10.png"));
+    EXPECT_EQ(node("movies:11").artwork, QUrl(base + "/portadas/11.jpg"));
+    EXPECT_EQ(node("movies:12").artwork, std::nullopt);
+
+    for (const char* key : {"movies:10", "movies:11", "movies:12"}) {
+        now = now.addSecs(60);
+        deck->addResume(node(key), 0.5, std::nullopt);
+    }
+    // An entry whose address the stored form refuses costs its own marker, never the others.
+    MediaNode unstorable = node("movies:12");
+    unstorable.id = "13";
+    unstorable.artwork = QUrl("relativa.png");
+    now = now.addSecs(60);
+    deck->addResume(unstorable, 0.5, std::nullopt);
+    ASSERT_EQ(deck->resumeMarkers().size(), 4);
+
+    CommandVault& reopened = openVault();
+    const std::unique_ptr<CommandDeck> restarted = makeDeck(reopened);
+    restarted->selectIdentity(ana);
+    QList<MediaNode> kept;
+    for (const ResumeMarker& marker : restarted->resumeMarkers())
+        kept.append(marker.node);
+    EXPECT_EQ(kept, (QList<MediaNode>{node("movies:12"), node("movies:11"), node("movies:10")}));
+}
+
 TEST_F(DeckPlaybackTest, ASeriesPlayedThroughTheWindowsIsFoundAgainAfterARestart)
 {
     connectPanel();

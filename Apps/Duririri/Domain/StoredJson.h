@@ -16,7 +16,8 @@
 
 // The stored JSON forms of the records the vault keeps. Dates are seconds since 2001-01-01 00:00:00 UTC,
 // UUIDs upper-case text, addresses absolute text; an absent optional is left out and a missing key or null
-// reads as absent; every other field is required. One bad record makes the whole list unreadable.
+// reads as absent; every other field is required. One bad record makes the whole list unreadable, so lists are
+// written without the records that would not read back.
 //
 //     QByteArray bytes = sendra::encodeList(markers);
 //     std::optional<QList<ResumeMarker>> back = sendra::decodeList<ResumeMarker>(bytes);
@@ -37,12 +38,17 @@ template <> std::optional<ViewerIdentity> fromJson<ViewerIdentity>(const QJsonVa
 template <> std::optional<SourceDraft> fromJson<SourceDraft>(const QJsonValue& value);
 template <> std::optional<ProviderSession> fromJson<ProviderSession>(const QJsonValue& value);
 
+// A record that would not read back (an address the stored form refuses, say) is left out of the list: one such
+// record must never make the whole list unreadable at the next start.
 template <class T>
 QJsonArray toJsonArray(const QList<T>& records)
 {
     QJsonArray array;
-    for (const T& record : records)
-        array.append(toJson(record));
+    for (const T& record : records) {
+        QJsonObject object = toJson(record);
+        if (fromJson<T>(QJsonValue(object)))
+            array.append(std::move(object));
+    }
     return array;
 }
 

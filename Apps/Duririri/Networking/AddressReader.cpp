@@ -1,5 +1,7 @@
 #include "Networking/AddressReader.h"
 
+#include "NetKit/UrlCodec.h"
+
 #include <QString>
 
 #include <array>
@@ -50,7 +52,42 @@ std::size_t plainOriginLength(std::string_view text)
     return end > start ? end : 0;
 }
 
+bool isWebScheme(const QString& scheme)
+{
+    return scheme == u"http" || scheme == u"https";
+}
+
 } // namespace
+
+std::optional<QUrl> artworkAddress(const QUrl& address, const QUrl& base)
+{
+    if (!address.isRelative())
+        return isWebScheme(address.scheme()) && !address.host().isEmpty() ? std::optional(address) : std::nullopt;
+    if (!isWebScheme(base.scheme()) || base.host().isEmpty())
+        return std::nullopt;
+    const QUrl resolved =
+        base.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo).resolved(address);
+    if (!resolved.isValid() || !isWebScheme(resolved.scheme()) || resolved.host().isEmpty())
+        return std::nullopt;
+    return resolved;
+}
+
+std::optional<QUrl> AddressReader::readStream(std::string_view utf8)
+{
+    // The plain road only takes "http://" and "https://" addresses with a host.
+    if (originLength(utf8) > 0)
+        return read(utf8);
+    auto url = readSlowly(utf8);
+    if (!url || url->isRelative() || !netkit::isNetworkStreamScheme(url->scheme()))
+        return std::nullopt;
+    return url;
+}
+
+std::optional<QUrl> AddressReader::readArtwork(std::string_view utf8, const QUrl& base)
+{
+    const auto url = read(utf8);
+    return url ? artworkAddress(*url, base) : std::nullopt;
+}
 
 std::optional<QUrl> AddressReader::readSlowly(std::string_view utf8)
 {

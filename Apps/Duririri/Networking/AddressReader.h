@@ -19,6 +19,13 @@ public:
     // Nothing for an empty text or one that QUrl cannot make a valid address of.
     std::optional<QUrl> read(std::string_view utf8);
 
+    // A playlist's stream address: an absolute address of a scheme media is streamed over (see
+    // netkit::isNetworkStreamScheme); anything else ("[NO STREAM]", "movie/2.mkv", "file:///etc/passwd") is none.
+    std::optional<QUrl> readStream(std::string_view utf8);
+
+    // An artwork address as artworkAddress() keeps it.
+    std::optional<QUrl> readArtwork(std::string_view utf8, const QUrl& base);
+
     static std::optional<QUrl> readSlowly(std::string_view utf8);
 
 private:
@@ -28,5 +35,10 @@ private:
     std::vector<std::pair<std::string, QUrl>> m_origins;
     std::size_t m_lastOrigin = 0;
 };
+
+// What artwork may be loaded from: an http or https address with a host. A relative address is taken relative to
+// `base`, the address its text came from, without the base's query, fragment and user information (they may hold
+// credentials).
+std::optional<QUrl> artworkAddress(const QUrl& address, const QUrl& base);
 
 } // namespace sendra

@@ -157,12 +157,13 @@ QCoro::Task<QList<MediaNode>> preparedSection(CatalogRequest request, CatalogIde
 {
     if (identity.count(kind) <= 0)
         co_return QList<MediaNode>();
-    QByteArray body = co_await fetch(request.session, catalogURL(request, storedValue(kind), identity),
-                                     CommandError::invalidResponse, true, request.timeouts.section, token);
+    QUrl document = catalogURL(request, storedValue(kind), identity);
+    QByteArray body = co_await fetch(request.session, document, CommandError::invalidResponse, true,
+                                     request.timeouts.section, token);
     // Sections run to hundreds of thousands of entries: parse them off the main thread. The job is named: g++ 12
     // destroys a lambda temporary inside a co_await expression twice.
-    auto parse = [body = std::move(body), identity, kind] {
-        return readSection(parseObject(body).object, identity, kind);
+    auto parse = [body = std::move(body), identity, kind, document = std::move(document)] {
+        return readSection(parseObject(body).object, identity, kind, document);
     };
     co_return co_await runInBackground(std::move(parse));
 }
@@ -172,10 +173,10 @@ QCoro::Task<std::optional<CommandFeed>> preparedFeed(CatalogRequest request, Cat
 {
     // The feed is optional: any failure leaves the catalogue without one.
     try {
-        const ObjectDocument home = co_await dictionary(request.session, catalogURL(request, "home", identity),
-                                                        CommandError::invalidResponse, true, request.timeouts.home,
-                                                        token);
-        co_return readHome(home.object, identity);
+        const QUrl document = catalogURL(request, "home", identity);
+        const ObjectDocument home = co_await dictionary(request.session, document, CommandError::invalidResponse,
+                                                        true, request.timeouts.home, token);
+        co_return readHome(home.object, identity, document);
     } catch (...) {
         co_return std::nullopt;
     }

@@ -312,23 +312,29 @@ class PlaylistBuilder
 public:
     QList<MediaNode> nodes;
 
+    explicit PlaylistBuilder(const QUrl& origin)
+        : m_origin(origin)
+    {
+    }
+
     void add(std::string_view info, std::string_view addressLine, QUrl address)
     {
         MediaNode& node = nodes.emplaceBack();
         const Attributes attributes(info);
-        node.id = attributes.tvgId && !attributes.tvgId->empty() ? fromUtf8(*attributes.tvgId)
-                                                                 : m_fallbackIds.of(addressLine);
+        // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
+        node.id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? fromUtf8(*attributes.tvgId)
+                                                                          : m_fallbackIds.of(addressLine);
         node.title = titleOf(info);
         const Group& group = groupOf(attributes.groupTitle);
         node.groupID = group.id;
         node.groupName = group.name;
         if (attributes.tvgLogo)
-            node.artwork = m_logos.read(*attributes.tvgLogo);
+            node.artwork = m_logos.readArtwork(*attributes.tvgLogo, m_origin);
         node.kind = kindOf(group, addressLine);
         node.directURL = std::move(address);
     }
 
-    std::optional<QUrl> address(std::string_view line) { return m_streams.read(line); }
+    std::optional<QUrl> address(std::string_view line) { return m_streams.readStream(line); }
 
 private:
     struct Group
@@ -375,6 +381,7 @@ private:
         return found->second;
     }
 
+    QUrl m_origin;
     // One reader per kind of address, so each keeps meeting its own origin (and its own repeated pictures).
     AddressReader m_streams;
     AddressReader m_logos;
@@ -396,12 +403,12 @@ QString PlaylistIngestor::fallbackId(QByteArrayView addressLine)
     return NameUuid().of(std::string_view(addressLine.data(), std::size_t(addressLine.size())));
 }
 
-QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8)
+QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8, const QUrl& origin)
 {
     std::string_view text(utf8.data(), std::size_t(utf8.size()));
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
-    PlaylistBuilder builder;
+    PlaylistBuilder builder(origin);
     reserveLarge(builder.nodes, countInformationLines(text));
     std::string_view pending; // the information line waiting for its address line
     bool hasPending = false;
@@ -437,18 +444,18 @@ QCoro::Task<QList<MediaNode>> PlaylistIngestor::downloadWith(netkit::HttpSession
                                                              netkit::CancelToken token)
 {
     netkit::HttpRequest request;
-    request.url = std::move(address);
+    request.url = address;
     request.idleTimeout = kDownloadTimeout;
     const netkit::HttpResponse response = co_await session.send(std::move(request), token);
     netkit::throwIfCancelled(token);
     if (!response.isSuccess())
         throw CommandFailure(CommandError::invalidResponse);
     // Named before the co_await: g++ 12 destroys a lambda temporary written inside one twice.
-    auto read = [body = response.body] {
+    auto read = [body = response.body, origin = std::move(address)] {
         // The strict check: a truncated last sequence counts as invalid too.
         if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
             throw CommandFailure(CommandError::invalidResponse);
-        return parse(body);
+        return parse(body, origin);
     };
     QList<MediaNode> nodes = co_await runInBackground(std::move(read));
     if (nodes.isEmpty())

@@ -25,9 +25,12 @@ public:
     // netkit::HttpError and netkit::Cancelled.
     QCoro::Task<QList<MediaNode>> download(QUrl address, netkit::CancelToken token) const;
 
-    // The entries of a UTF-8 playlist, in playlist order; malformed lines are skipped. Entries without a
-    // "tvg-id" get a name-based UUID of their address line, the same on every run.
-    static QList<MediaNode> parse(QByteArrayView utf8);
+    // The entries of a UTF-8 playlist read from `origin`, in playlist order; malformed lines are skipped. An address
+    // line is an absolute address of a network scheme (netkit::isNetworkStreamScheme); any other line is skipped
+    // and the information line waits for the next one. Entries without a "tvg-id" (or with one of blanks only) get a
+    // name-based UUID of their address line, the same on every run. Logos are kept as artworkAddress() keeps them,
+    // relative ones taken relative to `origin`.
+    static QList<MediaNode> parse(QByteArrayView utf8, const QUrl& origin = QUrl());
 
     // The fallback id of an entry without "tvg-id": UUID version 5 of the address line, upper-case.
     static QString fallbackId(QByteArrayView addressLine);

@@ -1,6 +1,8 @@
 #include "Networking/PreparedCatalogReader.h"
 
+#include "Domain/L10n.h"
 #include "Domain/OriginNormalization.h"
+#include "Networking/AddressReader.h"
 #include "Networking/PlatformRequests.h"
 
 #include <QSet>
@@ -51,7 +53,7 @@ CatalogIdentity readManifest(const simdjson::dom::object& manifest, const QStrin
     return identity;
 }
 
-std::optional<MediaNode> readItem(const simdjson::dom::object& item)
+std::optional<MediaNode> readItem(const simdjson::dom::object& item, const QUrl& document)
 {
     const auto id = string(item["id"]);
     const auto name = text(item["name"]);
@@ -63,13 +65,15 @@ std::optional<MediaNode> readItem(const simdjson::dom::object& item)
     node.kind = signalKindFromStored(text(item["kind"]).value_or(QString())).value_or(SignalKind::cinema);
     node.groupID = string(item["categoryId"]).value_or(QString());
     node.groupName = text(item["category"]).value_or(QStringLiteral("Contenido"));
-    node.artwork = address(item["image"]);
+    if (const auto image = address(item["image"]))
+        node.artwork = artworkAddress(*image, document);
     node.fileSuffix = text(item["extension"]).value_or(QString());
     node.contentClassification = text(item["content_type"]);
     return node;
 }
 
-QList<MediaNode> readSection(const simdjson::dom::object& section, const CatalogIdentity& identity, SignalKind kind)
+QList<MediaNode> readSection(const simdjson::dom::object& section, const CatalogIdentity& identity, SignalKind kind,
+                             const QUrl& document)
 {
     checkBuild(section, identity);
     const auto items = array(section["items"]);
@@ -81,7 +85,7 @@ QList<MediaNode> readSection(const simdjson::dom::object& section, const Catalog
     for (const simdjson::dom::element element : *items) {
         const auto item = object(element);
         require(item.has_value());
-        auto node = readItem(*item);
+        auto node = readItem(*item, document);
         require(node && !seen.contains(node->id));
         seen.insert(node->id);
         node->kind = kind;
@@ -91,12 +95,12 @@ QList<MediaNode> readSection(const simdjson::dom::object& section, const Catalog
     return nodes;
 }
 
-CommandFeed readHome(const simdjson::dom::object& home, const CatalogIdentity& identity)
+CommandFeed readHome(const simdjson::dom::object& home, const CatalogIdentity& identity, const QUrl& document)
 {
     checkBuild(home, identity);
     std::optional<MediaNode> spotlight;
     if (const auto featured = object(home["featured"]))
-        spotlight = readItem(*featured);
+        spotlight = readItem(*featured, document);
 
     QList<CommandLane> lanes;
     const auto rows = array(home["rows"]);
@@ -108,12 +112,12 @@ CommandFeed readHome(const simdjson::dom::object& home, const CatalogIdentity& i
             const simdjson::dom::object row = element.get_object().value_unsafe();
             CommandLane lane;
             lane.id = string(row["id"]).value_or(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
-            lane.title = text(row["title"]).value_or(QStringLiteral("Selección"));
-            lane.subtitle = QStringLiteral("Catálogo de acceso rápido");
+            lane.title = text(row["title"]).value_or(QString::fromUtf8(L10n::noop("Selección")));
+            lane.subtitle = QString::fromUtf8(L10n::noop("Catálogo de acceso rápido"));
             if (const auto items = array(row["items"])) {
                 for (const simdjson::dom::element item : *items) {
                     if (const auto fields = object(item))
-                        if (auto node = readItem(*fields))
+                        if (auto node = readItem(*fields, document))
                             lane.nodes.append(std::move(*node));
                 }
             }

@@ -36,13 +36,15 @@ struct CatalogIdentity
 CatalogIdentity readManifest(const simdjson::dom::object& manifest, const QString& brand, int slot,
                              const QUrl& origin, bool protectedBuild);
 
-// The entries of one section, each of the section's kind; the item count must be the identity's count.
-QList<MediaNode> readSection(const simdjson::dom::object& section, const CatalogIdentity& identity, SignalKind kind);
+// The entries of one section, each of the section's kind; the item count must be the identity's count. `document`
+// is the address the section came from: relative images are taken relative to it (see artworkAddress()).
+QList<MediaNode> readSection(const simdjson::dom::object& section, const CatalogIdentity& identity, SignalKind kind,
+                             const QUrl& document);
 
 // The home feed; CommandError::emptyCatalog when no row has a usable entry.
-CommandFeed readHome(const simdjson::dom::object& home, const CatalogIdentity& identity);
+CommandFeed readHome(const simdjson::dom::object& home, const CatalogIdentity& identity, const QUrl& document);
 
 // One item as an entry (its kind as its "kind" says); nothing without an id or a name.
-std::optional<MediaNode> readItem(const simdjson::dom::object& item);
+std::optional<MediaNode> readItem(const simdjson::dom::object& item, const QUrl& document);
 
 } // namespace sendra::platform

@@ -68,8 +68,11 @@ std::optional<EpisodeNode> episode(const object& item, int position, const Provi
     node.number = smallInteger(integer(item["episode_num"])).value_or(position + 1);
     const std::optional<QString> title = textOf(item["title"]);
     node.title = title && !title->isEmpty() ? *title : QStringLiteral("Episodio %1").arg(node.number);
-    node.stream = XtreamTransport::streamURL(source, QStringLiteral("series"), node.id,
-                                             XtreamStreamAddressPolicy::fileExtension(extension, QStringLiteral("mp4")));
+    const auto stream = XtreamTransport::streamURL(source, QStringLiteral("series"), node.id,
+                                                   XtreamStreamAddressPolicy::fileExtension(extension, QStringLiteral("mp4")));
+    if (!stream)
+        return std::nullopt;
+    node.stream = *stream;
     return node;
 }
 

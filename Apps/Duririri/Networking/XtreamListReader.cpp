@@ -56,6 +56,7 @@ std::size_t nextCut(const char* data, std::size_t from, std::size_t end)
 // False when the body could not be walked slice by slice; nothing is thrown here.
 bool walkInSlices(QByteArrayView body, const ObjectListVisitor& visitor)
 {
+    body = netkit::withoutByteOrderMark(body);
     constexpr std::size_t kSlice = 512 * 1024;
     const char* data = body.data();
     std::size_t first = 0;
@@ -160,10 +161,11 @@ std::optional<QString> idText(const element& value)
 class StreamListBuilder
 {
 public:
-    StreamListBuilder(SignalKind kind, const CategoryMap& categories)
+    StreamListBuilder(SignalKind kind, const CategoryMap& categories, const QUrl& panel)
         : m_kind(kind)
         , m_idKey(kind == SignalKind::episodic ? "series_id" : "stream_id")
         , m_categories(categories)
+        , m_panel(panel)
     {
     }
 
@@ -182,9 +184,9 @@ public:
         node.title = QString::fromUtf8(raw.name->data(), qsizetype(raw.name->size()));
         setGroup(node, raw);
         if (raw.icon)
-            node.artwork = m_addresses.read(*raw.icon);
+            node.artwork = m_addresses.readArtwork(*raw.icon, m_panel);
         else if (raw.cover)
-            node.artwork = m_addresses.read(*raw.cover);
+            node.artwork = m_addresses.readArtwork(*raw.cover, m_panel);
         if (raw.extension)
             node.fileSuffix = m_pool(*raw.extension);
         node.kind = m_kind;
@@ -298,6 +300,7 @@ private:
     SignalKind m_kind;
     std::string_view m_idKey;
     const CategoryMap& m_categories;
+    const QUrl& m_panel;
     const QString m_contenido = QStringLiteral("Contenido");
     AddressReader m_addresses;
     TextPool m_pool;
@@ -341,9 +344,10 @@ CategoryMap readCategoryMap(QByteArrayView body)
     return map;
 }
 
-QList<MediaNode> readStreamList(QByteArrayView body, SignalKind kind, const CategoryMap& categories)
+QList<MediaNode> readStreamList(QByteArrayView body, SignalKind kind, const CategoryMap& categories,
+                                const QUrl& panel)
 {
-    StreamListBuilder builder(kind, categories);
+    StreamListBuilder builder(kind, categories, panel);
     // A little over the estimate, so the list is allocated once; but never more than a real element's least size
     // allows, or a body of empty objects would reserve gigabytes.
     const qsizetype ceiling = body.size() / 150;

@@ -35,7 +35,9 @@ void walkObjectList(QByteArrayView body, const ObjectListVisitor& visitor);
 CategoryMap readCategoryMap(QByteArrayView body);
 
 // One kind's stream list as catalogue entries, in the panel's order; elements without an id or a non-empty
-// name are skipped.
-QList<MediaNode> readStreamList(QByteArrayView body, SignalKind kind, const CategoryMap& categories);
+// name are skipped. Artwork is kept as artworkAddress() keeps it, relative addresses taken relative to `panel`
+// (the address the list came from).
+QList<MediaNode> readStreamList(QByteArrayView body, SignalKind kind, const CategoryMap& categories,
+                                const QUrl& panel);
 
 } // namespace sendra::xtream

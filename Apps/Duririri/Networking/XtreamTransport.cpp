@@ -97,8 +97,10 @@ QCoro::Task<QList<MediaNode>> kindNodes(HttpSession session, ProviderSession sou
     };
     auto [body, categories] = co_await netkit::joinAll(token, std::move(streams), std::move(categoryNames));
     netkit::throwIfCancelled(token);
-    auto read = [body = std::move(body), kind = actions.kind, categories = std::move(categories)] {
-        return xtream::readStreamList(body, kind, categories);
+    // Relative artwork is the panel's own: taken relative to its request address, never to its query.
+    auto read = [body = std::move(body), kind = actions.kind, categories = std::move(categories),
+                 panel = netkit::appendingPath(source.origin, "player_api.php")] {
+        return xtream::readStreamList(body, kind, categories, panel);
     };
     co_return co_await runInBackground(std::move(read));
 }
@@ -248,13 +250,18 @@ std::optional<PlaybackTicket> XtreamTransport::immediateStream(const MediaNode& 
     if (node.directURL)
         return ticket(node, *node.directURL, PlaybackTicket::nativeAlternative(node, *node.directURL));
     switch (node.kind) {
-    case SignalKind::broadcast:
-        return ticket(node, streamURL(source, QStringLiteral("live"), node.id, QStringLiteral("ts")),
-                      streamURL(source, QStringLiteral("live"), node.id, QStringLiteral("m3u8")));
+    case SignalKind::broadcast: {
+        const auto stream = streamURL(source, QStringLiteral("live"), node.id, QStringLiteral("ts"));
+        if (!stream)
+            return std::nullopt;
+        return ticket(node, *stream, streamURL(source, QStringLiteral("live"), node.id, QStringLiteral("m3u8")));
+    }
     case SignalKind::cinema: {
-        const QUrl stream = streamURL(source, QStringLiteral("movie"), node.id,
+        const auto stream = streamURL(source, QStringLiteral("movie"), node.id,
                                       XtreamStreamAddressPolicy::fileExtension(node.fileSuffix, QStringLiteral("mp4")));
-        return ticket(node, stream, PlaybackTicket::nativeAlternative(node, stream));
+        if (!stream)
+            return std::nullopt;
+        return ticket(node, *stream, PlaybackTicket::nativeAlternative(node, *stream));
     }
     case SignalKind::episodic:
         break;
@@ -262,9 +269,14 @@ std::optional<PlaybackTicket> XtreamTransport::immediateStream(const MediaNode& 
     return std::nullopt;
 }
 
-QUrl XtreamTransport::streamURL(const ProviderSession& source, const QString& folder, const QString& id,
-                                const QString& suffix)
+std::optional<QUrl> XtreamTransport::streamURL(const ProviderSession& source, const QString& folder,
+                                               const QString& id, const QString& suffix)
 {
+    // QUrl turns "%2E" back into ".", and the HTTP stack then removes "." and ".." segments: a credential of only
+    // dots would reach another path, so it has no stream address at all.
+    for (const QString* credential : {&source.user, &source.secret})
+        if (*credential == u"." || *credential == u"..")
+            return std::nullopt;
     QByteArray base = source.origin.path(QUrl::FullyEncoded).toUtf8();
     while (base.startsWith('/'))
         base.remove(0, 1);

@@ -52,8 +52,9 @@ public:
     virtual std::optional<PlaybackTicket> immediateStream(const MediaNode& node, const ProviderSession& source) const;
 
     // "<origin>/<folder>/<user>/<secret>/<id>.<suffix>", every segment percent-encoded exactly once (a blank as
-    // "+", a "+" as "%2B", letters outside ASCII as their UTF-8 bytes).
-    static QUrl streamURL(const ProviderSession& source, const QString& folder, const QString& id,
+    // "+", a "+" as "%2B", letters outside ASCII as their UTF-8 bytes). None when the user or the secret is "." or
+    // "..": no address can carry them as a segment.
+    static std::optional<QUrl> streamURL(const ProviderSession& source, const QString& folder, const QString& id,
                           const QString& suffix);
 
     // The address of a panel request: "player_api.php" under the origin, with "username", "password" and then

@@ -184,8 +184,10 @@ void looseNumber(JsonOut& json, Dice& dice, bool loose, qint64 value)
 void looseImage(JsonOut& json, Dice& dice, bool loose, const QString& url)
 {
     const int roll = dice.below(100);
-    if (!loose || roll < 85)
+    if (!loose || roll < 80)
         json.text(url);
+    else if (roll < 85) // the panel's own path, relative to its address
+        json.text(url.mid(url.indexOf(u'/', 8)));
     else if (roll < 95)
         json.text(QString());
     else

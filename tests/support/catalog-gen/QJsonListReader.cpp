@@ -31,18 +31,31 @@ std::optional<QString> lenientString(const QJsonValue& value)
     return std::nullopt;
 }
 
-std::optional<QUrl> address(const QString& text)
+// Artwork must be loadable: http or https with a host, a relative text taken relative to the panel's address
+// (without its query, fragment and user information).
+std::optional<QUrl> artwork(const QString& text, const QUrl& panel)
 {
     if (text.isEmpty())
         return std::nullopt;
     QUrl url(text, QUrl::TolerantMode);
-    return url.isValid() ? std::optional<QUrl>(url) : std::nullopt;
+    if (!url.isValid())
+        return std::nullopt;
+    if (url.scheme().isEmpty()) {
+        QUrl base = panel;
+        base.setQuery(QString());
+        base.setFragment(QString());
+        base.setUserInfo(QString());
+        url = base.resolved(url);
+    }
+    if ((url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty() || !url.isValid())
+        return std::nullopt;
+    return url;
 }
 
 } // namespace
 
 QList<MediaNode> readStreamListWithQJson(const QByteArray& body, SignalKind kind,
-                                         const QHash<QString, QString>& categories)
+                                         const QHash<QString, QString>& categories, const QUrl& panel)
 {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
@@ -72,9 +85,9 @@ QList<MediaNode> readStreamListWithQJson(const QByteArray& body, SignalKind kind
         const QJsonValue icon = object.value(QStringLiteral("stream_icon"));
         const QJsonValue cover = object.value(QStringLiteral("cover"));
         if (icon.isString())
-            node.artwork = address(icon.toString());
+            node.artwork = artwork(icon.toString(), panel);
         else if (cover.isString())
-            node.artwork = address(cover.toString());
+            node.artwork = artwork(cover.toString(), panel);
         const QJsonValue extension = object.value(QStringLiteral("container_extension"));
         node.fileSuffix = extension.isString() ? extension.toString() : QString();
         node.kind = kind;
