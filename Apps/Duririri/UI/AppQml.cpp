@@ -1,6 +1,7 @@
 #include "UI/AppQml.h"
 
 #include "Shared/PlaybackQml.h"
+#include "UI/ArtworkProvider.h"
 
 #include <QQmlEngine>
 
@@ -19,6 +20,7 @@ void registerAppQml(QQmlEngine& engine)
     playback::registerPlaybackQml(engine);
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine.addImportPath(QStringLiteral("qrc:/"));
+    engine.addImageProvider(QStringLiteral("art"), new ArtworkProvider);
 }
 
 } // namespace sendra::ui

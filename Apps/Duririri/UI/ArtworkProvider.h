@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QImage>
+#include <QQuickAsyncImageProvider>
+#include <QSize>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+namespace sendra::ui {
+
+// The artwork of catalogue entries and brand images, as `image://art/<address>` with the address
+// percent-encoded (encodeURIComponent in QML), optionally followed by `/<radius>` to round the corners by that many
+// pixels of the delivered image. Only http and https addresses are fetched; anything else fails, and the item shows
+// its placeholder. Requests for one address share one transfer; transfers go through a disk cache in the product's
+// cache folder; decoding, scaling to fill the requested size, cropping and rounding happen on a worker thread.
+// A failed load gives a 1x1 transparent image rather than an error (which the engine would log as a QML warning):
+// items treat an image of at most 1x1 pixel as not loaded.
+class ArtworkProvider final : public QQuickAsyncImageProvider
+{
+public:
+    ArtworkProvider();
+
+    QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
+
+    struct Request {
+        QUrl address;
+        int radius = 0;
+    };
+    // The address and corner radius in an image id; no value when the address is not a web address.
+    static std::optional<Request> parseId(const QString& id);
+    // `image` scaled to fill `size` (keeping its proportions, centred, the overflow cropped) with its corners
+    // rounded by `radius`. A size with one dimension 0 or less scales to the other; an invalid size keeps the
+    // image's own.
+    static QImage fill(const QImage& image, const QSize& size, int radius);
+
+    // Folder of the disk cache, below the XDG cache folder, one per product.
+    static QString cacheFolder();
+    // A transfer that receives nothing for this long fails.
+    static constexpr std::chrono::seconds idleTimeout{20};
+    // Larger images are refused rather than decoded.
+    static constexpr qint64 maximumBytes = 24 * 1024 * 1024;
+
+private:
+    QString m_cacheFolder;
+};
+
+} // namespace sendra::ui

@@ -1,0 +1,25 @@
+#include "UI/ArtworkSource.h"
+
+#include "UI/ArtworkProvider.h"
+
+#include <QUrl>
+
+namespace sendra::ui {
+
+ArtworkSource::ArtworkSource(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QString ArtworkSource::source(const QString& address, int radius)
+{
+    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(address.trimmed()));
+    QString id = encoded;
+    if (radius > 0)
+        id += u'/' + QString::number(radius);
+    if (!ArtworkProvider::parseId(id))
+        return {};
+    return QStringLiteral("image://art/") + id;
+}
+
+} // namespace sendra::ui

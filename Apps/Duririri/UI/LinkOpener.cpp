@@ -1,0 +1,30 @@
+#include "UI/LinkOpener.h"
+
+#include <QDesktopServices>
+
+namespace sendra::ui {
+
+LinkOpener::LinkOpener(QObject* parent)
+    : QObject(parent)
+{
+}
+
+bool LinkOpener::isOpenable(const QUrl& address)
+{
+    if (!address.isValid())
+        return false;
+    const QString scheme = address.scheme().toLower();
+    if (scheme == u"http" || scheme == u"https")
+        return !address.host().isEmpty();
+    return scheme == u"mailto" && !address.path().isEmpty();
+}
+
+bool LinkOpener::open(const QString& address) const
+{
+    const QUrl url(address.trimmed());
+    if (!isOpenable(url))
+        return false;
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace sendra::ui

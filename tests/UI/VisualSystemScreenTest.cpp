@@ -1,0 +1,219 @@
+#include "QmlScreenHarness.h"
+#include "fakes/FakePlaylistHost.h"
+
+#include "UI/AppQml.h"
+#include "UI/Palette.h"
+#include "UI/SymbolMap.h"
+#include "UI/TextLookup.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QQmlEngine>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using sendra::testing::QmlScreenHarness;
+using sendra::ui::SymbolMap;
+
+namespace {
+
+// Writes a scene that uses the module's components into a temporary file and returns its address.
+QUrl writeScene(const QTemporaryDir& folder, const QByteArray& body)
+{
+    const QString path = folder.filePath(QStringLiteral("Scene.qml"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write("import QtQuick\nimport Sendra.App\n\n" + body);
+    return QUrl::fromLocalFile(path);
+}
+
+template<class T>
+T* singleton(QQmlEngine& engine, const char* name)
+{
+    return engine.singletonInstance<T*>(qmlTypeId("Sendra.App", 1, 0, name));
+}
+
+QString accessibleName(QObject* item)
+{
+    for (QObject* child : item->children())
+        if (qstrcmp(child->metaObject()->className(), "QQuickAccessibleAttached") == 0)
+            return child->property("name").toString();
+    return {};
+}
+
+void clickCentre(QmlScreenHarness& screen, const QString& objectName)
+{
+    auto* item = qobject_cast<QQuickItem*>(screen.find(objectName));
+    ASSERT_NE(item, nullptr) << objectName.toStdString();
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(&screen.view(), Qt::LeftButton, {}, centre.toPoint());
+}
+
+std::string warningsOf(const QmlScreenHarness& screen)
+{
+    return screen.warnings().join('\n').toStdString();
+}
+
+} // namespace
+
+// The shared pieces in one scene: placeholders and fallbacks where there is nothing to load, a live brand switch,
+// and the secret row's reveal button in English.
+TEST(VisualSystemScreen, placeholdersFallbacksBrandSwitchAndRevealButton)
+{
+    QTemporaryDir folder;
+    const QUrl scene = writeScene(folder, R"(
+Item {
+    id: root
+    property string password: "a+b"
+    CommandBackground { anchors.fill: parent }
+    Column {
+        spacing: 8
+        AsyncArtwork { objectName: "art.file"; width: 120; aspect: 2 / 3; kind: "movies"; artwork: "file:///etc/hostname" }
+        AsyncArtwork { objectName: "art.generic"; width: 160; aspect: 16 / 9; kind: "tv"; generic: true; radius: 12 }
+        BrandLogo {
+            objectName: "logo.other"; width: 320
+            brand: ({ slug: "otra-marca", name: "Mi Marca", logoURL: "ftp://example.com/logo.png", isotypeURL: null })
+        }
+        BrandLogo { objectName: "logo.orrinth"; width: 320; brand: ({ slug: "the-orrinth-sendra", name: "The Orrinth Sendra", logoURL: "" }) }
+        Row {
+            BrandIsotype { objectName: "isotype.brimvale"; brand: ({ slug: "brimvale-sendra", name: "Brimvale Sendra" }) }
+            BrandIsotype { objectName: "isotype.other"; brand: ({ slug: "brimvale", name: "Otra" }) }
+            StatusPill { objectName: "pill"; text: "Mostrar contraseña" }
+        }
+        CommandCard { width: 300; highlighted: true; padding: 14; Text { anchors.fill: parent; text: "x"; color: "white" } }
+        SignalMeter { objectName: "meter"; width: 200; label: "Ocultar contraseña"; value: "42 ms"; symbol: "timer"; color: CommandPalette.green }
+        CommandInput {
+            objectName: "row.password"; width: 420; title: "Contraseña"; symbol: "key.horizontal"; secure: true
+            text: root.password
+            onEdited: (value) => root.password = value
+        }
+        CommandInput { objectName: "row.user"; width: 420; title: "Usuario"; symbol: "person.text.rectangle"; text: "ana" }
+    }
+}
+)");
+    QmlScreenHarness screen([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {1080, 700});
+    ASSERT_TRUE(screen.load(scene, {})) << warningsOf(screen);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen.view()));
+    QQmlEngine& engine = *screen.view().engine();
+    singleton<sendra::ui::TextLookup>(engine, "L10n")->setLanguage(sendra::AppLanguage::english);
+    QCoreApplication::processEvents();
+
+    // Nothing to fetch: the kind's symbol, or the all-kinds grid for a generic entry.
+    EXPECT_TRUE(screen.isShown("art.file.placeholder"));
+    EXPECT_EQ(screen.property("art.file.placeholder", "text").toString(), SymbolMap::glyph("film.stack"));
+    EXPECT_EQ(screen.property("art.file.image", "source").toUrl(), QUrl());
+    EXPECT_EQ(screen.property("art.generic.placeholder", "text").toString(),
+              SymbolMap::glyph("square.grid.3x3.fill"));
+    EXPECT_NEAR(screen.property("art.file", "height").toDouble(), 180.0, 0.01);
+
+    // A brand of another slug whose logo cannot load: the maker mark with the name in capitals.
+    EXPECT_TRUE(screen.isShown("logo.other.name"));
+    EXPECT_EQ(screen.property("logo.other.name", "text").toString(), "MI MARCA");
+    EXPECT_EQ(screen.property("logo.other.remote", "source").toUrl(), QUrl());
+    // The products' own images come from the resources.
+    EXPECT_FALSE(screen.isShown("logo.orrinth.name"));
+    EXPECT_TRUE(screen.isShown("logo.orrinth.bundled"));
+    EXPECT_EQ(screen.property("logo.orrinth.bundled", "status").toInt(), 1 /* Image.Ready */);
+    EXPECT_EQ(screen.property("isotype.brimvale.bundled", "status").toInt(), 1);
+    EXPECT_FALSE(screen.isShown("isotype.other.bundled"));
+
+    // Captions go through the lookup; the placeholder does not.
+    EXPECT_EQ(screen.property("pill.text", "text").toString(), "SHOW PASSWORD");
+    EXPECT_EQ(screen.property("meter.value", "text").toString(), "42 ms");
+    EXPECT_EQ(screen.property("row.password.field", "placeholderText").toString(), "Contraseña");
+
+    // A brand change recolours what is drawn in the brand colour, with no reload.
+    EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), QColor(245, 245, 247));
+    singleton<sendra::ui::Palette>(engine, "CommandPalette")->setBrandColors(" #8F5BFF", "#6e45d6");
+    EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), QColor(0x8f, 0x5b, 0xff));
+
+    // A secret starts masked; the button shows it and masks it again over the same value.
+    EXPECT_EQ(screen.find("row.user.reveal"), nullptr);
+    QObject* reveal = screen.find("row.password.reveal");
+    ASSERT_NE(reveal, nullptr);
+    EXPECT_EQ(screen.property("row.password.field", "echoMode").toInt(), 2 /* Password */);
+    EXPECT_EQ(accessibleName(reveal), "Show password");
+    clickCentre(screen, "row.password.reveal");
+    EXPECT_EQ(screen.property("row.password.field", "echoMode").toInt(), 0 /* Normal */);
+    EXPECT_EQ(accessibleName(reveal), "Hide password");
+    EXPECT_EQ(screen.property("row.password.field", "text").toString(), "a+b");
+
+    // Typing writes back through edited(); the caller's value feeds the field.
+    clickCentre(screen, "row.password.field");
+    QTest::keyClick(&screen.view(), Qt::Key_1, Qt::NoModifier);
+    EXPECT_EQ(screen.root()->property("password").toString(), "a+b1");
+    screen.root()->setProperty("password", "otra");
+    EXPECT_EQ(screen.property("row.password.field", "text").toString(), "otra");
+    clickCentre(screen, "row.password.reveal");
+    EXPECT_EQ(screen.property("row.password.field", "echoMode").toInt(), 2);
+    EXPECT_EQ(accessibleName(reveal), "Show password");
+    EXPECT_EQ(screen.property("row.password.field", "text").toString(), "otra");
+
+    QTest::qWait(50);
+    EXPECT_TRUE(screen.warnings().isEmpty()) << warningsOf(screen);
+}
+
+// Artwork from the web: one transfer for two items showing the same address at different sizes (the engine's own
+// cache shares only equal sizes), the image filled and cropped to each item; a missing image or a redirect off the
+// web stays the placeholder without a warning.
+TEST(VisualSystemScreen, webArtworkIsSharedCroppedAndFailsQuietly)
+{
+    QImage poster(200, 100, QImage::Format_RGB32);
+    poster.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(poster.save(&buffer, "PNG"));
+
+    sendra::fakes::FakePlaylistHost host;
+    sendra::fakes::Reply held = sendra::fakes::Reply::text(png.toStdString());
+    held.contentType = "image/png";
+    const QUrl shared = host.publish("/art/shared.png", std::move(held).held());
+    const QUrl missing = host.publish("/art/missing.png", sendra::fakes::Reply::empty(404));
+    const QUrl offWeb = host.publish("/art/away.png", sendra::fakes::Reply::redirect("file:///etc/hostname"));
+
+    QTemporaryDir folder;
+    const QUrl scene = writeScene(folder, QStringLiteral(R"(
+Row {
+    AsyncArtwork { objectName: "first"; width: 100; aspect: 1; kind: "tv"; artwork: "%1" }
+    AsyncArtwork { objectName: "second"; width: 80; aspect: 1; kind: "tv"; artwork: "%1" }
+    AsyncArtwork { objectName: "missing"; width: 100; aspect: 1; kind: "series"; artwork: "%2" }
+    AsyncArtwork { objectName: "away"; width: 100; aspect: 1; kind: "movies"; artwork: "%3" }
+}
+)")
+                                                  .arg(shared.toString(), missing.toString(), offWeb.toString())
+                                                  .toUtf8());
+    QmlScreenHarness screen([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {800, 200});
+    ASSERT_TRUE(screen.load(scene, {})) << warningsOf(screen);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.heldCount() == 1; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return screen.property("missing.image", "status").toInt() == 1 &&
+                   screen.property("away.image", "status").toInt() == 1;
+        },
+        10000));
+    EXPECT_FALSE(screen.property("missing", "loaded").toBool());
+    EXPECT_FALSE(screen.property("away", "loaded").toBool());
+    EXPECT_TRUE(screen.isShown("missing.placeholder"));
+    EXPECT_TRUE(screen.isShown("away.placeholder"));
+    EXPECT_TRUE(screen.isShown("first.placeholder"));
+
+    host.release();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return screen.property("first", "loaded").toBool() && screen.property("second", "loaded").toBool(); },
+        10000));
+    EXPECT_EQ(host.requestCount("/art/shared.png"), 1u);
+    EXPECT_FALSE(screen.isShown("first.placeholder"));
+    EXPECT_EQ(screen.property("first.image", "implicitWidth").toDouble(), 100.0);
+    EXPECT_EQ(screen.property("first.image", "implicitHeight").toDouble(), 100.0);
+    EXPECT_EQ(screen.property("second.image", "implicitWidth").toDouble(), 80.0);
+    EXPECT_EQ(screen.property("second.image", "implicitHeight").toDouble(), 80.0);
+    EXPECT_EQ(host.requestCount("/etc/hostname"), 0u);
+
+    EXPECT_TRUE(screen.warnings().isEmpty()) << warningsOf(screen);
+}
