@@ -127,9 +127,11 @@ Item {
     EXPECT_EQ(screen.property("row.password.field", "placeholderText").toString(), "Contraseña");
 
     // A brand change recolours what is drawn in the brand colour, with no reload.
-    EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), QColor(245, 245, 247));
-    singleton<sendra::ui::Palette>(engine, "CommandPalette")->setBrandColors(" #8F5BFF", "#6e45d6");
-    EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), QColor(0x8f, 0x5b, 0xff));
+    auto* palette = singleton<sendra::ui::Palette>(engine, "CommandPalette");
+    ASSERT_NE(palette, nullptr);
+    EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), palette->primary());
+    palette->setBrandColors(" #12AB34", "#6e45d6");
+    EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), QColor(0x12, 0xab, 0x34));
 
     // A secret starts masked; the button shows it and masks it again over the same value.
     EXPECT_EQ(screen.find("row.user.reveal"), nullptr);

@@ -156,7 +156,7 @@ void DeckAdaptor::applyBrandColours()
 {
     if (!m_engine || !m_deck)
         return;
-    const int paletteType = qmlTypeId("Sendra.App", 1, 0, "Palette");
+    const int paletteType = qmlTypeId("Sendra.App", 1, 0, "CommandPalette");
     if (paletteType < 0)
         return;
     if (QObject* palette = m_engine->singletonInstance<QObject*>(paletteType)) {

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Sendra.App
 
 // A modal sheet centred over the window. `shown` drives it; any dismissal (Escape, a click outside when
 // allowed) emits dismissed(), where the owner writes back to the deck. Content goes in as children.
@@ -25,7 +26,7 @@ Popup {
     visible: shown
 
     background: Rectangle {
-        color: Palette.obsidian
+        color: CommandPalette.obsidian
         radius: 22
         border.color: Qt.rgba(1, 1, 1, 0.08)
         border.width: 1

@@ -18,19 +18,19 @@ ApplicationWindow {
     minimumHeight: 700
     visible: true
     title: Deck.brand.name
-    color: Palette.voidColor
+    color: CommandPalette.voidColor
     locale: Qt.locale(L10n.language)
 
-    palette.window: Palette.voidColor
+    palette.window: CommandPalette.voidColor
     palette.windowText: "white"
-    palette.base: Palette.panel
+    palette.base: CommandPalette.panel
     palette.text: "white"
-    palette.button: Palette.raised
+    palette.button: CommandPalette.raised
     palette.buttonText: "white"
-    palette.highlight: Palette.primary
+    palette.highlight: CommandPalette.primary
     palette.highlightedText: "black"
     palette.placeholderText: Qt.rgba(1, 1, 1, 0.4)
-    palette.toolTipBase: Palette.raised
+    palette.toolTipBase: CommandPalette.raised
     palette.toolTipText: "white"
 
     Loader {
@@ -55,7 +55,7 @@ ApplicationWindow {
                 objectName: "root.spinner"
                 anchors.centerIn: parent
                 running: true
-                palette.dark: Palette.primary
+                palette.dark: CommandPalette.primary
             }
         }
     }
@@ -138,7 +138,7 @@ ApplicationWindow {
         Component.onCompleted: if (shownMessage !== null) open()
         title: Deck.brand.name
         background: Rectangle {
-            color: Palette.raised
+            color: CommandPalette.raised
             radius: 16
             border.color: Qt.rgba(1, 1, 1, 0.1)
         }
