@@ -177,6 +177,7 @@ TEST(VisualSystemScreen, webArtworkIsSharedCroppedAndFailsQuietly)
     const QUrl shared = host.publish("/art/shared.png", std::move(held).held());
     const QUrl missing = host.publish("/art/missing.png", sendra::fakes::Reply::empty(404));
     const QUrl offWeb = host.publish("/art/away.png", sendra::fakes::Reply::redirect("file:///etc/hostname"));
+    const QUrl page = host.publish("/art/page.png", "<html><body>Not found</body></html>", 200, "text/html");
 
     QTemporaryDir folder;
     const QUrl scene = writeScene(folder, QStringLiteral(R"(
@@ -185,9 +186,11 @@ Row {
     AsyncArtwork { objectName: "second"; width: 80; aspect: 1; kind: "tv"; artwork: "%1" }
     AsyncArtwork { objectName: "missing"; width: 100; aspect: 1; kind: "series"; artwork: "%2" }
     AsyncArtwork { objectName: "away"; width: 100; aspect: 1; kind: "movies"; artwork: "%3" }
+    AsyncArtwork { objectName: "page"; width: 100; aspect: 1; kind: "movies"; artwork: "%4" }
 }
 )")
-                                                  .arg(shared.toString(), missing.toString(), offWeb.toString())
+                                                  .arg(shared.toString(), missing.toString(), offWeb.toString(),
+                                                       page.toString())
                                                   .toUtf8());
     QmlScreenHarness screen([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {800, 200});
     ASSERT_TRUE(screen.load(scene, {})) << warningsOf(screen);
@@ -196,13 +199,15 @@ Row {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             return screen.property("missing.image", "status").toInt() == 1 &&
-                   screen.property("away.image", "status").toInt() == 1;
+                   screen.property("away.image", "status").toInt() == 1 &&
+                   screen.property("page.image", "status").toInt() == 1;
         },
         10000));
     EXPECT_FALSE(screen.property("missing", "loaded").toBool());
     EXPECT_FALSE(screen.property("away", "loaded").toBool());
     EXPECT_TRUE(screen.isShown("missing.placeholder"));
     EXPECT_TRUE(screen.isShown("away.placeholder"));
+    EXPECT_TRUE(screen.isShown("page.placeholder"));
     EXPECT_TRUE(screen.isShown("first.placeholder"));
 
     host.release();
@@ -216,6 +221,29 @@ Row {
     EXPECT_EQ(screen.property("second.image", "implicitWidth").toDouble(), 80.0);
     EXPECT_EQ(screen.property("second.image", "implicitHeight").toDouble(), 80.0);
     EXPECT_EQ(host.requestCount("/etc/hostname"), 0u);
-
     EXPECT_TRUE(screen.warnings().isEmpty()) << warningsOf(screen);
+
+    // Another engine (another window, or the next start) takes the image from the disk cache, although the server
+    // sent no caching headers; a page that was no image was not kept and is asked for again.
+    sendra::fakes::Reply answer = sendra::fakes::Reply::text(png.toStdString());
+    answer.contentType = "image/png";
+    host.publish("/art/shared.png", std::move(answer));
+    QTemporaryDir again;
+    QmlScreenHarness next([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {200, 200});
+    ASSERT_TRUE(next.load(writeScene(again, QStringLiteral(R"(
+Row {
+    AsyncArtwork { objectName: "cached"; width: 60; aspect: 1; kind: "tv"; artwork: "%1" }
+    AsyncArtwork { objectName: "page"; width: 60; aspect: 1; kind: "tv"; artwork: "%2" }
+}
+)")
+                                                          .arg(shared.toString(), page.toString())
+                                                          .toUtf8()),
+                          {}))
+        << warningsOf(next);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return next.property("cached", "loaded").toBool(); }, 10000));
+    EXPECT_EQ(host.requestCount("/art/shared.png"), 1u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.requestCount("/art/page.png") == 2; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return next.property("page.image", "status").toInt() == 1; }, 10000));
+    EXPECT_FALSE(next.property("page", "loaded").toBool());
+    EXPECT_TRUE(next.warnings().isEmpty()) << warningsOf(next);
 }

@@ -153,7 +153,11 @@ public:
             return;
         }
         QNetworkRequest request(address);
-        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+        // An artwork address keeps its image: a cached copy is used without asking the server again, also when the
+        // server sent no caching headers (Qt would then count it stale and fetch it anew).
+        const bool cached = m_network.cache()->metaData(address).isValid();
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                             cached ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferCache);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
         request.setMaximumRedirectsAllowed(5);
         QNetworkReply* reply = m_network.get(request);
@@ -227,7 +231,17 @@ private:
                 deliver(waiter.delivery, {});
             return;
         }
-        QThreadPool::globalInstance()->start([bytes = reply->readAll(), waiters = transfer.waiters] {
+        QByteArray bytes = reply->readAll();
+        QBuffer sniffed(&bytes);
+        sniffed.open(QIODevice::ReadOnly);
+        if (QImageReader::imageFormat(&sniffed).isEmpty()) {
+            // Not an image (an error page sent as a success): never keep it as this address's image.
+            m_network.cache()->remove(address);
+            for (const Waiter& waiter : transfer.waiters)
+                deliver(waiter.delivery, {});
+            return;
+        }
+        QThreadPool::globalInstance()->start([bytes = std::move(bytes), waiters = transfer.waiters] {
             QBuffer buffer;
             buffer.setData(bytes);
             QImageReader reader(&buffer);
