@@ -101,7 +101,7 @@ BENCHMARK(languageSwitchRedraw)->UseManualTime()->Unit(benchmark::kMillisecond)-
 void brandSwitchRedraw(benchmark::State& state)
 {
     Window window;
-    const int paletteType = qmlTypeId("Sendra.App", 1, 0, "Palette");
+    const int paletteType = qmlTypeId("Sendra.App", 1, 0, "CommandPalette");
     QObject* palette = paletteType < 0 ? nullptr : window.app->engine().singletonInstance<QObject*>(paletteType);
     if (!palette) {
         state.SkipWithError("no palette");
