@@ -4,6 +4,8 @@
 
 namespace sendra::snapshots {
 
+namespace {
+
 void addEntryStates(std::vector<State>& states)
 {
     states.push_back({QStringLiteral("access-idle"), [](Driver& d) { return d.waitFor([&] {
@@ -47,5 +49,9 @@ void addEntryStates(std::vector<State>& states)
                           return d.waitFor([&] { return d.find(QStringLiteral("playerScreen")) != nullptr; });
                       }});
 }
+
+const StateGroup entryStates(10, addEntryStates);
+
+} // namespace
 
 } // namespace sendra::snapshots

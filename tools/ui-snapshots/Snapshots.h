@@ -42,7 +42,14 @@ struct State {
     std::function<bool(Driver&)> arrange;
 };
 
-// Each group of screens adds its states here.
-void addEntryStates(std::vector<State>& states);
+// Each group of screens adds its states from a file of its own in this folder (*States.cpp), with
+//     static const StateGroup group(10, [](std::vector<State>& states) { states.push_back({...}); });
+// Groups run in the order of their rank.
+class StateGroup
+{
+public:
+    StateGroup(int rank, std::function<void(std::vector<State>&)> add);
+    static std::vector<State> all();
+};
 
 } // namespace sendra::snapshots

@@ -20,9 +20,35 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sendra::snapshots {
+
+namespace {
+
+std::vector<std::pair<int, std::function<void(std::vector<State>&)>>>& groups()
+{
+    static std::vector<std::pair<int, std::function<void(std::vector<State>&)>>> all;
+    return all;
+}
+
+} // namespace
+
+StateGroup::StateGroup(int rank, std::function<void(std::vector<State>&)> add)
+{
+    groups().emplace_back(rank, std::move(add));
+}
+
+std::vector<State> StateGroup::all()
+{
+    auto sorted = groups();
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<State> states;
+    for (const auto& group : sorted)
+        group.second(states);
+    return states;
+}
 
 bool Driver::waitFor(const std::function<bool()>& condition, int ms)
 {
@@ -141,8 +167,7 @@ int main(int argc, char* argv[])
     parser.addOptions({outOption, onlyOption, entriesOption, listOption});
     parser.process(app);
 
-    std::vector<snapshots::State> states;
-    snapshots::addEntryStates(states);
+    const std::vector<snapshots::State> states = snapshots::StateGroup::all();
     if (parser.isSet(listOption)) {
         for (const auto& state : states)
             std::printf("%s\n", qPrintable(state.name));
