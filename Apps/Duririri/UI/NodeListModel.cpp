@@ -165,6 +165,8 @@ void NodeListModel::reload()
         }
     }
     const int total = int(usesList ? list.size() : view.size());
+    m_allView = usesList ? NodeView() : view;
+    m_allList = usesList ? list : QList<MediaNode>();
     if (m_limit >= 0) {
         if (usesList)
             list = list.first(std::min<qsizetype>(list.size(), m_limit));

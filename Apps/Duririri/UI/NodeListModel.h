@@ -58,6 +58,8 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     const MediaNode* nodeAt(int row) const;
+    // Every entry of the list, the limit ignored (a rail decides some things over all it was given).
+    QList<MediaNode> allNodes() const { return m_usesList ? m_allList : m_allView.toList(); }
     Q_INVOKABLE QVariantMap get(int row) const;
     Q_INVOKABLE void open(int row);
     Q_INVOKABLE void play(int row);
@@ -87,6 +89,8 @@ private:
     // Exactly one of the two holds the rows.
     NodeView m_view;
     QList<MediaNode> m_list;
+    NodeView m_allView;
+    QList<MediaNode> m_allList;
     bool m_usesList = false;
     int m_total = 0;
 };
