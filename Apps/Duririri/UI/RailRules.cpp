@@ -1,0 +1,52 @@
+#include "UI/RailRules.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+namespace sendra::ui {
+
+int railDragTarget(int count, int originIndex, double translationX)
+{
+    if (count <= 0)
+        return -1;
+    const double steps = std::trunc(translationX / -railDragStep);
+    const double target = std::clamp(double(originIndex) + steps, 0.0, double(count - 1));
+    return int(target);
+}
+
+namespace {
+
+template <class Range>
+RailDestination destinationOver(const Range& nodes)
+{
+    QSet<QString> categories;
+    QSet<SignalKind> kinds;
+    for (const MediaNode& node : nodes) {
+        categories.insert(catalogKey(node.kind, node.groupID));
+        kinds.insert(node.kind);
+    }
+    if (categories.isEmpty())
+        return {};
+    const MediaNode& first = *nodes.begin();
+    if (categories.size() == 1)
+        return {first.kind, MediaGroup{catalogKey(first.kind, first.groupID), first.groupName, first.kind}};
+    if (kinds.size() == 1)
+        return {first.kind, std::nullopt};
+    return {};
+}
+
+} // namespace
+
+RailDestination moreDestination(const QList<MediaNode>& nodes)
+{
+    return destinationOver(nodes);
+}
+
+RailDestination moreDestination(const NodeView& nodes)
+{
+    return destinationOver(nodes);
+}
+
+} // namespace sendra::ui

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Domain/CatalogTypes.h"
+#include "State/NodeView.h"
+
+#include <QList>
+
+#include <optional>
+
+namespace sendra::ui {
+
+// Horizontal drag that moves a rail by one item.
+inline constexpr double railDragStep = 96;
+
+// The item a drag brings to the leading edge: the origin (the leading item when the drag began) moved by one
+// item per whole 96 px of horizontal translation (left = later items), clamped to the rail. -1 for an empty rail.
+int railDragTarget(int count, int originIndex, double translationX);
+
+// Where a rail's "Ver más" leads, decided over every entry the rail was given (not only the shown ones): one
+// category (kind and group id together; two kinds sharing a group id are two categories) opens that category,
+// one kind opens the kind, anything else the whole library.
+struct RailDestination {
+    std::optional<SignalKind> kind;
+    std::optional<MediaGroup> group;
+
+    friend bool operator==(const RailDestination&, const RailDestination&) = default;
+};
+
+RailDestination moreDestination(const QList<MediaNode>& nodes);
+RailDestination moreDestination(const NodeView& nodes);
+
+} // namespace sendra::ui

@@ -1,0 +1,56 @@
+#include "UI/Rails.h"
+
+#include "State/CommandDeck.h"
+#include "UI/AppContext.h"
+#include "UI/NodeListModel.h"
+#include "UI/RailRules.h"
+
+#include <QAbstractItemModel>
+
+namespace sendra::ui {
+
+Rails* Rails::create(QQmlEngine* engine, QJSEngine*)
+{
+    return new Rails(AppContext::of(engine), engine);
+}
+
+Rails::Rails(AppContext* context, QObject* parent) : QObject(parent), m_context(context)
+{
+    QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
+}
+
+int Rails::dragTarget(int count, int originIndex, double translationX) const
+{
+    return railDragTarget(count, originIndex, translationX);
+}
+
+QStringList Rails::keys(QObject* model, const QString& role) const
+{
+    QStringList out;
+    const auto* items = qobject_cast<const QAbstractItemModel*>(model);
+    if (!items)
+        return out;
+    const int roleId = items->roleNames().key(role.toUtf8(), -1);
+    if (roleId < 0)
+        return out;
+    const int rows = items->rowCount();
+    out.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        out.append(items->data(items->index(row, 0), roleId).toString());
+    return out;
+}
+
+void Rails::openMore(QObject* model) const
+{
+    const auto* nodes = qobject_cast<const NodeListModel*>(model);
+    CommandDeck* deck = m_context ? m_context->deck() : nullptr;
+    if (!nodes || !deck)
+        return;
+    const QList<MediaNode> all = nodes->allNodes();
+    if (all.isEmpty())
+        return;
+    const RailDestination destination = moreDestination(all);
+    deck->openLibrary(destination.kind, destination.group);
+}
+
+} // namespace sendra::ui

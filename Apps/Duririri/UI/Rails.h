@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QQmlEngine>
+#include <QStringList>
+#include <QtQml/qqmlregistration.h>
+
+namespace sendra::ui {
+
+class AppContext;
+
+// The rails' rules as QML calls them (see RailRules.h). One per engine.
+class Rails final : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    static Rails* create(QQmlEngine* engine, QJSEngine*);
+    Rails(AppContext* context, QObject* parent);
+
+    Q_INVOKABLE int dragTarget(int count, int originIndex, double translationX) const;
+    // The values of one role for every row of a list model (a rail's item identities).
+    Q_INVOKABLE QStringList keys(QObject* model, const QString& role) const;
+    // "Ver más" of a rail over a NodeListModel: opens the library where all of the model's entries lead.
+    Q_INVOKABLE void openMore(QObject* model) const;
+
+private:
+    QPointer<AppContext> m_context;
+};
+
+} // namespace sendra::ui
