@@ -1,4 +1,4 @@
-#include "Networking/AddressReader.h"
+#include "NetKit/AddressReader.h"
 #include "Networking/XtreamListReader.h"
 #include "Networking/XtreamValues.h"
 
@@ -222,12 +222,12 @@ TEST(AddressReader, MatchesQUrlOnEveryForm)
         "http://user:pw@img.example.test/a.jpg", "http://[::1]:8080/a.jpg", "http://img.example.test/Ñandú.jpg",
         "http://img.example.test/a+b(1)*,;=!$'.jpg", "ftp://files.test/a", "not an address", "/relative/path.png",
         "http://img.example.test:99999/a.jpg", "http://:80/a", "http://img.example.test/%zz", "https://x.test/~u/@me"};
-    AddressReader reader;
+    netkit::AddressReader reader;
     for (int round = 0; round < 2; ++round) { // the second round meets cached origins
         for (const std::string& text : texts) {
             SCOPED_TRACE(text);
             const auto fast = reader.read(text);
-            const auto slow = AddressReader::readSlowly(text);
+            const auto slow = netkit::AddressReader::readSlowly(text);
             ASSERT_EQ(fast.has_value(), slow.has_value());
             if (fast) {
                 EXPECT_EQ(*fast, *slow);

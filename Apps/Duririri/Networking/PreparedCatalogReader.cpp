@@ -2,7 +2,7 @@
 
 #include "Domain/L10n.h"
 #include "Domain/OriginNormalization.h"
-#include "Networking/AddressReader.h"
+#include "Networking/ArtworkAddress.h"
 #include "Networking/PlatformRequests.h"
 
 #include <QSet>

@@ -2,7 +2,7 @@
 
 #include "Domain/CommandError.h"
 #include "NetKit/LenientJson.h"
-#include "Networking/AddressReader.h"
+#include "Networking/ArtworkAddress.h"
 #include "Networking/BytesMap.h"
 #include "Networking/LargeList.h"
 #include "Networking/TextFold.h"
@@ -184,9 +184,9 @@ public:
         node.title = QString::fromUtf8(raw.name->data(), qsizetype(raw.name->size()));
         setGroup(node, raw);
         if (raw.icon)
-            node.artwork = m_addresses.readArtwork(*raw.icon, m_panel);
+            node.artwork = readArtwork(m_addresses, *raw.icon, m_panel);
         else if (raw.cover)
-            node.artwork = m_addresses.readArtwork(*raw.cover, m_panel);
+            node.artwork = readArtwork(m_addresses, *raw.cover, m_panel);
         if (raw.extension)
             node.fileSuffix = m_pool(*raw.extension);
         node.kind = m_kind;
@@ -302,7 +302,7 @@ private:
     const CategoryMap& m_categories;
     const QUrl& m_panel;
     const QString m_contenido = QStringLiteral("Contenido");
-    AddressReader m_addresses;
+    netkit::AddressReader m_addresses;
     TextPool m_pool;
     QHash<QString, QString> m_slugIds;
     BytesMap<Group> m_groupsById;

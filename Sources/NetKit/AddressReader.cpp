@@ -1,4 +1,4 @@
-#include "Networking/AddressReader.h"
+#include "NetKit/AddressReader.h"
 
 #include "NetKit/UrlCodec.h"
 
@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace sendra {
+namespace netkit {
 
 namespace {
 
@@ -52,48 +52,24 @@ std::size_t plainOriginLength(std::string_view text)
     return end > start ? end : 0;
 }
 
-bool isWebScheme(const QString& scheme)
-{
-    return scheme == u"http" || scheme == u"https";
-}
-
 } // namespace
-
-std::optional<QUrl> artworkAddress(const QUrl& address, const QUrl& base)
-{
-    if (!address.isRelative())
-        return isWebScheme(address.scheme()) && !address.host().isEmpty() ? std::optional(address) : std::nullopt;
-    if (!isWebScheme(base.scheme()) || base.host().isEmpty())
-        return std::nullopt;
-    const QUrl resolved =
-        base.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo).resolved(address);
-    if (!resolved.isValid() || !isWebScheme(resolved.scheme()) || resolved.host().isEmpty())
-        return std::nullopt;
-    return resolved;
-}
 
 std::optional<QUrl> AddressReader::readStream(std::string_view utf8)
 {
     // The plain road only takes "http://" and "https://" addresses with a host.
     if (originLength(utf8) > 0)
         return read(utf8);
-    auto url = readSlowly(utf8);
-    if (!url || url->isRelative() || !netkit::isNetworkStreamScheme(url->scheme()))
+    auto url = readSlowly(utf8, m_mode);
+    if (!url || url->isRelative() || !isNetworkStreamScheme(url->scheme()))
         return std::nullopt;
     return url;
 }
 
-std::optional<QUrl> AddressReader::readArtwork(std::string_view utf8, const QUrl& base)
-{
-    const auto url = read(utf8);
-    return url ? artworkAddress(*url, base) : std::nullopt;
-}
-
-std::optional<QUrl> AddressReader::readSlowly(std::string_view utf8)
+std::optional<QUrl> AddressReader::readSlowly(std::string_view utf8, QUrl::ParsingMode mode)
 {
     if (utf8.empty())
         return std::nullopt;
-    QUrl url(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())), QUrl::TolerantMode);
+    QUrl url(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())), mode);
     if (!url.isValid())
         return std::nullopt;
     return url;
@@ -124,7 +100,7 @@ const QUrl* AddressReader::originFor(std::string_view prefix)
     constexpr std::size_t kMaxOrigins = 32;
     if (m_origins.size() >= kMaxOrigins)
         return nullptr;
-    auto url = readSlowly(prefix);
+    auto url = readSlowly(prefix, m_mode);
     if (!url || !url->path().isEmpty())
         return nullptr;
     m_origins.emplace_back(std::string(prefix), *url);
@@ -136,18 +112,18 @@ std::optional<QUrl> AddressReader::read(std::string_view utf8)
 {
     const std::size_t originLength = this->originLength(utf8);
     if (originLength == 0)
-        return readSlowly(utf8);
+        return readSlowly(utf8, m_mode);
     const std::string_view path = utf8.substr(originLength);
     for (const char c : path)
         if (!kPlainPath[static_cast<unsigned char>(c)])
-            return readSlowly(utf8);
+            return readSlowly(utf8, m_mode);
     const QUrl* origin = originFor(utf8.substr(0, originLength));
     if (!origin)
-        return readSlowly(utf8);
+        return readSlowly(utf8, m_mode);
     QUrl url = *origin;
     if (!path.empty())
-        url.setPath(QString::fromLatin1(path.data(), qsizetype(path.size())), QUrl::TolerantMode);
+        url.setPath(QString::fromLatin1(path.data(), qsizetype(path.size())), m_mode);
     return url;
 }
 
-} // namespace sendra
+} // namespace netkit

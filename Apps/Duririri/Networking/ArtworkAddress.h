@@ -1,0 +1,20 @@
+#pragma once
+
+#include "NetKit/AddressReader.h"
+
+#include <QUrl>
+
+#include <optional>
+#include <string_view>
+
+namespace sendra {
+
+// What artwork may be loaded from: an http or https address with a host. A relative address is taken relative to
+// `base`, the address its text came from, without the base's query, fragment and user information (they may hold
+// credentials).
+std::optional<QUrl> artworkAddress(const QUrl& address, const QUrl& base);
+
+// An artwork text read with `reader` and kept as artworkAddress() keeps it.
+std::optional<QUrl> readArtwork(netkit::AddressReader& reader, std::string_view utf8, const QUrl& base);
+
+} // namespace sendra

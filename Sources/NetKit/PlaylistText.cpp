@@ -1,0 +1,172 @@
+#include "NetKit/PlaylistText.h"
+
+#include <array>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace netkit::playlist {
+
+namespace {
+
+// Bytes that may start a line end: LF, VT, FF, CR, and the lead bytes of NEL (C2 85) and of the line and
+// paragraph separators (E2 80 A8, E2 80 A9).
+constexpr std::array<bool, 256> lineEndLeadTable()
+{
+    std::array<bool, 256> table{};
+    for (const unsigned char c : {0x0A, 0x0B, 0x0C, 0x0D, 0xC2, 0xE2})
+        table[c] = true;
+    return table;
+}
+constexpr auto kLineEndLead = lineEndLeadTable();
+
+// The length of the line end at `i`, or 0 when the bytes there are not one.
+std::size_t lineEndLength(std::string_view text, std::size_t i)
+{
+    const auto at = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0; };
+    switch (at(i)) {
+    case 0x0A: case 0x0B: case 0x0C: case 0x0D: return 1;
+    case 0xC2: return at(i + 1) == 0x85 ? 2 : 0;
+    case 0xE2: return at(i + 1) == 0x80 && (at(i + 2) == 0xA8 || at(i + 2) == 0xA9) ? 3 : 0;
+    default: return 0;
+    }
+}
+
+// Sixteen bytes at a time, the positions of the bytes `hit` marks, as bits; `hit` takes and gives SSE2 vectors.
+// A playlist is mostly ASCII lines of a hundred bytes or more, so whole vectors without a hit are the common case.
+template<class Hit, class Bytewise>
+std::size_t findFirst(std::string_view text, std::size_t i, Hit hit, Bytewise isHit)
+{
+    const char* data = text.data();
+    const std::size_t size = text.size();
+#ifdef __SSE2__
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        if (const unsigned mask = unsigned(_mm_movemask_epi8(hit(bytes))))
+            return i + unsigned(__builtin_ctz(mask));
+    }
+#endif
+    for (; i < size; ++i)
+        if (isHit(static_cast<unsigned char>(data[i])))
+            return i;
+    return std::string_view::npos;
+}
+
+// The length of the white space character that starts (or, with `atEnd`, ends) `text`; 0 when there is none.
+// Besides blanks and tabs, the Unicode spaces a playlist edited in a word processor brings along.
+std::size_t whiteSpaceLength(std::string_view text, bool atEnd, bool byteOrderMark)
+{
+    if (text.empty())
+        return 0;
+    const char edge = atEnd ? text.back() : text.front();
+    if (edge == ' ' || edge == '\t')
+        return 1;
+    if (static_cast<unsigned char>(edge) < 0x80)
+        return 0;
+    static constexpr std::array<std::string_view, 17> kSpaces{
+        "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005", "\u2006",
+        "\u2007", "\u2008", "\u2009", "\u200A", "\u202F", "\u205F", "\u3000", "\uFEFF"};
+    for (const std::string_view space : kSpaces)
+        if ((byteOrderMark || space != "\uFEFF") && (atEnd ? text.ends_with(space) : text.starts_with(space)))
+            return space.size();
+    return 0;
+}
+
+} // namespace
+
+// Where the next line end at or after `i` starts (the text's size when there is none), and its length.
+std::size_t findLineEnd(std::string_view text, std::size_t i, std::size_t& length)
+{
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8(0x0A);
+    const __m128i three = _mm_set1_epi8(3);
+    const __m128i nelLead = _mm_set1_epi8(char(0xC2));
+    const __m128i separatorLead = _mm_set1_epi8(char(0xE2));
+    const auto hit = [&](__m128i bytes) {
+        const __m128i fromLf = _mm_sub_epi8(bytes, lf); // LF to CR become 0 to 3
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(fromLf, three), fromLf);
+        return _mm_or_si128(control, _mm_or_si128(_mm_cmpeq_epi8(bytes, nelLead), _mm_cmpeq_epi8(bytes, separatorLead)));
+    };
+#else
+    const auto hit = 0;
+#endif
+    const auto isLead = [](unsigned char c) { return kLineEndLead[c]; };
+    for (;;) {
+        i = findFirst(text, i, hit, isLead);
+        if (i == std::string_view::npos)
+            break;
+        if ((length = lineEndLength(text, i)) > 0)
+            return i;
+        ++i; // a lead byte of another character
+    }
+    length = 0;
+    return text.size();
+}
+
+std::string_view trimmed(std::string_view text, bool byteOrderMark)
+{
+    while (const std::size_t n = whiteSpaceLength(text, false, byteOrderMark))
+        text.remove_prefix(n);
+    while (const std::size_t n = whiteSpaceLength(text, true, byteOrderMark))
+        text.remove_suffix(n);
+    return text;
+}
+
+Attributes::Attributes(std::string_view line)
+{
+    std::size_t equals = line.find("=\"");
+    while (equals != std::string_view::npos && !(tvgId && tvgLogo && groupTitle)) {
+        const std::string_view name = line.substr(0, equals);
+        const auto value = [&]() -> std::optional<std::string_view> {
+            const std::size_t close = line.find('"', equals + 2);
+            if (close == std::string_view::npos)
+                return std::nullopt;
+            return line.substr(equals + 2, close - equals - 2);
+        };
+        if (!tvgId && name.ends_with("tvg-id"))
+            tvgId = value();
+        else if (!tvgLogo && name.ends_with("tvg-logo"))
+            tvgLogo = value();
+        else if (!groupTitle && name.ends_with("group-title"))
+            groupTitle = value();
+        equals = line.find("=\"", equals + 1);
+    }
+}
+
+// The first comma outside a quoted attribute value; the first comma at all when the quotes never balance.
+std::size_t titleComma(std::string_view line)
+{
+#ifdef __SSE2__
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i quote = _mm_set1_epi8('"');
+    const auto hit = [&](__m128i bytes) { return _mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, quote)); };
+#else
+    const auto hit = 0;
+#endif
+    const auto isHit = [](unsigned char c) { return c == ',' || c == '"'; };
+    std::size_t i = 0;
+    for (;;) {
+        i = findFirst(line, i, hit, isHit);
+        if (i == std::string_view::npos)
+            return line.find(',');
+        if (line[i] == ',')
+            return i;
+        const std::size_t close = line.find('"', i + 1);
+        if (close == std::string_view::npos)
+            return line.find(',');
+        i = close + 1;
+    }
+}
+
+bool isAscii(std::string_view text)
+{
+#ifdef __SSE2__
+    const auto hit = [](__m128i bytes) { return bytes; };
+#else
+    const auto hit = 0;
+#endif
+    return findFirst(text, 0, hit, [](unsigned char c) { return c >= 0x80; }) == std::string_view::npos;
+}
+
+} // namespace netkit::playlist
