@@ -1,11 +1,14 @@
-// Reading a panel's film list ("get_vod_streams") and an M3U playlist at 10k, 100k and 200k entries, with a
-// plain QJsonDocument reader of the same film list as the baseline. Parsing is timed on one thread, as each
+// Reading a panel's film list ("get_vod_streams") and an M3U playlist at 10k, 100k, 200k and 600k entries, with a
+// plain QJsonDocument reader of the same film list as the baseline, and the core library's playlist parser beside
+// the application's reader (with the plain reading of its rules as its baseline). Parsing is timed on one thread, as each
 // list is parsed on one worker; the memory runs report the heap that parsing takes on top of the body.
 #include "AllocationMeter.h"
 
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/XtreamListReader.h"
+#include "OrrinthCore/M3UParser.h"
 #include "catalog-gen/CatalogGenerator.h"
+#include "catalog-gen/CoreM3UReference.h"
 #include "catalog-gen/QJsonListReader.h"
 
 #include <benchmark/benchmark.h>
@@ -74,7 +77,6 @@ QList<MediaNode> readPlaylist(const QByteArray& body)
     return PlaylistIngestor::parse(body);
 }
 
-using Reader = std::function<QList<MediaNode>(const QByteArray&)>;
 
 // Page faults of the calling thread so far.
 long minorFaults()
@@ -84,10 +86,31 @@ long minorFaults()
     return usage.ru_minflt;
 }
 
-void timeReading(benchmark::State& state, const QByteArray& body, const Reader& read)
+// The playlist as the core parser's callers hold it: text, decoded once.
+const QString& playlistText(int entries)
+{
+    static std::map<int, QString> texts;
+    auto found = texts.find(entries);
+    if (found == texts.end())
+        found = texts.emplace(entries, QString::fromUtf8(playlist(entries))).first;
+    return found->second;
+}
+
+QList<orrinth::CatalogItem> readPlaylistWithCore(const QString& text)
+{
+    return orrinth::M3UParser().parse(text);
+}
+
+QList<orrinth::CatalogItem> readPlaylistWithCorePlainly(const QString& text)
+{
+    return testkit::parseM3UPlainly(text);
+}
+
+template<class Body, class Read>
+void timeReading(benchmark::State& state, const Body& body, const Read& read)
 {
     const auto entries = state.range(0);
-    QList<MediaNode> kept;
+    decltype(read(body)) kept;
     const long faultsBefore = minorFaults();
     for (auto _ : state) {
         kept = read(body);
@@ -104,19 +127,21 @@ void timeReading(benchmark::State& state, const QByteArray& body, const Reader& 
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * entries);
-    state.SetBytesProcessed(state.iterations() * body.size());
-    state.counters["bytes_per_entry"] = double(body.size()) / double(entries);
+    const double bodyBytes = double(body.size()) * double(sizeof(body.front()));
+    state.SetBytesProcessed(state.iterations() * std::int64_t(bodyBytes));
+    state.counters["bytes_per_entry"] = bodyBytes / double(entries);
     state.counters["faults_per_entry"] = double(minorFaults() - faultsBefore) / double(state.iterations() * entries);
 }
 
 // Heap taken while reading, on top of the body that is already in memory: the peak and what the entries keep.
-void measureMemory(benchmark::State& state, const QByteArray& body, const Reader& read)
+template<class Body, class Read>
+void measureMemory(benchmark::State& state, const Body& body, const Read& read)
 {
     constexpr double mb = 1024.0 * 1024.0;
     std::int64_t peak = 0;
     std::int64_t entries = 0;
     for (auto _ : state) {
-        QList<MediaNode> kept;
+        decltype(read(body)) kept;
         {
             const bench::AllocationMeter meter;
             kept = read(body);
@@ -125,11 +150,13 @@ void measureMemory(benchmark::State& state, const QByteArray& body, const Reader
         }
         benchmark::DoNotOptimize(kept.constData());
     }
-    state.counters["body_MB"] = double(body.size()) / mb;
+    const double bodyBytes = double(body.size()) * double(sizeof(body.front()));
+    state.counters["body_MB"] = bodyBytes / mb;
     state.counters["entries_MB"] = double(entries) / mb;
     state.counters["peak_extra_MB"] = double(peak) / mb;
+    state.counters["peak_extra_per_entry"] = double(peak) / double(state.range(0));
     // Everything held at the peak (body included) against twice the body plus the entries.
-    state.counters["peak_vs_2body_plus_entries"] = double(body.size() + peak) / double(2 * body.size() + entries);
+    state.counters["peak_vs_2body_plus_entries"] = (bodyBytes + double(peak)) / (2 * bodyBytes + double(entries));
 }
 
 void FilmList_Simdjson(benchmark::State& state)
@@ -160,6 +187,21 @@ void Playlist(benchmark::State& state)
     timeReading(state, playlist(int(state.range(0))), readPlaylist);
 }
 
+void Playlist_Core(benchmark::State& state)
+{
+    timeReading(state, playlistText(int(state.range(0))), readPlaylistWithCore);
+}
+
+void Playlist_CorePlainReading(benchmark::State& state)
+{
+    timeReading(state, playlistText(int(state.range(0))), readPlaylistWithCorePlainly);
+}
+
+void Playlist_Core_Memory(benchmark::State& state)
+{
+    measureMemory(state, playlistText(int(state.range(0))), readPlaylistWithCore);
+}
+
 void FilmList_Simdjson_Memory(benchmark::State& state)
 {
     measureMemory(state, filmList(int(state.range(0))), readFilmsFast);
@@ -177,7 +219,7 @@ void Playlist_Memory(benchmark::State& state)
 
 void sizes(benchmark::internal::Benchmark* bench)
 {
-    bench->Arg(10'000)->Arg(100'000)->Arg(200'000)->Unit(benchmark::kMillisecond);
+    bench->Arg(10'000)->Arg(100'000)->Arg(200'000)->Arg(600'000)->Unit(benchmark::kMillisecond);
 }
 
 void memorySizes(benchmark::internal::Benchmark* bench)
@@ -192,8 +234,11 @@ BENCHMARK(FilmList_Simdjson)->Apply(sizes);
 BENCHMARK(FilmList_Simdjson_ParseOnly)->Apply(sizes);
 BENCHMARK(FilmList_QJsonDocument)->Apply(sizes);
 BENCHMARK(Playlist)->Apply(sizes);
+BENCHMARK(Playlist_Core)->Apply(sizes);
+BENCHMARK(Playlist_CorePlainReading)->Apply(sizes);
 BENCHMARK(FilmList_Simdjson_Memory)->Apply(memorySizes);
 BENCHMARK(FilmList_QJsonDocument_Memory)->Apply(memorySizes);
 BENCHMARK(Playlist_Memory)->Apply(memorySizes);
+BENCHMARK(Playlist_Core_Memory)->Apply(memorySizes);
 
 BENCHMARK_MAIN();

@@ -65,11 +65,24 @@ std::optional<QUrl> AddressReader::readStream(std::string_view utf8)
     return url;
 }
 
+QString utf8Text(std::string_view bytes)
+{
+    qsizetype marks = 0;
+    while (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+        ++marks;
+    }
+    QString decoded = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    if (marks > 0)
+        decoded.prepend(QString(marks, QChar(0xFEFF)));
+    return decoded;
+}
+
 std::optional<QUrl> AddressReader::readSlowly(std::string_view utf8, QUrl::ParsingMode mode)
 {
     if (utf8.empty())
         return std::nullopt;
-    QUrl url(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())), mode);
+    QUrl url(utf8Text(utf8), mode);
     if (!url.isValid())
         return std::nullopt;
     return url;

@@ -10,6 +10,10 @@
 
 namespace netkit {
 
+// The characters of UTF-8 `bytes`, a leading U+FEFF included: QString::fromUtf8 takes it for a byte-order mark and
+// drops it, but inside a text it is a character like any other.
+QString utf8Text(std::string_view bytes);
+
 // Parses address texts the way QUrl does in the given mode, fast enough for a catalogue of 600,000 entries: the
 // scheme and authority of each distinct origin are parsed once and only the path of each address after that.
 // Texts outside the plain http(s) form take QUrl's own road. One reader per parse; not thread-safe.

@@ -1,6 +1,11 @@
 #include "OrrinthCore/M3UParser.h"
 
+#include "catalog-gen/CatalogGenerator.h"
+#include "catalog-gen/CoreM3UReference.h"
+
 #include <gtest/gtest.h>
+
+#include <array>
 
 using namespace orrinth;
 
@@ -101,4 +106,45 @@ TEST(M3UParser, FallbackIdsAreStableHashesOfTheAddressLine)
     // Pinned: the id must not change between runs or builds, or stored favourites would be lost.
     EXPECT_EQ(M3UParser::fallbackID(u""), QStringLiteral("-3750763034362895579"));
     EXPECT_EQ(M3UParser::fallbackID(u"a"), QStringLiteral("-5808556873153909620"));
+}
+
+// The parser reads bytes, not characters: it must give what the plain character-by-character reading gives, item for
+// item, on every kind of line real playlists hold.
+TEST(M3UParser, AgreesWithThePlainReadingOfTheRules)
+{
+    const auto expectSame = [](const QString &text) {
+        const QList<CatalogItem> fast = parse(text);
+        const QList<CatalogItem> plain = sendra::testkit::parseM3UPlainly(text);
+        ASSERT_EQ(fast.size(), plain.size());
+        for (qsizetype i = 0; i < fast.size(); ++i)
+            ASSERT_TRUE(fast[i] == plain[i]) << "item " << i << ": " << fast[i].name().toStdString() << " / "
+                                             << plain[i].name().toStdString() << " / "
+                                             << plain[i].sourceURL().value_or(QUrl()).toString().toStdString();
+    };
+    const sendra::testkit::CatalogGenerator generator;
+    sendra::testkit::PlaylistShape shape;
+    shape.crlf = true;
+    shape.bom = true;
+    shape.noTvgIdEvery = 7;
+    // Long enough to be read in several slices, with the slices cut at lines of every kind.
+    expectSame(QString::fromUtf8(generator.playlist(6000, shape)));
+    QString mixedBreaks = QString::fromUtf8(generator.playlist(4000));
+    for (qsizetype i = 0, n = 0; (i = mixedBreaks.indexOf(u'\n', i)) >= 0; ++i, ++n)
+        mixedBreaks[i] = QChar(std::array<char16_t, 5>{u'\n', u'\r', 0x2028, 0x0085, u'\f'}[n % 5]);
+    expectSame(mixedBreaks);
+    expectSame(QStringLiteral("#EXTINF:-1,") + QString(300000, u'T') + QStringLiteral("\nhttp://h.test/largo\n") +
+               QString(200000, u'#') + QStringLiteral("\nhttp://h.test/tras\n#EXTINF:-1,Corto\nhttp://h.test/c"));
+    expectSame(QString::fromUtf8(generator.playlist(3000)));
+
+    expectSame(QStringLiteral(
+        "\uFEFF#EXTM3U\n"
+        "#EXTINF:-1 tvg-id=\"\u00A0\" tvg-logo=\"http://Img.Test:80/A b.png\" group-title=\"PEL\u00CDCULAS\",\u3000T\u00edtulo\u2003\n"
+        "\u2028\t HTTP://Cdn.Test/Movie/1.mkv \u00A0\r\n"
+        "#EXTINF:-1 tvg-logo=\"rel/logo.png\" group-title=\"\u212Aids S\u00E9ries\",Uno, dos\n\u0085http://u:p@cdn.test:8080/a%20b/1.ts?x=1#f\n"
+        "#EXTINF:-1 tvg-logo=\"not a url\" group-title=\"VOD\",\n\vrtmp://media.test/live/2\f"
+        "#EXTINF:-1 tvg-logo=\"http://[::1]:99/x.png\" tvg-id=\"\uFEFF \",,\nhttp://h.test/%zz\nhttp://h.test/\u00d1and\u00fa\n"
+        "#EXTINF:-1 tvg-logo=\"http://h.test/p/%2Fq.png\" group-title=\"\",Sin grupo\nhttp://h.test/a+b(1)*,;=!$'.ts\n"
+        "#EXTINF:-1 group-title=\"open\nhttp://h.test\n#EXTINF:-1 tvg-id=\"x\" tvg-id=\"y\",\uFEFFBOM\nhttp://h.test:99999/a\nudp://@239.0.0.1:1234\n"
+        "#EXTINF:-1 group-title=\"Pel\u00edcula\",Tab\tbed\t\nmms://radio.test/1\n"
+        "#EXTINF:-1 tvg-logo=\"\uFEFFhttp://h.test/l.png\",Marca\n\uFEFFhttp://h.test/bom\nhttp://h.test/sin\n#EXTINF:-1,\u00A0\nhttp://a.test/episode/series/1"));
 }

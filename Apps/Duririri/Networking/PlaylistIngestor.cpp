@@ -5,7 +5,7 @@
 #include "Networking/ArtworkAddress.h"
 #include "Networking/BackgroundWork.h"
 #include "Networking/BytesMap.h"
-#include "Networking/LargeList.h"
+#include "NetKit/LargeList.h"
 #include "Networking/Sha1.h"
 #include "NetKit/PlaylistText.h"
 #include "Networking/TextFold.h"
@@ -248,7 +248,7 @@ QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8, const QUrl& origin
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     PlaylistBuilder builder(origin);
-    reserveLarge(builder.nodes, countInformationLines(text));
+    netkit::reserveLarge(builder.nodes, countInformationLines(text));
     std::string_view pending; // the information line waiting for its address line
     bool hasPending = false;
     std::size_t pos = 0;

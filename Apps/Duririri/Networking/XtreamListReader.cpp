@@ -4,7 +4,7 @@
 #include "NetKit/LenientJson.h"
 #include "Networking/ArtworkAddress.h"
 #include "Networking/BytesMap.h"
-#include "Networking/LargeList.h"
+#include "NetKit/LargeList.h"
 #include "Networking/TextFold.h"
 #include "Networking/XtreamValues.h"
 
@@ -353,7 +353,7 @@ QList<MediaNode> readStreamList(QByteArrayView body, SignalKind kind, const Cate
     const qsizetype ceiling = body.size() / 150;
     walkObjectList(body, {.visit = [&builder](const object& item) { builder.add(item); },
                           .restart = [&builder] { builder.nodes.clear(); },
-                          .expect = [&](qsizetype count) { reserveLarge(builder.nodes, std::min(count + count / 16, ceiling)); }});
+                          .expect = [&](qsizetype count) { netkit::reserveLarge(builder.nodes, std::min(count + count / 16, ceiling)); }});
     return std::move(builder.nodes);
 }
 

@@ -4,7 +4,7 @@
 #include "Domain/XtreamStreamAddressPolicy.h"
 #include "NetKit/Join.h"
 #include "Networking/BackgroundWork.h"
-#include "Networking/LargeList.h"
+#include "NetKit/LargeList.h"
 #include "Networking/XtreamDetails.h"
 #include "Networking/XtreamListReader.h"
 
@@ -121,7 +121,7 @@ QCoro::Task<QList<MediaNode>> loadUniverse(HttpSession session, ProviderSession 
     // Joining 200k entries is a few hundred thousand moves: the worker does it, not the main thread. The lists
     // are moved in whole, so their entries move without a copy.
     auto concatenate = [all = std::move(liveNodes), films = std::move(filmNodes), series = std::move(seriesNodes)]() mutable {
-        reserveLarge(all, all.size() + films.size() + series.size());
+        netkit::reserveLarge(all, all.size() + films.size() + series.size());
         for (QList<MediaNode>* part : {&films, &series}) {
             for (MediaNode& node : *part)
                 all.append(std::move(node));

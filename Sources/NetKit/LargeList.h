@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace sendra {
+namespace netkit {
 
 // Asks the kernel to back the whole pages of a freshly allocated block with huge pages (Linux; elsewhere nothing).
 // The block of a catalogue's entry list runs to tens of megabytes; filling it page by page costs one fault per
@@ -19,4 +19,4 @@ void reserveLarge(QList<T>& list, qsizetype count)
     adviseHugePages(list.data(), std::size_t(list.capacity()) * sizeof(T));
 }
 
-} // namespace sendra
+} // namespace netkit

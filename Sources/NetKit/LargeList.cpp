@@ -1,4 +1,4 @@
-#include "Networking/LargeList.h"
+#include "NetKit/LargeList.h"
 
 #include <cstdint>
 
@@ -6,7 +6,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace sendra {
+namespace netkit {
 
 void adviseHugePages(void* block, std::size_t bytes)
 {
@@ -24,4 +24,4 @@ void adviseHugePages(void* block, std::size_t bytes)
 #endif
 }
 
-} // namespace sendra
+} // namespace netkit
