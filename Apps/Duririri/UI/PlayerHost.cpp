@@ -48,7 +48,7 @@ PlayerHost::PlayerHost(CommandDeck& deck, const PlaybackTicket& ticket, Placemen
     if (placement == Placement::mainWindow)
         m_session->setPresentationAction(QStringLiteral("Ventana flotante"), QStringLiteral("pip.enter"));
     else
-        m_session->setPresentationAction(QStringLiteral("Volver a la app"), QStringLiteral("arrow.down.right.and.arrow.up.left"));
+        m_session->setPresentationAction(QStringLiteral("Volver a la app"), QStringLiteral("pip.exit"));
 
     using playback::PlayerSession;
     connect(m_session, &PlayerSession::progressReported, this, [this](double fraction) {
@@ -74,7 +74,7 @@ PlayerHost::PlayerHost(CommandDeck& deck, const PlaybackTicket& ticket, Placemen
         if (m_placement == Placement::mainWindow)
             m_deck->minimizePlayback(m_progress);
         else
-            m_deck->restorePlayback(m_progress);
+            emit returnRequested();
     });
 }
 
@@ -87,6 +87,14 @@ void PlayerHost::closeWithReport()
 {
     if (m_session && !m_silenced)
         m_session->close();
+}
+
+double PlayerHost::stopWithReport()
+{
+    if (!m_silenced && m_session)
+        m_session->disappear();
+    m_silenced = true;
+    return m_progress;
 }
 
 void PlayerHost::stopSilently()

@@ -29,7 +29,8 @@ SessionFactory defaultSessionFactory(QNetworkAccessManager* network);
 
 // One player screen's session for one ticket, wired to the deck as its host: progress reports are kept, the
 // episode steps go to the deck, closing hands the last progress to closePlayback, and the top bar's action
-// hands it to minimizePlayback (main window) or restorePlayback (floating window).
+// hands it to minimizePlayback (main window) or asks the floating window to give the playback back
+// (returnRequested: the window stops and empties itself before the deck hears of it).
 class PlayerHost final : public QObject
 {
     Q_OBJECT
@@ -50,10 +51,14 @@ public:
     void closeWithReport();
     // Stops the playback without telling the deck anything (the ticket moved elsewhere or went away).
     void stopSilently();
+    // Stops the playback telling the deck nothing, but keeps the final report: returns progress() after it.
+    double stopWithReport();
 
 signals:
     // The session's own close: the deck has been told.
     void finished();
+    // "Volver a la app" in the floating window.
+    void returnRequested();
 
 private:
     QPointer<CommandDeck> m_deck;
