@@ -4,6 +4,7 @@
 #include "Storage/CommandVault.h"
 #include "UI/AppContext.h"
 #include "UI/DeckAdaptor.h"
+#include "UI/FloatingPlayer.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -25,6 +26,8 @@ SendraApplication::SendraApplication(Setup setup, QObject* parent)
       m_context(std::make_unique<AppContext>(m_network.get())), m_engine(std::make_unique<QQmlApplicationEngine>())
 {
     m_context->install(*m_engine);
+    m_floating = std::make_unique<FloatingPlayer>(*m_context, *m_engine);
+    m_context->setFloating(m_floating.get());
     // The floating player window must never keep the process alive, nor end it by closing.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
@@ -36,7 +39,9 @@ SendraApplication::SendraApplication(Setup setup, QObject* parent)
 SendraApplication::~SendraApplication()
 {
     stopPlayback();
-    // The window and its bindings go before the deck they read.
+    // The windows and their bindings go before the engine and the deck they read.
+    m_context->setFloating(nullptr);
+    m_floating.reset();
     m_engine.reset();
     m_context->setDeck(nullptr);
     m_deck.reset();

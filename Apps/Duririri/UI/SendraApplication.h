@@ -20,6 +20,7 @@ namespace sendra::ui {
 
 class AppContext;
 class DeckAdaptor;
+class FloatingPlayer;
 
 // The application: one network manager, one vault, one deck, the main window. The window opens at once in the
 // phase "starting" (a spinner); the vault's keyring items are read without blocking it, and only then is the deck
@@ -47,6 +48,7 @@ public:
     QQuickWindow* window() const { return m_window; }
     QQmlApplicationEngine& engine() { return *m_engine; }
     AppContext& context() { return *m_context; }
+    FloatingPlayer& floating() { return *m_floating; }
     CommandDeck* deck() const { return m_deck.get(); }
     DeckAdaptor* adaptor() const;
 
@@ -70,6 +72,7 @@ private:
     std::unique_ptr<AppContext> m_context;
     std::unique_ptr<CommandDeck> m_deck;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<FloatingPlayer> m_floating;
     QPointer<QQuickWindow> m_window;
     bool m_isTerminating = false;
 };
