@@ -26,6 +26,8 @@ std::string describe(HttpError::Kind kind, QNetworkReply::NetworkError error)
     case HttpError::Kind::Transport:
         text = "The request failed";
         break;
+    case HttpError::Kind::TooLarge:
+        return "The answer was larger than allowed";
     }
     // Only the enumeration's name: Qt's errorString() spells out the whole address.
     if (const char* name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(error))
@@ -33,14 +35,52 @@ std::string describe(HttpError::Kind kind, QNetworkReply::NetworkError error)
     return text;
 }
 
-// What one transfer produced, captured when the reply finishes so that nothing depends on the reply object later.
+// What one transfer produced, captured as it arrives and when the reply finishes, so that nothing depends on the
+// reply object later. The body is taken out of the reply as it comes, so its size is known (and bounded) while it
+// is read, and Qt never holds a second copy of it.
 struct Exchange : detail::Wakeup
 {
     bool done = false;
     bool timedOut = false;
+    bool tooLarge = false;
     bool replyLost = false;
+    qint64 maxBodyBytes = 0;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     HttpResponse response;
+
+    // False once the body has grown past its limit.
+    bool take(QNetworkReply* reply)
+    {
+        if (tooLarge || !reply->isOpen())
+            return !tooLarge;
+        const qint64 available = reply->bytesAvailable();
+        if (available <= 0)
+            return true;
+        if (response.body.size() + available > maxBodyBytes) {
+            tooLarge = true;
+            return false;
+        }
+        response.body.append(reply->read(available));
+        return true;
+    }
+
+    // A declared length beyond the limit ends the request before its body is read. An answer sent as it is
+    // (not compressed) gets its whole buffer at once, rather than growing it by doubling.
+    bool announced(QNetworkReply* reply)
+    {
+        const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!declared.isValid())
+            return true;
+        const qint64 length = declared.toLongLong();
+        if (length > maxBodyBytes) {
+            tooLarge = true;
+            return false;
+        }
+        const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+        if ((encoding.isEmpty() || encoding == "identity") && length > response.body.capacity())
+            response.body.reserve(length);
+        return true;
+    }
 
     void finish(QNetworkReply* reply)
     {
@@ -53,8 +93,8 @@ struct Exchange : detail::Wakeup
             error = reply->error();
             response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             response.headers = reply->rawHeaderPairs();
-            if (reply->isOpen())
-                response.body = reply->readAll();
+            take(reply);
+            response.body.squeeze();
             response.url = reply->url();
         }
     }
@@ -78,6 +118,9 @@ QNetworkRequest toQt(const HttpRequest& request, bool managerHasCache)
     QNetworkRequest qt(request.url);
     // Our idle timer is the only time-out: Qt's transfer time-out ends like an abort and cannot be told apart.
     qt.setTransferTimeout(0);
+    // Qt's own guard against compression bombs refuses big, well-compressed lists (and calls it a protocol
+    // failure); the size limit, checked on the decoded bytes as they arrive, bounds memory instead.
+    qt.setDecompressedSafetyCheckThreshold(-1);
     // AlwaysNetwork also makes Qt send "Cache-Control: no-cache", which only fresh requests may carry; without a
     // local cache there is nothing to ignore anyway.
     const bool ignoreLocal = request.cache == HttpRequest::Cache::Fresh
@@ -144,18 +187,35 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
 
     const QPointer<QNetworkReply> reply = issue(*m_manager, request);
     auto exchange = std::make_shared<Exchange>();
+    exchange->maxBodyBytes = request.maxBodyBytes;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setInterval(request.deadline);
     QTimer idle;
     idle.setSingleShot(true);
     idle.setInterval(request.idleTimeout);
 
     // The timer is the context of every connection, so they all end with this frame.
     const auto progress = [&idle] { idle.start(); };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &idle, progress);
+    const auto ended = [exchange, reply] {
+        exchange->timedOut = true;
+        postAbort(reply);
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &idle, [exchange, reply, &idle] {
+        idle.start();
+        if (!exchange->announced(reply))
+            postAbort(reply);
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, &idle, [exchange, reply] {
+        if (!exchange->take(reply))
+            postAbort(reply);
+    });
     QObject::connect(reply, &QNetworkReply::downloadProgress, &idle, progress);
     QObject::connect(reply, &QNetworkReply::uploadProgress, &idle, progress);
     QObject::connect(reply, &QNetworkReply::redirected, &idle, progress);
-    QObject::connect(reply, &QNetworkReply::finished, &idle, [exchange, reply, &idle] {
+    QObject::connect(reply, &QNetworkReply::finished, &idle, [exchange, reply, &idle, &deadline] {
         idle.stop();
+        deadline.stop();
         exchange->finish(reply);
         exchange->post();
     });
@@ -163,12 +223,11 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
         exchange->finish(nullptr);
         exchange->post();
     });
-    QObject::connect(&idle, &QTimer::timeout, &idle, [exchange, reply] {
-        exchange->timedOut = true;
-        postAbort(reply);
-    });
+    QObject::connect(&idle, &QTimer::timeout, &idle, ended);
+    QObject::connect(&deadline, &QTimer::timeout, &idle, ended);
     const CancelRegistration onCancel = token.onCancel([reply] { postAbort(reply); });
     idle.start();
+    deadline.start();
 
     auto finished = exchange->waiter();
     co_await finished;
@@ -179,9 +238,14 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     if (exchange->replyLost)
         throw HttpError(HttpError::Kind::CancelledBySystem, QNetworkReply::OperationCanceledError);
     const auto error = exchange->error;
+    if (exchange->tooLarge)
+        throw HttpError(HttpError::Kind::TooLarge, error);
     if (error == QNetworkReply::OperationCanceledError)
         throw HttpError(exchange->timedOut ? HttpError::Kind::TimedOut : HttpError::Kind::CancelledBySystem, error);
-    if (isTransportError(error) || (error != QNetworkReply::NoError && exchange->response.status == 0))
+    // Qt names error statuses (and redirects it cannot follow) as errors too, and those are answers; an error
+    // beside a success status is a body that could not be read or decoded, which must never pass for the answer.
+    const int status = exchange->response.status;
+    if (isTransportError(error) || (error != QNetworkReply::NoError && status < 300))
         throw HttpError(HttpError::Kind::Transport, error);
     co_return std::move(exchange->response);
 }

@@ -36,8 +36,21 @@ struct HttpRequest
     QByteArray body;
     // The request fails with a time-out when nothing arrives (headers, body bytes, upload progress) for this long.
     std::chrono::milliseconds idleTimeout{30000};
+    // Whatever arrives, the whole exchange ends with a time-out after this long: a server that trickles a byte
+    // now and then never trips the idle timer.
+    std::chrono::milliseconds deadline{60000};
+    // Answers whose body (as decoded) grows past this many bytes fail while they are read.
+    qint64 maxBodyBytes = 16 * 1024 * 1024;
     Cache cache = Cache::Default;
     Redirects redirects = Redirects::Follow;
+
+    // The bounds of a whole catalogue list or playlist (10 minutes, 1 GiB) instead of an ordinary answer's
+    // (60 seconds, 16 MiB).
+    void boundAsLargeList()
+    {
+        deadline = std::chrono::minutes(10);
+        maxBodyBytes = qint64(1024) * 1024 * 1024;
+    }
 };
 
 // Any HTTP answer, whatever its status; mapping statuses to errors is the caller's.
@@ -59,9 +72,10 @@ class HttpError : public std::exception
 {
 public:
     enum class Kind {
-        TimedOut,          // our idle time-out
+        TimedOut,          // our idle time-out or the request's deadline
         CancelledBySystem, // cancelled by something other than us (the network stack, the session going away)
-        Transport,         // no connection, refused, reset, TLS failure, an unreadable answer
+        Transport,         // no connection, refused, reset, TLS failure, an unreadable or undecodable answer
+        TooLarge,          // the body grew past the request's size limit
     };
 
     HttpError(Kind kind, QNetworkReply::NetworkError networkError);
@@ -84,8 +98,9 @@ public:
     explicit HttpSession(QNetworkAccessManager* manager);
 
     // Sends `request`. Returns the answer for any HTTP status; throws `Cancelled` when `token` is cancelled
-    // (before or during the transfer) and `HttpError` when no HTTP answer came. Aborts are posted to the event
-    // loop, so cancelling from inside any callback never resumes the waiting coroutine re-entrantly.
+    // (before or during the transfer) and `HttpError` when no HTTP answer came, when the body could not be
+    // decoded, or when the request's deadline or size limit ended it. Aborts are posted to the event loop, so
+    // cancelling from inside any callback never resumes the waiting coroutine re-entrantly.
     QCoro::Task<HttpResponse> send(HttpRequest request, CancelToken token) const;
 
     QNetworkAccessManager* manager() const { return m_manager; }

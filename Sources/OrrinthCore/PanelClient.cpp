@@ -175,6 +175,7 @@ QCoro::Task<CatalogSection> PanelClient::catalog(QString brand, BrandServer serv
         getRequest(endpoint(m_baseURL, "api/catalog/" + brandSegment(brand) + '/' + rawValue(kind).toLatin1(),
                             catalogQuery(server, manifest, protectedCatalog)),
                    15s);
+    request.boundAsLargeList();
     CatalogSection section =
         co_await fetchRecord(m_transport, std::move(request), json::catalogSectionFrom, StatusRefusals(), token);
     const SectionCounts &counts = protectedCatalog ? manifest.protectedCounts() : manifest.counts();

@@ -49,14 +49,17 @@ Query detailsQuery(const char *request, const char *idKey, const QString &id)
 }
 
 // The body of one 2xx answer of the panel.
+// A list (`largeList`) may take 10 minutes and 1 GiB; every other answer 60 seconds and 16 MiB.
 QCoro::Task<QByteArray> fetch(Transport transport, XtreamCredentials credentials, Query query,
-                              std::chrono::milliseconds timeout, CancelToken token)
+                              std::chrono::milliseconds timeout, CancelToken token, bool largeList = false)
 {
     HttpRequest request;
     request.url = credentials.apiURL(query);
     if (!request.url.isValid())
         reject();
     request.idleTimeout = timeout;
+    if (largeList)
+        request.boundAsLargeList();
     const HttpResponse response = co_await exchange(std::move(transport), std::move(request), token);
     if (!response.isSuccess())
         reject();
@@ -184,7 +187,7 @@ QCoro::Task<QList<CatalogItem>> streamItems(Transport transport, XtreamCredentia
                                             CategoryTable names, ContentKind kind, CancelToken token)
 {
     try {
-        const QByteArray body = co_await fetch(transport, credentials, action(request), 40s, token);
+        const QByteArray body = co_await fetch(transport, credentials, action(request), 40s, token, true);
         // Named: g++ 12 destroys a lambda temporary of a co_await expression twice.
         auto decode = [body, kind, names] { return itemsFrom(body, kind, names); };
         co_return co_await inBackground(std::move(decode), token);

@@ -235,3 +235,43 @@ TEST_F(HttpSessionTest, QueryValuesHeadersAndBodiesArriveIntact)
     EXPECT_EQ(seen->header("Content-Type"), std::string("application/json"));
     EXPECT_FALSE(seen->header("Cache-Control")) << "only fresh requests carry Cache-Control";
 }
+
+TEST_F(HttpSessionTest, DeadlineSizeLimitAndUndecodableBodiesEndTheRequest)
+{
+    // A byte every 50 ms never trips a 1 s idle timer; the deadline ends it anyway.
+    Reply trickle = Reply::json(std::string(200, 'x')).trickled(50ms);
+    trickle.contentType = "application/octet-stream";
+    server.route("GET", "/trickle", trickle);
+    HttpRequest slow = get("/trickle", 1s);
+    slow.deadline = 600ms;
+    const Outcome late = run(slow);
+    EXPECT_EQ(late.error, HttpError::Kind::TimedOut);
+
+    // A body that never ends is cut once it passes the limit, long before anything like it is held.
+    Reply endless = Reply::json(std::string(64 * 1024, 'y')).endless();
+    endless.contentType = "application/octet-stream";
+    server.route("GET", "/endless", endless);
+    HttpRequest flood = get("/endless");
+    flood.maxBodyBytes = 1 << 20;
+    const Outcome flooded = run(flood);
+    EXPECT_EQ(flooded.error, HttpError::Kind::TooLarge);
+
+    // A declared length past the limit, and a body exactly at it.
+    server.route("GET", "/big", Reply::json(std::string(4096, ' ')));
+    HttpRequest big = get("/big");
+    big.maxBodyBytes = 4095;
+    EXPECT_EQ(run(big).error, HttpError::Kind::TooLarge);
+    big.maxBodyBytes = 4096;
+    const Outcome fits = run(big);
+    ASSERT_TRUE(fits.response);
+    EXPECT_EQ(fits.response->body.size(), 4096);
+
+    // A status-200 answer whose compressed body cannot be decoded is a failure, not an answer.
+    Reply garbled = Reply::json("this is not gzip at all, nor anything else");
+    garbled.contentType = "application/octet-stream";
+    garbled.headers.emplace_back("Content-Encoding", "gzip");
+    server.route("GET", "/garbled", garbled);
+    const Outcome unreadable = run(get("/garbled"));
+    EXPECT_EQ(unreadable.error, HttpError::Kind::Transport);
+    EXPECT_FALSE(unreadable.response);
+}

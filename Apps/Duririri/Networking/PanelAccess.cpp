@@ -159,7 +159,7 @@ QCoro::Task<QList<MediaNode>> preparedSection(CatalogRequest request, CatalogIde
         co_return QList<MediaNode>();
     QUrl document = catalogURL(request, storedValue(kind), identity);
     QByteArray body = co_await fetch(request.session, document, CommandError::invalidResponse, true,
-                                     request.timeouts.section, token);
+                                     request.timeouts.section, token, true);
     // Sections run to hundreds of thousands of entries: parse them off the main thread. The job is named: g++ 12
     // destroys a lambda temporary inside a co_await expression twice.
     auto parse = [body = std::move(body), identity, kind, document = std::move(document)] {

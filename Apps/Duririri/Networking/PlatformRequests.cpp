@@ -22,12 +22,14 @@ CommandError forbidden(const QByteArray& body)
 } // namespace
 
 QCoro::Task<QByteArray> fetch(netkit::HttpSession session, QUrl url, CommandError notFound, bool fresh,
-                              std::chrono::milliseconds timeout, netkit::CancelToken token)
+                              std::chrono::milliseconds timeout, netkit::CancelToken token, bool largeList)
 {
     const bool platformPath = url.path().startsWith(QLatin1String("/api/platform/"));
     netkit::HttpRequest request;
     request.url = std::move(url);
     request.idleTimeout = timeout;
+    if (largeList)
+        request.boundAsLargeList();
     request.cache = fresh          ? netkit::HttpRequest::Cache::Fresh
                     : platformPath ? netkit::HttpRequest::Cache::IgnoreLocal
                                    : netkit::HttpRequest::Cache::Default;

@@ -23,8 +23,9 @@ using JsonValue = simdjson::simdjson_result<simdjson::dom::element>;
 // `notFound`; on "/api/platform/" paths 503 accessConfigurationUnavailable and 403 privateIdentifierRequired or
 // unauthorizedOrigin; everything else, non-HTTP answers and unfollowed redirects included, invalidResponse.
 // `fresh` answers never come from a cache and carry "Cache-Control: no-cache"; platform paths skip the cache too.
+// A `largeList` (a catalogue section) gets a list's deadline and size limit rather than an ordinary answer's.
 QCoro::Task<QByteArray> fetch(netkit::HttpSession session, QUrl url, CommandError notFound, bool fresh,
-                              std::chrono::milliseconds timeout, netkit::CancelToken token);
+                              std::chrono::milliseconds timeout, netkit::CancelToken token, bool largeList = false);
 
 // A parsed body whose root is an object: netkit::JsonError when it is not JSON, invalidResponse when the JSON
 // is not an object.

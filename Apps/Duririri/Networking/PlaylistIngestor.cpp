@@ -285,6 +285,7 @@ QCoro::Task<QList<MediaNode>> PlaylistIngestor::downloadWith(netkit::HttpSession
     netkit::HttpRequest request;
     request.url = address;
     request.idleTimeout = kDownloadTimeout;
+    request.boundAsLargeList();
     const netkit::HttpResponse response = co_await session.send(std::move(request), token);
     netkit::throwIfCancelled(token);
     if (!response.isSuccess())

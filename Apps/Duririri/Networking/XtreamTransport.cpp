@@ -48,12 +48,15 @@ KindActions actionsOf(SignalKind kind)
 }
 
 // The body of a 2xx answer; any other status, whatever its body, is invalidResponse.
+// A list (`largeList`) may take 10 minutes and 1 GiB; the account check and details 60 seconds and 16 MiB.
 QCoro::Task<QByteArray> fetch(HttpSession session, ProviderSession source, QList<QueryItem> query,
-                              std::chrono::milliseconds timeout, CancelToken token)
+                              std::chrono::milliseconds timeout, CancelToken token, bool largeList = false)
 {
     netkit::HttpRequest request;
     request.url = XtreamTransport::requestURL(source, query);
     request.idleTimeout = timeout;
+    if (largeList)
+        request.boundAsLargeList();
     const netkit::HttpResponse response = co_await session.send(std::move(request), token);
     if (!response.isSuccess())
         throw CommandFailure(CommandError::invalidResponse);
@@ -63,7 +66,7 @@ QCoro::Task<QByteArray> fetch(HttpSession session, ProviderSession source, QList
 QCoro::Task<QByteArray> fetchList(HttpSession session, ProviderSession source, QString action, CancelToken token)
 {
     return fetch(std::move(session), std::move(source), {{QStringLiteral("action"), std::move(action)}},
-                 kListTimeout, std::move(token));
+                 kListTimeout, std::move(token), true);
 }
 
 // Note for every coroutine here: lambdas and braced temporaries are named before a co_await, never written inside

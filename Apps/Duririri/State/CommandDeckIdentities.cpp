@@ -139,6 +139,7 @@ void CommandDeck::selectDock(Dock dock)
 void CommandDeck::selectLanguage(AppLanguage language)
 {
     // The one key outside the product's namespace: both products share the language.
+    makeSettingsFileOwnerOnly(settingsFilePath());
     QSettings settings(settingsFilePath(), QSettings::IniFormat);
     settings.setValue(LanguagePreferences::settingsKey(), storedValue(language));
     settings.sync();

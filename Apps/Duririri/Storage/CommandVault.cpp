@@ -4,6 +4,7 @@
 #include "Domain/SettingsFile.h"
 #include "Storage/DesktopSecretStore.h"
 #include "Storage/SerialSecretStore.h"
+#include "Storage/WithinTime.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -21,11 +22,12 @@ const QString activeProfileName = QStringLiteral("active-profile");
 } // namespace
 
 CommandVault::CommandVault(QString storageNamespace, const QString& settingsFile,
-                           std::shared_ptr<SecretStore> secrets, QObject* parent)
+                           std::shared_ptr<SecretStore> secrets, QObject* parent,
+                           std::chrono::milliseconds keyringCallLimit)
     : QObject(parent)
     , m_namespace(std::move(storageNamespace))
     , m_settings(settingsFile, m_namespace)
-    , m_secrets(std::make_shared<SerialSecretStore>(std::move(secrets)))
+    , m_secrets(std::make_shared<SerialSecretStore>(std::move(secrets), keyringCallLimit))
 {
 }
 
@@ -43,28 +45,43 @@ CommandVault& CommandVault::shared()
     return *vault;
 }
 
-QCoro::Task<> CommandVault::load()
+namespace {
+
+// Both reads, in order; it touches nothing of the vault, so it may end after the vault stopped waiting for it.
+QCoro::Task<std::vector<SecretRead>> readAll(std::vector<QCoro::Task<SecretRead>> reads)
+{
+    std::vector<SecretRead> results;
+    for (QCoro::Task<SecretRead>& read : reads)
+        results.push_back(co_await read);
+    co_return results;
+}
+
+} // namespace
+
+QCoro::Task<> CommandVault::load(std::chrono::milliseconds bound)
 {
     const QPointer<CommandVault> self(this);
-    struct Pending {
-        QString account;
-        quint64 revision;
-        QCoro::Task<SecretRead> read;
-    };
+    const QStringList accounts{sourceAccount, grantsAccount};
+    std::vector<quint64> revisions;
     // Both reads take their place in the keyring's line now, ahead of any later write.
-    std::vector<Pending> pending;
-    for (const QString& account : {sourceAccount, grantsAccount})
-        pending.push_back({account, m_revisions.value(account), m_secrets->read(account)});
-    for (Pending& each : pending) {
-        const SecretRead read = co_await each.read;
-        if (!self)
-            co_return;
-        if (m_revisions.value(each.account) != each.revision)
+    std::vector<QCoro::Task<SecretRead>> reads;
+    for (const QString& account : accounts) {
+        revisions.push_back(m_revisions.value(account));
+        reads.push_back(m_secrets->read(account));
+    }
+    QCoro::Task<std::vector<SecretRead>> all = readAll(std::move(reads));
+    QCoro::Task<std::optional<std::vector<SecretRead>>> timed = withinTime(std::move(all), bound);
+    const std::optional<std::vector<SecretRead>> results = co_await timed;
+    if (!self)
+        co_return;
+    for (qsizetype i = 0; i < accounts.size(); ++i) {
+        const QString& account = accounts[i];
+        if (m_revisions.value(account) != revisions[size_t(i)])
             continue;
-        if (read.status == SecretStatus::ok)
-            m_items.insert(each.account, read.data);
+        if (results && (*results)[size_t(i)].status == SecretStatus::ok)
+            m_items.insert(account, (*results)[size_t(i)].data);
         else
-            m_items.remove(each.account);
+            m_items.remove(account);
     }
     m_loaded = true;
 }

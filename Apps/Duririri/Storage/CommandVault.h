@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -50,8 +51,12 @@ public:
     // A grant admits for 20 days.
     static constexpr qint64 grantLifetimeSeconds = 1'728'000;
 
+    // How long one keyring call, and the whole start-up read, may take.
+    static constexpr std::chrono::milliseconds keyringLimit{10000};
+
+    // `keyringCallLimit` bounds each keyring call (tests shorten it).
     CommandVault(QString storageNamespace, const QString& settingsFile, std::shared_ptr<SecretStore> secrets,
-                 QObject* parent = nullptr);
+                 QObject* parent = nullptr, std::chrono::milliseconds keyringCallLimit = keyringLimit);
     ~CommandVault() override;
 
     // The running product's vault over the shared settings file and the desktop keyring; made on first use.
@@ -60,8 +65,10 @@ public:
     QString storageNamespace() const { return m_namespace; }
 
     // Reads the keyring items into memory. Until it has finished they read as nothing stored; a write made
-    // meanwhile wins over what the read brings.
-    QCoro::Task<> load();
+    // meanwhile wins over what the read brings. It never blocks the thread and always ends within `bound`: an
+    // item the keyring has not produced by then reads as nothing stored (its late answer is dropped), so a hung
+    // keyring cannot hold the start-up screen. Await it on the vault's (the main) thread.
+    QCoro::Task<> load(std::chrono::milliseconds bound = keyringLimit);
     bool isLoaded() const { return m_loaded; }
     // Finishes when every keyring write made so far has reached the keyring (or failed).
     QCoro::Task<> settled();

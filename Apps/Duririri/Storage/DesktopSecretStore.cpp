@@ -23,9 +23,12 @@ QDBusMessage busCall(const QString& method, const QVariantList& arguments)
     return message;
 }
 
+// A bus that does not answer within this long counts as having no Secret Service.
+constexpr int busCallLimitMs = 10000;
+
 QCoro::Task<QDBusMessage> reply(QDBusConnection bus, QDBusMessage call)
 {
-    QDBusPendingCallWatcher watcher(bus.asyncCall(call));
+    QDBusPendingCallWatcher watcher(bus.asyncCall(call, busCallLimitMs));
     if (!watcher.isFinished())
         co_await qCoro(&watcher, &QDBusPendingCallWatcher::finished);
     co_return watcher.reply();

@@ -103,8 +103,10 @@ QCoro::Task<SecretRead> FileSecretStore::read(QString account)
 QCoro::Task<SecretStatus> FileSecretStore::write(QString account, QByteArray data)
 {
     QJsonObject items;
-    // An unreadable file holds nothing that could still be read back, so it is replaced.
-    load(items);
+    // A file we cannot read may still hold secrets (of the other product, or written by a later version): it
+    // is never replaced, the write fails instead.
+    if (load(items) == Contents::unreadable)
+        co_return SecretStatus::failed;
     items.insert(account, QString::fromLatin1(data.toBase64()));
     co_return save(items) ? SecretStatus::ok : SecretStatus::failed;
 }
@@ -116,8 +118,8 @@ QCoro::Task<SecretStatus> FileSecretStore::remove(QString account)
     case Contents::absent:
         co_return SecretStatus::ok;
     case Contents::unreadable:
-        // It may still hold the secret being removed: a removal must not leave it behind.
-        co_return QFile::remove(m_path) ? SecretStatus::ok : SecretStatus::failed;
+        // Deleting it would take every other secret it may hold with it.
+        co_return SecretStatus::failed;
     case Contents::readable:
         break;
     }

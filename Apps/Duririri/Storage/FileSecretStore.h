@@ -10,7 +10,8 @@ namespace sendra {
 
 // Secrets of one service in a file only the user can read (mode 0600, in a 0700 folder): the fallback for
 // a session without a Secret Service. The file is a JSON object of account -> Base64 data, replaced
-// atomically on every write; it disappears when its last item is removed.
+// atomically on every write; it disappears when its last item is removed. A file that is there but cannot be
+// read (or parsed) is never replaced nor removed: writes and removals fail and leave it as it is.
 class FileSecretStore final : public SecretStore {
 public:
     explicit FileSecretStore(QString path);

@@ -1,5 +1,7 @@
 #include "Storage/SerialSecretStore.h"
 
+#include "Storage/WithinTime.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 
@@ -31,16 +33,16 @@ struct LeaveOnExit {
 
 // The operation holds the line and the inner store itself: the serial store may be gone when its turn comes.
 template <class Result, class Operation>
-QCoro::Task<Result> inTurn(std::shared_ptr<SerialSecretStore::Line> line, Operation operation, Result whenThrown)
+QCoro::Task<Result> inTurn(std::shared_ptr<SerialSecretStore::Line> line, Operation operation, Result whenFailed,
+                           std::chrono::milliseconds limit)
 {
     Turn turn{line}; // a named awaiter: g++ 12 mishandles temporaries with members inside co_await
     co_await turn;
     LeaveOnExit leave{line};
-    try {
-        co_return co_await operation();
-    } catch (...) {
-        co_return whenThrown;
-    }
+    QCoro::Task<Result> running = operation();
+    QCoro::Task<std::optional<Result>> timed = withinTime(std::move(running), limit);
+    std::optional<Result> result = co_await timed;
+    co_return result ? std::move(*result) : whenFailed;
 }
 
 } // namespace
@@ -58,9 +60,10 @@ void SerialSecretStore::Line::leave()
     QMetaObject::invokeMethod(QCoreApplication::instance(), [next] { next.resume(); }, Qt::QueuedConnection);
 }
 
-SerialSecretStore::SerialSecretStore(std::shared_ptr<SecretStore> inner)
+SerialSecretStore::SerialSecretStore(std::shared_ptr<SecretStore> inner, std::chrono::milliseconds callLimit)
     : m_inner(std::move(inner))
     , m_line(std::make_shared<Line>())
+    , m_callLimit(callLimit)
 {
 }
 
@@ -79,18 +82,20 @@ bool SerialSecretStore::idle() const
 
 QCoro::Task<SecretRead> SerialSecretStore::read(QString account)
 {
-    return inTurn(m_line, [inner = m_inner, account] { return inner->read(account); }, SecretRead{});
+    return inTurn(m_line, [inner = m_inner, account] { return inner->read(account); }, SecretRead{},
+                  m_callLimit);
 }
 
 QCoro::Task<SecretStatus> SerialSecretStore::write(QString account, QByteArray data)
 {
     return inTurn(m_line, [inner = m_inner, account, data] { return inner->write(account, data); },
-                  SecretStatus::failed);
+                  SecretStatus::failed, m_callLimit);
 }
 
 QCoro::Task<SecretStatus> SerialSecretStore::remove(QString account)
 {
-    return inTurn(m_line, [inner = m_inner, account] { return inner->remove(account); }, SecretStatus::failed);
+    return inTurn(m_line, [inner = m_inner, account] { return inner->remove(account); }, SecretStatus::failed,
+                  m_callLimit);
 }
 
 } // namespace sendra

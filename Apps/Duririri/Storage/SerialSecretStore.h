@@ -2,6 +2,7 @@
 
 #include "Storage/SecretStore.h"
 
+#include <chrono>
 #include <coroutine>
 #include <deque>
 #include <memory>
@@ -10,10 +11,14 @@ namespace sendra {
 
 // Runs the operations of another store one at a time, in the order they were called, whoever awaits them:
 // a delete made on unlinking can never land after a save made later. A caller may drop the returned task;
-// the operation still runs in its turn.
+// the operation still runs in its turn. An operation that has not ended `callLimit` after its turn came ends
+// as failed and gives the turn on, so a keyring that hangs never holds the line (nor the caller) for longer.
 class SerialSecretStore final : public SecretStore {
 public:
-    explicit SerialSecretStore(std::shared_ptr<SecretStore> inner);
+    static constexpr std::chrono::milliseconds defaultCallLimit{10000};
+
+    explicit SerialSecretStore(std::shared_ptr<SecretStore> inner,
+                               std::chrono::milliseconds callLimit = defaultCallLimit);
 
     QCoro::Task<SecretRead> read(QString account) override;
     QCoro::Task<SecretStatus> write(QString account, QByteArray data) override;
@@ -34,6 +39,7 @@ public:
 private:
     std::shared_ptr<SecretStore> m_inner;
     std::shared_ptr<Line> m_line;
+    std::chrono::milliseconds m_callLimit;
 };
 
 } // namespace sendra

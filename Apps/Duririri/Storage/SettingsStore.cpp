@@ -1,5 +1,8 @@
 #include "Storage/SettingsStore.h"
 
+#include "Domain/SettingsFile.h"
+
+#include <QFile>
 #include <QStringDecoder>
 
 namespace sendra {
@@ -9,6 +12,9 @@ SettingsStore::SettingsStore(const QString& filePath, QString storageNamespace)
     , m_namespace(std::move(storageNamespace))
     , m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
 {
+    // A file left readable by an earlier version is closed at once; a missing one is made at the first write.
+    if (QFile::exists(filePath))
+        makeSettingsFileOwnerOnly(filePath);
 }
 
 QString SettingsStore::key(const QString& name) const
@@ -82,6 +88,8 @@ bool SettingsStore::put(const QString& name, const std::optional<QVariant>& valu
             m_settings->remove(fullKey);
     };
     assign(value.value_or(QVariant()));
+    // Again before every write: the file may have been replaced or loosened since.
+    makeSettingsFileOwnerOnly(m_filePath);
     m_settings->sync();
     if (m_settings->status() == QSettings::NoError)
         return true;

@@ -21,6 +21,10 @@ namespace sendra::fakes {
 
 namespace {
 
+// Answers above this size are streamed uncompressed, in pieces of largePiece bytes.
+constexpr std::size_t largeBody = 1 << 20;
+constexpr std::size_t largePiece = 256 << 10;
+
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -175,6 +179,19 @@ Reply&& Reply::dropped() &&
     return std::move(*this);
 }
 
+Reply&& Reply::trickled(std::chrono::milliseconds every) &&
+{
+    mode = Mode::Trickle;
+    interval = every;
+    return std::move(*this);
+}
+
+Reply&& Reply::endless() &&
+{
+    mode = Mode::Endless;
+    return std::move(*this);
+}
+
 Reply&& Reply::cutAfterHeaders() &&
 {
     mode = Mode::CutBody;
@@ -222,6 +239,12 @@ struct LoopbackServer::Impl
         wake.wait(lock, [&] { return stopping || releases != generation; });
         --held;
         return !stopping;
+    }
+
+    bool isStopping() const
+    {
+        std::lock_guard lock(mutex);
+        return stopping;
     }
 
     bool sleepFor(std::chrono::milliseconds delay)
@@ -286,9 +309,35 @@ struct LoopbackServer::Impl
             out.set_content_provider(std::max<std::size_t>(reply.body.size(), 1) + 64, reply.contentType,
                                      [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
             break;
+        case Reply::Mode::Trickle:
+            out.set_chunked_content_provider(
+                reply.contentType, [this, body = reply.body, every = reply.interval](std::size_t sent, httplib::DataSink& sink) {
+                    if (sent >= body.size()) {
+                        sink.done();
+                        return true;
+                    }
+                    return sleepFor(every) && sink.write(body.data() + sent, 1);
+                });
+            break;
+        case Reply::Mode::Endless:
+            out.set_chunked_content_provider(
+                reply.contentType, [this, body = std::max(reply.body, std::string(" "))](std::size_t, httplib::DataSink& sink) {
+                    return !isStopping() && sink.write(body.data(), body.size());
+                });
+            break;
         default:
-            if (!reply.body.empty() || reply.status != 204)
+            if (reply.body.size() > largeBody) {
+                // Sent as it is, piece by piece, the way a panel streams a big list: compressing it whole
+                // first (brotli, at its slowest setting) held back the first byte for most of a minute.
+                auto body = std::make_shared<const std::string>(std::move(reply.body));
+                out.set_content_provider(body->size(), reply.contentType,
+                                         [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                             const std::size_t piece = std::min(length, largePiece);
+                                             return sink.write(body->data() + offset, piece);
+                                         });
+            } else if (!reply.body.empty() || reply.status != 204) {
                 out.set_content(reply.body, reply.contentType);
+            }
             break;
         }
     }

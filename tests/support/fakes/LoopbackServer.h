@@ -42,6 +42,8 @@ struct Reply
         HangAfterHeaders, // send status and headers, then send nothing until release() or the server stops
         Drop,             // close the connection without sending anything
         CutBody,          // send the headers announcing a body, then close the connection
+        Trickle,          // send the body one byte at a time, `interval` apart
+        Endless,          // send the body again and again until the client goes away or the server stops
     };
 
     int status = 200;
@@ -49,6 +51,7 @@ struct Reply
     std::string contentType = "application/json";
     std::vector<Header> headers;
     std::chrono::milliseconds delay{0};
+    std::chrono::milliseconds interval{0};
     Mode mode = Mode::Answer;
 
     static Reply json(std::string body, int status = 200);
@@ -61,6 +64,8 @@ struct Reply
     Reply&& hangingAfterHeaders() &&;
     Reply&& dropped() &&;
     Reply&& cutAfterHeaders() &&;
+    Reply&& trickled(std::chrono::milliseconds every) &&;
+    Reply&& endless() &&;
 };
 
 // A real HTTP server on 127.0.0.1 with an ephemeral port, running in its own threads for as long as the object
