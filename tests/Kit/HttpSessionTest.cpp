@@ -266,6 +266,21 @@ TEST_F(HttpSessionTest, DeadlineSizeLimitAndUndecodableBodiesEndTheRequest)
     ASSERT_TRUE(fits.response);
     EXPECT_EQ(fits.response->body.size(), 4096);
 
+    // A big list arrives whole, streamed with its length like a panel's (the fake compressed it whole first,
+    // holding the first byte back for most of a minute at 200k entries).
+    std::string list = "[";
+    while (list.size() < (3u << 20))
+        list += R"({"stream_id":12345,"name":"Canal","category_id":"7"},)";
+    list.back() = ']';
+    server.route("GET", "/list", Reply::json(list));
+    HttpRequest whole = get("/list");
+    whole.maxBodyBytes = qint64(list.size());
+    const Outcome listed = run(whole);
+    ASSERT_TRUE(listed.response);
+    EXPECT_EQ(listed.response->body, QByteArray::fromStdString(list));
+    EXPECT_EQ(listed.response->header("Content-Length"), QByteArray::number(qint64(list.size())));
+    EXPECT_TRUE(listed.response->header("Content-Encoding").isEmpty());
+
     // A status-200 answer whose compressed body cannot be decoded is a failure, not an answer.
     Reply garbled = Reply::json("this is not gzip at all, nor anything else");
     garbled.contentType = "application/octet-stream";

@@ -14,6 +14,7 @@
 #include "fakes/FakeXtreamPanel.h"
 
 #include <QNetworkAccessManager>
+#include <QPromise>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,39 @@
 #include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
+
+namespace sendra {
+
+// Holds the deck's next catalogue preparation back until the test lets it go; later ones run as usual.
+struct CommandDeckProbe {
+    struct HeldPreparation {
+        QPromise<std::shared_ptr<const CatalogEntries>> promise;
+        QList<MediaNode> nodes;
+        bool started = false;
+
+        void finish()
+        {
+            promise.addResult(CatalogEntries::prepare(nodes));
+            promise.finish();
+        }
+    };
+
+    static std::shared_ptr<HeldPreparation> holdNextPreparation(CommandDeck& deck)
+    {
+        auto held = std::make_shared<HeldPreparation>();
+        deck.m_prepare = [held](QList<MediaNode> nodes) {
+            if (held->started)
+                return CommandDeck::prepareEntries(std::move(nodes));
+            held->started = true;
+            held->nodes = std::move(nodes);
+            held->promise.start();
+            return held->promise.future();
+        };
+        return held;
+    }
+};
+
+} // namespace sendra
 
 using namespace sendra;
 using namespace std::chrono_literals;
@@ -396,6 +430,39 @@ TEST_F(DeckConnectionTest, UnlinkingWhileAnAnswerIsHeldAppliesNothingAndShowsNot
     freePanel.release();
     QTest::qWait(100);
     EXPECT_FALSE(vault->source());
+}
+
+TEST_F(DeckConnectionTest, UnlinkingWhileTheCatalogueIsPreparedInstallsNothingAndFreesTheForm)
+{
+    const auto held = CommandDeckProbe::holdNextPreparation(*deck);
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
+    deck->setDraft(panelDraft(freePanel.origin()));
+    deck->connect();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held->started; }, 10000)) << "the catalogue never reached preparation";
+    EXPECT_EQ(held->nodes.size(), 3 * perKind);
+
+    deck->disconnect();
+    // At once, though the preparation has not ended: the form can connect again.
+    EXPECT_FALSE(deck->isConnecting());
+    EXPECT_EQ(deck->connectionStatus(), "");
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+
+    held->finish();
+    QTest::qWait(100);
+    EXPECT_EQ(totalEntries(), 0);
+    EXPECT_FALSE(deck->feed());
+    EXPECT_FALSE(vault->source());
+    QCoro::waitFor(vault->settled());
+    EXPECT_FALSE(secrets->items().contains(CommandVault::sourceAccount));
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+    EXPECT_FALSE(deck->isConnecting());
+
+    connectWith(panelDraft(freePanel.origin()));
+    EXPECT_EQ(deck->errorMessage(), std::nullopt);
+    EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
+    EXPECT_EQ(totalEntries(), 3 * perKind);
+    EXPECT_TRUE(vault->source());
 }
 
 TEST_F(DeckConnectionTest, IdentitiesSurviveUnlinkingButADeletedOneIsNotRemembered)

@@ -4,10 +4,12 @@
 #include "Domain/ProductBrand.h"
 #include "State/CatalogViews.h"
 #include "State/HomeFeed.h"
+#include "State/ReleaseOnWorker.h"
 #include "State/SpotlightDraw.h"
 #include "Storage/CommandVault.h"
 
 #include <QtConcurrent/QtConcurrentRun>
+#include <QCoro/QCoroFuture>
 
 #include <algorithm>
 
@@ -222,11 +224,25 @@ QFuture<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareEntries(QList
     return QtConcurrent::run([nodes = std::move(nodes)]() mutable { return CatalogEntries::prepare(std::move(nodes)); });
 }
 
+QCoro::Task<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareLoaded(QList<MediaNode> nodes,
+                                                                           netkit::CancelToken token)
+{
+    QFuture<std::shared_ptr<const CatalogEntries>> preparing = m_prepare(std::move(nodes));
+    std::shared_ptr<const CatalogEntries> entries = co_await preparing;
+    if (token.isCancelled()) {
+        releaseOnWorker(std::move(entries));
+        netkit::throwIfCancelled(token);
+    }
+    co_return entries;
+}
+
 void CommandDeck::applyCatalog(std::shared_ptr<const CatalogEntries> entries)
 {
     const Batch batch(*this);
-    m_snapshot = CatalogSnapshot::build(std::move(entries), m_panelBlockedGroups, m_parentalEnabled);
-    m_search = std::make_unique<CatalogSearch>(m_snapshot);
+    std::shared_ptr<const CatalogSnapshot> previous = std::exchange(
+        m_snapshot, CatalogSnapshot::build(std::move(entries), m_panelBlockedGroups, m_parentalEnabled));
+    std::shared_ptr<CatalogSearch> previousSearch = std::exchange(m_search, std::make_unique<CatalogSearch>(m_snapshot));
+    releaseOnWorker(std::move(previous), std::move(previousSearch));
     assign(m_usesGenericPresentation, m_snapshot->usesGenericPresentation(),
            {&CommandDeck::usesGenericPresentationChanged});
     assign(m_presentedKinds, m_snapshot->presentedKinds(), {&CommandDeck::presentedKindsChanged});
@@ -242,8 +258,9 @@ void CommandDeck::installCatalog(std::shared_ptr<const CatalogEntries> entries,
                                  const std::optional<CommandFeed>& prepared, FeedSource source)
 {
     const Batch batch(*this);
-    m_unfilteredNodes = entries;
+    std::shared_ptr<const CatalogEntries> previous = std::exchange(m_unfilteredNodes, entries);
     applyCatalog(std::move(entries));
+    releaseOnWorker(std::move(previous));
     const NodeView nodes = feedEntries(source);
     assign(m_feed, std::optional<CommandFeed>(prepared ? rewritePreparedFeed(*prepared, nodes) : makeFeed(nodes)),
            {&CommandDeck::feedChanged});

@@ -386,6 +386,9 @@ private:
     // publish a feed (the prepared one rewritten onto it, else one built from it), all in one notification.
     void installCatalog(std::shared_ptr<const CatalogEntries> entries, const std::optional<CommandFeed>& prepared,
                         FeedSource source);
+    // Awaits prepareEntries (through m_prepare); a preparation that ends for a cancelled task is freed on a
+    // worker and the task ends cancelled. Touches nothing of the deck after its wait.
+    QCoro::Task<std::shared_ptr<const CatalogEntries>> prepareLoaded(QList<MediaNode> nodes, netkit::CancelToken token);
     // The visible entries, kind after kind.
     NodeView visibleNodes() const;
     NodeView feedEntries(FeedSource source) const;
@@ -446,6 +449,8 @@ private:
     std::shared_ptr<const CatalogSnapshot> m_snapshot;
     mutable std::unique_ptr<CatalogSearch> m_search; // keeps results per query until the next application
     QHash<QString, ContentBrief> m_briefCache;
+    // How loaded entries are prepared: prepareEntries (tests hold a preparation back through the probe).
+    std::function<QFuture<std::shared_ptr<const CatalogEntries>>(QList<MediaNode>)> m_prepare = &CommandDeck::prepareEntries;
 
     netkit::TaskSlot m_connectTask;
     netkit::TaskSlot m_detailTask;

@@ -406,8 +406,7 @@ QCoro::Task<void> CommandDeck::finishConnection(ConnectionFinish finish, CancelT
     LoadedCatalog loaded = co_await loadCatalog(finish, token);
     throwIfCancelled(token);
     // Folding and collating a big catalogue takes a while: off the main thread.
-    std::shared_ptr<const CatalogEntries> entries = co_await prepareEntries(std::move(loaded.nodes));
-    throwIfCancelled(token);
+    std::shared_ptr<const CatalogEntries> entries = co_await prepareLoaded(std::move(loaded.nodes), token);
 
     const Batch batch(*this);
     m_preparedCatalogVersion = loaded.preparedVersion;

@@ -5,6 +5,7 @@
 #include "Domain/ProductBrand.h"
 #include "Domain/SettingsFile.h"
 #include "Domain/StoredJson.h"
+#include "State/ReleaseOnWorker.h"
 #include "Storage/CommandVault.h"
 
 #include <QSettings>
@@ -148,9 +149,10 @@ void CommandDeck::selectLanguage(AppLanguage language)
 
 void CommandDeck::clearCatalog()
 {
-    m_unfilteredNodes.reset();
-    m_snapshot = CatalogSnapshot::empty();
-    m_search = std::make_unique<CatalogSearch>(m_snapshot);
+    std::shared_ptr<const CatalogEntries> entries = std::exchange(m_unfilteredNodes, nullptr);
+    std::shared_ptr<const CatalogSnapshot> snapshot = std::exchange(m_snapshot, CatalogSnapshot::empty());
+    std::shared_ptr<CatalogSearch> search = std::exchange(m_search, std::make_unique<CatalogSearch>(m_snapshot));
+    releaseOnWorker(std::move(entries), std::move(snapshot), std::move(search));
     m_briefCache.clear();
     assign(m_spotlightNodes, {}, {&CommandDeck::spotlightNodesChanged});
     assign(m_usesGenericPresentation, false, {&CommandDeck::usesGenericPresentationChanged});
@@ -168,6 +170,10 @@ void CommandDeck::disconnect()
     m_playbackTask.cancel();
 
     const Batch batch(*this);
+    // The cancelled connection only resets these when it next resumes, which may be after a long preparation
+    // on a worker; meanwhile connect() would be refused.
+    assign(m_isConnecting, false, {&CommandDeck::isConnectingChanged});
+    assign(m_connectionStatus, QString(), {&CommandDeck::connectionStatusChanged});
     m_provider.reset();
     m_panelSlot.reset();
     m_catalogBrand.reset();

@@ -1,6 +1,7 @@
 // The parental filter: a four-digit PIN switches it on; switching filters the catalogue already held at once and,
 // for a brand server with a prepared catalogue, reloads that catalogue in its protected or normal build.
 #include "State/CommandDeck.h"
+#include "State/ReleaseOnWorker.h"
 
 #include "Storage/CommandVault.h"
 
@@ -84,10 +85,11 @@ QCoro::Task<void> CommandDeck::parentalReload(ProviderSession provider, int slot
         throwIfCancelled(token);
         if (stale())
             co_return;
-        std::shared_ptr<const CatalogEntries> entries = co_await prepareEntries(std::move(loaded.nodes));
-        throwIfCancelled(token);
-        if (stale())
+        std::shared_ptr<const CatalogEntries> entries = co_await prepareLoaded(std::move(loaded.nodes), token);
+        if (stale()) {
+            releaseOnWorker(std::move(entries));
             co_return;
+        }
         installCatalog(std::move(entries), loaded.feed, FeedSource::visibleEntries);
     } catch (...) {
         failure = std::current_exception();

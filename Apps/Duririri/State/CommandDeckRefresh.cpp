@@ -3,6 +3,7 @@
 // (a parental switch, a new connection, unlinking) and a result for a session the deck no longer holds end the
 // refresh silently.
 #include "State/CommandDeck.h"
+#include "State/ReleaseOnWorker.h"
 
 #include "Domain/CommandError.h"
 #include "State/CountedText.h"
@@ -89,10 +90,11 @@ QCoro::Task<void> CommandDeck::refreshTask(RefreshOrigin origin, CancelToken tok
         if (!(m_provider == origin.provider))
             throw netkit::Cancelled();
         const qint64 count = loaded.nodes.size();
-        std::shared_ptr<const CatalogEntries> entries = co_await prepareEntries(std::move(loaded.nodes));
-        throwIfCancelled(token);
-        if (!(m_provider == origin.provider))
+        std::shared_ptr<const CatalogEntries> entries = co_await prepareLoaded(std::move(loaded.nodes), token);
+        if (!(m_provider == origin.provider)) {
+            releaseOnWorker(std::move(entries));
             throw netkit::Cancelled();
+        }
 
         const Batch batch(*this);
         installCatalog(std::move(entries), loaded.feed, FeedSource::visibleEntries);
