@@ -43,8 +43,18 @@ void NativeEngine::open(const QUrl &url, const QStringList &)
         if (!frame.isValid())
             return;
         m_frameSeen = true;
+        // The start position waits for the first picture: before it the FFmpeg backend ignores seeks.
+        if (m_startFraction > 0 && m_player->duration() > 0) {
+            m_player->setPosition(qint64(m_startFraction * double(m_player->duration())));
+            m_startFraction = 0;
+        }
         if (m_sink)
             m_sink->setVideoFrame(frame);
+        emit frameShown();
+    });
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, m_opening, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::EndOfMedia && !m_failed)
+            emit stateChanged(PlayerState::ended);
     });
     // After an error QMediaPlayer may still say "playing"; the failure is latched here instead.
     connect(m_player, &QMediaPlayer::errorOccurred, m_opening, [this](QMediaPlayer::Error error) {
@@ -53,6 +63,11 @@ void NativeEngine::open(const QUrl &url, const QStringList &)
     });
     m_player->setSource(url);
     m_player->play();
+}
+
+void NativeEngine::setStartPosition(double fraction)
+{
+    m_startFraction = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
 }
 
 void NativeEngine::stop()

@@ -38,6 +38,9 @@ public:
     void selectAudioTrack(int) override {}
     void selectSubtitleTrack(int) override {}
 
+    // Where the next opening starts, as a fraction; applied once its length is known, then forgotten.
+    void setStartPosition(double fraction);
+
 private:
     // Player, audio output and frame relay of one opening. A new opening builds a new one, so nothing the old
     // media still had in flight (an error, a frame) can reach the new one.
@@ -46,6 +49,7 @@ private:
     QPointer<QVideoSink> m_sink;
     bool m_failed = false;
     bool m_frameSeen = false;
+    double m_startFraction = 0;
 };
 
 } // namespace sendra::playback

@@ -53,11 +53,18 @@ public:
     virtual QList<VLCSubtitleTrack> subtitleTracks() const = 0;
     virtual void selectAudioTrack(int id) = 0;
     virtual void selectSubtitleTrack(int id) = 0;
+    // Width over height of the picture as it is meant to be seen (non-square pixels applied); 0 while
+    // unknown, when the frames' own shape is the one to use.
+    virtual double displayAspectRatio() const { return 0; }
 
 signals:
     void stateChanged(sendra::playback::PlayerState state);
     // The play time moved; read position(), time(), length() and isSeekable() for the values.
     void timeChanged();
+    // A picture other than the one before reached the sink (a starved VLC keeps showing its last picture
+    // again, which is no sign of life).
+    void frameShown();
+    void displayAspectRatioChanged();
 };
 
 } // namespace sendra::playback

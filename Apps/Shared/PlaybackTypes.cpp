@@ -13,7 +13,7 @@ PlaybackTimings PlaybackTimings::scaled(double factor) const
     };
     PlaybackTimings t = *this;
     for (ms *value : {&t.frameMonitor, &t.nativeTimeline, &t.progressThrottle, &t.liveStartupWatchdog,
-                      &t.startupWatchdog, &t.fallbackWatchdog, &t.liveReconnectStep, &t.reconnectStep,
+                      &t.startupWatchdog, &t.fallbackWatchdog, &t.stallWatchdog, &t.liveReconnectStep, &t.reconnectStep,
                       &t.controlsHide, &t.probeRequestTimeout, &t.probeResourceTimeout})
         *value = scale(*value);
     return t;

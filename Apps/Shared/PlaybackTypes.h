@@ -58,6 +58,8 @@ struct PlaybackTimings
     ms liveStartupWatchdog{30000};
     ms startupWatchdog{18000};
     ms fallbackWatchdog{10000};
+    // After the first picture: neither a new picture nor a new time for this long means the stream froze.
+    ms stallWatchdog{15000};
     ms liveReconnectStep{5000};
     ms reconnectStep{2000};
     ms controlsHide{3000};

@@ -1,5 +1,6 @@
 #include "Shared/PlayerSession.h"
 
+#include "Shared/QmlTextLookup.h"
 #include "Shared/VLCPlaybackController.h"
 
 #include "Domain/L10n.h"
@@ -34,10 +35,17 @@ PlayerSession::PlayerSession(orrinth::PlaybackRequest request, QNetworkAccessMan
     , m_timings(timings)
     , m_language(storedValue(LanguagePreferences::selected()))
 {
-    for (QTimer *timer : {&m_watchdog, &m_reconnect, &m_controlsHide})
+    for (QTimer *timer : {&m_watchdog, &m_stallWatchdog, &m_reconnect, &m_controlsHide})
         timer->setSingleShot(true);
     m_controlsHide.setInterval(m_timings.controlsHide);
     connect(&m_watchdog, &QTimer::timeout, this, &PlayerSession::startupWatchdogFired);
+    // A frozen picture under "Reproduciendo" is a failure like any other.
+    connect(&m_stallWatchdog, &QTimer::timeout, this, [this] {
+        if (!m_isClosing && m_videoStarted && !m_failed && !m_reconnectScheduled && !m_paused)
+            attemptAutomaticReconnect();
+    });
+    connect(&InterfaceLanguage::instance(), &InterfaceLanguage::changed, this,
+            [this] { setLanguage(InterfaceLanguage::instance().code()); });
     connect(&m_reconnect, &QTimer::timeout, this, &PlayerSession::reconnectFired);
     connect(&m_controlsHide, &QTimer::timeout, this, [this] {
         if (!m_videoStarted || m_failed || m_isScrubbing)
@@ -70,6 +78,7 @@ void PlayerSession::setLanguage(const QString &languageCode)
         return;
     m_language = languageCode;
     emit languageChanged();
+    emit episodeTextChanged();
     emit screenChanged();
 }
 
@@ -105,6 +114,13 @@ QString PlayerSession::formattedTime(double seconds) const
     return playback::formattedTime(seconds);
 }
 
+QString PlayerSession::episodeText() const
+{
+    if (!hasEpisodes())
+        return {};
+    return episodeLabel(textIn(m_language, QString::fromUtf8(L10n::noop("Episodio %lld de %lld"))));
+}
+
 QString PlayerSession::episodeLabel(const QString &format) const
 {
     return formatCounts(format, m_language, {m_request.episodeIndex() + 1, m_request.episodeURLs().size()});
@@ -131,6 +147,9 @@ void PlayerSession::buildController()
     connect(controller, &VLCPlaybackController::videoStarted, this, &PlayerSession::markVideoStarted);
     connect(controller, &VLCPlaybackController::timelineChanged, this, &PlayerSession::applyTimeline);
     connect(controller, &VLCPlaybackController::progressReported, this, &PlayerSession::progressReported);
+    connect(controller, &VLCPlaybackController::playbackAdvanced, this, &PlayerSession::watchForStalls);
+    connect(controller, &VLCPlaybackController::videoAspectRatioChanged, this,
+            &PlayerSession::readVideoAspectRatio);
     controller->setHostSink(m_sink);
     controller->update(m_request.url(), m_request.resumeProgress());
     controller->beginVideoOutputMonitoring();
@@ -162,6 +181,7 @@ void PlayerSession::setRequest(orrinth::PlaybackRequest request)
     const bool sameRequest = request.id() == m_request.id();
     m_request = std::move(request);
     emit requestChanged();
+    emit episodeTextChanged();
     if (sameRequest)
         return;
     cancelReconnectTimers();
@@ -169,7 +189,12 @@ void PlayerSession::setRequest(orrinth::PlaybackRequest request)
     m_videoStarted = false;
     m_failed = false;
     m_isPlaying = false;
+    m_paused = false;
     m_timeline = PlaybackTimeline{};
+    if (m_videoAspectRatio != 0) {
+        m_videoAspectRatio = 0;
+        emit videoAspectRatioChanged();
+    }
     m_reconnectAttempt = 0;
     m_statusMessage = status::loadingEpisode;
     emit screenChanged();
@@ -227,6 +252,8 @@ void PlayerSession::handleState(PlayerState state)
         attemptAutomaticReconnect();
         break;
     case PlayerState::playing:
+        m_paused = false;
+        watchForStalls();
         m_failed = false;
         m_statusMessage = status::loadingVideo;
         m_isPlaying = true;
@@ -236,10 +263,23 @@ void PlayerSession::handleState(PlayerState state)
         break;
     case PlayerState::paused:
         cancelReconnectTimers();
+        m_paused = true;
         m_isPlaying = false;
         emit screenChanged();
         break;
-    case PlayerState::ended:
+    case PlayerState::ended: {
+        // A live channel has no end, and a film with much of its length left was cut by the server: both
+        // go down the failure road instead of freezing on their last picture.
+        const VLCPlaybackController *held = controller();
+        if (isLive() || (held && held->endedBeforeItsEnd())) {
+            attemptAutomaticReconnect();
+            break;
+        }
+        m_stallWatchdog.stop();
+        m_isPlaying = false;
+        emit screenChanged();
+        break;
+    }
     case PlayerState::esAdded:
         break;
     }
@@ -258,8 +298,31 @@ void PlayerSession::markVideoStarted()
     // short outages over an evening would give up at the fifth.
     m_reconnectAttempt = 0;
     rereadTracks();
+    readVideoAspectRatio();
     emit screenChanged();
     scheduleControlsHide();
+    watchForStalls();
+}
+
+void PlayerSession::watchForStalls()
+{
+    if (m_isClosing || !m_videoStarted || m_failed || m_reconnectScheduled || m_paused) {
+        m_stallWatchdog.stop();
+        return;
+    }
+    const VLCPlaybackController *held = controller();
+    const bool onFallback = held && held->engine() == EngineKind::native;
+    m_stallWatchdog.start(onFallback ? m_timings.fallbackWatchdog : m_timings.stallWatchdog);
+}
+
+void PlayerSession::readVideoAspectRatio()
+{
+    const VLCPlaybackController *held = controller();
+    const double aspect = held ? held->videoAspectRatio() : 0;
+    if (aspect == m_videoAspectRatio)
+        return;
+    m_videoAspectRatio = aspect;
+    emit videoAspectRatioChanged();
 }
 
 void PlayerSession::attemptAutomaticReconnect()
@@ -314,6 +377,7 @@ void PlayerSession::reconnectFired()
 void PlayerSession::cancelReconnectTimers()
 {
     m_watchdog.stop();
+    m_stallWatchdog.stop();
     m_reconnect.stop();
     if (m_reconnectScheduled) {
         m_reconnectScheduled = false;
@@ -490,6 +554,22 @@ void PlayerSession::toggleOrientation()
     m_isLandscape = !m_isLandscape;
     emit screenChanged();
     emit fullScreenRequested(m_isLandscape);
+}
+
+void PlayerSession::exitFullScreen()
+{
+    if (!m_isLandscape)
+        return;
+    leaveFullScreen();
+    emit screenChanged();
+}
+
+void PlayerSession::windowFullScreenChanged(bool fullScreen)
+{
+    if (fullScreen || !m_isLandscape)
+        return;
+    m_isLandscape = false;
+    emit screenChanged();
 }
 
 } // namespace sendra::playback

@@ -37,6 +37,8 @@ class PlayerSession final : public QObject
     Q_PROPERTY(bool hasEpisodes READ hasEpisodes NOTIFY requestChanged)
     Q_PROPERTY(bool canGoToPreviousEpisode READ canGoToPreviousEpisode NOTIFY requestChanged)
     Q_PROPERTY(bool canGoToNextEpisode READ canGoToNextEpisode NOTIFY requestChanged)
+    // "Episodio 2 de 5" in the session's language; follows a new request and a language switch.
+    Q_PROPERTY(QString episodeText READ episodeText NOTIFY episodeTextChanged)
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
     Q_PROPERTY(QString presentationActionTitle READ presentationActionTitle NOTIFY presentationActionChanged)
     Q_PROPERTY(QString presentationActionSymbol READ presentationActionSymbol NOTIFY presentationActionChanged)
@@ -61,6 +63,8 @@ class PlayerSession final : public QObject
     Q_PROPERTY(double durationSeconds READ durationSeconds NOTIFY timelineChanged)
     Q_PROPERTY(bool isSeekable READ isSeekable NOTIFY timelineChanged)
     Q_PROPERTY(bool showsTimeRow READ showsTimeRow NOTIFY timelineChanged)
+    // Width over height of the picture as meant to be seen; 0 while unknown (the frames' shape then).
+    Q_PROPERTY(double videoAspectRatio READ videoAspectRatio NOTIFY videoAspectRatioChanged)
 
 public:
     // `network` is the process's shared manager (for the redirect probe of films).
@@ -78,6 +82,7 @@ public:
     bool hasEpisodes() const { return !m_request.episodeURLs().isEmpty(); }
     bool canGoToPreviousEpisode() const;
     bool canGoToNextEpisode() const;
+    QString episodeText() const;
     QString language() const { return m_language; }
     void setLanguage(const QString &languageCode);
     QString presentationActionTitle() const { return m_presentationActionTitle; }
@@ -105,6 +110,8 @@ public:
     bool isSeekable() const { return m_timeline.isSeekable; }
     bool showsTimeRow() const { return m_timeline.isSeekable && m_timeline.duration > 1.0; }
     bool watchdogArmed() const { return m_watchdog.isActive(); }
+    bool stallWatchdogArmed() const { return m_stallWatchdog.isActive(); }
+    double videoAspectRatio() const { return m_videoAspectRatio; }
 
     // The controller once handed over (null before, and after closing).
     VLCPlaybackController *controller() const;
@@ -131,6 +138,11 @@ public:
     Q_INVOKABLE void nextEpisode();
     Q_INVOKABLE void triggerPresentationAction();
     Q_INVOKABLE void toggleOrientation();
+    // Leaves full screen when this screen put the window there (the Esc key).
+    Q_INVOKABLE void exitFullScreen();
+    // The window's real state, whoever changed it (the window manager too): leaving full screen there
+    // clears the screen's own flag without asking the window again.
+    Q_INVOKABLE void windowFullScreenChanged(bool fullScreen);
 
     Q_INVOKABLE QString formattedTime(double seconds) const;
     // Fills a looked-up "Episodio %lld de %lld" with the episode position, in the session's language.
@@ -144,6 +156,8 @@ signals:
     void controlsChanged();
     void timelineChanged();
     void fullScreenRequested(bool on);
+    void episodeTextChanged();
+    void videoAspectRatioChanged();
 
     // To the host.
     void progressReported(double fraction);
@@ -170,6 +184,8 @@ private:
     void leaveFullScreen();
     void rereadTracks();
     void applyTimeline(const PlaybackTimeline &timeline);
+    void watchForStalls();
+    void readVideoAspectRatio();
 
     orrinth::PlaybackRequest m_request;
     QPointer<QNetworkAccessManager> m_network;
@@ -192,12 +208,15 @@ private:
     bool m_isScrubbing = false;
     bool m_controlsVisible = true;
     bool m_reconnectScheduled = false;
+    bool m_paused = false;
     int m_reconnectAttempt = 0;
+    double m_videoAspectRatio = 0;
     QList<VLCAudioTrack> m_audioTracks;
     QList<VLCSubtitleTrack> m_subtitleTracks;
     PlaybackTimeline m_timeline;
 
     QTimer m_watchdog;
+    QTimer m_stallWatchdog;
     QTimer m_reconnect;
     QTimer m_controlsHide;
 };

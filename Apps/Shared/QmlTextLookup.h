@@ -6,17 +6,57 @@
 
 namespace sendra::playback {
 
-// The text lookup as QML sees it: `L10n.text("Cerrar")`, the same call form as L10n::text in C++.
+// The interface language as the player follows it while running: "es" or "en", read from the stored
+// preference. Whoever changes the preference calls refresh(); every text lookup and player session then
+// switches at once. Main thread only.
+class InterfaceLanguage final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static InterfaceLanguage &instance();
+    QString code() const { return m_code; }
+    // Re-reads the stored preference; emits changed() when the language differs.
+    static void refresh();
+
+signals:
+    void changed();
+
+private:
+    InterfaceLanguage();
+    QString m_code;
+};
+
+// `spanish` in the language with that code: the English table's entry for "en" (the key when it has none),
+// the key itself otherwise.
+QString textIn(const QString &languageCode, const QString &spanish);
+
+// The text lookup as QML sees it. A binding must name the language so it is evaluated again on a switch:
+//     text: L10n.text("Cerrar", L10n.language)
+// The one-argument form `L10n.text("Cerrar")` reads the stored preference once and does not follow a switch.
 class QmlTextLookup final : public QObject
 {
     Q_OBJECT
     QML_NAMED_ELEMENT(L10n)
     QML_SINGLETON
+    Q_PROPERTY(QString language READ language NOTIFY languageChanged)
 
 public:
-    using QObject::QObject;
+    explicit QmlTextLookup(QObject *parent = nullptr);
+
+    QString language() const { return InterfaceLanguage::instance().code(); }
 
     Q_INVOKABLE QString text(const QString &spanish) const;
+    // The text in `language` ("en" or "es"), whatever the stored preference says.
+    Q_INVOKABLE QString text(const QString &spanish, const QString &language) const;
+    // The same with the language first, the form the application's own lookup uses.
+    Q_INVOKABLE QString lookup(const QString &language, const QString &spanish) const { return textIn(language, spanish); }
+
+    // Tells every lookup and player session that the stored interface language may have changed.
+    static void refreshLanguage() { InterfaceLanguage::refresh(); }
+
+signals:
+    void languageChanged();
 };
 
 } // namespace sendra::playback

@@ -16,8 +16,9 @@ namespace sendra::playback {
 
 namespace {
 
-// A film cut short by the server ends with "end reached"; below this share it keeps its real position.
-constexpr double wellBeforeTheEnd = 0.95;
+// A film cut short by the server ends with "end reached" all the same. Judged by the time left, not by a
+// share of the length: the last time event can lag the end by half a second, which is most of a short clip.
+constexpr qint64 cutShortMargin = 10000; // ms
 
 double finiteFraction(double value)
 {
@@ -48,6 +49,24 @@ VLCPlaybackController::VLCPlaybackController(QNetworkAccessManager *network, Pla
     connect(&m_nativeTimelineMonitor, &QTimer::timeout, this, &VLCPlaybackController::nativeTimelineTick);
     connect(m_vlc.get(), &PlaybackEngine::stateChanged, this, &VLCPlaybackController::handleVlcState);
     connect(m_vlc.get(), &PlaybackEngine::timeChanged, this, &VLCPlaybackController::handleVlcTime);
+    connectPictureSignals(*m_vlc);
+}
+
+void VLCPlaybackController::connectPictureSignals(PlaybackEngine &engine)
+{
+    connect(&engine, &PlaybackEngine::frameShown, this, [this, &engine] {
+        if (&engine == &active() && !m_isShutdown)
+            emit playbackAdvanced();
+    });
+    connect(&engine, &PlaybackEngine::displayAspectRatioChanged, this, [this, &engine] {
+        if (&engine == &active())
+            emit videoAspectRatioChanged();
+    });
+}
+
+double VLCPlaybackController::videoAspectRatio() const
+{
+    return active().displayAspectRatio();
 }
 
 VLCPlaybackController::~VLCPlaybackController()
@@ -84,7 +103,12 @@ void VLCPlaybackController::update(const QUrl &url, double resumeProgress)
     m_didReportProgress = false;
     m_lastProgressReport.invalidate();
     m_lastRealPosition = 0;
-    m_pendingResumeProgress = startPosition(resumeProgress);
+    m_lastElapsed = -1;
+    m_lastAdvanceTime = -1;
+    m_pictureStarted = false;
+    m_endedEarly = false;
+    m_startFraction = startPosition(resumeProgress);
+    m_pendingResumeProgress = m_startFraction;
     emit timelineChanged(PlaybackTimeline{});
 
     if (!ProviderMovieRedirectResolver::isProviderMovie(url)) {
@@ -153,8 +177,19 @@ void VLCPlaybackController::restart()
     if (m_isShutdown || !m_currentURL)
         return;
     const QUrl target = m_resolvedURL.value_or(*m_currentURL);
+    // Once pictures were shown the viewer has a real position; opening at 0 would lose it (and the next
+    // progress report would overwrite the resume point with it). Before that the resume point is not
+    // applied again.
+    if (m_pictureStarted && m_lastRealPosition > 0)
+        m_pendingResumeProgress = float(m_lastRealPosition);
+    m_pictureStarted = false;
+    m_endedEarly = false;
+    m_didReportProgress = false;
+    m_lastElapsed = -1;
+    m_lastAdvanceTime = -1;
     if (m_engine == Engine::native) {
-        startNativePlayback(target);
+        startNativePlayback(target, m_pendingResumeProgress);
+        m_pendingResumeProgress = 0;
         return;
     }
     m_vlc->stop();
@@ -172,17 +207,26 @@ bool VLCPlaybackController::useNativeFallbackIfAvailable()
     m_vlc->stop();
     m_vlc->setVideoSink(nullptr);
     m_engine = Engine::native;
-    if (!m_native)
+    if (!m_native) {
         m_native = std::make_unique<NativeEngine>();
+        connect(m_native.get(), &PlaybackEngine::stateChanged, this, &VLCPlaybackController::handleNativeState);
+        connectPictureSignals(*m_native);
+    }
     m_native->setVideoSink(m_hostSink);
-    startNativePlayback(candidate);
+    // The native engine starts where the viewer was, or else where the request asked to start.
+    const double start = m_pictureStarted && m_lastRealPosition > 0 ? m_lastRealPosition : double(m_startFraction);
+    m_pendingResumeProgress = 0;
+    m_pictureStarted = false;
+    m_endedEarly = false;
+    startNativePlayback(candidate, start);
     return true;
 }
 
-void VLCPlaybackController::startNativePlayback(const QUrl &url)
+void VLCPlaybackController::startNativePlayback(const QUrl &url, double startFraction)
 {
     m_nativeTimelineMonitor.stop();
     m_videoOutputMonitor.stop();
+    m_native->setStartPosition(startFraction);
     m_native->open(url, {});
     beginVideoOutputMonitoring();
 }
@@ -217,6 +261,7 @@ void VLCPlaybackController::videoOutputTick()
     if (!engine.hasStartedOutput())
         return;
     m_videoOutputMonitor.stop();
+    m_pictureStarted = true;
     if (m_engine == Engine::native)
         beginNativeTimelineMonitoring();
     emit videoStarted();
@@ -245,6 +290,9 @@ void VLCPlaybackController::nativeTimelineTick()
         return;
     const double position = std::clamp(elapsed / duration, 0.0, 1.0);
     m_lastRealPosition = position;
+    if (m_native->time() != m_lastElapsed)
+        emit playbackAdvanced();
+    m_lastElapsed = m_native->time();
     emit timelineChanged(PlaybackTimeline{position, elapsed, duration, true});
     if (takeProgressSlot())
         emit progressReported(position);
@@ -262,10 +310,17 @@ void VLCPlaybackController::handleVlcTime()
 {
     if (m_isShutdown || m_engine != Engine::vlc)
         return;
+    // A live channel has no position, but its time moves.
+    const qint64 time = m_vlc->time();
+    if (time > 0 && time != m_lastAdvanceTime) {
+        m_lastAdvanceTime = time;
+        emit playbackAdvanced();
+    }
     const double position = m_vlc->position();
     if (!std::isfinite(position) || position <= 0)
         return;
     m_lastRealPosition = std::min(position, 1.0);
+    m_lastElapsed = m_vlc->time();
     const double elapsed = double(std::max<qint64>(0, m_vlc->time())) / 1000.0;
     const double duration = double(std::max<qint64>(0, m_vlc->length())) / 1000.0;
     const bool due = takeProgressSlot();
@@ -278,25 +333,44 @@ void VLCPlaybackController::handleVlcState(PlayerState state)
 {
     if (m_isShutdown || m_engine != Engine::vlc)
         return;
-    emit stateChanged(state);
     if (state == PlayerState::ended) {
+        m_endedEarly = endsBeforeItsLength(m_vlc->length());
+        emit stateChanged(state);
         reportEndOfMedia();
-    } else if (state == PlayerState::playing && m_pendingResumeProgress > 0) {
+        return;
+    }
+    emit stateChanged(state);
+    if (state == PlayerState::playing && m_pendingResumeProgress > 0) {
         m_vlc->setPosition(m_pendingResumeProgress);
         m_pendingResumeProgress = 0;
     }
 }
 
+void VLCPlaybackController::handleNativeState(PlayerState state)
+{
+    if (m_isShutdown || m_engine != Engine::native || state != PlayerState::ended)
+        return;
+    m_nativeTimelineMonitor.stop();
+    m_endedEarly = endsBeforeItsLength(m_native->length());
+    emit stateChanged(state);
+    reportEndOfMedia();
+}
+
+bool VLCPlaybackController::endsBeforeItsLength(qint64 length) const
+{
+    return length > 0 && m_lastElapsed >= 0 && length - m_lastElapsed > cutShortMargin;
+}
+
 void VLCPlaybackController::reportEndOfMedia()
 {
-    m_didReportProgress = true;
-    // The server cut a film short: "end reached" comes all the same, but the resume point must survive.
-    const bool lengthKnown = m_vlc->length() > 0;
-    if (lengthKnown && m_lastRealPosition < wellBeforeTheEnd) {
+    // Cut short by the server: the resume point must survive, and the screen reconnects, so the final report
+    // stays due.
+    if (m_endedEarly) {
         if (m_lastRealPosition > 0)
             emit progressReported(m_lastRealPosition);
         return;
     }
+    m_didReportProgress = true;
     emit progressReported(1.0);
 }
 
@@ -304,6 +378,14 @@ void VLCPlaybackController::reportCurrentProgress()
 {
     if (m_didReportProgress)
         return;
+    // After a cut the engine's position says nothing; the last one seen is where the viewer was.
+    if (m_endedEarly) {
+        if (m_lastRealPosition > 0) {
+            m_didReportProgress = true;
+            emit progressReported(m_lastRealPosition);
+        }
+        return;
+    }
     if (m_engine == Engine::native) {
         if (!m_native)
             return;

@@ -63,6 +63,11 @@ public:
     void reportCurrentProgress();
     void beginVideoOutputMonitoring();
 
+    // The media ended with more than a few seconds of its known length left: the server cut it.
+    bool endedBeforeItsEnd() const { return m_endedEarly; }
+    // Width over height of the picture as meant to be seen; 0 while unknown (use the frames' shape).
+    double videoAspectRatio() const;
+
     Engine engine() const { return m_engine; }
     bool isShutdown() const { return m_isShutdown; }
     std::optional<QUrl> currentURL() const { return m_currentURL; }
@@ -73,13 +78,19 @@ signals:
     void videoStarted();
     void timelineChanged(const sendra::playback::PlaybackTimeline &timeline);
     void progressReported(double fraction);
+    // Playback moved on: a new picture, or a new play time. Its absence for long means a frozen stream.
+    void playbackAdvanced();
+    void videoAspectRatioChanged();
 
 private:
     PlaybackEngine &active() const;
     void openOnVlc(const QUrl &openURL, const QUrl &requestedURL);
     void startRedirectResolution(const QUrl &url);
     void cancelRedirect();
-    void startNativePlayback(const QUrl &url);
+    void startNativePlayback(const QUrl &url, double startFraction);
+    void connectPictureSignals(PlaybackEngine &engine);
+    void handleNativeState(PlayerState state);
+    bool endsBeforeItsLength(qint64 length) const;
     void stopNativePlayback(bool removeSink);
     void beginNativeTimelineMonitoring();
     void videoOutputTick();
@@ -101,7 +112,12 @@ private:
     bool m_didReportProgress = false;
     float m_pendingResumeProgress = 0;
     QElapsedTimer m_lastProgressReport; // invalid: the distant past
+    float m_startFraction = 0;
     double m_lastRealPosition = 0;
+    qint64 m_lastElapsed = -1; // ms, from the last time report
+    qint64 m_lastAdvanceTime = -1;
+    bool m_pictureStarted = false;
+    bool m_endedEarly = false;
     QTimer m_videoOutputMonitor;
     QTimer m_nativeTimelineMonitor;
     bool m_isShutdown = false;

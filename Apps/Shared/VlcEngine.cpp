@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace sendra::playback {
@@ -63,6 +64,24 @@ QList<Track> readTracks(libvlc_track_description_t *list, bool keepNegative, con
     return tracks;
 }
 
+// A cheap fingerprint of a picture: 512 bytes spread over it, FNV-1a. Two different pictures of a moving
+// stream differ somewhere in those; the same picture shown again never does.
+quint64 pictureSignature(QVideoFrame frame)
+{
+    if (!frame.map(QVideoFrame::ReadOnly))
+        return 0;
+    const uchar *bits = frame.bits(0);
+    const qsizetype size = frame.mappedBytes(0);
+    quint64 hash = 1469598103934665603ull;
+    constexpr qsizetype samples = 512;
+    for (qsizetype i = 0; bits && size > 0 && i < samples; ++i) {
+        hash ^= bits[(size - 1) * i / (samples - 1)];
+        hash *= 1099511628211ull;
+    }
+    frame.unmap();
+    return hash;
+}
+
 } // namespace
 
 // Shared with libvlc's threads. Those threads only read `generation`, fill frames and post to the engine;
@@ -75,7 +94,10 @@ struct VlcEngine::Bridge
 
     std::mutex frameMutex;
     QVideoFrameFormat format;
-    QVideoFrame pending;
+    QVideoFrame pending; // being decoded into
+    // The newest decoded frame the main thread has not taken yet. One slot, not a queue: a busy main thread
+    // then costs dropped frames, never memory (1080p frames are 8 MB each).
+    QVideoFrame latest;
 
     static void onEvent(const libvlc_event_t *event, void *opaque)
     {
@@ -127,16 +149,25 @@ struct VlcEngine::Bridge
     static void display(void *opaque, void *)
     {
         auto *bridge = static_cast<Bridge *>(opaque);
-        QVideoFrame frame;
+        bool slotWasEmpty = false;
         {
             const std::lock_guard guard(bridge->frameMutex);
-            frame = bridge->pending;
+            slotWasEmpty = !bridge->latest.isValid();
+            bridge->latest = std::exchange(bridge->pending, QVideoFrame());
         }
+        // A notification already on its way will pick up this newer frame.
+        if (!slotWasEmpty)
+            return;
         VlcEngine *engine = bridge->engine;
         const quint64 generation = bridge->generation.load();
         QMetaObject::invokeMethod(
-            engine, [engine, frame, generation] { engine->handleFrame(frame, generation); },
-            Qt::QueuedConnection);
+            engine, [engine, generation] { engine->takeFrame(generation); }, Qt::QueuedConnection);
+    }
+
+    QVideoFrame take()
+    {
+        const std::lock_guard guard(frameMutex);
+        return std::exchange(latest, QVideoFrame());
     }
 };
 
@@ -203,8 +234,11 @@ void VlcEngine::stop()
     libvlc_media_player_stop(m_player);
     libvlc_media_player_set_media(m_player, nullptr);
     m_bridge->generation.fetch_add(1);
+    m_bridge->take();
     m_frameSeen = false;
     m_terminal = false;
+    m_displayAspectRatio = 0;
+    m_lastSignature = 0;
 }
 
 void VlcEngine::play()
@@ -340,13 +374,52 @@ void VlcEngine::handleEvent(int type, quint64 generation)
     }
 }
 
-void VlcEngine::handleFrame(const QVideoFrame &frame, quint64 generation)
+void VlcEngine::takeFrame(quint64 generation)
 {
-    if (generation != m_bridge->generation.load() || !frame.isValid())
+    if (generation != m_bridge->generation.load())
         return;
-    m_frameSeen = true;
+    const QVideoFrame frame = m_bridge->take();
+    if (!frame.isValid())
+        return;
+    if (!m_frameSeen) {
+        m_frameSeen = true;
+        readDisplayAspectRatio();
+    }
     if (m_sink)
         m_sink->setVideoFrame(frame);
+    const quint64 signature = pictureSignature(frame);
+    if (signature != m_lastSignature) {
+        m_lastSignature = signature;
+        emit frameShown();
+    }
+}
+
+void VlcEngine::readDisplayAspectRatio()
+{
+    // Here on the main thread, never in a libvlc callback: the track list takes locks a decoder thread holds.
+    double aspect = 0;
+    if (libvlc_media_t *media = libvlc_media_player_get_media(m_player)) {
+        libvlc_media_track_t **tracks = nullptr;
+        const unsigned count = libvlc_media_tracks_get(media, &tracks);
+        for (unsigned i = 0; i < count && aspect == 0; ++i) {
+            const libvlc_media_track_t *track = tracks[i];
+            if (track->i_type != libvlc_track_video || !track->video)
+                continue;
+            const libvlc_video_track_t &video = *track->video;
+            if (video.i_width == 0 || video.i_height == 0)
+                continue;
+            const bool squareUnknown = video.i_sar_num == 0 || video.i_sar_den == 0;
+            const double sampleAspect = squareUnknown ? 1.0 : double(video.i_sar_num) / double(video.i_sar_den);
+            aspect = double(video.i_width) * sampleAspect / double(video.i_height);
+        }
+        if (tracks)
+            libvlc_media_tracks_release(tracks, count);
+        libvlc_media_release(media);
+    }
+    if (!std::isfinite(aspect) || aspect <= 0 || aspect == m_displayAspectRatio)
+        return;
+    m_displayAspectRatio = aspect;
+    emit displayAspectRatioChanged();
 }
 
 } // namespace sendra::playback

@@ -44,13 +44,15 @@ public:
     QList<VLCSubtitleTrack> subtitleTracks() const override;
     void selectAudioTrack(int id) override;
     void selectSubtitleTrack(int id) override;
+    double displayAspectRatio() const override { return m_displayAspectRatio; }
 
     // The libvlc thread side: what the callbacks may touch.
     struct Bridge;
 
 private:
     void handleEvent(int type, quint64 generation);
-    void handleFrame(const QVideoFrame &frame, quint64 generation);
+    void takeFrame(quint64 generation);
+    void readDisplayAspectRatio();
     bool hasVideoTrack() const;
 
     libvlc_media_player_t *m_player = nullptr;
@@ -59,6 +61,8 @@ private:
     bool m_frameSeen = false;
     // "end reached" or an error was seen; libvlc follows both with a "stopped" that means nothing more.
     bool m_terminal = false;
+    double m_displayAspectRatio = 0;
+    quint64 m_lastSignature = 0;
 };
 
 } // namespace sendra::playback

@@ -27,6 +27,7 @@ inline PlaybackTimings quickTimings()
     t.liveStartupWatchdog = std::chrono::milliseconds(8000);
     t.startupWatchdog = std::chrono::milliseconds(8000);
     t.fallbackWatchdog = std::chrono::milliseconds(8000);
+    t.stallWatchdog = std::chrono::milliseconds(8000);
     t.liveReconnectStep = std::chrono::milliseconds(50);
     t.reconnectStep = std::chrono::milliseconds(20);
     t.controlsHide = std::chrono::milliseconds(150);

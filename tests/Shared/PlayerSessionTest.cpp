@@ -32,6 +32,7 @@ protected:
         server->serveFile("/movie/u/p/2.mp4", mediaClip(Clip::mp4), "video/mp4");
         server->serveFileRejectingAgent("/movie/u/p/picky.mp4", mediaClip(Clip::mp4), "video/mp4", "Calvenor");
         server->serveHang("/live/u/p/hang.ts");
+        server->serveFile("/series/u/p/red.mp4", mediaClip(Clip::red), "video/mp4");
     }
     static void TearDownTestSuite()
     {
@@ -216,6 +217,78 @@ TEST_F(PlayerSessionTest, aNewRequestRestartsTheScreenOnTheNewAddress)
     EXPECT_EQ(session->controller()->currentURL(), server->url("/movie/u/p/2.mp4"));
     EXPECT_EQ(ready->size(), 1);
     session->close();
+}
+
+TEST_F(PlayerSessionTest, aLiveChannelThatEndsReconnectsInsteadOfFreezing)
+{
+    PlaybackTimings timings = quickTimings();
+    timings.stallWatchdog = std::chrono::milliseconds(500);
+    timings.liveReconnectStep = std::chrono::milliseconds(400);
+    const QByteArray clip = mediaClip(Clip::shortTs);
+    server->serveFile("/live/u/p/short.ts", clip, "video/mp2t");
+    start(makeRequest(server->url("/live/u/p/short.ts"), ContentKind::live), timings);
+    ASSERT_TRUE(waitUntil([&] { return session->videoStarted(); }));
+    // The channel goes off the air after these two seconds.
+    server->stopServing("/live/u/p/short.ts");
+    ASSERT_TRUE(waitUntil([&] { return statuses.contains(QStringLiteral("Reconectando… (1/4)")); }, 10000));
+    // It is back by the time the reconnection asks again: it plays again, with the count started afresh.
+    server->serveFile("/live/u/p/short.ts", clip, "video/mp2t");
+    const std::size_t asked = server->requestCount("/live/u/p/short.ts");
+    ASSERT_TRUE(waitUntil([&] { return session->videoStarted(); }, 10000));
+    EXPECT_GT(server->requestCount("/live/u/p/short.ts"), asked);
+    EXPECT_EQ(session->reconnectAttempt(), 0);
+    session->close();
+}
+
+TEST_F(PlayerSessionTest, aServerThatStopsDeliveringIsCaughtByTheStallWatchdogThenGivenUp)
+{
+    MediaServer stalling;
+    stalling.serveStallingFile("/series/u/p/stall.mkv", mediaClip(Clip::longMp4), "video/mp4", 0.08);
+    PlaybackTimings timings = quickTimings();
+    timings.stallWatchdog = std::chrono::milliseconds(400);
+    timings.startupWatchdog = std::chrono::milliseconds(1500);
+    start(makeRequest(stalling.url("/series/u/p/stall.mkv"), ContentKind::series), timings);
+    ASSERT_TRUE(waitUntil([&] { return session->videoStarted(); }));
+    EXPECT_TRUE(session->stallWatchdogArmed());
+    ASSERT_TRUE(waitUntil([&] { return session->failed(); }, 20000));
+    const qsizetype playing = statuses.indexOf(QStringLiteral("Reproduciendo"));
+    ASSERT_GE(playing, 0);
+    EXPECT_GT(statuses.indexOf(QStringLiteral("Reconectando… (1/4)")), playing);
+    EXPECT_TRUE(statuses.contains(QStringLiteral("Reconectando… (4/4)")));
+    EXPECT_GE(stalling.requestCount("/series/u/p/stall.mkv"), 5u);
+    session->close();
+}
+
+TEST_F(PlayerSessionTest, aFilmCutByTheServerReconnectsWhereTheViewerWas)
+{
+    MediaServer cutting;
+    const QByteArray film = mediaClip(Clip::longMp4);
+    cutting.serveCutFile("/series/u/p/cut.mkv", film, "video/mp4", 0.5);
+    PlaybackTimings timings = quickTimings();
+    timings.reconnectStep = std::chrono::milliseconds(600);
+    start(makeRequest(cutting.url("/series/u/p/cut.mkv"), ContentKind::series, 0.4), timings);
+    ASSERT_TRUE(waitUntil([&] { return statuses.contains(QStringLiteral("Reconectando… (1/4)")); }, 20000));
+    // The server is whole again by the time the reconnection opens the film.
+    cutting.serveFile("/series/u/p/cut.mkv", film, "video/mp4");
+    ASSERT_TRUE(waitUntil([&] { return session->videoStarted() && session->elapsedSeconds() > 15.5; }, 10000))
+        << session->elapsedSeconds();
+    ASSERT_FALSE(progress.isEmpty());
+    for (const double fraction : std::as_const(progress))
+        EXPECT_GT(fraction, 0.35);
+    session->close();
+}
+
+TEST_F(PlayerSessionTest, aShortFilmPlayedToItsEndReportsOneAndOffersPlay)
+{
+    start(makeRequest(server->url("/series/u/p/red.mp4"), ContentKind::series));
+    ASSERT_TRUE(waitUntil([&] { return progress.contains(1.0); }));
+    EXPECT_EQ(progress.last(), 1.0);
+    EXPECT_FALSE(session->isPlaying());
+    EXPECT_FALSE(session->stallWatchdogArmed());
+    EXPECT_EQ(session->reconnectAttempt(), 0);
+    EXPECT_EQ(session->statusMessage(), QStringLiteral("Reproduciendo"));
+    session->close();
+    EXPECT_EQ(progress.last(), 1.0);
 }
 
 TEST(PlayerTexts, statusTableTimesAndCounts)

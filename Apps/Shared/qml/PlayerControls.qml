@@ -16,42 +16,61 @@ Item {
         spacing: 12
 
         Row {
+            id: topBar
             objectName: "topBar"
             spacing: 10
             Layout.fillWidth: true
+            // Labels give way to symbols when the buttons would not fit side by side.
+            readonly property bool compact: {
+                let needed = 0
+                let shown = 0
+                for (const button of [closeButton, actionButton, qualityButton, audioButton, subtitleButton]) {
+                    if (!button.visible)
+                        continue
+                    needed += button.fullWidth
+                    shown += 1
+                }
+                return needed + spacing * Math.max(0, shown - 1) > width
+            }
 
             ChromeButton {
+                id: closeButton
                 objectName: "closeButton"
+                compact: topBar.compact
                 symbol: "xmark.circle.fill"
-                text: L10n.text("Cerrar")
+                text: L10n.text("Cerrar", L10n.language)
                 onClicked: controls.session.close()
             }
             ChromeButton {
+                id: actionButton
                 objectName: "presentationActionButton"
+                compact: topBar.compact
                 visible: controls.session.hasPresentationAction
                 symbol: controls.session.presentationActionSymbol
-                text: L10n.text(controls.session.presentationActionTitle)
+                text: L10n.text(controls.session.presentationActionTitle, L10n.language)
                 onClicked: controls.session.triggerPresentationAction()
             }
             ChromeButton {
                 id: qualityButton
                 objectName: "qualityButton"
+                compact: topBar.compact
                 symbol: "rectangle.on.rectangle"
-                text: L10n.text("Calidad: Original")
+                text: L10n.text("Calidad: Original", L10n.language)
                 onClicked: qualityMenu.open()
 
                 Menu {
                     id: qualityMenu
                     objectName: "qualityMenu"
                     y: qualityButton.height
-                    MenuItem { text: L10n.text("Original") }
+                    MenuItem { text: L10n.text("Original", L10n.language) }
                 }
             }
             ChromeButton {
                 id: audioButton
                 objectName: "audioButton"
+                compact: topBar.compact
                 symbol: "waveform"
-                text: L10n.text("Audio")
+                text: L10n.text("Audio", L10n.language)
                 onClicked: audioMenu.open()
 
                 TrackMenu {
@@ -59,15 +78,16 @@ Item {
                     objectName: "audioMenu"
                     y: audioButton.height
                     tracks: controls.session.audioTracks
-                    emptyText: L10n.text("No hay pistas de audio adicionales")
+                    emptyText: L10n.text("No hay pistas de audio adicionales", L10n.language)
                     onChosen: trackId => controls.session.selectAudioTrack(trackId)
                 }
             }
             ChromeButton {
                 id: subtitleButton
                 objectName: "subtitleButton"
+                compact: topBar.compact
                 symbol: "captions.bubble"
-                text: L10n.text("Subtítulos")
+                text: L10n.text("Subtítulos", L10n.language)
                 onClicked: subtitleMenu.open()
 
                 TrackMenu {
@@ -75,7 +95,7 @@ Item {
                     objectName: "subtitleMenu"
                     y: subtitleButton.height
                     tracks: controls.session.subtitleTracks
-                    emptyText: L10n.text("No hay subtítulos disponibles")
+                    emptyText: L10n.text("No hay subtítulos disponibles", L10n.language)
                     onChosen: trackId => controls.session.selectSubtitleTrack(trackId)
                 }
             }
@@ -116,7 +136,7 @@ Item {
                     Label {
                         objectName: "episodeLabel"
                         visible: controls.session.hasEpisodes
-                        text: controls.session.episodeLabel(L10n.text("Episodio %lld de %lld"))
+                        text: controls.session.episodeText
                         color: Qt.rgba(1, 1, 1, 0.68)
                         font.pixelSize: 14
                     }
@@ -161,7 +181,7 @@ Item {
                         visible: controls.session.hasEpisodes
                         enabled: controls.session.canGoToPreviousEpisode
                         symbol: "backward.end.fill"
-                        Accessible.name: L10n.text("Episodio anterior")
+                        Accessible.name: L10n.text("Episodio anterior", L10n.language)
                         anchors.verticalCenter: parent.verticalCenter
                         onClicked: controls.session.previousEpisode()
                     }
@@ -189,7 +209,7 @@ Item {
                         visible: controls.session.hasEpisodes
                         enabled: controls.session.canGoToNextEpisode
                         symbol: "forward.end.fill"
-                        Accessible.name: L10n.text("Episodio siguiente")
+                        Accessible.name: L10n.text("Episodio siguiente", L10n.language)
                         anchors.verticalCenter: parent.verticalCenter
                         onClicked: controls.session.nextEpisode()
                     }
@@ -197,8 +217,9 @@ Item {
                         objectName: "fullScreenButton"
                         symbol: controls.session.isLandscape ? "arrow.down.right.and.arrow.up.left"
                                                              : "arrow.up.left.and.arrow.down.right"
-                        Accessible.name: controls.session.isLandscape ? L10n.text("Salir de pantalla completa")
-                                                                      : L10n.text("Pantalla completa")
+                        Accessible.name: controls.session.isLandscape
+                                         ? L10n.text("Salir de pantalla completa", L10n.language)
+                                         : L10n.text("Pantalla completa", L10n.language)
                         anchors.verticalCenter: parent.verticalCenter
                         onClicked: controls.session.toggleOrientation()
                     }

@@ -17,18 +17,23 @@ Item {
         color: "black"
     }
 
+    // Sized here by the picture's display shape: frames of non-square pixels would otherwise be drawn with
+    // the shape of their storage (720x576 at 5:4 instead of 16:9).
     VideoOutput {
         id: video
         objectName: "videoOutput"
-        anchors.fill: parent
-        fillMode: VideoOutput.PreserveAspectFit
+        readonly property real shape: screen.session.videoAspectRatio
+        anchors.centerIn: parent
+        width: shape > 0 ? Math.min(parent.width, parent.height * shape) : parent.width
+        height: shape > 0 ? Math.min(parent.height, parent.width / shape) : parent.height
+        fillMode: shape > 0 ? VideoOutput.Stretch : VideoOutput.PreserveAspectFit
     }
 
     Rectangle {
         objectName: "statusBox"
         visible: !screen.session.videoStarted && !screen.session.failed
         anchors.centerIn: parent
-        width: statusRow.implicitWidth + 36
+        width: Math.min(statusRow.implicitWidth + 36, parent.width - 24)
         height: statusRow.implicitHeight + 36
         radius: 16
         color: Qt.rgba(0, 0, 0, 0.72)
@@ -49,6 +54,8 @@ Item {
                 text: screen.session.localizedStatusMessage
                 color: "white"
                 font.pixelSize: 15
+                width: Math.min(implicitWidth, screen.width - 24 - 36 - 44)
+                elide: Text.ElideRight
                 anchors.verticalCenter: parent.verticalCenter
             }
         }
@@ -58,15 +65,29 @@ Item {
         objectName: "failureCard"
         visible: screen.session.failed
         anchors.centerIn: parent
-        width: Math.min(parent.width - 40, failureColumn.implicitWidth + 48)
+        // Texts wrap inside the card rather than run past it in a small window.
+        readonly property real widestText: Math.max(failureTitleMetrics.advanceWidth,
+                                                    failureStatusMetrics.advanceWidth, 120)
+        width: Math.min(parent.width - 40, widestText + 48)
         height: failureColumn.implicitHeight + 48
         radius: 18
         color: Qt.rgba(0, 0, 0, 0.84)
 
+        TextMetrics {
+            id: failureTitleMetrics
+            font: failureTitle.font
+            text: failureTitle.text
+        }
+        TextMetrics {
+            id: failureStatusMetrics
+            font: failureStatus.font
+            text: failureStatus.text
+        }
+
         Column {
             id: failureColumn
             anchors.centerIn: parent
-            width: Math.min(implicitWidth, parent.width - 48)
+            width: parent.width - 48
             spacing: 14
 
             PlayerIcon {
@@ -75,24 +96,30 @@ Item {
                 anchors.horizontalCenter: parent.horizontalCenter
             }
             Label {
+                id: failureTitle
                 objectName: "failureTitle"
-                text: L10n.text("No fue posible reproducir este contenido.")
+                text: L10n.text("No fue posible reproducir este contenido.", L10n.language)
                 color: "white"
                 font.pixelSize: 17
                 font.weight: Font.DemiBold
-                anchors.horizontalCenter: parent.horizontalCenter
+                width: parent.width
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
             }
             Label {
+                id: failureStatus
                 objectName: "failureStatus"
                 text: screen.session.localizedStatusMessage
                 color: Qt.rgba(1, 1, 1, 0.7)
                 font.pixelSize: 14
-                anchors.horizontalCenter: parent.horizontalCenter
+                width: parent.width
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
             }
             Button {
                 id: retryButton
                 objectName: "retryButton"
-                text: L10n.text("Reintentar")
+                text: L10n.text("Reintentar", L10n.language)
                 anchors.horizontalCenter: parent.horizontalCenter
                 onClicked: screen.session.retry()
                 contentItem: Label {
@@ -147,6 +174,21 @@ Item {
             if (window)
                 window.visibility = on ? Window.FullScreen : Window.Windowed
         }
+    }
+
+    // The window manager can end full screen on its own; the screen's flag follows the window.
+    Connections {
+        target: screen.Window.window
+        function onVisibilityChanged(visibility) {
+            screen.session.windowFullScreenChanged(visibility === Window.FullScreen)
+        }
+    }
+
+    // Nothing else on this platform offers a way out of full screen.
+    Shortcut {
+        sequence: "Esc"
+        enabled: screen.session.isLandscape
+        onActivated: screen.session.exitFullScreen()
     }
 
     Component.onCompleted: {

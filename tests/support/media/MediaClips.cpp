@@ -27,6 +27,16 @@ QStringList ffmpegArguments(Clip clip, const QString &output)
     case Clip::audioOnly:
         arguments << tone << "-t" << "8" << aac << "-f" << "mpegts";
         break;
+    case Clip::longMp4:
+        arguments << video << tone << "-t" << "30" << h264 << aac << "-movflags" << "+faststart";
+        break;
+    case Clip::shortTs:
+        arguments << video << tone << "-t" << "2" << h264 << aac << "-f" << "mpegts";
+        break;
+    case Clip::wide:
+        arguments << "-f" << "lavfi" << "-i" << "testsrc=size=720x576:rate=25" << "-vf" << "setsar=64/45" << "-t"
+                  << "2" << h264 << "-movflags" << "+faststart";
+        break;
     case Clip::red:
         arguments << "-f" << "lavfi" << "-i" << "color=c=red:size=64x64:rate=25" << "-t" << "2" << h264
                   << "-movflags" << "+faststart";
@@ -44,7 +54,7 @@ QByteArray mediaClip(Clip clip)
     if (made.contains(clip))
         return made.value(clip);
     const QString output = folder.filePath(QStringLiteral("clip-%1.%2").arg(int(clip)).arg(
-        clip == Clip::mp4 || clip == Clip::red ? "mp4" : "ts"));
+        clip == Clip::ts || clip == Clip::audioOnly || clip == Clip::shortTs ? "ts" : "mp4"));
     QByteArray content;
     if (folder.isValid() && QProcess::execute(QStringLiteral("ffmpeg"), ffmpegArguments(clip, output)) == 0) {
         QFile file(output);

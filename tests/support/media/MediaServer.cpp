@@ -14,7 +14,7 @@ namespace {
 
 struct Route
 {
-    enum class Kind { file, cutFile, hang, redirect } kind = Kind::file;
+    enum class Kind { file, cutFile, stallingFile, hang, redirect } kind = Kind::file;
     std::shared_ptr<const QByteArray> content;
     std::string contentType;
     double cutFraction = 1.0;
@@ -50,6 +50,7 @@ struct MediaServer::Impl
     std::condition_variable released;
     bool releasing = false;
     std::map<std::string, Route> routes;
+    std::map<std::string, int> served; // requests answered per path
     std::vector<Request> requests;
 
     void handle(const httplib::Request &request, httplib::Response &response)
@@ -72,6 +73,9 @@ struct MediaServer::Impl
                 return;
             }
             route = it->second;
+            ++served[request.path];
+            if (route.kind == Route::Kind::stallingFile && served[request.path] > 1)
+                route.cutFraction = 0;
         }
         const std::string agent = request.get_header_value("User-Agent");
         if (!route.rejectedAgent.empty() && agent.find(route.rejectedAgent) != std::string::npos) {
@@ -93,6 +97,23 @@ struct MediaServer::Impl
                     const std::size_t count = std::min({length, cutAt - offset, std::size_t(64 * 1024)});
                     sink.write(content->constData() + offset, count);
                     return offset + count < cutAt;
+                });
+            return;
+        }
+        case Route::Kind::stallingFile: {
+            const auto content = route.content;
+            const std::size_t stallAt = std::size_t(double(content->size()) * route.cutFraction);
+            response.set_content_provider(
+                std::size_t(content->size()), route.contentType,
+                [this, content, stallAt](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
+                    if (offset < stallAt) {
+                        const std::size_t count = std::min({length, stallAt - offset, std::size_t(64 * 1024)});
+                        sink.write(content->constData() + offset, count);
+                        return true;
+                    }
+                    std::unique_lock lock(mutex);
+                    released.wait(lock, [this] { return releasing; });
+                    return false;
                 });
             return;
         }
@@ -158,6 +179,14 @@ void MediaServer::serveCutFile(const std::string &path, QByteArray content, std:
                             std::move(contentType), fraction};
 }
 
+void MediaServer::serveStallingFile(const std::string &path, QByteArray content, std::string contentType,
+                                    double fraction)
+{
+    std::lock_guard lock(d->mutex);
+    d->routes[path] = Route{Route::Kind::stallingFile, std::make_shared<const QByteArray>(std::move(content)),
+                            std::move(contentType), fraction};
+}
+
 void MediaServer::serveFileRejectingAgent(const std::string &path, QByteArray content, std::string contentType,
                                           std::string agent)
 {
@@ -191,6 +220,12 @@ void MediaServer::serveRedirect(const std::string &path, const std::string &loca
     route.location = location;
     route.status = status;
     d->routes[path] = route;
+}
+
+void MediaServer::stopServing(const std::string &path)
+{
+    std::lock_guard lock(d->mutex);
+    d->routes.erase(path);
 }
 
 void MediaServer::release()

@@ -39,6 +39,10 @@ public:
     // Serves the file but closes the connection once `fraction` of its bytes went out; a request for bytes
     // past that point is cut at once.
     void serveCutFile(const std::string &path, QByteArray content, std::string contentType, double fraction);
+    // A server that stops delivering: the first request gets `fraction` of the bytes, then the connection
+    // stays open with nothing more; every later request gets nothing at all. Held until release() or the
+    // server stops.
+    void serveStallingFile(const std::string &path, QByteArray content, std::string contentType, double fraction);
     // Serves the file, but answers 403 to a client whose User-Agent contains `agent`.
     void serveFileRejectingAgent(const std::string &path, QByteArray content, std::string contentType,
                                  std::string agent);
@@ -50,6 +54,8 @@ public:
     void serveHang(const std::string &path, std::string locationAfterRelease = {});
     void serveRedirect(const std::string &path, const std::string &location, int status = 302);
 
+    // From now on the address answers 404.
+    void stopServing(const std::string &path);
     void release();
     std::vector<Request> requests(const std::string &path) const;
     std::size_t requestCount(const std::string &path) const;
