@@ -1,5 +1,6 @@
 #include "Shared/PlaybackQml.h"
 #include "Shared/PlayerSession.h"
+#include "Shared/QmlTextLookup.h"
 #include "Shared/VLCPlaybackController.h"
 
 #include "MediaClips.h"
@@ -7,10 +8,14 @@
 #include "PlaybackTestSupport.h"
 #include "QmlScreenHarness.h"
 
+#include "Domain/L10n.h"
+#include "Domain/SettingsFile.h"
+
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QQmlEngine>
+#include <QSettings>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -34,8 +39,12 @@ protected:
     static void SetUpTestSuite()
     {
         useDummyAudio();
+        // The English table comes from the product directory the build lays out.
+        qputenv("SENDRA_BUNDLE_DIR", SENDRA_BUNDLES_DIR "/orrinth");
         server = new MediaServer;
         server->serveFile("/movie/u/p/1.mp4", mediaClip(Clip::mp4), "video/mp4");
+        server->serveFile("/movie/u/p/2.mp4", mediaClip(Clip::mp4), "video/mp4");
+        server->serveFile("/wide.mp4", mediaClip(Clip::wide), "video/mp4");
     }
     static void TearDownTestSuite()
     {
@@ -60,6 +69,20 @@ protected:
     }
 
     QString text(const QString &objectName) const { return screen.property(objectName, "text").toString(); }
+
+    QRectF sceneRect(const QString &objectName) const
+    {
+        auto *item = qobject_cast<QQuickItem *>(screen.find(objectName));
+        return item ? item->mapRectToScene(QRectF(0, 0, item->width(), item->height())) : QRectF();
+    }
+
+    // The stored interface language, as the settings screen would write it, then the switch announced.
+    static void switchLanguage(const QString &code)
+    {
+        QSettings(sendra::settingsFilePath(), QSettings::IniFormat)
+            .setValue(sendra::LanguagePreferences::settingsKey(), code);
+        QmlTextLookup::refreshLanguage();
+    }
 
     static inline MediaServer *server = nullptr;
     QNetworkAccessManager network;
@@ -164,6 +187,95 @@ TEST_F(PlayerScreenTest, withoutEpisodesThereIsNoEpisodeLabelAndTheScreenGoingAw
     ASSERT_EQ(progress.size(), 1);
     EXPECT_GT(progress[0], 0.0);
     EXPECT_EQ(closed->size(), 0);
+}
+
+TEST_F(PlayerScreenTest, nonSquarePixelsAreDrawnInTheirDisplayShape)
+{
+    // 720x576 stored, 64:45 pixels: a 16:9 picture, not a 5:4 one.
+    show(makeRequest(server->url("/wide.mp4"), ContentKind::movie));
+    ASSERT_TRUE(waitUntil([&] { return session->videoStarted(); }));
+    const auto shape = [&] {
+        const QRectF drawn = screen.property(QStringLiteral("videoOutput"), "contentRect").toRectF();
+        return drawn.height() > 0 ? drawn.width() / drawn.height() : 0.0;
+    };
+    ASSERT_TRUE(waitUntil([&] { return std::abs(shape() - 16.0 / 9.0) < 0.02; }, 3000)) << shape();
+    EXPECT_LE(sceneRect(QStringLiteral("videoOutput")).width(), 1024.0);
+    EXPECT_LE(sceneRect(QStringLiteral("videoOutput")).height(), 640.0);
+}
+
+TEST_F(PlayerScreenTest, theEpisodeLabelAndEveryTextFollowANewRequestAndALanguageSwitch)
+{
+    const QList<QUrl> episodes{server->url("/movie/u/p/1.mp4"), server->url("/movie/u/p/2.mp4")};
+    show(makeRequest(episodes[0], ContentKind::series, 0, episodes, 0));
+    EXPECT_EQ(text(QStringLiteral("episodeLabel")), QStringLiteral("Episodio 1 de 2"));
+    session->setRequest(makeRequest(episodes[1], ContentKind::series, 0, episodes, 1));
+    EXPECT_EQ(text(QStringLiteral("episodeLabel")), QStringLiteral("Episodio 2 de 2"));
+    EXPECT_EQ(text(QStringLiteral("statusText")), QStringLiteral("Cargando episodio…"));
+
+    switchLanguage(QStringLiteral("en"));
+    EXPECT_EQ(text(QStringLiteral("episodeLabel")), QStringLiteral("Episode 2 of 2"));
+    EXPECT_EQ(text(QStringLiteral("statusText")), QStringLiteral("Loading episode…"));
+    EXPECT_EQ(text(QStringLiteral("closeButton")), QStringLiteral("Close"));
+    EXPECT_EQ(text(QStringLiteral("qualityButton")), QStringLiteral("Quality: Original"));
+    EXPECT_EQ(text(QStringLiteral("failureTitle")), QStringLiteral("This content could not be played."));
+    switchLanguage(QStringLiteral("es"));
+    EXPECT_EQ(text(QStringLiteral("closeButton")), QStringLiteral("Cerrar"));
+    EXPECT_EQ(text(QStringLiteral("episodeLabel")), QStringLiteral("Episodio 2 de 2"));
+}
+
+TEST_F(PlayerScreenTest, atTheFloatingWindowsSmallestSizeEveryControlStaysInTheWindow)
+{
+    const QRectF window(0, 0, 480, 320);
+    screen.view().resize(480, 320);
+    show(makeRequest(server->url("/live/u/p/missing.ts"), ContentKind::live));
+    session->setPresentationAction(QStringLiteral("Ventana principal"), QStringLiteral("pip.exit"));
+    for (const char *name : {"closeButton", "presentationActionButton", "qualityButton", "audioButton",
+                             "subtitleButton"}) {
+        EXPECT_TRUE(screen.isShown(QString::fromLatin1(name))) << name;
+        EXPECT_TRUE(window.contains(sceneRect(QString::fromLatin1(name)))) << name;
+    }
+    ASSERT_TRUE(screen.click(QStringLiteral("subtitleButton")));
+    QObject *menu = screen.find(QStringLiteral("subtitleMenu"));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->property("visible").toBool());
+    auto *menuItem = menu->property("contentItem").value<QQuickItem *>();
+    ASSERT_NE(menuItem, nullptr);
+    EXPECT_TRUE(window.contains(menuItem->mapRectToScene(QRectF(0, 0, menuItem->width(), menuItem->height()))));
+    QMetaObject::invokeMethod(menu, "close");
+
+    // The failure card keeps its texts inside, in both languages.
+    ASSERT_TRUE(waitUntil([&] { return session->failed(); }));
+    for (const QString &language : {QStringLiteral("es"), QStringLiteral("en")}) {
+        switchLanguage(language);
+        const QRectF card = sceneRect(QStringLiteral("failureCard"));
+        EXPECT_TRUE(window.contains(card)) << language.toStdString();
+        EXPECT_TRUE(card.contains(sceneRect(QStringLiteral("failureTitle")))) << language.toStdString();
+        EXPECT_TRUE(card.contains(sceneRect(QStringLiteral("failureStatus")))) << language.toStdString();
+    }
+    switchLanguage(QStringLiteral("es"));
+}
+
+TEST_F(PlayerScreenTest, escapeLeavesFullScreenAndTheWindowManagersWayOutIsFollowed)
+{
+    show(makeRequest(server->url("/movie/u/p/1.mp4"), ContentKind::movie));
+    QQuickView &view = screen.view();
+    view.requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    ASSERT_TRUE(screen.click(QStringLiteral("fullScreenButton")));
+    EXPECT_TRUE(session->isLandscape());
+    ASSERT_TRUE(waitUntil([&] { return view.visibility() == QWindow::FullScreen; }, 2000));
+
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_FALSE(session->isLandscape());
+    ASSERT_TRUE(waitUntil([&] { return view.visibility() != QWindow::FullScreen; }, 2000));
+
+    ASSERT_TRUE(screen.click(QStringLiteral("fullScreenButton")));
+    ASSERT_TRUE(waitUntil([&] { return view.visibility() == QWindow::FullScreen; }, 2000));
+    view.showNormal(); // as the window manager would
+    ASSERT_TRUE(waitUntil([&] { return !session->isLandscape(); }, 2000));
+    ASSERT_TRUE(screen.click(QStringLiteral("fullScreenButton")));
+    EXPECT_TRUE(session->isLandscape()); // one press enters again, as the button now offers
+    session->close();
 }
 
 TEST(QmlScreenHarnessSelfCheck, aBrokenBindingIsCaught)
