@@ -8,8 +8,9 @@ namespace orrinth {
 class PlaybackReconnectPolicy
 {
 public:
-    // No player waits longer than this between two attempts; it keeps every delay a finite, timer-sized value.
-    static constexpr double maximumDelay = 3600;
+    // What an endless step waits, in seconds: the longest a timer holds (2^31 - 1 ms). Finite delays are kept
+    // as given, however long.
+    static constexpr double maximumDelay = 2147483.647;
 
     // Time-out at least 1 s, at least one attempt, step at least 0 (NaN gives the lower bound).
     PlaybackReconnectPolicy(double startupTimeout, qint64 maximumAttempts, double delayStep);
@@ -19,7 +20,7 @@ public:
     double delayStep() const { return m_delayStep; }
 
     bool canRetry(qint64 completedAttempts) const;
-    // Grows with the attempt number (clamped to 1 ... maximumAttempts), in seconds.
+    // Grows with the attempt number (clamped to 1 ... maximumAttempts), in seconds; always finite.
     double delay(qint64 attempt) const;
 
     friend bool operator==(const PlaybackReconnectPolicy &, const PlaybackReconnectPolicy &) = default;

@@ -5,6 +5,20 @@
 
 namespace orrinth {
 
+namespace {
+
+// A user name or password as one path segment: what a segment may hold stays as typed ("ana@mail.com" must
+// reach the panel as the same text it has on file); "/", "%", "?", "#", spaces, controls, non-ASCII and the
+// few characters no path may hold are encoded. "." and ".." cannot be a segment at all.
+std::optional<QByteArray> credentialSegment(const QString &value)
+{
+    if (value.isEmpty() || value == QLatin1String(".") || value == QLatin1String(".."))
+        return std::nullopt;
+    return QUrl::toPercentEncoding(value, QByteArrayLiteral("!$&'()*+,;=:@"));
+}
+
+} // namespace
+
 XtreamCredentials::XtreamCredentials(QUrl server, QString username, QString password)
     : m_server(std::move(server))
     , m_username(std::move(username))
@@ -42,12 +56,16 @@ QUrl XtreamCredentials::apiURL(const QList<std::pair<QString, QString>> &items) 
 std::optional<QUrl> XtreamCredentials::streamPath(const char *prefix, const QString &fileName) const
 {
     // Each value is one segment: a "/" in a password must not add a path level.
-    const auto user = netkit::encodePathSegment(m_username);
-    const auto password = netkit::encodePathSegment(m_password);
+    const auto user = credentialSegment(m_username);
+    const auto password = credentialSegment(m_password);
     const auto file = netkit::encodePathSegment(fileName);
     if (!user || !password || !file)
         return std::nullopt;
-    return netkit::appendingPath(m_server, QByteArray(prefix) + '/' + *user + '/' + *password + '/' + *file);
+    QUrl url = netkit::appendingPath(m_server, QByteArray(prefix) + '/' + *user + '/' + *password + '/' + *file);
+    // Some panels put a token in their address's query; the stream request needs it as much as the API does.
+    if (m_server.hasQuery())
+        url.setQuery(m_server.query(QUrl::FullyEncoded), QUrl::StrictMode);
+    return url;
 }
 
 std::optional<QUrl> XtreamCredentials::streamURL(const CatalogItem &item) const

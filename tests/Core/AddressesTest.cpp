@@ -83,6 +83,12 @@ TEST(XtreamCredentials, EveryValueIsOneEncodedPathSegment)
     EXPECT_EQ(c.episodeURL(QStringLiteral("e/1"), QStringLiteral("mkv"))->toEncoded(),
               "http://panel.example/series/a%20b/x%2F..%2F%252B/e%2F1.mkv");
 
+    // What a path segment may hold stays as typed; the server's own query (a panel token) is kept.
+    const auto mail = credentials("http://panel.example/base?token=a%2Bb#top", QStringLiteral("ana@mail.com"),
+                                  QStringLiteral("p+&=!$'(*),;:~ñ?#"));
+    EXPECT_EQ(stream(mail, item(ContentKind::movie, QStringLiteral("7"))),
+              "http://panel.example/base/movie/ana@mail.com/p+&=!$'(*),;:~%C3%B1%3F%23/7.mp4?token=a%2Bb");
+
     // A value that a server would collapse as "." or ".." cannot form a path at all.
     EXPECT_FALSE(credentials("http://panel.example", QStringLiteral("..")).streamURL(item(ContentKind::live)));
     EXPECT_FALSE(c.episodeURL(QStringLiteral("."), QStringLiteral("")));

@@ -133,9 +133,14 @@ TEST(PlaybackReconnectPolicy, BoundsAttemptsAndGrowsDelaysLinearly)
     EXPECT_EQ(policy.delay(0), 5);
     EXPECT_EQ(policy.delay(-1), 5);
 
+    // A long step is kept as given; only an endless one is held to what a timer can wait.
+    const PlaybackReconnectPolicy patient(30, 4, 5000);
+    EXPECT_EQ(patient.delayStep(), 5000);
+    EXPECT_EQ(patient.delay(4), 20000);
+
     const PlaybackReconnectPolicy endless(30, std::numeric_limits<qint64>::max(),
                                           std::numeric_limits<double>::infinity());
     const double longest = endless.delay(std::numeric_limits<qint64>::max());
     EXPECT_TRUE(std::isfinite(longest));
-    EXPECT_LE(longest, PlaybackReconnectPolicy::maximumDelay);
+    EXPECT_EQ(longest, PlaybackReconnectPolicy::maximumDelay);
 }
