@@ -207,7 +207,7 @@ TEST_F(XtreamClientTest, SeriesSeasonsAndEpisodes)
     EXPECT_EQ(second[0].id(), QStringLiteral("20"));
     EXPECT_EQ(second[0].number(), 1) << "a number given as text is ignored";
     EXPECT_EQ(second[0].title(), QStringLiteral("Episodio 1"));
-    EXPECT_EQ(second[0].url().toEncoded(), "http://panel.example/p/series/ana/a%2Bb%26c/20.mp4");
+    EXPECT_EQ(second[0].url().toEncoded(), "http://panel.example/p/series/ana/a+b&c/20.mp4");
     EXPECT_EQ(second[1].number(), 7);
     EXPECT_EQ(second[1].title(), QStringLiteral("Final"));
     EXPECT_EQ(second[1].url().path(), QStringLiteral("/p/series/ana/a+b&c/e22.mkv"));
