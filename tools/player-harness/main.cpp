@@ -1,6 +1,6 @@
 // Shows the player screen for one stream, for trying an address by hand before the application shell exists:
 //   sendra-player-harness http://host/live/u/p/1.ts --item-title "Canal" --kind tv
-// Progress reports are printed on standard output; closing the player ends the program.
+// Progress reports and status changes are printed on standard output; closing the player ends the program.
 
 #include "Shared/PlaybackQml.h"
 #include "Shared/PlayerSession.h"
@@ -103,6 +103,16 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QObject::connect(&session, &PlayerSession::progressReported, [&out](double fraction) {
         out << "progress " << fraction << Qt::endl;
+    });
+    // Status changes show what the player makes of a stream: a channel that ends must reconnect, not freeze.
+    QString lastStatus;
+    QObject::connect(&session, &PlayerSession::screenChanged, [&out, &session, &lastStatus] {
+        const QString status = session.failed() ? QStringLiteral("failed: ") + session.localizedStatusMessage()
+                                                : session.localizedStatusMessage();
+        if (status == lastStatus)
+            return;
+        lastStatus = status;
+        out << "status " << status << Qt::endl;
     });
     QObject::connect(&session, &PlayerSession::previousEpisodeRequested, [&out] { out << "previous episode" << Qt::endl; });
     QObject::connect(&session, &PlayerSession::nextEpisodeRequested, [&out] { out << "next episode" << Qt::endl; });
