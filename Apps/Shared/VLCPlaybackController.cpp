@@ -358,7 +358,8 @@ void VLCPlaybackController::handleNativeState(PlayerState state)
 
 bool VLCPlaybackController::endsBeforeItsLength(qint64 length) const
 {
-    return length > 0 && m_lastElapsed >= 0 && length - m_lastElapsed > cutShortMargin;
+    // No time seen at all counts as nothing played.
+    return length > 0 && length - std::max<qint64>(m_lastElapsed, 0) > cutShortMargin;
 }
 
 void VLCPlaybackController::reportEndOfMedia()
