@@ -1,8 +1,518 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Sendra.App
 
+// The screen of the access phase: the brand beside the source form. Every field writes straight into the deck's
+// draft; the only action is connecting. While the deck waits for a private brand's code, the code sheet covers it.
 Item {
-    property bool regularSizeClass: true
+    id: screen
     objectName: "access.screen"
+
+    // The desktop's size class is regular; without it (or below 820 pixels) the narrow layout is used.
+    property bool regularSizeClass: true
+
+    readonly property bool wide: screen.regularSizeClass && screen.width >= 820
+    // The least height of the layout's frame: the screen's height less the padding around it, never below what
+    // the form needs, so a short window scrolls rather than squeezing the form.
+    readonly property real minimumFrameHeight: screen.wide ? Math.max(680, screen.height - 48)
+                                                           : Math.max(660, screen.height - 20)
+    readonly property real horizontalPadding: screen.wide ? 34 : 18
+    readonly property real verticalPadding: screen.wide ? 24 : 28
+
+    // The connect button first takes the focus from the fields, then starts the deck's connection.
+    function connectSource() {
+        focusSink.forceActiveFocus()
+        Deck.connectSource()
+    }
+
+    // Takes the focus away from the fields when the connect button is pressed.
+    Item {
+        id: focusSink
+        objectName: "access.focusSink"
+    }
+
+    CommandBackground {
+        anchors.fill: parent
+    }
+
+    Flickable {
+        id: scroller
+        objectName: "access.scroll"
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: frame.height + 2 * screen.verticalPadding
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+        ScrollBar.vertical: ScrollBar {
+            policy: ScrollBar.AsNeeded
+        }
+
+        Item {
+            id: frame
+            objectName: "access.frame"
+            x: (scroller.width - frame.width) / 2
+            y: screen.verticalPadding
+            width: screen.wide ? Math.min(1060, scroller.width - 2 * screen.horizontalPadding)
+                               : scroller.width - 2 * screen.horizontalPadding
+            height: Math.max(screen.minimumFrameHeight, layout.item ? layout.item.implicitHeight : 0)
+
+            Loader {
+                id: layout
+                objectName: screen.wide ? "access.wide" : "access.narrow"
+                anchors.centerIn: parent
+                width: frame.width
+                sourceComponent: screen.wide ? wideLayout : narrowLayout
+            }
+        }
+    }
+
+    Component {
+        id: wideLayout
+
+        RowLayout {
+            spacing: 34
+
+            CommandCard {
+                objectName: "access.brandCard"
+                highlighted: true
+                padding: 34
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                Layout.maximumWidth: 450 + 2 * 34
+                Layout.minimumHeight: 560 + 2 * 34
+                Layout.preferredHeight: Math.max(560, wideBrand.implicitHeight) + 2 * 34
+                Layout.alignment: Qt.AlignVCenter
+
+                Item {
+                    anchors.fill: parent
+                    BrandBlock {
+                        id: wideBrand
+                        wide: true
+                        width: parent.width
+                        anchors.verticalCenter: parent.verticalCenter
+                    }
+                }
+            }
+
+            AccessPanel {
+                wide: true
+                onConnectPressed: screen.connectSource()
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                Layout.maximumWidth: 520
+                Layout.alignment: Qt.AlignVCenter
+            }
+        }
+    }
+
+    Component {
+        id: narrowLayout
+
+        ColumnLayout {
+            spacing: 28
+
+            BrandBlock {
+                wide: false
+                Layout.fillWidth: true
+            }
+            AccessPanel {
+                wide: false
+                onConnectPressed: screen.connectSource()
+                Layout.fillWidth: true
+                Layout.maximumWidth: 620
+                Layout.alignment: Qt.AlignHCenter
+            }
+        }
+    }
+
+    // The brand's logo, the title and subtitle and, when wide, the three feature rows.
+    component BrandBlock: ColumnLayout {
+        id: block
+
+        property bool wide: true
+        readonly property int alignment: block.wide ? Qt.AlignLeft : Qt.AlignHCenter
+
+        spacing: block.wide ? 28 : 16
+
+        BrandLogo {
+            objectName: "access.logo"
+            brand: Deck.brand
+            Layout.alignment: block.alignment
+            Layout.preferredWidth: Math.min(block.wide ? 430 : 340, block.width)
+            Layout.preferredHeight: block.wide ? 160 : 110
+        }
+
+        ColumnLayout {
+            spacing: block.wide ? 12 : 5
+            Layout.fillWidth: true
+
+            Text {
+                objectName: "access.title"
+                Layout.fillWidth: true
+                text: L10n.lookup(L10n.language, "Vincula tu señal")
+                color: "white"
+                font.pixelSize: block.wide ? 46 : 36
+                font.weight: Font.Black
+                wrapMode: Text.Wrap
+                horizontalAlignment: block.wide ? Text.AlignLeft : Text.AlignHCenter
+            }
+            Text {
+                objectName: "access.subtitle"
+                Layout.fillWidth: true
+                Layout.maximumWidth: block.wide ? 430 : 520
+                Layout.alignment: block.alignment
+                text: L10n.lookup(L10n.language,
+                                  "Conecta una fuente autorizada y la app resolverá automáticamente el acceso disponible.")
+                color: Qt.rgba(1, 1, 1, 0.58)
+                font.pixelSize: block.wide ? 20 : 15
+                wrapMode: Text.Wrap
+                horizontalAlignment: block.wide ? Text.AlignLeft : Text.AlignHCenter
+            }
+        }
+
+        ColumnLayout {
+            visible: block.wide
+            spacing: 16
+            Layout.topMargin: 8
+
+            BrandFeature {
+                objectName: "access.feature.source"
+                title: "Fuente del usuario"
+                symbol: "link.badge.plus"
+            }
+            BrandFeature {
+                objectName: "access.feature.profiles"
+                title: "Perfiles y progreso local"
+                symbol: "person.2.fill"
+            }
+            BrandFeature {
+                objectName: "access.feature.parental"
+                title: "Protección parental"
+                symbol: "lock.shield.fill"
+            }
+        }
+    }
+
+    // A feature row: the symbol on a faint brand-coloured tile, then its (Spanish) title looked up.
+    component BrandFeature: RowLayout {
+        id: feature
+
+        property string title
+        property string symbol
+
+        spacing: 13
+
+        Rectangle {
+            objectName: feature.objectName + ".tile"
+            Layout.preferredWidth: 26
+            Layout.preferredHeight: 26
+            radius: 8
+            color: Qt.rgba(CommandPalette.primary.r, CommandPalette.primary.g, CommandPalette.primary.b, 0.1)
+
+            Symbol {
+                anchors.centerIn: parent
+                name: feature.symbol
+                color: CommandPalette.primary
+                size: 16
+            }
+        }
+        Text {
+            objectName: feature.objectName + ".title"
+            text: L10n.lookup(L10n.language, feature.title)
+            color: Qt.rgba(1, 1, 1, 0.84)
+            font.pixelSize: 17
+            font.bold: true
+        }
+    }
+
+    // The form: header (wide), method picker, the method's fields, the connect button, the disclaimer and the
+    // brand's links.
+    component AccessPanel: CommandCard {
+        id: panel
+
+        property bool wide: true
+        signal connectPressed()
+
+        objectName: "access.panel"
+        highlighted: true
+        padding: panel.wide ? 30 : 22
+
+        ColumnLayout {
+            anchors.fill: parent
+            spacing: panel.wide ? 22 : 18
+
+            ColumnLayout {
+                visible: panel.wide
+                spacing: 5
+                Layout.fillWidth: true
+
+                Text {
+                    objectName: "access.header"
+                    Layout.fillWidth: true
+                    text: L10n.lookup(L10n.language, "CONECTAR FUENTE")
+                    color: CommandPalette.primary
+                    font.pixelSize: 12
+                    font.bold: true
+                    font.letterSpacing: 2
+                }
+                Text {
+                    objectName: "access.headerTitle"
+                    Layout.fillWidth: true
+                    text: L10n.lookup(L10n.language, "Ingresa tus datos")
+                    color: "white"
+                    font.pixelSize: 22
+                    font.bold: true
+                    wrapMode: Text.Wrap
+                }
+            }
+
+            // The method picker: two segments over the deck's draft method.
+            Rectangle {
+                id: picker
+                objectName: "access.method"
+                Layout.fillWidth: true
+                Layout.preferredHeight: 34
+                radius: 9
+                color: CommandPalette.panel
+                border.width: 1
+                border.color: Qt.rgba(1, 1, 1, 0.1)
+                Accessible.role: Accessible.PageTabList
+                Accessible.name: L10n.lookup(L10n.language, "Método")
+
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.margins: 2
+                    spacing: 2
+
+                    MethodSegment {
+                        objectName: "access.method.portal"
+                        title: "Xtream Codes"
+                        method: Deck.Portal
+                    }
+                    MethodSegment {
+                        objectName: "access.method.playlist"
+                        title: "Lista M3U"
+                        method: Deck.Playlist
+                    }
+                }
+            }
+
+            // Placeholders are shown as written, in every language.
+            CommandInput {
+                objectName: "access.server"
+                visible: Deck.method === Deck.Portal
+                Layout.fillWidth: true
+                title: "Acceso"
+                symbol: "network"
+                text: Deck.server
+                onEdited: (value) => Deck.server = value
+            }
+            CommandInput {
+                objectName: "access.user"
+                visible: Deck.method === Deck.Portal
+                Layout.fillWidth: true
+                title: "Usuario"
+                symbol: "person.text.rectangle"
+                text: Deck.user
+                onEdited: (value) => Deck.user = value
+            }
+            CommandInput {
+                objectName: "access.password"
+                visible: Deck.method === Deck.Portal
+                Layout.fillWidth: true
+                title: "Contraseña"
+                symbol: "key.horizontal"
+                secure: true
+                text: Deck.password
+                onEdited: (value) => Deck.password = value
+            }
+            CommandInput {
+                objectName: "access.playlist"
+                visible: Deck.method === Deck.Playlist
+                Layout.fillWidth: true
+                title: "Dirección completa de la lista M3U"
+                symbol: "link"
+                text: Deck.playlist
+                onEdited: (value) => Deck.playlist = value
+            }
+
+            // Enabled with empty fields: the deck says what is missing.
+            AbstractButton {
+                id: connectButton
+                objectName: "access.connect"
+                Layout.fillWidth: true
+                Layout.preferredHeight: panel.wide ? 62 : 56
+                enabled: !Deck.isConnecting
+                focusPolicy: Qt.NoFocus
+                Accessible.role: Accessible.Button
+                Accessible.name: connectLabel.text
+                leftPadding: 17
+                rightPadding: 17
+
+                background: Rectangle {
+                    objectName: "access.connect.background"
+                    radius: 16
+                    color: CommandPalette.primary
+                    opacity: connectButton.pressed ? 0.85 : 1
+                }
+                contentItem: RowLayout {
+                    spacing: 11
+
+                    BusyIndicator {
+                        objectName: "access.connect.spinner"
+                        visible: Deck.isConnecting
+                        running: Deck.isConnecting
+                        palette.dark: "black"
+                        Layout.preferredWidth: 22
+                        Layout.preferredHeight: 22
+                    }
+                    Symbol {
+                        visible: !Deck.isConnecting
+                        name: "antenna.radiowaves.left.and.right"
+                        color: "black"
+                        size: 20
+                    }
+                    Text {
+                        id: connectLabel
+                        objectName: "access.connect.label"
+                        text: Deck.isConnecting ? L10n.lookup(L10n.language, Deck.connectionStatus)
+                                                : L10n.lookup(L10n.language, "Continuar")
+                        color: "black"
+                        font.pixelSize: 17
+                        font.bold: true
+                        elide: Text.ElideRight
+                        Layout.fillWidth: true
+                    }
+                    Symbol {
+                        visible: !Deck.isConnecting
+                        name: "arrow.up.right"
+                        color: "black"
+                        size: 18
+                    }
+                }
+
+                onClicked: panel.connectPressed()
+            }
+
+            RowLayout {
+                spacing: 9
+                Layout.fillWidth: true
+
+                Symbol {
+                    name: "lock.shield"
+                    color: Qt.rgba(1, 1, 1, 0.44)
+                    size: 14
+                    Layout.alignment: Qt.AlignVCenter
+                }
+                Text {
+                    objectName: "access.disclaimer"
+                    Layout.fillWidth: true
+                    text: L10n.lookup(L10n.language,
+                                      "Calvenor no incluye contenido ni suscripciones. Solo organiza fuentes autorizadas por el usuario.")
+                    color: Qt.rgba(1, 1, 1, 0.44)
+                    font.pixelSize: 12
+                    wrapMode: Text.Wrap
+                }
+            }
+
+            // The brand's privacy and support links.
+            RowLayout {
+                objectName: "access.links"
+                spacing: 22
+                Layout.alignment: Qt.AlignHCenter
+                Layout.topMargin: 8
+                Layout.bottomMargin: 8
+
+                LegalLink {
+                    objectName: "access.privacy"
+                    title: "Privacidad"
+                    symbol: "hand.raised"
+                    address: Deck.brand.privacyURL || ""
+                }
+                LegalLink {
+                    objectName: "access.support"
+                    title: "Soporte"
+                    symbol: "envelope"
+                    address: Deck.brand.supportURL || ""
+                }
+            }
+        }
+    }
+
+    component MethodSegment: AbstractButton {
+        id: segment
+
+        property string title
+        property int method
+
+        readonly property bool selected: Deck.method === segment.method
+
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        focusPolicy: Qt.NoFocus
+        checkable: false
+        Accessible.role: Accessible.PageTab
+        Accessible.name: label.text
+        Accessible.checked: segment.selected
+
+        background: Rectangle {
+            radius: 7
+            color: segment.selected ? CommandPalette.raised : "transparent"
+            border.width: segment.selected ? 1 : 0
+            border.color: Qt.rgba(1, 1, 1, 0.12)
+        }
+        contentItem: Text {
+            id: label
+            objectName: segment.objectName + ".label"
+            text: L10n.lookup(L10n.language, segment.title)
+            color: segment.selected ? "white" : Qt.rgba(1, 1, 1, 0.64)
+            font.pixelSize: 13
+            font.bold: segment.selected
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideRight
+        }
+
+        onClicked: Deck.method = segment.method
+    }
+
+    component LegalLink: AbstractButton {
+        id: link
+
+        property string title
+        property string symbol
+        property string address
+
+        focusPolicy: Qt.TabFocus
+        Accessible.role: Accessible.Link
+        Accessible.name: linkText.text
+
+        contentItem: RowLayout {
+            spacing: 5
+
+            Symbol {
+                name: link.symbol
+                color: CommandPalette.primary
+                size: 14
+            }
+            Text {
+                id: linkText
+                objectName: link.objectName + ".label"
+                text: L10n.lookup(L10n.language, link.title)
+                color: CommandPalette.primary
+                font.pixelSize: 13
+                font.underline: link.hovered
+            }
+        }
+
+        onClicked: Links.open(link.address)
+    }
+
+    CodeSheet {
+        id: codeSheet
+        shown: Deck.accessCodeRequired
+        // A dismissal other than the sheet's own buttons only clears the flag (the deck cancels when idle).
+        onDismissed: Deck.accessCodeRequired = false
+    }
 }

@@ -1,0 +1,182 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Sendra.App
+
+// The private brand's four-digit access code. The field keeps only numbers, at most four, written back into the
+// deck; validating and cancelling are the deck's. There is no other way out: Escape means "Cancelar" and does
+// nothing while the deck validates, so no dismissal leaves a private connection pending.
+Sheet {
+    id: sheet
+    objectName: "codeSheet"
+
+    dismissable: false
+    minimumWidth: 480
+    minimumHeight: 460
+
+    onOpened: codeField.forceActiveFocus()
+
+    // Whatever reaches the deck's code (typing, pasting) is cut down to its first four numbers.
+    Connections {
+        target: Deck
+        enabled: sheet.shown
+        function onAccessCodeChanged() {
+            const kept = AccessCode.filtered(Deck.accessCode)
+            if (kept !== Deck.accessCode)
+                Deck.accessCode = kept
+        }
+    }
+
+    FocusScope {
+        focus: true
+        implicitWidth: 430 + 2 * 22
+        implicitHeight: card.implicitHeight + 2 * 22
+
+        Keys.onEscapePressed: (event) => {
+            event.accepted = true
+            if (!Deck.isConnecting)
+                Deck.cancelPrivateAccess()
+        }
+
+        CommandBackground {
+            anchors.fill: parent
+        }
+
+        CommandCard {
+            id: card
+            highlighted: true
+            padding: 26
+            anchors.centerIn: parent
+            width: Math.min(430, parent.width - 2 * 22)
+
+            ColumnLayout {
+                anchors.fill: parent
+                spacing: 22
+
+                BrandLogo {
+                    objectName: "codeSheet.logo"
+                    brand: Deck.brand
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.preferredWidth: Math.min(280, parent.width)
+                    Layout.preferredHeight: 90
+                }
+
+                ColumnLayout {
+                    spacing: 7
+                    Layout.fillWidth: true
+
+                    Text {
+                        objectName: "codeSheet.title"
+                        Layout.fillWidth: true
+                        text: L10n.lookup(L10n.language, "Código de acceso")
+                        color: "white"
+                        font.pixelSize: 30
+                        font.weight: Font.Black
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.Wrap
+                    }
+                    Text {
+                        objectName: "codeSheet.explanation"
+                        Layout.fillWidth: true
+                        text: L10n.lookup(L10n.language,
+                                          "Ingresa el código permanente de cuatro dígitos asignado a este usuario.")
+                        color: Qt.rgba(1, 1, 1, 0.58)
+                        font.pixelSize: 14
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.Wrap
+                    }
+                }
+
+                // The digits stay visible; Return submits nothing.
+                CommandField {
+                    Layout.fillWidth: true
+
+                    TextField {
+                        id: codeField
+                        objectName: "codeSheet.field"
+                        anchors.fill: parent
+                        focus: true
+                        background: null
+                        leftPadding: 0
+                        rightPadding: 0
+                        text: Deck.accessCode
+                        placeholderText: "0000"
+                        placeholderTextColor: Qt.rgba(1, 1, 1, 0.3)
+                        color: "white"
+                        selectionColor: CommandPalette.primary
+                        selectedTextColor: CommandPalette.voidColor
+                        horizontalAlignment: TextInput.AlignHCenter
+                        verticalAlignment: TextInput.AlignVCenter
+                        font.pixelSize: 34
+                        font.bold: true
+                        font.family: "monospace"
+                        inputMethodHints: Qt.ImhDigitsOnly
+                        onTextEdited: Deck.accessCode = codeField.text
+                    }
+                }
+
+                AbstractButton {
+                    id: validateButton
+                    objectName: "codeSheet.validate"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 56
+                    enabled: AccessCode.length(Deck.accessCode) === 4 && !Deck.isConnecting
+                    focusPolicy: Qt.NoFocus
+                    Accessible.role: Accessible.Button
+                    Accessible.name: validateLabel.text
+                    leftPadding: 17
+                    rightPadding: 17
+
+                    background: Rectangle {
+                        radius: 16
+                        color: CommandPalette.primary
+                        opacity: validateButton.enabled ? (validateButton.pressed ? 0.85 : 1) : 0.45
+                    }
+                    contentItem: Item {
+                        implicitHeight: validateRow.implicitHeight
+
+                        RowLayout {
+                            id: validateRow
+                            anchors.centerIn: parent
+                            width: Math.min(implicitWidth, parent.width)
+                            spacing: 11
+
+                            BusyIndicator {
+                                objectName: "codeSheet.validate.spinner"
+                                visible: Deck.isConnecting
+                                running: Deck.isConnecting
+                                palette.dark: "black"
+                                Layout.preferredWidth: 22
+                                Layout.preferredHeight: 22
+                            }
+                            Text {
+                                id: validateLabel
+                                objectName: "codeSheet.validate.label"
+                                Layout.fillWidth: true
+                                text: Deck.isConnecting ? L10n.lookup(L10n.language, Deck.connectionStatus)
+                                                        : L10n.lookup(L10n.language, "Validar y entrar")
+                                color: "black"
+                                font.pixelSize: 17
+                                font.bold: true
+                                elide: Text.ElideRight
+                            }
+                        }
+                    }
+
+                    onClicked: Deck.confirmPrivateAccess()
+                }
+
+                Button {
+                    objectName: "codeSheet.cancel"
+                    Layout.alignment: Qt.AlignHCenter
+                    flat: true
+                    focusPolicy: Qt.NoFocus
+                    enabled: !Deck.isConnecting
+                    text: L10n.lookup(L10n.language, "Cancelar")
+                    palette.buttonText: Qt.rgba(1, 1, 1, 0.7)
+                    onClicked: Deck.cancelPrivateAccess()
+                }
+            }
+        }
+    }
+}
