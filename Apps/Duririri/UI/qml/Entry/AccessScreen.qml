@@ -359,11 +359,11 @@ Item {
                 contentItem: RowLayout {
                     spacing: 11
 
-                    BusyIndicator {
+                    BusySpinner {
                         objectName: "access.connect.spinner"
                         visible: Deck.isConnecting
                         running: Deck.isConnecting
-                        palette.dark: "black"
+                        color: "black"
                         Layout.preferredWidth: 22
                         Layout.preferredHeight: 22
                     }

@@ -38,10 +38,6 @@ Sheet {
                 Deck.cancelPrivateAccess()
         }
 
-        CommandBackground {
-            anchors.fill: parent
-        }
-
         CommandCard {
             id: card
             highlighted: true
@@ -141,11 +137,11 @@ Sheet {
                             width: Math.min(implicitWidth, parent.width)
                             spacing: 11
 
-                            BusyIndicator {
+                            BusySpinner {
                                 objectName: "codeSheet.validate.spinner"
                                 visible: Deck.isConnecting
                                 running: Deck.isConnecting
-                                palette.dark: "black"
+                                color: "black"
                                 Layout.preferredWidth: 22
                                 Layout.preferredHeight: 22
                             }
