@@ -344,7 +344,7 @@ Item {
                 Layout.fillWidth: true
                 Layout.preferredHeight: panel.wide ? 62 : 56
                 enabled: !Deck.isConnecting
-                focusPolicy: Qt.NoFocus
+                focusPolicy: Qt.TabFocus
                 Accessible.role: Accessible.Button
                 Accessible.name: connectLabel.text
                 leftPadding: 17
@@ -354,6 +354,8 @@ Item {
                     objectName: "access.connect.background"
                     radius: 16
                     color: CommandPalette.primary
+                    border.width: connectButton.visualFocus ? 2 : 0
+                    border.color: "white"
                     opacity: connectButton.pressed ? 0.85 : 1
                 }
                 contentItem: RowLayout {
@@ -450,7 +452,7 @@ Item {
 
         Layout.fillWidth: true
         Layout.fillHeight: true
-        focusPolicy: Qt.NoFocus
+        focusPolicy: Qt.TabFocus
         checkable: false
         Accessible.role: Accessible.PageTab
         Accessible.name: label.text
@@ -459,8 +461,8 @@ Item {
         background: Rectangle {
             radius: 7
             color: segment.selected ? CommandPalette.raised : "transparent"
-            border.width: segment.selected ? 1 : 0
-            border.color: Qt.rgba(1, 1, 1, 0.12)
+            border.width: segment.visualFocus ? 2 : (segment.selected ? 1 : 0)
+            border.color: segment.visualFocus ? CommandPalette.primary : Qt.rgba(1, 1, 1, 0.12)
         }
         contentItem: Text {
             id: label

@@ -117,7 +117,7 @@ Sheet {
                     Layout.fillWidth: true
                     Layout.preferredHeight: 56
                     enabled: AccessCode.length(Deck.accessCode) === 4 && !Deck.isConnecting
-                    focusPolicy: Qt.NoFocus
+                    focusPolicy: Qt.TabFocus
                     Accessible.role: Accessible.Button
                     Accessible.name: validateLabel.text
                     leftPadding: 17
@@ -126,6 +126,8 @@ Sheet {
                     background: Rectangle {
                         radius: 16
                         color: CommandPalette.primary
+                        border.width: validateButton.visualFocus ? 2 : 0
+                        border.color: "white"
                         opacity: validateButton.enabled ? (validateButton.pressed ? 0.85 : 1) : 0.45
                     }
                     contentItem: Item {
@@ -166,7 +168,7 @@ Sheet {
                     objectName: "codeSheet.cancel"
                     Layout.alignment: Qt.AlignHCenter
                     flat: true
-                    focusPolicy: Qt.NoFocus
+                    focusPolicy: Qt.TabFocus
                     enabled: !Deck.isConnecting
                     text: L10n.lookup(L10n.language, "Cancelar")
                     palette.buttonText: Qt.rgba(1, 1, 1, 0.7)

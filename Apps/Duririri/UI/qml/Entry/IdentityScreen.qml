@@ -180,6 +180,8 @@ Item {
                                     background: Rectangle {
                                         radius: 14
                                         color: glyphButton.selected ? CommandPalette.primary : CommandPalette.raised
+                                        border.width: glyphButton.visualFocus ? 2 : 0
+                                        border.color: "white"
                                     }
                                     contentItem: Symbol {
                                         name: glyphButton.modelData
@@ -200,13 +202,15 @@ Item {
                         Layout.fillWidth: true
                         Layout.preferredHeight: 52
                         enabled: nameField.text.trim().length > 0
-                        focusPolicy: Qt.NoFocus
+                        focusPolicy: Qt.TabFocus
                         Accessible.role: Accessible.Button
                         Accessible.name: createLabel.text
 
                         background: Rectangle {
                             radius: 12
                             color: CommandPalette.primary
+                            border.width: createButton.visualFocus ? 2 : 0
+                            border.color: "white"
                             opacity: createButton.enabled ? (createButton.pressed ? 0.85 : 1) : 0.4
                         }
                         contentItem: Item {
@@ -270,6 +274,7 @@ Item {
         Accessible.name: tile.name
         Accessible.onPressAction: Deck.selectIdentity(tile.identityId)
         Keys.onSpacePressed: Deck.selectIdentity(tile.identityId)
+        Keys.onMenuPressed: tile.contextMenuRequested()
 
         CommandCard {
             anchors.fill: parent
