@@ -72,26 +72,41 @@ Item {
     CommandBackground { anchors.fill: parent }
     Column {
         spacing: 8
-        AsyncArtwork { objectName: "art.file"; width: 120; aspect: 2 / 3; kind: "movies"; artwork: "file:///etc/hostname" }
+        AsyncArtwork {
+            objectName: "art.file"; width: 120; aspect: 2 / 3; kind: "movies"; artwork: "file:///etc/hostname"
+        }
         AsyncArtwork { objectName: "art.generic"; width: 160; aspect: 16 / 9; kind: "tv"; generic: true; radius: 12 }
         BrandLogo {
             objectName: "logo.other"; width: 320
             brand: ({ slug: "otra-marca", name: "Mi Marca", logoURL: "ftp://example.com/logo.png", isotypeURL: null })
         }
-        BrandLogo { objectName: "logo.orrinth"; width: 320; brand: ({ slug: "the-orrinth-sendra", name: "The Orrinth Sendra", logoURL: "" }) }
+        BrandLogo {
+            objectName: "logo.orrinth"; width: 320
+            brand: ({ slug: "the-orrinth-sendra", name: "The Orrinth Sendra", logoURL: "" })
+        }
         Row {
-            BrandIsotype { objectName: "isotype.brimvale"; brand: ({ slug: "brimvale-sendra", name: "Brimvale Sendra" }) }
+            BrandIsotype {
+                objectName: "isotype.brimvale"; brand: ({ slug: "brimvale-sendra", name: "Brimvale Sendra" })
+            }
             BrandIsotype { objectName: "isotype.other"; brand: ({ slug: "brimvale", name: "Otra" }) }
             StatusPill { objectName: "pill"; text: "Mostrar contraseña" }
         }
-        CommandCard { width: 300; highlighted: true; padding: 14; Text { anchors.fill: parent; text: "x"; color: "white" } }
-        SignalMeter { objectName: "meter"; width: 200; label: "Ocultar contraseña"; value: "42 ms"; symbol: "timer"; color: CommandPalette.green }
+        CommandCard {
+            width: 300; highlighted: true; padding: 14
+            Text { anchors.fill: parent; text: "x"; color: "white" }
+        }
+        SignalMeter {
+            objectName: "meter"; width: 200; label: "Ocultar contraseña"; value: "42 ms"; symbol: "timer"
+            color: CommandPalette.green
+        }
         CommandInput {
             objectName: "row.password"; width: 420; title: "Contraseña"; symbol: "key.horizontal"; secure: true
             text: root.password
             onEdited: (value) => root.password = value
         }
-        CommandInput { objectName: "row.user"; width: 420; title: "Usuario"; symbol: "person.text.rectangle"; text: "ana" }
+        CommandInput {
+            objectName: "row.user"; width: 420; title: "Usuario"; symbol: "person.text.rectangle"; text: "ana"
+        }
     }
 }
 )");
@@ -187,12 +202,20 @@ Row {
     AsyncArtwork { objectName: "missing"; width: 100; aspect: 1; kind: "series"; artwork: "%2" }
     AsyncArtwork { objectName: "away"; width: 100; aspect: 1; kind: "movies"; artwork: "%3" }
     AsyncArtwork { objectName: "page"; width: 100; aspect: 1; kind: "movies"; artwork: "%4" }
+    BrandLogo {
+        objectName: "logo"; width: 240; height: 56
+        brand: ({ slug: "brimvale-sendra", name: "B", logoURL: "%1" })
+    }
+    BrandLogo {
+        objectName: "broken"; width: 240; height: 56
+        brand: ({ slug: "brimvale-sendra", name: "B", logoURL: "%2" })
+    }
 }
 )")
                                                   .arg(shared.toString(), missing.toString(), offWeb.toString(),
                                                        page.toString())
                                                   .toUtf8());
-    QmlScreenHarness screen([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {800, 200});
+    QmlScreenHarness screen([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {1080, 200});
     ASSERT_TRUE(screen.load(scene, {})) << warningsOf(screen);
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return host.heldCount() == 1; }, 10000));
@@ -209,13 +232,21 @@ Row {
     EXPECT_TRUE(screen.isShown("away.placeholder"));
     EXPECT_TRUE(screen.isShown("page.placeholder"));
     EXPECT_TRUE(screen.isShown("first.placeholder"));
+    // A brand logo shows the product's own image while its remote one loads, and for good when that fails.
+    EXPECT_TRUE(screen.isShown("logo.bundled"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.property("broken.remote", "status").toInt() == 1; }, 10000));
+    EXPECT_TRUE(screen.isShown("broken.bundled"));
+    EXPECT_FALSE(screen.isShown("broken.remote"));
 
     host.release();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return screen.property("first", "loaded").toBool() && screen.property("second", "loaded").toBool(); },
         10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.isShown("logo.remote"); }, 10000));
     EXPECT_EQ(host.requestCount("/art/shared.png"), 1u);
     EXPECT_FALSE(screen.isShown("first.placeholder"));
+    EXPECT_FALSE(screen.isShown("logo.bundled"));
+    EXPECT_EQ(screen.property("logo.remote", "implicitWidth").toDouble(), 112.0); // 200x100 scaled to 56 high
     EXPECT_EQ(screen.property("first.image", "implicitWidth").toDouble(), 100.0);
     EXPECT_EQ(screen.property("first.image", "implicitHeight").toDouble(), 100.0);
     EXPECT_EQ(screen.property("second.image", "implicitWidth").toDouble(), 80.0);
