@@ -51,11 +51,13 @@ ApplicationWindow {
         id: startingScreen
         Item {
             objectName: "root.starting"
-            BusyIndicator {
+            BusySpinner {
                 objectName: "root.spinner"
                 anchors.centerIn: parent
-                running: true
-                palette.dark: CommandPalette.primary
+                width: 44
+                height: 44
+                lineWidth: 4
+                color: CommandPalette.primary
             }
         }
     }
