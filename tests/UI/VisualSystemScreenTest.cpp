@@ -2,6 +2,7 @@
 #include "fakes/FakePlaylistHost.h"
 
 #include "UI/AppQml.h"
+#include "UI/ArtworkProvider.h"
 #include "UI/Palette.h"
 #include "UI/SymbolMap.h"
 #include "UI/TextLookup.h"
@@ -175,8 +176,8 @@ Item {
 }
 
 // Artwork from the web: one transfer for two items showing the same address at different sizes (the engine's own
-// cache shares only equal sizes), the image filled and cropped to each item; a missing image or a redirect off the
-// web stays the placeholder without a warning.
+// cache shares only equal sizes), the image filled and cropped to each item; a missing image, a redirect off the
+// web, a page that is no image or a server that stops answering stays the placeholder without a warning.
 TEST(VisualSystemScreen, webArtworkIsSharedCroppedAndFailsQuietly)
 {
     QImage poster(200, 100, QImage::Format_RGB32);
@@ -193,6 +194,7 @@ TEST(VisualSystemScreen, webArtworkIsSharedCroppedAndFailsQuietly)
     const QUrl missing = host.publish("/art/missing.png", sendra::fakes::Reply::empty(404));
     const QUrl offWeb = host.publish("/art/away.png", sendra::fakes::Reply::redirect("file:///etc/hostname"));
     const QUrl page = host.publish("/art/page.png", "<html><body>Not found</body></html>", 200, "text/html");
+    const QUrl hanging = host.publish("/art/hanging.png", sendra::fakes::Reply::text("x").hangingAfterHeaders());
 
     QTemporaryDir folder;
     const QUrl scene = writeScene(folder, QStringLiteral(R"(
@@ -255,19 +257,28 @@ Row {
     EXPECT_TRUE(screen.warnings().isEmpty()) << warningsOf(screen);
 
     // Another engine (another window, or the next start) takes the image from the disk cache, although the server
-    // sent no caching headers; a page that was no image was not kept and is asked for again.
+    // sent no caching headers; a page that was no image was not kept and is asked for again; a server that stops
+    // answering after the headers fails the transfer once it has been idle for the time-out.
     sendra::fakes::Reply answer = sendra::fakes::Reply::text(png.toStdString());
     answer.contentType = "image/png";
     host.publish("/art/shared.png", std::move(answer));
     QTemporaryDir again;
-    QmlScreenHarness next([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {200, 200});
+    QmlScreenHarness next(
+        [](QQmlEngine& engine) {
+            sendra::ui::registerAppQml(engine);
+            engine.removeImageProvider(QStringLiteral("art"));
+            engine.addImageProvider(QStringLiteral("art"),
+                                    new sendra::ui::ArtworkProvider(std::chrono::milliseconds(300)));
+        },
+        {200, 200});
     ASSERT_TRUE(next.load(writeScene(again, QStringLiteral(R"(
 Row {
     AsyncArtwork { objectName: "cached"; width: 60; aspect: 1; kind: "tv"; artwork: "%1" }
     AsyncArtwork { objectName: "page"; width: 60; aspect: 1; kind: "tv"; artwork: "%2" }
+    AsyncArtwork { objectName: "hanging"; width: 60; aspect: 1; kind: "tv"; artwork: "%3" }
 }
 )")
-                                                          .arg(shared.toString(), page.toString())
+                                                          .arg(shared.toString(), page.toString(), hanging.toString())
                                                           .toUtf8()),
                           {}))
         << warningsOf(next);
@@ -276,5 +287,8 @@ Row {
     EXPECT_TRUE(QTest::qWaitFor([&] { return host.requestCount("/art/page.png") == 2; }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return next.property("page.image", "status").toInt() == 1; }, 10000));
     EXPECT_FALSE(next.property("page", "loaded").toBool());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return next.property("hanging.image", "status").toInt() == 1; }, 10000));
+    EXPECT_TRUE(next.isShown("hanging.placeholder"));
+    EXPECT_EQ(host.requestCount("/art/hanging.png"), 1u);
     EXPECT_TRUE(next.warnings().isEmpty()) << warningsOf(next);
 }

@@ -125,10 +125,10 @@ bool isWebAddress(const QUrl& address)
 class ArtworkFetcher final : public QObject
 {
 public:
-    static ArtworkFetcher* forCurrentThread(const QString& cacheFolder)
+    static ArtworkFetcher* forCurrentThread(const QString& cacheFolder, std::chrono::milliseconds idleTimeout)
     {
         if (!current) {
-            current = new ArtworkFetcher(cacheFolder);
+            current = new ArtworkFetcher(cacheFolder, idleTimeout);
             QObject::connect(
                 QThread::currentThread(), &QThread::finished, current,
                 [] {
@@ -163,7 +163,7 @@ public:
         QNetworkReply* reply = m_network.get(request);
         auto* idle = new QTimer(reply);
         idle->setSingleShot(true);
-        idle->setInterval(ArtworkProvider::idleTimeout);
+        idle->setInterval(m_idleTimeout);
         m_transfers.insert(address, Transfer{reply, {waiter}});
 
         QObject::connect(idle, &QTimer::timeout, reply, &QNetworkReply::abort);
@@ -190,7 +190,8 @@ private:
         QList<Waiter> waiters;
     };
 
-    explicit ArtworkFetcher(const QString& cacheFolder)
+    ArtworkFetcher(const QString& cacheFolder, std::chrono::milliseconds idleTimeout)
+        : m_idleTimeout(idleTimeout)
     {
         auto* cache = new QNetworkDiskCache(&m_network);
         cache->setCacheDirectory(cacheFolder);
@@ -254,6 +255,7 @@ private:
 
     static thread_local ArtworkFetcher* current;
 
+    std::chrono::milliseconds m_idleTimeout;
     QNetworkAccessManager m_network;
     QHash<QUrl, Transfer> m_transfers;
 };
@@ -262,8 +264,9 @@ thread_local ArtworkFetcher* ArtworkFetcher::current = nullptr;
 
 } // namespace
 
-ArtworkProvider::ArtworkProvider()
+ArtworkProvider::ArtworkProvider(std::chrono::milliseconds idleTimeout)
     : m_cacheFolder(cacheFolder())
+    , m_idleTimeout(idleTimeout)
 {
 }
 
@@ -336,7 +339,8 @@ QQuickImageResponse* ArtworkProvider::requestImageResponse(const QString& id, co
         response->failLater();
         return response;
     }
-    ArtworkFetcher::forCurrentThread(m_cacheFolder)->fetch(request->address, response, requestedSize, request->radius);
+    ArtworkFetcher::forCurrentThread(m_cacheFolder, m_idleTimeout)
+        ->fetch(request->address, response, requestedSize, request->radius);
     return response;
 }
 

@@ -21,7 +21,8 @@ namespace sendra::ui {
 class ArtworkProvider final : public QQuickAsyncImageProvider
 {
 public:
-    ArtworkProvider();
+    // A transfer that receives nothing for `idleTimeout` fails.
+    explicit ArtworkProvider(std::chrono::milliseconds idleTimeout = defaultIdleTimeout);
 
     QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
 
@@ -38,13 +39,13 @@ public:
 
     // Folder of the disk cache, below the XDG cache folder, one per product.
     static QString cacheFolder();
-    // A transfer that receives nothing for this long fails.
-    static constexpr std::chrono::seconds idleTimeout{20};
+    static constexpr std::chrono::milliseconds defaultIdleTimeout{20'000};
     // Larger images are refused rather than decoded.
     static constexpr qint64 maximumBytes = 24 * 1024 * 1024;
 
 private:
     QString m_cacheFolder;
+    std::chrono::milliseconds m_idleTimeout;
 };
 
 } // namespace sendra::ui
