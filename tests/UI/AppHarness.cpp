@@ -86,36 +86,10 @@ bool AppHarness::start()
     return waitFor([this] { return app->deck() != nullptr; });
 }
 
-namespace {
-
-QObject* search(QObject* object, const QString& name, QSet<QObject*>& seen)
-{
-    if (!object || seen.contains(object))
-        return nullptr;
-    seen.insert(object);
-    if (object->objectName() == name)
-        return object;
-    for (QObject* child : object->children()) {
-        if (QObject* found = search(child, name, seen))
-            return found;
-    }
-    if (auto* item = qobject_cast<QQuickItem*>(object)) {
-        for (QQuickItem* child : item->childItems()) {
-            if (QObject* found = search(child, name, seen))
-                return found;
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
 
 QObject* AppHarness::find(const QString& objectName) const
 {
-    QSet<QObject*> seen;
-    if (QObject* found = search(window()->contentItem(), objectName, seen))
-        return found;
-    return search(window(), objectName, seen);
+    return sendra::testing::findInWindow(window(), objectName);
 }
 
 bool AppHarness::isShown(const QString& objectName) const

@@ -6,6 +6,8 @@
 
 #include "Snapshots.h"
 
+#include "QmlScreenHarness.h"
+
 #include "Shared/VlcEngine.h"
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
@@ -60,36 +62,10 @@ void Driver::settle(int ms)
     QTest::qWait(ms);
 }
 
-namespace {
-
-QObject* search(QObject* object, const QString& name, QSet<QObject*>& seen)
-{
-    if (!object || seen.contains(object))
-        return nullptr;
-    seen.insert(object);
-    if (object->objectName() == name)
-        return object;
-    for (QObject* child : object->children()) {
-        if (QObject* found = search(child, name, seen))
-            return found;
-    }
-    if (auto* item = qobject_cast<QQuickItem*>(object)) {
-        for (QQuickItem* child : item->childItems()) {
-            if (QObject* found = search(child, name, seen))
-                return found;
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
 
 QObject* Driver::find(const QString& objectName) const
 {
-    QSet<QObject*> seen;
-    if (QObject* found = search(app.window()->contentItem(), objectName, seen))
-        return found;
-    return search(app.window(), objectName, seen);
+    return testing::findInWindow(app.window(), objectName);
 }
 
 bool Driver::click(const QString& objectName)

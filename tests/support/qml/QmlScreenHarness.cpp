@@ -4,6 +4,7 @@
 #include <QMutex>
 #include <QQmlEngine>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace sendra::testing {
 
@@ -102,6 +103,40 @@ void QmlScreenHarness::unload()
 QQuickItem *QmlScreenHarness::root() const
 {
     return m_view->rootObject();
+}
+
+namespace {
+
+QObject *search(QObject *object, const QString &name, QSet<QObject *> &seen)
+{
+    if (!object || seen.contains(object))
+        return nullptr;
+    seen.insert(object);
+    if (object->objectName() == name)
+        return object;
+    for (QObject *child : object->children()) {
+        if (QObject *found = search(child, name, seen))
+            return found;
+    }
+    if (auto *item = qobject_cast<QQuickItem *>(object)) {
+        for (QQuickItem *child : item->childItems()) {
+            if (QObject *found = search(child, name, seen))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QObject *findInWindow(QQuickWindow *window, const QString &objectName)
+{
+    if (!window)
+        return nullptr;
+    QSet<QObject *> seen;
+    if (QObject *found = search(window->contentItem(), objectName, seen))
+        return found;
+    return search(window, objectName, seen);
 }
 
 QObject *QmlScreenHarness::find(const QString &objectName) const

@@ -30,6 +30,10 @@ private:
     QStringList m_warnings;
 };
 
+// The object with that objectName in a window: its items, popups (open or closed) and view delegates, which
+// sit in the item tree but not always in the object tree. Null when none.
+QObject *findInWindow(QQuickWindow *window, const QString &objectName);
+
 // One QML screen in an offscreen window (software renderer), loaded with its required properties.
 // Usage in a test:
 //     QmlScreenHarness screen([](QQmlEngine &engine) { registerPlaybackQml(engine); });
