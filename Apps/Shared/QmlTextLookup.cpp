@@ -15,14 +15,19 @@ InterfaceLanguage &InterfaceLanguage::instance()
     return language;
 }
 
+void InterfaceLanguage::set(AppLanguage language)
+{
+    InterfaceLanguage &current = instance();
+    const QString code = storedValue(language);
+    if (code == current.m_code)
+        return;
+    current.m_code = code;
+    emit current.changed();
+}
+
 void InterfaceLanguage::refresh()
 {
-    InterfaceLanguage &language = instance();
-    const QString code = storedValue(LanguagePreferences::selected());
-    if (code == language.m_code)
-        return;
-    language.m_code = code;
-    emit language.changed();
+    set(LanguagePreferences::selected());
 }
 
 QmlTextLookup::QmlTextLookup(QObject *parent)

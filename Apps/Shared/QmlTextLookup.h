@@ -1,14 +1,16 @@
 #pragma once
 
+#include "Domain/L10n.h"
+
 #include <QObject>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
 namespace sendra::playback {
 
-// The interface language as the player follows it while running: "es" or "en", read from the stored
-// preference. Whoever changes the preference calls refresh(); every text lookup and player session then
-// switches at once. Main thread only.
+// The interface language as the player follows it while running: "es" or "en", first read from the stored
+// preference. Whoever changes the language calls set() (or refresh() after storing it); every text lookup and
+// player session then switches at once. Main thread only.
 class InterfaceLanguage final : public QObject
 {
     Q_OBJECT
@@ -16,7 +18,9 @@ class InterfaceLanguage final : public QObject
 public:
     static InterfaceLanguage &instance();
     QString code() const { return m_code; }
-    // Re-reads the stored preference; emits changed() when the language differs.
+    // Emits changed() when the language differs from the current one.
+    static void set(AppLanguage language);
+    // set() with the stored preference.
     static void refresh();
 
 signals:
@@ -50,9 +54,14 @@ public:
     // The text in `language` ("en" or "es"), whatever the stored preference says.
     Q_INVOKABLE QString text(const QString &spanish, const QString &language) const;
     // The same with the language first, the form the application's own lookup uses.
-    Q_INVOKABLE QString lookup(const QString &language, const QString &spanish) const { return textIn(language, spanish); }
+    Q_INVOKABLE QString lookup(const QString &language, const QString &spanish) const
+    {
+        return textIn(language, spanish);
+    }
 
-    // Tells every lookup and player session that the stored interface language may have changed.
+    // Switches every lookup and player session to `language` (the application calls this on a switch).
+    static void setLanguage(AppLanguage language) { InterfaceLanguage::set(language); }
+    // The same with the language read from the stored preference.
     static void refreshLanguage() { InterfaceLanguage::refresh(); }
 
 signals:
