@@ -54,6 +54,7 @@ bool SendraApplication::start()
     m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
     if (!m_window)
         return false;
+    m_watchedWindow = m_window.data();
     m_window->installEventFilter(this);
     [](SendraApplication* self) -> QCoro::Task<void> {
         const QPointer<SendraApplication> guard(self);
@@ -86,7 +87,8 @@ bool SendraApplication::eventFilter(QObject* watched, QEvent* event)
 {
     // Closing the main window (its button, the window manager) ends the application, after the playback's last
     // report. The floating window is never watched: closing it only hides it.
-    if (watched == m_window && event->type() == QEvent::Close && !m_isTerminating)
+    // Compared as a plain object: the window may be half destroyed when its last events pass by.
+    if (watched == m_watchedWindow && event->type() == QEvent::Close && !m_isTerminating)
         QMetaObject::invokeMethod(this, &SendraApplication::quit, Qt::QueuedConnection);
     return QObject::eventFilter(watched, event);
 }

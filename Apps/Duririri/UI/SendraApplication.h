@@ -74,6 +74,7 @@ private:
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     std::unique_ptr<FloatingPlayer> m_floating;
     QPointer<QQuickWindow> m_window;
+    const QObject* m_watchedWindow = nullptr;
     bool m_isTerminating = false;
 };
 
