@@ -92,21 +92,21 @@ std::optional<QUrl> AddressReader::readSlowly(std::string_view utf8, QUrl::Parsi
 std::size_t AddressReader::originLength(std::string_view text) const
 {
     if (m_lastOrigin < m_origins.size()) {
-        const std::string& origin = m_origins[m_lastOrigin].first;
+        const std::string& origin = m_origins[m_lastOrigin].text;
         if (text.starts_with(origin) && (text.size() == origin.size() || text[origin.size()] == '/'))
             return origin.size();
     }
     return plainOriginLength(text);
 }
 
-const QUrl* AddressReader::originFor(std::string_view prefix)
+const AddressReader::Origin* AddressReader::originFor(std::string_view prefix)
 {
-    if (m_lastOrigin < m_origins.size() && m_origins[m_lastOrigin].first == prefix)
-        return &m_origins[m_lastOrigin].second;
+    if (m_lastOrigin < m_origins.size() && m_origins[m_lastOrigin].text == prefix)
+        return &m_origins[m_lastOrigin];
     for (std::size_t i = 0; i < m_origins.size(); ++i) {
-        if (m_origins[i].first == prefix) {
+        if (m_origins[i].text == prefix) {
             m_lastOrigin = i;
-            return &m_origins[i].second;
+            return &m_origins[i];
         }
     }
     // A list that changes host at every entry gains nothing from the cache; keep it small.
@@ -116,9 +116,23 @@ const QUrl* AddressReader::originFor(std::string_view prefix)
     auto url = readSlowly(prefix, m_mode);
     if (!url || !url->path().isEmpty())
         return nullptr;
-    m_origins.emplace_back(std::string(prefix), *url);
+    const bool asWritten = !url->host().isEmpty()
+                           && url->toEncoded() == QByteArrayView(prefix.data(), qsizetype(prefix.size()));
+    m_origins.push_back(Origin{std::string(prefix), *url, asWritten});
     m_lastOrigin = m_origins.size() - 1;
-    return &m_origins.back().second;
+    return &m_origins.back();
+}
+
+bool AddressReader::keepsAsWritten(std::string_view utf8)
+{
+    const std::size_t originLength = this->originLength(utf8);
+    if (originLength == 0)
+        return false;
+    for (const char c : utf8.substr(originLength))
+        if (!kPlainPath[static_cast<unsigned char>(c)])
+            return false;
+    const Origin* origin = originFor(utf8.substr(0, originLength));
+    return origin && origin->asWritten;
 }
 
 std::optional<QUrl> AddressReader::read(std::string_view utf8)
@@ -130,10 +144,10 @@ std::optional<QUrl> AddressReader::read(std::string_view utf8)
     for (const char c : path)
         if (!kPlainPath[static_cast<unsigned char>(c)])
             return readSlowly(utf8, m_mode);
-    const QUrl* origin = originFor(utf8.substr(0, originLength));
+    const Origin* origin = originFor(utf8.substr(0, originLength));
     if (!origin)
         return readSlowly(utf8, m_mode);
-    QUrl url = *origin;
+    QUrl url = origin->url;
     if (!path.empty())
         url.setPath(QString::fromLatin1(path.data(), qsizetype(path.size())), m_mode);
     return url;

@@ -32,14 +32,25 @@ public:
     // isNetworkStreamScheme); anything else ("[NO STREAM]", "movie/2.mkv", "file:///etc/passwd") is none.
     std::optional<QUrl> readStream(std::string_view utf8);
 
+    // True when `utf8` is a valid http or https address (with a host) that QUrl keeps exactly as written: its
+    // fully encoded text is `utf8` itself, so the text can be kept without making a QUrl.
+    bool keepsAsWritten(std::string_view utf8);
+
     static std::optional<QUrl> readSlowly(std::string_view utf8, QUrl::ParsingMode mode = QUrl::TolerantMode);
 
 private:
+    struct Origin
+    {
+        std::string text;
+        QUrl url;
+        bool asWritten = false; // QUrl gives `text` back as its fully encoded form
+    };
+
     std::size_t originLength(std::string_view text) const;
-    const QUrl* originFor(std::string_view prefix);
+    const Origin* originFor(std::string_view prefix);
 
     QUrl::ParsingMode m_mode;
-    std::vector<std::pair<std::string, QUrl>> m_origins;
+    std::vector<Origin> m_origins;
     std::size_t m_lastOrigin = 0;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Domain/AddressText.h"
 #include "Domain/SignalKind.h"
 
 #include <QDateTime>
@@ -12,16 +13,17 @@
 
 namespace sendra {
 
-// One playable catalogue entry.
+// One playable catalogue entry. Addresses are kept as checked text (`artwork.url()`, or a QUrl by conversion,
+// where one is needed); the readers share the texts entries have in common (group names, suffixes, kinds).
 struct MediaNode {
     QString id;
     QString title;
     QString groupID;
     QString groupName;
-    std::optional<QUrl> artwork;
+    std::optional<AddressText> artwork;
     QString fileSuffix;
     SignalKind kind = SignalKind::broadcast;
-    std::optional<QUrl> directURL;
+    std::optional<AddressText> directURL;
     // "generic" marks entries shown without the live/film/series split.
     std::optional<QString> contentClassification;
 

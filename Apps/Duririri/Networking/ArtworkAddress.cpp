@@ -30,4 +30,29 @@ std::optional<QUrl> readArtwork(netkit::AddressReader& reader, std::string_view 
     return url ? artworkAddress(*url, base) : std::nullopt;
 }
 
+namespace {
+
+AddressText verbatim(std::string_view utf8)
+{
+    return AddressText::fromEncoded(QByteArray(utf8.data(), qsizetype(utf8.size())));
+}
+
+} // namespace
+
+std::optional<AddressText> readArtworkText(netkit::AddressReader& reader, std::string_view utf8, const QUrl& base)
+{
+    if (reader.keepsAsWritten(utf8))
+        return verbatim(utf8);
+    const auto url = readArtwork(reader, utf8, base);
+    return url ? std::optional<AddressText>(*url) : std::nullopt;
+}
+
+std::optional<AddressText> readStreamText(netkit::AddressReader& reader, std::string_view utf8)
+{
+    if (reader.keepsAsWritten(utf8))
+        return verbatim(utf8);
+    const auto url = reader.readStream(utf8);
+    return url ? std::optional<AddressText>(*url) : std::nullopt;
+}
+
 } // namespace sendra

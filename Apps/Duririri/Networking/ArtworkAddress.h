@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Domain/AddressText.h"
 #include "NetKit/AddressReader.h"
 
 #include <QUrl>
@@ -16,5 +17,11 @@ std::optional<QUrl> artworkAddress(const QUrl& address, const QUrl& base);
 
 // An artwork text read with `reader` and kept as artworkAddress() keeps it.
 std::optional<QUrl> readArtwork(netkit::AddressReader& reader, std::string_view utf8, const QUrl& base);
+
+// The same as checked text; an address QUrl keeps as written is kept without making a QUrl.
+std::optional<AddressText> readArtworkText(netkit::AddressReader& reader, std::string_view utf8, const QUrl& base);
+
+// A playlist line's stream address (netkit::AddressReader::readStream) as checked text.
+std::optional<AddressText> readStreamText(netkit::AddressReader& reader, std::string_view utf8);
 
 } // namespace sendra

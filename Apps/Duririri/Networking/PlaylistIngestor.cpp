@@ -156,7 +156,7 @@ public:
     {
     }
 
-    void add(std::string_view info, std::string_view addressLine, QUrl address)
+    void add(std::string_view info, std::string_view addressLine, AddressText address)
     {
         MediaNode& node = nodes.emplaceBack();
         const Attributes attributes(info);
@@ -168,12 +168,12 @@ public:
         node.groupID = group.id;
         node.groupName = group.name;
         if (attributes.tvgLogo)
-            node.artwork = readArtwork(m_logos, *attributes.tvgLogo, m_origin);
+            node.artwork = readArtworkText(m_logos, *attributes.tvgLogo, m_origin);
         node.kind = kindOf(group, addressLine);
         node.directURL = std::move(address);
     }
 
-    std::optional<QUrl> address(std::string_view line) { return m_streams.readStream(line); }
+    std::optional<AddressText> address(std::string_view line) { return readStreamText(m_streams, line); }
 
 private:
     struct Group

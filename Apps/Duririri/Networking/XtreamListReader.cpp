@@ -184,9 +184,9 @@ public:
         node.title = QString::fromUtf8(raw.name->data(), qsizetype(raw.name->size()));
         setGroup(node, raw);
         if (raw.icon)
-            node.artwork = readArtwork(m_addresses, *raw.icon, m_panel);
+            node.artwork = readArtworkText(m_addresses, *raw.icon, m_panel);
         else if (raw.cover)
-            node.artwork = readArtwork(m_addresses, *raw.cover, m_panel);
+            node.artwork = readArtworkText(m_addresses, *raw.cover, m_panel);
         if (raw.extension)
             node.fileSuffix = m_pool(*raw.extension);
         node.kind = m_kind;
