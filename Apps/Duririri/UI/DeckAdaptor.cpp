@@ -1,6 +1,7 @@
 #include "UI/DeckAdaptor.h"
 
 #include "Shared/PlayerSession.h"
+#include "Shared/QmlTextLookup.h"
 #include "State/CommandDeck.h"
 #include "Storage/CommandVault.h"
 #include "UI/AppContext.h"
@@ -175,6 +176,8 @@ void DeckAdaptor::applyLanguage()
         if (auto* lookup = lookupType >= 0 ? m_engine->singletonInstance<TextLookup*>(lookupType) : nullptr)
             lookup->setLanguage(m_deck->appLanguage());
     }
+    // The player screen's own texts (in the main and the floating window) follow it too.
+    playback::QmlTextLookup::setLanguage(m_deck->appLanguage());
     if (m_embedded && m_embedded->session())
         m_embedded->session()->setLanguage(storedValue(m_deck->appLanguage()));
 }

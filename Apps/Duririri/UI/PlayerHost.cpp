@@ -1,5 +1,7 @@
 #include "UI/PlayerHost.h"
 
+#include "Domain/L10n.h"
+
 #include "OrrinthCore/PlaybackRequest.h"
 #include "Shared/PlayerSession.h"
 #include "State/CommandDeck.h"
@@ -46,9 +48,9 @@ PlayerHost::PlayerHost(CommandDeck& deck, const PlaybackTicket& ticket, Placemen
 {
     m_session = factory(playbackRequest(ticket), this);
     if (placement == Placement::mainWindow)
-        m_session->setPresentationAction(QStringLiteral("Ventana flotante"), QStringLiteral("pip.enter"));
+        m_session->setPresentationAction(QString::fromUtf8(L10n::noop("Ventana flotante")), QStringLiteral("pip.enter"));
     else
-        m_session->setPresentationAction(QStringLiteral("Volver a la app"), QStringLiteral("pip.exit"));
+        m_session->setPresentationAction(QString::fromUtf8(L10n::noop("Volver a la app")), QStringLiteral("pip.exit"));
 
     using playback::PlayerSession;
     connect(m_session, &PlayerSession::progressReported, this, [this](double fraction) {

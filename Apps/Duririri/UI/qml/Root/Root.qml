@@ -95,7 +95,6 @@ ApplicationWindow {
         target: Deck
         function onPlaybackChanged() { Qt.callLater(window.placePlayer) }
         function onPlaybackMinimizedChanged() { Qt.callLater(window.placePlayer) }
-        function onLanguageChanged() { if (Deck.embeddedSession) Deck.embeddedSession.language = Deck.language }
     }
     Component.onCompleted: Qt.callLater(window.placePlayer)
 
