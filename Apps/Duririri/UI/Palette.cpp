@@ -90,6 +90,13 @@ QColor Palette::green()
     return color;
 }
 
+QColor Palette::red()
+{
+    // The desktop's usual red for live channels, destructive actions and failures.
+    static const QColor color = QColor::fromRgb(255, 69, 58);
+    return color;
+}
+
 QColor Palette::colorFromHex(const QString& text)
 {
     // Code points, so that a letter outside the basic plane counts as one alphanumeric character.

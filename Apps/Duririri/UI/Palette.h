@@ -22,6 +22,7 @@ class Palette final : public QObject
     Q_PROPERTY(QColor panel READ panel CONSTANT)
     Q_PROPERTY(QColor raised READ raised CONSTANT)
     Q_PROPERTY(QColor green READ green CONSTANT)
+    Q_PROPERTY(QColor red READ red CONSTANT)
     Q_PROPERTY(QColor primary READ primary NOTIFY brandColorsChanged)
     Q_PROPERTY(QColor secondary READ secondary NOTIFY brandColorsChanged)
     Q_PROPERTY(QString primaryHex READ primaryHex NOTIFY brandColorsChanged)
@@ -35,6 +36,7 @@ public:
     static QColor panel();
     static QColor raised();
     static QColor green();
+    static QColor red();
 
     QColor primary() const { return colorFromHex(m_primaryHex); }
     QColor secondary() const { return colorFromHex(m_secondaryHex); }
