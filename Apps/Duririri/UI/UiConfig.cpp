@@ -1,6 +1,7 @@
 #include "UI/UiConfig.h"
 
 #include <QAccessible>
+#include <QGuiApplication>
 
 namespace sendra::ui {
 
@@ -23,8 +24,11 @@ UiConfig::UiConfig(QObject* parent)
     : QObject(parent), m_carouselInterval(defaults().carouselInterval),
       m_animationsEnabled(defaults().animationsEnabled),
       m_reduceMotion(qEnvironmentVariableIntValue("SENDRA_REDUCE_MOTION") == 1),
-      m_screenReaderActive(QAccessible::isActive())
+      m_screenReaderActive(QAccessible::isActive()),
+      m_applicationActive(QGuiApplication::applicationState() == Qt::ApplicationActive)
 {
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) { setApplicationActive(state == Qt::ApplicationActive); });
 }
 
 void UiConfig::setCarouselInterval(int ms)
@@ -56,6 +60,14 @@ void UiConfig::setScreenReaderActive(bool active)
     if (active == m_screenReaderActive)
         return;
     m_screenReaderActive = active;
+    emit changed();
+}
+
+void UiConfig::setApplicationActive(bool active)
+{
+    if (active == m_applicationActive)
+        return;
+    m_applicationActive = active;
     emit changed();
 }
 

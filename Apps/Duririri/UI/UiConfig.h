@@ -18,6 +18,9 @@ class UiConfig final : public QObject
     Q_PROPERTY(int animationDuration READ animationDuration NOTIFY changed)
     Q_PROPERTY(bool reduceMotion READ reduceMotion WRITE setReduceMotion NOTIFY changed)
     Q_PROPERTY(bool screenReaderActive READ screenReaderActive WRITE setScreenReaderActive NOTIFY changed)
+    // Whether the application is the active one; follows the application's state (writable for tests: the
+    // offscreen platform never deactivates).
+    Q_PROPERTY(bool applicationActive READ applicationActive WRITE setApplicationActive NOTIFY changed)
 
 public:
     struct Defaults {
@@ -39,6 +42,8 @@ public:
     void setReduceMotion(bool reduce);
     bool screenReaderActive() const { return m_screenReaderActive; }
     void setScreenReaderActive(bool active);
+    bool applicationActive() const { return m_applicationActive; }
+    void setApplicationActive(bool active);
 
 signals:
     void changed();
@@ -48,6 +53,7 @@ private:
     bool m_animationsEnabled;
     bool m_reduceMotion;
     bool m_screenReaderActive;
+    bool m_applicationActive;
 };
 
 } // namespace sendra::ui
