@@ -92,7 +92,7 @@ Item {
         reuseItems: true
         clip: true
         boundsBehavior: Flickable.StopAtBounds
-        onCountChanged: Qt.callLater(rail.refresh)
+        onCountChanged: refreshSoon.restart()
         Component.onCompleted: rail.refresh()
 
         NumberAnimation {
@@ -105,12 +105,20 @@ Item {
     }
 
     Connections {
-        target: list.model
+        // Arrays and counts have no signals of their own.
+        target: typeof list.model === "object" && list.model !== null && !Array.isArray(list.model) ? list.model : null
         ignoreUnknownSignals: true
-        function onModelReset() { Qt.callLater(rail.refresh) }
-        function onLayoutChanged() { Qt.callLater(rail.refresh) }
+        function onModelReset() { refreshSoon.restart() }
+        function onLayoutChanged() { refreshSoon.restart() }
     }
-    onModelChanged: Qt.callLater(rail.refresh)
+    onModelChanged: refreshSoon.restart()
+    // After the view has taken in the change (it goes back to its start on a reset); owned by the rail, so it
+    // never fires for a rail that is gone.
+    Timer {
+        id: refreshSoon
+        interval: 0
+        onTriggered: rail.refresh()
+    }
     onWidthChanged: if (rail.leadingIndex >= 0) rail.place(rail.leadingIndex, false)
 
     DragHandler {
