@@ -1,0 +1,105 @@
+import QtQuick
+import QtQuick.Controls
+import Sendra.App
+
+// The poster tile of one entry: artwork (2:3), title, category, a heart at the top-trailing corner and a context
+// menu to add or remove the favourite. Made to be the delegate of a view over a NodeListModel:
+//
+//   delegate: MediaTile { nodes: theModel; width: 142; objectName: "xxx.tile." + index }
+//
+// A click opens the entry (nodes.open(index)); the heart and the menu flip it (nodes.toggleFavorite(index)).
+// The tile has no width of its own; its height follows from its width. Children get the names
+// <objectName>.favorite, <objectName>.menu and <objectName>.menu.toggle.
+Item {
+    id: tile
+
+    required property int index
+    required property string title
+    required property string artwork
+    required property string kind
+    required property bool generic
+    required property string groupName
+    required property bool isFavorite
+    // The model the tile's row belongs to.
+    property NodeListModel nodes
+
+    readonly property color primary: CommandPalette.primary
+
+    implicitHeight: button.implicitContentHeight
+
+    AbstractButton {
+        id: button
+        objectName: tile.objectName.length > 0 ? tile.objectName + ".open" : ""
+        anchors.fill: parent
+        Accessible.name: tile.title
+        onClicked: if (tile.nodes) tile.nodes.open(tile.index)
+
+        contentItem: Column {
+            spacing: 8
+            AsyncArtwork {
+                id: poster
+                width: tile.width
+                height: tile.width * 1.5
+                aspect: 2 / 3
+                radius: 16
+                artwork: tile.artwork
+                kind: tile.kind
+                generic: tile.generic
+            }
+            Text {
+                id: titleText
+                width: tile.width
+                text: tile.title
+                color: "white"
+                font.pixelSize: 14
+                font.bold: true
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+            }
+            Text {
+                width: tile.width
+                text: tile.groupName.toUpperCase()
+                color: Qt.rgba(tile.primary.r, tile.primary.g, tile.primary.b, 0.82)
+                font.pixelSize: 11
+                font.bold: true
+                maximumLineCount: 1
+                elide: Text.ElideRight
+            }
+        }
+        background: null
+    }
+
+    FavoriteToggle {
+        objectName: tile.objectName.length > 0 ? tile.objectName + ".favorite" : ""
+        anchors.top: parent.top
+        anchors.right: parent.right
+        anchors.margins: 7
+        size: 34
+        isFavorite: tile.isFavorite
+        onToggled: if (tile.nodes) tile.nodes.toggleFavorite(tile.index)
+    }
+
+    // The menu is made on the first right click: a rail or grid of tiles should not build one per tile.
+    property Menu menu: null
+    TapHandler {
+        acceptedButtons: Qt.RightButton
+        onTapped: (point) => {
+            if (!tile.menu)
+                tile.menu = menuComponent.createObject(tile)
+            tile.menu.popup(tile, point.position)
+        }
+    }
+    Component {
+        id: menuComponent
+        Menu {
+            objectName: tile.objectName.length > 0 ? tile.objectName + ".menu" : ""
+            MenuItem {
+                objectName: tile.objectName.length > 0 ? tile.objectName + ".menu.toggle" : ""
+                text: tile.isFavorite ? L10n.lookup(L10n.language, "Quitar de favoritos")
+                                      : L10n.lookup(L10n.language, "Agregar a favoritos")
+                onTriggered: if (tile.nodes) tile.nodes.toggleFavorite(tile.index)
+            }
+        }
+    }
+}

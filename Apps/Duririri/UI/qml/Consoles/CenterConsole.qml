@@ -1,0 +1,288 @@
+import QtQuick
+import QtQuick.Controls
+import Sendra.App
+
+// The home screen: the spotlight carousel, the quick-access shortcuts and the content counts at the top (always
+// built: the carousel keeps its position while it is scrolled away), then, built as they come near the visible
+// area, the resume rail, the favourites rail, one rail per lane of the feed and the featured categories. Blocks
+// without content take no room. Every action opens the library or an entry through the deck.
+ListView {
+    id: console
+    objectName: "center.console"
+
+    readonly property real column: Math.min(820, console.width) - 34
+    readonly property var kindSymbols: ({ "tv": "dot.radiowaves.left.and.right", "movies": "film.stack",
+                                          "series": "rectangle.stack.badge.play" })
+    readonly property var kindTitles: ({ "tv": "TV", "movies": "Películas", "series": "Series" })
+    readonly property int laneCount: Deck.lanes.length
+
+    clip: true
+    topMargin: 17
+    bottomMargin: 17
+    boundsBehavior: Flickable.StopAtBounds
+    cacheBuffer: 600
+    ScrollBar.vertical: ScrollBar { objectName: "center.scrollBar" }
+
+    function kindColor(kind) {
+        return kind === "tv" ? CommandPalette.red : kind === "series" ? CommandPalette.secondary : CommandPalette.primary
+    }
+
+    // Resume, favourites, the lanes, the categories: fixed slots, so a block filling or emptying never rebuilds
+    // the others or moves the scroll. A slot without content takes no room.
+    model: 3 + console.laneCount
+    delegate: Item {
+        id: slot
+        required property int index
+        readonly property int laneIndex: slot.index - 2
+        x: (console.width - console.column) / 2
+        width: console.column
+        height: block.item && block.item.shown ? block.item.height + 24 : 0
+        visible: height > 0
+
+        Loader {
+            id: block
+            y: 24
+            width: parent.width
+            sourceComponent: slot.index === 0 ? resumeBlock
+                             : slot.index === 1 ? favoritesBlock
+                             : slot.index === 2 + console.laneCount ? gatewayBlock : laneBlock
+        }
+
+        Component {
+            id: laneBlock
+            MediaRail {
+                id: lane
+                objectName: "center.lane." + slot.laneIndex
+                readonly property var info: slot.laneIndex < Deck.lanes.length ? Deck.lanes[slot.laneIndex] : null
+                readonly property bool shown: lane.info !== null && nodes.totalCount > 0
+                visible: shown
+                source: NodeListModel.Lane
+                laneIndex: slot.laneIndex
+                title: lane.info ? L10n.lookup(L10n.language, lane.info.title) : ""
+                subtitle: lane.info ? L10n.lookup(L10n.language, lane.info.subtitle) : ""
+            }
+        }
+    }
+
+    header: Column {
+        id: top
+        x: (console.width - console.column) / 2
+        width: console.column
+        spacing: 24
+
+        SpotlightCarousel {
+            id: carousel
+            width: top.width
+            visible: carousel.count > 0
+            onScreen: {
+                console.contentY
+                console.height
+                const at = carousel.mapToItem(console, 0, 0).y
+                return at + carousel.height > 0 && at < console.height
+            }
+        }
+
+        Row {
+            objectName: "center.shortcuts"
+            anchors.horizontalCenter: parent.horizontalCenter
+            spacing: 12
+
+            ShortcutButton {
+                objectName: "center.shortcut.all"
+                symbol: "square.grid.3x3.fill"
+                text: L10n.lookup(L10n.language, "Todo")
+                onClicked: Deck.openLibrary("", "")
+            }
+            Repeater {
+                model: Deck.presentedKinds
+                ShortcutButton {
+                    required property string modelData
+                    objectName: "center.shortcut." + modelData
+                    symbol: console.kindSymbols[modelData]
+                    text: L10n.lookup(L10n.language, console.kindTitles[modelData])
+                    onClicked: Deck.openLibrary(modelData, "")
+                }
+            }
+        }
+
+        CommandCard {
+            objectName: "center.counts"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: Math.min(980, top.width)
+            Item {
+                anchors.fill: parent
+                implicitHeight: counts.implicitHeight + 22
+                Column {
+                    id: counts
+                    x: 14
+                    y: 11
+                    width: parent.width - 28
+                    spacing: 9
+                    Item {
+                        width: parent.width
+                        height: pill.implicitHeight
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: L10n.lookup(L10n.language, "MATRIZ DE CONTENIDO")
+                            color: CommandPalette.primary
+                            font.pixelSize: 11
+                            font.bold: true
+                            font.letterSpacing: 1.35
+                        }
+                        StatusPill {
+                            id: pill
+                            anchors.right: parent.right
+                            text: "En línea"
+                            color: CommandPalette.green
+                        }
+                    }
+                    Row {
+                        id: countRow
+                        width: parent.width
+                        spacing: 12
+                        readonly property var shownKinds: Deck.usesGenericPresentation ? ["all"] : Deck.presentedKinds
+                        Repeater {
+                            model: countRow.shownKinds
+                            CountBadge {
+                                required property string modelData
+                                objectName: "center.count." + modelData
+                                width: (countRow.width - countRow.spacing * (countRow.shownKinds.length - 1))
+                                       / Math.max(1, countRow.shownKinds.length)
+                                label: modelData === "all" ? L10n.lookup(L10n.language, "Todo")
+                                                           : L10n.lookup(L10n.language, console.kindTitles[modelData])
+                                value: modelData === "all" ? Deck.totalNodeCount : (Deck.kindCounts[modelData] || 0)
+                                symbol: modelData === "all" ? "square.grid.3x3.fill" : console.kindSymbols[modelData]
+                                color: modelData === "all" ? CommandPalette.primary : console.kindColor(modelData)
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Component {
+        id: resumeBlock
+        ResumeRail {
+            objectName: "center.resume"
+            readonly property bool shown: Deck.centerResumeMarkers.length > 0
+            visible: shown
+            markers: Deck.centerResumeMarkers
+        }
+    }
+
+    Component {
+        id: favoritesBlock
+        MediaRail {
+            objectName: "center.favorites"
+            readonly property bool shown: nodes.totalCount > 0
+            visible: shown
+            source: NodeListModel.CenterFavorites
+            title: L10n.lookup(L10n.language, "Favoritos")
+            subtitle: L10n.lookup(L10n.language, "Guardados por ")
+                      + (Deck.activeIdentity !== null ? Deck.activeIdentity.name : L10n.lookup(L10n.language, "tu identidad"))
+        }
+    }
+
+    Component {
+        id: gatewayBlock
+        Column {
+            id: gateway
+            objectName: "center.gateway"
+            readonly property bool shown: featured.count > 0
+            visible: shown
+            spacing: 14
+            readonly property int columns: Math.max(1, Math.floor((gateway.width + 10) / (138 + 10)))
+            readonly property real cardWidth: (gateway.width - 10 * (gateway.columns - 1)) / gateway.columns
+
+            GroupListModel {
+                id: featured
+                source: GroupListModel.Featured
+            }
+
+            Item {
+                width: gateway.width
+                height: Math.max(gatewayHeading.implicitHeight, allGroups.implicitHeight)
+                Column {
+                    id: gatewayHeading
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 3
+                    Text {
+                        text: L10n.lookup(L10n.language, "PUERTAS DE ENTRADA")
+                        color: CommandPalette.primary
+                        font.pixelSize: 11
+                        font.bold: true
+                        font.letterSpacing: 1.5
+                    }
+                    Text {
+                        text: L10n.lookup(L10n.language, "Categorías para explorar")
+                        color: "white"
+                        font.pixelSize: 20
+                        font.bold: true
+                    }
+                }
+                AccentButton {
+                    id: allGroups
+                    objectName: "center.gateway.all"
+                    anchors.right: parent.right
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: L10n.lookup(L10n.language, "Ver todas")
+                    font.pixelSize: 14
+                    onClicked: Deck.openLibrary("", "")
+                }
+            }
+
+            Flow {
+                width: gateway.width
+                spacing: 10
+                Repeater {
+                    model: featured
+                    AbstractButton {
+                        id: groupCard
+                        required property int index
+                        required property string groupId
+                        required property string name
+                        required property string kind
+                        objectName: "center.gateway.group." + index
+                        width: gateway.cardWidth
+                        implicitHeight: Math.max(80, groupLabel.implicitHeight + 26)
+                        Accessible.name: groupCard.name
+                        onClicked: Deck.openLibrary(groupCard.kind, groupCard.groupId)
+                        background: CommandCard {}
+                        contentItem: Item {
+                            Column {
+                                id: groupLabel
+                                x: 13
+                                y: 13
+                                width: groupCard.width - 26
+                                spacing: 7
+                                Symbol {
+                                    name: Deck.usesGenericPresentation ? "square.grid.3x3.fill"
+                                                                       : console.kindSymbols[groupCard.kind]
+                                    color: CommandPalette.primary
+                                }
+                                Text {
+                                    width: parent.width
+                                    text: groupCard.name
+                                    color: "white"
+                                    font.pixelSize: 15
+                                    font.bold: true
+                                    wrapMode: Text.Wrap
+                                    maximumLineCount: 2
+                                    elide: Text.ElideRight
+                                }
+                                Text {
+                                    visible: !Deck.usesGenericPresentation
+                                    text: L10n.lookup(L10n.language, console.kindTitles[groupCard.kind] || "").toUpperCase()
+                                    color: Qt.rgba(1, 1, 1, 0.42)
+                                    font.pixelSize: 11
+                                    font.bold: true
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,142 @@
+import QtQuick
+import QtQuick.Controls
+import Sendra.App
+
+// One spotlight page: the entry's artwork under a dark gradient, its title, category and "Abrir", and a heart.
+// Tapping the page opens the entry; every change of the pressed state is reported through pressChanged, so the
+// carousel holds still while the page is held down.
+Item {
+    id: panel
+
+    // The entry: a NodeListModel row map (key, title, artwork, kind, generic, groupName, isFavorite).
+    property var entry: ({})
+    property bool genericPresentation: false
+
+    signal opened()
+    signal favoriteToggled()
+    signal pressChanged(bool pressed)
+
+    readonly property color primary: CommandPalette.primary
+    readonly property int pressFade: UiConfig.animationsEnabled ? 130 : 0
+
+    AbstractButton {
+        id: page
+        objectName: "carousel.page"
+        anchors.fill: parent
+        scale: page.pressed ? 0.985 : 1
+        Accessible.name: panel.entry.title || ""
+        Accessible.description: L10n.lookup(L10n.language, "Abre la señal destacada")
+        onClicked: panel.opened()
+        onPressedChanged: panel.pressChanged(page.pressed)
+        Behavior on scale { NumberAnimation { duration: panel.pressFade; easing.type: Easing.OutQuad } }
+
+        background: null
+        contentItem: Item {
+            AsyncArtwork {
+                anchors.fill: parent
+                aspect: parent.width / Math.max(1, parent.height)
+                radius: 25
+                artwork: panel.entry.artwork || ""
+                kind: panel.entry.kind || ""
+                generic: panel.entry.generic || false
+            }
+            Rectangle {
+                anchors.fill: parent
+                radius: 25
+                gradient: Gradient {
+                    GradientStop { position: 0; color: Qt.rgba(0, 0, 0, 0.08) }
+                    GradientStop { position: 1; color: Qt.rgba(0, 0, 0, 0.95) }
+                }
+            }
+            // Brightened while held.
+            Rectangle {
+                anchors.fill: parent
+                radius: 25
+                color: Qt.rgba(1, 1, 1, page.pressed ? 0.08 : 0)
+                border.width: 1
+                border.color: Qt.rgba(panel.primary.r, panel.primary.g, panel.primary.b, page.pressed ? 0.6 : 0.25)
+            }
+            Column {
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                anchors.margins: 19
+                spacing: 8
+
+                StatusPill {
+                    text: "Para explorar"
+                    color: panel.primary
+                }
+                Text {
+                    objectName: "carousel.title"
+                    width: parent.width
+                    text: panel.entry.title || ""
+                    color: "white"
+                    font.pixelSize: panel.width > 600 ? 32 : 25
+                    font.weight: Font.Black
+                    wrapMode: Text.Wrap
+                    maximumLineCount: 2
+                    elide: Text.ElideRight
+                }
+                Item {
+                    width: parent.width
+                    height: Math.max(group.implicitHeight, open.implicitHeight)
+                    Row {
+                        id: group
+                        anchors.left: parent.left
+                        anchors.right: open.left
+                        anchors.rightMargin: 12
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 6
+                        Symbol {
+                            anchors.verticalCenter: parent.verticalCenter
+                            name: Symbols.forKind(panel.entry.kind || "", panel.genericPresentation)
+                            color: Qt.rgba(1, 1, 1, 0.68)
+                            size: 15
+                        }
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            width: group.width - 21
+                            text: panel.entry.groupName || ""
+                            color: Qt.rgba(1, 1, 1, 0.68)
+                            font.pixelSize: 15
+                            font.bold: true
+                            wrapMode: Text.Wrap
+                            maximumLineCount: 2
+                            elide: Text.ElideRight
+                        }
+                    }
+                    Row {
+                        id: open
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 6
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: L10n.lookup(L10n.language, "Abrir")
+                            color: panel.primary
+                            font.pixelSize: 15
+                            font.bold: true
+                        }
+                        Symbol {
+                            anchors.verticalCenter: parent.verticalCenter
+                            name: "arrow.up.right.circle.fill"
+                            color: panel.primary
+                            size: 17
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    FavoriteToggle {
+        objectName: "carousel.favorite"
+        anchors.top: parent.top
+        anchors.right: parent.right
+        anchors.margins: 12
+        size: 40
+        isFavorite: panel.entry.isFavorite || false
+        onToggled: panel.favoriteToggled()
+    }
+}
