@@ -23,6 +23,11 @@ ListView {
     cacheBuffer: 600
     ScrollBar.vertical: ScrollBar { objectName: "center.scrollBar" }
 
+    // "all" stands for every kind together.
+    function countSymbol(kind) {
+        return kind === "all" ? "square.grid.3x3.fill" : console.kindSymbols[kind]
+    }
+
     function kindColor(kind) {
         return kind === "tv" ? CommandPalette.red : kind === "series" ? CommandPalette.secondary : CommandPalette.primary
     }
@@ -151,7 +156,7 @@ ListView {
                                 label: modelData === "all" ? L10n.lookup(L10n.language, "Todo")
                                                            : L10n.lookup(L10n.language, console.kindTitles[modelData])
                                 value: modelData === "all" ? Deck.totalNodeCount : (Deck.kindCounts[modelData] || 0)
-                                symbol: modelData === "all" ? "square.grid.3x3.fill" : console.kindSymbols[modelData]
+                                symbol: console.countSymbol(modelData)
                                 color: modelData === "all" ? CommandPalette.primary : console.kindColor(modelData)
                             }
                         }

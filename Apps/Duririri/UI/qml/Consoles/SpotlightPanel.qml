@@ -17,6 +17,7 @@ Item {
     signal pressChanged(bool pressed)
 
     readonly property color primary: CommandPalette.primary
+    readonly property string kind: panel.entry.kind || ""
     readonly property int pressFade: UiConfig.animationsEnabled ? 130 : 0
 
     AbstractButton {
@@ -37,7 +38,7 @@ Item {
                 aspect: parent.width / Math.max(1, parent.height)
                 radius: 25
                 artwork: panel.entry.artwork || ""
-                kind: panel.entry.kind || ""
+                kind: panel.kind
                 generic: panel.entry.generic || false
             }
             Rectangle {
@@ -90,7 +91,7 @@ Item {
                         spacing: 6
                         Symbol {
                             anchors.verticalCenter: parent.verticalCenter
-                            name: Symbols.forKind(panel.entry.kind || "", panel.genericPresentation)
+                            name: Symbols.forKind(panel.kind, panel.genericPresentation)
                             color: Qt.rgba(1, 1, 1, 0.68)
                             size: 15
                         }

@@ -17,6 +17,7 @@ Item {
     ]
     readonly property var current: shell.sections[Math.max(0, Math.min(3, Deck.dock))]
     readonly property color primary: CommandPalette.primary
+    readonly property string identityGlyph: Deck.activeIdentity !== null ? Deck.activeIdentity.glyph : ""
 
     CommandBackground {
         anchors.fill: parent
@@ -128,7 +129,7 @@ Item {
                         spacing: 7
                         Symbol {
                             anchors.verticalCenter: parent.verticalCenter
-                            name: Deck.activeIdentity !== null ? Deck.activeIdentity.glyph : ""
+                            name: shell.identityGlyph
                             color: "black"
                             size: 15
                         }
