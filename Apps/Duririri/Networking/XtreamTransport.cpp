@@ -11,6 +11,7 @@
 #include <QUuid>
 
 #include <chrono>
+#include <cstring>
 #include <utility>
 
 namespace sendra {
@@ -164,8 +165,9 @@ QCoro::Task<void> checkAccount(HttpSession session, ProviderSession source, Canc
         throw CommandFailure(CommandError::invalidCredentials);
 }
 
-// Folder, user, secret, id and suffix are encoded on their own: letters, digits and "-._*" stay, a blank becomes
-// "+", every other byte of the UTF-8 text is %XX.
+// Folder, user, secret, id and suffix are encoded on their own, keeping as typed every character a path segment may
+// hold ("ana@mail.com", "clave+2024" reach the panel as they are): only "/", "%", "?", "#", blanks, controls,
+// non-ASCII bytes and the few characters no path may carry become %XX.
 QByteArray encodedSegment(const QString& text)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
@@ -175,14 +177,11 @@ QByteArray encodedSegment(const QString& text)
     for (const char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9')
-                           || byte == '-' || byte == '.' || byte == '_' || byte == '*';
-        if (plain) {
+                           || std::strchr("-._~!$&'()*+,;=:@", c) != nullptr;
+        if (plain && byte != 0)
             out.append(c);
-        } else if (byte == ' ') {
-            out.append('+');
-        } else {
+        else
             out.append('%').append(hex[byte >> 4]).append(hex[byte & 0xF]);
-        }
     }
     return out;
 }
