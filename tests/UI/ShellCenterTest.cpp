@@ -196,16 +196,20 @@ TEST_F(ShellCenterTest, railsCapsDestinationsFavouritesAndDrag)
     EXPECT_TRUE(app.waitFor([&] { return app.property(lane + ".rail", "count").toInt() == 22; }));
 
     // A drag of 200 px to the left moves two tiles; back to 100 px, one.
-    QQuickItem* rail = app.item(lane + ".rail");
-    const QPoint start = rail->mapToScene(QPointF(rail->width() - 60, rail->height() / 2)).toPoint();
-    QTest::mousePress(app.window(), Qt::LeftButton, {}, start);
-    for (int dx = 10; dx <= 200; dx += 10)
-        QTest::mouseMove(app.window(), start - QPoint(dx, 0));
-    EXPECT_EQ(rail->property("leadingIndex").toInt(), 2);
-    QTest::mouseMove(app.window(), start - QPoint(100, 0));
-    EXPECT_EQ(rail->property("leadingIndex").toInt(), 1);
-    QTest::mouseRelease(app.window(), Qt::LeftButton, {}, start - QPoint(100, 0));
-    app.idle();
+    const auto drag = [&](const QString& name, int across, int back) {
+        QQuickItem* rail = app.item(name);
+        const QPoint start = rail->mapToScene(QPointF(rail->width() - 60, rail->height() / 2)).toPoint();
+        QTest::mousePress(app.window(), Qt::LeftButton, {}, start);
+        for (int dx = 10; dx <= across; dx += 10)
+            QTest::mouseMove(app.window(), start - QPoint(dx, 0));
+        const int farthest = rail->property("leadingIndex").toInt();
+        QTest::mouseMove(app.window(), start - QPoint(back, 0));
+        QTest::mouseRelease(app.window(), Qt::LeftButton, {}, start - QPoint(back, 0));
+        app.idle();
+        return farthest;
+    };
+    EXPECT_EQ(drag(lane + ".rail", 200, 100), 2);
+    EXPECT_EQ(app.property(lane + ".rail", "leadingIndex").toInt(), 1);
     EXPECT_TRUE(app.deck().selectedNode() == std::nullopt) << "a drag is no tap";
 
     // The heart on a lane's tile: the favourites rail appears with it, the tile's menu offers removal.
@@ -251,6 +255,30 @@ TEST_F(ShellCenterTest, railsCapsDestinationsFavouritesAndDrag)
     ASSERT_TRUE(app.click(lane + ".more"));
     EXPECT_EQ(app.deck().chosenKind(), SignalKind::cinema);
     EXPECT_EQ(app.deck().chosenGroup(), (MediaGroup{"movies:5", "Acción", SignalKind::cinema}));
+
+    // The leading tile stays while it is among the rail's entries; once it is gone the rail starts over.
+    app.deck().selectDock(CommandDeck::Dock::center);
+    for (qsizetype i = 10; i < 18; ++i)
+        app.deck().toggleFavorite(films[i]);
+    const auto favouriteKeys = [&] {
+        QStringList keys;
+        for (const MediaNode& node : app.deck().centerFavoriteNodes())
+            keys.append(node.catalogKey());
+        return keys;
+    };
+    ASSERT_TRUE(app.waitFor([&] { return app.find("center.console"); }));
+    reveal(app, 1);
+    ASSERT_TRUE(app.waitFor([&] { return app.property("center.favorites.rail", "count").toInt() == 10; }));
+    EXPECT_EQ(drag("center.favorites.rail", 200, 200), 2);
+    const QString leading = app.property("center.favorites.rail", "scrollId").toString();
+    EXPECT_EQ(leading, favouriteKeys()[2]);
+    app.deck().toggleFavorite(films[5]);
+    ASSERT_TRUE(app.waitFor([&] { return app.property("center.favorites.rail", "count").toInt() == 11; }));
+    EXPECT_EQ(app.property("center.favorites.rail", "scrollId").toString(), leading);
+    EXPECT_EQ(app.property("center.favorites.rail", "leadingIndex").toInt(), favouriteKeys().indexOf(leading));
+    app.deck().toggleFavorite(app.deck().centerFavoriteNodes()[favouriteKeys().indexOf(leading)]);
+    ASSERT_TRUE(app.waitFor([&] { return app.property("center.favorites.rail", "count").toInt() == 10; }));
+    EXPECT_EQ(app.property("center.favorites.rail", "leadingIndex").toInt(), 0);
 }
 
 // The carousel turns by itself only while every condition holds, restarts when they hold again, wraps both
