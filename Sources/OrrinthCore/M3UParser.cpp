@@ -119,16 +119,37 @@ struct Category
 
 class ItemBuilder
 {
-public:
-    std::optional<QUrl> stream(std::string_view line) { return m_streams.readStream(line); }
+    static QByteArray verbatim(std::string_view bytes) { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
 
-    void add(QList<CatalogItem>& items, std::string_view infoLine, std::string_view addressLine, QUrl address)
+    // Never null for an address (see CatalogItem).
+    static QByteArray encoded(const QUrl& url)
+    {
+        QByteArray text = url.toEncoded();
+        return text.isNull() ? QByteArray("") : text;
+    }
+
+public:
+    // The stream address of an address line as its encoded text; null when the line is none.
+    QByteArray stream(std::string_view line)
+    {
+        if (m_streams.keepsAsWritten(line))
+            return verbatim(line);
+        const auto url = m_streams.readStream(line);
+        return url ? encoded(*url) : QByteArray();
+    }
+
+    void add(QList<CatalogItem>& items, std::string_view infoLine, std::string_view addressLine, QByteArray address)
     {
         const scan::Attributes attributes(infoLine);
         const Category& category = categoryOf(attributes.groupTitle);
-        std::optional<QUrl> logo;
-        if (attributes.tvgLogo)
-            logo = m_logos.read(*attributes.tvgLogo);
+        QByteArray logo;
+        if (attributes.tvgLogo) {
+            if (m_logos.keepsAsWritten(*attributes.tvgLogo)) {
+                logo = verbatim(*attributes.tvgLogo);
+            } else if (const auto url = m_logos.read(*attributes.tvgLogo)) {
+                logo = encoded(*url);
+            }
+        }
         // An id of white space only (a stray byte-order mark included) counts as none: such entries would share
         // one id.
         QString id = attributes.tvgId && !scan::trimmed(*attributes.tvgId).empty() ? fromUtf8(*attributes.tvgId)
@@ -137,8 +158,8 @@ public:
         const ContentKind kind = category.hint.series || inAddress.series ? ContentKind::series
                                  : category.hint.movie || inAddress.movie ? ContentKind::movie
                                                                         : ContentKind::live;
-        items.emplaceBack(std::move(id), displayName(infoLine), QString(), category.name, std::move(logo), QString(),
-                          kind, std::move(address));
+        items.append(CatalogItem::withEncodedAddresses(std::move(id), displayName(infoLine), QString(), category.name,
+                                                       std::move(logo), QString(), kind, std::move(address)));
     }
 
 private:
@@ -211,8 +232,8 @@ QList<CatalogItem> M3UParser::parse(QStringView text) const
             if (line.starts_with("#EXTINF:")) {
                 pendingInfo = line;
             } else if (!line.empty() && line.front() != '#' && pendingInfo) {
-                if (auto address = builder.stream(line)) {
-                    builder.add(items, *pendingInfo, line, std::move(*address));
+                if (QByteArray address = builder.stream(line); !address.isNull()) {
+                    builder.add(items, *pendingInfo, line, std::move(address));
                     pendingInfo.reset();
                 }
             }
