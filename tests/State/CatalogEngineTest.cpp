@@ -93,8 +93,10 @@ TEST(CatalogEngine, BrowsableGroupsNeedAUsefulName)
     const QStringList useful{"Cine 2024", "4K Ultra", "Acción", "Ñu"};
     QList<MediaNode> nodes;
     int id = 0;
-    for (const QString& name : useless + useful)
-        nodes.append(entry(film, QString::number(++id), "x", QString::number(id), name));
+    for (const QString& name : useless + useful) {
+        const QString number = QString::number(++id);
+        nodes.append(entry(film, number, "x", number, name));
+    }
     const auto snapshot = snapshotOf(nodes);
     QStringList browsable = names(snapshot->browsableGroups());
     browsable.sort();
@@ -249,6 +251,25 @@ TEST(CatalogEngine, GroupQualityAndFeaturedGroupsFollowTheBalancedPass)
         EXPECT_EQ(balanced->featuredGroups()[i].kind, allSignalKinds[size_t(i % 3)]);
         EXPECT_EQ(balanced->featuredGroups()[i].name, "Grupo " + QString(QChar(u'A' + i / 3)));
     }
+
+    // The top-up after the balanced pass keeps the candidates' order (kind, then name) among equal qualities:
+    // thirty equal groups each of live channels and films give four of each in turn, then live groups 5 to 8.
+    QList<MediaNode> equal;
+    for (SignalKind kind : {tv, film}) {
+        for (int g = 1; g <= 30; ++g) {
+            const QString number = QStringLiteral("%1").arg(g, 2, 10, QLatin1Char('0'));
+            equal += groupOf(kind, storedValue(kind) + number, "Grupo " + number, 2, 0);
+        }
+    }
+    QStringList expected;
+    for (int g = 1; g <= 4; ++g)
+        expected << "tv:Grupo 0" + QString::number(g) << "movies:Grupo 0" + QString::number(g);
+    for (int g = 5; g <= 8; ++g)
+        expected << "tv:Grupo 0" + QString::number(g);
+    QStringList featured;
+    for (const MediaGroup& group : snapshotOf(equal)->featuredGroups())
+        featured << storedValue(group.kind) + ":" + group.name;
+    EXPECT_EQ(featured, expected);
 }
 
 TEST(CatalogEngine, VariedPickTakesOneEntryPerGroupInTurn)

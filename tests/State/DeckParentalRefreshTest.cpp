@@ -210,3 +210,68 @@ TEST_F(DeckRefreshTest, UnlinkingDuringARefreshEndsItSilently)
     EXPECT_TRUE(titles().isEmpty());
     EXPECT_EQ(deck->errorMessage(), std::nullopt);
 }
+
+// Rules no other test pins: the source is saved only once its catalogue is in; details are cached per kind and
+// forgotten on unlinking; a refresh counts every entry it loaded, those the filter hides included.
+TEST_F(DeckRefreshTest, SavingCachingFeedsAndCountsFollowTheirRules)
+{
+    const auto actionCount = [this](const char* action) {
+        std::size_t count = 0;
+        for (const fakes::RecordedRequest& request : panel.requests())
+            count += request.queryValue("action") == std::string(action);
+        return count;
+    };
+    // A series with the id of a film: their details must never be mistaken for each other.
+    panel.answer("get_series", Reply::json(R"([{"series_id":10,"name":"Serie Diez","category_id":"7"}])"));
+
+    // A load that fails saves nothing; only a connection whose catalogue is in is remembered.
+    panel.answer("get_live_streams", Reply::empty(500));
+    platform.setOriginAnswer(origin().toStdString(), FakePlatform::freeAnswer());
+    SourceDraft draft;
+    draft.server = origin();
+    draft.user = "demo";
+    draft.password = "s3cret";
+    deck->setDraft(draft);
+    deck->connect();
+    waitUntil([this] { return !deck->isConnecting(); }, "the failed connection ends");
+    EXPECT_TRUE(deck->errorMessage().has_value());
+    QCoro::waitFor(vaults.back()->settled());
+    EXPECT_FALSE(vaults.back()->source());
+    EXPECT_FALSE(secrets->items().contains(CommandVault::sourceAccount));
+    serveCatalogue(panel);
+    panel.answer("get_series", Reply::json(R"([{"series_id":10,"name":"Serie Diez","category_id":"7"}])"));
+    connectPanel();
+    EXPECT_EQ(vaults.back()->source(), draft);
+
+    const auto detailsIn = [this] { return !deck->isLoadingBrief(); };
+    deck->open(node("movies:10"));
+    waitUntil(detailsIn, "the film's details");
+    EXPECT_EQ(deck->selectedBrief()->synopsis, "Trama 10");
+    deck->open(node("series:10"));
+    waitUntil([this] { return deck->selectedBrief() && deck->selectedBrief()->synopsis == "Una serie"; },
+              "the series' own details");
+    deck->open(node("movies:10"));
+    EXPECT_EQ(deck->selectedBrief()->synopsis, "Trama 10") << "from the cache, at once";
+    EXPECT_EQ(actionCount("get_vod_info"), 1u);
+    EXPECT_EQ(actionCount("get_series_info"), 1u);
+    deck->disconnect();
+    connectPanel();
+    deck->open(node("movies:10"));
+    waitUntil(detailsIn, "the film's details again");
+    EXPECT_EQ(actionCount("get_vod_info"), 2u) << "unlinking empties the cache";
+
+    deck->disconnect();
+
+    // A refresh under the filter counts the entries it hides too.
+    FakePlatform::Build build = preparedBuild(50, 3);
+    build.protectedSections->movies.append(FakePlatform::item("300", "XXX 300", "movies", "Cine"));
+    platform.publish(catalogSlug.toStdString(), panelSlot, origin().toStdString(), build);
+    connectPanel(true);
+    deck->setParental(true);
+    waitUntil([this] { return titles().contains("Familiar 199"); }, "the protected build is in");
+    deck->refreshCatalog();
+    waitUntil([this] { return !deck->isRefreshingCatalog(); }, "the refresh ends");
+    EXPECT_EQ(deck->catalogRefreshMessage(), sameText.arg(4).arg(50));
+    EXPECT_FALSE(titles().contains("XXX 300"));
+    EXPECT_EQ(titles().size(), 3);
+}
