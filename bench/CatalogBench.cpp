@@ -103,6 +103,23 @@ void BM_ApplyPrepared(benchmark::State& state)
 }
 BENCHMARK(BM_ApplyPrepared)->Apply(sizes);
 
+// Dropping the last reference to a loaded catalogue and the snapshot built on it: what replacing or unlinking a
+// catalogue cost the main thread before the deck handed its old catalogue to a worker. Every round frees a list
+// of its own (a copy of the fixture would share its texts and free next to nothing).
+void BM_ReleaseCatalog(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto entries = CatalogEntries::prepare(bench::syntheticCatalog(int(state.range(0)), groupCount, 11));
+        auto snapshot = CatalogSnapshot::build(entries, {QStringLiteral("Deportes Road")}, false);
+        entries.reset();
+        state.ResumeTiming();
+        snapshot.reset();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ReleaseCatalog)->Apply(sizes)->Iterations(5);
+
 // Heap the indexes take beside the entries (and beside what a first build leaves behind), measured around a
 // build of an already loaded list.
 void BM_IndexHeapBytes(benchmark::State& state)
