@@ -118,6 +118,11 @@ bool CommandVault::validatePIN(const QString& pin) const
     return stored && *stored == pinDigest(pin);
 }
 
+bool CommandVault::hasPIN() const
+{
+    return m_settings.text(parentalPinName).has_value();
+}
+
 bool CommandVault::setActiveProfileID(const std::optional<QUuid>& id)
 {
     if (!id)

@@ -79,6 +79,7 @@ public:
     // Only a digest of the PIN is kept: SHA-256 of "<namespace>:<pin>", Base64.
     bool setPIN(const QString& pin);
     bool validatePIN(const QString& pin) const;
+    bool hasPIN() const;
 
     bool setActiveProfileID(const std::optional<QUuid>& id);
     std::optional<QUuid> activeProfileID() const;

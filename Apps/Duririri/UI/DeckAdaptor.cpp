@@ -693,6 +693,11 @@ QVariant DeckAdaptor::activateParental(const QString& pin, const QString& confir
     return optionalText(m_deck->activateParental(pin, confirmation));
 }
 
+bool DeckAdaptor::hasParentalPIN() const
+{
+    return m_deck && m_deck->vault().hasPIN();
+}
+
 bool DeckAdaptor::validatePIN(const QString& pin) const
 {
     return m_deck && m_deck->vault().validatePIN(pin);

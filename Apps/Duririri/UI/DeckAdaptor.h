@@ -76,6 +76,8 @@ class DeckAdaptor final : public QObject
     Q_PROPERTY(QObject* embeddedSession READ embeddedSession NOTIFY embeddedSessionChanged)
 
     Q_PROPERTY(bool parentalEnabled READ parentalEnabled NOTIFY parentalEnabledChanged)
+    // Whether a parental PIN is stored (a PIN is stored before the protection switches on).
+    Q_PROPERTY(bool hasParentalPIN READ hasParentalPIN NOTIFY parentalEnabledChanged)
     Q_PROPERTY(bool networkCheckRunning READ networkCheckRunning NOTIFY networkChanged)
     Q_PROPERTY(double networkDownload READ networkDownload NOTIFY networkChanged)
     Q_PROPERTY(double networkUpload READ networkUpload NOTIFY networkChanged)
@@ -156,6 +158,7 @@ public:
     PlayerHost* embeddedHost() const { return m_embedded.get(); }
 
     bool parentalEnabled() const;
+    bool hasParentalPIN() const;
     bool networkCheckRunning() const;
     double networkDownload() const;
     double networkUpload() const;
