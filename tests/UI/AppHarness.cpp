@@ -2,6 +2,7 @@
 
 #include "Domain/ProductBrand.h"
 #include "NetKit/HttpSession.h"
+#include "State/NetworkCheck.h"
 #include "UI/UiConfig.h"
 
 #include <QQmlApplicationEngine>
@@ -57,7 +58,8 @@ AppHarness::AppHarness(Options options) : m_options(std::move(options))
         return CommandDeck::Clients{
             std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
                                                 timeouts),
-            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session)};
+            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session),
+            std::make_shared<const NetworkCheck>(session, speedTest.baseUrl())};
     };
     app = std::make_unique<ui::SendraApplication>(std::move(setup));
     QObject::connect(&app->engine(), &QQmlEngine::warnings, [this](const QList<QQmlError>& errors) {
@@ -71,6 +73,7 @@ AppHarness::~AppHarness()
     app.reset();
     panel.release();
     platform.release();
+    speedTest.release();
 }
 
 bool AppHarness::start()

@@ -11,6 +11,7 @@
 #include "UI/DeckAdaptor.h"
 #include "UI/SendraApplication.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/FakeSpeedTest.h"
 #include "fakes/FakeXtreamPanel.h"
 
 #include <QQuickItem>
@@ -77,6 +78,8 @@ public:
     // Servers first: they outlive the application's network manager.
     fakes::FakePlatform platform;
     fakes::FakeXtreamPanel panel{"demo", "s3cret"};
+    // The network check's service.
+    fakes::FakeSpeedTest speedTest;
     QTemporaryDir folder;
     std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vaultObject;
