@@ -1,20 +1,311 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Sendra.App
 
-// The detail sheet of the selected entry.
+// The detail sheet of the selected film or series: artwork with the kind, title and category, the synopsis,
+// favourite and play buttons, the loading line, and a series' seasons with their episodes. Everything is read
+// from the deck; every action is a deck operation.
 Sheet {
     id: sheet
     objectName: "detail.sheet"
     minimumWidth: 720
     minimumHeight: 640
 
-    Label {
-        objectName: "detail.title"
-        anchors.centerIn: parent
-        text: Deck.selectedNode !== null ? Deck.selectedNode.title : ""
-        color: "white"
-        font.pixelSize: 28
-        font.bold: true
+    // The entry shown: kept while the sheet closes, when the deck's selection is already gone.
+    property var node: null
+    readonly property bool isSeries: sheet.node !== null && sheet.node.kind === "series"
+    readonly property bool isFavorite: Deck.favoritesRevision >= 0 && sheet.node !== null && Deck.isFavorite(sheet.node.key)
+    readonly property var brief: Deck.selectedBrief
+    readonly property string synopsis: {
+        const text = sheet.brief !== null ? sheet.brief.synopsis.trim() : ""
+        return text.length > 0 ? text : L10n.lookup(L10n.language, "Información proporcionada por la fuente conectada.")
+    }
+
+    function follow() {
+        if (Deck.selectedNode !== null)
+            sheet.node = Deck.selectedNode
+    }
+    Connections {
+        target: Deck
+        function onSelectedNodeChanged() { sheet.follow() }
+    }
+    Component.onCompleted: follow()
+
+    function twoDigits(number) {
+        return number >= 0 && number < 10 ? "0" + number : String(number)
+    }
+
+    FocusScope {
+        anchors.fill: parent
+        focus: true
+        implicitWidth: 820
+        implicitHeight: column.implicitHeight + 34 + footer.height
+
+        CommandBackground {
+            anchors.fill: parent
+        }
+
+        Flickable {
+            id: scroller
+            anchors.top: parent.top
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: footer.top
+            contentWidth: width
+            contentHeight: column.implicitHeight + 34
+            boundsBehavior: Flickable.StopAtBounds
+            clip: true
+            ScrollBar.vertical: ScrollBar {}
+
+            ColumnLayout {
+                id: column
+                x: Math.max(17, (scroller.width - width) / 2)
+                y: 17
+                width: Math.min(820, scroller.width - 34)
+                spacing: 19
+
+                // Header: artwork with the kind, title and category over a dark gradient.
+                Item {
+                    objectName: "detail.header"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: width / 1.6
+
+                    AsyncArtwork {
+                        objectName: "detail.artwork"
+                        anchors.fill: parent
+                        artwork: sheet.node !== null ? sheet.node.artwork : ""
+                        kind: sheet.node !== null ? sheet.node.kind : ""
+                        generic: sheet.node !== null && sheet.node.generic
+                        aspect: 1.6
+                        radius: 24
+                    }
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: 24
+                        gradient: Gradient {
+                            GradientStop { position: 0.5; color: Qt.rgba(0, 0, 0, 0) }
+                            GradientStop { position: 1.0; color: Qt.rgba(0, 0, 0, 0.94) }
+                        }
+                    }
+                    ColumnLayout {
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.bottom: parent.bottom
+                        anchors.margins: 19
+                        spacing: 7
+
+                        StatusPill {
+                            objectName: "detail.kind"
+                            text: sheet.node !== null ? Deck.presentationKindTitle(sheet.node.kind) : ""
+                            color: CommandPalette.primary
+                        }
+                        Text {
+                            objectName: "detail.title"
+                            Layout.fillWidth: true
+                            text: sheet.node !== null ? sheet.node.title : ""
+                            color: "white"
+                            font.pixelSize: 32
+                            font.weight: Font.Black
+                            maximumLineCount: 3
+                            wrapMode: Text.Wrap
+                            elide: Text.ElideRight
+                        }
+                        Text {
+                            objectName: "detail.group"
+                            Layout.fillWidth: true
+                            text: sheet.node !== null ? sheet.node.groupName : ""
+                            color: Qt.rgba(1, 1, 1, 0.58)
+                            font.pixelSize: 14
+                            elide: Text.ElideRight
+                        }
+                    }
+                }
+
+                Text {
+                    objectName: "detail.synopsis"
+                    Layout.fillWidth: true
+                    text: sheet.synopsis
+                    textFormat: Text.PlainText
+                    color: Qt.rgba(1, 1, 1, 0.72)
+                    font.pixelSize: 15
+                    wrapMode: Text.Wrap
+                }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 11
+
+                    SheetButton {
+                        objectName: "detail.favorite"
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        prominent: false
+                        symbol: sheet.isFavorite ? "heart.fill" : "heart"
+                        text: sheet.isFavorite ? L10n.lookup(L10n.language, "En favoritos")
+                                               : L10n.lookup(L10n.language, "Agregar favorito")
+                        onClicked: Deck.toggleSelectedFavorite()
+                    }
+                    SheetButton {
+                        objectName: "detail.play"
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 1
+                        visible: !sheet.isSeries
+                        prominent: true
+                        symbol: "play.fill"
+                        text: L10n.lookup(L10n.language, "Reproducir")
+                        onClicked: {
+                            Deck.playSelected()
+                            Deck.closeDetails()
+                        }
+                    }
+                }
+
+                RowLayout {
+                    objectName: "detail.loading"
+                    visible: Deck.isLoadingBrief
+                    spacing: 10
+                    BusyIndicator {
+                        running: Deck.isLoadingBrief
+                        Layout.preferredWidth: 24
+                        Layout.preferredHeight: 24
+                        palette.dark: CommandPalette.primary
+                    }
+                    Text {
+                        objectName: "detail.loading.text"
+                        text: sheet.isSeries ? L10n.lookup(L10n.language, "Cargando episodios…")
+                                             : L10n.lookup(L10n.language, "Cargando información…")
+                        color: Qt.rgba(1, 1, 1, 0.72)
+                        font.pixelSize: 13
+                    }
+                }
+
+                // A series' seasons, in the brief's order; each episode row plays it (the deck closes the sheet).
+                Repeater {
+                    model: sheet.isSeries && sheet.brief !== null ? sheet.brief.seasons : []
+
+                    delegate: ColumnLayout {
+                        id: season
+                        required property var modelData
+                        required property int index
+                        objectName: "detail.season." + index
+                        Layout.fillWidth: true
+                        spacing: 10
+
+                        Text {
+                            objectName: "detail.season." + season.index + ".title"
+                            text: L10n.format(L10n.language, "Temporada %lld", [season.modelData.number])
+                            color: "white"
+                            font.pixelSize: 20
+                            font.bold: true
+                        }
+
+                        Repeater {
+                            model: season.modelData.episodes
+                            delegate: AbstractButton {
+                                id: episode
+                                required property var modelData
+                                required property int index
+                                objectName: "detail.episode." + season.index + "." + index
+                                Layout.fillWidth: true
+                                implicitHeight: episodeCard.implicitHeight
+                                focusPolicy: Qt.TabFocus
+                                Accessible.name: episode.modelData.title
+                                background: null
+                                contentItem: CommandCard {
+                                    id: episodeCard
+                                    padding: 14
+                                    opacity: episode.down ? 0.8 : 1
+
+                                    RowLayout {
+                                        anchors.fill: parent
+                                        spacing: 12
+                                        Text {
+                                            objectName: episode.objectName + ".number"
+                                            text: sheet.twoDigits(episode.modelData.number)
+                                            color: CommandPalette.primary
+                                            font.pixelSize: 22
+                                            font.bold: true
+                                            font.family: "monospace"
+                                        }
+                                        Text {
+                                            Layout.fillWidth: true
+                                            text: episode.modelData.title
+                                            color: "white"
+                                            font.pixelSize: 15
+                                            font.bold: true
+                                            maximumLineCount: 2
+                                            wrapMode: Text.Wrap
+                                            elide: Text.ElideRight
+                                        }
+                                        Symbol {
+                                            name: "play.circle.fill"
+                                            color: CommandPalette.primary
+                                            size: 24
+                                        }
+                                    }
+                                }
+                                onClicked: Deck.playEpisode(season.index, episode.index)
+                            }
+                        }
+                    }
+                }
+            }
+        }
+
+        Item {
+            id: footer
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            height: 56
+            Button {
+                objectName: "detail.close"
+                anchors.right: parent.right
+                anchors.rightMargin: 17
+                anchors.verticalCenter: parent.verticalCenter
+                text: L10n.lookup(L10n.language, "Cerrar")
+                onClicked: Deck.closeDetails()
+            }
+        }
+    }
+
+    // Bordered (favourite) or prominent (play) action in the brand colour.
+    component SheetButton: AbstractButton {
+        id: button
+        property string symbol
+        property bool prominent: false
+
+        implicitHeight: 46
+        focusPolicy: Qt.TabFocus
+        Accessible.name: button.text
+
+        background: Rectangle {
+            radius: 12
+            color: button.prominent ? CommandPalette.primary
+                                    : Qt.rgba(CommandPalette.primary.r, CommandPalette.primary.g, CommandPalette.primary.b, 0.16)
+            opacity: button.down ? 0.8 : 1
+        }
+        contentItem: Item {
+            implicitWidth: buttonRow.implicitWidth
+            implicitHeight: buttonRow.implicitHeight
+            RowLayout {
+                id: buttonRow
+                anchors.centerIn: parent
+                spacing: 8
+                Symbol {
+                    name: button.symbol
+                    color: button.prominent ? "black" : CommandPalette.primary
+                    size: 17
+                }
+                Text {
+                    objectName: button.objectName + ".label"
+                    text: button.text
+                    color: button.prominent ? "black" : CommandPalette.primary
+                    font.pixelSize: 14
+                    font.bold: true
+                }
+            }
+        }
     }
 }

@@ -1,0 +1,207 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Sendra.App
+
+// Switches the parental protection on with a new, confirmed PIN, or off with the current one. It closes only
+// on success, "Cerrar" or a dismissal; a failed attempt keeps what was typed and shows why.
+Sheet {
+    id: sheet
+    objectName: "parental.sheet"
+    minimumWidth: 520
+    minimumHeight: 540
+
+    readonly property bool protectionOn: Deck.parentalEnabled
+    // Protection on but no PIN stored: no PIN could ever switch it off, so the sheet asks for a new one instead.
+    readonly property bool pinMissing: sheet.protectionOn && !Deck.hasParentalPIN
+    readonly property bool asksNewPin: !sheet.protectionOn || sheet.pinMissing
+    property string pin: ""
+    property string confirmation: ""
+    // The last failure (a Spanish text, shown through the lookup), or null.
+    property var message: null
+
+    onShownChanged: {
+        if (shown) {
+            pin = ""
+            confirmation = ""
+            message = null
+        }
+    }
+
+    function act() {
+        let result = null
+        if (!sheet.asksNewPin) {
+            if (Deck.validatePIN(sheet.pin))
+                Deck.setParental(false)
+            else
+                result = "El PIN es incorrecto."
+        } else {
+            result = Deck.activateParental(sheet.pin, sheet.confirmation)
+        }
+        sheet.message = result
+        if (result === null)
+            sheet.shown = false
+    }
+
+    FocusScope {
+        anchors.fill: parent
+        focus: true
+        implicitWidth: 520
+        implicitHeight: content.implicitHeight + 44
+
+        CommandBackground {
+            anchors.fill: parent
+        }
+
+        ColumnLayout {
+            id: content
+            anchors.fill: parent
+            anchors.margins: 22
+            spacing: 18
+
+            RowLayout {
+                Layout.fillWidth: true
+                Symbol {
+                    objectName: "parental.symbol"
+                    name: sheet.protectionOn ? "lock.shield.fill" : "shield.lefthalf.filled"
+                    color: sheet.protectionOn ? CommandPalette.green : CommandPalette.primary
+                    size: 48
+                }
+                Item { Layout.fillWidth: true }
+                Button {
+                    objectName: "parental.close"
+                    Layout.alignment: Qt.AlignTop
+                    flat: true
+                    text: L10n.lookup(L10n.language, "Cerrar")
+                    onClicked: sheet.shown = false
+                }
+            }
+
+            Text {
+                objectName: "parental.title"
+                Layout.fillWidth: true
+                text: sheet.protectionOn ? L10n.lookup(L10n.language, "Protección activa")
+                                         : L10n.lookup(L10n.language, "Protege la biblioteca")
+                color: "white"
+                font.pixelSize: 30
+                font.weight: Font.Black
+                wrapMode: Text.Wrap
+            }
+
+            Text {
+                Layout.fillWidth: true
+                text: L10n.lookup(L10n.language, "El filtro se aplica a las categorías sensibles de la fuente y se controla con un PIN local de cuatro números.")
+                color: Qt.rgba(1, 1, 1, 0.6)
+                font.pixelSize: 14
+                wrapMode: Text.Wrap
+            }
+
+            Text {
+                objectName: "parental.missingPin"
+                Layout.fillWidth: true
+                visible: sheet.pinMissing
+                text: L10n.lookup(L10n.language, "No hay un PIN guardado en este dispositivo. Crea uno nuevo para poder desactivar la protección.")
+                color: Qt.rgba(1, 1, 1, 0.8)
+                font.pixelSize: 13
+                wrapMode: Text.Wrap
+            }
+
+            PinField {
+                objectName: "parental.pin"
+                Layout.fillWidth: true
+                placeholder: sheet.asksNewPin ? "PIN de 4 números" : "PIN actual"
+                text: sheet.pin
+                onEdited: (value) => sheet.pin = value
+            }
+
+            PinField {
+                objectName: "parental.confirmation"
+                Layout.fillWidth: true
+                visible: sheet.asksNewPin
+                placeholder: "Confirmar PIN"
+                text: sheet.confirmation
+                onEdited: (value) => sheet.confirmation = value
+            }
+
+            AbstractButton {
+                id: action
+                objectName: "parental.action"
+                Layout.fillWidth: true
+                implicitHeight: 46
+                focusPolicy: Qt.TabFocus
+                readonly property color tint: sheet.pinMissing ? CommandPalette.green
+                                             : sheet.protectionOn ? CommandPalette.red : CommandPalette.primary
+                text: sheet.pinMissing ? L10n.lookup(L10n.language, "Guardar PIN")
+                      : sheet.protectionOn ? L10n.lookup(L10n.language, "Desactivar protección")
+                                           : L10n.lookup(L10n.language, "Activar protección")
+                Accessible.name: action.text
+                background: Rectangle {
+                    radius: 12
+                    color: action.tint
+                    opacity: action.down ? 0.8 : 1
+                }
+                contentItem: Item {
+                    implicitWidth: actionRow.implicitWidth
+                    implicitHeight: actionRow.implicitHeight
+                    RowLayout {
+                        id: actionRow
+                        anchors.centerIn: parent
+                        spacing: 8
+                        Symbol {
+                            name: sheet.protectionOn && !sheet.pinMissing ? "lock.open.fill" : "lock.shield.fill"
+                            color: "black"
+                            size: 17
+                        }
+                        Text {
+                            objectName: "parental.action.label"
+                            text: action.text
+                            color: "black"
+                            font.pixelSize: 14
+                            font.bold: true
+                        }
+                    }
+                }
+                onClicked: sheet.act()
+            }
+
+            Text {
+                objectName: "parental.message"
+                Layout.fillWidth: true
+                visible: sheet.message !== null
+                text: sheet.message !== null ? L10n.lookup(L10n.language, sheet.message) : ""
+                color: CommandPalette.red
+                font.pixelSize: 13
+                wrapMode: Text.Wrap
+            }
+
+            Item { Layout.fillHeight: true }
+        }
+    }
+
+    // A masked PIN field in the field chrome; Return does nothing.
+    component PinField: CommandField {
+        id: pinField
+        property string placeholder
+        property string text
+        signal edited(string value)
+
+        TextField {
+            objectName: pinField.objectName + ".field"
+            anchors.fill: parent
+            leftPadding: 0
+            rightPadding: 0
+            background: null
+            text: pinField.text
+            placeholderText: L10n.lookup(L10n.language, pinField.placeholder)
+            placeholderTextColor: Qt.rgba(1, 1, 1, 0.36)
+            color: "white"
+            selectionColor: CommandPalette.primary
+            selectedTextColor: CommandPalette.voidColor
+            font.pixelSize: 15
+            echoMode: TextInput.Password
+            inputMethodHints: Qt.ImhDigitsOnly | Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
+            verticalAlignment: TextInput.AlignVCenter
+            onTextEdited: pinField.edited(text)
+        }
+    }
+}
