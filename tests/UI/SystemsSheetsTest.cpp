@@ -128,6 +128,7 @@ TEST_F(SystemsSheetsTest, detailSheetShowsTheEntryAndPlaysFromIt)
     EXPECT_TRUE(app.isShown("detail.loading"));
     EXPECT_EQ(text(app, "detail.loading.text"), "Cargando información…");
     EXPECT_TRUE(app.isShown("detail.play"));
+    ASSERT_TRUE(app.waitFor([&] { return app.panel.heldCount() == 1; }));
     app.panel.release();
     ASSERT_TRUE(app.waitFor([&] { return !app.isShown("detail.loading"); }));
     EXPECT_EQ(text(app, "detail.synopsis"), "Una trama");
