@@ -35,6 +35,8 @@ public:
 
     demo::DemoServices& services;
     ui::SendraApplication& app;
+    // The window to shoot when it is not the main window (the floating player).
+    QQuickWindow* shotWindow = nullptr;
 };
 
 struct State {

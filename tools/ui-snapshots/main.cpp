@@ -192,7 +192,8 @@ int main(int argc, char* argv[])
                                                       .arg(state.name, language)
                                                       .arg(size.width())
                                                       .arg(size.height()));
-                if (!sendra.window()->grabWindow().save(file)) {
+                QQuickWindow* shot = driver.shotWindow ? driver.shotWindow : sendra.window();
+                if (!shot->grabWindow().save(file)) {
                     std::fprintf(stderr, "%s: not written\n", qPrintable(file));
                     ++failures;
                 } else {
