@@ -287,7 +287,8 @@ public:
     // cancels it silently.
     Q_INVOKABLE void resume(const sendra::ResumeMarker& marker);
 
-    // Switches the filter on with a new four-digit PIN; none on success, else the text to show.
+    // Switches the filter on with a new four-digit PIN; none on success, else the text to show (in Spanish: the
+    // screen looks it up, so it follows a language switch).
     Q_INVOKABLE std::optional<QString> activateParental(const QString& pin, const QString& confirmation);
     // Switches the filter (the PIN is checked by the caller before switching off): the held catalogue is filtered
     // again at once, and a brand server's prepared catalogue is reloaded in its protected or normal build.
@@ -300,7 +301,8 @@ public:
     void setNetworkCheck(std::shared_ptr<const NetworkCheck> check) { m_clients.networkCheck = std::move(check); }
 
     // Reloads a brand server's prepared catalogue after asking the platform again, and reports through
-    // catalogRefreshMessage and catalogRefreshNotice. Ignored while a refresh runs.
+    // catalogRefreshMessage and catalogRefreshNotice (fixed texts in Spanish, for the screen's lookup; texts with
+    // counts already in the language of the moment). Ignored while a refresh runs.
     Q_INVOKABLE void refreshCatalog();
 
 signals:

@@ -38,9 +38,9 @@ bool isFourNumberPIN(const QString& pin)
 std::optional<QString> CommandDeck::activateParental(const QString& pin, const QString& confirmation)
 {
     if (!isFourNumberPIN(pin))
-        return L10n::text("El PIN debe tener cuatro números.");
+        return QString::fromUtf8(L10n::noop("El PIN debe tener cuatro números."));
     if (confirmation != pin)
-        return L10n::text("Los PIN no coinciden.");
+        return QString::fromUtf8(L10n::noop("Los PIN no coinciden."));
     m_vault.setPIN(pin);
     setParental(true);
     return std::nullopt;

@@ -28,9 +28,11 @@ constexpr const char* changedTitle = L10n::noop("Actualización terminada");
 constexpr const char* sameText = L10n::noop("Ya tienes la versión más reciente: %lld elementos (versión %lld).");
 constexpr const char* sameTitle = L10n::noop("Contenido revisado");
 
+// Fixed texts are published in Spanish, the lookup's key: the screen translates them, so a language switch
+// redraws them too. Texts with counts are formatted in the language of the moment.
 QString text(const char* spanish)
 {
-    return L10n::text(QString::fromUtf8(spanish));
+    return QString::fromUtf8(spanish);
 }
 
 bool isCancellation(const std::exception_ptr& failure)
