@@ -77,26 +77,24 @@ TEST_F(SystemsSheetsTest, systemsConsoleFollowsTheDecksWork)
     ASSERT_TRUE(app.click("systems.check"));
     ASSERT_TRUE(app.waitFor([&] { return text(app, "systems.latency.value") == "—"; }, 20000));
 
-    // The refresh of a source without prepared versions ends at once with a notice.
+    // The refresh of a source without prepared versions ends at once with a notice; asked for in English, its
+    // texts still follow the switch back to Spanish.
+    app.deck().selectLanguage(AppLanguage::english);
+    ASSERT_TRUE(app.waitFor([&] { return text(app, "systems.check.label") == "Run diagnostics"; }));
     ASSERT_TRUE(app.click("systems.refresh"));
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("systems.notice.message"); }));
-    EXPECT_EQ(text(app, "systems.notice.title"), "No se pudo actualizar");
-    EXPECT_EQ(text(app, "systems.notice.message"), "No hay una actualización disponible para esta fuente.");
-    EXPECT_EQ(text(app, "systems.refresh.detail"), "No hay una actualización disponible para esta fuente.");
-
-    // English, live: the open alert and the console; the picker switches back, its captions stay as they are.
-    app.deck().selectLanguage(AppLanguage::english);
-    ASSERT_TRUE(app.waitFor([&] { return text(app, "systems.notice.title") == "Update failed"; }));
+    EXPECT_EQ(text(app, "systems.notice.title"), "Update failed");
+    EXPECT_EQ(text(app, "systems.notice.message"), "No update is available for this source.");
     EXPECT_EQ(text(app, "systems.refresh.detail"), "No update is available for this source.");
     ASSERT_TRUE(app.click("systems.notice.accept"));
     ASSERT_TRUE(app.waitFor([&] { return !app.deck().catalogRefreshNotice(); }));
     EXPECT_TRUE(app.waitFor([&] { return !app.isShown("systems.notice.message"); }));
-    EXPECT_EQ(text(app, "systems.check.label"), "Run diagnostics");
     EXPECT_EQ(text(app, "systems.language.es.label"), "Español");
     EXPECT_EQ(text(app, "systems.language.en.label"), "English");
     ASSERT_TRUE(app.click("systems.language.es"));
     EXPECT_EQ(app.deck().appLanguage(), AppLanguage::spanish);
     EXPECT_EQ(text(app, "systems.check.label"), "Iniciar diagnóstico");
+    EXPECT_EQ(text(app, "systems.refresh.detail"), "No hay una actualización disponible para esta fuente.");
 
     ASSERT_TRUE(app.click("systems.identity"));
     ASSERT_TRUE(app.waitFor([&] { return app.find("identity.screen"); }));
@@ -109,7 +107,7 @@ TEST_F(SystemsSheetsTest, systemsConsoleFollowsTheDecksWork)
 }
 
 // A film: the fallback synopsis and the loading line while its details load, then the trimmed synopsis; the
-// favourite toggles without closing; an error shows above the sheet; "Reproducir" plays and closes. A series:
+// favourite toggles without closing; the language switches live; an error shows above the sheet; "Reproducir" plays and closes. A series:
 // no play button, its seasons ("Temporada %lld" in English), and an episode row plays that episode and closes.
 TEST_F(SystemsSheetsTest, detailSheetShowsTheEntryAndPlaysFromIt)
 {
@@ -120,8 +118,13 @@ TEST_F(SystemsSheetsTest, detailSheetShowsTheEntryAndPlaysFromIt)
     app.connectPanel();
 
     app.panel.answer("get_vod_info", fakes::Reply::json(R"({"info":{"plot":"\n  Una trama  \n"}})").held());
+    app.deck().selectLanguage(AppLanguage::english);
     app.deck().open(*nodeTitled(app.deck(), "Película A"));
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("detail.title"); }));
+    EXPECT_EQ(text(app, "detail.kind.text"), "MOVIES");
+    EXPECT_EQ(text(app, "detail.favorite.label"), "Add to favorites");
+    app.deck().selectLanguage(AppLanguage::spanish);
+    EXPECT_EQ(text(app, "detail.kind.text"), "PELÍCULAS");
     EXPECT_EQ(text(app, "detail.title"), "Película A");
     EXPECT_EQ(text(app, "detail.group"), "Acción");
     EXPECT_EQ(text(app, "detail.synopsis"), "Información proporcionada por la fuente conectada.");
@@ -234,7 +237,9 @@ TEST_F(SystemsSheetsTest, parentalSheetSwitchesTheProtectionWithItsPins)
     }
     app.deck().selectLanguage(AppLanguage::english);
     EXPECT_TRUE(app.waitFor([&] { return text(app, "parental.message") == "The PINs don't match."; }));
+    ASSERT_TRUE(app.click("parental.action"));
     app.deck().selectLanguage(AppLanguage::spanish);
+    EXPECT_EQ(text(app, "parental.message"), "Los PIN no coinciden.");
     ASSERT_TRUE(app.type("parental.confirmation.field", "1234"));
     ASSERT_TRUE(app.click("parental.action"));
     ASSERT_TRUE(app.waitFor([&] { return !app.isShown("parental.pin.field"); }));

@@ -97,7 +97,9 @@ Sheet {
 
                         StatusPill {
                             objectName: "detail.kind"
-                            text: sheet.node !== null ? Deck.presentationKindTitle(sheet.node.kind) : ""
+                            // The deck's title is in the language of the moment: asked again on every switch.
+                            text: sheet.node !== null && L10n.language.length > 0
+                                  ? Deck.presentationKindTitle(sheet.node.kind) : ""
                             color: CommandPalette.primary
                         }
                         Text {
