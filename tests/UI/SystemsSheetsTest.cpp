@@ -1,8 +1,6 @@
 #include "AppHarness.h"
 #include "StubPlayers.h"
 
-#include <QQmlApplicationEngine>
-#include <QQmlComponent>
 #include <QRegularExpression>
 
 namespace uitest {
@@ -16,19 +14,11 @@ QString text(const AppHarness& app, const QString& name)
     return app.property(name, "text").toString();
 }
 
-// The systems section of the shell; where the shell does not show it yet, the console is mounted over the window.
+// The shell's systems section.
 void showSystems(AppHarness& app)
 {
     app.adaptor().selectDock(ui::DeckAdaptor::Systems);
-    if (app.waitFor([&] { return app.isShown("systems.console"); }, 300))
-        return;
-    QQmlComponent component(&app.app->engine(), QUrl("qrc:/qt/qml/Sendra/App/Consoles/SystemsConsole.qml"));
-    auto* console = qobject_cast<QQuickItem*>(component.create());
-    ASSERT_TRUE(console) << component.errorString().toStdString();
-    console->setParent(app.window()->contentItem());
-    console->setParentItem(app.window()->contentItem());
-    console->setSize(app.window()->contentItem()->size());
-    console->setZ(10);
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("systems.console"); }));
 }
 
 const MediaNode* nodeTitled(const CommandDeck& deck, const QString& title)
@@ -44,7 +34,8 @@ const MediaNode* nodeTitled(const CommandDeck& deck, const QString& title)
 
 using SystemsSheetsTest = AppTest;
 
-// The network check's button while a check runs (label, cannot be pressed twice), its values and a failed check;
+// The network check's button while a check runs (label, cannot be pressed twice, still running after leaving the
+// section), its values and a failed check;
 // the refresh's notice in the alert (dismissing clears it), the live switch to English, identity change and
 // unlinking without confirmation.
 TEST_F(SystemsSheetsTest, systemsConsoleFollowsTheDecksWork)
@@ -64,6 +55,11 @@ TEST_F(SystemsSheetsTest, systemsConsoleFollowsTheDecksWork)
     app.click("systems.check");
     app.idle();
     EXPECT_EQ(app.speedTest.requestsFor(FakeSpeedTest::Step::latency).size(), 1u);
+    // Leaving the section does not stop the check; coming back shows it still running.
+    app.adaptor().selectDock(ui::DeckAdaptor::Center);
+    ASSERT_TRUE(app.waitFor([&] { return !app.find("systems.console"); }));
+    showSystems(app);
+    EXPECT_EQ(text(app, "systems.check.label"), "Midiendo conexión…");
     app.speedTest.setBehaviour(FakeSpeedTest::Step::latency, {});
     app.speedTest.release();
     ASSERT_TRUE(app.waitFor([&] { return !app.deck().networkCheckRunning(); }, 20000));
