@@ -5,6 +5,7 @@
 
 #include <QQmlApplicationEngine>
 #include <QSignalSpy>
+#include <QWheelEvent>
 
 namespace sendra {
 
@@ -210,6 +211,29 @@ TEST_F(ShellCenterTest, railsCapsDestinationsFavouritesAndDrag)
     };
     EXPECT_EQ(drag(lane + ".rail", 200, 100), 2);
     EXPECT_EQ(app.property(lane + ".rail", "leadingIndex").toInt(), 1);
+
+    // A horizontal wheel notch steps the rail; a vertical one scrolls the page and leaves the rail alone.
+    QQuickItem* railItem = app.item(lane + ".rail");
+    QObject* console = app.find("center.console");
+    const auto wheel = [&](QPoint angle) {
+        static ulong time = 1000;
+        const QPoint over = railItem->mapToScene(QPointF(100, railItem->height() / 2)).toPoint();
+        QWheelEvent event(over, app.window()->mapToGlobal(over), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        event.setTimestamp(time += 200);
+        QGuiApplication::sendEvent(app.window(), &event);
+        app.idle();
+    };
+    const double top = console->property("contentY").toDouble();
+    wheel(QPoint(-120, 0));
+    EXPECT_EQ(railItem->property("leadingIndex").toInt(), 2);
+    EXPECT_EQ(console->property("contentY").toDouble(), top);
+    wheel(QPoint(0, 120));
+    EXPECT_EQ(railItem->property("leadingIndex").toInt(), 2);
+    EXPECT_TRUE(app.waitFor([&] { return console->property("contentY").toDouble() < top; }));
+    reveal(app, laneBlock);
+    wheel(QPoint(240, 0));
+    EXPECT_EQ(railItem->property("leadingIndex").toInt(), 0);
     EXPECT_TRUE(app.deck().selectedNode() == std::nullopt) << "a drag is no tap";
 
     // The heart on a lane's tile: the favourites rail appears with it, the tile's menu offers removal.
