@@ -1,6 +1,9 @@
 // The parental filter with its reload and the catalogue refresh, against the loopback platform and panel.
 #include "DeckFixture.h"
 
+#include <QDir>
+#include <QFile>
+
 #include "State/CountedText.h"
 
 using namespace decktest;
@@ -52,6 +55,15 @@ TEST_F(DeckParentalTest, APinNeedsFourNumbersTwice)
     EXPECT_TRUE(vaults.front()->parentalEnabled());
     EXPECT_TRUE(vaults.front()->validatePIN(arabic));
     EXPECT_FALSE(deck->feed());
+
+    // A PIN the settings file cannot take is reported, and the protection stays as it was.
+    deck->setParental(false);
+    const QString file = folder.filePath("sendra.ini");
+    ASSERT_TRUE(QFile::remove(file));
+    ASSERT_TRUE(QDir().mkpath(file));
+    EXPECT_EQ(deck->activateParental("4321", "4321"), "No fue posible guardar el PIN.");
+    EXPECT_FALSE(deck->parentalEnabled());
+    EXPECT_TRUE(QDir(file).removeRecursively());
 }
 
 TEST_F(DeckParentalTest, WithoutAPreparedCatalogueTheSwitchFiltersAtOnceAndAsksNothing)

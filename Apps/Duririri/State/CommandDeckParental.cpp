@@ -41,7 +41,9 @@ std::optional<QString> CommandDeck::activateParental(const QString& pin, const Q
         return QString::fromUtf8(L10n::noop("El PIN debe tener cuatro números."));
     if (confirmation != pin)
         return QString::fromUtf8(L10n::noop("Los PIN no coinciden."));
-    m_vault.setPIN(pin);
+    // Protection without a stored PIN could never be switched off again: a PIN that was not saved switches nothing.
+    if (!m_vault.setPIN(pin))
+        return QString::fromUtf8(L10n::noop("No fue posible guardar el PIN."));
     setParental(true);
     return std::nullopt;
 }
