@@ -11,8 +11,13 @@
 #include "catalog-gen/CoreM3UReference.h"
 #include "catalog-gen/QJsonListReader.h"
 
+#include <QProcess>
+#include <QTemporaryFile>
+
 #include <benchmark/benchmark.h>
 #include <simdjson.h>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <sys/resource.h>
@@ -177,6 +182,46 @@ void FilmList_Simdjson_ParseOnly(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// Node's JSON.parse of the same bytes, for comparison: parsed in a fresh Node process, every parse timed inside Node
+// (the first one and the median of the rest are reported; the time shown is the median). Skipped without `node`.
+void FilmList_NodeJsonParse(benchmark::State& state)
+{
+    const QByteArray& body = filmList(int(state.range(0)));
+    QTemporaryFile file;
+    if (!file.open() || file.write(body) != body.size() || !file.flush()) {
+        state.SkipWithError("cannot write the body for node");
+        return;
+    }
+    constexpr int rounds = 7;
+    const QString script = QStringLiteral(
+        "const b=require('fs').readFileSync(process.argv[1],'utf8');"
+        "for(let i=0;i<+process.argv[2];i++){const t=process.hrtime.bigint();const v=JSON.parse(b);"
+        "console.log(Number(process.hrtime.bigint()-t)/1e6, v.length);}");
+    QProcess node;
+    node.start(QStringLiteral("node"), {QStringLiteral("-e"), script, file.fileName(), QString::number(rounds)});
+    if (!node.waitForFinished(300'000) || node.exitCode() != 0) {
+        state.SkipWithError("node is not available");
+        return;
+    }
+    std::vector<double> milliseconds;
+    for (const QByteArray& line : node.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty())
+            milliseconds.push_back(line.split(' ').value(0).toDouble());
+    if (milliseconds.size() != rounds) {
+        state.SkipWithError("node gave no times");
+        return;
+    }
+    const double first = milliseconds.front();
+    std::vector<double> rest(milliseconds.begin() + 1, milliseconds.end());
+    std::nth_element(rest.begin(), rest.begin() + std::ptrdiff_t(rest.size() / 2), rest.end());
+    const double median = rest[rest.size() / 2];
+    for (auto _ : state)
+        state.SetIterationTime(median / 1000.0);
+    state.counters["node_first_ms"] = first;
+    state.counters["node_median_ms"] = median;
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 void FilmList_QJsonDocument(benchmark::State& state)
 {
     timeReading(state, filmList(int(state.range(0))), readFilmsWithQJson);
@@ -232,6 +277,7 @@ void memorySizes(benchmark::internal::Benchmark* bench)
 
 BENCHMARK(FilmList_Simdjson)->Apply(sizes);
 BENCHMARK(FilmList_Simdjson_ParseOnly)->Apply(sizes);
+BENCHMARK(FilmList_NodeJsonParse)->Apply(sizes)->UseManualTime()->Iterations(1);
 BENCHMARK(FilmList_QJsonDocument)->Apply(sizes);
 BENCHMARK(Playlist)->Apply(sizes);
 BENCHMARK(Playlist_Core)->Apply(sizes);
