@@ -549,6 +549,22 @@ void DeckAdaptor::returnFromLibrary()
         m_deck->returnFromLibrary();
 }
 
+void DeckAdaptor::chooseGroup(const QString& groupId)
+{
+    if (!m_deck)
+        return;
+    if (groupId.isEmpty()) {
+        m_deck->setChosenGroup(std::nullopt);
+        return;
+    }
+    for (const MediaGroup& candidate : m_deck->catalog()->groups()) {
+        if (candidate.id == groupId) {
+            m_deck->setChosenGroup(candidate);
+            return;
+        }
+    }
+}
+
 QString DeckAdaptor::presentationKindTitle(const QString& kind) const
 {
     const auto parsed = signalKindFromStored(kind);

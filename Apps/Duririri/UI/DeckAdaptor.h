@@ -185,6 +185,8 @@ public:
     // kind: "tv"/"movies"/"series" or "" for every kind; groupId: a group key or "" for none.
     Q_INVOKABLE void openLibrary(const QString& kind, const QString& groupId);
     Q_INVOKABLE void returnFromLibrary();
+    // Sets the library's chosen group by key ("" for none); the kind is left alone. An unknown key does nothing.
+    Q_INVOKABLE void chooseGroup(const QString& groupId);
     Q_INVOKABLE QString presentationKindTitle(const QString& kind) const;
     Q_INVOKABLE void refreshSpotlights();
     Q_INVOKABLE bool isFavorite(const QString& key) const;
