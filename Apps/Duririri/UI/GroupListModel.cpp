@@ -6,6 +6,8 @@
 
 #include <QQmlEngine>
 
+#include <algorithm>
+
 namespace sendra::ui {
 
 GroupListModel::GroupListModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -73,11 +75,34 @@ void GroupListModel::reload()
         groups = groups.first(m_limit);
     if (groups == m_groups && total == m_total)
         return;
-    beginResetModel();
-    m_groups = std::move(groups);
-    m_total = total;
-    endResetModel();
+    // A longer or shorter limit over the same list adds or drops rows at the end: the views keep their delegates
+    // and their scroll position (the library pages its category rows in this way).
+    const qsizetype common = std::min(groups.size(), m_groups.size());
+    const bool samePrefix = std::equal(groups.cbegin(), groups.cbegin() + common, m_groups.cbegin());
+    if (samePrefix && total == m_total && groups.size() > m_groups.size()) {
+        beginInsertRows({}, int(m_groups.size()), int(groups.size()) - 1);
+        m_groups = std::move(groups);
+        endInsertRows();
+    } else if (samePrefix && total == m_total && groups.size() < m_groups.size()) {
+        beginRemoveRows({}, int(groups.size()), int(m_groups.size()) - 1);
+        m_groups = std::move(groups);
+        endRemoveRows();
+    } else {
+        beginResetModel();
+        m_groups = std::move(groups);
+        m_total = total;
+        endResetModel();
+    }
     emit countChanged();
+}
+
+int GroupListModel::indexOf(const QString& groupId) const
+{
+    for (qsizetype i = 0; i < m_groups.size(); ++i) {
+        if (m_groups[i].id == groupId)
+            return int(i);
+    }
+    return -1;
 }
 
 int GroupListModel::rowCount(const QModelIndex& parent) const

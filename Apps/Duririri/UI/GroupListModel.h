@@ -43,6 +43,8 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     Q_INVOKABLE QVariantMap get(int row) const;
+    // The row of the group with that id; -1 when none.
+    Q_INVOKABLE int indexOf(const QString& groupId) const;
     const MediaGroup* groupAt(int row) const;
 
     void classBegin() override {}
