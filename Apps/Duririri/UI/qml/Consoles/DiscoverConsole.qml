@@ -1,15 +1,275 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
 import Sendra.App
 
-// Stand-in until the section's console is built: the section's title.
+// Search over the whole source. The field writes the deck's search text on every keystroke; the deck ranks and
+// caches the results, and the console shows the browse view (blank query), the empty state or the results grid.
 Item {
+    id: console
     objectName: "discover.console"
 
-    Text {
-        anchors.centerIn: parent
-        text: L10n.lookup(L10n.language, "Explorar")
-        color: Qt.rgba(1, 1, 1, 0.55)
-        font.pixelSize: 20
-        font.bold: true
+    readonly property real columnWidth: Math.min(console.width, 820)
+    // "browse", "none" or "results".
+    readonly property string mode: Deck.searchText.trim() === "" ? "browse"
+                                                                  : results.count === 0 ? "none" : "results"
+
+    NodeListModel {
+        id: results
+        source: NodeListModel.Search
+    }
+
+    ColumnLayout {
+        x: (console.width - console.columnWidth) / 2
+        width: console.columnWidth
+        height: console.height
+        spacing: 0
+
+        CommandField {
+            Layout.fillWidth: true
+            Layout.margins: 17
+
+            RowLayout {
+                anchors.fill: parent
+                spacing: 11
+
+                Symbol {
+                    name: "sparkle.magnifyingglass"
+                    color: CommandPalette.primary
+                    size: 18
+                }
+
+                TextField {
+                    id: field
+                    objectName: "discover.field"
+                    Layout.fillWidth: true
+                    text: Deck.searchText
+                    placeholderText: L10n.lookup(L10n.language, "Buscar en toda la fuente")
+                    placeholderTextColor: Qt.rgba(1, 1, 1, 0.4)
+                    color: "white"
+                    font.pixelSize: 15
+                    inputMethodHints: Qt.ImhNoPredictiveText
+                    background: null
+                    leftPadding: 0
+                    rightPadding: 0
+                    // Every keystroke goes straight to the deck; the binding above brings clears back.
+                    onTextEdited: Deck.searchText = field.text
+                }
+
+                AbstractButton {
+                    objectName: "discover.clear"
+                    visible: Deck.searchText !== ""
+                    implicitWidth: 28
+                    implicitHeight: 28
+                    contentItem: Symbol {
+                        name: "xmark.circle.fill"
+                        color: Qt.rgba(1, 1, 1, 0.45)
+                        size: 18
+                    }
+                    onClicked: Deck.searchText = ""
+                }
+            }
+        }
+
+        Loader {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            sourceComponent: console.mode === "browse" ? browse : console.mode === "none" ? nothingFound : resultGrid
+        }
+    }
+
+    Component {
+        id: browse
+
+        Flickable {
+            id: flick
+            objectName: "discover.browse"
+            clip: true
+            contentWidth: width
+            contentHeight: browseColumn.height + 24
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {}
+
+            Column {
+                id: browseColumn
+                x: 17
+                width: flick.width - 34
+                spacing: 22
+
+                Column {
+                    width: parent.width
+                    spacing: 9
+
+                    StatusPill {
+                        text: "Radar global"
+                        color: CommandPalette.secondary
+                    }
+                    Text {
+                        width: parent.width
+                        text: L10n.lookup(L10n.language, "Una búsqueda. Toda la fuente.")
+                        color: "white"
+                        font.pixelSize: 30
+                        font.weight: Font.Black
+                        wrapMode: Text.Wrap
+                    }
+                    Text {
+                        objectName: "discover.description"
+                        width: parent.width
+                        text: Deck.usesGenericPresentation
+                              ? L10n.lookup(L10n.language, "Explora los títulos y categorías disponibles en la fuente conectada.")
+                              : L10n.lookup(L10n.language, "Explora títulos y categorías sin importar si pertenecen a TV, películas o series.")
+                        color: Qt.rgba(1, 1, 1, 0.56)
+                        font.pixelSize: 15
+                        wrapMode: Text.Wrap
+                    }
+                }
+
+                Grid {
+                    id: categories
+                    objectName: "discover.categories"
+                    readonly property real tileWidth: (width - (columns - 1) * columnSpacing) / columns
+                    width: parent.width
+                    columns: LibraryPaging.gridColumns(width, 145, 10)
+                    columnSpacing: 10
+                    rowSpacing: 10
+
+                    Repeater {
+                        model: GroupListModel {
+                            source: GroupListModel.Groups
+                            limit: 18
+                        }
+                        delegate: AbstractButton {
+                            id: category
+                            required property int index
+                            required property string groupId
+                            required property string name
+                            required property string kind
+                            objectName: "discover.category." + category.index
+                            width: categories.tileWidth
+                            height: Math.max(82, card.implicitHeight)
+                            onClicked: Deck.openLibrary(category.kind, category.groupId)
+
+                            CommandCard {
+                                id: card
+                                anchors.fill: parent
+                                padding: 13
+                                opacity: category.down ? 0.8 : 1
+
+                                Column {
+                                    anchors.fill: parent
+                                    spacing: 7
+
+                                    Symbol {
+                                        name: Symbols.forKind(category.kind, Deck.usesGenericPresentation)
+                                        color: CommandPalette.secondary
+                                        size: 18
+                                    }
+                                    Text {
+                                        objectName: "discover.category." + category.index + ".name"
+                                        width: parent.width
+                                        text: category.name
+                                        color: "white"
+                                        font.pixelSize: 15
+                                        font.bold: true
+                                        wrapMode: Text.Wrap
+                                        maximumLineCount: 2
+                                        elide: Text.ElideRight
+                                    }
+                                    Text {
+                                        visible: !Deck.usesGenericPresentation
+                                        text: L10n.lookup(L10n.language, category.kind === "tv" ? "TV" : category.kind === "movies" ? "Películas" : "Series")
+                                        color: Qt.rgba(1, 1, 1, 0.42)
+                                        font.pixelSize: 11
+                                        font.bold: true
+                                    }
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Component {
+        id: nothingFound
+
+        Item {
+            objectName: "discover.none"
+
+            Column {
+                anchors.centerIn: parent
+                width: Math.min(parent.width - 34, 420)
+                spacing: 10
+
+                Symbol {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    name: "scope"
+                    color: Qt.rgba(1, 1, 1, 0.5)
+                    size: 44
+                }
+                Text {
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    text: L10n.lookup(L10n.language, "Sin coincidencias")
+                    color: "white"
+                    font.pixelSize: 20
+                    font.bold: true
+                }
+                Text {
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    text: L10n.lookup(L10n.language, "Prueba con otro título o categoría.")
+                    color: Qt.rgba(1, 1, 1, 0.56)
+                    font.pixelSize: 14
+                    wrapMode: Text.Wrap
+                }
+            }
+        }
+    }
+
+    Component {
+        id: resultGrid
+
+        GridView {
+            id: grid
+            objectName: "discover.results"
+            readonly property int columns: LibraryPaging.gridColumns(grid.width - 34, 132, 14)
+            clip: true
+            reuseItems: true
+            boundsBehavior: Flickable.StopAtBounds
+            leftMargin: 17
+            rightMargin: 17
+            bottomMargin: 24
+            cellWidth: (grid.width - 34 + 14) / grid.columns
+            cellHeight: (grid.cellWidth - 14) * 1.5 + 58 + 18
+            model: results
+            ScrollBar.vertical: ScrollBar {}
+
+            delegate: Item {
+                id: cell
+                required property int index
+                required property string title
+                required property string artwork
+                required property string kind
+                required property bool generic
+                required property string groupName
+                required property bool isFavorite
+                width: grid.cellWidth
+                height: grid.cellHeight
+                MediaTile {
+                    objectName: "discover.result." + cell.index
+                    width: grid.cellWidth - 14
+                    nodes: results
+                    row: cell.index
+                    title: cell.title
+                    artwork: cell.artwork
+                    kind: cell.kind
+                    generic: cell.generic
+                    groupName: cell.groupName
+                    isFavorite: cell.isFavorite
+                }
+            }
+        }
     }
 }

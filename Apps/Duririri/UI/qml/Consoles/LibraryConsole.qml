@@ -1,15 +1,310 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
 import Sendra.App
 
-// Stand-in until the section's console is built: the section's title.
+// The library: kind chips, the way back, the category menu and the entry count; below them either one row per
+// category (six at a time) or, with a category chosen, the grid of its entries. The deck holds the position
+// (kind, category, back stack); the console only keeps how many rows it shows and which row to scroll back to.
 Item {
+    id: console
     objectName: "library.console"
 
-    Text {
-        anchors.centerIn: parent
-        text: L10n.lookup(L10n.language, "Biblioteca")
-        color: Qt.rgba(1, 1, 1, 0.55)
-        font.pixelSize: 20
-        font.bold: true
+    // How many category rows are allowed on screen; may exceed the categories (after opening a late row).
+    property int visibleCategoryCount: LibraryPaging.pageSize
+    // The category row to bring back to the top when the rows show again ("" for none).
+    property string restoreGroupId: ""
+
+    readonly property bool groupChosen: Deck.chosenGroup !== null
+    readonly property color primary: CommandPalette.primary
+    readonly property real columnWidth: Math.min(console.width, 820)
+
+    // The kind last seen, so an equal assignment (the deck notifies those too) is not taken for a change.
+    property string seenKind
+    Component.onCompleted: console.seenKind = Deck.chosenKind
+
+    Connections {
+        target: Deck
+        function onChosenKindChanged() {
+            if (Deck.chosenKind === console.seenKind)
+                return
+            console.seenKind = Deck.chosenKind
+            console.visibleCategoryCount = LibraryPaging.pageSize
+            console.restoreGroupId = ""
+        }
+    }
+
+    function tint(alpha) {
+        return Qt.rgba(console.primary.r, console.primary.g, console.primary.b, alpha)
+    }
+
+    function kindTitle(kind) {
+        switch (kind) {
+        case "tv": return L10n.lookup(L10n.language, "TV")
+        case "movies": return L10n.lookup(L10n.language, "Películas")
+        case "series": return L10n.lookup(L10n.language, "Series")
+        }
+        return L10n.lookup(L10n.language, "Todo")
+    }
+
+    function chooseKind(kind) {
+        Deck.chosenKind = kind
+        Deck.chooseGroup("")
+    }
+
+    // A row's "Ver todos": keep the rows up to the end of its page and remember it for the way back.
+    function openGroup(position, groupId, kind) {
+        console.visibleCategoryCount = LibraryPaging.rowsAfterOpening(console.visibleCategoryCount, position)
+        console.restoreGroupId = position >= 0 ? groupId : ""
+        Deck.openLibrary(kind, groupId)
+    }
+
+    GroupListModel {
+        id: browsable
+        source: GroupListModel.BrowsableGroups
+        limit: console.visibleCategoryCount
+    }
+
+    // A capsule button: symbol and title, in the plain style.
+    component Capsule: AbstractButton {
+        id: capsule
+        property string symbol
+        property color foreground: "white"
+        property color fill: "transparent"
+        property color outline: "transparent"
+        property real maximumTextWidth: 10000
+        implicitHeight: 38
+        leftPadding: 13
+        rightPadding: 13
+        hoverEnabled: true
+        contentItem: Row {
+            spacing: 7
+            Symbol {
+                anchors.verticalCenter: parent.verticalCenter
+                name: capsule.symbol
+                color: capsule.foreground
+                size: 15
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                width: Math.min(implicitWidth, capsule.maximumTextWidth)
+                text: capsule.text
+                color: capsule.foreground
+                font.pixelSize: 15
+                font.bold: true
+                elide: Text.ElideRight
+                maximumLineCount: 1
+            }
+        }
+        background: Rectangle {
+            radius: height / 2
+            color: capsule.fill
+            border.width: capsule.outline.a > 0 ? 1 : 0
+            border.color: capsule.outline
+            opacity: capsule.down ? 0.75 : 1
+        }
+    }
+
+    Column {
+        id: column
+        x: (console.width - console.columnWidth) / 2
+        width: console.columnWidth
+        height: console.height
+
+        // Kind chips.
+        Flickable {
+            id: chips
+            objectName: "library.chips"
+            width: parent.width
+            height: chipRow.height + 24
+            contentWidth: chipRow.width + 34
+            flickableDirection: Flickable.HorizontalFlick
+            boundsBehavior: Flickable.StopAtBounds
+            clip: true
+
+            Row {
+                id: chipRow
+                x: 17
+                y: 12
+                spacing: 8
+
+                Repeater {
+                    model: [""].concat(Deck.presentedKinds)
+                    delegate: Capsule {
+                        id: chip
+                        required property string modelData
+                        readonly property bool selected: Deck.chosenKind === chip.modelData
+                        objectName: "library.chip." + (chip.modelData === "" ? "all" : chip.modelData)
+                        implicitHeight: 40
+                        leftPadding: 14
+                        rightPadding: 14
+                        text: console.kindTitle(chip.modelData)
+                        symbol: chip.modelData === "" ? "square.grid.3x3" : Symbols.forKind(chip.modelData, false)
+                        checkable: false
+                        foreground: chip.selected ? "black" : "white"
+                        fill: chip.selected ? console.primary : CommandPalette.panel
+                        outline: chip.selected ? "transparent" : console.tint(0.22)
+                        onClicked: console.chooseKind(chip.modelData)
+                    }
+                }
+            }
+        }
+
+        // Way back, category menu, count.
+        Item {
+            width: parent.width
+            height: 48
+
+            RowLayout {
+                anchors.fill: parent
+                anchors.leftMargin: 17
+                anchors.rightMargin: 17
+                anchors.bottomMargin: 10
+                spacing: 10
+
+                Capsule {
+                    objectName: "library.back"
+                    visible: Deck.canReturnFromLibrary
+                    text: L10n.lookup(L10n.language, "Volver")
+                    symbol: "chevron.left"
+                    foreground: console.primary
+                    fill: console.tint(0.10)
+                    outline: console.tint(0.28)
+                    onClicked: Deck.returnFromLibrary()
+                }
+
+                Capsule {
+                    id: menuButton
+                    objectName: "library.menu"
+                    text: console.groupChosen ? Deck.chosenGroup.name
+                                              : L10n.lookup(L10n.language, "Todas las categorías")
+                    symbol: "line.3.horizontal.decrease.circle"
+                    fill: CommandPalette.panel
+                    maximumTextWidth: (Deck.canReturnFromLibrary ? 175 : 240) - 48
+                    onClicked: categoryMenu.open()
+
+                    LibraryCategoryMenu {
+                        id: categoryMenu
+                        y: menuButton.height + 6
+                    }
+                }
+
+                Item { Layout.fillWidth: true }
+
+                Text {
+                    objectName: "library.count"
+                    text: L10n.format(L10n.language, "%lld elementos", [Deck.libraryNodeCount])
+                    color: Qt.rgba(1, 1, 1, 0.45)
+                    font.pixelSize: 12
+                    font.bold: true
+                }
+            }
+        }
+
+        Loader {
+            id: content
+            objectName: "library.content"
+            width: parent.width
+            height: column.height - chips.height - 48
+            sourceComponent: console.groupChosen ? groupGrid : categoryRows
+        }
+    }
+
+    Component {
+        id: categoryRows
+
+        ListView {
+            id: rows
+            objectName: "library.rows"
+            clip: true
+            spacing: 25
+            reuseItems: true
+            boundsBehavior: Flickable.StopAtBounds
+            model: browsable
+            ScrollBar.vertical: ScrollBar {}
+
+            delegate: LibraryCategoryRail {
+                x: 17
+                width: rows.width - 34
+                onOpen: (position, groupId, kind) => console.openGroup(position, groupId, kind)
+            }
+
+            footer: Item {
+                readonly property bool more: LibraryPaging.hasMoreRows(console.visibleCategoryCount, browsable.totalCount)
+                width: rows.width
+                height: more ? 38 + 25 + 24 : 24
+                Capsule {
+                    objectName: "library.more"
+                    visible: parent.more
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    y: 25
+                    leftPadding: 16
+                    rightPadding: 16
+                    text: L10n.lookup(L10n.language, "Más categorías")
+                    symbol: "plus"
+                    foreground: console.primary
+                    fill: console.tint(0.10)
+                    outline: console.tint(0.30)
+                    onClicked: console.visibleCategoryCount =
+                               LibraryPaging.rowsAfterMore(console.visibleCategoryCount, browsable.totalCount)
+                }
+            }
+
+            // Back from a category's grid: its row at the top again, once the rows are laid out.
+            function restore() {
+                const position = browsable.indexOf(console.restoreGroupId)
+                if (position >= 0)
+                    rows.positionViewAtIndex(position, ListView.Beginning)
+            }
+            Component.onCompleted: {
+                if (console.restoreGroupId !== "")
+                    Qt.callLater(rows.restore)
+            }
+        }
+    }
+
+    Component {
+        id: groupGrid
+
+        GridView {
+            id: grid
+            objectName: "library.grid"
+            readonly property int columns: LibraryPaging.gridColumns(grid.width - 34, 132, 14)
+            clip: true
+            reuseItems: true
+            boundsBehavior: Flickable.StopAtBounds
+            leftMargin: 17
+            rightMargin: 17
+            bottomMargin: 24
+            cellWidth: (grid.width - 34 + 14) / grid.columns
+            cellHeight: (grid.cellWidth - 14) * 1.5 + 58 + 18
+            model: NodeListModel { id: entries; source: NodeListModel.Library }
+            ScrollBar.vertical: ScrollBar {}
+
+            delegate: Item {
+                id: cell
+                required property int index
+                required property string title
+                required property string artwork
+                required property string kind
+                required property bool generic
+                required property string groupName
+                required property bool isFavorite
+                width: grid.cellWidth
+                height: grid.cellHeight
+                MediaTile {
+                    objectName: "library.grid.tile." + cell.index
+                    width: grid.cellWidth - 14
+                    nodes: entries
+                    row: cell.index
+                    title: cell.title
+                    artwork: cell.artwork
+                    kind: cell.kind
+                    generic: cell.generic
+                    groupName: cell.groupName
+                    isFavorite: cell.isFavorite
+                }
+            }
+        }
     }
 }

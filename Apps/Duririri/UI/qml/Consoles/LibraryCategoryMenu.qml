@@ -1,0 +1,90 @@
+import QtQuick
+import QtQuick.Controls
+import Sendra.App
+
+// The library's category menu: "Todas las categorías" and every category of the chosen kind. A catalogue may
+// hold thousands of categories, so the items are a lazy list rather than a Menu (which builds them all).
+Popup {
+    id: menu
+    objectName: "library.menu.popup"
+
+    readonly property real itemHeight: 36
+
+    width: 320
+    height: Math.min(440, (groups.count + 1) * menu.itemHeight + menu.topPadding + menu.bottomPadding)
+    padding: 6
+    focus: true
+
+    GroupListModel {
+        id: groups
+        source: GroupListModel.Groups
+    }
+
+    background: Rectangle {
+        radius: 14
+        color: CommandPalette.raised
+        border.width: 1
+        border.color: Qt.rgba(1, 1, 1, 0.1)
+    }
+
+    component Choice: AbstractButton {
+        id: choice
+        property bool chosen: false
+        width: ListView.view ? ListView.view.width : 0
+        height: menu.itemHeight
+        hoverEnabled: true
+        leftPadding: 12
+        rightPadding: 12
+        contentItem: Text {
+            text: choice.text
+            color: choice.chosen ? CommandPalette.primary : "white"
+            font.pixelSize: 14
+            font.bold: choice.chosen
+            elide: Text.ElideRight
+            maximumLineCount: 1
+            verticalAlignment: Text.AlignVCenter
+        }
+        background: Rectangle {
+            radius: 9
+            color: choice.hovered || choice.down ? Qt.rgba(1, 1, 1, 0.08) : "transparent"
+        }
+    }
+
+    contentItem: ListView {
+        id: list
+        objectName: "library.menu.list"
+        clip: true
+        reuseItems: true
+        boundsBehavior: Flickable.StopAtBounds
+        model: groups
+        ScrollBar.vertical: ScrollBar {}
+
+        header: Choice {
+            objectName: "library.menu.all"
+            width: list.width
+            text: L10n.lookup(L10n.language, "Todas las categorías")
+            chosen: Deck.chosenGroup === null
+            onClicked: {
+                menu.close()
+                Deck.chooseGroup("")
+            }
+        }
+
+        delegate: Choice {
+            id: item
+            required property int index
+            required property string groupId
+            required property string name
+            required property string kind
+            objectName: "library.menu.item." + item.index
+            width: list.width
+            text: item.name
+            chosen: Deck.chosenGroup !== null && Deck.chosenGroup.id === item.groupId
+            onClicked: {
+                menu.close()
+                Deck.chooseGroup(item.groupId)
+                Deck.chosenKind = item.kind
+            }
+        }
+    }
+}

@@ -1,0 +1,108 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Sendra.App
+
+// One category row of the library: its name and size, "Ver todos", and a rail of its first 16 entries.
+// A delegate of the rows' list (reused as the list scrolls): everything follows the row's roles.
+Column {
+    id: rail
+
+    required property int index
+    required property string groupId
+    required property string name
+    required property string kind
+
+    // "Ver todos": the row's position among the rows, its category's key and kind.
+    signal open(int position, string groupId, string kind)
+
+    readonly property real tileWidth: 132
+
+    objectName: "library.row." + rail.index
+    spacing: 12
+
+    NodeListModel {
+        id: entries
+        source: NodeListModel.Group
+        groupId: rail.groupId
+        limit: 16
+    }
+
+    RowLayout {
+        width: rail.width
+        spacing: 10
+
+        Column {
+            Layout.fillWidth: true
+            Layout.alignment: Qt.AlignBaseline
+            baselineOffset: title.baselineOffset
+            spacing: 2
+
+            Text {
+                id: title
+                objectName: "library.row." + rail.index + ".title"
+                width: parent.width
+                text: rail.name
+                color: "white"
+                font.pixelSize: 20
+                font.bold: true
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+            }
+            Text {
+                objectName: "library.row." + rail.index + ".count"
+                text: L10n.format(L10n.language, "%lld elementos", [entries.totalCount])
+                color: Qt.rgba(1, 1, 1, 0.45)
+                font.pixelSize: 12
+            }
+        }
+
+        AbstractButton {
+            id: openButton
+            objectName: "library.row." + rail.index + ".open"
+            Layout.alignment: Qt.AlignBaseline
+            padding: 6
+            text: L10n.lookup(L10n.language, "Ver todos")
+            contentItem: Text {
+                text: openButton.text
+                color: CommandPalette.primary
+                opacity: openButton.down ? 0.6 : 1
+                font.pixelSize: 12
+                font.bold: true
+            }
+            onClicked: rail.open(rail.index, rail.groupId, rail.kind)
+        }
+    }
+
+    DragRail {
+        id: tiles
+        objectName: "library.row." + rail.index + ".rail"
+        width: rail.width
+        height: rail.tileWidth * 1.5 + 58
+        model: entries
+        delegate: Item {
+            id: cell
+            required property int index
+            required property string title
+            required property string artwork
+            required property string kind
+            required property bool generic
+            required property string groupName
+            required property bool isFavorite
+            width: rail.tileWidth
+            height: tiles.height
+            MediaTile {
+                width: rail.tileWidth
+                nodes: entries
+                row: cell.index
+                title: cell.title
+                artwork: cell.artwork
+                kind: cell.kind
+                generic: cell.generic
+                groupName: cell.groupName
+                isFavorite: cell.isFavorite
+            }
+        }
+    }
+}
