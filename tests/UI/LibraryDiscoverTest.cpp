@@ -274,6 +274,8 @@ TEST_F(LibraryDiscoverTest, discoverShowsBrowseNoMatchOrTheRankedResults)
     }
     EXPECT_EQ(results[0].title, "Matrix");
     EXPECT_EQ(results[3].title, "Capítulos Sueltos");
+    ASSERT_TRUE(app.click("discover.clear"));
+    EXPECT_TRUE(app.waitFor([&] { return app.isShown("discover.browse"); }));
 }
 
 } // namespace uitest

@@ -71,10 +71,59 @@ Item {
             }
         }
 
-        Loader {
+        Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            sourceComponent: console.mode === "browse" ? browse : console.mode === "none" ? nothingFound : resultGrid
+
+            Loader {
+                anchors.fill: parent
+                active: console.mode !== "results"
+                sourceComponent: console.mode === "browse" ? browse : nothingFound
+            }
+
+            // Kept while the console lives, so typing only resets its model; without results it holds none.
+            GridView {
+                id: grid
+                objectName: "discover.results"
+                readonly property int columns: LibraryPaging.gridColumns(grid.width - 34, 132, 14)
+                anchors.fill: parent
+                visible: console.mode === "results"
+                clip: true
+                reuseItems: true
+                boundsBehavior: Flickable.StopAtBounds
+                leftMargin: 17
+                rightMargin: 17
+                bottomMargin: 24
+                cellWidth: (grid.width - 34 + 14) / grid.columns
+                cellHeight: (grid.cellWidth - 14) * 1.5 + 58 + 18
+                model: console.mode === "results" ? results : null
+                ScrollBar.vertical: ScrollBar {}
+
+                delegate: Item {
+                    id: cell
+                    required property int index
+                    required property string title
+                    required property string artwork
+                    required property string kind
+                    required property bool generic
+                    required property string groupName
+                    required property bool isFavorite
+                    width: grid.cellWidth
+                    height: grid.cellHeight
+                    MediaTile {
+                        objectName: "discover.result." + cell.index
+                        width: grid.cellWidth - 14
+                        nodes: results
+                        row: cell.index
+                        title: cell.title
+                        artwork: cell.artwork
+                        kind: cell.kind
+                        generic: cell.generic
+                        groupName: cell.groupName
+                        isFavorite: cell.isFavorite
+                    }
+                }
+            }
         }
     }
 
@@ -223,51 +272,6 @@ Item {
                     color: Qt.rgba(1, 1, 1, 0.56)
                     font.pixelSize: 14
                     wrapMode: Text.Wrap
-                }
-            }
-        }
-    }
-
-    Component {
-        id: resultGrid
-
-        GridView {
-            id: grid
-            objectName: "discover.results"
-            readonly property int columns: LibraryPaging.gridColumns(grid.width - 34, 132, 14)
-            clip: true
-            reuseItems: true
-            boundsBehavior: Flickable.StopAtBounds
-            leftMargin: 17
-            rightMargin: 17
-            bottomMargin: 24
-            cellWidth: (grid.width - 34 + 14) / grid.columns
-            cellHeight: (grid.cellWidth - 14) * 1.5 + 58 + 18
-            model: results
-            ScrollBar.vertical: ScrollBar {}
-
-            delegate: Item {
-                id: cell
-                required property int index
-                required property string title
-                required property string artwork
-                required property string kind
-                required property bool generic
-                required property string groupName
-                required property bool isFavorite
-                width: grid.cellWidth
-                height: grid.cellHeight
-                MediaTile {
-                    objectName: "discover.result." + cell.index
-                    width: grid.cellWidth - 14
-                    nodes: results
-                    row: cell.index
-                    title: cell.title
-                    artwork: cell.artwork
-                    kind: cell.kind
-                    generic: cell.generic
-                    groupName: cell.groupName
-                    isFavorite: cell.isFavorite
                 }
             }
         }
