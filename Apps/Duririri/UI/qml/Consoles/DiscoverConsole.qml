@@ -95,33 +95,14 @@ Item {
                 rightMargin: 17
                 bottomMargin: 24
                 cellWidth: (grid.width - 34 + 14) / grid.columns
-                cellHeight: (grid.cellWidth - 14) * 1.5 + 58 + 18
+                cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
                 model: console.mode === "results" ? results : null
                 ScrollBar.vertical: ScrollBar {}
 
-                delegate: Item {
-                    id: cell
-                    required property int index
-                    required property string title
-                    required property string artwork
-                    required property string kind
-                    required property bool generic
-                    required property string groupName
-                    required property bool isFavorite
-                    width: grid.cellWidth
-                    height: grid.cellHeight
-                    MediaTile {
-                        objectName: "discover.result." + cell.index
-                        width: grid.cellWidth - 14
-                        nodes: results
-                        row: cell.index
-                        title: cell.title
-                        artwork: cell.artwork
-                        kind: cell.kind
-                        generic: cell.generic
-                        groupName: cell.groupName
-                        isFavorite: cell.isFavorite
-                    }
+                delegate: MediaTile {
+                    objectName: "discover.result." + index
+                    width: grid.cellWidth - 14
+                    nodes: results
                 }
             }
         }

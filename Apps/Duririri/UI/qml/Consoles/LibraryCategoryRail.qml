@@ -79,30 +79,15 @@ Column {
         id: tiles
         objectName: "library.row." + rail.index + ".rail"
         width: rail.width
-        height: rail.tileWidth * 1.5 + 58
+        // An empty category keeps the row's height.
+        height: Math.max(tiles.implicitHeight, rail.tileWidth * 1.5 + 66)
         model: entries
-        delegate: Item {
-            id: cell
-            required property int index
-            required property string title
-            required property string artwork
-            required property string kind
-            required property bool generic
-            required property string groupName
-            required property bool isFavorite
+        keyRole: "key"
+        spacing: 12
+        delegate: MediaTile {
+            objectName: "library.row." + rail.index + ".tile." + index
             width: rail.tileWidth
-            height: tiles.height
-            MediaTile {
-                width: rail.tileWidth
-                nodes: entries
-                row: cell.index
-                title: cell.title
-                artwork: cell.artwork
-                kind: cell.kind
-                generic: cell.generic
-                groupName: cell.groupName
-                isFavorite: cell.isFavorite
-            }
+            nodes: entries
         }
     }
 }

@@ -139,7 +139,7 @@ Item {
                         leftPadding: 14
                         rightPadding: 14
                         text: console.kindTitle(chip.modelData)
-                        symbol: chip.modelData === "" ? "square.grid.3x3" : Symbols.forKind(chip.modelData, false)
+                        symbol: chip.modelData.length === 0 ? "square.grid.3x3" : Symbols.forKind(chip.modelData, false)
                         checkable: false
                         foreground: chip.selected ? "black" : "white"
                         fill: chip.selected ? console.primary : CommandPalette.panel
@@ -218,7 +218,8 @@ Item {
             objectName: "library.rows"
             clip: true
             spacing: 25
-            reuseItems: true
+            // Not pooled: a pooled row keeps its entry model connected to the deck, and under Qt 6.4 pooled
+            // delegates can outlive the view (and the engine) and still react to the deck.
             boundsBehavior: Flickable.StopAtBounds
             model: browsable
             ScrollBar.vertical: ScrollBar {}
@@ -277,33 +278,14 @@ Item {
             rightMargin: 17
             bottomMargin: 24
             cellWidth: (grid.width - 34 + 14) / grid.columns
-            cellHeight: (grid.cellWidth - 14) * 1.5 + 58 + 18
+            cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
             model: NodeListModel { id: entries; source: NodeListModel.Library }
             ScrollBar.vertical: ScrollBar {}
 
-            delegate: Item {
-                id: cell
-                required property int index
-                required property string title
-                required property string artwork
-                required property string kind
-                required property bool generic
-                required property string groupName
-                required property bool isFavorite
-                width: grid.cellWidth
-                height: grid.cellHeight
-                MediaTile {
-                    objectName: "library.grid.tile." + cell.index
-                    width: grid.cellWidth - 14
-                    nodes: entries
-                    row: cell.index
-                    title: cell.title
-                    artwork: cell.artwork
-                    kind: cell.kind
-                    generic: cell.generic
-                    groupName: cell.groupName
-                    isFavorite: cell.isFavorite
-                }
+            delegate: MediaTile {
+                objectName: "library.grid.tile." + index
+                width: grid.cellWidth - 14
+                nodes: entries
             }
         }
     }
