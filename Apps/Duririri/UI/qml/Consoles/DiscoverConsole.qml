@@ -92,7 +92,8 @@ Item {
                 reuseItems: true
                 boundsBehavior: Flickable.StopAtBounds
                 leftMargin: 17
-                rightMargin: 17
+                // The last column's trailing gap sits in the margin.
+                rightMargin: 17 - 14
                 bottomMargin: 24
                 cellWidth: (grid.width - 34 + 14) / grid.columns
                 cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
