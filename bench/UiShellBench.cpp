@@ -1,0 +1,371 @@
+// The signed-in window over a seeded 200,000-entry catalogue of about 5,000 groups, offscreen with the software
+// renderer: switching sections, typing "matrix" in discover, opening the category menu, scrolling a rail and the
+// library's rows. Each timing runs from the action (a real key or click, or a scroll step) to the end of the
+// frame that shows it. QT_QPA_UPDATE_IDLE_TIME is 0 so the platform's 5 ms frame throttle is not counted.
+#include "SyntheticCatalog.h"
+
+#include "Domain/ProductBrand.h"
+#include "NetKit/HttpSession.h"
+#include "State/CatalogSnapshot.h"
+#include "State/CommandDeck.h"
+#include "Storage/CommandVault.h"
+#include "Storage/MemorySecretStore.h"
+#include "UI/DeckAdaptor.h"
+#include "UI/SendraApplication.h"
+#include "UI/UiConfig.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace sendra {
+
+// Installs a catalogue the way the loading flows do, without a source behind it.
+struct CommandDeckProbe {
+    static void install(CommandDeck& deck, const QList<MediaNode>& nodes)
+    {
+        deck.installCatalog(CatalogEntries::prepare(nodes), std::nullopt, CommandDeck::FeedSource::loadedEntries);
+    }
+};
+
+} // namespace sendra
+
+using namespace sendra;
+
+namespace {
+
+constexpr int entryCount = 200'000;
+constexpr int groupCount = 5'000;
+
+class Scene
+{
+public:
+    Scene()
+    {
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
+        ui::UiConfig::setDefaults({.carouselInterval = 7000, .animationsEnabled = false});
+        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
+                                               folder.filePath(QStringLiteral("sendra.ini")),
+                                               std::make_shared<MemorySecretStore>());
+        ui::SendraApplication::Setup setup;
+        setup.vault = vault.get();
+        // Nothing is fetched: the catalogue is installed directly.
+        setup.clients = [](QNetworkAccessManager* manager) {
+            return CommandDeck::Clients::over(netkit::HttpSession(manager));
+        };
+        app = std::make_unique<ui::SendraApplication>(std::move(setup));
+        if (!app->start())
+            qFatal("the window did not load");
+        window()->resize(1440, 900);
+        window()->show();
+        waitUntil([this] { return app->deck() != nullptr; }, 20000);
+        CommandDeckProbe::install(deck(), bench::syntheticCatalog(entryCount, groupCount, 7));
+        deck().addIdentity(QStringLiteral("Ana"), QStringLiteral("scope"));
+        waitUntil([this] { return find(QStringLiteral("shell.screen")) != nullptr; }, 20000);
+        settle();
+    }
+
+    QQuickWindow* window() const { return app->window(); }
+    CommandDeck& deck() const { return *app->deck(); }
+    ui::DeckAdaptor& adaptor() const { return *app->adaptor(); }
+
+    QObject* find(const QString& name) const { return search(window()->contentItem(), name); }
+    QQuickItem* item(const QString& name) const { return qobject_cast<QQuickItem*>(find(name)); }
+
+    static void waitUntil(const std::function<bool()>& condition, int ms = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition()) {
+            if (clock.elapsed() > ms)
+                qFatal("timed out waiting in the benchmark scene");
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+    }
+
+    // Runs the event loop until no frame has been drawn for 40 ms; replaced consoles are deleted.
+    void settle() const
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QElapsedTimer quiet;
+        quiet.start();
+        const auto connection = QObject::connect(window(), &QQuickWindow::frameSwapped, [&] { quiet.restart(); });
+        while (quiet.elapsed() < 40)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QObject::disconnect(connection);
+    }
+
+    // Milliseconds from the action to the end of the next frame.
+    double toFrame(const std::function<void()>& action) const
+    {
+        bool swapped = false;
+        const auto connection = QObject::connect(window(), &QQuickWindow::frameSwapped, [&] { swapped = true; });
+        QElapsedTimer clock;
+        clock.start();
+        action();
+        while (!swapped && clock.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        QObject::disconnect(connection);
+        return ms;
+    }
+
+    void click(QQuickItem* target) const
+    {
+        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+        QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    }
+
+    void showSection(ui::DeckAdaptor::Dock dock) const
+    {
+        adaptor().selectDock(dock);
+        settle();
+    }
+
+private:
+    static QObject* search(QObject* object, const QString& name)
+    {
+        if (!object)
+            return nullptr;
+        if (object->objectName() == name)
+            return object;
+        for (QObject* child : object->children()) {
+            if (QObject* found = search(child, name))
+                return found;
+        }
+        if (auto* item = qobject_cast<QQuickItem*>(object)) {
+            for (QQuickItem* child : item->childItems()) {
+                if (QObject* found = search(child, name))
+                    return found;
+            }
+        }
+        return nullptr;
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<CommandVault> vault;
+    std::unique_ptr<ui::SendraApplication> app;
+};
+
+Scene* scene = nullptr;
+
+using Dock = ui::DeckAdaptor::Dock;
+
+void report(benchmark::State& state, double ms)
+{
+    state.SetIterationTime(ms / 1000.0);
+}
+
+// From another section to this one, until its first frame.
+void BM_SwitchSection(benchmark::State& state)
+{
+    const auto target = Dock(state.range(0));
+    const Dock from = target == Dock::Center ? Dock::Library : Dock::Center;
+    for (auto _ : state) {
+        scene->showSection(from);
+        report(state, scene->toFrame([&] { scene->adaptor().selectDock(target); }));
+    }
+    scene->settle();
+}
+BENCHMARK(BM_SwitchSection)->ArgName("dock")->DenseRange(0, 3)->UseManualTime()->Unit(benchmark::kMillisecond)
+    ->Iterations(30);
+
+const QString word = QStringLiteral("matrix");
+
+// Types one letter of "matrix" into the discover field after the letters before it.
+double typeLetter(int position)
+{
+    scene->adaptor().setSearchText(word.left(position));
+    scene->settle();
+    QQuickItem* field = scene->item(QStringLiteral("discover.field"));
+    field->forceActiveFocus();
+    field->setProperty("cursorPosition", position);
+    const QChar letter = word.at(position);
+    const double ms = scene->toFrame([&] {
+        QTest::keyClick(scene->window(), Qt::Key(letter.toUpper().unicode()), Qt::NoModifier);
+    });
+    if (scene->deck().searchText() != word.left(position + 1))
+        qFatal("the field did not write the search text");
+    return ms;
+}
+
+// The first time each prefix is searched (the deck computes it once, then keeps it): run before the warm rounds.
+void BM_TypeMatrixFirstTime(benchmark::State& state)
+{
+    scene->showSection(Dock::Discover);
+    for (auto _ : state) {
+        double total = 0;
+        for (int i = 0; i < word.size(); ++i) {
+            const double ms = typeLetter(i);
+            total += ms;
+            state.counters[word.left(i + 1).toStdString() + "_ms"] = ms;
+        }
+        report(state, total / word.size());
+    }
+}
+BENCHMARK(BM_TypeMatrixFirstTime)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Key to frame for the letter at `position`, with the deck's results already known.
+void BM_TypeMatrixKeystroke(benchmark::State& state)
+{
+    scene->showSection(Dock::Discover);
+    for (auto _ : state)
+        report(state, typeLetter(int(state.range(0))));
+    state.counters["results"] = double(scene->deck().searchResults().size());
+}
+BENCHMARK(BM_TypeMatrixKeystroke)->ArgName("letter")->DenseRange(0, 5)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// A click on the category menu (every category of every kind: ~5,000) until the frame that shows it.
+void BM_OpenCategoryMenu(benchmark::State& state)
+{
+    scene->showSection(Dock::Library);
+    scene->adaptor().setChosenKind(QString());
+    scene->settle();
+    QQuickItem* button = scene->item(QStringLiteral("library.menu"));
+    QObject* popup = scene->find(QStringLiteral("library.menu.popup"));
+    for (auto _ : state) {
+        report(state, scene->toFrame([&] { scene->click(button); }));
+        if (!popup->property("visible").toBool())
+            state.SkipWithError("the menu did not open");
+        QMetaObject::invokeMethod(popup, "close");
+        scene->settle();
+    }
+    state.counters["groups"] = double(scene->deck().groups().size());
+}
+BENCHMARK(BM_OpenCategoryMenu)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// Frame times while a category row's rail slides by 24 pixels a frame (its step animation), end to end and over.
+void BM_ScrollRailFrame(benchmark::State& state)
+{
+    scene->showSection(Dock::Library);
+    QObject* rail = scene->find(QStringLiteral("library.row.0.rail"));
+    auto* view = rail ? rail->property("view").value<QQuickItem*>() : nullptr;
+    if (!view) {
+        state.SkipWithError("no rail");
+        return;
+    }
+    for (auto _ : state) {
+        const qreal end = view->property("contentWidth").toReal() - view->width();
+        qreal x = view->property("contentX").toReal() + 24;
+        if (x > end)
+            x = 0;
+        report(state, scene->toFrame([&] { view->setProperty("contentX", x); }));
+    }
+    state.counters["tiles"] = rail->property("count").toDouble();
+}
+BENCHMARK(BM_ScrollRailFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+
+QQuickItem* showManyRows()
+{
+    scene->showSection(Dock::Library);
+    scene->adaptor().setChosenKind(QString());
+    // As after many presses of "Más categorías".
+    scene->find(QStringLiteral("library.console"))->setProperty("visibleCategoryCount", 1200);
+    scene->settle();
+    return scene->item(QStringLiteral("library.rows"));
+}
+
+// Frame times while the library's rows scroll by 60 pixels a frame.
+void BM_ScrollLibraryRowsFrame(benchmark::State& state)
+{
+    QQuickItem* rows = showManyRows();
+    for (auto _ : state) {
+        const qreal y = rows->property("contentY").toReal() + 60;
+        report(state, scene->toFrame([&] { rows->setProperty("contentY", y); }));
+    }
+}
+BENCHMARK(BM_ScrollLibraryRowsFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(600);
+
+int countItems(QQuickItem* item, const char* typePrefix)
+{
+    int count = QByteArray(item->metaObject()->className()).startsWith(typePrefix) ? 1 : 0;
+    for (QQuickItem* child : item->childItems())
+        count += countItems(child, typePrefix);
+    return count;
+}
+
+int countAllItems(QQuickItem* item)
+{
+    int count = 1;
+    for (QQuickItem* child : item->childItems())
+        count += countAllItems(child);
+    return count;
+}
+
+// Scrolls the rows down a screen at a time until row 1,000 is at the top; counts what is alive then.
+void BM_LiveDelegatesAfter1000Rows(benchmark::State& state)
+{
+    QQuickItem* rows = showManyRows();
+    QMetaObject::invokeMethod(rows, "positionViewAtBeginning");
+    scene->settle();
+    int frames = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            const int top = [&] {
+                int index = -1;
+                QMetaObject::invokeMethod(rows, "indexAt", Q_RETURN_ARG(int, index), Q_ARG(qreal, 30.0),
+                                          Q_ARG(qreal, rows->property("contentY").toReal() + 1));
+                return index;
+            }();
+            if (top >= 1000)
+                break;
+            const qreal y = rows->property("contentY").toReal() + rows->height() / 2;
+            scene->toFrame([&] { rows->setProperty("contentY", y); });
+            ++frames;
+        }
+        report(state, double(clock.nsecsElapsed()) / 1e6);
+    }
+    auto* content = rows->property("contentItem").value<QQuickItem*>();
+    state.counters["frames"] = frames;
+    state.counters["row_delegates"] = double(content->childItems().size());
+    state.counters["tiles_in_window"] = countItems(scene->window()->contentItem(), "MediaTile");
+    state.counters["items_in_window"] = countAllItems(scene->window()->contentItem());
+}
+BENCHMARK(BM_LiveDelegatesAfter1000Rows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_UPDATE_IDLE_TIME"))
+        qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
+    qputenv("SENDRA_BUNDLE_DIR", SENDRA_BUNDLES_DIR "/brimvale");
+    QGuiApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::AddCustomContext("cores", std::to_string(std::thread::hardware_concurrency()));
+    benchmark::AddCustomContext("platform", qgetenv("QT_QPA_PLATFORM").toStdString() + " / " +
+                                                qgetenv("QT_QUICK_BACKEND").toStdString());
+    {
+        QElapsedTimer clock;
+        clock.start();
+        Scene built;
+        scene = &built;
+        benchmark::AddCustomContext("scene_ms", std::to_string(clock.elapsed()));
+        benchmark::RunSpecifiedBenchmarks();
+        scene = nullptr;
+    }
+    benchmark::Shutdown();
+    return 0;
+}
