@@ -84,6 +84,9 @@ Column {
         model: entries
         keyRole: "key"
         spacing: 12
+        // Tiles are made as they come into view, never ahead in the background: a row scrolled away is destroyed
+        // at once, and tiles still being made for it would be left half-built.
+        view.cacheBuffer: 0
         delegate: MediaTile {
             objectName: "library.row." + rail.index + ".tile." + index
             width: rail.tileWidth
