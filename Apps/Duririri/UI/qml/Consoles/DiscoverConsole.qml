@@ -155,10 +155,19 @@ Item {
                     }
                 }
 
+                FontMetrics {
+                    id: nameMetrics
+                    font.pixelSize: 15
+                    font.bold: true
+                }
+
                 Grid {
                     id: categories
                     objectName: "discover.categories"
                     readonly property real tileWidth: (width - (columns - 1) * columnSpacing) / columns
+                    // Every tile as tall as one with a two-line name, so the rows line up.
+                    readonly property real tileHeight: Math.max(82, 26 + 18 + 7 + 2 * nameMetrics.height
+                                                                + (Deck.usesGenericPresentation ? 0 : 7 + 14))
                     width: parent.width
                     columns: LibraryPaging.gridColumns(width, 145, 10)
                     columnSpacing: 10
@@ -177,7 +186,7 @@ Item {
                             required property string kind
                             objectName: "discover.category." + category.index
                             width: categories.tileWidth
-                            height: Math.max(82, card.implicitHeight)
+                            height: categories.tileHeight
                             onClicked: Deck.openLibrary(category.kind, category.groupId)
 
                             CommandCard {
