@@ -181,6 +181,12 @@ TEST_F(LibraryDiscoverTest, rowsPageInBySixAndOpeningARowKeepsItsPage)
     ASSERT_TRUE(app.click("library.back"));
     ASSERT_TRUE(app.waitFor([&] { return rowCount(app) == 13; }));
     EXPECT_FALSE(app.isShown("library.more"));
+
+    // A language switch redraws the chips and the counts at once.
+    app.deck().selectLanguage(AppLanguage::english);
+    EXPECT_TRUE(app.waitFor([&] { return app.property("library.chip.movies", "text").toString() == "Movies"; }));
+    EXPECT_EQ(app.property("library.count", "text").toString(), "67 items");
+    app.deck().selectLanguage(AppLanguage::spanish);
 }
 
 // With the kind already on films, the way back from a row's grid brings that row back to the top with the rows

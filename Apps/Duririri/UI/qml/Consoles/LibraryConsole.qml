@@ -38,13 +38,14 @@ Item {
         return Qt.rgba(console.primary.r, console.primary.g, console.primary.b, alpha)
     }
 
-    function kindTitle(kind) {
+    // The binding passes the language in, so a language switch re-evaluates it.
+    function kindTitle(language, kind) {
         switch (kind) {
-        case "tv": return L10n.lookup(L10n.language, "TV")
-        case "movies": return L10n.lookup(L10n.language, "Películas")
-        case "series": return L10n.lookup(L10n.language, "Series")
+        case "tv": return L10n.lookup(language, "TV")
+        case "movies": return L10n.lookup(language, "Películas")
+        case "series": return L10n.lookup(language, "Series")
         }
-        return L10n.lookup(L10n.language, "Todo")
+        return L10n.lookup(language, "Todo")
     }
 
     function chooseKind(kind) {
@@ -138,7 +139,7 @@ Item {
                         implicitHeight: 40
                         leftPadding: 14
                         rightPadding: 14
-                        text: console.kindTitle(chip.modelData)
+                        text: console.kindTitle(L10n.language, chip.modelData)
                         symbol: chip.modelData.length === 0 ? "square.grid.3x3" : Symbols.forKind(chip.modelData, false)
                         checkable: false
                         foreground: chip.selected ? "black" : "white"
