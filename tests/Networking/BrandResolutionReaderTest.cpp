@@ -30,7 +30,8 @@ Read read(QJsonObject answer, const Edit& edit = {})
         edit(answer);
     const auto document = platform::parseObject(QJsonDocument(answer).toJson());
     try {
-        return {platform::readBrandResolution(document.object), std::nullopt};
+        return {platform::readBrandResolution(document.object, QUrl("https://access.example/api/platform/acme?k=1")),
+                std::nullopt};
     } catch (const CommandFailure& failure) {
         return {std::nullopt, failure.error()};
     }
@@ -76,6 +77,14 @@ TEST(BrandResolutionReader, BrandFormReadsPresentationAndServersWithTheirDefault
     EXPECT_TRUE(r.brand.privateAccess);
     EXPECT_EQ(r.brand.logoURL, std::nullopt);
     EXPECT_EQ(r.brand.isotypeURL, QUrl("https://cdn.example/iso.png"));
+    // The platform's own pictures may be given as its paths; only web pictures are kept.
+    const Read relative = read(answer, [](QJsonObject& a) {
+        setIn(a, "brand", "logoURL", "/brands/acme.png");
+        setIn(a, "brand", "isotypeURL", "javascript:void 0");
+    });
+    ASSERT_TRUE(relative.resolution);
+    EXPECT_EQ(relative.resolution->brand.logoURL, QUrl("https://access.example/brands/acme.png"));
+    EXPECT_EQ(relative.resolution->brand.isotypeURL, std::nullopt);
     EXPECT_EQ(r.brand.privacyURL, PlatformLinks::privacy());
     EXPECT_EQ(r.brand.supportURL, QUrl("https://help.example"));
     EXPECT_FALSE(r.rules.acceptsAnyOrigin);

@@ -2,6 +2,7 @@
 
 #include "Domain/OriginNormalization.h"
 #include "Domain/PlatformLinks.h"
+#include "Networking/ArtworkAddress.h"
 #include "Networking/PlatformRequests.h"
 
 #include <algorithm>
@@ -69,7 +70,13 @@ std::optional<PanelOrigin> panelOrigin(const simdjson::dom::object& entry)
     return origin;
 }
 
-BrandPresentation presentation(const simdjson::dom::object& brand, bool privateAccess)
+std::optional<QUrl> picture(const JsonValue& value, const QUrl& document)
+{
+    const auto url = address(value);
+    return url ? artworkAddress(*url, document) : std::nullopt;
+}
+
+BrandPresentation presentation(const simdjson::dom::object& brand, bool privateAccess, const QUrl& document)
 {
     const BrandPresentation neutral = BrandPresentation::neutral();
     BrandPresentation result;
@@ -78,8 +85,8 @@ BrandPresentation presentation(const simdjson::dom::object& brand, bool privateA
     result.name = text(brand["name"]).value_or(neutral.name);
     result.primaryColor = text(brand["primaryColor"]).value_or(neutral.primaryColor);
     result.secondaryColor = text(brand["secondaryColor"]).value_or(neutral.secondaryColor);
-    result.logoURL = address(brand["logoURL"]);
-    result.isotypeURL = address(brand["isotypeURL"]);
+    result.logoURL = picture(brand["logoURL"], document);
+    result.isotypeURL = picture(brand["isotypeURL"], document);
     result.privateAccess = privateAccess;
     result.privacyURL = PlatformLinks::safeWebURL(text(brand["privacyURL"])).value_or(PlatformLinks::privacy());
     result.supportURL = PlatformLinks::safeWebURL(text(brand["supportURL"])).value_or(PlatformLinks::support());
@@ -115,7 +122,7 @@ void checkProviderForm(const simdjson::dom::object& answer, const simdjson::dom:
 
 } // namespace
 
-BrandResolution readBrandResolution(const simdjson::dom::object& answer)
+BrandResolution readBrandResolution(const simdjson::dom::object& answer, const QUrl& document)
 {
     const auto schema = integer(answer["schemaVersion"]);
     require(schema == 4 || schema == 5);
@@ -155,7 +162,7 @@ BrandResolution readBrandResolution(const simdjson::dom::object& answer)
     }
 
     BrandResolution resolution;
-    resolution.brand = presentation(*brand, privateMode && schema == 4);
+    resolution.brand = presentation(*brand, privateMode && schema == 4, document);
     resolution.rules.acceptsAnyOrigin = *allowAnyServer;
     for (const simdjson::dom::element entry : *origins) {
         if (auto origin = panelOrigin(entry.get_object().value_unsafe()))

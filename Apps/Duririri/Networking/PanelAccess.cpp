@@ -43,9 +43,8 @@ bool isFourDigitCode(const QString& code)
 QCoro::Task<BrandResolution> fetchResolution(HttpSession session, QUrl url, CommandError notFound,
                                              std::chrono::milliseconds timeout, CancelToken token)
 {
-    const ObjectDocument answer = co_await dictionary(std::move(session), std::move(url), notFound, false, timeout,
-                                                      token);
-    co_return readBrandResolution(answer.object);
+    const ObjectDocument answer = co_await dictionary(std::move(session), url, notFound, false, timeout, token);
+    co_return readBrandResolution(answer.object, url);
 }
 
 QCoro::Task<BrandResolution> resolveOrigin(HttpSession session, QUrl url, QUrl origin, bool playlist,
