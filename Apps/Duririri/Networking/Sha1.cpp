@@ -3,6 +3,7 @@
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define SENDRA_SHA1_X86 1
 #endif
@@ -51,9 +52,17 @@ __attribute__((target("sha,sse4.1"))) void compressWithShaExtensions(State& stat
     state[4] = std::uint32_t(_mm_extract_epi32(e0, 3));
 }
 
+// Asked of the processor itself: clang 14's __builtin_cpu_supports does not know "sha".
 bool hasShaExtensions()
 {
-    static const bool has = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+    static const bool has = [] {
+        unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+        if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & bit_SSE4_1))
+            return false;
+        if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx))
+            return false;
+        return (ebx & bit_SHA) != 0;
+    }();
     return has;
 }
 #endif

@@ -1,0 +1,28 @@
+// The application's and the core library's playlist readers over arbitrary bytes: neither may crash, and every
+// entry either keeps must carry an absolute address of a network scheme.
+#include "FuzzSupport.h"
+
+#include "NetKit/UrlCodec.h"
+#include "Networking/PlaylistIngestor.h"
+#include "OrrinthCore/M3UParser.h"
+
+#include <QString>
+#include <QUrl>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const fuzz::Input input(data, size);
+    static const QUrl origin(QStringLiteral("http://lists.example:8080/u/p/get.php?type=m3u"));
+    const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+
+    const QList<sendra::MediaNode> nodes = sendra::PlaylistIngestor::parse(bytes, input.selector & 1 ? origin : QUrl());
+    for (const sendra::MediaNode& node : nodes) {
+        fuzz::require(node.directURL.has_value() && !node.directURL->isRelative());
+        fuzz::require(netkit::isNetworkStreamScheme(node.directURL->scheme()));
+        fuzz::require(!node.id.isEmpty());
+    }
+
+    const QList<orrinth::CatalogItem> items = orrinth::M3UParser().parse(QString::fromUtf8(bytes));
+    (void)items;
+    return 0;
+}

@@ -1,0 +1,61 @@
+// The JSON the vault keeps (identities, favourites, resume points, the saved source, access grants) read back
+// from arbitrary bytes: a failed read is nothing stored, never a crash, and whatever reads back is written again
+// in a form that reads back the same.
+#include "FuzzSupport.h"
+
+#include "Domain/StoredJson.h"
+#include "Storage/CommandVault.h"
+
+namespace {
+
+template <class T>
+void listRoundTrip(const QByteArray& bytes)
+{
+    const std::optional<QList<T>> decoded = sendra::decodeList<T>(bytes);
+    if (!decoded)
+        return;
+    const QByteArray written = sendra::encodeList(*decoded);
+    const std::optional<QList<T>> again = sendra::decodeList<T>(written);
+    fuzz::require(again.has_value() && again->size() == decoded->size());
+    fuzz::require(sendra::encodeList(*again) == written);
+}
+
+template <class T>
+void recordRoundTrip(const QByteArray& bytes)
+{
+    const std::optional<T> decoded = sendra::decodeRecord<T>(bytes);
+    if (!decoded)
+        return;
+    const std::optional<T> again = sendra::decodeRecord<T>(sendra::encodeRecord(*decoded));
+    fuzz::require(again.has_value() && *again == *decoded);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const fuzz::Input input(data, size);
+    const QByteArray bytes = input.body.toByteArray();
+    switch (input.selector % 6) {
+    case 0:
+        listRoundTrip<sendra::ResumeMarker>(bytes);
+        break;
+    case 1:
+        listRoundTrip<sendra::ViewerIdentity>(bytes);
+        break;
+    case 2:
+        recordRoundTrip<sendra::SourceDraft>(bytes);
+        break;
+    case 3:
+        recordRoundTrip<sendra::ProviderSession>(bytes);
+        break;
+    case 4:
+        listRoundTrip<sendra::CommandVault::PrivateAccessGrant>(bytes);
+        break;
+    default:
+        if (const std::optional<QStringList> texts = sendra::CommandVault::decodeTexts(bytes))
+            fuzz::require(sendra::CommandVault::decodeTexts(sendra::CommandVault::encodeTexts(*texts)) == texts);
+        break;
+    }
+    return 0;
+}
