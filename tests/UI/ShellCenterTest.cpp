@@ -105,7 +105,8 @@ TEST_F(ShellCenterTest, dockSearchShieldAndIdentityCapsule)
         {"shell.dock.systems", "systems.console"}, {"shell.dock.center", "center.console"}};
     for (const auto& [button, console] : sections) {
         ASSERT_TRUE(app.click(button)) << button;
-        EXPECT_TRUE(app.waitFor([&] { return app.isShown(console); })) << console;
+        // Captured by name: clang 14 cannot capture a structured binding.
+        EXPECT_TRUE(app.waitFor([&app, name = console] { return app.isShown(name); })) << console;
     }
     EXPECT_EQ(app.deck().dock(), CommandDeck::Dock::center);
     EXPECT_EQ(app.find("library.console"), nullptr);

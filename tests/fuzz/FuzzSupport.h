@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace fuzz {
@@ -43,10 +44,12 @@ void expectingRefusals(Read read)
 }
 
 // A broken property: libFuzzer reports it with the input that led there.
-inline void require(bool holds)
+inline void require(bool holds, const char* property)
 {
-    if (!holds)
+    if (!holds) {
+        std::fprintf(stderr, "fuzz: broken property: %s\n", property);
         std::abort();
+    }
 }
 
 } // namespace fuzz

@@ -16,8 +16,8 @@ void listRoundTrip(const QByteArray& bytes)
         return;
     const QByteArray written = sendra::encodeList(*decoded);
     const std::optional<QList<T>> again = sendra::decodeList<T>(written);
-    fuzz::require(again.has_value() && again->size() == decoded->size());
-    fuzz::require(sendra::encodeList(*again) == written);
+    fuzz::require(again.has_value() && again->size() == decoded->size(), "a written list reads back whole");
+    fuzz::require(sendra::encodeList(*again) == written, "a list read back writes the same");
 }
 
 template <class T>
@@ -27,7 +27,7 @@ void recordRoundTrip(const QByteArray& bytes)
     if (!decoded)
         return;
     const std::optional<T> again = sendra::decodeRecord<T>(sendra::encodeRecord(*decoded));
-    fuzz::require(again.has_value() && *again == *decoded);
+    fuzz::require(again.has_value() && *again == *decoded, "a written record reads back equal");
 }
 
 } // namespace
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     default:
         if (const std::optional<QStringList> texts = sendra::CommandVault::decodeTexts(bytes))
-            fuzz::require(sendra::CommandVault::decodeTexts(sendra::CommandVault::encodeTexts(*texts)) == texts);
+            fuzz::require(sendra::CommandVault::decodeTexts(sendra::CommandVault::encodeTexts(*texts)) == texts, "a written text list reads back equal");
         break;
     }
     return 0;

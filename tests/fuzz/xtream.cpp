@@ -25,8 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 1: {
             const QList<sendra::MediaNode> nodes = sendra::xtream::readStreamList(input.body, kind, categories, panel);
-            for (const sendra::MediaNode& node : nodes)
-                fuzz::require(!node.id.isEmpty() && !node.title.isEmpty() && node.kind == kind);
+            for (const sendra::MediaNode& node : nodes) {
+                // An empty id is an id (only a missing one skips the element).
+                fuzz::require(!node.title.isEmpty() && node.kind == kind, "a listed entry has a name and the list's kind");
+                if (node.artwork)
+                    fuzz::require(node.artwork->url().toEncoded() == node.artwork->text().toLatin1(), "an artwork address is kept as QUrl writes it");
+            }
             break;
         }
         case 2:
