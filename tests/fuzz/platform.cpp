@@ -28,7 +28,7 @@ void readWithTheApplication(std::uint8_t selector, QByteArrayView body)
     const auto kind = sendra::SignalKind((selector >> 4) % 3);
     switch (selector & 7) {
     case 0:
-        (void)sendra::platform::readBrandResolution(*object);
+        (void)sendra::platform::readBrandResolution(*object, document);
         break;
     case 1:
         (void)sendra::platform::readManifest(*object, QStringLiteral("brand"), 1, origin, selector & 8);
