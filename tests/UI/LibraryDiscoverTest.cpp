@@ -237,7 +237,7 @@ TEST_F(LibraryDiscoverTest, theWayBackRestoresTheRowUnlessTheKindChanged)
 
 // Blank text (spaces, a line break) shows the browse view yet keeps the clear button; no match shows the empty
 // state; the browse view shows the first 18 categories in the deck's order; the results keep the deck's ranking
-// and the field writes the deck's text on every keystroke.
+// and the field writes the deck's text on every keystroke. A category tile leads to the library and back.
 TEST_F(LibraryDiscoverTest, discoverShowsBrowseNoMatchOrTheRankedResults)
 {
     AppHarness& app = open(CommandDeck::Dock::discover);
@@ -281,6 +281,15 @@ TEST_F(LibraryDiscoverTest, discoverShowsBrowseNoMatchOrTheRankedResults)
     EXPECT_EQ(results[0].title, "Matrix");
     EXPECT_EQ(results[3].title, "Capítulos Sueltos");
     ASSERT_TRUE(app.click("discover.clear"));
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("discover.browse"); }));
+
+    // A category tile opens the library on it; the way back returns to discover.
+    ASSERT_TRUE(app.click("discover.category.1"));
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("library.grid"); }));
+    ASSERT_TRUE(app.deck().chosenGroup().has_value());
+    EXPECT_EQ(*app.deck().chosenGroup(), groups[1]);
+    EXPECT_EQ(app.deck().chosenKind(), groups[1].kind);
+    ASSERT_TRUE(app.click("library.back"));
     EXPECT_TRUE(app.waitFor([&] { return app.isShown("discover.browse"); }));
 }
 
