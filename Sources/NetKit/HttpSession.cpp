@@ -44,6 +44,7 @@ struct Exchange : detail::Wakeup
     bool timedOut = false;
     bool tooLarge = false;
     bool replyLost = false;
+    bool headOnly = false; // a HEAD answer's length is that of a body it does not send
     qint64 maxBodyBytes = 0;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     HttpResponse response;
@@ -69,7 +70,7 @@ struct Exchange : detail::Wakeup
     bool announced(QNetworkReply* reply)
     {
         const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (!declared.isValid())
+        if (headOnly || !declared.isValid())
             return true;
         const qint64 length = declared.toLongLong();
         if (length > maxBodyBytes) {
@@ -188,6 +189,7 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     const QPointer<QNetworkReply> reply = issue(*m_manager, request);
     auto exchange = std::make_shared<Exchange>();
     exchange->maxBodyBytes = request.maxBodyBytes;
+    exchange->headOnly = request.method == HttpRequest::Method::Head;
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setInterval(request.deadline);
