@@ -267,7 +267,8 @@ TEST(CatalogEngine, GroupQualityAndFeaturedGroupsFollowTheBalancedPass)
     for (int g = 5; g <= 8; ++g)
         expected << "tv:Grupo 0" + QString::number(g);
     QStringList featured;
-    for (const MediaGroup& group : snapshotOf(equal)->featuredGroups())
+    const auto equalSnapshot = snapshotOf(equal);
+    for (const MediaGroup& group : equalSnapshot->featuredGroups())
         featured << storedValue(group.kind) + ":" + group.name;
     EXPECT_EQ(featured, expected);
 }
