@@ -10,9 +10,21 @@ Item {
     objectName: "discover.console"
 
     readonly property real columnWidth: Math.min(console.width, 820)
-    // "browse", "none" or "results".
-    readonly property string mode: Deck.searchText.trim() === "" ? "browse"
-                                                                  : results.count === 0 ? "none" : "results"
+    // "browse", "none" or "results". Decided once per event-loop turn: the deck announces a new text before its
+    // results, and deciding in between would build the empty state for nothing on every keystroke.
+    property string mode: "browse"
+    function updateMode() {
+        mode = Deck.searchText.trim() === "" ? "browse" : results.count === 0 ? "none" : "results"
+    }
+    Connections {
+        target: Deck
+        function onSearchTextChanged() { Qt.callLater(console.updateMode) }
+    }
+    Connections {
+        target: results
+        function onCountChanged() { Qt.callLater(console.updateMode) }
+    }
+    Component.onCompleted: updateMode()
 
     NodeListModel {
         id: results
