@@ -126,7 +126,8 @@ bool FloatingPlayer::eventFilter(QObject* watched, QEvent* event)
 {
     // The user's close only hides the window, which the next presentation reuses. A close of the hidden window
     // (the application quitting closes every window) goes through: refusing it would cancel the quit.
-    if (watched == m_window && event->type() == QEvent::Close && m_window->isVisible()) {
+    // Compared as plain objects: while the window is being destroyed it is only a QWindow any more.
+    if (event->type() == QEvent::Close && watched == m_watchedWindow && static_cast<QWindow*>(watched)->isVisible()) {
         event->ignore();
         closedByUser();
         return true;
@@ -179,6 +180,7 @@ QQuickWindow* FloatingPlayer::ensureWindow()
         return nullptr;
     }
     QQmlEngine::setObjectOwnership(m_window, QQmlEngine::CppOwnership);
+    m_watchedWindow = m_window.data();
     m_window->installEventFilter(this);
     // Centred once; afterwards the window stays where the user put it.
     if (QScreen* screen = m_window->screen()) {

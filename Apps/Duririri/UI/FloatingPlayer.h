@@ -54,6 +54,7 @@ private:
     AppContext& m_context;
     QPointer<QQmlEngine> m_engine;
     QPointer<QQuickWindow> m_window;
+    const QObject* m_watchedWindow = nullptr;
     std::unique_ptr<PlayerHost> m_host;
     QPointer<CommandDeck> m_deck;
     std::optional<PlaybackTicket> m_ticket;
