@@ -7,11 +7,15 @@ import Sendra.App
 Item {
     id: background
 
+    // Rounded corners for a sheet's background (0: the square window).
+    property real radius: 0
+    readonly property real r: Math.max(0, Math.min(radius, width / 2, height / 2))
     readonly property color primary: CommandPalette.primary
     readonly property color secondary: CommandPalette.secondary
 
     Rectangle {
         anchors.fill: parent
+        radius: background.r
         color: CommandPalette.voidColor
     }
 
@@ -35,12 +39,16 @@ Item {
                     color: Qt.rgba(background.primary.r, background.primary.g, background.primary.b, 0)
                 }
             }
-            startX: 0
+            startX: background.r
             startY: 0
-            PathLine { x: background.width; y: 0 }
-            PathLine { x: background.width; y: background.height }
-            PathLine { x: 0; y: background.height }
-            PathLine { x: 0; y: 0 }
+            PathLine { x: background.width - background.r; y: 0 }
+            PathArc { x: background.width; y: background.r; radiusX: background.r; radiusY: background.r }
+            PathLine { x: background.width; y: background.height - background.r }
+            PathArc { x: background.width - background.r; y: background.height; radiusX: background.r; radiusY: background.r }
+            PathLine { x: background.r; y: background.height }
+            PathArc { x: 0; y: background.height - background.r; radiusX: background.r; radiusY: background.r }
+            PathLine { x: 0; y: background.r }
+            PathArc { x: background.r; y: 0; radiusX: background.r; radiusY: background.r }
         }
     }
 
@@ -66,12 +74,16 @@ Item {
                     color: Qt.rgba(background.secondary.r, background.secondary.g, background.secondary.b, 0)
                 }
             }
-            startX: 0
+            startX: background.r
             startY: 0
-            PathLine { x: background.width; y: 0 }
-            PathLine { x: background.width; y: background.height }
-            PathLine { x: 0; y: background.height }
-            PathLine { x: 0; y: 0 }
+            PathLine { x: background.width - background.r; y: 0 }
+            PathArc { x: background.width; y: background.r; radiusX: background.r; radiusY: background.r }
+            PathLine { x: background.width; y: background.height - background.r }
+            PathArc { x: background.width - background.r; y: background.height; radiusX: background.r; radiusY: background.r }
+            PathLine { x: background.r; y: background.height }
+            PathArc { x: 0; y: background.height - background.r; radiusX: background.r; radiusY: background.r }
+            PathLine { x: 0; y: background.r }
+            PathArc { x: background.r; y: 0; radiusX: background.r; radiusY: background.r }
         }
     }
 }

@@ -44,6 +44,7 @@ Sheet {
 
         CommandBackground {
             anchors.fill: parent
+            radius: 22
         }
 
         Flickable {

@@ -51,6 +51,7 @@ Sheet {
 
         CommandBackground {
             anchors.fill: parent
+            radius: 22
         }
 
         ColumnLayout {
