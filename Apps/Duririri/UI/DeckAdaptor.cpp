@@ -316,8 +316,6 @@ QVariantMap DeckAdaptor::kindCounts() const
     return out;
 }
 
-bool DeckAdaptor::hasFeed() const { return m_deck && m_deck->feed(); }
-
 QVariantList DeckAdaptor::lanes() const
 {
     QVariantList out;
@@ -404,11 +402,6 @@ QVariant DeckAdaptor::selectedBrief() const
 
 bool DeckAdaptor::isLoadingBrief() const { return m_deck && m_deck->isLoadingBrief(); }
 bool DeckAdaptor::hasPlayback() const { return m_deck && m_deck->playback(); }
-
-QString DeckAdaptor::playbackId() const
-{
-    return m_deck && m_deck->playback() ? m_deck->playback()->id.toString(QUuid::WithoutBraces) : QString();
-}
 
 bool DeckAdaptor::playbackMinimized() const { return m_deck && m_deck->playbackMinimized(); }
 QObject* DeckAdaptor::embeddedSession() const { return m_embedded ? m_embedded->session() : nullptr; }
@@ -628,15 +621,6 @@ void DeckAdaptor::toggleResumeFavorite(int index)
     const QList<ResumeMarker> markers = m_deck->centerResumeMarkers();
     if (index >= 0 && index < markers.size())
         m_deck->toggleFavorite(markers[index].node);
-}
-
-void DeckAdaptor::openResume(int index)
-{
-    if (!m_deck)
-        return;
-    const QList<ResumeMarker> markers = m_deck->centerResumeMarkers();
-    if (index >= 0 && index < markers.size())
-        m_deck->open(markers[index].node);
 }
 
 void DeckAdaptor::placePlayer()

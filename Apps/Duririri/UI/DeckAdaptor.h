@@ -26,7 +26,6 @@ class DeckAdaptor final : public QObject
     QML_NAMED_ELEMENT(Deck)
     QML_SINGLETON
 
-    Q_PROPERTY(bool hasDeck READ hasDeck NOTIFY deckChanged)
     Q_PROPERTY(Phase phase READ phase WRITE setPhase NOTIFY phaseChanged)
     Q_PROPERTY(QString language READ language NOTIFY languageChanged)
     Q_PROPERTY(QVariantMap brand READ brand NOTIFY brandChanged)
@@ -52,7 +51,6 @@ class DeckAdaptor final : public QObject
     Q_PROPERTY(int totalNodeCount READ totalNodeCount NOTIFY catalogChanged)
     // Visible entries per kind: {"tv": n, "movies": n, "series": n}.
     Q_PROPERTY(QVariantMap kindCounts READ kindCounts NOTIFY catalogChanged)
-    Q_PROPERTY(bool hasFeed READ hasFeed NOTIFY feedChanged)
     // The feed's lanes: [{id, title, subtitle, count}]; a lane's entries come through NodeListModel.Lane.
     Q_PROPERTY(QVariantList lanes READ lanes NOTIFY feedChanged)
     // The centre's resume points: [{key, title, fraction, artwork, kind, generic, groupName, isFavorite}].
@@ -70,7 +68,6 @@ class DeckAdaptor final : public QObject
     Q_PROPERTY(bool isLoadingBrief READ isLoadingBrief NOTIFY isLoadingBriefChanged)
 
     Q_PROPERTY(bool hasPlayback READ hasPlayback NOTIFY playbackChanged)
-    Q_PROPERTY(QString playbackId READ playbackId NOTIFY playbackChanged)
     Q_PROPERTY(bool playbackMinimized READ playbackMinimized NOTIFY playbackMinimizedChanged)
     // The embedded player's session (a PlayerSession), null while the main window shows no player.
     Q_PROPERTY(QObject* embeddedSession READ embeddedSession NOTIFY embeddedSessionChanged)
@@ -100,7 +97,6 @@ public:
     ~DeckAdaptor() override;
 
     CommandDeck* deck() const { return m_deck; }
-    bool hasDeck() const { return m_deck; }
 
     Phase phase() const;
     void setPhase(Phase phase);
@@ -134,7 +130,6 @@ public:
     QStringList presentedKinds() const;
     int totalNodeCount() const;
     QVariantMap kindCounts() const;
-    bool hasFeed() const;
     QVariantList lanes() const;
     QVariantList centerResumeMarkers() const;
     int favoritesRevision() const { return m_favoritesRevision; }
@@ -152,7 +147,6 @@ public:
     bool isLoadingBrief() const;
 
     bool hasPlayback() const;
-    QString playbackId() const;
     bool playbackMinimized() const;
     QObject* embeddedSession() const;
     PlayerHost* embeddedHost() const { return m_embedded.get(); }
@@ -198,7 +192,6 @@ public:
     Q_INVOKABLE void playEpisode(int season, int episode);
     Q_INVOKABLE void resumeAt(int index);
     Q_INVOKABLE void toggleResumeFavorite(int index);
-    Q_INVOKABLE void openResume(int index);
     // Decides where the playback lives (embedded, floating or nowhere); the root calls it once per event-loop
     // turn after either of the deck's two playback fields changed.
     Q_INVOKABLE void placePlayer();

@@ -12,7 +12,6 @@ NodeListModel::NodeListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 void NodeListModel::componentComplete()
 {
-    m_complete = true;
     if (AppContext* context = AppContext::of(qmlEngine(this))) {
         connect(context, &AppContext::deckChanged, this, [this, context] { setDeck(context->deck()); });
         setDeck(context->deck());

@@ -84,7 +84,6 @@ private:
     QString m_kind;
     int m_laneIndex = -1;
     int m_limit = -1;
-    bool m_complete = true;
 
     // Exactly one of the two holds the rows.
     NodeView m_view;
