@@ -42,9 +42,14 @@ Sheet {
         implicitWidth: 820
         implicitHeight: column.implicitHeight + 34 + footer.height
 
-        CommandBackground {
+        // Made anew each time the sheet opens (see the parental sheet: a path item put back into the scene crashes
+        // the software renderer in Qt 6.4).
+        Loader {
             anchors.fill: parent
-            radius: 22
+            active: sheet.visible
+            sourceComponent: CommandBackground {
+                radius: 22
+            }
         }
 
         Flickable {

@@ -49,9 +49,14 @@ Sheet {
         implicitWidth: 520
         implicitHeight: content.implicitHeight + 44
 
-        CommandBackground {
+        // Made anew each time the sheet opens: with the software renderer a path item taken out of the scene
+        // and put back keeps a node that is gone, and drawing it crashes (Qt 6.4).
+        Loader {
             anchors.fill: parent
-            radius: 22
+            active: sheet.visible
+            sourceComponent: CommandBackground {
+                radius: 22
+            }
         }
 
         ColumnLayout {
