@@ -40,12 +40,8 @@ void addEntryStates(std::vector<State>& states)
                           return true;
                       }});
     states.push_back({QStringLiteral("player-embedded"), [](Driver& d) {
-                          if (!d.connectFree())
+                          if (!d.playFirstFilm())
                               return false;
-                          const NodeView films = d.deck().nodesByKind().value(SignalKind::cinema);
-                          if (films.isEmpty())
-                              return false;
-                          d.deck().play(films[0]);
                           return d.waitFor([&] { return d.find(QStringLiteral("playerScreen")) != nullptr; });
                       }});
 }

@@ -30,6 +30,8 @@ public:
 
     // Connects the free demo panel and, with a name, creates that identity (phase ready).
     bool connectFree(const QString& identity = QStringLiteral("Ana"));
+    // Connects the free demo panel as "Ana" and plays its first film in the main window.
+    bool playFirstFilm();
     // Starts the private road up to the access-code sheet.
     bool openCodeSheet();
 

@@ -56,12 +56,8 @@ void addSystemsStates(std::vector<State>& states)
                           return d.click(QStringLiteral("parental.action"));
                       }});
     states.push_back({QStringLiteral("floating-player"), [](Driver& d) {
-                          if (!d.connectFree())
+                          if (!d.playFirstFilm())
                               return false;
-                          const NodeView films = d.deck().nodesByKind().value(SignalKind::cinema);
-                          if (films.isEmpty())
-                              return false;
-                          d.deck().play(films[0]);
                           d.settle();
                           d.deck().minimizePlayback(0);
                           ui::FloatingPlayer& floating = d.app.floating();

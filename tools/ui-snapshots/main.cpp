@@ -93,6 +93,17 @@ bool Driver::connectFree(const QString& identity)
     return true;
 }
 
+bool Driver::playFirstFilm()
+{
+    if (!connectFree())
+        return false;
+    const NodeView films = deck().nodesByKind().value(SignalKind::cinema);
+    if (films.isEmpty())
+        return false;
+    deck().play(films[0]);
+    return true;
+}
+
 bool Driver::openCodeSheet()
 {
     SourceDraft draft;
