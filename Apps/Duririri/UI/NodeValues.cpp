@@ -7,6 +7,11 @@ QString artworkText(const std::optional<QUrl>& artwork)
     return artwork ? artwork->toString(QUrl::FullyEncoded) : QString();
 }
 
+QString artworkText(const std::optional<AddressText>& artwork)
+{
+    return artwork ? artwork->text() : QString();
+}
+
 QVariantMap nodeValue(const MediaNode& node, const QSet<QString>& favorites)
 {
     const QString key = node.catalogKey();

@@ -13,5 +13,7 @@ QVariantMap nodeValue(const MediaNode& node, const QSet<QString>& favorites);
 // A category: id (the group key), name, kind.
 QVariantMap groupValue(const MediaGroup& group);
 QString artworkText(const std::optional<QUrl>& artwork);
+// An entry's artwork is kept as checked, encoded text: handed on as it is, without parsing it per row.
+QString artworkText(const std::optional<AddressText>& artwork);
 
 } // namespace sendra::ui
