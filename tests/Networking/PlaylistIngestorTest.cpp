@@ -209,7 +209,7 @@ protected:
     PlaylistIngestor ingestor{netkit::HttpSession(&manager)};
     FakePlaylistHost host;
 
-    testkit::Outcome<QList<MediaNode>> download(std::string bytes, int status = 200)
+    testkit::Outcome<NodeTable> download(std::string bytes, int status = 200)
     {
         return awaitOutcome(ingestor.download(host.publish("/lista.m3u", std::move(bytes), status), {}));
     }
@@ -223,7 +223,7 @@ TEST_F(PlaylistDownloadTest, ReadsOrRefusesWhatTheServerSends)
     EXPECT_EQ(good.value->size(), 3000);
     auto relative = download("#EXTINF:-1 tvg-logo=\"logos/1.png\",Uno\nhttp://cdn.test/1\n");
     ASSERT_TRUE(relative.value);
-    EXPECT_EQ(relative.value->value(0).artwork, host.baseUrl().resolved(QUrl("/logos/1.png")));
+    EXPECT_EQ(relative.value->at(0).artwork, host.baseUrl().resolved(QUrl("/logos/1.png")));
 
     EXPECT_EQ(download("#EXTINF:-1,Uno\nhttp://cdn.test/1\n", 404).commandError(), CommandError::invalidResponse);
     EXPECT_EQ(download("<html><body>Hola</body></html>").commandError(), CommandError::emptyCatalog);

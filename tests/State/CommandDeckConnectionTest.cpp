@@ -29,7 +29,7 @@ namespace sendra {
 struct CommandDeckProbe {
     struct HeldPreparation {
         QPromise<std::shared_ptr<const CatalogEntries>> promise;
-        QList<MediaNode> nodes;
+        NodeTable nodes;
         bool started = false;
 
         void finish()
@@ -42,7 +42,7 @@ struct CommandDeckProbe {
     static std::shared_ptr<HeldPreparation> holdNextPreparation(CommandDeck& deck)
     {
         auto held = std::make_shared<HeldPreparation>();
-        deck.m_prepare = [held](QList<MediaNode> nodes) {
+        deck.m_prepare = [held](NodeTable nodes) {
             if (held->started)
                 return CommandDeck::prepareEntries(std::move(nodes));
             held->started = true;

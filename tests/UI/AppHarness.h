@@ -111,4 +111,14 @@ protected:
     std::unique_ptr<AppHarness> harness;
 };
 
+// The first library entry with this title.
+inline std::optional<sendra::MediaNode> nodeTitled(const sendra::CommandDeck& deck, const QString& title)
+{
+    for (const sendra::MediaNode& node : deck.libraryNodes()) {
+        if (node.title == title)
+            return node;
+    }
+    return std::nullopt;
+}
+
 } // namespace uitest

@@ -35,14 +35,6 @@ bool clickIn(QQuickWindow* window, PlayerSession* session, const QString& name)
     return true;
 }
 
-const MediaNode* nodeTitled(const CommandDeck& deck, const QString& title)
-{
-    for (const MediaNode& node : deck.libraryNodes()) {
-        if (node.title == title)
-            return &node;
-    }
-    return nullptr;
-}
 
 std::optional<ResumeMarker> markerFor(const CommandDeck& deck, const QString& title)
 {

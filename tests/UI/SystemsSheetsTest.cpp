@@ -21,14 +21,6 @@ void showSystems(AppHarness& app)
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("systems.console"); }));
 }
 
-const MediaNode* nodeTitled(const CommandDeck& deck, const QString& title)
-{
-    for (const MediaNode& node : deck.libraryNodes()) {
-        if (node.title == title)
-            return &node;
-    }
-    return nullptr;
-}
 
 } // namespace
 

@@ -101,7 +101,7 @@ TEST(DemoServices, AnswerTheApplicationsClientsAndStopCleanly)
                                           DemoAccounts::privatePassword),
                   {})),
               CommandError::invalidCredentials);
-    const QList<MediaNode> universe = syncWait(transport.universe(privateAccount, {}));
+    const NodeTable universe = syncWait(transport.universe(privateAccount, {}));
     EXPECT_EQ(universe.size(), total);
 
     const PlaylistIngestor ingestor(session);

@@ -122,11 +122,7 @@ struct ViewerIdentity {
 };
 size_t qHash(const ViewerIdentity& identity, size_t seed = 0) noexcept;
 
-// The result of loading any source. Only a prepared catalogue has a feed and a version.
-struct LoadedCatalog {
-    QList<MediaNode> nodes;
-    std::optional<CommandFeed> feed;
-    std::optional<qint64> preparedVersion;
-};
-
 } // namespace sendra
+
+// The compact table of entries and LoadedCatalog, which holds one.
+#include "Domain/NodeTable.h"

@@ -151,18 +151,18 @@ QCoro::Task<CatalogIdentity> catalogIdentity(CatalogRequest request, CancelToken
     co_return readManifest(manifest.object, request.brand, request.slot, request.origin, request.protectedBuild);
 }
 
-QCoro::Task<QList<MediaNode>> preparedSection(CatalogRequest request, CatalogIdentity identity, SignalKind kind,
-                                              CancelToken token)
+QCoro::Task<NodeTable> preparedSection(CatalogRequest request, CatalogIdentity identity, SignalKind kind,
+                                       CancelToken token)
 {
     if (identity.count(kind) <= 0)
-        co_return QList<MediaNode>();
+        co_return NodeTable();
     QUrl document = catalogURL(request, storedValue(kind), identity);
     QByteArray body = co_await fetch(request.session, document, CommandError::invalidResponse, true,
                                      request.timeouts.section, token, true);
     // Sections run to hundreds of thousands of entries: parse them off the main thread. The job is named: g++ 12
     // destroys a lambda temporary inside a co_await expression twice.
     auto parse = [body = std::move(body), identity, kind, document = std::move(document)] {
-        return readSection(parseObject(body).object, identity, kind, document);
+        return NodeTable(readSection(parseObject(body).object, identity, kind, document));
     };
     co_return co_await runInBackground(std::move(parse));
 }
@@ -199,7 +199,12 @@ QCoro::Task<LoadedCatalog> loadPreparedCatalog(CatalogRequest request, CancelTok
 
     const CatalogIdentity again = co_await catalogIdentity(request, token);
     LoadedCatalog catalog;
-    catalog.nodes = std::move(live) + std::move(films) + std::move(series);
+    auto join = [live = std::move(live), films = std::move(films), series = std::move(series)]() mutable {
+        live.append(std::move(films));
+        live.append(std::move(series));
+        return std::move(live);
+    };
+    catalog.nodes = co_await runInBackground(std::move(join));
     if (again != identity || catalog.nodes.isEmpty())
         fail(CommandError::invalidResponse);
     catalog.feed = std::move(feed);

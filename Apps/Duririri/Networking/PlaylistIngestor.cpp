@@ -274,12 +274,12 @@ QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8, const QUrl& origin
     return std::move(builder.nodes);
 }
 
-QCoro::Task<QList<MediaNode>> PlaylistIngestor::download(QUrl address, netkit::CancelToken token) const
+QCoro::Task<NodeTable> PlaylistIngestor::download(QUrl address, netkit::CancelToken token) const
 {
     return downloadWith(m_session, std::move(address), std::move(token));
 }
 
-QCoro::Task<QList<MediaNode>> PlaylistIngestor::downloadWith(netkit::HttpSession session, QUrl address,
+QCoro::Task<NodeTable> PlaylistIngestor::downloadWith(netkit::HttpSession session, QUrl address,
                                                              netkit::CancelToken token)
 {
     netkit::HttpRequest request;
@@ -295,9 +295,9 @@ QCoro::Task<QList<MediaNode>> PlaylistIngestor::downloadWith(netkit::HttpSession
         // The strict check: a truncated last sequence counts as invalid too.
         if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
             throw CommandFailure(CommandError::invalidResponse);
-        return parse(body, origin);
+        return NodeTable(parse(body, origin));
     };
-    QList<MediaNode> nodes = co_await runInBackground(std::move(read));
+    NodeTable nodes = co_await runInBackground(std::move(read));
     if (nodes.isEmpty())
         throw CommandFailure(CommandError::emptyCatalog);
     co_return nodes;

@@ -23,7 +23,7 @@ public:
     // CommandError::invalidResponse for a status outside 2xx or a body that is not valid UTF-8;
     // CommandError::emptyCatalog when it holds no entry. Transfer failures and cancellation pass through as
     // netkit::HttpError and netkit::Cancelled.
-    QCoro::Task<QList<MediaNode>> download(QUrl address, netkit::CancelToken token) const;
+    QCoro::Task<NodeTable> download(QUrl address, netkit::CancelToken token) const;
 
     // The entries of a UTF-8 playlist read from `origin`, in playlist order; malformed lines are skipped. An address
     // line is an absolute address of a network scheme (netkit::isNetworkStreamScheme); any other line is skipped
@@ -37,8 +37,7 @@ public:
 
 private:
     // Static, so the request's coroutine holds its own copy of the session, not this object.
-    static QCoro::Task<QList<MediaNode>> downloadWith(netkit::HttpSession session, QUrl address,
-                                                      netkit::CancelToken token);
+    static QCoro::Task<NodeTable> downloadWith(netkit::HttpSession session, QUrl address, netkit::CancelToken token);
 
     netkit::HttpSession m_session;
 };

@@ -108,23 +108,6 @@ bool walkInSlices(QByteArrayView body, const ObjectListVisitor& visitor)
     }
 }
 
-// Shares one QString among all entries that carry the same short text (category ids, extensions, content
-// types): a 200k-film list has a few hundred distinct ones.
-class TextPool
-{
-public:
-    const QString& operator()(std::string_view text)
-    {
-        auto found = m_texts.find(text);
-        if (found == m_texts.end())
-            found = m_texts.emplace(std::string(text), QString::fromUtf8(text.data(), qsizetype(text.size()))).first;
-        return found->second;
-    }
-
-private:
-    BytesMap<QString> m_texts;
-};
-
 // The raw pieces of one stream list element, as views into the parser's memory.
 struct RawEntry
 {
@@ -146,169 +129,272 @@ std::optional<std::string_view> textOf(const element& value)
     return text;
 }
 
-// The id as `string` reads it; the common integer id is written straight into its string.
-std::optional<QString> idText(const element& value)
+// The id as `string` reads it, in `scratch` when it has to be formatted; the common integer id is written
+// straight there.
+std::optional<std::string_view> idText(const element& value, std::string& scratch)
 {
-    if (value.type() != simdjson::dom::element_type::INT64)
-        return string(value);
-    char digits[24];
-    char* end = std::to_chars(digits, digits + sizeof digits, value.get_int64().value_unsafe()).ptr;
-    QString text(qsizetype(end - digits), Qt::Uninitialized);
-    std::copy(digits, end, text.data());
-    return text;
+    if (value.type() == simdjson::dom::element_type::INT64) {
+        char digits[24];
+        scratch.assign(digits, std::to_chars(digits, digits + sizeof digits, value.get_int64().value_unsafe()).ptr);
+        return scratch;
+    }
+    if (const auto text = textOf(value))
+        return text;
+    const std::optional<QString> text = string(value);
+    if (!text)
+        return std::nullopt;
+    scratch = text->toStdString();
+    return scratch;
 }
 
-class StreamListBuilder
+// One pass over the element's members; a repeated key keeps its last value, as the platform reader does.
+RawEntry collect(const object& item, std::string_view idKey)
 {
-public:
-    StreamListBuilder(SignalKind kind, const CategoryMap& categories, const QUrl& panel)
-        : m_kind(kind)
-        , m_idKey(kind == SignalKind::episodic ? "series_id" : "stream_id")
-        , m_categories(categories)
-        , m_panel(panel)
-    {
+    RawEntry raw;
+    for (const auto member : item) {
+        const std::string_view key = member.key;
+        switch (key.size()) {
+        case 4:
+            if (key == "name")
+                raw.name = textOf(member.value);
+            break;
+        case 5:
+            if (key == "cover")
+                raw.cover = textOf(member.value);
+            break;
+        case 9:
+            if (key == idKey)
+                raw.id = member.value;
+            break;
+        case 11:
+            if (key == "category_id")
+                raw.categoryId = member.value;
+            else if (key == "stream_icon")
+                raw.icon = textOf(member.value);
+            break;
+        case 12:
+            if (key == "content_type")
+                raw.contentType = textOf(member.value);
+            break;
+        case 13:
+            if (key == "category_name")
+                raw.categoryName = textOf(member.value);
+            break;
+        case 19:
+            if (key == "container_extension")
+                raw.extension = textOf(member.value);
+            break;
+        default:
+            break;
+        }
     }
+    return raw;
+}
 
-    QList<MediaNode> nodes;
+// The category id as the text `string` gives for it, in `scratch` when it has to be formatted.
+std::string_view categoryText(const std::optional<element>& value, std::string& scratch)
+{
+    if (!value)
+        return {};
+    if (const auto text = textOf(*value))
+        return *text;
+    int64_t number = 0;
+    if (value->get_int64().get(number) == simdjson::SUCCESS) {
+        char digits[24];
+        scratch.assign(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+        return scratch;
+    }
+    scratch = string(*value).value_or(QString()).toStdString();
+    return scratch;
+}
+
+QString utf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+} // namespace
+
+// Entries go straight into the table. Entries without a category name of their own share one group per category
+// id, named when the list ends from the category list (which may arrive after the entries).
+struct StreamListReader::State
+{
+    State(SignalKind kind, QUrl panel)
+        : kind(kind)
+        , idKey(kind == SignalKind::episodic ? "series_id" : "stream_id")
+        , panel(std::move(panel))
+    {
+        const QUrl base = this->panel.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo |
+                                               QUrl::RemovePath);
+        if ((base.scheme() == u"http" || base.scheme() == u"https") && !base.host().isEmpty())
+            origin = base.toEncoded().toStdString();
+    }
 
     void add(const object& item)
     {
-        const RawEntry raw = collect(item);
+        const RawEntry raw = collect(item, idKey);
         if (!raw.id || !raw.name || raw.name->empty())
             return;
-        std::optional<QString> id = idText(*raw.id);
+        const std::optional<std::string_view> id = idText(*raw.id, idScratch);
         if (!id)
             return;
-        MediaNode& node = nodes.emplaceBack();
-        node.id = std::move(*id);
-        node.title = QString::fromUtf8(raw.name->data(), qsizetype(raw.name->size()));
-        setGroup(node, raw);
-        if (raw.icon)
-            node.artwork = readArtworkText(m_addresses, *raw.icon, m_panel);
-        else if (raw.cover)
-            node.artwork = readArtworkText(m_addresses, *raw.cover, m_panel);
-        if (raw.extension)
-            node.fileSuffix = m_pool(*raw.extension);
-        node.kind = m_kind;
-        if (raw.contentType)
-            node.contentClassification = m_pool(*raw.contentType);
-    }
-
-private:
-    struct Group
-    {
-        QString id;
-        QString name;
-    };
-
-    // One pass over the element's members; a repeated key keeps its last value, as the platform reader does.
-    RawEntry collect(const object& item) const
-    {
-        RawEntry raw;
-        for (const auto member : item) {
-            const std::string_view key = member.key;
-            switch (key.size()) {
-            case 4:
-                if (key == "name")
-                    raw.name = textOf(member.value);
-                break;
-            case 5:
-                if (key == "cover")
-                    raw.cover = textOf(member.value);
-                break;
-            case 9:
-                if (key == m_idKey)
-                    raw.id = member.value;
-                break;
-            case 11:
-                if (key == "category_id")
-                    raw.categoryId = member.value;
-                else if (key == "stream_icon")
-                    raw.icon = textOf(member.value);
-                break;
-            case 12:
-                if (key == "content_type")
-                    raw.contentType = textOf(member.value);
-                break;
-            case 13:
-                if (key == "category_name")
-                    raw.categoryName = textOf(member.value);
-                break;
-            case 19:
-                if (key == "container_extension")
-                    raw.extension = textOf(member.value);
-                break;
-            default:
-                break;
+        NodeTable::RawNode node;
+        node.kind = kind;
+        node.id = *id;
+        node.title = *raw.name;
+        node.group = group(raw);
+        std::optional<QByteArray> converted;
+        if (const auto& picture = raw.icon ? raw.icon : raw.cover) {
+            if (addresses.keepsAsWritten(*picture)) {
+                node.artwork = QByteArrayView(picture->data(), qsizetype(picture->size()));
+            } else if (onPanel(*picture)) {
+                node.artwork = QByteArrayView(pathScratch);
+            } else if (const auto address = readArtwork(addresses, *picture, panel)) {
+                converted = address->toEncoded();
+                node.artwork = QByteArrayView(*converted);
             }
         }
-        return raw;
+        if (raw.extension)
+            node.fileSuffix = text(*raw.extension, lastSuffix);
+        if (raw.contentType)
+            node.contentClassification = text(*raw.contentType, lastClassification);
+        table.append(node);
     }
 
-    // The category id as the text `string` gives for it, in `scratch` when it has to be formatted.
-    static std::string_view categoryText(const std::optional<element>& value, std::string& scratch)
+    // A path on the panel itself ("/images/1.jpg"), the common relative artwork, joined to the panel's origin
+    // without a QUrl: only when resolving could change nothing (no dot segments) and QUrl would keep the joined
+    // text as written. The result is in pathScratch.
+    bool onPanel(std::string_view path)
     {
-        if (!value)
-            return {};
-        if (const auto text = textOf(*value))
-            return *text;
-        int64_t number = 0;
-        if (value->get_int64().get(number) == simdjson::SUCCESS) {
-            char digits[24];
-            scratch.assign(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
-            return scratch;
+        if (origin.empty() || path.size() < 2 || path[0] != '/' || path[1] == '/')
+            return false;
+        for (std::string_view odd : {"/.", "%2E", "%2e", "\\"}) {
+            if (path.find(odd) != std::string_view::npos)
+                return false;
         }
-        scratch = string(*value).value_or(QString()).toStdString();
-        return scratch;
+        pathScratch.assign(origin).append(path);
+        return addresses.keepsAsWritten(pathScratch);
     }
 
-    const QString& slugGroupId(const QString& groupName)
+    // Neighbouring entries mostly share their short texts and their category: the last answer is tried first.
+    struct Last {
+        std::string key;
+        uint32_t value = UINT32_MAX;
+    };
+
+    uint32_t text(std::string_view value, Last& last)
     {
-        auto found = m_slugIds.constFind(groupName);
-        if (found == m_slugIds.cend())
-            found = m_slugIds.insert(groupName, QStringLiteral("group:") + groupSlug(groupName));
-        return *found;
+        if (last.value != UINT32_MAX && last.key == value)
+            return last.value;
+        auto found = texts.find(value);
+        if (found == texts.end())
+            found = texts.emplace(std::string(value), table.addText(utf8(value))).first;
+        last = {found->first, found->second};
+        return found->second;
     }
 
-    // Entries without their own category name share one Group per category id.
-    const Group& groupForId(std::string_view categoryId)
+    uint32_t group(const RawEntry& raw)
     {
-        auto found = m_groupsById.find(categoryId);
-        if (found != m_groupsById.end())
-            return found->second;
-        const QString& id = m_pool(categoryId);
-        Group group;
-        group.name = m_categories.value(id, m_contenido);
-        group.id = id.isEmpty() ? slugGroupId(group.name) : id;
-        return m_groupsById.emplace(std::string(categoryId), std::move(group)).first->second;
-    }
-
-    void setGroup(MediaNode& node, const RawEntry& raw)
-    {
-        std::string scratch;
-        const std::string_view categoryId = categoryText(raw.categoryId, scratch);
+        const std::string_view categoryId = categoryText(raw.categoryId, categoryScratch);
         if (raw.categoryName && !raw.categoryName->empty()) {
-            node.groupName = m_pool(*raw.categoryName);
-            node.groupID = categoryId.empty() ? slugGroupId(node.groupName) : m_pool(categoryId);
-            return;
+            const QString name = utf8(*raw.categoryName);
+            return table.addGroup(categoryId.empty() ? slugGroupId(name) : utf8(categoryId), name);
         }
-        const Group& group = groupForId(categoryId);
-        node.groupID = group.id;
-        node.groupName = group.name;
+        if (lastGroup.value != UINT32_MAX && lastGroup.key == categoryId)
+            return lastGroup.value;
+        // Small numbers, written as they would be formatted, are looked up by value.
+        if (!categoryId.empty() && categoryId.size() <= 5 && (categoryId[0] != '0' || categoryId.size() == 1)) {
+            uint32_t number = 0;
+            const auto [end, error] = std::from_chars(categoryId.data(), categoryId.data() + categoryId.size(), number);
+            if (error == std::errc() && end == categoryId.data() + categoryId.size()) {
+                if (number >= groupsByNumber.size())
+                    groupsByNumber.resize(number + 1, UINT32_MAX);
+                uint32_t& group = groupsByNumber[number];
+                if (group == UINT32_MAX)
+                    group = byId(categoryId);
+                return group;
+            }
+        }
+        return byId(categoryId);
     }
 
-    SignalKind m_kind;
-    std::string_view m_idKey;
-    const CategoryMap& m_categories;
-    const QUrl& m_panel;
-    const QString m_contenido = QStringLiteral("Contenido");
-    netkit::AddressReader m_addresses;
-    TextPool m_pool;
-    QHash<QString, QString> m_slugIds;
-    BytesMap<Group> m_groupsById;
+    uint32_t byId(std::string_view categoryId)
+    {
+        auto found = groupsById.find(categoryId);
+        if (found == groupsById.end())
+            found = groupsById.emplace(std::string(categoryId), table.addGroup(utf8(categoryId), QString())).first;
+        lastGroup = {found->first, found->second};
+        return found->second;
+    }
+
+    QString slugGroupId(const QString& groupName) { return QStringLiteral("group:") + groupSlug(groupName); }
+
+    void nameGroups(const CategoryMap& categories)
+    {
+        const QString contenido = QStringLiteral("Contenido");
+        for (const auto& [categoryId, group] : groupsById) {
+            const QString id = utf8(categoryId);
+            const QString name = categories.value(id, contenido);
+            table.renameGroup(group, id.isEmpty() ? slugGroupId(name) : id, name);
+        }
+    }
+
+    void restart()
+    {
+        table = NodeTable();
+        texts.clear();
+        groupsById.clear();
+        groupsByNumber.clear();
+        lastSuffix = lastClassification = lastGroup = Last();
+    }
+
+    SignalKind kind;
+    std::string_view idKey;
+    QUrl panel;
+    NodeTable table;
+    netkit::AddressReader addresses;
+    BytesMap<uint32_t> texts;
+    BytesMap<uint32_t> groupsById;
+    std::vector<uint32_t> groupsByNumber;
+    Last lastSuffix;
+    Last lastClassification;
+    Last lastGroup;
+    std::string idScratch;
+    std::string categoryScratch;
+    std::string origin; // the panel's scheme and authority, when its relative paths can be joined to it
+    std::string pathScratch;
+    ObjectListVisitor visitor;
 };
 
-} // namespace
+StreamListReader::StreamListReader(SignalKind kind, QUrl panel, qsizetype bodyBytes)
+    : m_state(std::make_unique<State>(kind, std::move(panel)))
+{
+    State& state = *m_state;
+    state.visitor.visit = [&state](const object& item) { state.add(item); };
+    state.visitor.restart = [&state] { state.restart(); };
+    // A little over the estimate, so the rows are allocated once; but never more than a real element's least size
+    // allows, or a body of empty objects would reserve gigabytes. Without the body's size the rows just grow.
+    const qsizetype ceiling = bodyBytes / 150;
+    state.visitor.expect = [&state, ceiling](qsizetype count) {
+        state.table.reserve(std::min(count + count / 16, ceiling));
+    };
+}
+
+StreamListReader::~StreamListReader() = default;
+
+const ObjectListVisitor& StreamListReader::visitor() const
+{
+    return m_state->visitor;
+}
+
+NodeTable StreamListReader::finish(const CategoryMap& categories)
+{
+    m_state->nameGroups(categories);
+    NodeTable table = std::move(m_state->table);
+    m_state->restart();
+    return table;
+}
+
 
 void walkObjectList(QByteArrayView body, const ObjectListVisitor& visitor)
 {
@@ -344,17 +430,17 @@ CategoryMap readCategoryMap(QByteArrayView body)
     return map;
 }
 
+NodeTable readStreamTable(QByteArrayView body, SignalKind kind, const CategoryMap& categories, const QUrl& panel)
+{
+    StreamListReader reader(kind, panel, body.size());
+    walkObjectList(body, reader.visitor());
+    return reader.finish(categories);
+}
+
 QList<MediaNode> readStreamList(QByteArrayView body, SignalKind kind, const CategoryMap& categories,
                                 const QUrl& panel)
 {
-    StreamListBuilder builder(kind, categories, panel);
-    // A little over the estimate, so the list is allocated once; but never more than a real element's least size
-    // allows, or a body of empty objects would reserve gigabytes.
-    const qsizetype ceiling = body.size() / 150;
-    walkObjectList(body, {.visit = [&builder](const object& item) { builder.add(item); },
-                          .restart = [&builder] { builder.nodes.clear(); },
-                          .expect = [&](qsizetype count) { netkit::reserveLarge(builder.nodes, std::min(count + count / 16, ceiling)); }});
-    return std::move(builder.nodes);
+    return readStreamTable(body, kind, categories, panel).toList();
 }
 
 } // namespace sendra::xtream

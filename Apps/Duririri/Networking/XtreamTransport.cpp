@@ -90,7 +90,7 @@ QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderS
     }
 }
 
-QCoro::Task<QList<MediaNode>> kindNodes(HttpSession session, ProviderSession source, KindActions actions,
+QCoro::Task<NodeTable> kindNodes(HttpSession session, ProviderSession source, KindActions actions,
                                         CancelToken token)
 {
     auto streams = [session, source, action = actions.streams](CancelToken child) {
@@ -104,12 +104,12 @@ QCoro::Task<QList<MediaNode>> kindNodes(HttpSession session, ProviderSession sou
     // Relative artwork is the panel's own: taken relative to its request address, never to its query.
     auto read = [body = std::move(body), kind = actions.kind, categories = std::move(categories),
                  panel = netkit::appendingPath(source.origin, "player_api.php")] {
-        return xtream::readStreamList(body, kind, categories, panel);
+        return xtream::readStreamTable(body, kind, categories, panel);
     };
     co_return co_await runInBackground(std::move(read));
 }
 
-QCoro::Task<QList<MediaNode>> loadUniverse(HttpSession session, ProviderSession source, CancelToken token)
+QCoro::Task<NodeTable> loadUniverse(HttpSession session, ProviderSession source, CancelToken token)
 {
     const auto kindTask = [session, source](SignalKind kind) {
         return [session, source, kind](CancelToken child) {
@@ -122,18 +122,13 @@ QCoro::Task<QList<MediaNode>> loadUniverse(HttpSession session, ProviderSession 
     auto [liveNodes, filmNodes, seriesNodes] =
         co_await netkit::joinAll(token, std::move(live), std::move(films), std::move(series));
     netkit::throwIfCancelled(token);
-    // Joining 200k entries is a few hundred thousand moves: the worker does it, not the main thread. The lists
-    // are moved in whole, so their entries move without a copy.
+    // Joining 200k entries moves their rows: the worker does it, not the main thread.
     auto concatenate = [all = std::move(liveNodes), films = std::move(filmNodes), series = std::move(seriesNodes)]() mutable {
-        netkit::reserveLarge(all, all.size() + films.size() + series.size());
-        for (QList<MediaNode>* part : {&films, &series}) {
-            for (MediaNode& node : *part)
-                all.append(std::move(node));
-            part->clear();
-        }
+        all.append(std::move(films));
+        all.append(std::move(series));
         return std::move(all);
     };
-    QList<MediaNode> all = co_await runInBackground(std::move(concatenate));
+    NodeTable all = co_await runInBackground(std::move(concatenate));
     if (all.isEmpty())
         throw CommandFailure(CommandError::emptyCatalog);
     co_return all;
@@ -223,7 +218,7 @@ QCoro::Task<void> XtreamTransport::authenticate(ProviderSession source, CancelTo
     return checkAccount(m_session, std::move(source), std::move(token));
 }
 
-QCoro::Task<QList<MediaNode>> XtreamTransport::universe(ProviderSession source, CancelToken token) const
+QCoro::Task<NodeTable> XtreamTransport::universe(ProviderSession source, CancelToken token) const
 {
     return loadUniverse(m_session, std::move(source), std::move(token));
 }

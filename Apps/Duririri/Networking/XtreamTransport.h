@@ -35,7 +35,7 @@ public:
     // Every live channel, film and series (in that order, each in the panel's order). The six lists are fetched
     // together; the first stream list to fail cancels the others and fails the load. A category list that fails
     // only costs its kind the group names. No entry at all: CommandError::emptyCatalog.
-    virtual QCoro::Task<QList<MediaNode>> universe(ProviderSession source, netkit::CancelToken token) const;
+    virtual QCoro::Task<NodeTable> universe(ProviderSession source, netkit::CancelToken token) const;
 
     // Synopsis, genre, year and, for a series, its seasons in ascending order. A live channel has none and costs
     // no request.

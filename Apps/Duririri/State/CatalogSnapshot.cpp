@@ -182,39 +182,40 @@ public:
     void assign(uint32_t p, std::vector<CatalogEntries::Group>& groups, std::vector<CatalogEntries::Name>& names,
                 std::vector<uint32_t>& groupOf, std::vector<uint32_t>& nameOf)
     {
-        const MediaNode& node = m_e.node(p);
-        if (p > 0 && groups[groupOf[p - 1]].kind == node.kind && groups[groupOf[p - 1]].groupID == node.groupID) {
+        const SignalKind kind = m_e.nodes().kind(p);
+        const QString& groupID = m_e.groupID(p);
+        const QString& groupName = m_e.groupName(p);
+        if (p > 0 && groups[groupOf[p - 1]].kind == kind && groups[groupOf[p - 1]].groupID == groupID) {
             groupOf[p] = groupOf[p - 1];
         } else {
             const uint32_t next = uint32_t(groups.size());
-            groupOf[p] = m_groupTable.findOrAdd(textHash(node.groupID) ^ kindSalt(node.kind), next, [&](uint32_t g) {
-                return groups[g].kind == node.kind && groups[g].groupID == node.groupID;
+            groupOf[p] = m_groupTable.findOrAdd(textHash(groupID) ^ kindSalt(kind), next, [&](uint32_t g) {
+                return groups[g].kind == kind && groups[g].groupID == groupID;
             });
             if (groupOf[p] == next) {
-                groups.push_back({storedValue(node.kind) + u':' + node.groupID, node.groupID, foldedText(node.groupID),
-                                  node.kind});
+                groups.push_back({storedValue(kind) + u':' + groupID, groupID, foldedText(groupID), kind});
                 m_groupName.push_back(none);
             }
         }
 
-        const uint32_t groupName = m_groupName[groupOf[p]];
-        if (groupName != none && m_nameTexts[groupName] == node.groupName) {
-            nameOf[p] = groupName;
+        const uint32_t firstName = m_groupName[groupOf[p]];
+        if (firstName != none && m_nameTexts[firstName] == groupName) {
+            nameOf[p] = firstName;
             return;
         }
         const uint32_t next = uint32_t(m_nameTexts.size());
-        nameOf[p] = m_nameTable.findOrAdd(textHash(node.groupName), next,
-                                          [&](uint32_t n) { return m_nameTexts[n] == node.groupName; });
+        nameOf[p] = m_nameTable.findOrAdd(textHash(groupName), next,
+                                          [&](uint32_t n) { return m_nameTexts[n] == groupName; });
         if (nameOf[p] == next) {
-            m_nameTexts.push_back(node.groupName);
+            m_nameTexts.push_back(groupName);
             CatalogEntries::Name name;
-            name.folded = foldedText(node.groupName);
+            name.folded = foldedText(groupName);
             name.foldedUtf8 = name.folded.toStdString();
             name.adult = containsAdultKeyword(name.foldedUtf8);
             name.useful = isUsefulFeaturedGroupName(name.folded);
             names.push_back(std::move(name));
         }
-        if (groupName == none)
+        if (firstName == none)
             m_groupName[groupOf[p]] = nameOf[p];
     }
 
@@ -243,7 +244,7 @@ private:
 class CatalogEntriesBuilder
 {
 public:
-    static std::shared_ptr<const CatalogEntries> build(QList<MediaNode> nodes)
+    static std::shared_ptr<const CatalogEntries> build(NodeTable nodes)
     {
         auto entries = std::make_shared<CatalogEntries>();
         CatalogEntries& e = *entries;
@@ -251,7 +252,7 @@ public:
         std::vector<uint32_t> titleHashes;
         readEntries(e, titleHashes);
         const std::vector<uint32_t> sameTitle = firstOccurrences(
-            titleHashes, [&](uint32_t p, uint32_t q) { return e.node(p).title == e.node(q).title; });
+            titleHashes, [&](uint32_t p, uint32_t q) { return e.title(p) == e.title(q); });
         findKeyOwners(e);
         rankTitles(e, sameTitle);
         e.m_groupIndex.reserve(qsizetype(e.m_groups.size()));
@@ -275,20 +276,22 @@ private:
         e.m_foldedTitles.reserve(size_t(count) * 24);
         GroupAssigner groups(e);
         for (uint32_t p = 0; p < count; ++p) {
-            const MediaNode& node = e.node(p);
-            uint8_t traits = uint8_t(node.kind);
-            if (node.artwork)
+            const NodeTable& nodes = e.m_nodes;
+            const SignalKind kind = nodes.kind(p);
+            const QStringView title = nodes.title(p);
+            uint8_t traits = uint8_t(kind);
+            if (nodes.hasArtwork(p))
                 traits |= CatalogEntries::artworkTrait;
-            if (node.contentClassification && *node.contentClassification == u"generic")
+            if (nodes.contentClassification(p) == u"generic")
                 traits |= CatalogEntries::genericTrait;
             const size_t start = e.m_foldedTitles.size();
             e.m_titleStart[p] = uint32_t(start);
-            appendFoldedUtf8(node.title, e.m_foldedTitles);
-            titleHashes[p] = uint32_t(textHash(node.title));
+            appendFoldedUtf8(title, e.m_foldedTitles);
+            titleHashes[p] = uint32_t(textHash(title));
             if (containsAdultKeyword(std::string_view(e.m_foldedTitles).substr(start)))
                 traits |= CatalogEntries::adultTitleTrait;
             e.m_traits[p] = traits;
-            e.m_keyHash[p] = CatalogEntries::keyHash(node.kind, node.id);
+            e.m_keyHash[p] = CatalogEntries::keyHash(kind, nodes.id(p));
             groups.assign(p, e.m_groups, e.m_names, e.m_group, e.m_name);
         }
         e.m_titleStart[count] = uint32_t(e.m_foldedTitles.size());
@@ -299,7 +302,7 @@ private:
     static void findKeyOwners(CatalogEntries& e)
     {
         const std::vector<uint32_t> owners = firstOccurrences(e.m_keyHash, [&](uint32_t p, uint32_t q) {
-            return e.node(p).kind == e.node(q).kind && e.node(p).id == e.node(q).id;
+            return e.m_nodes.kind(p) == e.m_nodes.kind(q) && e.id(p) == e.id(q);
         });
         for (uint32_t p = 0; p < e.size(); ++p) {
             if (owners[p] != p) {
@@ -325,7 +328,7 @@ private:
             }
         }
         const CollationOrder order = collationOrder(
-            uint32_t(distinct.size()), [&](uint32_t t) { return QStringView(e.node(distinct[t]).title); });
+            uint32_t(distinct.size()), [&](uint32_t t) { return e.title(distinct[t]); });
         std::vector<uint32_t> classOf(distinct.size());
         uint32_t classes = 0;
         for (size_t r = 0; r < order.order.size(); ++r) {
@@ -343,7 +346,7 @@ private:
     }
 };
 
-std::shared_ptr<const CatalogEntries> CatalogEntries::prepare(QList<MediaNode> nodes)
+std::shared_ptr<const CatalogEntries> CatalogEntries::prepare(NodeTable nodes)
 {
     return CatalogEntriesBuilder::build(std::move(nodes));
 }
@@ -495,7 +498,7 @@ private:
         s.m_groupKindBounds.fill(0);
         s.m_browsableKindBounds.fill(0);
         for (const Item& item : items) {
-            const MediaGroup group{e.groups()[item.group].key, e.node(item.first).groupName, SignalKind(item.kind)};
+            const MediaGroup group{e.groups()[item.group].key, e.groupName(item.first), SignalKind(item.kind)};
             s.m_sortedGroups.append(group);
             s.m_sortedGroupIndex.push_back(item.group);
             ++s.m_groupKindBounds[item.kind + 1];
@@ -537,17 +540,17 @@ private:
             if (keyTaken[owner])
                 continue;
             keyTaken[owner] = true;
-            const MediaNode& node = e.node(p);
-            if (!node.groupID.isEmpty()) {
+            const SignalKind kind = e.kind(p);
+            if (!e.groupID(p).isEmpty()) {
                 uint32_t& pool = poolOfGroup[e.groupOf(p)];
                 if (pool == none)
-                    pool = poolFor(node.kind, node.groupID);
+                    pool = poolFor(kind, e.groupID(p));
                 poolOf[p] = pool;
             } else {
-                const std::pair<int, uint32_t> key{int(node.kind), e.nameOf(p)};
+                const std::pair<int, uint32_t> key{int(kind), e.nameOf(p)};
                 auto it = poolOfName.constFind(key);
                 if (it == poolOfName.cend())
-                    it = poolOfName.insert(key, poolFor(node.kind, node.groupName));
+                    it = poolOfName.insert(key, poolFor(kind, e.groupName(p)));
                 poolOf[p] = *it;
             }
         }
@@ -586,7 +589,7 @@ std::shared_ptr<const CatalogSnapshot> CatalogSnapshot::build(std::shared_ptr<co
     return CatalogSnapshotBuilder::build(std::move(entries), blockedGroups, parental);
 }
 
-std::shared_ptr<const CatalogSnapshot> CatalogSnapshot::build(QList<MediaNode> nodes,
+std::shared_ptr<const CatalogSnapshot> CatalogSnapshot::build(NodeTable nodes,
                                                               const QSet<QString>& blockedGroups, bool parental)
 {
     return build(CatalogEntries::prepare(std::move(nodes)), blockedGroups, parental);
@@ -594,7 +597,7 @@ std::shared_ptr<const CatalogSnapshot> CatalogSnapshot::build(QList<MediaNode> n
 
 std::shared_ptr<const CatalogSnapshot> CatalogSnapshot::empty()
 {
-    static const std::shared_ptr<const CatalogSnapshot> none = build(QList<MediaNode>(), {}, false);
+    static const std::shared_ptr<const CatalogSnapshot> none = build(NodeTable(), {}, false);
     return none;
 }
 

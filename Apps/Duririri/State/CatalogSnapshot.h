@@ -2,6 +2,7 @@
 
 #include "Domain/CatalogTypes.h"
 #include "Domain/CenterContentPolicy.h"
+#include "Domain/NodeTable.h"
 
 #include <QHash>
 #include <QList>
@@ -41,11 +42,16 @@ public:
         bool useful = false;  // worth offering as a category at all
     };
 
-    static std::shared_ptr<const CatalogEntries> prepare(QList<MediaNode> nodes);
+    static std::shared_ptr<const CatalogEntries> prepare(NodeTable nodes);
 
-    const QList<MediaNode>& nodes() const { return m_nodes; }
+    const NodeTable& nodes() const { return m_nodes; }
     uint32_t size() const { return uint32_t(m_nodes.size()); }
-    const MediaNode& node(uint32_t position) const { return m_nodes[qsizetype(position)]; }
+    // The entry made whole; the texts below are read in place.
+    MediaNode node(uint32_t position) const { return m_nodes.at(qsizetype(position)); }
+    QStringView id(uint32_t position) const { return m_nodes.id(qsizetype(position)); }
+    QStringView title(uint32_t position) const { return m_nodes.title(qsizetype(position)); }
+    const QString& groupID(uint32_t position) const { return m_nodes.groupID(qsizetype(position)); }
+    const QString& groupName(uint32_t position) const { return m_nodes.groupName(qsizetype(position)); }
 
     SignalKind kind(uint32_t position) const { return SignalKind(m_traits[position] & kindMask); }
     bool hasArtwork(uint32_t position) const { return m_traits[position] & artworkTrait; }
@@ -79,7 +85,7 @@ private:
 
     friend class CatalogEntriesBuilder;
 
-    QList<MediaNode> m_nodes;
+    NodeTable m_nodes;
     std::vector<uint8_t> m_traits;
     std::vector<uint32_t> m_titleStart; // size + 1 offsets into m_foldedTitles
     std::string m_foldedTitles;
@@ -103,14 +109,14 @@ public:
     // The pure builder: entries, blocked groups (as the platform gives them) and the parental flag.
     static std::shared_ptr<const CatalogSnapshot> build(std::shared_ptr<const CatalogEntries> entries,
                                                         const QSet<QString>& blockedGroups, bool parental);
-    static std::shared_ptr<const CatalogSnapshot> build(QList<MediaNode> nodes, const QSet<QString>& blockedGroups,
+    static std::shared_ptr<const CatalogSnapshot> build(NodeTable nodes, const QSet<QString>& blockedGroups,
                                                         bool parental);
     // The snapshot of no catalogue at all.
     static std::shared_ptr<const CatalogSnapshot> empty();
 
     const CatalogEntries& entries() const { return *m_entries; }
     const std::shared_ptr<const CatalogEntries>& sharedEntries() const { return m_entries; }
-    const MediaNode& node(uint32_t position) const { return m_entries->node(position); }
+    MediaNode node(uint32_t position) const { return m_entries->node(position); }
     bool parental() const { return m_parental; }
     // Built from the blocked groups; its blocked set holds their folded forms.
     const CenterContentPolicy& centerPolicy() const { return m_policy; }

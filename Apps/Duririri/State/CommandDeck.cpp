@@ -219,12 +219,12 @@ void CommandDeck::refreshSpotlights()
     assign(m_spotlightNodes, std::move(selection), {&CommandDeck::spotlightNodesChanged});
 }
 
-QFuture<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareEntries(QList<MediaNode> nodes)
+QFuture<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareEntries(NodeTable nodes)
 {
     return QtConcurrent::run([nodes = std::move(nodes)]() mutable { return CatalogEntries::prepare(std::move(nodes)); });
 }
 
-QCoro::Task<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareLoaded(QList<MediaNode> nodes,
+QCoro::Task<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareLoaded(NodeTable nodes,
                                                                            netkit::CancelToken token)
 {
     QFuture<std::shared_ptr<const CatalogEntries>> preparing = m_prepare(std::move(nodes));

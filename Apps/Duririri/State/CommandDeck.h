@@ -206,7 +206,7 @@ public:
     Q_INVOKABLE void refreshSpotlights();
 
     // Folds and collates a loaded catalogue's entries on a worker thread, so that the main thread only applies.
-    static QFuture<std::shared_ptr<const CatalogEntries>> prepareEntries(QList<MediaNode> nodes);
+    static QFuture<std::shared_ptr<const CatalogEntries>> prepareEntries(NodeTable nodes);
 
     // ---- Connection, private access, identities, navigation and unlinking (CommandDeckConnection.cpp,
     // CommandDeckIdentities.cpp) ----
@@ -390,7 +390,7 @@ private:
                         FeedSource source);
     // Awaits prepareEntries (through m_prepare); a preparation that ends for a cancelled task is freed on a
     // worker and the task ends cancelled. Touches nothing of the deck after its wait.
-    QCoro::Task<std::shared_ptr<const CatalogEntries>> prepareLoaded(QList<MediaNode> nodes, netkit::CancelToken token);
+    QCoro::Task<std::shared_ptr<const CatalogEntries>> prepareLoaded(NodeTable nodes, netkit::CancelToken token);
     // The visible entries, kind after kind.
     NodeView visibleNodes() const;
     NodeView feedEntries(FeedSource source) const;
@@ -452,7 +452,7 @@ private:
     mutable std::unique_ptr<CatalogSearch> m_search; // keeps results per query until the next application
     QHash<QString, ContentBrief> m_briefCache;
     // How loaded entries are prepared: prepareEntries (tests hold a preparation back through the probe).
-    std::function<QFuture<std::shared_ptr<const CatalogEntries>>(QList<MediaNode>)> m_prepare = &CommandDeck::prepareEntries;
+    std::function<QFuture<std::shared_ptr<const CatalogEntries>>(NodeTable)> m_prepare = &CommandDeck::prepareEntries;
 
     netkit::TaskSlot m_connectTask;
     netkit::TaskSlot m_detailTask;

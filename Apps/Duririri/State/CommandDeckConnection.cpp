@@ -423,7 +423,7 @@ QCoro::Task<LoadedCatalog> CommandDeck::loadCatalog(ConnectionFinish finish, Can
         const std::optional<QUrl> address = playlistURL(finish.draft.playlist);
         if (!address)
             fail(CommandError::invalidCredentials);
-        QList<MediaNode> nodes = co_await m_clients.playlist->download(*address, token);
+        NodeTable nodes = co_await m_clients.playlist->download(*address, token);
         co_return LoadedCatalog{std::move(nodes), std::nullopt, std::nullopt};
     }
 
@@ -442,7 +442,7 @@ QCoro::Task<LoadedCatalog> CommandDeck::loadCatalog(ConnectionFinish finish, Can
         // Any other failure of the prepared catalogue: the panel's whole catalogue instead.
     }
     throwIfCancelled(token);
-    QList<MediaNode> nodes = co_await m_clients.xtream->universe(session, token);
+    NodeTable nodes = co_await m_clients.xtream->universe(session, token);
     co_return LoadedCatalog{std::move(nodes), std::nullopt, std::nullopt};
 }
 

@@ -246,18 +246,18 @@ private:
         const CatalogEntries& entries = snapshot.entries();
         for (qsizetype i = 0; i < nodes.size(); ++i) {
             const uint32_t p = nodes.position(i);
-            const MediaNode& node = entries.node(p);
+            const QStringView id = entries.id(p);
             if (const auto title = m_titles.find(entries.foldedTitle(p)); title != m_titles.end()) {
                 if (title->second.first == none)
                     title->second.first = p;
                 for (size_t w : title->second.wanted) {
-                    if (m_wanted[w].byIdAndTitle == none && m_wanted[w].id == node.id)
+                    if (m_wanted[w].byIdAndTitle == none && m_wanted[w].id == id)
                         m_wanted[w].byIdAndTitle = p;
                 }
             }
             if (const auto key = m_byKey.constFind(entries.keyHash(p)); key != m_byKey.cend()) {
                 for (size_t w : *key) {
-                    if (m_wanted[w].byKey == none && m_wanted[w].kind == node.kind && m_wanted[w].id == node.id)
+                    if (m_wanted[w].byKey == none && m_wanted[w].kind == entries.kind(p) && m_wanted[w].id == id)
                         m_wanted[w].byKey = p;
                 }
             }

@@ -23,13 +23,17 @@ public:
         using iterator_category = std::random_access_iterator_tag;
         using value_type = MediaNode;
         using difference_type = std::ptrdiff_t;
-        using pointer = const MediaNode*;
-        using reference = const MediaNode&;
+        // Entries are made whole when read: an iterator hands out values.
+        struct pointer {
+            MediaNode node;
+            const MediaNode* operator->() const { return &node; }
+        };
+        using reference = MediaNode;
 
         Iterator() = default;
         Iterator(const NodeView* view, qsizetype index) : m_view(view), m_index(index) {}
         reference operator*() const { return (*m_view)[m_index]; }
-        pointer operator->() const { return &(*m_view)[m_index]; }
+        pointer operator->() const { return {(*m_view)[m_index]}; }
         reference operator[](difference_type n) const { return (*m_view)[m_index + n]; }
         Iterator& operator++() { ++m_index; return *this; }
         Iterator operator++(int) { Iterator old = *this; ++m_index; return old; }
@@ -72,8 +76,8 @@ public:
     qsizetype size() const { return m_all ? qsizetype(m_all) : qsizetype(m_positions.size()); }
     bool isEmpty() const { return size() == 0; }
     uint32_t position(qsizetype index) const { return m_all ? uint32_t(index) : m_positions[size_t(index)]; }
-    const MediaNode& operator[](qsizetype index) const { return m_snapshot->node(position(index)); }
-    const MediaNode& front() const { return (*this)[0]; }
+    MediaNode operator[](qsizetype index) const { return m_snapshot->node(position(index)); }
+    MediaNode front() const { return (*this)[0]; }
     Iterator begin() const { return Iterator(this, 0); }
     Iterator end() const { return Iterator(this, size()); }
 
@@ -90,7 +94,14 @@ public:
     }
 
     const std::shared_ptr<const CatalogSnapshot>& snapshot() const { return m_snapshot; }
-    QList<MediaNode> toList() const { return QList<MediaNode>(begin(), end()); }
+    QList<MediaNode> toList() const
+    {
+        QList<MediaNode> nodes;
+        nodes.reserve(size());
+        for (qsizetype i = 0; i < size(); ++i)
+            nodes.append((*this)[i]);
+        return nodes;
+    }
 
 private:
     std::shared_ptr<const CatalogSnapshot> m_snapshot;

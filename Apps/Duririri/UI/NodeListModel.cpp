@@ -200,16 +200,16 @@ int NodeListModel::rowCount(const QModelIndex& parent) const
     return int(m_usesList ? m_list.size() : m_view.size());
 }
 
-const MediaNode* NodeListModel::nodeAt(int row) const
+std::optional<MediaNode> NodeListModel::nodeAt(int row) const
 {
     if (row < 0 || row >= rowCount())
-        return nullptr;
-    return m_usesList ? &m_list[row] : &m_view[row];
+        return std::nullopt;
+    return m_usesList ? m_list[row] : m_view[row];
 }
 
 QVariant NodeListModel::data(const QModelIndex& index, int role) const
 {
-    const MediaNode* node = nodeAt(index.row());
+    const std::optional<MediaNode> node = nodeAt(index.row());
     if (!node || index.parent().isValid())
         return {};
     switch (role) {
@@ -245,26 +245,26 @@ QHash<int, QByteArray> NodeListModel::roleNames() const
 
 QVariantMap NodeListModel::get(int row) const
 {
-    const MediaNode* node = nodeAt(row);
+    const std::optional<MediaNode> node = nodeAt(row);
     return node ? nodeValue(*node, m_deck ? m_deck->favorites() : QSet<QString>()) : QVariantMap();
 }
 
 void NodeListModel::open(int row)
 {
-    if (const MediaNode* node = nodeAt(row); node && m_deck)
-        m_deck->open(MediaNode(*node));
+    if (const std::optional<MediaNode> node = nodeAt(row); node && m_deck)
+        m_deck->open(*node);
 }
 
 void NodeListModel::play(int row)
 {
-    if (const MediaNode* node = nodeAt(row); node && m_deck)
-        m_deck->play(MediaNode(*node));
+    if (const std::optional<MediaNode> node = nodeAt(row); node && m_deck)
+        m_deck->play(*node);
 }
 
 void NodeListModel::toggleFavorite(int row)
 {
-    if (const MediaNode* node = nodeAt(row); node && m_deck)
-        m_deck->toggleFavorite(MediaNode(*node));
+    if (const std::optional<MediaNode> node = nodeAt(row); node && m_deck)
+        m_deck->toggleFavorite(*node);
 }
 
 } // namespace sendra::ui

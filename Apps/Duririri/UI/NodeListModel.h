@@ -9,6 +9,8 @@
 #include <QQmlParserStatus>
 #include <QtQml/qqmlregistration.h>
 
+#include <optional>
+
 namespace sendra::ui {
 
 // One list of catalogue entries for a view: the library, the search results, the favourites, a category, a
@@ -57,7 +59,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    const MediaNode* nodeAt(int row) const;
+    std::optional<MediaNode> nodeAt(int row) const;
     // Every entry of the list, the limit ignored (a rail decides some things over all it was given).
     QList<MediaNode> allNodes() const { return m_usesList ? m_allList : m_allView.toList(); }
     Q_INVOKABLE QVariantMap get(int row) const;
