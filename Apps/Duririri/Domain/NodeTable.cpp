@@ -1,7 +1,5 @@
 #include "Domain/NodeTable.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
 #include <cstring>
 
@@ -21,23 +19,52 @@ std::string groupKey(const QString& id, const QString& name)
     return key;
 }
 
-// Decodes UTF-8 `text` into `out`, which has room for text.size() units, as QString::fromUtf8 does; returns the
-// units written.
+// Decodes UTF-8 `text` into `out`, which has room for text.size() units; returns the units written. Valid UTF-8
+// decodes exactly as QString::fromUtf8 decodes it (a byte-order mark at the very start is dropped); an invalid
+// byte becomes U+FFFD. A sequence never gives more units than it has bytes.
 size_t decodeUtf8(std::string_view text, char16_t* out)
 {
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size();
     size_t i = 0;
-    for (; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x80)
-            break;
-        out[i] = byte;
+    if (size >= 3 && in[0] == 0xEF && in[1] == 0xBB && in[2] == 0xBF)
+        i = 3;
+    char16_t* const start = out;
+    const auto continuation = [&](size_t at) { return at < size && (in[at] & 0xC0) == 0x80; };
+    while (i < size) {
+        const unsigned char lead = in[i];
+        if (lead < 0x80) {
+            *out++ = lead;
+            ++i;
+        } else if (lead >= 0xC2 && lead < 0xE0 && continuation(i + 1)) {
+            *out++ = char16_t((lead & 0x1F) << 6 | (in[i + 1] & 0x3F));
+            i += 2;
+        } else if (lead >= 0xE0 && lead < 0xF0 && continuation(i + 1) && continuation(i + 2)) {
+            const char32_t c = (lead & 0x0F) << 12 | (in[i + 1] & 0x3F) << 6 | (in[i + 2] & 0x3F);
+            if (c < 0x800 || (c >= 0xD800 && c < 0xE000)) {
+                *out++ = 0xFFFD;
+                ++i;
+                continue;
+            }
+            *out++ = char16_t(c);
+            i += 3;
+        } else if (lead >= 0xF0 && lead < 0xF5 && continuation(i + 1) && continuation(i + 2) && continuation(i + 3)) {
+            const char32_t c = (lead & 0x07) << 18 | (in[i + 1] & 0x3F) << 12 | (in[i + 2] & 0x3F) << 6 |
+                               (in[i + 3] & 0x3F);
+            if (c < 0x10000 || c > 0x10FFFF) {
+                *out++ = 0xFFFD;
+                ++i;
+                continue;
+            }
+            *out++ = char16_t(0xD800 + ((c - 0x10000) >> 10));
+            *out++ = char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+            i += 4;
+        } else {
+            *out++ = 0xFFFD;
+            ++i;
+        }
     }
-    if (i == text.size())
-        return i;
-    // The whole text again, so a byte-order mark is treated exactly as fromUtf8 treats it.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(out), QByteArrayView(text.data(), qsizetype(text.size())));
-    return size_t(reinterpret_cast<const char16_t*>(end) - out);
+    return size_t(out - start);
 }
 
 } // namespace

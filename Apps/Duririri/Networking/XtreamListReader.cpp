@@ -297,8 +297,15 @@ struct StreamListReader::State
     {
         const std::string_view categoryId = categoryText(raw.categoryId, categoryScratch);
         if (raw.categoryName && !raw.categoryName->empty()) {
-            const QString name = utf8(*raw.categoryName);
-            return table.addGroup(categoryId.empty() ? slugGroupId(name) : utf8(categoryId), name);
+            namedScratch.assign(categoryId).push_back('\0');
+            namedScratch.append(*raw.categoryName);
+            auto found = namedGroups.find(namedScratch);
+            if (found == namedGroups.end()) {
+                const QString name = utf8(*raw.categoryName);
+                found = namedGroups.emplace(namedScratch, table.addGroup(categoryId.empty() ? slugGroupId(name)
+                                                                                            : utf8(categoryId), name)).first;
+            }
+            return found->second;
         }
         if (lastGroup.value != UINT32_MAX && lastGroup.key == categoryId)
             return lastGroup.value;
@@ -345,6 +352,7 @@ struct StreamListReader::State
         texts.clear();
         groupsById.clear();
         groupsByNumber.clear();
+        namedGroups.clear();
         lastSuffix = lastClassification = lastGroup = Last();
     }
 
@@ -356,6 +364,8 @@ struct StreamListReader::State
     BytesMap<uint32_t> texts;
     BytesMap<uint32_t> groupsById;
     std::vector<uint32_t> groupsByNumber;
+    BytesMap<uint32_t> namedGroups; // category id, NUL, category name
+    std::string namedScratch;
     Last lastSuffix;
     Last lastClassification;
     Last lastGroup;
