@@ -240,3 +240,61 @@ TEST(PlaybackTicket, nativeAlternativeGivesLiveTsAnM3u8TwinAndLeavesTheRestToThe
     EXPECT_FALSE(alternative(SignalKind::cinema, "http://h.example/movie/u/p/9.ts.mp4"));
     EXPECT_FALSE(alternative(SignalKind::episodic, "http://h.example/live/u/p/7.ts"));
 }
+
+// The compact table must give back every entry exactly as it went in, whatever its texts, through every way of
+// filling it (MediaNodes, raw reader texts, joining tables whose address directories differ).
+TEST(NodeTable, givesBackEveryEntryExactly)
+{
+    QList<MediaNode> nodes;
+    nodes.append(film());
+    nodes.append(bare(SignalKind::broadcast, QString())); // no texts, no addresses at all
+    MediaNode empties = film(QStringLiteral("e"));
+    empties.artwork = AddressText();                        // present but empty
+    empties.contentClassification = QString();
+    empties.fileSuffix = QString();
+    nodes.append(empties);
+    MediaNode huge = film(QStringLiteral("h"));
+    huge.title = QString(70'000, QChar(u'ñ')) + QStringLiteral("🎬"); // longer than a text block
+    nodes.append(huge);
+    // More distinct directories than are shared: the rest are kept whole.
+    for (int i = 0; i < 5000; ++i) {
+        MediaNode many = film(QString::number(i));
+        many.artwork = QUrl(QStringLiteral("http://cdn%1.example/p/%2/poster.jpg?v=%3").arg(i % 3).arg(i).arg(i));
+        many.directURL = i % 2 ? std::nullopt : std::optional<AddressText>(QUrl(QStringLiteral("http://h/%1").arg(i)));
+        many.groupName = QStringLiteral("Grupo %1").arg(i % 7);
+        nodes.append(many);
+    }
+
+    const NodeTable table(nodes);
+    ASSERT_EQ(table.size(), nodes.size());
+    for (qsizetype i = 0; i < nodes.size(); ++i) {
+        ASSERT_EQ(table.at(i), nodes[i]) << i;
+        ASSERT_EQ(table.title(i), nodes[i].title);
+        ASSERT_EQ(table.hasArtwork(i), nodes[i].artwork.has_value());
+    }
+
+    // Two tables joined (the second with other directories and groups) equal the entries joined.
+    NodeTable joined(nodes.mid(0, 2600));
+    joined.append(NodeTable(nodes.mid(2600)));
+    EXPECT_EQ(joined.toList(), nodes);
+    NodeTable fromEmpty;
+    fromEmpty.append(NodeTable(nodes.mid(10, 20)));
+    EXPECT_EQ(fromEmpty.toList(), nodes.mid(10, 20));
+
+    // Raw UTF-8 from a reader decodes as QString::fromUtf8 does: a leading byte-order mark dropped, one inside
+    // kept, characters outside the basic plane as pairs.
+    NodeTable raw;
+    const uint32_t group = raw.addGroup(QStringLiteral("1"), QStringLiteral("Uno"));
+    for (std::string_view title : {"\xEF\xBB\xBF" "Ba\xC3\xB1o", "a\xEF\xBB\xBF" "b \xF0\x9F\x8E\xAC \xE2\x82\xAC", "plain"}) {
+        NodeTable::RawNode node;
+        node.id = "7";
+        node.title = title;
+        node.group = group;
+        node.artwork = QByteArrayView("http://img.example/a/b.jpg");
+        raw.append(node);
+        EXPECT_EQ(raw.title(raw.size() - 1), QString::fromUtf8(title.data(), qsizetype(title.size())));
+    }
+    EXPECT_EQ(raw.at(0).artwork, QUrl("http://img.example/a/b.jpg"));
+    raw.renameGroup(group, QStringLiteral("1"), QStringLiteral("Películas"));
+    EXPECT_EQ(raw.at(2).groupName, QStringLiteral("Películas"));
+}
