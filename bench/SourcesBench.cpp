@@ -76,11 +76,11 @@ QList<MediaNode> readFilmsWithQJson(const QByteArray& body)
 }
 
 // What the ingestor's worker does with a downloaded body.
-QList<MediaNode> readPlaylist(const QByteArray& body)
+NodeTable readPlaylist(const QByteArray& body)
 {
     if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
         return {};
-    return PlaylistIngestor::parse(body);
+    return PlaylistIngestor::parseTable(body);
 }
 
 

@@ -296,6 +296,20 @@ void NodeTable::append(const RawNode& node)
     row.idLength = uint32_t(decodeUtf8(node.id, out));
     row.titleLength = uint32_t(decodeUtf8(node.title, out + row.idLength));
     m_chars.shrinkLast(row.text, room, row.idLength + row.titleLength);
+    appendRow(row, node);
+}
+
+void NodeTable::append(const RawNode& node, QStringView id, QStringView title)
+{
+    Row row{};
+    row.text = storeTexts(id, title);
+    row.idLength = uint32_t(id.size());
+    row.titleLength = uint32_t(title.size());
+    appendRow(row, node);
+}
+
+void NodeTable::appendRow(Row row, const RawNode& node)
+{
     row.group = node.group;
     if (node.artwork)
         row.artworkPrefix = storeAddress(*node.artwork, row.artwork, row.artworkLength);

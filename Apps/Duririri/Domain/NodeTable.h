@@ -82,6 +82,8 @@ public:
         uint32_t contentClassification = nullText;
     };
     void append(const RawNode& node);
+    // The same with the id and title already decoded (node.id and node.title are not read).
+    void append(const RawNode& node, QStringView id, QStringView title);
 
     // Bytes held, for the benchmarks.
     size_t bytes() const;
@@ -165,6 +167,7 @@ private:
     uint32_t storeAddress(QByteArrayView address, uint32_t& place, uint32_t& length);
     std::optional<AddressText> address(uint32_t prefix, uint32_t place, uint32_t length) const;
     uint32_t storeTexts(QStringView id, QStringView title);
+    void appendRow(Row row, const RawNode& node);
 
     std::vector<Row> m_rows;
     Blocks<char16_t> m_chars;

@@ -5,7 +5,6 @@
 #include "Networking/ArtworkAddress.h"
 #include "Networking/BackgroundWork.h"
 #include "Networking/BytesMap.h"
-#include "NetKit/LargeList.h"
 #include "Networking/Sha1.h"
 #include "NetKit/PlaylistText.h"
 #include "Networking/TextFold.h"
@@ -149,37 +148,47 @@ KindHint kindHint(std::string_view text)
 class PlaylistBuilder
 {
 public:
-    QList<MediaNode> nodes;
+    NodeTable nodes;
 
     explicit PlaylistBuilder(const QUrl& origin)
         : m_origin(origin)
     {
     }
 
-    void add(std::string_view info, std::string_view addressLine, AddressText address)
+    void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
     {
-        MediaNode& node = nodes.emplaceBack();
         const Attributes attributes(info);
         // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
-        node.id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? fromUtf8(*attributes.tvgId)
-                                                                          : m_fallbackIds.of(addressLine);
-        node.title = titleOf(info);
+        const QString id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? fromUtf8(*attributes.tvgId)
+                                                                                   : m_fallbackIds.of(addressLine);
+        const QString title = titleOf(info);
         const Group& group = groupOf(attributes.groupTitle);
-        node.groupID = group.id;
-        node.groupName = group.name;
-        if (attributes.tvgLogo)
-            node.artwork = readArtworkText(m_logos, *attributes.tvgLogo, m_origin);
+        NodeTable::RawNode node;
+        node.group = group.index;
+        std::optional<AddressText> logo;
+        if (attributes.tvgLogo && (logo = readArtworkText(m_logos, *attributes.tvgLogo, m_origin)))
+            node.artwork = QByteArrayView(logo->encoded());
         node.kind = kindOf(group, addressLine);
-        node.directURL = std::move(address);
+        node.directURL = address;
+        nodes.append(node, id, title);
     }
 
-    std::optional<AddressText> address(std::string_view line) { return readStreamText(m_streams, line); }
+    // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
+    std::optional<QByteArrayView> address(std::string_view line, QByteArray& scratch)
+    {
+        if (m_streams.keepsAsWritten(line))
+            return QByteArrayView(line.data(), qsizetype(line.size()));
+        const std::optional<AddressText> address = readStreamText(m_streams, line);
+        if (!address)
+            return std::nullopt;
+        scratch = address->encoded();
+        return QByteArrayView(scratch);
+    }
 
 private:
     struct Group
     {
-        QString id;
-        QString name;
+        uint32_t index; // in the table
         KindHint hint;
     };
 
@@ -213,7 +222,7 @@ private:
         if (found == m_groups.end()) {
             const QString name = fromUtf8(key);
             const std::string folded = CenterContentPolicy::normalize(name).toStdString();
-            Group group{QStringLiteral("group:") + name.toLower(), name, kindHint(folded)};
+            Group group{nodes.addGroup(QStringLiteral("group:") + name.toLower(), name), kindHint(folded)};
             found = m_groups.emplace(std::string(key), std::move(group)).first;
         }
         m_lastGroup = &*found;
@@ -242,15 +251,16 @@ QString PlaylistIngestor::fallbackId(QByteArrayView addressLine)
     return NameUuid().of(std::string_view(addressLine.data(), std::size_t(addressLine.size())));
 }
 
-QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8, const QUrl& origin)
+NodeTable PlaylistIngestor::parseTable(QByteArrayView utf8, const QUrl& origin)
 {
     std::string_view text(utf8.data(), std::size_t(utf8.size()));
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     PlaylistBuilder builder(origin);
-    netkit::reserveLarge(builder.nodes, countInformationLines(text));
+    builder.nodes.reserve(countInformationLines(text));
     std::string_view pending; // the information line waiting for its address line
     bool hasPending = false;
+    QByteArray scratch;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t endLength = 0;
@@ -266,12 +276,17 @@ QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8, const QUrl& origin
         }
         if (line.front() == '#' || !hasPending)
             continue;
-        if (auto address = builder.address(line)) {
-            builder.add(pending, line, std::move(*address));
+        if (const auto address = builder.address(line, scratch)) {
+            builder.add(pending, line, *address);
             hasPending = false;
         }
     }
     return std::move(builder.nodes);
+}
+
+QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8, const QUrl& origin)
+{
+    return parseTable(utf8, origin).toList();
 }
 
 QCoro::Task<NodeTable> PlaylistIngestor::download(QUrl address, netkit::CancelToken token) const
@@ -295,7 +310,7 @@ QCoro::Task<NodeTable> PlaylistIngestor::downloadWith(netkit::HttpSession sessio
         // The strict check: a truncated last sequence counts as invalid too.
         if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
             throw CommandFailure(CommandError::invalidResponse);
-        return NodeTable(parse(body, origin));
+        return parseTable(body, origin);
     };
     NodeTable nodes = co_await runInBackground(std::move(read));
     if (nodes.isEmpty())

@@ -30,6 +30,8 @@ public:
     // and the information line waits for the next one. Entries without a "tvg-id" (or with one of blanks only) get a
     // name-based UUID of their address line, the same on every run. Logos are kept as artworkAddress() keeps them,
     // relative ones taken relative to `origin`.
+    static NodeTable parseTable(QByteArrayView utf8, const QUrl& origin = QUrl());
+    // The same as MediaNodes.
     static QList<MediaNode> parse(QByteArrayView utf8, const QUrl& origin = QUrl());
 
     // The fallback id of an entry without "tvg-id": UUID version 5 of the address line, upper-case.
