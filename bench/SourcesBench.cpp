@@ -2,6 +2,7 @@
 // plain QJsonDocument reader of the same film list as the baseline, and the core library's playlist parser beside
 // the application's reader (with the plain reading of its rules as its baseline). Parsing is timed on one thread, as each
 // list is parsed on one worker; the memory runs report the heap that parsing takes on top of the body.
+// The playlist is also read by libvlc's own M3U reader and by npm's IPTV playlist parsers in Node, from the same bytes.
 #include "AllocationMeter.h"
 
 #include "Networking/PlaylistIngestor.h"
@@ -11,18 +12,24 @@
 #include "catalog-gen/CoreM3UReference.h"
 #include "catalog-gen/QJsonListReader.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryFile>
 
 #include <benchmark/benchmark.h>
 #include <simdjson.h>
+#include <vlc/vlc.h>
 
 #include <algorithm>
-
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <string>
+#include <sys/resource.h>
 
 using namespace sendra;
 
@@ -183,32 +190,48 @@ void FilmList_Simdjson_ParseOnly(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-// Node's JSON.parse of the same bytes, for comparison: parsed in a fresh Node process, every parse timed inside Node
-// (the first one and the median of the rest are reported; the time shown is the median). Skipped without `node`.
-void FilmList_NodeJsonParse(benchmark::State& state)
+// One reader of `body` timed inside a fresh Node process: `prelude` loads it, `parse` reads the text `b` into `v` and
+// `count` counts what `v` holds, which must be every entry. Every round is timed inside Node, on text already decoded;
+// the first round and the median of the rest are reported, and the time shown is the median. Past 20 s in all, no
+// round starts after the second (one npm parser is quadratic). Skipped without `node`.
+void timeInNode(benchmark::State& state, const QByteArray& body, const QString& prelude, const QString& parse,
+                const QString& count, const QStringList& extraArguments = {})
 {
-    const QByteArray& body = filmList(int(state.range(0)));
     QTemporaryFile file;
     if (!file.open() || file.write(body) != body.size() || !file.flush()) {
         state.SkipWithError("cannot write the body for node");
         return;
     }
     constexpr int rounds = 7;
-    const QString script = QStringLiteral(
-        "const b=require('fs').readFileSync(process.argv[1],'utf8');"
-        "for(let i=0;i<+process.argv[2];i++){const t=process.hrtime.bigint();const v=JSON.parse(b);"
-        "console.log(Number(process.hrtime.bigint()-t)/1e6, v.length);}");
+    const QString script = prelude
+        + QStringLiteral("const b=require('fs').readFileSync(process.argv[1],'utf8');"
+                         "for(let i=0,s=0;i<+process.argv[2]&&(i<2||s<20000);i++){const t=process.hrtime.bigint();"
+                         "const v=%1;const ms=Number(process.hrtime.bigint()-t)/1e6;s+=ms;console.log(ms, %2);}")
+              .arg(parse, count);
     QProcess node;
-    node.start(QStringLiteral("node"), {QStringLiteral("-e"), script, file.fileName(), QString::number(rounds)});
-    if (!node.waitForFinished(300'000) || node.exitCode() != 0) {
+    node.start(QStringLiteral("node"),
+               QStringList{QStringLiteral("-e"), script, file.fileName(), QString::number(rounds)} + extraArguments);
+    if (!node.waitForStarted()) {
         state.SkipWithError("node is not available");
         return;
     }
+    if (!node.waitForFinished(600'000) || node.exitStatus() != QProcess::NormalExit || node.exitCode() != 0) {
+        const QByteArray why = node.readAllStandardError().trimmed().split('\n').value(0);
+        state.SkipWithError(("node failed: " + why.toStdString()).c_str());
+        return;
+    }
     std::vector<double> milliseconds;
-    for (const QByteArray& line : node.readAllStandardOutput().split('\n'))
-        if (!line.isEmpty())
-            milliseconds.push_back(line.split(' ').value(0).toDouble());
-    if (milliseconds.size() != rounds) {
+    for (const QByteArray& line : node.readAllStandardOutput().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.value(1).toLongLong() != state.range(0)) {
+            state.SkipWithError(("the reader lost entries: " + fields.value(1).toStdString()).c_str());
+            return;
+        }
+        milliseconds.push_back(fields.value(0).toDouble());
+    }
+    if (milliseconds.size() < 2) {
         state.SkipWithError("node gave no times");
         return;
     }
@@ -220,7 +243,14 @@ void FilmList_NodeJsonParse(benchmark::State& state)
         state.SetIterationTime(median / 1000.0);
     state.counters["node_first_ms"] = first;
     state.counters["node_median_ms"] = median;
+    state.counters["node_rounds"] = double(milliseconds.size());
     state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Node's JSON.parse of the same bytes, for comparison.
+void FilmList_NodeJsonParse(benchmark::State& state)
+{
+    timeInNode(state, filmList(int(state.range(0))), {}, QStringLiteral("JSON.parse(b)"), QStringLiteral("v.length"));
 }
 
 void FilmList_QJsonDocument(benchmark::State& state)
@@ -231,6 +261,138 @@ void FilmList_QJsonDocument(benchmark::State& state)
 void Playlist(benchmark::State& state)
 {
     timeReading(state, playlist(int(state.range(0))), readPlaylist);
+}
+
+// libvlc's own M3U reader: the playlist is a file, parsed into a media's sub-items on libvlc's preparser thread and
+// timed from the parse request to its "parsed" event, by which the sub-items list is complete. The instance is made
+// once per run; making it and the first parse (which loads the demuxers) are reported apart, the time shown is a warm
+// parse, as in a running player. libvlc keeps every entry of these playlists: a count that differs is an error.
+struct VlcParse
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool ended = false;
+};
+
+void onVlcParsed(const libvlc_event_t*, void* opaque)
+{
+    auto* parse = static_cast<VlcParse*>(opaque);
+    const std::lock_guard lock(parse->mutex);
+    parse->ended = true;
+    parse->changed.notify_all();
+}
+
+// The sub-items `vlc` reads from the playlist at `path` (-1 when it gives up), and the time it took.
+qsizetype parseWithVlc(libvlc_instance_t* vlc, const QByteArray& path, double& seconds)
+{
+    libvlc_media_t* media = libvlc_media_new_path(vlc, path.constData());
+    if (!media)
+        return -1;
+    VlcParse parse;
+    libvlc_event_manager_t* events = libvlc_media_event_manager(media);
+    libvlc_event_attach(events, libvlc_MediaParsedChanged, onVlcParsed, &parse);
+    const auto start = std::chrono::steady_clock::now();
+    if (libvlc_media_parse_with_options(media, libvlc_media_parse_local, 600'000) == 0) {
+        std::unique_lock lock(parse.mutex);
+        parse.changed.wait_for(lock, std::chrono::minutes(11), [&parse] { return parse.ended; });
+    }
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    qsizetype count = -1;
+    if (libvlc_media_get_parsed_status(media) == libvlc_media_parsed_status_done) {
+        if (libvlc_media_list_t* items = libvlc_media_subitems(media)) {
+            libvlc_media_list_lock(items);
+            count = libvlc_media_list_count(items);
+            libvlc_media_list_unlock(items);
+            libvlc_media_list_release(items);
+        }
+    } else {
+        libvlc_media_parse_stop(media);
+    }
+    libvlc_event_detach(events, libvlc_MediaParsedChanged, onVlcParsed, &parse);
+    libvlc_media_release(media);
+    return count;
+}
+
+void Playlist_LibVlc(benchmark::State& state)
+{
+    const QByteArray& body = playlist(int(state.range(0)));
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/sendra-bench-XXXXXX.m3u"));
+    if (!file.open() || file.write(body) != body.size() || !file.flush()) {
+        state.SkipWithError("cannot write the playlist for libvlc");
+        return;
+    }
+    const QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
+    const char* const arguments[] = {"--quiet", "--intf=dummy", "--no-audio", "--no-video", "--vout=dummy"};
+    const auto made = std::chrono::steady_clock::now();
+    libvlc_instance_t* vlc = libvlc_new(int(std::size(arguments)), arguments);
+    const double instanceSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count();
+    if (!vlc) {
+        state.SkipWithError("libvlc is not available");
+        return;
+    }
+    double firstSeconds = 0;
+    qsizetype count = parseWithVlc(vlc, path, firstSeconds);
+    if (count != state.range(0)) {
+        state.SkipWithError(("libvlc read " + std::to_string(count) + " entries").c_str());
+        libvlc_release(vlc);
+        return;
+    }
+    for (auto _ : state) {
+        double seconds = 0;
+        count = parseWithVlc(vlc, path, seconds);
+        state.SetIterationTime(seconds);
+        if (count != state.range(0)) {
+            state.SkipWithError(("libvlc read " + std::to_string(count) + " entries").c_str());
+            break;
+        }
+    }
+    libvlc_release(vlc);
+    state.counters["instance_ms"] = instanceSeconds * 1000.0;
+    state.counters["first_parse_ms"] = firstSeconds * 1000.0;
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// npm's IPTV playlist parsers, installed under the build tree by npm-peers/install on first use (skipped when that
+// cannot be done, as without the network). Each reads the attributed #EXTINF lines into entry objects.
+const QString& npmPeers()
+{
+    static const QString folder = [] {
+        const QString dir = QStringLiteral(SENDRA_NPM_PEERS_DIR);
+        if (QFileInfo::exists(dir + QStringLiteral("/node_modules/.package-lock.json")))
+            return dir;
+        QProcess install;
+        install.start(QStringLiteral(SENDRA_NPM_PEERS_INSTALL), {dir});
+        if (!install.waitForFinished(300'000) || install.exitStatus() != QProcess::NormalExit || install.exitCode() != 0)
+            return QString();
+        return dir;
+    }();
+    return folder;
+}
+
+void timeNpmPeer(benchmark::State& state, const char* package, const char* parse, const char* count)
+{
+    if (npmPeers().isEmpty()) {
+        state.SkipWithError("the npm parsers are not installed and npm could not install them");
+        return;
+    }
+    const QString prelude =
+        QStringLiteral("const p=require('module').createRequire(process.argv[3]+'/')('%1');").arg(QLatin1String(package));
+    timeInNode(state, playlist(int(state.range(0))), prelude, QLatin1String(parse), QLatin1String(count), {npmPeers()});
+}
+
+void Playlist_Npm_IptvPlaylist(benchmark::State& state)
+{
+    timeNpmPeer(state, "@iptv/playlist", "p.parseM3U(b)", "v.channels.length");
+}
+
+void Playlist_Npm_IptvPlaylistParser(benchmark::State& state)
+{
+    timeNpmPeer(state, "iptv-playlist-parser", "p.parse(b)", "v.items.length");
+}
+
+void Playlist_Npm_M3uParserGenerator(benchmark::State& state)
+{
+    timeNpmPeer(state, "m3u-parser-generator", "new p.M3uParser().parse(b)", "v.medias.length");
 }
 
 void Playlist_Core(benchmark::State& state)
@@ -281,6 +443,10 @@ BENCHMARK(FilmList_Simdjson_ParseOnly)->Apply(sizes);
 BENCHMARK(FilmList_NodeJsonParse)->Apply(sizes)->UseManualTime()->Iterations(1);
 BENCHMARK(FilmList_QJsonDocument)->Apply(sizes);
 BENCHMARK(Playlist)->Apply(sizes);
+BENCHMARK(Playlist_LibVlc)->Apply(sizes)->UseManualTime();
+BENCHMARK(Playlist_Npm_IptvPlaylist)->Apply(sizes)->UseManualTime()->Iterations(1)->Repetitions(1);
+BENCHMARK(Playlist_Npm_IptvPlaylistParser)->Apply(sizes)->UseManualTime()->Iterations(1)->Repetitions(1);
+BENCHMARK(Playlist_Npm_M3uParserGenerator)->Apply(sizes)->UseManualTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(Playlist_Core)->Apply(sizes);
 BENCHMARK(Playlist_CorePlainReading)->Apply(sizes);
 BENCHMARK(FilmList_Simdjson_Memory)->Apply(memorySizes);
