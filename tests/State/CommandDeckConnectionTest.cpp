@@ -34,7 +34,7 @@ struct CommandDeckProbe {
 
         void finish()
         {
-            promise.addResult(CatalogEntries::prepare(nodes));
+            promise.addResult(CatalogEntries::prepare(std::move(nodes)));
             promise.finish();
         }
     };

@@ -124,21 +124,6 @@ NodeTable::NodeTable(NodeTable&&) noexcept = default;
 NodeTable& NodeTable::operator=(NodeTable&&) noexcept = default;
 NodeTable::~NodeTable() = default;
 
-NodeTable::NodeTable(const NodeTable& other)
-    : NodeTable()
-{
-    reserve(other.size());
-    for (const MediaNode& node : other)
-        append(node);
-}
-
-NodeTable& NodeTable::operator=(const NodeTable& other)
-{
-    if (this != &other)
-        *this = NodeTable(other);
-    return *this;
-}
-
 QStringView NodeTable::id(qsizetype index) const
 {
     const Row& row = m_rows[size_t(index)];

@@ -32,8 +32,9 @@ public:
     NodeTable(const QList<MediaNode>& nodes);
     NodeTable(NodeTable&&) noexcept;
     NodeTable& operator=(NodeTable&&) noexcept;
-    NodeTable(const NodeTable&);
-    NodeTable& operator=(const NodeTable&);
+    // Tables are moved, never copied by accident: a copy of 200,000 entries is made entry by entry.
+    NodeTable(const NodeTable&) = delete;
+    NodeTable& operator=(const NodeTable&) = delete;
     ~NodeTable();
 
     qsizetype size() const { return qsizetype(m_rows.size()); }

@@ -5,6 +5,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <exception>
+#include <memory>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -16,16 +17,18 @@ namespace sendra {
 template<class Work, class Result = std::invoke_result_t<Work&>>
 QCoro::Task<Result> runInBackground(Work work)
 {
+    // QFuture hands its result out by copy: the value travels behind a pointer, so a big result (an entry table)
+    // is never copied on its way back.
     struct Outcome
     {
-        std::optional<Result> value;
+        std::shared_ptr<Result> value;
         std::exception_ptr error;
     };
     // Named, never a temporary inside co_await: g++ 12 destroys a lambda or braced temporary there twice.
     auto job = [work = std::move(work)]() mutable {
         Outcome result;
         try {
-            result.value.emplace(work());
+            result.value = std::make_shared<Result>(work());
         } catch (...) {
             result.error = std::current_exception();
         }
