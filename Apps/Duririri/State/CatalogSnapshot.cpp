@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstring>
 #include <numeric>
+#include <thread>
 
 namespace sendra {
 
@@ -115,16 +116,64 @@ struct CollationOrder {
     std::vector<bool> equalToPrevious;
 };
 
+// Consecutive ranges of [0, count) for the threads that share a pass: one range for small counts, at most four.
+struct Range {
+    uint32_t first;
+    uint32_t end;
+};
+
+std::vector<Range> splitForThreads(uint32_t count)
+{
+    constexpr uint32_t leastPerThread = 20'000;
+    const uint32_t threads =
+        std::clamp<uint32_t>(std::min(count / leastPerThread, std::thread::hardware_concurrency()), 1, 4);
+    std::vector<Range> ranges;
+    for (uint32_t t = 0; t < threads; ++t)
+        ranges.push_back({uint32_t(uint64_t(count) * t / threads), uint32_t(uint64_t(count) * (t + 1) / threads)});
+    return ranges;
+}
+
+// Runs work(chunk, first, end) for every range, the first on this thread and the others on threads of their own
+// (not the shared pool, which may be busy with the very tasks that wait for this one).
+template <class Work>
+void inParallel(const std::vector<Range>& ranges, Work&& work)
+{
+    std::vector<std::thread> threads;
+    for (size_t chunk = 1; chunk < ranges.size(); ++chunk)
+        threads.emplace_back([&work, &ranges, chunk] { work(chunk, ranges[chunk].first, ranges[chunk].end); });
+    work(0, ranges[0].first, ranges[0].end);
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
 template <class TextAt>
 CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
 {
-    const NameCollator& collator = NameCollator::shared();
-    std::string keys;
-    keys.reserve(size_t(count) * 32);
+    // Sort keys take most of the time: each thread writes its own (with its own collator), joined afterwards.
     std::vector<uint32_t> start(size_t(count) + 1);
-    for (uint32_t i = 0; i < count; ++i) {
-        start[i] = uint32_t(keys.size());
-        collator.appendSortKey(textAt(i), keys);
+    std::string keys;
+    if (count > 0) {
+        const std::vector<Range> ranges = splitForThreads(count);
+        std::vector<std::string> parts(ranges.size());
+        inParallel(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
+            const NameCollator& collator = NameCollator::shared();
+            std::string& out = parts[chunk];
+            out.reserve(size_t(end - first) * 32);
+            for (uint32_t i = first; i < end; ++i) {
+                start[i] = uint32_t(out.size());
+                collator.appendSortKey(textAt(i), out);
+            }
+        });
+        size_t total = 0;
+        for (const std::string& part : parts)
+            total += part.size();
+        keys.reserve(total);
+        for (size_t chunk = 0; chunk < ranges.size(); ++chunk) {
+            const auto base = uint32_t(keys.size());
+            for (uint32_t i = ranges[chunk].first; i < ranges[chunk].end; ++i)
+                start[i] += base;
+            keys += parts[chunk];
+        }
     }
     start[count] = uint32_t(keys.size());
 
@@ -273,29 +322,48 @@ private:
         e.m_keyHash.resize(count);
         e.m_group.resize(count);
         e.m_name.resize(count);
-        e.m_foldedTitles.reserve(size_t(count) * 24);
-        GroupAssigner groups(e);
-        for (uint32_t p = 0; p < count; ++p) {
+        // Folding and hashing each title is independent of the others: spread over a few threads, each folding
+        // into its own text, joined afterwards.
+        const std::vector<Range> ranges = splitForThreads(count);
+        std::vector<std::string> folded(ranges.size());
+        inParallel(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
             const NodeTable& nodes = e.m_nodes;
-            const SignalKind kind = nodes.kind(p);
-            const QStringView title = nodes.title(p);
-            uint8_t traits = uint8_t(kind);
-            if (nodes.hasArtwork(p))
-                traits |= CatalogEntries::artworkTrait;
-            if (nodes.contentClassification(p) == u"generic")
-                traits |= CatalogEntries::genericTrait;
-            const size_t start = e.m_foldedTitles.size();
-            e.m_titleStart[p] = uint32_t(start);
-            appendFoldedUtf8(title, e.m_foldedTitles);
-            titleHashes[p] = uint32_t(textHash(title));
-            if (containsAdultKeyword(std::string_view(e.m_foldedTitles).substr(start)))
-                traits |= CatalogEntries::adultTitleTrait;
-            e.m_traits[p] = traits;
-            e.m_keyHash[p] = CatalogEntries::keyHash(kind, nodes.id(p));
-            groups.assign(p, e.m_groups, e.m_names, e.m_group, e.m_name);
+            std::string& out = folded[chunk];
+            out.reserve(size_t(end - first) * 24);
+            for (uint32_t p = first; p < end; ++p) {
+                const SignalKind kind = nodes.kind(p);
+                const QStringView title = nodes.title(p);
+                uint8_t traits = uint8_t(kind);
+                if (nodes.hasArtwork(p))
+                    traits |= CatalogEntries::artworkTrait;
+                if (nodes.contentClassification(p) == u"generic")
+                    traits |= CatalogEntries::genericTrait;
+                const size_t start = out.size();
+                e.m_titleStart[p] = uint32_t(start);
+                appendFoldedUtf8(title, out);
+                titleHashes[p] = uint32_t(textHash(title));
+                if (containsAdultKeyword(std::string_view(out).substr(start)))
+                    traits |= CatalogEntries::adultTitleTrait;
+                e.m_traits[p] = traits;
+                e.m_keyHash[p] = CatalogEntries::keyHash(kind, nodes.id(p));
+            }
+        });
+        size_t total = 0;
+        for (const std::string& text : folded)
+            total += text.size();
+        e.m_foldedTitles.reserve(total);
+        for (size_t chunk = 0; chunk < ranges.size(); ++chunk) {
+            const auto base = uint32_t(e.m_foldedTitles.size());
+            for (uint32_t p = ranges[chunk].first; p < ranges[chunk].end; ++p)
+                e.m_titleStart[p] += base;
+            e.m_foldedTitles += folded[chunk];
+            std::string().swap(folded[chunk]);
         }
         e.m_titleStart[count] = uint32_t(e.m_foldedTitles.size());
-        e.m_foldedTitles.shrink_to_fit();
+
+        GroupAssigner groups(e);
+        for (uint32_t p = 0; p < count; ++p)
+            groups.assign(p, e.m_groups, e.m_names, e.m_group, e.m_name);
         groups.rankNames(e.m_names);
     }
 
