@@ -1,5 +1,6 @@
 // Reading a panel's film list ("get_vod_streams") and an M3U playlist at 10k, 100k, 200k and 600k entries, with a
-// plain QJsonDocument reader of the same film list as the baseline, and the core library's playlist parser beside
+// plain QJsonDocument reader of the same film list as the baseline (the live and series lists too, each beside
+// simdjson's walk of the same bytes with nothing built), and the core library's playlist parser beside
 // the application's reader (with the plain reading of its rules as its baseline). Parsing is timed on one thread, as each
 // list is parsed on one worker; the memory runs report the heap that parsing takes on top of the body.
 // The playlist is also read by libvlc's own M3U reader and by npm's IPTV playlist parsers in Node, from the same bytes.
@@ -41,19 +42,33 @@ const testkit::CatalogGenerator& generator()
     return instance;
 }
 
+// A panel's stream list of one kind: live channels, films ("get_vod_streams") or series.
+const QByteArray& streamList(testkit::PanelKind kind, int entries)
+{
+    static std::map<std::pair<testkit::PanelKind, int>, QByteArray> bodies;
+    auto found = bodies.find({kind, entries});
+    if (found == bodies.end())
+        found = bodies.emplace(std::pair(kind, entries), generator().streams(kind, entries)).first;
+    return found->second;
+}
+
 const QByteArray& filmList(int entries)
 {
-    static std::map<int, QByteArray> bodies;
-    auto found = bodies.find(entries);
-    if (found == bodies.end())
-        found = bodies.emplace(entries, generator().streams(testkit::PanelKind::Vod, entries)).first;
+    return streamList(testkit::PanelKind::Vod, entries);
+}
+
+const xtream::CategoryMap& categories(testkit::PanelKind kind)
+{
+    static std::map<testkit::PanelKind, xtream::CategoryMap> maps;
+    auto found = maps.find(kind);
+    if (found == maps.end())
+        found = maps.emplace(kind, xtream::readCategoryMap(generator().categories(kind))).first;
     return found->second;
 }
 
 const xtream::CategoryMap& filmCategories()
 {
-    static const xtream::CategoryMap map = xtream::readCategoryMap(generator().categories(testkit::PanelKind::Vod));
-    return map;
+    return categories(testkit::PanelKind::Vod);
 }
 
 const QByteArray& playlist(int entries)
@@ -172,15 +187,22 @@ void measureMemory(benchmark::State& state, const Body& body, const Read& read)
     state.counters["peak_vs_2body_plus_entries"] = (bodyBytes + double(peak)) / (2 * bodyBytes + double(entries));
 }
 
-void FilmList_Simdjson(benchmark::State& state)
+template <testkit::PanelKind Kind>
+void StreamList_Simdjson(benchmark::State& state)
 {
-    timeReading(state, filmList(int(state.range(0))), readFilmsFast);
+    constexpr SignalKind kind = Kind == testkit::PanelKind::Live  ? SignalKind::broadcast
+                                : Kind == testkit::PanelKind::Vod ? SignalKind::cinema
+                                                                  : SignalKind::episodic;
+    timeReading(state, streamList(Kind, int(state.range(0))), [](const QByteArray& body) {
+        return xtream::readStreamTable(body, kind, categories(Kind), panelAddress());
+    });
 }
 
 // The JSON parsing alone, with nothing built: what the entries themselves cost is the difference.
-void FilmList_Simdjson_ParseOnly(benchmark::State& state)
+template <testkit::PanelKind Kind>
+void StreamList_Simdjson_ParseOnly(benchmark::State& state)
 {
-    const QByteArray& body = filmList(int(state.range(0)));
+    const QByteArray& body = streamList(Kind, int(state.range(0)));
     for (auto _ : state) {
         qsizetype objects = 0;
         xtream::walkObjectList(body, {.visit = [&objects](const simdjson::dom::object&) { ++objects; },
@@ -438,8 +460,12 @@ void memorySizes(benchmark::internal::Benchmark* bench)
 
 } // namespace
 
-BENCHMARK(FilmList_Simdjson)->Apply(sizes);
-BENCHMARK(FilmList_Simdjson_ParseOnly)->Apply(sizes);
+BENCHMARK(StreamList_Simdjson<testkit::PanelKind::Vod>)->Name("FilmList_Simdjson")->Apply(sizes);
+BENCHMARK(StreamList_Simdjson_ParseOnly<testkit::PanelKind::Vod>)->Name("FilmList_Simdjson_ParseOnly")->Apply(sizes);
+BENCHMARK(StreamList_Simdjson<testkit::PanelKind::Live>)->Name("LiveList_Simdjson")->Apply(sizes);
+BENCHMARK(StreamList_Simdjson_ParseOnly<testkit::PanelKind::Live>)->Name("LiveList_Simdjson_ParseOnly")->Apply(sizes);
+BENCHMARK(StreamList_Simdjson<testkit::PanelKind::Series>)->Name("SeriesList_Simdjson")->Apply(sizes);
+BENCHMARK(StreamList_Simdjson_ParseOnly<testkit::PanelKind::Series>)->Name("SeriesList_Simdjson_ParseOnly")->Apply(sizes);
 BENCHMARK(FilmList_NodeJsonParse)->Apply(sizes)->UseManualTime()->Iterations(1);
 BENCHMARK(FilmList_QJsonDocument)->Apply(sizes);
 BENCHMARK(Playlist)->Apply(sizes);
