@@ -46,6 +46,9 @@ struct Exchange : detail::Wakeup
     bool replyLost = false;
     bool headOnly = false; // a HEAD answer's length is that of a body it does not send
     qint64 maxBodyBytes = 0;
+    qint64 received = 0;
+    qint64 declaredLength = -1;
+    std::function<void(QByteArray, qint64)> consumer;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     HttpResponse response;
 
@@ -57,11 +60,15 @@ struct Exchange : detail::Wakeup
         const qint64 available = reply->bytesAvailable();
         if (available <= 0)
             return true;
-        if (response.body.size() + available > maxBodyBytes) {
+        if (received + available > maxBodyBytes) {
             tooLarge = true;
             return false;
         }
-        response.body.append(reply->read(available));
+        received += available;
+        if (consumer)
+            consumer(reply->read(available), declaredLength);
+        else
+            response.body.append(reply->read(available));
         return true;
     }
 
@@ -69,6 +76,7 @@ struct Exchange : detail::Wakeup
     // (not compressed) gets its whole buffer at once, rather than growing it by doubling.
     bool announced(QNetworkReply* reply)
     {
+        declaredLength = -1; // a redirect's length is not the answer's
         const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
         if (headOnly || !declared.isValid())
             return true;
@@ -78,7 +86,10 @@ struct Exchange : detail::Wakeup
             return false;
         }
         const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
-        if ((encoding.isEmpty() || encoding == "identity") && length > response.body.capacity())
+        if (!encoding.isEmpty() && encoding != "identity")
+            return true;
+        declaredLength = length;
+        if (!consumer && length > response.body.capacity())
             response.body.reserve(length);
         return true;
     }
@@ -190,6 +201,7 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     auto exchange = std::make_shared<Exchange>();
     exchange->maxBodyBytes = request.maxBodyBytes;
     exchange->headOnly = request.method == HttpRequest::Method::Head;
+    exchange->consumer = std::move(request.takeBody);
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setInterval(request.deadline);

@@ -290,3 +290,55 @@ TEST_F(HttpSessionTest, DeadlineSizeLimitAndUndecodableBodiesEndTheRequest)
     EXPECT_EQ(unreadable.error, HttpError::Kind::Transport);
     EXPECT_FALSE(unreadable.response);
 }
+
+// A body handed on as it arrives: the pieces make up the served body, the answer keeps none of it, and the size
+// limit still ends a body that grows too large, or declares it will.
+TEST_F(HttpSessionTest, AStreamedBodyArrivesInPiecesAndKeepsItsLimits)
+{
+    QByteArray handed;
+    int pieces = 0;
+    qint64 declared = -2;
+    const auto streamedTo = [&](HttpRequest request) {
+        handed.clear();
+        pieces = 0;
+        request.takeBody = [&](QByteArray chunk, qint64 length) {
+            handed += chunk;
+            ++pieces;
+            declared = length;
+        };
+        return request;
+    };
+
+    std::string list = "[";
+    while (list.size() < (3u << 20))
+        list += R"({"stream_id":12345,"name":"Canal","category_id":"7"},)";
+    list.back() = ']';
+    server.route("GET", "/list", Reply::json(list));
+    const Outcome listed = run(streamedTo(get("/list")));
+    ASSERT_TRUE(listed.response);
+    EXPECT_EQ(listed.response->status, 200);
+    EXPECT_TRUE(listed.response->body.isEmpty());
+    EXPECT_EQ(handed, QByteArray::fromStdString(list));
+    EXPECT_EQ(declared, qint64(list.size()));
+
+    // Handed on while it trickles in, not once it is all there.
+    Reply trickle = Reply::json("[1,2,3]").trickled(30ms);
+    trickle.contentType = "application/octet-stream";
+    server.route("GET", "/trickle", trickle);
+    ASSERT_TRUE(run(streamedTo(get("/trickle"))).response);
+    EXPECT_EQ(handed, QByteArray("[1,2,3]"));
+    EXPECT_GT(pieces, 3);
+
+    Reply endless = Reply::json(std::string(64 * 1024, 'y')).endless();
+    endless.contentType = "application/octet-stream";
+    server.route("GET", "/endless", endless);
+    HttpRequest flood = streamedTo(get("/endless"));
+    flood.maxBodyBytes = 1 << 20;
+    EXPECT_EQ(run(flood).error, HttpError::Kind::TooLarge);
+    EXPECT_LE(handed.size(), 1 << 20);
+
+    HttpRequest tooBig = streamedTo(get("/list"));
+    tooBig.maxBodyBytes = qint64(list.size()) - 1;
+    EXPECT_EQ(run(tooBig).error, HttpError::Kind::TooLarge);
+    EXPECT_EQ(pieces, 0) << "a declared length past the limit ends the request before any byte is handed on";
+}

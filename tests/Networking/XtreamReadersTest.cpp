@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
+
 using namespace sendra;
 using sendra::testkit::CatalogGenerator;
 using sendra::testkit::CatalogShape;
@@ -194,6 +198,129 @@ TEST(XtreamListReader, CategoryMap)
         {"category_name":"Sin id"}
     ])");
     EXPECT_EQ(map, (xtream::CategoryMap{{"1", "Uno bis"}, {"2", "Dos"}}));
+}
+
+namespace {
+
+// What a walk visited (each element as minified JSON), or how it failed (a caller drops what it had then).
+struct Walked
+{
+    std::vector<std::string> elements;
+    std::string failure;
+    bool operator==(const Walked&) const = default;
+};
+
+Walked walked(const std::function<void(const xtream::ObjectListVisitor&)>& walk, bool keepsWhatItVisited)
+{
+    Walked out;
+    const xtream::ObjectListVisitor visitor{
+        .visit = [&](const simdjson::dom::object& item) { out.elements.push_back(simdjson::minify(item)); },
+        .restart =
+            [&] {
+                if (keepsWhatItVisited) {
+                    EXPECT_TRUE(out.elements.empty()) << "restarted after visiting";
+                }
+                out.elements.clear();
+            }};
+    try {
+        walk(visitor);
+    } catch (const CommandFailure& failure) {
+        out.failure = "CommandFailure " + std::to_string(int(failure.error()));
+    } catch (const netkit::JsonError&) {
+        out.failure = "JsonError";
+    }
+    if (!out.failure.empty())
+        out.elements.clear();
+    return out;
+}
+
+// `body` pushed in pieces of random sizes, often a single byte.
+Walked streamed(const QByteArray& body, std::size_t sliceBytes, qsizetype largestPiece, std::mt19937& random)
+{
+    return walked(
+        [&](const xtream::ObjectListVisitor& visitor) {
+            xtream::ObjectListStream stream(visitor, sliceBytes);
+            if (random() % 2)
+                stream.setExpectedBytes(body.size());
+            for (qsizetype at = 0; at < body.size();) {
+                const qsizetype piece = random() % 3 == 0 ? 1 : 1 + qsizetype(random() % largestPiece);
+                stream.push(body.mid(at, piece));
+                at += piece;
+            }
+            stream.finish();
+        },
+        true);
+}
+
+} // namespace
+
+// However a body arrives, the stream visits exactly what the whole-body walk visits, or fails the same way.
+TEST(ObjectListStream, VisitsWhatTheWholeBodyWalkVisitsHoweverTheBodyArrives)
+{
+    std::vector<QByteArray> bodies{
+        "", "  \n", "[]", " [ \n ] ", "\xEF\xBB", "\xEF\xBB\xBF", "\xEF\xBB\xBF[]", "\xEF\xBB\xBF\xEF\xBB\xBF[]",
+        " \xEF\xBB\xBF[]", "[\n  {\"stream_id\": 1, \"name\": \"Uno\"} ,\n  {\"stream_id\": 2, \"name\": \"Dos\"}\n]\n",
+        R"({"user_info":{"auth":0}})", "<html><body>502 Bad Gateway</body></html>", "[1,2]",
+        R"([{"a":1},null])", R"([{"a":1},[{"b":2}]])", R"([{"a":1},{"b":2,"na)", R"([{"a":1}]])", R"([{"a":1}] x)",
+        R"([{"a":"},{ },{"},{"b":[{"c":1},{"d":2}]},{"e":{"f":{}}}])", "[{\"a\":\"\xC3\"}]", "[{}, {} ,{}]"};
+    const CatalogGenerator loose(CatalogShape{.seed = 11, .categories = 60, .brokenEvery = 97});
+    const CatalogGenerator plain(CatalogShape{.seed = 3, .looseTypes = false});
+    for (const PanelKind kind : {PanelKind::Live, PanelKind::Vod, PanelKind::Series}) {
+        bodies.push_back(loose.streams(kind, 300));
+        bodies.push_back(loose.categories(kind));
+    }
+    // Past one real slice, with cut-like text inside a title and inside nested lists, early and late; with a
+    // byte-order mark; with a late element that is no object, a late syntax error, trailing garbage, cut short.
+    const QByteArray big = plain.streams(PanelKind::Vod, 3000);
+    ASSERT_GT(big.size(), 600 * 1024);
+    QByteArray inTitle = R"({"stream_id":1,"name":")";
+    QByteArray inNested = R"({"stream_id":2,"name":"n","backdrop":[)";
+    for (int i = 0; i < 2000; ++i) {
+        inTitle += "a},{ ";
+        inNested += (i ? "," : "") + QByteArray(R"({"x":[{"y":1},{"z":2}]})");
+    }
+    inTitle += R"(","x":"},{"})";
+    inNested += "]}";
+    const auto inserted = [&](qsizetype at, const QByteArray& element) {
+        const qsizetype cut = big.indexOf("},{", at) + 1;
+        return big.left(cut) + "," + element + big.mid(cut);
+    };
+    for (const qsizetype at : {qsizetype(100), qsizetype(512 * 1024 - 300), big.size() * 3 / 4}) {
+        bodies.push_back(inserted(at, inTitle));
+        bodies.push_back(inserted(at, inNested));
+    }
+    bodies.push_back("\xEF\xBB\xBF" + big);
+    bodies.push_back(" \r\n\t" + big + "\n\n");
+    bodies.push_back(inserted(big.size() * 3 / 4, "null"));
+    bodies.push_back(inserted(big.size() * 3 / 4, R"({"a":tru})"));
+    bodies.push_back(big + "]");
+    bodies.push_back(big.left(big.size() * 2 / 3));
+    bodies.push_back(big.left(big.lastIndexOf("},{") + 1));
+
+    std::mt19937 random(20261207);
+    std::set<std::string> outcomes;
+    for (std::size_t b = 0; b < bodies.size(); ++b) {
+        const QByteArray& body = bodies[b];
+        SCOPED_TRACE("body " + std::to_string(b) + ": " + body.left(60).toStdString());
+        const Walked whole = walked([&](const xtream::ObjectListVisitor& v) { xtream::walkObjectList(body, v); }, false);
+        outcomes.insert(whole.failure.empty() && whole.elements.size() > 1000 ? "long list" : whole.failure);
+        for (const std::size_t slice : {std::size_t(512 * 1024), std::size_t(4096), std::size_t(61), std::size_t(1)}) {
+            SCOPED_TRACE("slice " + std::to_string(slice));
+            if (body.size() > 64 * 1024 && slice < 4096)
+                continue; // every element its own slice: too slow for a body this size, and nothing new
+            for (const qsizetype largest : {qsizetype(1), qsizetype(7), qsizetype(70'000)}) {
+                if (largest == 1 && body.size() > 64 * 1024)
+                    continue;
+                const Walked pieces = streamed(body, slice, largest, random);
+                ASSERT_EQ(pieces.failure, whole.failure) << "pieces up to " << largest;
+                ASSERT_EQ(pieces.elements.size(), whole.elements.size()) << "pieces up to " << largest;
+                ASSERT_TRUE(pieces == whole) << "pieces up to " << largest;
+            }
+        }
+    }
+    const std::set<std::string> reached{"long list", "JsonError",
+                                        "CommandFailure " + std::to_string(int(CommandError::invalidResponse))};
+    EXPECT_TRUE(std::includes(outcomes.begin(), outcomes.end(), reached.begin(), reached.end()));
 }
 
 // Beyond the shared lenient readers: booleans count as the numbers PHP writes for them, and firstText skips blanks.

@@ -23,91 +23,6 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::object;
 
-bool isJsonSpace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
-}
-
-// Where the list may be cut at or after `from`: just after a "}" followed by "," and "{" (blanks allowed
-// between). Such a place can also lie inside a string or a nested list, but a slice cut there never parses
-// (it ends in an open string or an open object), which sends the walk down the whole-body road.
-std::size_t nextCut(const char* data, std::size_t from, std::size_t end)
-{
-    while (from < end) {
-        const void* found = std::memchr(data + from, '}', end - from);
-        if (!found)
-            return end;
-        const std::size_t after = std::size_t(static_cast<const char*>(found) - data) + 1;
-        std::size_t i = after;
-        while (i < end && isJsonSpace(data[i]))
-            ++i;
-        if (i < end && data[i] == ',') {
-            ++i;
-            while (i < end && isJsonSpace(data[i]))
-                ++i;
-            if (i < end && data[i] == '{')
-                return after;
-        }
-        from = after;
-    }
-    return end;
-}
-
-// False when the body could not be walked slice by slice; nothing is thrown here.
-bool walkInSlices(QByteArrayView body, const ObjectListVisitor& visitor)
-{
-    body = netkit::withoutByteOrderMark(body);
-    constexpr std::size_t kSlice = 512 * 1024;
-    const char* data = body.data();
-    std::size_t first = 0;
-    std::size_t last = std::size_t(body.size());
-    while (first < last && isJsonSpace(data[first]))
-        ++first;
-    while (last > first && isJsonSpace(data[last - 1]))
-        --last;
-    if (last - first < 2 || data[first] != '[' || data[last - 1] != ']')
-        return false;
-    std::size_t pos = first + 1;
-    const std::size_t end = last - 1;
-    while (pos < end && isJsonSpace(data[pos]))
-        ++pos;
-    if (pos == end)
-        return true;
-
-    simdjson::dom::parser parser;
-    std::unique_ptr<char[]> buffer;
-    std::size_t bufferSize = 0;
-    bool firstSlice = true;
-    while (true) {
-        const std::size_t cut = nextCut(data, std::min(end, pos + kSlice), end);
-        const std::size_t length = cut - pos;
-        if (bufferSize < length + 2 + simdjson::SIMDJSON_PADDING) {
-            bufferSize = length + 2 + simdjson::SIMDJSON_PADDING;
-            buffer.reset(new char[bufferSize]);
-        }
-        buffer[0] = '[';
-        std::memcpy(buffer.get() + 1, data + pos, length);
-        buffer[length + 1] = ']';
-        simdjson::dom::array slice;
-        if (parser.parse(buffer.get(), length + 2, false).get_array().get(slice) != simdjson::SUCCESS)
-            return false;
-        if (firstSlice)
-            visitor.expect(qsizetype(slice.size() * (end - first) / length + 1));
-        firstSlice = false;
-        for (const element item : slice) {
-            object entry;
-            if (item.get_object().get(entry) != simdjson::SUCCESS)
-                return false;
-            visitor.visit(entry);
-        }
-        if (cut == end)
-            return true;
-        pos = cut;
-        while (data[pos] != '{')
-            ++pos;
-    }
-}
-
 // The raw pieces of one stream list element, as views into the parser's memory.
 struct RawEntry
 {
@@ -403,25 +318,6 @@ NodeTable StreamListReader::finish(const CategoryMap& categories)
     NodeTable table = std::move(m_state->table);
     m_state->restart();
     return table;
-}
-
-
-void walkObjectList(QByteArrayView body, const ObjectListVisitor& visitor)
-{
-    if (walkInSlices(body, visitor))
-        return;
-    visitor.restart();
-    const netkit::JsonDocument document = netkit::JsonDocument::parse(body);
-    simdjson::dom::array list;
-    if (document.root().get_array().get(list) != simdjson::SUCCESS)
-        throw CommandFailure(CommandError::invalidResponse);
-    // The whole list must be objects before anything is read from it.
-    for (const element item : list)
-        if (!item.is_object())
-            throw CommandFailure(CommandError::invalidResponse);
-    visitor.expect(qsizetype(list.size()));
-    for (const element item : list)
-        visitor.visit(item.get_object().value_unsafe());
 }
 
 CategoryMap readCategoryMap(QByteArrayView body)
