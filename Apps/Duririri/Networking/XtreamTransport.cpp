@@ -8,10 +8,18 @@
 #include "Networking/XtreamDetails.h"
 #include "Networking/XtreamListReader.h"
 
+#include <QFuture>
+#include <QPromise>
+#include <QScopeGuard>
+#include <QThreadPool>
 #include <QUuid>
 
 #include <chrono>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 namespace sendra {
@@ -90,22 +98,175 @@ QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderS
     }
 }
 
-QCoro::Task<NodeTable> kindNodes(HttpSession session, ProviderSession source, KindActions actions,
-                                        CancelToken token)
+// One kind's stream list, read while it arrives: the main thread hands each piece of the body over, and a worker
+// of Qt's pool cuts and parses the pieces, one batch at a time and in order. The main thread never parses and the
+// list is never held whole; parsing overlaps the download.
+class ListFeed : public std::enable_shared_from_this<ListFeed>
 {
-    auto streams = [session, source, action = actions.streams](CancelToken child) {
-        return fetchList(session, source, action, std::move(child));
+public:
+    ListFeed(SignalKind kind, QUrl panel)
+        : m_kind(kind)
+        , m_panel(std::move(panel))
+    {
+        m_parsed.start();
+    }
+
+    // The next piece of the body (main thread).
+    void push(QByteArray chunk, qint64 declaredLength)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_dropped || m_failure)
+            return;
+        if (m_declaredLength < 0)
+            m_declaredLength = declaredLength;
+        m_inbox.append(std::move(chunk));
+        schedule();
+    }
+
+    // After the last piece (main thread): ends once every piece is parsed and the list finished, or the parse
+    // failed (see rethrow()).
+    QFuture<void> close()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closed = true;
+        schedule();
+        return m_parsed.future();
+    }
+
+    // The list is not wanted any more: what is still to parse is dropped.
+    void drop()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_dropped = true;
+        m_inbox.clear();
+    }
+
+    // Once close()'s future ended: the parse's failure, if there was one.
+    void rethrow()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
+
+    // Once close()'s future ended without a failure (on a worker): the entries, their groups named.
+    NodeTable finish(const xtream::CategoryMap& categories) { return m_reader->finish(categories); }
+
+private:
+    // With m_mutex held. One worker at a time, so the pieces are parsed in order.
+    void schedule()
+    {
+        if (m_running)
+            return;
+        m_running = true;
+        QThreadPool::globalInstance()->start([self = shared_from_this()] { self->drain(); });
+    }
+
+    // The reader learns the body's declared size, which bounds what an estimate may reserve.
+    void start(qint64 declaredLength)
+    {
+        if (m_reader)
+            return;
+        m_reader.emplace(m_kind, m_panel, qsizetype(std::max<qint64>(declaredLength, 0)));
+        m_stream.emplace(m_reader->visitor());
+        m_stream->setExpectedBytes(declaredLength);
+    }
+
+    // On the worker: parses what came in until nothing is left; after close(), finishes the list.
+    void drain()
+    {
+        while (true) {
+            QList<QByteArray> batch;
+            qint64 declaredLength = -1;
+            bool last = false;
+            bool skip = false;
+            {
+                const std::lock_guard lock(m_mutex);
+                batch.swap(m_inbox);
+                declaredLength = m_declaredLength;
+                skip = m_dropped || m_failure;
+                if (batch.isEmpty()) {
+                    if (!m_closed) {
+                        m_running = false;
+                        return;
+                    }
+                    last = true;
+                }
+            }
+            std::exception_ptr failure;
+            try {
+                if (!skip) {
+                    start(declaredLength);
+                    for (QByteArray& chunk : batch)
+                        m_stream->push(std::exchange(chunk, {}));
+                    if (last)
+                        m_stream->finish();
+                }
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            if (failure) {
+                const std::lock_guard lock(m_mutex);
+                m_failure = failure;
+                m_inbox.clear();
+            }
+            if (last) {
+                m_parsed.finish();
+                return;
+            }
+        }
+    }
+
+    const SignalKind m_kind;
+    const QUrl m_panel;
+    std::mutex m_mutex;
+    QList<QByteArray> m_inbox;
+    qint64 m_declaredLength = -1;
+    bool m_running = false;
+    bool m_closed = false;
+    bool m_dropped = false;
+    std::exception_ptr m_failure;
+    QPromise<void> m_parsed;
+    // The worker's own, made with the first piece.
+    std::optional<xtream::StreamListReader> m_reader;
+    std::optional<xtream::ObjectListStream> m_stream;
+};
+
+// The stream list of one kind, parsed as it arrives; failures as fetchList's and the walker's.
+QCoro::Task<std::shared_ptr<ListFeed>> streamList(HttpSession session, ProviderSession source, KindActions actions,
+                                                  CancelToken token)
+{
+    // Relative artwork is the panel's own: taken relative to its request address, never to its query.
+    auto feed = std::make_shared<ListFeed>(actions.kind, netkit::appendingPath(source.origin, "player_api.php"));
+    auto dropUnlessRead = qScopeGuard([feed] { feed->drop(); });
+    netkit::HttpRequest request;
+    request.url = XtreamTransport::requestURL(source, {{QStringLiteral("action"), actions.streams}});
+    request.idleTimeout = kListTimeout;
+    request.boundAsLargeList();
+    request.takeBody = [feed](QByteArray chunk, qint64 declaredLength) { feed->push(std::move(chunk), declaredLength); };
+    const netkit::HttpResponse response = co_await session.send(std::move(request), token);
+    if (!response.isSuccess())
+        throw CommandFailure(CommandError::invalidResponse);
+    netkit::throwIfCancelled(token);
+    QFuture<void> parsed = feed->close();
+    co_await parsed;
+    netkit::throwIfCancelled(token);
+    feed->rethrow();
+    dropUnlessRead.dismiss();
+    co_return feed;
+}
+
+QCoro::Task<NodeTable> kindNodes(HttpSession session, ProviderSession source, KindActions actions, CancelToken token)
+{
+    auto streams = [session, source, actions](CancelToken child) {
+        return streamList(session, source, actions, std::move(child));
     };
     auto categoryNames = [session, source, action = actions.categories](CancelToken child) {
         return categoriesOrNone(session, source, action, std::move(child));
     };
-    auto [body, categories] = co_await netkit::joinAll(token, std::move(streams), std::move(categoryNames));
+    auto [feed, categories] = co_await netkit::joinAll(token, std::move(streams), std::move(categoryNames));
     netkit::throwIfCancelled(token);
-    // Relative artwork is the panel's own: taken relative to its request address, never to its query.
-    auto read = [body = std::move(body), kind = actions.kind, categories = std::move(categories),
-                 panel = netkit::appendingPath(source.origin, "player_api.php")] {
-        return xtream::readStreamTable(body, kind, categories, panel);
-    };
+    auto read = [feed = std::move(feed), categories = std::move(categories)] { return feed->finish(categories); };
     co_return co_await runInBackground(std::move(read));
 }
 
