@@ -13,6 +13,8 @@ namespace netkit {
 
 namespace {
 
+constexpr qint64 kStreamedBuffer = 1024 * 1024;
+
 std::string describe(HttpError::Kind kind, QNetworkReply::NetworkError error)
 {
     std::string text;
@@ -198,6 +200,10 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
         throw HttpError(HttpError::Kind::CancelledBySystem, QNetworkReply::OperationCanceledError);
 
     const QPointer<QNetworkReply> reply = issue(*m_manager, request);
+    // A body handed on as it arrives need not pile up in Qt's own buffer either: Qt stops reading the socket while
+    // this much is waiting to be read.
+    if (request.takeBody)
+        reply->setReadBufferSize(kStreamedBuffer);
     auto exchange = std::make_shared<Exchange>();
     exchange->maxBodyBytes = request.maxBodyBytes;
     exchange->headOnly = request.method == HttpRequest::Method::Head;
