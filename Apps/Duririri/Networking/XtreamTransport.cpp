@@ -283,8 +283,9 @@ QCoro::Task<NodeTable> loadUniverse(HttpSession session, ProviderSession source,
     auto [liveNodes, filmNodes, seriesNodes] =
         co_await netkit::joinAll(token, std::move(live), std::move(films), std::move(series));
     netkit::throwIfCancelled(token);
-    // Joining 200k entries moves their rows: the worker does it, not the main thread.
+    // Joining 200k entries moves their rows: the worker does it, not the main thread, into rows allocated once.
     auto concatenate = [all = std::move(liveNodes), films = std::move(filmNodes), series = std::move(seriesNodes)]() mutable {
+        all.reserve(all.size() + films.size() + series.size());
         all.append(std::move(films));
         all.append(std::move(series));
         return std::move(all);
