@@ -166,16 +166,15 @@ ObjectListStream::~ObjectListStream() = default;
 
 void ObjectListStream::push(QByteArray chunk)
 {
-    if (chunk.isEmpty())
-        return;
-    if (m_pending.isEmpty())
-        m_pending = std::move(chunk);
-    else
-        m_pending.append(chunk);
-    if (m_road == Road::Opening)
-        open();
-    if (m_road == Road::Slicing)
-        cutSlices();
+    // Two slices' worth at a time: the bytes kept stay near a slice however large the piece, and in cache.
+    const qsizetype step = qsizetype(std::max<std::size_t>(m_sliceBytes, 4096) * 2);
+    for (qsizetype at = 0; at < chunk.size(); at += step) {
+        m_pending.append(QByteArrayView(chunk).sliced(at, std::min(step, chunk.size() - at)));
+        if (m_road == Road::Opening)
+            open();
+        if (m_road == Road::Slicing)
+            cutSlices();
+    }
 }
 
 // Decides the road once the first byte that is neither a byte-order mark (which may come split) nor a blank is in.
