@@ -197,7 +197,7 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
         const std::string_view k = key(i);
         return k.size() > prefixBytes ? k.substr(prefixBytes) : std::string_view();
     };
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+    const auto less = [&](const Item& a, const Item& b) {
         if (a.high != b.high)
             return a.high < b.high;
         if (a.low != b.low)
@@ -205,7 +205,26 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
         if (const int c = tail(a.index).compare(tail(b.index)); c != 0)
             return c < 0;
         return a.index < b.index;
+    };
+    // Each thread sorts its range; the sorted ranges are then merged (the order is total, so the result is the
+    // one a single sort gives).
+    std::vector<Range> ranges = splitForThreads(count);
+    inParallel(ranges, [&](size_t, uint32_t first, uint32_t end) {
+        std::sort(items.begin() + first, items.begin() + end, less);
     });
+    while (ranges.size() > 1) {
+        std::vector<Range> merged;
+        for (size_t r = 0; r + 1 < ranges.size(); r += 2)
+            merged.push_back({ranges[r].first, ranges[r + 1].end});
+        if (ranges.size() % 2)
+            merged.push_back(ranges.back());
+        inParallel(merged, [&](size_t chunk, uint32_t first, uint32_t end) {
+            if (2 * chunk + 1 < ranges.size())
+                std::inplace_merge(items.begin() + first, items.begin() + ranges[2 * chunk].end, items.begin() + end,
+                                   less);
+        });
+        ranges = std::move(merged);
+    }
 
     CollationOrder result;
     result.order.resize(count);
