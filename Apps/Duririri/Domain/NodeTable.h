@@ -49,6 +49,9 @@ public:
     QStringView id(qsizetype index) const;
     QStringView title(qsizetype index) const;
     SignalKind kind(qsizetype index) const { return SignalKind(m_rows[size_t(index)].kind); }
+    // The entry's group: an index below groupCount(); entries with equal group texts may still differ in it.
+    uint32_t group(qsizetype index) const { return m_rows[size_t(index)].group; }
+    qsizetype groupCount() const { return qsizetype(m_groups.size()); }
     const QString& groupID(qsizetype index) const { return m_groups[m_rows[size_t(index)].group].id; }
     const QString& groupName(qsizetype index) const { return m_groups[m_rows[size_t(index)].group].name; }
     bool hasArtwork(qsizetype index) const { return m_rows[size_t(index)].artworkPrefix != noAddress; }

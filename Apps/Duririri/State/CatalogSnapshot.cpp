@@ -380,9 +380,20 @@ private:
         }
         e.m_titleStart[count] = uint32_t(e.m_foldedTitles.size());
 
+        // An entry's group and name follow from its kind and its group texts: worked out once per table group
+        // and kind, in order of first appearance.
         GroupAssigner groups(e);
-        for (uint32_t p = 0; p < count; ++p)
-            groups.assign(p, e.m_groups, e.m_names, e.m_group, e.m_name);
+        std::vector<uint32_t> known(size_t(e.m_nodes.groupCount()) * 4, UINT32_MAX);
+        for (uint32_t p = 0; p < count; ++p) {
+            uint32_t& first = known[size_t(e.m_nodes.group(p)) * 4 + size_t(e.m_nodes.kind(p))];
+            if (first == UINT32_MAX) {
+                groups.assign(p, e.m_groups, e.m_names, e.m_group, e.m_name);
+                first = p;
+            } else {
+                e.m_group[p] = e.m_group[first];
+                e.m_name[p] = e.m_name[first];
+            }
+        }
         groups.rankNames(e.m_names);
     }
 
