@@ -66,11 +66,12 @@ struct Exchange : detail::Wakeup
             tooLarge = true;
             return false;
         }
-        received += available;
+        QByteArray chunk = reply->read(available);
+        received += chunk.size();
         if (consumer)
-            consumer(reply->read(available), declaredLength);
+            consumer(std::move(chunk), declaredLength);
         else
-            response.body.append(reply->read(available));
+            response.body.append(chunk);
         return true;
     }
 
