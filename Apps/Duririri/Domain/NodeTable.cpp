@@ -222,11 +222,11 @@ uint32_t NodeTable::storeAddress(QByteArrayView address, uint32_t& place, uint32
     const auto size = size_t(address.size());
     const size_t query = std::min(size_t(std::find(text, text + size, '?') - text), size);
     const size_t end = std::min(query, size_t(std::find(text, text + query, '#') - text));
-    const char* slash = static_cast<const char*>(memrchr(text, '/', end));
+    const char* slash = end ? static_cast<const char*>(memrchr(text, '/', end)) : nullptr;
     qsizetype cut = slash ? qsizetype(slash - text) + 1 : 0;
     // Neighbours mostly share their directory: the last one is tried before the table.
     uint32_t prefix = 0;
-    if (m_lastPrefix != 0 && m_prefixes[m_lastPrefix - 1].size() == cut &&
+    if (m_lastPrefix != 0 && cut > 0 && m_prefixes[m_lastPrefix - 1].size() == cut &&
         std::memcmp(m_prefixes[m_lastPrefix - 1].constData(), text, size_t(cut)) == 0)
         prefix = m_lastPrefix;
     else

@@ -21,8 +21,10 @@ namespace sendra::fakes {
 
 namespace {
 
-// Answers above this size are streamed uncompressed, in pieces of largePiece bytes.
-constexpr std::size_t largeBody = 1 << 20;
+// Answers above this size are streamed uncompressed, in pieces of largePiece bytes. cpp-httplib compresses the
+// others with brotli at its slowest setting when the client accepts it, which holds a list of half a megabyte back
+// for over a second.
+constexpr std::size_t largeBody = 64 << 10;
 constexpr std::size_t largePiece = 256 << 10;
 
 int hexValue(char c)
