@@ -1,6 +1,7 @@
 #pragma once
 
 #include "State/NodeView.h"
+#include "UI/RailRules.h"
 
 #include "State/CommandDeck.h"
 
@@ -60,8 +61,11 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     std::optional<MediaNode> nodeAt(int row) const;
-    // Every entry of the list, the limit ignored (a rail decides some things over all it was given).
-    QList<MediaNode> allNodes() const { return m_usesList ? m_allList : m_allView.toList(); }
+    // Where "Ver más" leads, decided over every entry of the list, the limit ignored.
+    RailDestination moreDestination() const
+    {
+        return m_usesList ? ui::moreDestination(m_allList) : ui::moreDestination(m_allView);
+    }
     Q_INVOKABLE QVariantMap get(int row) const;
     Q_INVOKABLE void open(int row);
     Q_INVOKABLE void play(int row);

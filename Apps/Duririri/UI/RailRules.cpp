@@ -44,9 +44,25 @@ RailDestination moreDestination(const QList<MediaNode>& nodes)
     return destinationOver(nodes);
 }
 
+// The same over catalogue positions, read in place: a rail may have been given a whole kind.
 RailDestination moreDestination(const NodeView& nodes)
 {
-    return destinationOver(nodes);
+    if (nodes.isEmpty())
+        return {};
+    const CatalogEntries& entries = nodes.snapshot()->entries();
+    QSet<uint32_t> categories; // group indexes: one per kind and group id
+    QSet<SignalKind> kinds;
+    for (qsizetype i = 0; i < nodes.size(); ++i) {
+        const uint32_t p = nodes.position(i);
+        categories.insert(entries.groupOf(p));
+        kinds.insert(entries.kind(p));
+    }
+    const MediaNode first = nodes.front();
+    if (categories.size() == 1)
+        return {first.kind, MediaGroup{catalogKey(first.kind, first.groupID), first.groupName, first.kind}};
+    if (kinds.size() == 1)
+        return {first.kind, std::nullopt};
+    return {};
 }
 
 } // namespace sendra::ui

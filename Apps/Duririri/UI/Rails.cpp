@@ -46,10 +46,9 @@ void Rails::openMore(QObject* model) const
     CommandDeck* deck = m_context ? m_context->deck() : nullptr;
     if (!nodes || !deck)
         return;
-    const QList<MediaNode> all = nodes->allNodes();
-    if (all.isEmpty())
+    if (nodes->totalCount() == 0)
         return;
-    const RailDestination destination = moreDestination(all);
+    const RailDestination destination = nodes->moreDestination();
     deck->openLibrary(destination.kind, destination.group);
 }
 
