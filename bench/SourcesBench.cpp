@@ -124,9 +124,10 @@ const QString& playlistText(int entries)
     return found->second;
 }
 
-QList<orrinth::CatalogItem> readPlaylistWithCore(const QString& text)
+// What the core's caller keeps: the compact catalogue table.
+orrinth::CatalogTable readPlaylistWithCore(const QString& text)
 {
-    return orrinth::M3UParser().parse(text);
+    return orrinth::M3UParser().parseTable(text);
 }
 
 QList<orrinth::CatalogItem> readPlaylistWithCorePlainly(const QString& text)

@@ -1,10 +1,12 @@
 #include "OrrinthCore/M3UParser.h"
 
 #include "NetKit/AddressReader.h"
-#include "NetKit/LargeList.h"
 #include "NetKit/PlaylistText.h"
 
 #include <QByteArray>
+
+#include <array>
+#include <charconv>
 
 #include <cstdint>
 #include <optional>
@@ -36,24 +38,25 @@ std::string_view trimmedHorizontal(std::string_view bytes)
 }
 
 // The text after the first comma; without one (or with nothing after it) the text before it.
-QString displayName(std::string_view infoLine)
+std::string_view displayName(std::string_view infoLine)
 {
     const std::size_t comma = infoLine.find(',');
     if (comma == std::string_view::npos)
-        return fromUtf8(trimmedHorizontal(infoLine));
+        return trimmedHorizontal(infoLine);
     const std::string_view after = infoLine.substr(comma + 1);
-    return fromUtf8(trimmedHorizontal(after.empty() ? infoLine.substr(0, comma) : after));
+    return trimmedHorizontal(after.empty() ? infoLine.substr(0, comma) : after);
 }
 
-// 64-bit FNV-1a over the UTF-8 bytes (see M3UParser::fallbackID).
-QString fallbackIdOf(std::string_view addressLine)
+// 64-bit FNV-1a over the UTF-8 bytes (see M3UParser::fallbackID), as decimal text.
+std::string_view fallbackIdOf(std::string_view addressLine, std::array<char, 24>& digits)
 {
     quint64 hash = 0xcbf29ce484222325ULL;
     for (const char byte : addressLine) {
         hash ^= quint8(byte);
         hash *= 0x100000001b3ULL;
     }
-    return QString::number(qint64(hash));
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), qint64(hash));
+    return std::string_view(digits.data(), std::size_t(written.ptr - digits.data()));
 }
 
 // What the kind keywords found in one text say. The keywords hold no blank, so in "<group> <address>" each one
@@ -113,76 +116,88 @@ struct BytesHash
 
 struct Category
 {
-    QString name;
+    uint32_t index; // in the table
     KindHint hint;
 };
 
 class ItemBuilder
 {
-    static QByteArray verbatim(std::string_view bytes) { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
-
-    // Never null for an address (see CatalogItem).
-    static QByteArray encoded(const QUrl& url)
-    {
-        QByteArray text = url.toEncoded();
-        return text.isNull() ? QByteArray("") : text;
-    }
-
 public:
-    // The stream address of an address line as its encoded text; null when the line is none.
-    QByteArray stream(std::string_view line)
+    CatalogTable table;
+
+    // The stream address of an address line as its encoded text; nothing when the line is none.
+    std::optional<QByteArrayView> stream(std::string_view line)
     {
-        if (m_streams.keepsAsWritten(line))
-            return verbatim(line);
-        const auto url = m_streams.readStream(line);
-        return url ? encoded(*url) : QByteArray();
+        return encoded(m_streams, &netkit::AddressReader::readStream, line, m_streamScratch);
     }
 
-    void add(QList<CatalogItem>& items, std::string_view infoLine, std::string_view addressLine, QByteArray address)
+    void add(std::string_view infoLine, std::string_view addressLine, QByteArrayView address)
     {
         const scan::Attributes attributes(infoLine);
         const Category& category = categoryOf(attributes.groupTitle);
-        QByteArray logo;
-        if (attributes.tvgLogo) {
-            if (m_logos.keepsAsWritten(*attributes.tvgLogo)) {
-                logo = verbatim(*attributes.tvgLogo);
-            } else if (const auto url = m_logos.read(*attributes.tvgLogo)) {
-                logo = encoded(*url);
-            }
-        }
+        CatalogTable::Entry entry;
+        if (attributes.tvgLogo)
+            entry.image = encoded(m_logos, &netkit::AddressReader::read, *attributes.tvgLogo, m_logoScratch);
         // An id of white space only (a stray byte-order mark included) counts as none: such entries would share
         // one id.
-        QString id = attributes.tvgId && !scan::trimmed(*attributes.tvgId).empty() ? fromUtf8(*attributes.tvgId)
-                                                                                   : fallbackIdOf(addressLine);
+        std::array<char, 24> digits;
+        entry.id = attributes.tvgId && !scan::trimmed(*attributes.tvgId).empty() ? *attributes.tvgId
+                                                                                 : fallbackIdOf(addressLine, digits);
+        entry.name = displayName(infoLine);
+        entry.category = category.index;
         const KindHint inAddress = kindHint(addressLine);
-        const ContentKind kind = category.hint.series || inAddress.series ? ContentKind::series
-                                 : category.hint.movie || inAddress.movie ? ContentKind::movie
-                                                                        : ContentKind::live;
-        items.append(CatalogItem::withEncodedAddresses(std::move(id), displayName(infoLine), QString(), category.name,
-                                                       std::move(logo), QString(), kind, std::move(address)));
+        entry.kind = category.hint.series || inAddress.series ? ContentKind::series
+                     : category.hint.movie || inAddress.movie ? ContentKind::movie
+                                                              : ContentKind::live;
+        entry.source = address;
+        table.append(entry);
     }
 
 private:
+    // The encoded text of the address `read` makes of `bytes`: `bytes` themselves when the reader keeps them as
+    // written, else the text in `scratch`; nothing when there is no address.
+    using Read = std::optional<QUrl> (netkit::AddressReader::*)(std::string_view);
+    static std::optional<QByteArrayView> encoded(netkit::AddressReader& reader, Read read, std::string_view bytes,
+                                                 QByteArray& scratch)
+    {
+        if (reader.keepsAsWritten(bytes))
+            return QByteArrayView(bytes.data(), qsizetype(bytes.size()));
+        const std::optional<QUrl> url = (reader.*read)(bytes);
+        if (!url)
+            return std::nullopt;
+        scratch = url->toEncoded();
+        return scratch.isNull() ? QByteArrayView("") : QByteArrayView(scratch); // an address is never null
+    }
+
     // Playlists list a category's entries together: the last one is tried before the map, and every item of a
-    // category shares its name.
+    // category shares its entry in the table.
     const Category& categoryOf(std::optional<std::string_view> title)
     {
-        if (!title)
-            return m_uncategorized;
+        if (!title) {
+            if (!m_uncategorized) {
+                const QString name = uncategorizedCategoryName();
+                m_uncategorized = Category{table.addCategory(QString(), name), kindHint(name.toStdString())};
+            }
+            return *m_uncategorized;
+        }
         if (m_last && m_last->first == *title)
             return m_last->second;
         auto found = m_categories.find(*title);
-        if (found == m_categories.end())
-            found = m_categories.emplace(std::string(*title), Category{fromUtf8(*title), kindHint(*title)}).first;
+        if (found == m_categories.end()) {
+            const Category category{table.addCategory(QString(), fromUtf8(*title)), kindHint(*title)};
+            found = m_categories.emplace(std::string(*title), category).first;
+        }
         m_last = &*found;
         return found->second;
     }
 
     netkit::AddressReader m_streams{QUrl::StrictMode};
     netkit::AddressReader m_logos{QUrl::StrictMode};
+    QByteArray m_streamScratch;
+    QByteArray m_logoScratch;
     std::unordered_map<std::string, Category, BytesHash, std::equal_to<>> m_categories;
     const std::pair<const std::string, Category>* m_last = nullptr;
-    const Category m_uncategorized{uncategorizedCategoryName(), kindHint(uncategorizedCategoryName().toStdString())};
+    std::optional<Category> m_uncategorized;
 };
 
 bool isLineBreak(char16_t c)
@@ -207,13 +222,13 @@ qsizetype sliceEnd(QStringView text, qsizetype from, qsizetype size)
 
 } // namespace
 
-QList<CatalogItem> M3UParser::parse(QStringView text) const
+CatalogTable M3UParser::parseTable(QStringView text) const
 {
-    QList<CatalogItem> items;
-    netkit::reserveLarge(items, text.count(u"#EXTINF:"));
     ItemBuilder builder;
-    // The latest info line still waiting for its address, and its own copy once its slice is gone.
-    std::optional<std::string_view> pendingInfo;
+    builder.table.reserve(text.count(u"#EXTINF:"));
+    // The latest info line still waiting for its address (empty: none; an info line never is), and its own copy
+    // once its slice is gone.
+    std::string_view pendingInfo;
     std::string pendingCopy;
     // The text is read as UTF-8 a slice at a time: the bytes of the whole would cost up to three times its length.
     constexpr qsizetype kSlice = 256 * 1024;
@@ -231,19 +246,24 @@ QList<CatalogItem> M3UParser::parse(QStringView text) const
             pos = end + (endLength > 0 ? endLength : 1);
             if (line.starts_with("#EXTINF:")) {
                 pendingInfo = line;
-            } else if (!line.empty() && line.front() != '#' && pendingInfo) {
-                if (QByteArray address = builder.stream(line); !address.isNull()) {
-                    builder.add(items, *pendingInfo, line, std::move(address));
-                    pendingInfo.reset();
+            } else if (!line.empty() && line.front() != '#' && !pendingInfo.empty()) {
+                if (const auto address = builder.stream(line)) {
+                    builder.add(pendingInfo, line, *address);
+                    pendingInfo = {};
                 }
             }
         }
-        if (pendingInfo && pendingInfo->data() != pendingCopy.data()) {
-            pendingCopy.assign(*pendingInfo);
+        if (!pendingInfo.empty() && pendingInfo.data() != pendingCopy.data()) {
+            pendingCopy.assign(pendingInfo);
             pendingInfo = pendingCopy;
         }
     }
-    return items;
+    return std::move(builder.table);
+}
+
+QList<CatalogItem> M3UParser::parse(QStringView text) const
+{
+    return parseTable(text).toList();
 }
 
 ContentKind M3UParser::inferKind(QStringView group, QStringView url)
@@ -260,7 +280,8 @@ QString M3UParser::fallbackID(QStringView addressLine)
 {
     // 64-bit FNV-1a over the UTF-8 bytes: unseeded, so ids survive restarts and match across processes.
     const QByteArray bytes = addressLine.toUtf8();
-    return fallbackIdOf(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    std::array<char, 24> digits;
+    return QString::fromLatin1(fallbackIdOf(std::string_view(bytes.constData(), std::size_t(bytes.size())), digits));
 }
 
 } // namespace orrinth

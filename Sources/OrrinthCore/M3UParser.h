@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OrrinthCore/CatalogItem.h"
+#include "OrrinthCore/CatalogTable.h"
 
 #include <QList>
 #include <QString>
@@ -17,6 +18,9 @@ class M3UParser
 public:
     M3UParser() = default;
 
+    // The entries in compact form, as a caller that keeps them holds them.
+    CatalogTable parseTable(QStringView text) const;
+    // The same entries as items.
     QList<CatalogItem> parse(QStringView text) const;
 
     // The kind guessed from an entry's group and address.

@@ -148,3 +148,46 @@ TEST(M3UParser, AgreesWithThePlainReadingOfTheRules)
         "#EXTINF:-1 group-title=\"Pel\u00edcula\",Tab\tbed\t\nmms://radio.test/1\n"
         "#EXTINF:-1 tvg-logo=\"\uFEFFhttp://h.test/l.png\",Marca\n\uFEFFhttp://h.test/bom\nhttp://h.test/sin\n#EXTINF:-1,\u00A0\nhttp://a.test/episode/series/1"));
 }
+
+// A caller keeps the table, not the items: every field read in place and every item given back must be what the
+// plain reading gives, over texts longer than a block, with and without a logo, and past the number of address
+// directories that are shared.
+TEST(M3UParser, TableHoldsEveryEntryExactly)
+{
+    sendra::testkit::PlaylistShape shape;
+    shape.noTvgIdEvery = 5;
+    QString text = QString::fromUtf8(sendra::testkit::CatalogGenerator().playlist(20000, shape));
+    text += QStringLiteral(
+        "\n#EXTINF:-1 tvg-id=\"sin-logo\" group-title=\"Noticias\",Sin logo\nhttp://s.test/a/b.ts?x=/y/z#f/g\n"
+        "#EXTINF:-1 tvg-logo=\"rel/logo.png\",Relativo\nhttp://s.test/rel\n"
+        "#EXTINF:-1 tvg-logo=\"not a url\" tvg-id=\"\uFEFFmarca\",\uFEFF\uFEFFMarca\nudp://@239.0.0.1:1234\n"
+        "#EXTINF:-1 tvg-logo=\"http://img.test\" tvg-id=\"\",Sin barra\nrtmp://media.test\n"
+        "#EXTINF:-1 tvg-logo=\"\",Logo vac\u00edo\nhttp://s.test/vacio\n#EXTINF:-1 tvg-id=\"");
+    text += QString(70000, u'i') + QStringLiteral("\",") + QString(70000, u'\u00f1') +
+            QStringLiteral("\U0001F3AC\nhttp://s.test/largo\n");
+    // More logo directories than are shared: the later ones are kept whole, the earlier ones are still shared.
+    for (int i = 0; i < 5000; ++i)
+        text += QStringLiteral("#EXTINF:-1 tvg-logo=\"http://img.test/d%1/logo.png\" group-title=\"Grupo %2\",Canal %1\n"
+                               "http://s.test/live/%1.ts\n")
+                    .arg(i)
+                    .arg(i % 7);
+    text += QStringLiteral("#EXTINF:-1 tvg-logo=\"http://img.test/d3/logo.png\",Otra vez\nhttp://s.test/live/3.ts\n");
+
+    const CatalogTable table = M3UParser().parseTable(text);
+    const QList<CatalogItem> plain = sendra::testkit::parseM3UPlainly(text);
+    ASSERT_EQ(table.size(), 20000 + 6 + 5000 + 1);
+    ASSERT_EQ(table.size(), plain.size());
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        const CatalogItem &item = plain[i];
+        ASSERT_TRUE(table.at(i) == item) << i << ": " << item.name().left(40).toStdString();
+        ASSERT_EQ(table.id(i), item.id()) << i;
+        ASSERT_EQ(table.name(i), item.name()) << i;
+        ASSERT_EQ(table.category(i), item.category()) << i;
+        ASSERT_EQ(table.categoryID(i), item.categoryID()) << i;
+        ASSERT_EQ(table.hasImage(i), item.imageURL().has_value()) << i;
+        ASSERT_EQ(table.imageURL(i), item.imageURL()) << i;
+        ASSERT_EQ(table.kind(i), item.kind()) << i;
+        ASSERT_EQ(table.sourceURL(i), item.sourceURL()) << i;
+    }
+    EXPECT_TRUE(M3UParser().parse(text) == plain);
+}

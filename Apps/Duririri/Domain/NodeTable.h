@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Domain/CatalogTypes.h"
+#include "NetKit/AddressStore.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -127,11 +128,11 @@ private:
         uint32_t idLength;
         uint32_t titleLength;
         uint32_t group;
-        uint32_t artwork;    // the part after the prefix, in the byte blocks
+        uint32_t artwork;    // the part after the directory, in the address store
         uint32_t artworkLength;
         uint32_t directURL;
         uint32_t directURLLength;
-        uint32_t artworkPrefix; // noAddress, or 1 + index into m_prefixes
+        uint32_t artworkPrefix; // noAddress, or the directory in the address store
         uint32_t directURLPrefix;
         uint32_t suffix;
         uint32_t classification;
@@ -142,45 +143,20 @@ private:
         QString name;
     };
 
-    // Blocks that never move once written, so growing the table never copies what it holds. A place is
-    // (block << 16) | offset; a text longer than a block gets a block of its own.
-    template<class T>
-    class Blocks
+    // Stores `address`; returns its directory and sets place and length of the rest.
+    uint32_t storeAddress(QByteArrayView address, uint32_t& place, uint32_t& length)
     {
-    public:
-        static constexpr uint32_t blockSize = 1U << 16;
-        // Room for `length` elements in one block; returns where they go.
-        uint32_t reserve(size_t length);
-        T* data(uint32_t place) { return m_blocks[place >> 16].get() + (place & 0xFFFF); }
-        const T* data(uint32_t place) const { return m_blocks[place >> 16].get() + (place & 0xFFFF); }
-        // Gives back what `reserve` took beyond the first `used` elements (the last reservation only).
-        void shrinkLast(uint32_t place, size_t reserved, size_t used);
-        // Takes `other`'s blocks; returns how far their places move.
-        uint32_t adopt(Blocks&& other);
-        size_t bytes() const { return m_capacity * sizeof(T); }
-
-    private:
-        std::vector<std::unique_ptr<T[]>> m_blocks;
-        size_t m_used = 0; // in the last block
-        size_t m_last = 0; // the last block's size
-        size_t m_capacity = 0;
-    };
-
-    uint32_t addPrefix(QByteArrayView prefix);
-    // Stores `address` as prefix and rest; returns the prefix (1 + index) and sets place and length of the rest.
-    uint32_t storeAddress(QByteArrayView address, uint32_t& place, uint32_t& length);
+        return m_addresses.store(address, place, length);
+    }
     std::optional<AddressText> address(uint32_t prefix, uint32_t place, uint32_t length) const;
     uint32_t storeTexts(QStringView id, QStringView title);
     void appendRow(Row row, const RawNode& node);
 
     std::vector<Row> m_rows;
-    Blocks<char16_t> m_chars;
-    Blocks<char> m_bytes;
+    netkit::Blocks<char16_t> m_chars;
+    netkit::AddressStore m_addresses;
     std::vector<Group> m_groups;
     std::unordered_map<std::string, uint32_t> m_groupIndex; // id and name as UTF-8, joined by a NUL
-    std::vector<QByteArray> m_prefixes;
-    std::unordered_map<std::string_view, uint32_t> m_prefixIndex; // views into m_prefixes
-    uint32_t m_lastPrefix = 0;
     std::vector<QString> m_texts;                                  // [0] is the null text
     std::unordered_map<std::u16string, uint32_t> m_textIndex;
 };

@@ -1,0 +1,86 @@
+#pragma once
+
+// Storage for the texts of tables with hundreds of thousands of rows (the application's entry table, the core
+// library's catalogue table): fixed blocks that never move, and UTF-8 decoded straight into them.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace netkit {
+
+// Blocks that never move once written, so growing a table never copies what it holds. A place is
+// (block << 16) | offset; a text longer than a block gets a block of its own. Moved, never copied.
+template<class T>
+class Blocks
+{
+public:
+    static constexpr uint32_t blockSize = 1U << 16;
+
+    Blocks() = default;
+    Blocks(Blocks&&) noexcept = default;
+    Blocks& operator=(Blocks&&) noexcept = default;
+
+    // Room for `length` elements in one block; returns where they go.
+    uint32_t reserve(size_t length)
+    {
+        // An empty text still gets a place of its own inside a block. An offset has 16 bits: a long text's own
+        // block, once given back its unused end, takes nothing more past them.
+        length = std::max<size_t>(length, 1);
+        if (m_blocks.empty() || m_used + length > m_last || m_used > 0xFFFF) {
+            m_last = std::max<size_t>(blockSize, length);
+            m_blocks.push_back(std::make_unique_for_overwrite<T[]>(m_last));
+            m_capacity += m_last;
+            m_used = 0;
+        }
+        const uint32_t place = uint32_t((m_blocks.size() - 1) << 16 | m_used);
+        m_used += length;
+        return place;
+    }
+
+    T* data(uint32_t place) { return m_blocks[place >> 16].get() + (place & 0xFFFF); }
+    const T* data(uint32_t place) const { return m_blocks[place >> 16].get() + (place & 0xFFFF); }
+
+    // Gives back what `reserve` took beyond the first `used` elements (the last reservation only).
+    void shrinkLast(uint32_t place, size_t reserved, size_t used)
+    {
+        if ((place >> 16) == m_blocks.size() - 1 && (place & 0xFFFF) + reserved == m_used)
+            m_used -= reserved - used;
+    }
+
+    // Takes `other`'s blocks; returns how far their places move.
+    uint32_t adopt(Blocks&& other)
+    {
+        const auto shift = uint32_t(m_blocks.size() << 16);
+        if (other.m_blocks.empty())
+            return shift;
+        for (auto& block : other.m_blocks)
+            m_blocks.push_back(std::move(block));
+        m_used = other.m_used;
+        m_last = other.m_last;
+        m_capacity += other.m_capacity;
+        other = Blocks();
+        return shift;
+    }
+
+    size_t bytes() const { return m_capacity * sizeof(T); }
+
+private:
+    std::vector<std::unique_ptr<T[]>> m_blocks;
+    size_t m_used = 0; // in the last block
+    size_t m_last = 0; // the last block's size
+    size_t m_capacity = 0;
+};
+
+// What to make of a byte-order mark at the very start of a text.
+enum class LeadingMark { drop, keep };
+
+// Decodes UTF-8 `text` into `out`, which has room for text.size() units; returns the units written. Valid UTF-8
+// decodes exactly as QString::fromUtf8 decodes it, except that with LeadingMark::keep a byte-order mark at the start
+// is a character like any other; an invalid byte becomes U+FFFD. A sequence never gives more units than it has bytes.
+size_t decodeUtf8(std::string_view text, char16_t* out, LeadingMark mark = LeadingMark::drop);
+
+} // namespace netkit
