@@ -116,7 +116,7 @@ struct CollationOrder {
     std::vector<bool> equalToPrevious;
 };
 
-// Consecutive ranges of [0, count) for the threads that share a pass: one range for small counts, at most four.
+// Consecutive ranges of [0, count) for the threads that share a pass: one range for small counts, at most eight.
 struct Range {
     uint32_t first;
     uint32_t end;
@@ -126,7 +126,7 @@ std::vector<Range> splitForThreads(uint32_t count)
 {
     constexpr uint32_t leastPerThread = 20'000;
     const uint32_t threads =
-        std::clamp<uint32_t>(std::min(count / leastPerThread, std::thread::hardware_concurrency()), 1, 4);
+        std::clamp<uint32_t>(std::min(count / leastPerThread, std::thread::hardware_concurrency()), 1, 8);
     std::vector<Range> ranges;
     for (uint32_t t = 0; t < threads; ++t)
         ranges.push_back({uint32_t(uint64_t(count) * t / threads), uint32_t(uint64_t(count) * (t + 1) / threads)});
