@@ -85,12 +85,4 @@ void AddressStore::rehome(const Adopted& adopted, uint32_t& directory, uint32_t&
     directory = store(whole, place, length);
 }
 
-size_t AddressStore::bytes() const
-{
-    size_t total = m_rests.bytes();
-    for (const QByteArray& directory : m_directories)
-        total += size_t(directory.capacity()) + 64;
-    return total;
-}
-
 } // namespace netkit

@@ -43,9 +43,6 @@ public:
     Adopted adopt(AddressStore&& other);
     void rehome(const Adopted& adopted, uint32_t& directory, uint32_t& place, uint32_t& length);
 
-    // Bytes held, for the benchmarks.
-    size_t bytes() const;
-
 private:
     uint32_t addDirectory(QByteArrayView directory);
 

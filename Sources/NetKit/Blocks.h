@@ -33,7 +33,6 @@ public:
         if (m_blocks.empty() || m_used + length > m_last || m_used > 0xFFFF) {
             m_last = std::max<size_t>(blockSize, length);
             m_blocks.push_back(std::make_unique_for_overwrite<T[]>(m_last));
-            m_capacity += m_last;
             m_used = 0;
         }
         const uint32_t place = uint32_t((m_blocks.size() - 1) << 16 | m_used);
@@ -61,18 +60,14 @@ public:
             m_blocks.push_back(std::move(block));
         m_used = other.m_used;
         m_last = other.m_last;
-        m_capacity += other.m_capacity;
         other = Blocks();
         return shift;
     }
-
-    size_t bytes() const { return m_capacity * sizeof(T); }
 
 private:
     std::vector<std::unique_ptr<T[]>> m_blocks;
     size_t m_used = 0; // in the last block
     size_t m_last = 0; // the last block's size
-    size_t m_capacity = 0;
 };
 
 // What to make of a byte-order mark at the very start of a text.

@@ -134,7 +134,7 @@ TEST_F(XtreamTransportTest, UniverseJoinsTheThreeKindsInOrder)
     ASSERT_TRUE(outcome.value) << outcome.commandError().has_value();
     EXPECT_EQ(outcome.value->size(), generator.expectedEntries(400) + generator.expectedEntries(3000)
                                          + generator.expectedEntries(250));
-    EXPECT_TRUE(*outcome.value == expected);
+    EXPECT_TRUE(outcome.value->toList() == expected);
     EXPECT_EQ(outcome.value->first().kind, SignalKind::broadcast);
     EXPECT_EQ(outcome.value->last().kind, SignalKind::episodic);
     for (const auto& [streams, categories] : actions) {

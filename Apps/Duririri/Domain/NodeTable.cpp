@@ -126,10 +126,10 @@ void NodeTable::append(const MediaNode& node)
         row.artworkPrefix = storeAddress(node.artwork->encoded(), row.artwork, row.artworkLength);
     if (node.directURL)
         row.directURLPrefix = storeAddress(node.directURL->encoded(), row.directURL, row.directURLLength);
-    row.suffix = addText(node.fileSuffix.isNull() ? QStringView(u"") : QStringView(node.fileSuffix));
-    row.classification = node.contentClassification ? addText(QStringView(*node.contentClassification)) : nullText;
-    if (node.contentClassification && node.contentClassification->isNull())
-        row.classification = addText(QStringView(u""));
+    // A null text and an empty one compare equal: both are kept as the empty text, so nullText keeps meaning "none".
+    const auto present = [this](const QString& text) { return addText(text.isNull() ? QStringView(u"") : QStringView(text)); };
+    row.suffix = present(node.fileSuffix);
+    row.classification = node.contentClassification ? present(*node.contentClassification) : nullText;
     row.kind = uint8_t(node.kind);
     m_rows.push_back(row);
 }
@@ -201,23 +201,6 @@ void NodeTable::append(NodeTable&& other)
         m_rows.push_back(row);
     }
     other.clear();
-}
-
-size_t NodeTable::bytes() const
-{
-    size_t total = m_rows.capacity() * sizeof(Row) + m_chars.bytes() + m_addresses.bytes();
-    total += m_groups.size() * (sizeof(Group) + 64) + m_texts.size() * 64;
-    return total;
-}
-
-bool operator==(const NodeTable& a, const NodeTable& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (a.at(i) != b.at(i))
-            return false;
-    return true;
 }
 
 } // namespace sendra

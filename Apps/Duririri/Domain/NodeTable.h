@@ -56,7 +56,6 @@ public:
     const QString& groupID(qsizetype index) const { return m_groups[m_rows[size_t(index)].group].id; }
     const QString& groupName(qsizetype index) const { return m_groups[m_rows[size_t(index)].group].name; }
     bool hasArtwork(qsizetype index) const { return m_rows[size_t(index)].artworkPrefix != noAddress; }
-    const QString& fileSuffix(qsizetype index) const { return m_texts[m_rows[size_t(index)].suffix]; }
     // Null when the entry has no classification.
     const QString& contentClassification(qsizetype index) const
     {
@@ -90,9 +89,6 @@ public:
     // The same with the id and title already decoded (node.id and node.title are not read).
     void append(const RawNode& node, QStringView id, QStringView title);
 
-    // Bytes held, for the benchmarks.
-    size_t bytes() const;
-
     class Iterator
     {
     public:
@@ -118,8 +114,6 @@ public:
     };
     Iterator begin() const { return Iterator(this, 0); }
     Iterator end() const { return Iterator(this, size()); }
-
-    friend bool operator==(const NodeTable& a, const NodeTable& b);
 
 private:
     static constexpr uint32_t noAddress = 0;

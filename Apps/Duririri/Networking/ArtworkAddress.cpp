@@ -47,12 +47,4 @@ std::optional<AddressText> readArtworkText(netkit::AddressReader& reader, std::s
     return url ? std::optional<AddressText>(*url) : std::nullopt;
 }
 
-std::optional<AddressText> readStreamText(netkit::AddressReader& reader, std::string_view utf8)
-{
-    if (reader.keepsAsWritten(utf8))
-        return verbatim(utf8);
-    const auto url = reader.readStream(utf8);
-    return url ? std::optional<AddressText>(*url) : std::nullopt;
-}
-
 } // namespace sendra

@@ -21,7 +21,4 @@ std::optional<QUrl> readArtwork(netkit::AddressReader& reader, std::string_view 
 // The same as checked text; an address QUrl keeps as written is kept without making a QUrl.
 std::optional<AddressText> readArtworkText(netkit::AddressReader& reader, std::string_view utf8, const QUrl& base);
 
-// A playlist line's stream address (netkit::AddressReader::readStream) as checked text.
-std::optional<AddressText> readStreamText(netkit::AddressReader& reader, std::string_view utf8);
-
 } // namespace sendra

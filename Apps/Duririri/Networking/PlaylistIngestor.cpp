@@ -178,10 +178,10 @@ public:
     {
         if (m_streams.keepsAsWritten(line))
             return QByteArrayView(line.data(), qsizetype(line.size()));
-        const std::optional<AddressText> address = readStreamText(m_streams, line);
+        const std::optional<QUrl> address = m_streams.readStream(line);
         if (!address)
             return std::nullopt;
-        scratch = address->encoded();
+        scratch = address->toEncoded();
         return QByteArrayView(scratch);
     }
 

@@ -44,9 +44,9 @@ std::optional<std::string_view> textOf(const element& value)
     return text;
 }
 
-// The id as `string` reads it, in `scratch` when it has to be formatted; the common integer id is written
-// straight there.
-std::optional<std::string_view> idText(const element& value, std::string& scratch)
+// A value as `string` reads it (an id, a category id), in `scratch` when it has to be formatted; the common integer
+// is written straight there.
+std::optional<std::string_view> valueText(const element& value, std::string& scratch)
 {
     if (value.type() == simdjson::dom::element_type::INT64) {
         char digits[24];
@@ -106,23 +106,6 @@ RawEntry collect(const object& item, std::string_view idKey)
     return raw;
 }
 
-// The category id as the text `string` gives for it, in `scratch` when it has to be formatted.
-std::string_view categoryText(const std::optional<element>& value, std::string& scratch)
-{
-    if (!value)
-        return {};
-    if (const auto text = textOf(*value))
-        return *text;
-    int64_t number = 0;
-    if (value->get_int64().get(number) == simdjson::SUCCESS) {
-        char digits[24];
-        scratch.assign(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
-        return scratch;
-    }
-    scratch = string(*value).value_or(QString()).toStdString();
-    return scratch;
-}
-
 QString utf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -150,7 +133,7 @@ struct StreamListReader::State
         const RawEntry raw = collect(item, idKey);
         if (!raw.id || !raw.name || raw.name->empty())
             return;
-        const std::optional<std::string_view> id = idText(*raw.id, idScratch);
+        const std::optional<std::string_view> id = valueText(*raw.id, idScratch);
         if (!id)
             return;
         NodeTable::RawNode node;
@@ -210,7 +193,9 @@ struct StreamListReader::State
 
     uint32_t group(const RawEntry& raw)
     {
-        const std::string_view categoryId = categoryText(raw.categoryId, categoryScratch);
+        // No category id, or one with no text form, is the empty id.
+        const std::string_view categoryId =
+            raw.categoryId ? valueText(*raw.categoryId, categoryScratch).value_or(std::string_view()) : std::string_view();
         if (raw.categoryName && !raw.categoryName->empty()) {
             namedScratch.assign(categoryId).push_back('\0');
             namedScratch.append(*raw.categoryName);

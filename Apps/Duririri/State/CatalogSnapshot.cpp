@@ -146,36 +146,43 @@ void inParallel(const std::vector<Range>& ranges, Work&& work)
         thread.join();
 }
 
+// Joins texts written a part per range, where start[i] was each element's offset in its own part: afterwards start[i]
+// is its offset in the joined text, and start[count] the text's size.
+std::string joinParts(const std::vector<Range>& ranges, std::vector<std::string>& parts, std::vector<uint32_t>& start)
+{
+    size_t total = 0;
+    for (const std::string& part : parts)
+        total += part.size();
+    std::string joined;
+    joined.reserve(total);
+    for (size_t chunk = 0; chunk < ranges.size(); ++chunk) {
+        const auto base = uint32_t(joined.size());
+        for (uint32_t i = ranges[chunk].first; i < ranges[chunk].end; ++i)
+            start[i] += base;
+        joined += parts[chunk];
+        std::string().swap(parts[chunk]);
+    }
+    start[ranges.back().end] = uint32_t(joined.size());
+    return joined;
+}
+
 template <class TextAt>
 CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
 {
     // Sort keys take most of the time: each thread writes its own (with its own collator), joined afterwards.
     std::vector<uint32_t> start(size_t(count) + 1);
-    std::string keys;
-    if (count > 0) {
-        const std::vector<Range> ranges = splitForThreads(count);
-        std::vector<std::string> parts(ranges.size());
-        inParallel(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
-            const NameCollator& collator = NameCollator::shared();
-            std::string& out = parts[chunk];
-            out.reserve(size_t(end - first) * 32);
-            for (uint32_t i = first; i < end; ++i) {
-                start[i] = uint32_t(out.size());
-                collator.appendSortKey(textAt(i), out);
-            }
-        });
-        size_t total = 0;
-        for (const std::string& part : parts)
-            total += part.size();
-        keys.reserve(total);
-        for (size_t chunk = 0; chunk < ranges.size(); ++chunk) {
-            const auto base = uint32_t(keys.size());
-            for (uint32_t i = ranges[chunk].first; i < ranges[chunk].end; ++i)
-                start[i] += base;
-            keys += parts[chunk];
+    std::vector<Range> ranges = splitForThreads(count);
+    std::vector<std::string> parts(ranges.size());
+    inParallel(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
+        const NameCollator& collator = NameCollator::shared();
+        std::string& out = parts[chunk];
+        out.reserve(size_t(end - first) * 32);
+        for (uint32_t i = first; i < end; ++i) {
+            start[i] = uint32_t(out.size());
+            collator.appendSortKey(textAt(i), out);
         }
-    }
-    start[count] = uint32_t(keys.size());
+    });
+    const std::string keys = joinParts(ranges, parts, start);
 
     auto key = [&](uint32_t i) { return std::string_view(keys).substr(start[i], start[i + 1] - start[i]); };
     // Most keys differ in their first sixteen bytes: sort on those as two integers, read the rest only on a tie.
@@ -208,7 +215,6 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
     };
     // Each thread sorts its range; the sorted ranges are then merged (the order is total, so the result is the
     // one a single sort gives).
-    std::vector<Range> ranges = splitForThreads(count);
     inParallel(ranges, [&](size_t, uint32_t first, uint32_t end) {
         std::sort(items.begin() + first, items.begin() + end, less);
     });
@@ -367,18 +373,7 @@ private:
                 e.m_keyHash[p] = CatalogEntries::keyHash(kind, nodes.id(p));
             }
         });
-        size_t total = 0;
-        for (const std::string& text : folded)
-            total += text.size();
-        e.m_foldedTitles.reserve(total);
-        for (size_t chunk = 0; chunk < ranges.size(); ++chunk) {
-            const auto base = uint32_t(e.m_foldedTitles.size());
-            for (uint32_t p = ranges[chunk].first; p < ranges[chunk].end; ++p)
-                e.m_titleStart[p] += base;
-            e.m_foldedTitles += folded[chunk];
-            std::string().swap(folded[chunk]);
-        }
-        e.m_titleStart[count] = uint32_t(e.m_foldedTitles.size());
+        e.m_foldedTitles = joinParts(ranges, folded, e.m_titleStart);
 
         // An entry's group and name follow from its kind and its group texts: worked out once per table group
         // and kind, in order of first appearance.
