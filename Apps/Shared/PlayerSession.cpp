@@ -109,6 +109,14 @@ VLCPlaybackController *PlayerSession::controller() const
     return m_controllerHeld ? m_surfaceController.get() : nullptr;
 }
 
+std::optional<double> PlayerSession::currentProgress() const
+{
+    // The surface's controller plays before it is handed over (a turn later); what it played counts already.
+    if (m_isClosing || !m_surfaceController)
+        return std::nullopt;
+    return m_surfaceController->currentPosition();
+}
+
 QString PlayerSession::formattedTime(double seconds) const
 {
     return playback::formattedTime(seconds);

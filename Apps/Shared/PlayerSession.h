@@ -115,6 +115,9 @@ public:
 
     // The controller once handed over (null before, and after closing).
     VLCPlaybackController *controller() const;
+    // The fraction played at this moment (not the last periodic report); none before the position is known
+    // and after closing.
+    std::optional<double> currentProgress() const;
 
     // The video surface: attaching the sink builds the controller and opens the request; detaching it (the
     // surface going away) stops playback with a final report.

@@ -107,6 +107,9 @@ void VLCPlaybackController::update(const QUrl &url, double resumeProgress)
     m_lastAdvanceTime = -1;
     m_pictureStarted = false;
     m_endedEarly = false;
+    m_ended = false;
+    m_endedLength = -1;
+    m_lastLength = -1;
     m_startFraction = startPosition(resumeProgress);
     m_pendingResumeProgress = m_startFraction;
     emit timelineChanged(PlaybackTimeline{});
@@ -184,6 +187,7 @@ void VLCPlaybackController::restart()
         m_pendingResumeProgress = float(m_lastRealPosition);
     m_pictureStarted = false;
     m_endedEarly = false;
+    m_ended = false;
     m_didReportProgress = false;
     m_lastElapsed = -1;
     m_lastAdvanceTime = -1;
@@ -218,6 +222,7 @@ bool VLCPlaybackController::useNativeFallbackIfAvailable()
     m_pendingResumeProgress = 0;
     m_pictureStarted = false;
     m_endedEarly = false;
+    m_ended = false;
     startNativePlayback(candidate, start);
     return true;
 }
@@ -290,6 +295,7 @@ void VLCPlaybackController::nativeTimelineTick()
         return;
     const double position = std::clamp(elapsed / duration, 0.0, 1.0);
     m_lastRealPosition = position;
+    m_lastLength = m_native->length();
     if (m_native->time() != m_lastElapsed)
         emit playbackAdvanced();
     m_lastElapsed = m_native->time();
@@ -321,6 +327,7 @@ void VLCPlaybackController::handleVlcTime()
         return;
     m_lastRealPosition = std::min(position, 1.0);
     m_lastElapsed = m_vlc->time();
+    m_lastLength = m_vlc->length();
     const double elapsed = double(std::max<qint64>(0, m_vlc->time())) / 1000.0;
     const double duration = double(std::max<qint64>(0, m_vlc->length())) / 1000.0;
     const bool due = takeProgressSlot();
@@ -371,43 +378,85 @@ void VLCPlaybackController::reportEndOfMedia()
             emit progressReported(m_lastRealPosition);
         return;
     }
+    m_ended = true;
+    m_endedLength = m_lastLength;
     m_didReportProgress = true;
     emit progressReported(1.0);
+}
+
+void VLCPlaybackController::replayFrom(double fraction)
+{
+    if (m_isShutdown || !m_currentURL)
+        return;
+    const QUrl target = m_resolvedURL.value_or(*m_currentURL);
+    // Short of the very end, or the media would end again at once.
+    const float start = float(std::min(finiteFraction(fraction), 0.99));
+    m_ended = false;
+    m_endedEarly = false;
+    m_didReportProgress = false;
+    m_pictureStarted = false;
+    m_lastElapsed = -1;
+    m_lastAdvanceTime = -1;
+    if (m_engine == Engine::native) {
+        m_pendingResumeProgress = 0;
+        startNativePlayback(target, start);
+        return;
+    }
+    m_pendingResumeProgress = start;
+    m_vlc->stop();
+    openOnVlc(target, *m_currentURL);
+}
+
+std::optional<double> VLCPlaybackController::livePosition() const
+{
+    if (m_ended)
+        return 1.0;
+    // After a cut the engine's position says nothing; the last one seen is where the viewer was.
+    if (m_endedEarly)
+        return m_lastRealPosition > 0 ? std::optional<double>(m_lastRealPosition) : std::nullopt;
+    // Opened but not yet moved to its start: the viewer is at the start, not at the engine's first instant.
+    if (m_engine == Engine::vlc && m_pendingResumeProgress > 0)
+        return double(m_pendingResumeProgress);
+    if (m_engine == Engine::native) {
+        if (!m_native)
+            return std::nullopt;
+        const double duration = double(m_native->length());
+        const double elapsed = double(m_native->time());
+        if (!(duration > 0 && elapsed > 0))
+            return std::nullopt;
+        return std::clamp(elapsed / duration, 0.0, 1.0);
+    }
+    const double position = m_vlc->position();
+    if (!std::isfinite(position) || position <= 0)
+        return std::nullopt;
+    return std::min(position, 1.0);
+}
+
+std::optional<double> VLCPlaybackController::currentPosition() const
+{
+    if (m_isShutdown || !m_currentURL)
+        return std::nullopt;
+    return livePosition();
 }
 
 void VLCPlaybackController::reportCurrentProgress()
 {
     if (m_didReportProgress)
         return;
-    // After a cut the engine's position says nothing; the last one seen is where the viewer was.
-    if (m_endedEarly) {
-        if (m_lastRealPosition > 0) {
-            m_didReportProgress = true;
-            emit progressReported(m_lastRealPosition);
-        }
-        return;
-    }
-    if (m_engine == Engine::native) {
-        if (!m_native)
-            return;
-        const double duration = double(m_native->length());
-        const double elapsed = double(m_native->time());
-        if (!(duration > 0 && elapsed > 0))
-            return;
-        m_didReportProgress = true;
-        emit progressReported(std::clamp(elapsed / duration, 0.0, 1.0));
-        return;
-    }
-    const double position = m_vlc->position();
-    if (!std::isfinite(position) || position <= 0)
+    const std::optional<double> position = livePosition();
+    if (!position)
         return;
     m_didReportProgress = true;
-    emit progressReported(std::min(position, 1.0));
+    emit progressReported(*position);
 }
 
 void VLCPlaybackController::seek(double fraction)
 {
     const double target = finiteFraction(fraction);
+    if (m_ended) {
+        replayFrom(target);
+        return;
+    }
     if (m_engine == Engine::native) {
         if (m_native)
             m_native->setPosition(target);
@@ -419,11 +468,21 @@ void VLCPlaybackController::seek(double fraction)
 
 void VLCPlaybackController::jump(double seconds)
 {
+    if (m_ended) {
+        // Only backwards: forwards from the end there is nothing to play.
+        if (std::isfinite(seconds) && seconds < 0 && m_endedLength > 0)
+            replayFrom((double(m_endedLength) + seconds * 1000.0) / double(m_endedLength));
+        return;
+    }
     active().jump(seconds);
 }
 
 void VLCPlaybackController::togglePlayPause()
 {
+    if (m_ended) {
+        replayFrom(0);
+        return;
+    }
     PlaybackEngine &engine = active();
     if (engine.isPlaying())
         engine.pause();

@@ -50,9 +50,14 @@ public:
     // Switches to the native engine for mp4, m4v, mov and m3u8 addresses, once per address.
     bool useNativeFallbackIfAvailable();
 
+    // After the end of the media each of these opens it again: play from the start, a seek or a jump from
+    // where it points.
     void seek(double fraction);
     void jump(double seconds);
     void togglePlayPause();
+    // The fraction played right now, as the timeline shows it (the start still to be applied counts); none
+    // while unknown.
+    std::optional<double> currentPosition() const;
     bool isEnginePlaying() const;
     QList<VLCAudioTrack> availableAudioTracks() const;
     QList<VLCSubtitleTrack> availableSubtitleTracks() const;
@@ -99,6 +104,8 @@ private:
     void handleVlcTime();
     bool takeProgressSlot();
     void reportEndOfMedia();
+    void replayFrom(double fraction);
+    std::optional<double> livePosition() const;
 
     QPointer<QNetworkAccessManager> m_network;
     PlaybackTimings m_timings;
@@ -118,6 +125,10 @@ private:
     qint64 m_lastAdvanceTime = -1;
     bool m_pictureStarted = false;
     bool m_endedEarly = false;
+    // Played to its real end: the engine holds no media any more, and the length it had is kept for a jump.
+    bool m_ended = false;
+    qint64 m_endedLength = -1;
+    qint64 m_lastLength = -1; // ms, from the last time report
     QTimer m_videoOutputMonitor;
     QTimer m_nativeTimelineMonitor;
     bool m_isShutdown = false;

@@ -45,6 +45,7 @@ protected:
         server->serveFile("/movie/u/p/1.mp4", mediaClip(Clip::mp4), "video/mp4");
         server->serveFile("/movie/u/p/2.mp4", mediaClip(Clip::mp4), "video/mp4");
         server->serveFile("/wide.mp4", mediaClip(Clip::wide), "video/mp4");
+        server->serveFile("/films/long.mp4", mediaClip(Clip::longMp4), "video/mp4");
     }
     static void TearDownTestSuite()
     {
@@ -69,6 +70,34 @@ protected:
     }
 
     QString text(const QString &objectName) const { return screen.property(objectName, "text").toString(); }
+
+    // A real click on a control, shown first as a pointer move would (the controls hide after a while).
+    bool press(const QString &objectName)
+    {
+        session->reveal();
+        auto *item = qobject_cast<QQuickItem *>(screen.find(objectName));
+        if (!item || !waitUntil([&] { return screen.isShown(objectName); }, 2000) || !item->isEnabled())
+            return false;
+        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        QTest::mouseClick(&screen.view(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+        return true;
+    }
+
+    // A real click on the seek slider where it stands for `fraction`.
+    bool pressSlider(double fraction)
+    {
+        session->reveal();
+        auto *slider = qobject_cast<QQuickItem *>(screen.find(QStringLiteral("seekSlider")));
+        if (!slider || !waitUntil([&] { return screen.isShown(QStringLiteral("seekSlider")); }, 2000))
+            return false;
+        const auto *handle = slider->property("handle").value<QQuickItem *>();
+        const double handleWidth = handle ? handle->width() : 0;
+        const double x = slider->property("leftPadding").toDouble() + handleWidth / 2 +
+                         fraction * (slider->property("availableWidth").toDouble() - handleWidth);
+        const QPointF point = slider->mapToScene(QPointF(x, slider->height() / 2));
+        QTest::mouseClick(&screen.view(), Qt::LeftButton, Qt::NoModifier, point.toPoint());
+        return true;
+    }
 
     QRectF sceneRect(const QString &objectName) const
     {
@@ -276,6 +305,47 @@ TEST_F(PlayerScreenTest, escapeLeavesFullScreenAndTheWindowManagersWayOutIsFollo
     ASSERT_TRUE(screen.click(QStringLiteral("fullScreenButton")));
     EXPECT_TRUE(session->isLandscape()); // one press enters again, as the button now offers
     session->close();
+}
+
+// A film played to its end starts again: play from the beginning, a click on the slider or back 10 s from
+// where they point; each time the picture moves on from there.
+TEST_F(PlayerScreenTest, aFilmThatEndedPlaysAgainFromTheStartOrFromWhereTheViewerPoints)
+{
+    // 30 s, started near its end.
+    show(makeRequest(server->url("/films/long.mp4"), ContentKind::movie, 0.93));
+    const auto ended = [&] { return !progress.isEmpty() && progress.last() == 1.0 && !session->isPlaying(); };
+    const auto playsFrom = [&](double from, double to) {
+        return waitUntil([&] {
+            return session->isPlaying() && session->elapsedSeconds() > from && session->elapsedSeconds() < to;
+        });
+    };
+    ASSERT_TRUE(waitUntil(ended, 15000));
+
+    progress.clear();
+    ASSERT_TRUE(press(QStringLiteral("playPauseButton")));
+    ASSERT_TRUE(playsFrom(0.2, 3.0)) << session->elapsedSeconds();
+    EXPECT_FALSE(screen.isShown(QStringLiteral("statusBox")));
+    EXPECT_TRUE(screen.isShown(QStringLiteral("bottomPanel")));
+
+    ASSERT_TRUE(pressSlider(0.97));
+    ASSERT_TRUE(waitUntil(ended, 8000));
+    progress.clear();
+    ASSERT_TRUE(pressSlider(0.5));
+    ASSERT_TRUE(playsFrom(15.0, 17.5)) << session->elapsedSeconds();
+
+    ASSERT_TRUE(pressSlider(0.97));
+    ASSERT_TRUE(waitUntil(ended, 8000));
+    const double end = session->elapsedSeconds();
+    progress.clear();
+    ASSERT_TRUE(press(QStringLiteral("backButton")));
+    ASSERT_TRUE(playsFrom(19.5, 22.5)) << session->elapsedSeconds() << " after an end at " << end;
+
+    // Closed while playing again, the player reports where it is, not the end.
+    progress.clear();
+    ASSERT_TRUE(press(QStringLiteral("closeButton")));
+    ASSERT_EQ(progress.size(), 1);
+    EXPECT_GT(progress[0], 0.6);
+    EXPECT_LT(progress[0], 0.9);
 }
 
 TEST(QmlScreenHarnessSelfCheck, aBrokenBindingIsCaught)

@@ -191,12 +191,33 @@ Item {
         onActivated: screen.session.exitFullScreen()
     }
 
-    Component.onCompleted: {
+    // The session whose player draws into this screen. A host may hand the same screen another session (the
+    // next episode): the surface then leaves the old one and opens the new one, or the new one would never play.
+    property PlayerSession attachedSession: null
+    property bool built: false
+
+    function leave() {
+        if (attachedSession === null)
+            return
+        attachedSession.disappear()
+        attachedSession.detachVideoSink()
+        attachedSession = null
+    }
+    function follow() {
+        if (!built || attachedSession === session)
+            return
+        leave()
+        if (session === null)
+            return
+        attachedSession = session
         session.attachVideoSink(video.videoSink)
         session.appear()
     }
-    Component.onDestruction: {
-        session.disappear()
-        session.detachVideoSink()
+
+    onSessionChanged: follow()
+    Component.onCompleted: {
+        built = true
+        follow()
     }
+    Component.onDestruction: leave()
 }
