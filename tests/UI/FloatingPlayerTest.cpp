@@ -144,7 +144,7 @@ TEST_F(FloatingPlayerTest, movesBetweenTheWindowsWithOnePlayerPerMoveAndTheFinal
 }
 
 // Every way out keeps the resume point it should: an episode step (the replaced ticket, after its stop, with
-// its episode index), the user's close (the progress before the stop, the playback closed a turn later; 0 records
+// its episode index), the user's close (the progress after the stop, the playback closed a turn later; 0 records
 // nothing), a dismissal without a report records nothing; closing the window never ends the application.
 TEST_F(FloatingPlayerTest, everyWayOutKeepsTheRightResumePoint)
 {
@@ -179,7 +179,8 @@ TEST_F(FloatingPlayerTest, everyWayOutKeepsTheRightResumePoint)
     ASSERT_TRUE(app.waitFor([&] { return !app.deck().playback(); }));
     EXPECT_DOUBLE_EQ(markerFor(app.deck(), "Serie Larga")->fraction, 0.5);
 
-    // A film closed by the user keeps the progress read before the stop; the window comes back where it was.
+    // A film closed by the user keeps where it was at the close (its final report); the window comes back where
+    // it was.
     playFloating(app, QStringLiteral("Película A"));
     EXPECT_EQ(floating->window(), window);
     EXPECT_EQ(window->position(), placed);
@@ -188,7 +189,7 @@ TEST_F(FloatingPlayerTest, everyWayOutKeepsTheRightResumePoint)
     window->close();
     ASSERT_TRUE(app.waitFor([&] { return !app.deck().playback(); }));
     marker = markerFor(app.deck(), "Película A");
-    EXPECT_DOUBLE_EQ(marker->fraction, 0.25);
+    EXPECT_DOUBLE_EQ(marker->fraction, 0.6);
     EXPECT_EQ(marker->episodeIndex, std::nullopt);
 
     // Dismissed without a report (the deck cleared the playback elsewhere): no resume point; again: nothing.

@@ -649,8 +649,14 @@ void DeckAdaptor::placePlayer()
     if (m_embedded && m_embedded->ticketId() == ticket.id)
         return;
     if (m_embedded) {
+        // Another episode takes the player's place: the one left keeps how far it was played, read after its
+        // final report, as the floating window does for a ticket it replaces.
         std::unique_ptr<PlayerHost> replaced = std::move(m_embedded);
-        replaced->stopSilently();
+        const double progress = replaced->stopWithReport();
+        const PlaybackTicket& left = replaced->ticket();
+        if (progress > 0)
+            m_deck->addResume(left.node, progress,
+                              left.episodes.isEmpty() ? std::nullopt : std::optional<int>(left.episodeIndex));
         replaced.release()->deleteLater();
     }
     m_embedded = std::make_unique<PlayerHost>(*m_deck, ticket, PlayerHost::Placement::mainWindow,

@@ -33,11 +33,6 @@ playback::PlayerSession* FloatingPlayer::session() const
     return m_host ? m_host->session() : nullptr;
 }
 
-double FloatingPlayer::latestProgress() const
-{
-    return m_host ? m_host->progress() : 0;
-}
-
 void FloatingPlayer::present(const PlaybackTicket& ticket, CommandDeck& deck)
 {
     if (m_ticket && m_ticket->id == ticket.id && m_window && m_window->isVisible())
@@ -109,10 +104,10 @@ void FloatingPlayer::returnToMainWindow()
 
 void FloatingPlayer::closedByUser()
 {
-    // The progress is read before the stop; the deck closes the playback once this close has been answered.
+    // The progress is read after the stop, whose final report is where the viewer was at the close; the deck
+    // closes the playback once this close has been answered.
     const QPointer<CommandDeck> deck = m_deck;
-    const double progress = latestProgress();
-    stopPlayer(true);
+    const double progress = stopPlayer(true);
     empty();
     if (deck) {
         QTimer::singleShot(0, deck, [deck, progress] {

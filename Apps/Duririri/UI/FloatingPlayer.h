@@ -45,8 +45,6 @@ private:
     double stopPlayer(bool reportProgress);
     // Hides the emptied window and forgets the ticket.
     void empty();
-    // The last fraction the player reported (the ticket's resume fraction before any report).
-    double latestProgress() const;
     void recordResume(double fraction);
     QQuickWindow* ensureWindow();
     void showSession(playback::PlayerSession* session);

@@ -43,7 +43,7 @@ SessionFactory defaultSessionFactory(QNetworkAccessManager* network)
 
 PlayerHost::PlayerHost(CommandDeck& deck, const PlaybackTicket& ticket, Placement placement,
                        const SessionFactory& factory, QObject* parent)
-    : QObject(parent), m_deck(&deck), m_ticketId(ticket.id), m_placement(placement),
+    : QObject(parent), m_deck(&deck), m_ticket(ticket), m_placement(placement),
       m_progress(ticket.resumeFraction)
 {
     m_session = factory(playbackRequest(ticket), this);
@@ -73,8 +73,9 @@ PlayerHost::PlayerHost(CommandDeck& deck, const PlaybackTicket& ticket, Placemen
     connect(m_session, &PlayerSession::presentationActionTriggered, this, [this] {
         if (!m_deck || m_silenced)
             return;
+        // The position on screen at the click, not the last periodic report (up to 5 s behind).
         if (m_placement == Placement::mainWindow)
-            m_deck->minimizePlayback(m_progress);
+            m_deck->minimizePlayback(currentProgress());
         else
             emit returnRequested();
     });
@@ -83,6 +84,15 @@ PlayerHost::PlayerHost(CommandDeck& deck, const PlaybackTicket& ticket, Placemen
 PlayerHost::~PlayerHost()
 {
     stopSilently();
+}
+
+double PlayerHost::currentProgress() const
+{
+    if (m_session && !m_silenced) {
+        if (const std::optional<double> now = m_session->currentProgress(); now && *now > 0)
+            return *now;
+    }
+    return m_progress;
 }
 
 void PlayerHost::closeWithReport()

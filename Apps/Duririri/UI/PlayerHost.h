@@ -43,9 +43,12 @@ public:
     ~PlayerHost() override;
 
     playback::PlayerSession* session() const { return m_session; }
-    const QUuid& ticketId() const { return m_ticketId; }
+    const QUuid& ticketId() const { return m_ticket.id; }
+    const PlaybackTicket& ticket() const { return m_ticket; }
     // The last fraction the player reported; starts at the ticket's resume fraction.
     double progress() const { return m_progress; }
+    // Where the player is at this moment; progress() while the player knows no position yet.
+    double currentProgress() const;
 
     // Stops the playback with a final progress report and gives it to the deck as a close: the quit path.
     void closeWithReport();
@@ -63,7 +66,7 @@ signals:
 private:
     QPointer<CommandDeck> m_deck;
     QPointer<playback::PlayerSession> m_session;
-    QUuid m_ticketId;
+    PlaybackTicket m_ticket;
     Placement m_placement;
     double m_progress = 0;
     bool m_silenced = false;
