@@ -143,27 +143,46 @@ TEST(StoredJson, fractionsAreClampedAndNeverWrittenNonFinite)
     }
 }
 
-TEST(StoredJson, oneBadRecordMakesTheWholeListUnreadable)
+// A bad record costs only itself: the list keeps every record that reads, in order. An artwork text that is no
+// absolute address (earlier builds wrote relative ones) reads as no artwork, keeping its record.
+TEST(StoredJson, listsAreReadRecordByRecord)
 {
     const QList<std::pair<const char*, QJsonValue>> corruptions{
-        {"id", QJsonValue()},                    // required text is null
-        {"title", 5},                            // wrong type
-        {"kind", QStringLiteral("film")},        // unknown kind
-        {"kind", QStringLiteral("TV")},          // kinds are case-sensitive
-        {"artwork", QStringLiteral("not an address")},
-        {"artwork", QStringLiteral("/relative/path.jpg")},
+        {"id", QJsonValue()},             // required text is null
+        {"title", 5},                     // wrong type
+        {"kind", QStringLiteral("film")}, // unknown kind
+        {"kind", QStringLiteral("TV")},   // kinds are case-sensitive
         {"directURL", 42},
+        {"directURL", QStringLiteral("/relative/stream.ts")},
         {"contentClassification", true},
     };
+    QJsonObject second = filmObject();
+    second.insert("id", "2");
     for (const auto& [key, value] : corruptions) {
         QJsonObject bad = filmObject();
         bad.insert(QLatin1StringView(key), value);
-        const QJsonArray list{filmObject(), bad};
-        EXPECT_FALSE(listFromJson<MediaNode>(list)) << key;
+        const auto read = listFromJson<MediaNode>(QJsonArray{filmObject(), bad, second});
+        ASSERT_TRUE(read) << key;
+        ASSERT_EQ(read->size(), 2) << key;
+        EXPECT_EQ(read->at(1).id, "2") << key;
     }
     QJsonObject missing = filmObject();
     missing.remove("groupName");
-    EXPECT_FALSE(listFromJson<MediaNode>(QJsonArray{missing}));
+    EXPECT_EQ(listFromJson<MediaNode>(QJsonArray{missing}), QList<MediaNode>{});
+
+    for (const QJsonValue& artwork :
+         {QJsonValue(QStringLiteral("/images/2.png")), QJsonValue(QStringLiteral("not an address")), QJsonValue(7)}) {
+        QJsonObject old = filmObject();
+        old.insert("artwork", artwork);
+        const auto read = fromJson<MediaNode>(old);
+        ASSERT_TRUE(read);
+        EXPECT_FALSE(read->artwork);
+        EXPECT_EQ(read->title, filmObject().value("title").toString());
+    }
+    // A relative artwork address in memory is never written in a form that would not read back.
+    MediaNode relative = *fromJson<MediaNode>(filmObject());
+    relative.artwork = QUrl("/images/2.png");
+    EXPECT_FALSE(toJson(relative).contains("artwork"));
 
     // Null or missing optionals read as absent.
     QJsonObject nulls = filmObject();
@@ -180,7 +199,7 @@ TEST(StoredJson, oneBadRecordMakesTheWholeListUnreadable)
                               "6F9619FF8B86D011B42D00C04FC964FF0000", ""}) {
         QJsonObject bad = identity;
         bad.insert("id", QString::fromLatin1(badId));
-        EXPECT_FALSE(listFromJson<ViewerIdentity>(QJsonArray{identity, bad})) << badId;
+        EXPECT_EQ(listFromJson<ViewerIdentity>(QJsonArray{bad, identity})->size(), 1) << badId;
     }
 
     const QJsonObject marker = toJson(ResumeMarker{"tv:1", bare(SignalKind::broadcast, "1"), 0.5,
@@ -190,10 +209,17 @@ TEST(StoredJson, oneBadRecordMakesTheWholeListUnreadable)
              {"node", QJsonObject{{"id", "1"}}}}) {
         QJsonObject bad = marker;
         bad.insert(QLatin1StringView(key), value);
-        EXPECT_FALSE(listFromJson<ResumeMarker>(QJsonArray{marker, bad})) << key;
+        EXPECT_EQ(listFromJson<ResumeMarker>(QJsonArray{marker, bad})->size(), 1) << key;
     }
-    EXPECT_FALSE(decodeList<ResumeMarker>("[{\"id\":"));
+
+    // Damaged on disk: a list cut short or garbled inside keeps the records that still parse on their own.
+    const QByteArray one = QJsonDocument(QJsonArray{marker}).toJson(QJsonDocument::Compact).chopped(1).sliced(1);
+    EXPECT_EQ(decodeList<ResumeMarker>("[" + one + "," + one.left(30))->size(), 1);
+    EXPECT_EQ(decodeList<ResumeMarker>("[" + one + ",{\"id\":\"x\",\"fraction\":0.5x},\n" + one + "]")->size(), 2);
+    EXPECT_EQ(decodeList<ResumeMarker>("[" + one + ",{\"id\":\"a,b}\" ,{{{}," + one + "]")->size(), 1);
+    EXPECT_EQ(decodeList<ResumeMarker>("[{\"id\":")->size(), 0);
     EXPECT_FALSE(decodeList<ResumeMarker>(QJsonDocument(marker).toJson())); // an object where a list belongs
+    EXPECT_FALSE(decodeList<ResumeMarker>("{\"id\": [" + one));
 }
 
 TEST(PlaybackTicket, nativeCandidateReplacesOnlyForeignContainersOfPanelFilmsAndEpisodes)

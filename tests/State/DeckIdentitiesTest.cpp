@@ -8,6 +8,9 @@
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
@@ -39,6 +42,14 @@ protected:
         deck = std::make_unique<CommandDeck>(*vault);
     }
 
+    // A restart: a new vault and deck over the same settings file and keyring.
+    void reopen()
+    {
+        deck.reset();
+        vault.reset();
+        SetUp();
+    }
+
     QStringList storedFavorites(const ViewerIdentity& identity) const
     {
         QStringList keys = vault->decode<QStringList>("favorites." + uuidText(identity.id)).value_or(QStringList());
@@ -57,8 +68,21 @@ protected:
 TEST_F(DeckIdentitiesTest, IdentitiesKeepTheirOwnFavouritesAndResumePoints)
 {
     deck->addIdentity(" \n ", "person");
+    deck->addIdentity(QString::fromUtf8("\u200B \u2060\u200D\u3164\t\uFEFF"), "person"); // nothing visible
+    deck->addIdentity(QString(QChar(0xD800)) + QChar(0x202E) + QChar(0x7), "person");
     EXPECT_TRUE(deck->identities().isEmpty());
     EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
+
+    // A direction override (the name would show reversed), a line break, a control character and a lone
+    // surrogate (stored as "?") are taken out when the name is made, and it comes back the same after a restart.
+    deck->addIdentity(
+        QString::fromUtf8("Ana\u202E\nMar\u00EDa\u2067\x07 ") + QChar(0xDC01) + QString::fromUtf8("\U0001F600"),
+        "person");
+    const ViewerIdentity maria = *deck->activeIdentity();
+    EXPECT_EQ(maria.name, QString::fromUtf8("Ana Mar\u00EDa \U0001F600"));
+    reopen();
+    EXPECT_EQ(deck->identities(), QList<ViewerIdentity>{maria});
+    deck->deleteIdentity(maria);
 
     deck->addIdentity("  Ana ", "person");
     const ViewerIdentity ana = *deck->activeIdentity();
@@ -101,6 +125,60 @@ TEST_F(DeckIdentitiesTest, IdentitiesKeepTheirOwnFavouritesAndResumePoints)
     EXPECT_EQ(vault->activeProfileID(), ana.id) << "the remembered identity is not cleared";
     deck->toggleFavorite(node(SignalKind::cinema, "9"));
     EXPECT_EQ(storedFavorites(ana), (QStringList{"movies:7", "series:7"})) << "no active identity, no change";
+}
+
+// Lists written by earlier builds (a resume point with a relative artwork text) or damaged on disk: every record
+// that reads is shown, and survives the next write and a restart; only the unreadable one is left out.
+TEST_F(DeckIdentitiesTest, AStoredListWithAnUnreadableRecordKeepsTheOthersThroughAWriteAndARestart)
+{
+    const QString prefix = ProductBrand::storageNamespace(ProductBrand::current()) + ".";
+    const ViewerIdentity ana{QUuid::createUuid(), "Ana", "person"};
+    const ViewerIdentity bruno{QUuid::createUuid(), "Bruno", "star"};
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto marker = [&](const QString& id, int minutesAgo) {
+        return toJson(ResumeMarker{"movies:" + id, node(SignalKind::cinema, id), 0.4, now.addSecs(-60 * minutesAgo),
+                                   std::nullopt});
+    };
+    QJsonObject relativeArtwork = marker("2", 1);
+    QJsonObject oldNode = relativeArtwork.value("node").toObject();
+    oldNode.insert("artwork", "/images/2.png");
+    relativeArtwork.insert("node", oldNode);
+    QJsonObject damaged = marker("3", 3);
+    damaged.insert("fraction", "0,4");
+    const auto text = [](const QJsonArray& list) {
+        return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
+    };
+    {
+        QSettings raw(folder.filePath("sendra.ini"), QSettings::IniFormat);
+        raw.setValue(prefix + "profiles", text({toJson(ana), QJsonObject{{"id", "broken"}}, toJson(bruno)}));
+        raw.setValue(prefix + "favorites." + uuidText(ana.id), R"(["movies:1", 7, "series:4"])");
+        raw.setValue(prefix + "resume." + uuidText(ana.id), text({marker("1", 2), relativeArtwork, damaged}));
+    }
+    const auto markerIds = [this] {
+        QStringList ids;
+        for (const ResumeMarker& held : deck->resumeMarkers())
+            ids.append(held.id);
+        return ids;
+    };
+
+    reopen();
+    EXPECT_EQ(deck->identities(), (QList<ViewerIdentity>{ana, bruno}));
+    deck->selectIdentity(ana);
+    EXPECT_EQ(deck->favorites(), (QSet<QString>{"movies:1", "series:4"}));
+    EXPECT_EQ(markerIds(), (QStringList{"movies:2", "movies:1"}));
+    EXPECT_FALSE(deck->resumeMarkers().first().node.artwork);
+
+    deck->addIdentity("Carla", "person");
+    const ViewerIdentity carla = *deck->activeIdentity();
+    deck->selectIdentity(ana);
+    deck->toggleFavorite(node(SignalKind::cinema, "9"));
+    deck->addResume(node(SignalKind::cinema, "5"), 0.5, std::nullopt);
+
+    reopen();
+    EXPECT_EQ(deck->identities(), (QList<ViewerIdentity>{ana, bruno, carla}));
+    deck->selectIdentity(ana);
+    EXPECT_EQ(deck->favorites(), (QSet<QString>{"movies:1", "series:4", "movies:9"}));
+    EXPECT_EQ(markerIds(), (QStringList{"movies:5", "movies:2", "movies:1"}));
 }
 
 TEST_F(DeckIdentitiesTest, TheLibraryRemembersItsWayBack)

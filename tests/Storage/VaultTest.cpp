@@ -188,8 +188,9 @@ TEST_F(VaultTest, UnreadableValuesCountAsNothingAndStayStored)
     auto vault = open();
     EXPECT_FALSE(vault->parentalEnabled());
     EXPECT_FALSE(vault->activeProfileID());
-    EXPECT_FALSE(vault->decode<QList<ViewerIdentity>>(QStringLiteral("profiles")));
-    EXPECT_FALSE(vault->decode<QStringList>(QStringLiteral("favorites.X")));
+    // Lists are read record by record: the unreadable ones are left out, the readable ones kept.
+    EXPECT_EQ(vault->decode<QList<ViewerIdentity>>(QStringLiteral("profiles")), QList<ViewerIdentity>{});
+    EXPECT_EQ(vault->decode<QStringList>(QStringLiteral("favorites.X")), QStringList{QStringLiteral("tv:1")});
     EXPECT_FALSE(vault->decode<QList<ResumeMarker>>(QStringLiteral("resume.X")));
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value(profiles).toString(), badIdentity);
 
@@ -222,10 +223,11 @@ TEST_F(VaultTest, GrantsExpireAtTwentyDaysAndPruningRewritesTheList)
     EXPECT_EQ(decodeList<CommandVault::PrivateAccessGrant>(secrets->items().value(CommandVault::grantsAccount)),
               (QList{kept, fresh}));
 
-    // Nothing dropped: nothing written, so the stored bytes keep their own spacing.
-    const QByteArray spaced = "  " + encodeList(QList{kept, fresh}) + "  ";
+    // Nothing dropped: nothing written, so the stored bytes keep their own spacing. A grant that does not read
+    // costs only itself.
+    const QByteArray spaced = "  [" + encodeRecord(kept) + ", {\"brand\": 1},\n" + encodeRecord(fresh) + "]  ";
     vault->upsertKeychainData(spaced, CommandVault::grantsAccount);
-    EXPECT_EQ(vault->privateAccessGrants(now).size(), 2);
+    EXPECT_EQ(vault->privateAccessGrants(now), (QList{kept, fresh}));
     await(vault->settled());
     EXPECT_EQ(secrets->items().value(CommandVault::grantsAccount), spaced);
 

@@ -3,7 +3,6 @@
 #include "AppHarness.h"
 
 #include "Domain/ProductBrand.h"
-#include "UI/AccessCodeInput.h"
 #include "UI/TextLookup.h"
 
 #include <QQmlApplicationEngine>
@@ -43,33 +42,6 @@ QString english(const QString& spanish)
 } // namespace
 
 using EntryScreensTest = AppTest;
-
-TEST(AccessCodeFilter, KeepsTheFirstFourCharactersThatAreNumbers)
-{
-    struct Case {
-        const char* typed;
-        const char* kept;
-        int characters;
-    };
-    const Case cases[] = {
-        {"123a", "123", 3},
-        {"12-34-56", "1234", 4}, // pasted with dashes between pairs
-        {"123456", "1234", 4},
-        {" 1 2 ", "12", 2},
-        {"abc", "", 0},
-        {"", "", 0},
-        {"١٢٣٤٥", "١٢٣٤", 4},                       // Arabic-Indic digits
-        {"½x7", "½7", 2},                             // a fraction is a number
-        {"五", "五", 1},                               // a numeral ideograph
-        {"𝟏𝟐-𝟑𝟒𝟓", "𝟏𝟐𝟑𝟒", 4},                       // beyond the basic plane: two UTF-16 units each
-        {"1\uFE0F\u20E32x34", "1\uFE0F\u20E3234", 4}, // a keycap is one character
-    };
-    for (const Case& c : cases) {
-        const QString kept = ui::accessCodeCharacters(QString::fromUtf8(c.typed));
-        EXPECT_EQ(kept, QString::fromUtf8(c.kept)) << c.typed;
-        EXPECT_EQ(ui::characterCount(kept), c.characters) << c.typed;
-    }
-}
 
 // The wide layout needs the regular size class and 820 pixels; the layout's frame is never lower than the offered
 // height less its padding, nor than 680 (wide) or 660 (narrow) pixels, so a short window scrolls.

@@ -1,6 +1,6 @@
 // The JSON the vault keeps (identities, favourites, resume points, the saved source, access grants) read back
-// from arbitrary bytes: a failed read is nothing stored, never a crash, and whatever reads back is written again
-// in a form that reads back the same.
+// from arbitrary bytes: a failed read is nothing stored, never a crash, a list keeps every record that reads on
+// its own, and whatever reads back is written again in a form that reads back the same.
 #include "FuzzSupport.h"
 
 #include "Domain/StoredJson.h"
@@ -14,6 +14,12 @@ void listRoundTrip(const QByteArray& bytes)
     const std::optional<QList<T>> decoded = sendra::decodeList<T>(bytes);
     if (!decoded)
         return;
+    if (const std::optional<QJsonValue> whole = sendra::parseJsonDocument(bytes); whole && whole->isArray()) {
+        qsizetype readable = 0;
+        for (const QJsonValue& element : whole->toArray())
+            readable += sendra::fromJson<T>(element).has_value();
+        fuzz::require(decoded->size() == readable, "a list keeps every record that reads");
+    }
     const QByteArray written = sendra::encodeList(*decoded);
     const std::optional<QList<T>> again = sendra::decodeList<T>(written);
     fuzz::require(again.has_value() && again->size() == decoded->size(), "a written list reads back whole");

@@ -18,6 +18,10 @@ struct PlatformLinks {
 
     // Only https addresses with a host and without user or password; none for anything else.
     static std::optional<QUrl> safeWebURL(const std::optional<QString>& text);
+    // A mailto address cut down to its recipients and the fields "to", "subject", "body", "cc" and "bcc"
+    // (some mail programs attach a local file named in "attach"); none for an address without recipients or
+    // of another scheme.
+    static std::optional<QUrl> safeMailURL(const QUrl& address);
 };
 
 } // namespace sendra

@@ -1,5 +1,6 @@
 #include "Domain/StoredJson.h"
 
+#include <QByteArrayView>
 #include <QJsonParseError>
 
 #include <cmath>
@@ -46,6 +47,12 @@ public:
         return optional<QUrl>(key, [](const QJsonValue& v) {
             return v.isString() ? addressFromText(v.toString()) : std::nullopt;
         });
+    }
+    // Decoration only: a value that is not an absolute address reads as none and costs the record nothing.
+    std::optional<QUrl> lenientAddress(const char* key) const
+    {
+        const QJsonValue value = m_object.value(QLatin1StringView(key));
+        return value.isString() ? addressFromText(value.toString()) : std::nullopt;
     }
     std::optional<double> optionalNumber(const char* key)
     {
@@ -109,6 +116,18 @@ void insertOptional(QJsonObject& object, const char* key, const std::optional<QU
 {
     if (address)
         object.insert(QLatin1StringView(key), addressText(*address));
+}
+
+// Reads one element of a damaged list on its own; unparsable ones are left out.
+void appendIfParsed(QJsonArray& list, QByteArrayView element)
+{
+    QByteArray wrapped;
+    wrapped.reserve(element.size() + 2);
+    wrapped.append('[').append(element).append(']');
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(wrapped, &error);
+    if (error.error == QJsonParseError::NoError && document.isArray() && document.array().size() == 1)
+        list.append(document.array().first());
 }
 } // namespace
 
@@ -182,6 +201,52 @@ std::optional<QJsonValue> parseJsonDocument(const QByteArray& bytes)
     return std::nullopt;
 }
 
+std::optional<QJsonValue> parseJsonList(const QByteArray& bytes)
+{
+    if (std::optional<QJsonValue> whole = parseJsonDocument(bytes))
+        return whole;
+    // Splits the top level of the list at its commas, minding brackets and strings, and reads each element
+    // alone: a record cut short or garbled takes only itself (and at worst the records after it) along.
+    const QByteArrayView text(bytes);
+    qsizetype at = 0;
+    while (at < text.size() && QChar::isSpace(uchar(text[at])))
+        ++at;
+    if (at == text.size() || text[at] != '[')
+        return std::nullopt;
+    QJsonArray kept;
+    qsizetype start = ++at;
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            if (depth > 0) {
+                --depth;
+            } else if (c == ']') {
+                appendIfParsed(kept, text.sliced(start, at - start));
+                return QJsonValue(kept);
+            }
+        } else if (c == ',' && depth == 0) {
+            appendIfParsed(kept, text.sliced(start, at - start));
+            start = at + 1;
+        }
+    }
+    appendIfParsed(kept, text.sliced(start));
+    return QJsonValue(kept);
+}
+
 QJsonObject toJson(const MediaNode& node)
 {
     QJsonObject object{
@@ -192,7 +257,9 @@ QJsonObject toJson(const MediaNode& node)
         {QStringLiteral("fileSuffix"), node.fileSuffix},
         {QStringLiteral("kind"), storedValue(node.kind)},
     };
-    insertOptional(object, "artwork", node.artwork);
+    // Left out rather than written in a form the reader would not take back.
+    if (node.artwork && addressFromText(addressText(*node.artwork)))
+        insertOptional(object, "artwork", node.artwork);
     insertOptional(object, "directURL", node.directURL);
     if (node.contentClassification)
         object.insert(QStringLiteral("contentClassification"), *node.contentClassification);
@@ -254,7 +321,7 @@ std::optional<MediaNode> fromJson<MediaNode>(const QJsonValue& value)
     node.title = read.text("title");
     node.groupID = read.text("groupID");
     node.groupName = read.text("groupName");
-    node.artwork = read.optionalAddress("artwork");
+    node.artwork = read.lenientAddress("artwork");
     node.fileSuffix = read.text("fileSuffix");
     node.kind = read.kind("kind");
     node.directURL = read.optionalAddress("directURL");

@@ -16,8 +16,10 @@
 
 // The stored JSON forms of the records the vault keeps. Dates are seconds since 2001-01-01 00:00:00 UTC,
 // UUIDs upper-case text, addresses absolute text; an absent optional is left out and a missing key or null
-// reads as absent; every other field is required. One bad record makes the whole list unreadable, so lists are
-// written without the records that would not read back.
+// reads as absent; every other field is required. Lists are read record by record: a record that does not read
+// (damaged on disk, or written by an earlier build in a form since refused) is left out and the others are
+// kept, so the next write of the list keeps every readable record. An artwork text that is not an absolute
+// address (earlier builds wrote relative ones) reads as no artwork rather than losing its record.
 //
 //     QByteArray bytes = sendra::encodeList(markers);
 //     std::optional<QList<ResumeMarker>> back = sendra::decodeList<ResumeMarker>(bytes);
@@ -52,6 +54,7 @@ QJsonArray toJsonArray(const QList<T>& records)
     return array;
 }
 
+// None only when the value is not a list at all.
 template <class T>
 std::optional<QList<T>> listFromJson(const QJsonValue& value)
 {
@@ -61,10 +64,8 @@ std::optional<QList<T>> listFromJson(const QJsonValue& value)
     QList<T> records;
     records.reserve(array.size());
     for (const QJsonValue& element : array) {
-        std::optional<T> record = fromJson<T>(element);
-        if (!record)
-            return std::nullopt;
-        records.append(std::move(*record));
+        if (std::optional<T> record = fromJson<T>(element))
+            records.append(std::move(*record));
     }
     return records;
 }
@@ -83,6 +84,9 @@ QByteArray encodeList(const QList<T>& records)
 }
 
 std::optional<QJsonValue> parseJsonDocument(const QByteArray& bytes);
+// A stored list: the whole document when it parses; otherwise, when it is a list damaged inside (a record
+// cut short or garbled on disk), the elements that still parse on their own, in order.
+std::optional<QJsonValue> parseJsonList(const QByteArray& bytes);
 
 template <class T>
 std::optional<T> decodeRecord(const QByteArray& bytes)
@@ -94,7 +98,7 @@ std::optional<T> decodeRecord(const QByteArray& bytes)
 template <class T>
 std::optional<QList<T>> decodeList(const QByteArray& bytes)
 {
-    const std::optional<QJsonValue> value = parseJsonDocument(bytes);
+    const std::optional<QJsonValue> value = parseJsonList(bytes);
     return value ? listFromJson<T>(*value) : std::nullopt;
 }
 

@@ -2,6 +2,7 @@
 // operations that change the deck at once and keep what must survive a restart in the vault.
 #include "State/CommandDeck.h"
 
+#include "Domain/IdentityName.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/SettingsFile.h"
 #include "Domain/StoredJson.h"
@@ -48,11 +49,12 @@ void CommandDeck::selectIdentity(const ViewerIdentity& identity)
 
 void CommandDeck::addIdentity(const QString& name, const QString& glyph)
 {
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty())
+    // A name with nothing visible counts as blank.
+    const QString cleaned = identityName(name);
+    if (cleaned.isEmpty())
         return;
     const Batch batch(*this);
-    const ViewerIdentity identity{QUuid::createUuid(), trimmed, glyph};
+    const ViewerIdentity identity{QUuid::createUuid(), cleaned, glyph};
     m_identities.append(identity);
     notify({&CommandDeck::identitiesChanged});
     storeIdentities();

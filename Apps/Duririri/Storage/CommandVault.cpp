@@ -193,14 +193,14 @@ QByteArray CommandVault::encodeTexts(const QStringList& texts)
 
 std::optional<QStringList> CommandVault::decodeTexts(const QByteArray& bytes)
 {
-    const std::optional<QJsonValue> value = parseJsonDocument(bytes);
+    const std::optional<QJsonValue> value = parseJsonList(bytes);
     if (!value || !value->isArray())
         return std::nullopt;
+    // Record by record, as the other lists: an element that is not a text is left out.
     QStringList texts;
     for (const QJsonValue& element : value->toArray()) {
-        if (!element.isString())
-            return std::nullopt;
-        texts.append(element.toString());
+        if (element.isString())
+            texts.append(element.toString());
     }
     return texts;
 }

@@ -32,15 +32,24 @@ struct LeaveOnExit {
 };
 
 // The operation holds the line and the inner store itself: the serial store may be gone when its turn comes.
+// The line is held until the inner operation has really ended, however long after its caller stopped waiting:
+// the next operation never runs beside a late one, so a late answer can never land after a later operation.
 template <class Result, class Operation>
-QCoro::Task<Result> inTurn(std::shared_ptr<SerialSecretStore::Line> line, Operation operation, Result whenFailed,
-                           std::chrono::milliseconds limit)
+QCoro::Task<Result> inTurn(std::shared_ptr<SerialSecretStore::Line> line, Operation operation)
 {
     Turn turn{line}; // a named awaiter: g++ 12 mishandles temporaries with members inside co_await
     co_await turn;
     LeaveOnExit leave{line};
     QCoro::Task<Result> running = operation();
-    QCoro::Task<std::optional<Result>> timed = withinTime(std::move(running), limit);
+    co_return co_await running;
+}
+
+// The caller's answer: the operation's own when it ended within `limit` of the call (waiting for its turn
+// included), `whenFailed` otherwise.
+template <class Result>
+QCoro::Task<Result> bounded(QCoro::Task<Result> operation, Result whenFailed, std::chrono::milliseconds limit)
+{
+    QCoro::Task<std::optional<Result>> timed = withinTime(std::move(operation), limit);
     std::optional<Result> result = co_await timed;
     co_return result ? std::move(*result) : whenFailed;
 }
@@ -82,20 +91,21 @@ bool SerialSecretStore::idle() const
 
 QCoro::Task<SecretRead> SerialSecretStore::read(QString account)
 {
-    return inTurn(m_line, [inner = m_inner, account] { return inner->read(account); }, SecretRead{},
-                  m_callLimit);
+    return bounded(inTurn<SecretRead>(m_line, [inner = m_inner, account] { return inner->read(account); }),
+                   SecretRead{}, m_callLimit);
 }
 
 QCoro::Task<SecretStatus> SerialSecretStore::write(QString account, QByteArray data)
 {
-    return inTurn(m_line, [inner = m_inner, account, data] { return inner->write(account, data); },
-                  SecretStatus::failed, m_callLimit);
+    return bounded(inTurn<SecretStatus>(m_line,
+                                        [inner = m_inner, account, data] { return inner->write(account, data); }),
+                   SecretStatus::failed, m_callLimit);
 }
 
 QCoro::Task<SecretStatus> SerialSecretStore::remove(QString account)
 {
-    return inTurn(m_line, [inner = m_inner, account] { return inner->remove(account); }, SecretStatus::failed,
-                  m_callLimit);
+    return bounded(inTurn<SecretStatus>(m_line, [inner = m_inner, account] { return inner->remove(account); }),
+                   SecretStatus::failed, m_callLimit);
 }
 
 } // namespace sendra

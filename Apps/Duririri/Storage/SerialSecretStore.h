@@ -11,8 +11,10 @@ namespace sendra {
 
 // Runs the operations of another store one at a time, in the order they were called, whoever awaits them:
 // a delete made on unlinking can never land after a save made later. A caller may drop the returned task;
-// the operation still runs in its turn. An operation that has not ended `callLimit` after its turn came ends
-// as failed and gives the turn on, so a keyring that hangs never holds the line (nor the caller) for longer.
+// the operation still runs in its turn. The caller's answer comes within `callLimit` of the call, waiting for
+// the turn included: an operation not ended by then is answered as failed. It is not withdrawn (a keyring call
+// cannot be): it keeps the turn until the store really answers, and the operations after it wait and follow in
+// order, so when a hung keyring wakes, the last operation made is the one that holds.
 class SerialSecretStore final : public SecretStore {
 public:
     static constexpr std::chrono::milliseconds defaultCallLimit{10000};
@@ -24,7 +26,7 @@ public:
     QCoro::Task<SecretStatus> write(QString account, QByteArray data) override;
     QCoro::Task<SecretStatus> remove(QString account) override;
 
-    // Finishes once every operation called before it has finished.
+    // Finishes once every operation called before it has really ended (late ones included).
     QCoro::Task<> settled();
     // No operation is running or waiting.
     bool idle() const;

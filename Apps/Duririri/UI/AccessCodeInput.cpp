@@ -4,6 +4,8 @@
 
 #include <unicode/uchar.h>
 
+#include <optional>
+
 namespace sendra::ui {
 
 namespace {
@@ -23,13 +25,18 @@ void forEachCharacter(const QString& text, Visit visit)
     }
 }
 
-// A character is a number when its first code point has a Unicode numeric type.
-bool isNumber(const QString& text, qsizetype start)
+// The 0-9 digit a character stands for, by its first code point, when that is a decimal digit of any script.
+std::optional<char16_t> asciiDigit(const QString& text, qsizetype start)
 {
     const char32_t first = text.at(start).isHighSurrogate() && start + 1 < text.size()
                                ? QChar::surrogateToUcs4(text.at(start), text.at(start + 1))
                                : text.at(start).unicode();
-    return u_getIntPropertyValue(UChar32(first), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+    if (u_charType(UChar32(first)) != U_DECIMAL_DIGIT_NUMBER)
+        return std::nullopt;
+    const int32_t value = u_charDigitValue(UChar32(first));
+    if (value < 0 || value > 9)
+        return std::nullopt;
+    return char16_t(u'0' + value);
 }
 
 } // namespace
@@ -38,9 +45,9 @@ QString accessCodeCharacters(const QString& text)
 {
     QString kept;
     int count = 0;
-    forEachCharacter(text, [&](qsizetype start, qsizetype length) {
-        if (isNumber(text, start)) {
-            kept += QStringView(text).mid(start, length);
+    forEachCharacter(text, [&](qsizetype start, qsizetype) {
+        if (const std::optional<char16_t> digit = asciiDigit(text, start)) {
+            kept += QChar(*digit);
             ++count;
         }
         return count < codeLength;

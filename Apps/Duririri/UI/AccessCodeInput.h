@@ -6,10 +6,11 @@
 
 namespace sendra::ui {
 
-// The access-code field keeps the first four characters that Unicode gives a numeric type (digits of any
-// script, circled and fractional numbers, numeral ideographs) and drops everything else, so typed letters and
-// the dashes of a pasted code vanish at once. Characters are what a person sees as one (a digit with a
-// combining mark, a keycap, a digit outside the basic plane), not UTF-16 units; JavaScript has no such class.
+// The access-code field turns the decimal digits of any script (Arabic-Indic, Devanagari, full-width, ...) into
+// 0-9 as they are typed and drops everything else (letters, the dashes of a pasted code, circled or fractional
+// numbers, numeral ideographs), keeping the first four: the platform takes 0-9 only, so the button is enabled
+// only for a code that can be sent. Characters are what a person sees as one (a digit with a combining mark, a
+// keycap, a digit outside the basic plane), not UTF-16 units; JavaScript has no such class.
 QString accessCodeCharacters(const QString& text);
 // How many such characters `text` holds.
 int characterCount(const QString& text);

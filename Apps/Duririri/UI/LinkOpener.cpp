@@ -1,5 +1,7 @@
 #include "UI/LinkOpener.h"
 
+#include "Domain/PlatformLinks.h"
+
 #include <QDesktopServices>
 
 namespace sendra::ui {
@@ -24,7 +26,10 @@ bool LinkOpener::open(const QString& address) const
     const QUrl url(address.trimmed());
     if (!isOpenable(url))
         return false;
-    return QDesktopServices::openUrl(url);
+    if (url.scheme().toLower() != u"mailto")
+        return QDesktopServices::openUrl(url);
+    const std::optional<QUrl> mail = PlatformLinks::safeMailURL(url);
+    return mail && QDesktopServices::openUrl(*mail);
 }
 
 } // namespace sendra::ui

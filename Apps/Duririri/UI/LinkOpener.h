@@ -21,7 +21,8 @@ public:
 
     // Whether `address` is an http or https address with a host, or a mailto address.
     static bool isOpenable(const QUrl& address);
-    // False, without opening anything, for any other address.
+    // False, without opening anything, for any other address. A mailto address keeps only its recipients,
+    // subject, body, cc and bcc.
     Q_INVOKABLE bool open(const QString& address) const;
 };
 
