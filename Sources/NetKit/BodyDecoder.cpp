@@ -56,7 +56,8 @@ void Inflater::append(QByteArray compressed)
 
 qsizetype Inflater::pendingInput() const
 {
-    return m_queued + qsizetype(m_stream->z.avail_in);
+    // Held output counts as pending input, so nobody takes the stream for drained while zlib still holds bytes.
+    return m_queued + qsizetype(m_stream->z.avail_in) + (m_holdsOutput ? 1 : 0);
 }
 
 // Chooses the wrapper once the first bytes are known: "deflate" is zlib-wrapped by the letter of HTTP, but some
@@ -85,13 +86,25 @@ QByteArray Inflater::next(qsizetype most)
     out.resize(most);
     qsizetype produced = 0;
     while (produced < most) {
-        if (z.avail_in == 0) {
-            if (m_queue.isEmpty())
-                break;
+        if (z.avail_in == 0 && !m_queue.isEmpty()) {
             m_current = m_queue.takeFirst();
             m_queued -= m_current.size();
             z.next_in = reinterpret_cast<Bytef*>(m_current.data());
             z.avail_in = uInt(m_current.size());
+        }
+        // zlib may hold decoded bytes for a full output buffer although it has read all its input.
+        if (z.avail_in == 0 && !m_holdsOutput)
+            break;
+        if (!m_started && m_coding == ContentCoding::Deflate && m_current.size() < 2) {
+            // The wrapper is told by the first two bytes, which may come in two pieces.
+            if (m_queue.isEmpty())
+                break;
+            const QByteArray more = m_queue.takeFirst();
+            m_queued -= more.size();
+            m_current += more;
+            z.next_in = reinterpret_cast<Bytef*>(m_current.data());
+            z.avail_in = uInt(m_current.size());
+            continue;
         }
         if (!m_started && !start()) {
             m_failed = true;
@@ -109,11 +122,14 @@ QByteArray Inflater::next(qsizetype most)
         z.avail_out = uInt(most - produced);
         const int result = inflate(&z, Z_NO_FLUSH);
         produced = most - qsizetype(z.avail_out);
+        m_holdsOutput = z.avail_out == 0;
         if (result == Z_STREAM_END) {
             m_atEnd = true;
+            m_holdsOutput = false;
         } else if (result == Z_BUF_ERROR) {
-            // No progress possible: more input is needed (the loop fetches it) or the output is full.
-            if (z.avail_in != 0 && z.avail_out != 0) {
+            // No progress possible: it needs more input, which the loop fetches if there is any.
+            m_holdsOutput = false;
+            if (z.avail_in != 0) {
                 m_failed = true;
                 break;
             }

@@ -31,7 +31,7 @@ public:
     Inflater& operator=(const Inflater&) = delete;
 
     void append(QByteArray compressed);
-    // Compressed bytes not decoded yet.
+    // Compressed bytes not decoded yet (1 while zlib still holds decoded bytes for all it has read).
     qsizetype pendingInput() const;
     // Up to `most` decoded bytes; empty when every byte given so far is decoded (or the data is corrupt).
     QByteArray next(qsizetype most);
@@ -51,6 +51,7 @@ private:
     qint64 m_total = 0;
     bool m_started = false;
     bool m_atEnd = false;
+    bool m_holdsOutput = false;
     bool m_failed = false;
 };
 
