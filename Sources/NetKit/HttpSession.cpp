@@ -1,7 +1,9 @@
 #include "NetKit/HttpSession.h"
 
+#include "NetKit/BodyDecoder.h"
 #include "NetKit/Wakeup.h"
 
+#include <QCoreApplication>
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
@@ -13,7 +15,7 @@ namespace netkit {
 
 namespace {
 
-constexpr qint64 kStreamedBuffer = 1024 * 1024;
+constexpr qint64 kReadBuffer = 1024 * 1024;
 
 std::string describe(HttpError::Kind kind, QNetworkReply::NetworkError error)
 {
@@ -37,36 +39,45 @@ std::string describe(HttpError::Kind kind, QNetworkReply::NetworkError error)
     return text;
 }
 
+void postAbort(const QPointer<QNetworkReply>& reply);
+
+bool isTransportError(QNetworkReply::NetworkError error)
+{
+    // Qt's network (1-99) and proxy (100-199) ranges; above that Qt reports HTTP statuses as errors.
+    return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+}
+
+
 // What one transfer produced, captured as it arrives and when the reply finishes, so that nothing depends on the
 // reply object later. The body is taken out of the reply as it comes, so its size is known (and bounded) while it
-// is read, and Qt never holds a second copy of it.
+// is read, and Qt never holds a second copy of it. A compressed body is decoded by a worker as it arrives, and
+// its decoded bytes are what the size limit counts.
 struct Exchange : detail::Wakeup
 {
     bool done = false;
     bool timedOut = false;
     bool tooLarge = false;
+    bool undecodable = false;
     bool replyLost = false;
+    bool replyEnded = false;
     bool headOnly = false; // a HEAD answer's length is that of a body it does not send
     qint64 maxBodyBytes = 0;
-    qint64 received = 0;
+    qint64 received = 0; // as decoded
     qint64 declaredLength = -1;
     std::function<void(QByteArray, qint64)> consumer;
+    std::shared_ptr<BodyDecoder> decoder;
+    QPointer<QNetworkReply> reply;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     HttpResponse response;
 
-    // False once the body has grown past its limit.
-    bool take(QNetworkReply* reply)
+    // False once the body has grown past its limit, or decodes to far more than any real list does.
+    bool accept(QByteArray chunk)
     {
-        if (tooLarge || !reply->isOpen())
-            return !tooLarge;
-        const qint64 available = reply->bytesAvailable();
-        if (available <= 0)
-            return true;
-        if (received + available > maxBodyBytes) {
+        if (received + chunk.size() > maxBodyBytes
+            || (decoder && received > kBombFloor && received / qMax<qint64>(decoder->consumedInput(), 1) > kBombRatio)) {
             tooLarge = true;
             return false;
         }
-        QByteArray chunk = reply->read(available);
         received += chunk.size();
         if (consumer)
             consumer(std::move(chunk), declaredLength);
@@ -75,12 +86,53 @@ struct Exchange : detail::Wakeup
         return true;
     }
 
+    // False once the body has grown past its limit. Reads nothing while the decoder is behind, so Qt stops reading
+    // the socket once its own (bounded) buffer is full.
+    bool take(QNetworkReply* from, bool all = false)
+    {
+        if (tooLarge || undecodable || !from->isOpen())
+            return !tooLarge;
+        while (true) {
+            const qint64 available = from->bytesAvailable();
+            if (available <= 0)
+                return true;
+            if (!decoder)
+                return accept(from->read(available));
+            if (!all && !decoder->wantsInput())
+                return true;
+            QByteArray compressed = from->read(qMin<qint64>(available, BodyDecoder::kMaxWaitingInput));
+            decoder->push(std::move(compressed));
+        }
+    }
+
     // A declared length beyond the limit ends the request before its body is read. An answer sent as it is
     // (not compressed) gets its whole buffer at once, rather than growing it by doubling.
-    bool announced(QNetworkReply* reply)
+    bool announced(QNetworkReply* from)
     {
         declaredLength = -1; // a redirect's length is not the answer's
-        const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+        const QByteArray encoding = from->rawHeader("Content-Encoding");
+        const std::optional<ContentCoding> coding = contentCoding(encoding);
+        if (decoder)
+            decoder->stop();
+        decoder.reset();
+        if (!headOnly && coding && *coding != ContentCoding::Identity) {
+            decoder = BodyDecoder::create(*coding, [self = std::weak_ptr(std::static_pointer_cast<Exchange>(
+                                                        shared_from_this()))] {
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [self] {
+                        if (const auto exchange = self.lock())
+                            exchange->drain();
+                    },
+                    Qt::QueuedConnection);
+            });
+        }
+        if (!headOnly && !coding) {
+            // A coding we never asked for and cannot read.
+            undecodable = true;
+            return false;
+        }
+        const QVariant declared = from->header(QNetworkRequest::ContentLengthHeader);
         if (headOnly || !declared.isValid())
             return true;
         const qint64 length = declared.toLongLong();
@@ -88,8 +140,7 @@ struct Exchange : detail::Wakeup
             tooLarge = true;
             return false;
         }
-        const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
-        if (!encoding.isEmpty() && encoding != "identity")
+        if (decoder)
             return true;
         declaredLength = length;
         if (!consumer && length > response.body.capacity())
@@ -97,22 +148,70 @@ struct Exchange : detail::Wakeup
         return true;
     }
 
-    void finish(QNetworkReply* reply)
+    // Hands on what the decoder produced, lets it have more input, and ends the exchange once it is through.
+    void drain()
     {
-        if (done)
+        if (!decoder || done)
             return;
-        done = true;
-        if (!reply) {
+        for (QByteArray& piece : decoder->takeOutput()) {
+            if (!accept(std::move(piece))) {
+                decoder->stop();
+                postAbort(reply);
+                break;
+            }
+        }
+        const BodyDecoder::State state = decoder->state();
+        if (state == BodyDecoder::State::Failed && !tooLarge) {
+            undecodable = true;
+            postAbort(reply);
+        }
+        if (!tooLarge && !undecodable && reply && !replyEnded && !take(reply))
+            postAbort(reply);
+        if (replyEnded && (tooLarge || state != BodyDecoder::State::Decoding))
+            complete();
+    }
+
+    void finish(QNetworkReply* from)
+    {
+        if (replyEnded)
+            return;
+        replyEnded = true;
+        if (!from) {
             replyLost = true;
         } else {
-            error = reply->error();
-            response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            response.headers = reply->rawHeaderPairs();
-            take(reply);
-            response.body.squeeze();
-            response.url = reply->url();
+            error = from->error();
+            response.status = from->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            response.headers = from->rawHeaderPairs();
+            if (!take(from, true) && decoder)
+                decoder->stop();
+            response.url = from->url();
         }
+        // Whatever is still being decoded completes the body (an error status's too); a failed or cut transfer has
+        // nothing more to give.
+        const bool bodyWhole = error == QNetworkReply::NoError || (!isTransportError(error) && response.status >= 300);
+        if (decoder && !replyLost && bodyWhole && !tooLarge && !undecodable) {
+            decoder->endInput();
+            drain();
+            return;
+        }
+        if (decoder)
+            decoder->stop();
+        complete();
     }
+
+    void complete()
+    {
+        if (std::exchange(done, true))
+            return;
+        if (decoder)
+            decoder->stop();
+        response.body.squeeze();
+        post();
+    }
+
+    // A real list compresses by ten to fifty times; a compression bomb by about a thousand.
+    static constexpr qint64 kBombFloor = 64 * 1024 * 1024;
+    static constexpr qint64 kBombRatio = 400;
 };
 
 void postAbort(const QPointer<QNetworkReply>& reply)
@@ -133,9 +232,9 @@ QNetworkRequest toQt(const HttpRequest& request, bool managerHasCache)
     QNetworkRequest qt(request.url);
     // Our idle timer is the only time-out: Qt's transfer time-out ends like an abort and cannot be told apart.
     qt.setTransferTimeout(0);
-    // Qt's own guard against compression bombs refuses big, well-compressed lists (and calls it a protocol
-    // failure); the size limit, checked on the decoded bytes as they arrive, bounds memory instead.
-    qt.setDecompressedSafetyCheckThreshold(-1);
+    // Naming the codings ourselves keeps Qt from decoding: it would expand a body on the thread that reads it,
+    // before the size limit sees a byte. We decode on a worker and count the decoded bytes.
+    qt.setRawHeader("Accept-Encoding", acceptedCodings());
     // AlwaysNetwork also makes Qt send "Cache-Control: no-cache", which only fresh requests may carry; without a
     // local cache there is nothing to ignore anyway.
     const bool ignoreLocal = request.cache == HttpRequest::Cache::Fresh
@@ -164,12 +263,6 @@ QNetworkReply* issue(QNetworkAccessManager& manager, const HttpRequest& request)
         break;
     }
     return manager.get(qt);
-}
-
-bool isTransportError(QNetworkReply::NetworkError error)
-{
-    // Qt's network (1-99) and proxy (100-199) ranges; above that Qt reports HTTP statuses as errors.
-    return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
 }
 
 } // namespace
@@ -201,11 +294,11 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
         throw HttpError(HttpError::Kind::CancelledBySystem, QNetworkReply::OperationCanceledError);
 
     const QPointer<QNetworkReply> reply = issue(*m_manager, request);
-    // A body handed on as it arrives need not pile up in Qt's own buffer either: Qt stops reading the socket while
-    // this much is waiting to be read.
-    if (request.takeBody)
-        reply->setReadBufferSize(kStreamedBuffer);
+    // Qt stops reading the socket while this much is waiting to be read: a body handed on as it arrives, or one
+    // waiting for its decoder, never piles up in Qt's own buffer.
+    reply->setReadBufferSize(kReadBuffer);
     auto exchange = std::make_shared<Exchange>();
+    exchange->reply = reply;
     exchange->maxBodyBytes = request.maxBodyBytes;
     exchange->headOnly = request.method == HttpRequest::Method::Head;
     exchange->consumer = std::move(request.takeBody);
@@ -238,12 +331,8 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
         idle.stop();
         deadline.stop();
         exchange->finish(reply);
-        exchange->post();
     });
-    QObject::connect(reply, &QObject::destroyed, &idle, [exchange] {
-        exchange->finish(nullptr);
-        exchange->post();
-    });
+    QObject::connect(reply, &QObject::destroyed, &idle, [exchange] { exchange->finish(nullptr); });
     QObject::connect(&idle, &QTimer::timeout, &idle, ended);
     QObject::connect(&deadline, &QTimer::timeout, &idle, ended);
     const CancelRegistration onCancel = token.onCancel([reply] { postAbort(reply); });
@@ -261,11 +350,17 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     const auto error = exchange->error;
     if (exchange->tooLarge)
         throw HttpError(HttpError::Kind::TooLarge, error);
+    const int status = exchange->response.status;
+    if (exchange->undecodable) {
+        // An error status's body is only a courtesy; a success's must never pass for the answer half read.
+        if (status < 300)
+            throw HttpError(HttpError::Kind::Transport, QNetworkReply::ProtocolFailure);
+        co_return std::move(exchange->response);
+    }
     if (error == QNetworkReply::OperationCanceledError)
         throw HttpError(exchange->timedOut ? HttpError::Kind::TimedOut : HttpError::Kind::CancelledBySystem, error);
     // Qt names error statuses (and redirects it cannot follow) as errors too, and those are answers; an error
     // beside a success status is a body that could not be read or decoded, which must never pass for the answer.
-    const int status = exchange->response.status;
     if (isTransportError(error) || (error != QNetworkReply::NoError && status < 300))
         throw HttpError(HttpError::Kind::Transport, error);
     co_return std::move(exchange->response);

@@ -3,9 +3,12 @@
 
 #include "fakes/LoopbackServer.h"
 
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QTest>
 #include <QTimer>
+
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +37,30 @@ QCoro::Task<void> capture(HttpSession session, HttpRequest request, CancelToken 
     } catch (const Cancelled&) {
         out->cancelled = true;
     }
+}
+
+// `text` compressed as one gzip member (windowBits 31), or zlib-wrapped (15), or raw deflate (-15).
+std::string compressed(const std::string& text, int windowBits = 31)
+{
+    z_stream z{};
+    deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, uLong(text.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = uInt(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+Reply encoded(std::string body, const char* coding)
+{
+    Reply reply = Reply::json(std::move(body));
+    reply.contentType = "application/octet-stream"; // the fake must not compress it again
+    reply.headers.emplace_back("Content-Encoding", coding);
+    return reply;
 }
 
 class HttpSessionTest : public ::testing::Test
@@ -341,4 +368,83 @@ TEST_F(HttpSessionTest, AStreamedBodyArrivesInPiecesAndKeepsItsLimits)
     tooBig.maxBodyBytes = qint64(list.size()) - 1;
     EXPECT_EQ(run(tooBig).error, HttpError::Kind::TooLarge);
     EXPECT_EQ(pieces, 0) << "a declared length past the limit ends the request before any byte is handed on";
+}
+
+// Compressed answers are asked for in the codings we decode ourselves and decoded off the main thread: a big,
+// well-compressed list arrives whole, while an endless compression bomb ends as too large within seconds, holding
+// no more than the limit, and a timer on the main thread keeps ticking all along.
+TEST_F(HttpSessionTest, CompressedAnswersDecodeOffTheMainThreadWithinTheLimit)
+{
+    server.route("GET", "/small", Reply::json(R"({"user_info":{"auth":1}})"));
+    const Outcome small = run(get("/small"));
+    ASSERT_TRUE(small.response);
+    EXPECT_EQ(small.response->body, QByteArray(R"({"user_info":{"auth":1}})"));
+    EXPECT_EQ(server.lastRequest("/small")->header("Accept-Encoding"), "gzip, deflate");
+
+    const std::string text = "[1,2,3]";
+    server.route("GET", "/zlib", encoded(compressed(text, 15), "deflate"));
+    server.route("GET", "/raw", encoded(compressed(text, -15), "deflate"));
+    server.route("GET", "/twice", encoded(compressed(text) + compressed(text), "gzip"));
+    server.route("GET", "/brotli", encoded(text, "br"));
+    server.route("GET", "/cut", encoded(compressed(std::string(1 << 20, 'a')).substr(0, 200), "gzip"));
+    EXPECT_EQ(run(get("/zlib")).response->body, QByteArray("[1,2,3]"));
+    EXPECT_EQ(run(get("/raw")).response->body, QByteArray("[1,2,3]"));
+    EXPECT_EQ(run(get("/twice")).response->body, QByteArray("[1,2,3][1,2,3]"));
+    EXPECT_EQ(run(get("/brotli")).error, HttpError::Kind::Transport) << "a coding we never asked for";
+    EXPECT_EQ(run(get("/cut")).error, HttpError::Kind::Transport) << "a truncated body is not the answer";
+
+    // A list of 80 MB that compresses about twenty times, streamed whole under the large-list bounds.
+    std::string list = "[";
+    for (int i = 0; list.size() < (80u << 20); ++i)
+        list += "{\"num\":" + std::to_string(i) + ",\"name\":\"Canal " + std::to_string(i * 7919 % 100003)
+                + " HD\",\"stream_id\":" + std::to_string(100000 + i * 3) + ",\"stream_icon\":\"http://img.example/"
+                + std::to_string(i * 31 % 9973) + ".png\",\"category_id\":\"" + std::to_string(i % 97) + "\"},";
+    list.back() = ']';
+    server.route("GET", "/list", encoded(compressed(list), "gzip"));
+    HttpRequest whole = get("/list", 10s);
+    whole.boundAsLargeList();
+    qint64 handedSize = 0;
+    quint32 handedCrc = crc32(0, nullptr, 0);
+    whole.takeBody = [&](QByteArray chunk, qint64) {
+        handedSize += chunk.size();
+        handedCrc = crc32(handedCrc, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size()));
+    };
+    const Outcome listed = run(whole);
+    ASSERT_TRUE(listed.response) << listed.message;
+    EXPECT_EQ(handedSize, qint64(list.size()));
+    EXPECT_EQ(handedCrc, crc32(0, reinterpret_cast<const Bytef*>(list.data()), uInt(list.size())));
+    list = {};
+
+    // Gigabytes of blanks, 64 MiB per gzip member of about 64 KB, sent again and again.
+    Reply bomb = encoded(compressed(std::string(64 << 20, ' ')), "gzip").endless();
+    server.route("GET", "/bomb", bomb);
+    QTimer ticker;
+    ticker.setInterval(50);
+    QElapsedTimer sinceTick;
+    qint64 latest = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        latest = std::max(latest, sinceTick.restart());
+    });
+    for (const bool largeList : {false, true}) {
+        for (const bool streamed : {false, true}) {
+            HttpRequest request = get("/bomb");
+            if (largeList)
+                request.boundAsLargeList();
+            qint64 handed = 0;
+            if (streamed)
+                request.takeBody = [&](QByteArray chunk, qint64) { handed += chunk.size(); };
+            latest = 0;
+            sinceTick.start();
+            ticker.start();
+            QElapsedTimer took;
+            took.start();
+            const Outcome exploded = run(request);
+            ticker.stop();
+            EXPECT_EQ(exploded.error, HttpError::Kind::TooLarge) << largeList << streamed;
+            EXPECT_EQ(exploded.message, "The answer was larger than allowed");
+            EXPECT_LT(took.elapsed(), 5000) << largeList << streamed;
+            EXPECT_LT(latest, 150) << "the main thread was blocked; large list " << largeList << streamed;
+            EXPECT_LE(handed, qint64(100) << 20);
+        }
+    }
 }

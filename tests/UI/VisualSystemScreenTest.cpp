@@ -292,3 +292,132 @@ Row {
     EXPECT_EQ(host.requestCount("/art/hanging.png"), 1u);
     EXPECT_TRUE(next.warnings().isEmpty()) << warningsOf(next);
 }
+
+namespace {
+
+quint32 crc32Of(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A real grey PNG of any size; a huge one takes a few kilobytes.
+std::string greyPng(int width, int height)
+{
+    const auto chunk = [](const char* type, const QByteArray& data) {
+        QByteArray out;
+        const quint32 length = quint32(data.size());
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += char(length >> shift);
+        const QByteArray typed = QByteArray(type) + data;
+        const quint32 crc = crc32Of(typed);
+        out += typed;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += char(crc >> shift);
+        return out;
+    };
+    QByteArray header;
+    for (const int value : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header += char(quint32(value) >> shift);
+    header += QByteArray("\x08\x00\x00\x00\x00", 5); // 8-bit grey, no interlace
+    QByteArray rows(qsizetype(width + 1) * height, '\x80');
+    for (int row = 0; row < height; ++row)
+        rows[qsizetype(row) * (width + 1)] = 0; // no filter
+    const QByteArray idat = qCompress(rows, 9).mid(4); // qCompress puts a length before the zlib stream
+    return (QByteArray("\x89PNG\r\n\x1a\n") + chunk("IHDR", header) + chunk("IDAT", idat) + chunk("IEND", {}))
+        .toStdString();
+}
+
+} // namespace
+
+// Hostile artwork: an SVG that names a local picture, a tiny PNG that declares 5000x5000, and answers past the size
+// limit (declared or not) all show the placeholder; a big real picture is decoded to its tile; and however many
+// posters a screen asks for, only a few transfers run at once.
+TEST(VisualSystemScreen, hostileArtworkIsRefusedAndTransfersAreBounded)
+{
+    QTemporaryDir folder;
+    QImage red(40, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const QString localPath = folder.filePath(QStringLiteral("local.png"));
+    ASSERT_TRUE(red.save(localPath, "PNG"));
+    const std::string svg = QStringLiteral(
+                                R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" )"
+                                R"(width="100" height="100"><image xlink:href="%1" width="100" height="100"/></svg>)")
+                                .arg(QUrl::fromLocalFile(localPath).toString())
+                                .toStdString();
+    const std::string signature = "\x89PNG\r\n\x1a\n";
+
+    sendra::fakes::FakePlaylistHost host;
+    const QUrl vector = host.publish("/art/vector.png", svg, 200, "image/png");
+    const QUrl huge = host.publish("/art/huge.png", greyPng(5000, 5000), 200, "image/png");
+    const QUrl big = host.publish("/art/big.png", greyPng(1600, 900), 200, "image/png");
+    const QUrl declared = host.publish("/art/declared.png", signature + std::string(30 << 20, '\0'), 200, "image/png");
+    sendra::fakes::Reply endless = sendra::fakes::Reply::text(signature + std::string(64 << 10, '\0')).endless();
+    endless.contentType = "image/png";
+    const QUrl undeclared = host.publish("/art/endless.png", std::move(endless));
+
+    const QUrl scene = writeScene(folder, QStringLiteral(R"(
+Row {
+    AsyncArtwork { objectName: "vector"; width: 100; aspect: 1; kind: "tv"; artwork: "%1" }
+    AsyncArtwork { objectName: "huge"; width: 100; aspect: 1; kind: "tv"; artwork: "%2" }
+    AsyncArtwork { objectName: "big"; width: 90; aspect: 1; kind: "tv"; artwork: "%3" }
+    AsyncArtwork { objectName: "declared"; width: 100; aspect: 1; kind: "tv"; artwork: "%4" }
+    AsyncArtwork { objectName: "undeclared"; width: 100; aspect: 1; kind: "tv"; artwork: "%5" }
+}
+)")
+                                                  .arg(vector.toString(), huge.toString(), big.toString(),
+                                                       declared.toString(), undeclared.toString())
+                                                  .toUtf8());
+    QmlScreenHarness screen([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {600, 200});
+    ASSERT_TRUE(screen.load(scene, {})) << warningsOf(screen);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.property("big", "loaded").toBool(); }, 10000));
+    EXPECT_EQ(screen.property("big.image", "implicitWidth").toDouble(), 90.0);
+    for (const char* name : {"vector", "huge", "declared", "undeclared"}) {
+        const QString item = QString::fromLatin1(name);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return screen.property(item + ".image", "status").toInt() == 1; }, 10000))
+            << name;
+        EXPECT_FALSE(screen.property(item, "loaded").toBool()) << name;
+        EXPECT_TRUE(screen.isShown(item + ".placeholder")) << name;
+    }
+    EXPECT_TRUE(screen.warnings().isEmpty()) << warningsOf(screen);
+
+    // Ten posters from two hosts, each held by its server: four transfers at a time, and all of them arrive.
+    sendra::fakes::FakePlaylistHost other;
+    QStringList tiles;
+    for (int i = 0; i < 10; ++i) {
+        sendra::fakes::FakePlaylistHost& server = i % 2 ? other : host;
+        sendra::fakes::Reply poster = sendra::fakes::Reply::text(greyPng(300 + i, 200));
+        poster.contentType = "image/png";
+        const QUrl address = server.publish("/art/" + std::to_string(i) + ".png", std::move(poster).held());
+        tiles << QStringLiteral(R"(AsyncArtwork { objectName: "p%1"; width: 50; aspect: 1; kind: "tv"; artwork: "%2" })")
+                     .arg(i)
+                     .arg(address.toString());
+    }
+    QmlScreenHarness many([](QQmlEngine& engine) { sendra::ui::registerAppQml(engine); }, {600, 100});
+    QTemporaryDir manyFolder;
+    ASSERT_TRUE(many.load(writeScene(manyFolder, ("Row {\n" + tiles.join('\n') + "\n}\n").toUtf8()), {}))
+        << warningsOf(many);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.heldCount() + other.heldCount() == 4; }, 10000));
+    QTest::qWait(300);
+    EXPECT_EQ(host.heldCount() + other.heldCount(), 4u);
+    std::size_t most = 0;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            most = std::max(most, host.heldCount() + other.heldCount());
+            host.release();
+            other.release();
+            for (int i = 0; i < 10; ++i)
+                if (!many.property(QStringLiteral("p%1").arg(i), "loaded").toBool())
+                    return false;
+            return true;
+        },
+        15000));
+    EXPECT_LE(most, 4u);
+    EXPECT_TRUE(many.warnings().isEmpty()) << warningsOf(many);
+}

@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QThreadPool>
+#include <QtMath>
 #include <QTimer>
 
 #include <functional>
@@ -120,6 +121,85 @@ bool isWebAddress(const QUrl& address)
     return (scheme == u"http" || scheme == u"https") && !address.host().isEmpty();
 }
 
+// The raster formats artwork may be, told by their first bytes whatever the address or the declared type say:
+// a vector picture (SVG) can name other files, local ones included, and the decoder would read them.
+constexpr qsizetype kSniffBytes = 12;
+
+QByteArray rasterFormat(QByteArrayView head)
+{
+    static const QList<QByteArray> readable = QImageReader::supportedImageFormats();
+    QByteArray format;
+    if (head.startsWith("\x89PNG\r\n\x1a\n"))
+        format = "png";
+    else if (head.startsWith("\xff\xd8\xff"))
+        format = "jpeg";
+    else if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        format = "gif";
+    else if (head.startsWith("BM"))
+        format = "bmp";
+    else if (head.size() >= 12 && head.startsWith("RIFF") && head.sliced(8, 4) == "WEBP")
+        format = "webp";
+    return readable.contains(format) ? format : QByteArray();
+}
+
+// At most this many transfers at once, each holding at most maximumBytes, and at most this many decodes, each of
+// at most kPixelBudget pixels before scaling: a screenful of hostile posters stays within a bounded amount of memory.
+constexpr int kTransfersAtOnce = 4;
+constexpr qint64 kPixelBudget = 4096LL * 4096;
+
+QThreadPool& decodingThreads()
+{
+    static QThreadPool pool;
+    static const bool sized = [] {
+        pool.setMaxThreadCount(2);
+        return true;
+    }();
+    Q_UNUSED(sized);
+    return pool;
+}
+
+// The size to decode at: the smallest that still fills every waiter's tile, never larger than the image itself.
+QSize decodeSize(const QSize& declared, const QList<Waiter>& waiters)
+{
+    double factor = 0;
+    for (const Waiter& waiter : waiters) {
+        const QSize size = waiter.size;
+        if (size.width() <= 0 && size.height() <= 0)
+            return declared;
+        // Either orientation, so an image turned by its EXIF data still fills the tile.
+        for (const QSize& image : {declared, declared.transposed()}) {
+            const double wide = size.width() > 0 ? double(size.width()) / image.width() : 0;
+            const double high = size.height() > 0 ? double(size.height()) / image.height() : 0;
+            factor = qMax(factor, qMax(wide, high));
+        }
+    }
+    if (factor <= 0 || factor >= 1)
+        return declared;
+    return QSize(qMax(1, qCeil(declared.width() * factor)), qMax(1, qCeil(declared.height() * factor)));
+}
+
+// Decodes `bytes` (a picture in `format`) for every waiter. Runs on a decoding thread.
+void decode(const QByteArray& bytes, const QByteArray& format, const QList<Waiter>& waiters)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
+    reader.setAutoTransform(true);
+    const QSize declared = reader.size();
+    QImage image;
+    // A few kilobytes may declare a picture of gigabytes: refuse what no tile needs.
+    if (declared.isValid() && qint64(declared.width()) * declared.height() <= kPixelBudget) {
+        const QSize scaled = decodeSize(declared, waiters);
+        if (scaled != declared)
+            reader.setScaledSize(scaled);
+        image = reader.read();
+    }
+    for (const Waiter& waiter : waiters)
+        deliver(waiter.delivery, ArtworkProvider::fill(image, waiter.size, waiter.radius));
+}
+
 // The network side of the provider. It lives in the engine's image reader thread, which calls
 // requestImageResponse(): the network manager must belong to the thread whose event loop runs its replies.
 class ArtworkFetcher final : public QObject
@@ -152,42 +232,17 @@ public:
             found->waiters.append(waiter);
             return;
         }
-        QNetworkRequest request(address);
-        // An artwork address keeps its image: a cached copy is used without asking the server again, also when the
-        // server sent no caching headers (Qt would then count it stale and fetch it anew).
-        const bool cached = m_network.cache()->metaData(address).isValid();
-        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                             cached ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferCache);
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-        request.setMaximumRedirectsAllowed(5);
-        QNetworkReply* reply = m_network.get(request);
-        auto* idle = new QTimer(reply);
-        idle->setSingleShot(true);
-        idle->setInterval(m_idleTimeout);
-        m_transfers.insert(address, Transfer{reply, {waiter}});
-
-        QObject::connect(idle, &QTimer::timeout, reply, &QNetworkReply::abort);
-        QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, from = address](const QUrl& to) {
-            // Only on to another web address, and never from an encrypted one to a plain one.
-            if (isWebAddress(to) && !(from.scheme() == u"https" && to.scheme() != u"https"))
-                emit reply->redirectAllowed();
-            else
-                reply->abort();
-        });
-        QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, idle](qint64 received, qint64 total) {
-            if (received > ArtworkProvider::maximumBytes || total > ArtworkProvider::maximumBytes)
-                reply->abort();
-            else
-                idle->start();
-        });
-        QObject::connect(reply, &QNetworkReply::finished, this, [this, address] { finish(address); });
-        idle->start();
+        m_transfers.insert(address, Transfer{nullptr, {waiter}, {}, {}});
+        m_queued.append(address);
+        startQueued();
     }
 
 private:
     struct Transfer {
-        QNetworkReply* reply = nullptr;
+        QNetworkReply* reply = nullptr; // none while it waits for its turn
         QList<Waiter> waiters;
+        QByteArray bytes;
+        QByteArray format; // known once the first bytes are in
     };
 
     ArtworkFetcher(const QString& cacheFolder, std::chrono::milliseconds idleTimeout)
@@ -197,6 +252,80 @@ private:
         cache->setCacheDirectory(cacheFolder);
         cache->setMaximumCacheSize(256LL * 1024 * 1024);
         m_network.setCache(cache);
+    }
+
+    void startQueued()
+    {
+        while (m_running < kTransfersAtOnce && !m_queued.isEmpty()) {
+            const QUrl address = m_queued.takeFirst();
+            const auto found = m_transfers.find(address);
+            if (found != m_transfers.end() && !found->reply)
+                start(address, *found);
+        }
+    }
+
+    void start(const QUrl& address, Transfer& transfer)
+    {
+        QNetworkRequest request(address);
+        // An artwork address keeps its image: a cached copy is used without asking the server again, also when the
+        // server sent no caching headers (Qt would then count it stale and fetch it anew).
+        const bool cached = m_network.cache()->metaData(address).isValid();
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                             cached ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferCache);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+        request.setMaximumRedirectsAllowed(5);
+        // Pictures are compressed already; asking for them as they are keeps Qt from inflating a body past the
+        // limit before we count it.
+        request.setRawHeader("Accept-Encoding", "identity");
+        QNetworkReply* reply = m_network.get(request);
+        // Qt stops reading the socket while this much waits for us: what is held is what we counted.
+        reply->setReadBufferSize(256 * 1024);
+        transfer.reply = reply;
+        ++m_running;
+        auto* idle = new QTimer(reply);
+        idle->setSingleShot(true);
+        idle->setInterval(m_idleTimeout);
+
+        QObject::connect(idle, &QTimer::timeout, reply, &QNetworkReply::abort);
+        QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, from = address](const QUrl& to) {
+            // Only on to another web address, and never from an encrypted one to a plain one.
+            if (isWebAddress(to) && !(from.scheme() == u"https" && to.scheme() != u"https"))
+                emit reply->redirectAllowed();
+            else
+                reply->abort();
+        });
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] {
+            const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (declared.isValid() && declared.toLongLong() > ArtworkProvider::maximumBytes)
+                reply->abort();
+        });
+        QObject::connect(reply, &QNetworkReply::readyRead, this, [this, reply, idle, address] {
+            idle->start();
+            if (!take(address, reply))
+                reply->abort(); // finishes the transfer at once
+        });
+        QObject::connect(reply, &QNetworkReply::finished, this, [this, address] { finish(address); });
+        idle->start();
+    }
+
+    // Moves what arrived into the transfer's own buffer; false once it is too large or plainly no picture.
+    bool take(const QUrl& address, QNetworkReply* reply)
+    {
+        const auto found = m_transfers.find(address);
+        if (found == m_transfers.end() || found->reply != reply)
+            return true;
+        const qint64 available = reply->bytesAvailable();
+        if (available <= 0)
+            return true;
+        if (found->bytes.size() + available > ArtworkProvider::maximumBytes)
+            return false;
+        found->bytes.append(reply->read(available));
+        if (found->format.isEmpty() && found->bytes.size() >= kSniffBytes) {
+            found->format = rasterFormat(found->bytes);
+            if (found->format.isEmpty())
+                return false;
+        }
+        return true;
     }
 
     // Nobody waits for the address any more (views scrolled away): stop its transfer.
@@ -212,9 +341,13 @@ private:
         }
         QNetworkReply* reply = found->reply;
         m_transfers.erase(found);
+        if (!reply)
+            return; // it never started; its place in the queue is skipped
+        --m_running;
         QObject::disconnect(reply, nullptr, this, nullptr);
         reply->abort();
         reply->deleteLater();
+        startQueued();
     }
 
     void finish(const QUrl& address)
@@ -222,35 +355,26 @@ private:
         const auto found = m_transfers.find(address);
         if (found == m_transfers.end())
             return;
-        const Transfer transfer = *found;
+        QNetworkReply* reply = found->reply;
+        const bool whole = reply->error() == QNetworkReply::NoError && take(address, reply);
+        Transfer transfer = std::move(*found);
         m_transfers.erase(found);
-        QNetworkReply* reply = transfer.reply;
+        --m_running;
         reply->deleteLater();
+        startQueued();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
-            for (const Waiter& waiter : transfer.waiters)
+        if (!whole || status < 200 || status > 299 || transfer.format.isEmpty()) {
+            // Not a picture (an error page sent as a success): never keep it as this address's image.
+            if (whole && status >= 200 && status <= 299)
+                m_network.cache()->remove(address);
+            for (const Waiter& waiter : std::as_const(transfer.waiters))
                 deliver(waiter.delivery, {});
             return;
         }
-        QByteArray bytes = reply->readAll();
-        QBuffer sniffed(&bytes);
-        sniffed.open(QIODevice::ReadOnly);
-        if (QImageReader::imageFormat(&sniffed).isEmpty()) {
-            // Not an image (an error page sent as a success): never keep it as this address's image.
-            m_network.cache()->remove(address);
-            for (const Waiter& waiter : transfer.waiters)
-                deliver(waiter.delivery, {});
-            return;
-        }
-        QThreadPool::globalInstance()->start([bytes = std::move(bytes), waiters = transfer.waiters] {
-            QBuffer buffer;
-            buffer.setData(bytes);
-            QImageReader reader(&buffer);
-            reader.setAutoTransform(true);
-            const QImage image = reader.read();
-            for (const Waiter& waiter : waiters)
-                deliver(waiter.delivery, ArtworkProvider::fill(image, waiter.size, waiter.radius));
-        });
+        decodingThreads().start(
+            [bytes = std::move(transfer.bytes), format = transfer.format, waiters = transfer.waiters] {
+                decode(bytes, format, waiters);
+            });
     }
 
     static thread_local ArtworkFetcher* current;
@@ -258,6 +382,8 @@ private:
     std::chrono::milliseconds m_idleTimeout;
     QNetworkAccessManager m_network;
     QHash<QUrl, Transfer> m_transfers;
+    QList<QUrl> m_queued;
+    int m_running = 0;
 };
 
 thread_local ArtworkFetcher* ArtworkFetcher::current = nullptr;

@@ -323,7 +323,7 @@ struct LoopbackServer::Impl
             break;
         case Reply::Mode::Endless:
             out.set_chunked_content_provider(
-                reply.contentType, [this, body = std::max(reply.body, std::string(" "))](std::size_t, httplib::DataSink& sink) {
+                reply.contentType, [this, body = reply.body.empty() ? std::string(" ") : reply.body](std::size_t, httplib::DataSink& sink) {
                     return !isStopping() && sink.write(body.data(), body.size());
                 });
             break;

@@ -1,0 +1,293 @@
+#include "NetKit/BodyDecoder.h"
+
+#include <QList>
+#include <QThreadPool>
+
+#include <zlib.h>
+
+#include <utility>
+
+namespace netkit {
+
+std::optional<ContentCoding> contentCoding(const QByteArray& contentEncoding)
+{
+    const QByteArray coding = contentEncoding.trimmed().toLower();
+    if (coding.isEmpty() || coding == "identity")
+        return ContentCoding::Identity;
+    if (coding == "gzip" || coding == "x-gzip")
+        return ContentCoding::Gzip;
+    if (coding == "deflate")
+        return ContentCoding::Deflate;
+    return std::nullopt;
+}
+
+QByteArray acceptedCodings()
+{
+    return QByteArrayLiteral("gzip, deflate");
+}
+
+struct Inflater::Stream
+{
+    z_stream z{};
+    bool open = false;
+    ~Stream()
+    {
+        if (open)
+            inflateEnd(&z);
+    }
+};
+
+Inflater::Inflater(ContentCoding coding)
+    : m_stream(std::make_unique<Stream>())
+    , m_coding(coding)
+{
+}
+
+Inflater::~Inflater() = default;
+
+void Inflater::append(QByteArray compressed)
+{
+    if (compressed.isEmpty())
+        return;
+    m_total += compressed.size();
+    m_queued += compressed.size();
+    m_queue.append(std::move(compressed));
+}
+
+qsizetype Inflater::pendingInput() const
+{
+    // Held output counts as pending input, so nobody takes the stream for drained while zlib still holds bytes.
+    return m_queued + qsizetype(m_stream->z.avail_in) + (m_holdsOutput ? 1 : 0);
+}
+
+// Chooses the wrapper once the first bytes are known: "deflate" is zlib-wrapped by the letter of HTTP, but some
+// servers send it raw.
+bool Inflater::start()
+{
+    int windowBits = 15 + 16; // gzip only
+    if (m_coding == ContentCoding::Deflate) {
+        const auto* head = reinterpret_cast<const unsigned char*>(m_current.constData());
+        const bool zlibHeader = m_current.size() >= 2 && (head[0] & 0x0f) == 8 && (head[0] * 256 + head[1]) % 31 == 0;
+        windowBits = zlibHeader ? 15 : -15;
+    }
+    if (inflateInit2(&m_stream->z, windowBits) != Z_OK)
+        return false;
+    m_stream->open = true;
+    m_started = true;
+    return true;
+}
+
+QByteArray Inflater::next(qsizetype most)
+{
+    QByteArray out;
+    if (m_failed || most <= 0)
+        return out;
+    z_stream& z = m_stream->z;
+    out.resize(most);
+    qsizetype produced = 0;
+    while (produced < most) {
+        if (z.avail_in == 0 && !m_queue.isEmpty()) {
+            m_current = m_queue.takeFirst();
+            m_queued -= m_current.size();
+            z.next_in = reinterpret_cast<Bytef*>(m_current.data());
+            z.avail_in = uInt(m_current.size());
+        }
+        // zlib may hold decoded bytes for a full output buffer although it has read all its input.
+        if (z.avail_in == 0 && !m_holdsOutput)
+            break;
+        if (!m_started && m_coding == ContentCoding::Deflate && m_current.size() < 2) {
+            // The wrapper is told by the first two bytes, which may come in two pieces.
+            if (m_queue.isEmpty())
+                break;
+            const QByteArray more = m_queue.takeFirst();
+            m_queued -= more.size();
+            m_current += more;
+            z.next_in = reinterpret_cast<Bytef*>(m_current.data());
+            z.avail_in = uInt(m_current.size());
+            continue;
+        }
+        if (!m_started && !start()) {
+            m_failed = true;
+            break;
+        }
+        if (m_atEnd) {
+            // More data after the end: another gzip member follows; anything else is not ours to read.
+            if (m_coding != ContentCoding::Gzip || inflateReset(&z) != Z_OK) {
+                m_failed = true;
+                break;
+            }
+            m_atEnd = false;
+        }
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+        z.avail_out = uInt(most - produced);
+        const int result = inflate(&z, Z_NO_FLUSH);
+        produced = most - qsizetype(z.avail_out);
+        m_holdsOutput = z.avail_out == 0;
+        if (result == Z_STREAM_END) {
+            m_atEnd = true;
+            m_holdsOutput = false;
+        } else if (result == Z_BUF_ERROR) {
+            // No progress possible: it needs more input, which the loop fetches if there is any.
+            m_holdsOutput = false;
+            if (z.avail_in != 0) {
+                m_failed = true;
+                break;
+            }
+        } else if (result != Z_OK) {
+            m_failed = true;
+            break;
+        }
+    }
+    if (z.avail_in == 0)
+        m_current.clear();
+    out.truncate(m_failed ? 0 : produced);
+    return out;
+}
+
+namespace {
+
+// Decoding has its own threads: the shared pool may be full of catalogue work waiting for this very body.
+QThreadPool& decodingThreads()
+{
+    static QThreadPool pool;
+    static const bool sized = [] {
+        pool.setMaxThreadCount(2);
+        return true;
+    }();
+    Q_UNUSED(sized);
+    return pool;
+}
+
+} // namespace
+
+std::shared_ptr<BodyDecoder> BodyDecoder::create(ContentCoding coding, std::function<void()> wake)
+{
+    return std::shared_ptr<BodyDecoder>(new BodyDecoder(coding, std::move(wake)));
+}
+
+BodyDecoder::BodyDecoder(ContentCoding coding, std::function<void()> wake)
+    : m_inflater(coding)
+    , m_wake(std::move(wake))
+{
+}
+
+bool BodyDecoder::wantsInput() const
+{
+    QMutexLocker lock(&m_mutex);
+    return !m_stopped && !m_failed && !m_inputEnded && m_waitingInput < kMaxWaitingInput;
+}
+
+void BodyDecoder::push(QByteArray compressed)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_stopped || m_failed || m_inputEnded || compressed.isEmpty())
+        return;
+    m_waitingInput += compressed.size();
+    m_pushed += compressed.size();
+    m_input.append(std::move(compressed));
+    scheduleLocked();
+}
+
+void BodyDecoder::endInput()
+{
+    QMutexLocker lock(&m_mutex);
+    m_inputEnded = true;
+    scheduleLocked();
+}
+
+qint64 BodyDecoder::consumedInput() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_pushed - m_waitingInput;
+}
+
+QByteArrayList BodyDecoder::takeOutput()
+{
+    QMutexLocker lock(&m_mutex);
+    QByteArrayList taken = std::exchange(m_output, {});
+    m_waitingOutput = 0;
+    m_woken = false;
+    scheduleLocked();
+    return taken;
+}
+
+void BodyDecoder::stop()
+{
+    QMutexLocker lock(&m_mutex);
+    m_stopped = true;
+    m_input.clear();
+    m_output.clear();
+}
+
+BodyDecoder::State BodyDecoder::state() const
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_failed)
+        return State::Failed;
+    return m_finished && m_output.isEmpty() ? State::Done : State::Decoding;
+}
+
+void BodyDecoder::scheduleLocked()
+{
+    if (m_running || m_stopped || m_failed || m_finished || m_waitingOutput >= kMaxWaitingOutput)
+        return;
+    if (m_waitingInput == 0 && !m_inputEnded)
+        return;
+    m_running = true;
+    decodingThreads().start([self = shared_from_this()] { self->work(); });
+}
+
+void BodyDecoder::work()
+{
+    for (;;) {
+        bool wake = false;
+        {
+            QMutexLocker lock(&m_mutex);
+            if (m_stopped || m_waitingOutput >= kMaxWaitingOutput) {
+                m_running = false;
+                return;
+            }
+            if (m_inflater.pendingInput() == 0) {
+                if (!m_input.isEmpty()) {
+                    m_inflater.append(m_input.takeFirst());
+                } else {
+                    m_running = false;
+                    if (!m_inputEnded)
+                        return;
+                    m_finished = true;
+                    m_failed = !m_inflater.complete();
+                    wake = true;
+                }
+            }
+        }
+        if (wake) {
+            m_wake();
+            return;
+        }
+
+        QByteArray piece = m_inflater.next(kPiece);
+
+        QMutexLocker lock(&m_mutex);
+        qsizetype queued = 0;
+        for (const QByteArray& chunk : std::as_const(m_input))
+            queued += chunk.size();
+        m_waitingInput = queued + m_inflater.pendingInput();
+        if (m_inflater.failed()) {
+            m_failed = true;
+            m_running = false;
+            lock.unlock();
+            m_wake();
+            return;
+        }
+        if (piece.isEmpty() || m_stopped)
+            continue;
+        m_waitingOutput += piece.size();
+        m_output.append(std::move(piece));
+        if (!std::exchange(m_woken, true)) {
+            lock.unlock();
+            m_wake();
+        }
+    }
+}
+
+} // namespace netkit
