@@ -4,6 +4,7 @@
 #include "Domain/CenterContentPolicy.h"
 #include "Networking/ArtworkAddress.h"
 #include "Networking/BackgroundWork.h"
+#include "Networking/BodyFeed.h"
 #include "Networking/BytesMap.h"
 #include "Networking/Sha1.h"
 #include "NetKit/PlaylistText.h"
@@ -88,13 +89,17 @@ private:
     Sha1 m_hash;
 };
 
-// An upper bound of the entries, so the list is allocated once.
-qsizetype countInformationLines(std::string_view text)
+// How many entries a playlist of `totalBytes` may hold, judged from its first `sample` (a little over, so the rows
+// are allocated once; never more than the text could hold).
+qsizetype estimatedEntries(std::string_view sample, qint64 totalBytes)
 {
+    if (sample.empty() || totalBytes <= 0)
+        return 0;
     qsizetype count = 0;
-    for (std::size_t at = text.find("#EXTINF"); at != std::string_view::npos; at = text.find("#EXTINF", at + 7))
+    for (std::size_t at = sample.find("#EXTINF"); at != std::string_view::npos; at = sample.find("#EXTINF", at + 7))
         ++count;
-    return count;
+    const qint64 estimate = qint64(count) * totalBytes / qint64(sample.size());
+    return qsizetype(std::min(estimate + estimate / 16 + 16, totalBytes / 9));
 }
 
 // What the kind keywords found in one text say: "series" or "episode" make a series, else "movie", "pelicula" or
@@ -251,37 +256,133 @@ QString PlaylistIngestor::fallbackId(QByteArrayView addressLine)
     return NameUuid().of(std::string_view(addressLine.data(), std::size_t(addressLine.size())));
 }
 
-NodeTable PlaylistIngestor::parseTable(QByteArrayView utf8, const QUrl& origin)
+struct PlaylistReader::State
 {
-    std::string_view text(utf8.data(), std::size_t(utf8.size()));
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
-    PlaylistBuilder builder(origin);
-    builder.nodes.reserve(countInformationLines(text));
-    std::string_view pending; // the information line waiting for its address line
-    bool hasPending = false;
-    QByteArray scratch;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t endLength = 0;
-        const std::size_t end = findLineEnd(text, pos, endLength);
-        const std::string_view line = trimmed(text.substr(pos, end - pos));
-        pos = end + endLength;
-        if (line.empty())
-            continue;
-        if (line.starts_with("#EXTINF")) {
-            pending = line;
-            hasPending = true;
-            continue;
+    State(const QUrl& origin, bool strictUtf8)
+        : builder(origin)
+        , strictUtf8(strictUtf8)
+    {
+    }
+
+    void push(QByteArrayView piece, qint64 declaredLength)
+    {
+        std::string_view bytes(piece.data(), std::size_t(piece.size()));
+        if (!tail.empty()) {
+            // The line coming in ends in this piece, or the piece is all of it so far.
+            const std::size_t end = firstLineEnd(bytes);
+            if (end == std::string_view::npos) {
+                tail.append(bytes);
+                return;
+            }
+            tail.append(bytes.substr(0, end + 1));
+            bytes.remove_prefix(end + 1);
+            read(tail, declaredLength);
+            tail.clear();
         }
-        if (line.front() == '#' || !hasPending)
-            continue;
-        if (const auto address = builder.address(line, scratch)) {
-            builder.add(pending, line, *address);
-            hasPending = false;
+        const std::size_t end = lastLineEnd(bytes);
+        if (end != std::string_view::npos)
+            read(bytes.substr(0, end + 1), declaredLength);
+        tail.assign(bytes.substr(end == std::string_view::npos ? 0 : end + 1));
+    }
+
+    NodeTable finish()
+    {
+        read(tail, -1);
+        tail = {};
+        return std::move(builder.nodes);
+    }
+
+    // Pieces are cut just after a one-byte line end (LF, VT, FF, CR): each piece then holds whole lines, every
+    // longer line end (NEL, U+2028, U+2029) whole in it, and starts a UTF-8 character; a CR LF pair cut between
+    // its bytes still reads as two line ends with an empty line between them.
+    static bool cutsAfter(char c) { return c >= 0x0A && c <= 0x0D; }
+
+    static std::size_t firstLineEnd(std::string_view bytes)
+    {
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            if (cutsAfter(bytes[i]))
+                return i;
+        return std::string_view::npos;
+    }
+
+    static std::size_t lastLineEnd(std::string_view bytes)
+    {
+        for (std::size_t i = bytes.size(); i > 0; --i)
+            if (cutsAfter(bytes[i - 1]))
+                return i - 1;
+        return std::string_view::npos;
+    }
+
+    // Whole lines of the text, in order.
+    void read(std::string_view text, qint64 declaredLength)
+    {
+        if (strictUtf8 && !simdjson::validate_utf8(text.data(), text.size()))
+            throw CommandFailure(CommandError::invalidResponse);
+        if (!started) {
+            started = true;
+            if (text.starts_with("\xEF\xBB\xBF"))
+                text.remove_prefix(3);
+            builder.nodes.reserve(estimatedEntries(text.substr(0, 1 << 20), declaredLength));
+        }
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t endLength = 0;
+            const std::size_t end = findLineEnd(text, pos, endLength);
+            const std::string_view line = trimmed(text.substr(pos, end - pos));
+            pos = end + endLength;
+            if (line.empty())
+                continue;
+            if (line.starts_with("#EXTINF")) {
+                pending = line;
+                hasPending = true;
+                continue;
+            }
+            if (line.front() == '#' || !hasPending)
+                continue;
+            if (const auto address = builder.address(line, scratch)) {
+                builder.add(pending, line, *address);
+                hasPending = false;
+            }
+        }
+        // The information line may wait for an address line in a later piece: it is kept, as this piece goes.
+        if (hasPending && pending.data() != keptPending.data()) {
+            keptPending.assign(pending);
+            pending = keptPending;
         }
     }
-    return std::move(builder.nodes);
+
+    PlaylistBuilder builder;
+    bool strictUtf8;
+    bool started = false;
+    std::string tail;           // the line still coming in
+    std::string_view pending;   // the information line waiting for its address line
+    bool hasPending = false;
+    std::string keptPending;
+    QByteArray scratch;
+};
+
+PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8)
+    : m_state(std::make_unique<State>(origin, strictUtf8))
+{
+}
+
+PlaylistReader::~PlaylistReader() = default;
+
+void PlaylistReader::push(QByteArrayView piece, qint64 declaredLength)
+{
+    m_state->push(piece, declaredLength);
+}
+
+NodeTable PlaylistReader::finish()
+{
+    return m_state->finish();
+}
+
+NodeTable PlaylistIngestor::parseTable(QByteArrayView utf8, const QUrl& origin)
+{
+    PlaylistReader reader(origin);
+    reader.push(utf8, utf8.size());
+    return reader.finish();
 }
 
 QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8, const QUrl& origin)
@@ -295,27 +396,21 @@ QCoro::Task<NodeTable> PlaylistIngestor::download(QUrl address, netkit::CancelTo
 }
 
 QCoro::Task<NodeTable> PlaylistIngestor::downloadWith(netkit::HttpSession session, QUrl address,
-                                                             netkit::CancelToken token)
+                                                      netkit::CancelToken token)
 {
+    // Read on a worker while it arrives: the text is never held whole and reading overlaps the download.
+    auto reader = std::make_shared<PlaylistReader>(address, true);
+    auto nodes = std::make_shared<NodeTable>();
     netkit::HttpRequest request;
     request.url = address;
     request.idleTimeout = kDownloadTimeout;
     request.boundAsLargeList();
-    const netkit::HttpResponse response = co_await session.send(std::move(request), token);
-    netkit::throwIfCancelled(token);
-    if (!response.isSuccess())
-        throw CommandFailure(CommandError::invalidResponse);
-    // Named before the co_await: g++ 12 destroys a lambda temporary written inside one twice.
-    auto read = [body = response.body, origin = std::move(address)] {
-        // The strict check: a truncated last sequence counts as invalid too.
-        if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
-            throw CommandFailure(CommandError::invalidResponse);
-        return parseTable(body, origin);
-    };
-    NodeTable nodes = co_await runInBackground(std::move(read));
-    if (nodes.isEmpty())
+    auto read = [reader](QByteArray chunk, qint64 declaredLength) { reader->push(chunk, declaredLength); };
+    auto end = [reader, nodes] { *nodes = reader->finish(); };
+    co_await readWhileArriving(std::move(session), std::move(request), std::move(read), std::move(end), token);
+    if (nodes->isEmpty())
         throw CommandFailure(CommandError::emptyCatalog);
-    co_return nodes;
+    co_return std::move(*nodes);
 }
 
 } // namespace sendra
