@@ -44,17 +44,17 @@ QString fromUtf8(std::string_view text)
 }
 
 // The title: the text after the title comma, trimmed. A line without a usable comma is its own title.
-QString titleOf(std::string_view line)
+std::string_view titleOf(std::string_view line)
 {
     const std::size_t comma = titleComma(line);
     if (comma == std::string_view::npos)
-        return fromUtf8(trimmed(line));
+        return trimmed(line);
     const std::string_view before = line.substr(0, comma);
     const std::string_view after = line.substr(comma + 1);
     const std::string_view piece = !after.empty() ? after : before;
     if (piece.empty())
-        return QStringLiteral("Contenido");
-    return fromUtf8(trimmed(piece));
+        return "Contenido";
+    return trimmed(piece);
 }
 
 // UUID version 5 (SHA-1, RFC 4122) of a name in the URL namespace, as upper-case text. An id costs one string and
@@ -63,6 +63,13 @@ class NameUuid
 {
 public:
     QString of(std::string_view name)
+    {
+        char text[36];
+        return QString::fromLatin1(of(name, text));
+    }
+
+    // The same as ASCII text in `out`.
+    std::string_view of(std::string_view name, char (&out)[36])
     {
         static constexpr char kUrlNamespace[16] = {'\x6b', '\xa7', '\xb8', '\x11', '\x9d', '\xad', '\x11', '\xd1',
                                                    '\x80', '\xb4', '\x00', '\xc0', '\x4f', '\xd4', '\x30', '\xc8'};
@@ -73,16 +80,15 @@ public:
         std::memcpy(bytes, digest.data(), sizeof bytes);
         bytes[6] = (bytes[6] & 0x0F) | 0x50; // version 5
         bytes[8] = (bytes[8] & 0x3F) | 0x80; // RFC 4122 variant
-        static constexpr char16_t kHex[] = u"0123456789ABCDEF";
-        QString text(36, Qt::Uninitialized);
-        QChar* out = text.data();
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        char* at = out;
         for (int i = 0; i < 16; ++i) {
             if (i == 4 || i == 6 || i == 8 || i == 10)
-                *out++ = u'-';
-            *out++ = kHex[bytes[i] >> 4];
-            *out++ = kHex[bytes[i] & 0x0F];
+                *at++ = '-';
+            *at++ = kHex[bytes[i] >> 4];
+            *at++ = kHex[bytes[i] & 0x0F];
         }
-        return text;
+        return std::string_view(out, sizeof out);
     }
 
 private:
@@ -163,19 +169,26 @@ public:
     void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
     {
         const Attributes attributes(info);
-        // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
-        const QString id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? fromUtf8(*attributes.tvgId)
-                                                                                   : m_fallbackIds.of(addressLine);
-        const QString title = titleOf(info);
-        const Group& group = groupOf(attributes.groupTitle);
         NodeTable::RawNode node;
+        // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
+        char fallback[36];
+        node.id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? *attributes.tvgId
+                                                                          : m_fallbackIds.of(addressLine, fallback);
+        node.title = titleOf(info);
+        const Group& group = groupOf(attributes.groupTitle);
         node.group = group.index;
-        std::optional<AddressText> logo;
-        if (attributes.tvgLogo && (logo = readArtworkText(m_logos, *attributes.tvgLogo, m_origin)))
-            node.artwork = QByteArrayView(logo->encoded());
+        // A logo QUrl would keep as written is kept as it is, without making a QUrl.
+        if (attributes.tvgLogo) {
+            if (m_logos.keepsAsWritten(*attributes.tvgLogo)) {
+                node.artwork = QByteArrayView(attributes.tvgLogo->data(), qsizetype(attributes.tvgLogo->size()));
+            } else if (const auto logo = readArtwork(m_logos, *attributes.tvgLogo, m_origin)) {
+                m_logoScratch = logo->toEncoded();
+                node.artwork = QByteArrayView(m_logoScratch);
+            }
+        }
         node.kind = kindOf(group, addressLine);
         node.directURL = address;
-        nodes.append(node, id, title);
+        nodes.append(node);
     }
 
     // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
@@ -239,6 +252,7 @@ private:
     netkit::AddressReader m_streams;
     netkit::AddressReader m_logos;
     NameUuid m_fallbackIds;
+    QByteArray m_logoScratch;
     BytesMap<Group> m_groups;
     const BytesMap<Group>::value_type* m_lastGroup = nullptr;
     std::string m_foldedAddress;

@@ -159,44 +159,54 @@ struct RawItem
     }
 };
 
-// The ids of a section so far, by row, to refuse a repeated one; compared as the entries' texts.
+// The ids of a section so far, to refuse a repeated one. Ids are hashed as UTF-8 (without the leading byte-order
+// mark that decoding drops, so equal texts hash alike); rows whose hashes match are compared as the entries' texts.
 class SeenIds
 {
 public:
-    // False when the id of `row` equals that of an earlier row.
-    bool insert(const NodeTable& table, uint32_t row)
+    // False when `id`, the id of `row`, equals that of an earlier row.
+    bool insert(const NodeTable& table, uint32_t row, std::string_view id)
     {
+        if (id.starts_with("\xEF\xBB\xBF"))
+            id.remove_prefix(3);
         if ((m_used + 1) * 2 > m_slots.size())
-            grow(table);
-        return place(table, row);
-    }
-
-private:
-    bool place(const NodeTable& table, uint32_t row)
-    {
-        const QStringView id = table.id(row);
+            grow();
+        const uint64_t hash = std::hash<std::string_view>{}(id);
         const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t at = qHash(id) & mask;; at = (at + 1) & mask) {
-            if (m_slots[at] == 0) {
-                m_slots[at] = row + 1;
+        for (std::size_t at = std::size_t(hash) & mask;; at = (at + 1) & mask) {
+            Slot& slot = m_slots[at];
+            if (slot.row == 0) {
+                slot = {hash, row + 1};
                 ++m_used;
                 return true;
             }
-            if (table.id(m_slots[at] - 1) == id)
+            if (slot.hash == hash && table.id(slot.row - 1) == table.id(row))
                 return false;
         }
     }
 
-    void grow(const NodeTable& table)
+private:
+    struct Slot
     {
-        std::vector<uint32_t> old = std::exchange(m_slots, std::vector<uint32_t>(std::max<std::size_t>(64, m_slots.size() * 2), 0));
-        m_used = 0;
-        for (const uint32_t slot : old)
-            if (slot != 0)
-                place(table, slot - 1);
+        uint64_t hash = 0;
+        uint32_t row = 0; // row + 1; 0 is free
+    };
+
+    void grow()
+    {
+        std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(std::max<std::size_t>(64, m_slots.size() * 2)));
+        const std::size_t mask = m_slots.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.row == 0)
+                continue;
+            std::size_t at = std::size_t(slot.hash) & mask;
+            while (m_slots[at].row != 0)
+                at = (at + 1) & mask;
+            m_slots[at] = slot;
+        }
     }
 
-    std::vector<uint32_t> m_slots; // row + 1; 0 is free
+    std::vector<Slot> m_slots;
     std::size_t m_used = 0;
 };
 
@@ -422,7 +432,7 @@ struct SectionReader::State
             node.contentClassification = text(*classification, true, lastClassification);
         const uint32_t row = uint32_t(table.size());
         table.append(node);
-        require(seen.insert(table, row));
+        require(seen.insert(table, row, *id));
     }
 
     // A value as the lenient text reader reads it (a text or a number's decimal form), in `scratch` when it has to
