@@ -1,6 +1,7 @@
-// Connecting to an Xtream Codes panel over loopback, from connect() until the catalogue is ready, at 10k, 100k,
-// 200k and 600k entries (three tenths live channels, half films, the rest series): the wall time and the process's
-// peak resident memory per entry. The fake platform and panel run in a child process, so their bodies and buffers
+// Connecting over loopback, from connect() until the catalogue is ready, at 10k, 100k, 200k and 600k entries (three
+// tenths live channels, half films, the rest series), on each road: an Xtream Codes panel (road 0), an M3U playlist
+// (road 1) and a panel whose catalogue the platform has prepared (road 2): the wall time and the process's peak
+// resident memory per entry. The fake platform and panel run in a child process, so their bodies and buffers
 // are not counted; sizes run in ascending order, as the peak of a process only grows. Run each size on its own
 // (--benchmark_filter=.../200000) for a peak untouched by the sizes before it.
 #include "State/CommandDeck.h"
@@ -8,10 +9,13 @@
 #include "Storage/MemorySecretStore.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/FakePlaylistHost.h"
 #include "fakes/FakeXtreamPanel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
 
@@ -47,9 +51,26 @@ long peakKilobytes()
     return usage.ru_maxrss;
 }
 
-// The child: serves the platform's free answer and a panel of `entries`, writes the two ports to `out`, and serves
-// until its parent closes `in`.
-[[noreturn]] void serve(int entries, int out, int in)
+enum class Road { panel, playlist, prepared };
+
+// A prepared section of `count` entries of one kind, as the platform serves it.
+std::string preparedSection(const testkit::CatalogGenerator& generator, testkit::PanelKind kind, const char* name, int count)
+{
+    std::string body = R"({"version":1,"items":[)";
+    for (int i = 0; i < count; ++i) {
+        const int category = i % 120;
+        body += (i ? ",{" : "{") + std::string(R"("id":")") + name + std::to_string(i) + R"(","name":)"
+                + QJsonDocument(QJsonArray{generator.title(kind, i)}).toJson(QJsonDocument::Compact).mid(1).chopped(1).toStdString()
+                + R"(,"kind":")" + name + R"(","categoryId":")" + std::to_string(category) + R"(","category":")"
+                + generator.categoryName(kind, category).toStdString() + R"(","image":"https://img.example.test/p/)"
+                + std::to_string(i) + R"(.jpg","extension":"mp4"})";
+    }
+    return body + "]}";
+}
+
+// The child: serves the platform, a panel of `entries` (and, on the other roads, the playlist or the prepared
+// catalogue of the same entries), writes the addresses to `out`, and serves until its parent closes `in`.
+[[noreturn]] void serve(int entries, Road road, int out, int in)
 {
     const testkit::CatalogGenerator generator(testkit::CatalogShape{.seed = 7, .categories = 120});
     fakes::FakePlatform platform;
@@ -64,7 +85,25 @@ long peakKilobytes()
     }
     const std::string origin = panel.baseUrl().toString().toStdString();
     platform.setOriginAnswer(origin, fakes::FakePlatform::freeAnswer());
-    const std::string ports = platform.baseUrl().toString().toStdString() + "\n" + origin + "\n";
+    fakes::FakePlaylistHost host;
+    std::string source = origin;
+    if (road == Road::playlist) {
+        source = host.publish("/all.m3u", generator.playlist(entries).toStdString()).toString().toStdString();
+        platform.setOriginAnswer(host.baseUrl().toString().toStdString(), fakes::FakePlatform::freeAnswer());
+    } else if (road == Road::prepared) {
+        platform.setOriginAnswer(origin, fakes::FakePlatform::providerAnswer(QString::fromStdString(origin), 1));
+        const std::string manifest = R"({"client":"calvenor","serverSlot":1,"origin":")" + origin
+                                     + R"(","version":1,"generatedAt":"g","counts":{"tv":)" + std::to_string(kinds[0].count)
+                                     + R"(,"movies":)" + std::to_string(kinds[1].count) + R"(,"series":)"
+                                     + std::to_string(kinds[2].count) + "}}";
+        const std::string prefix = "/api/catalog/calvenor/";
+        platform.route("GET", prefix + "manifest", fakes::Reply::json(manifest));
+        platform.route("GET", prefix + "home", fakes::Reply::json(R"({"version":1,"rows":[{"id":"r","items":[{"id":"movies0","name":"A"}]}]})"));
+        platform.route("GET", prefix + "tv", fakes::Reply::json(preparedSection(generator, testkit::PanelKind::Live, "tv", kinds[0].count)));
+        platform.route("GET", prefix + "movies", fakes::Reply::json(preparedSection(generator, testkit::PanelKind::Vod, "movies", kinds[1].count)));
+        platform.route("GET", prefix + "series", fakes::Reply::json(preparedSection(generator, testkit::PanelKind::Series, "series", kinds[2].count)));
+    }
+    const std::string ports = platform.baseUrl().toString().toStdString() + "\n" + source + "\n";
     if (write(out, ports.data(), ports.size()) != ssize_t(ports.size()))
         _exit(1);
     close(out);
@@ -77,6 +116,7 @@ long peakKilobytes()
 void ConnectToReady(benchmark::State& state)
 {
     const int entries = int(state.range(0));
+    const auto road = Road(state.range(1));
     int toParent[2];
     int toChild[2];
     if (pipe(toParent) != 0 || pipe(toChild) != 0) {
@@ -87,7 +127,7 @@ void ConnectToReady(benchmark::State& state)
     if (child == 0) {
         close(toParent[0]);
         close(toChild[1]);
-        serve(entries, toParent[1], toChild[0]);
+        serve(entries, road, toParent[1], toChild[0]);
     }
     close(toParent[1]);
     close(toChild[0]);
@@ -117,6 +157,10 @@ void ConnectToReady(benchmark::State& state)
             std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session)};
         CommandDeck deck(vault, std::move(clients));
         SourceDraft draft;
+        if (road == Road::playlist) {
+            draft.method = SourceMethod::playlist;
+            draft.playlist = addresses[1];
+        }
         draft.server = addresses[1];
         draft.user = QStringLiteral("demo");
         draft.password = QStringLiteral("s3cret");
@@ -146,7 +190,7 @@ void ConnectToReady(benchmark::State& state)
 } // namespace
 
 BENCHMARK(ConnectToReady)
-    ->Arg(10'000)->Arg(100'000)->Arg(200'000)->Arg(600'000)
+    ->ArgsProduct({{10'000, 100'000, 200'000, 600'000}, {0, 1, 2}})->ArgNames({"entries", "road"})
     ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

@@ -7,6 +7,7 @@
 #include "AllocationMeter.h"
 
 #include "Networking/PlaylistIngestor.h"
+#include "Networking/PreparedCatalogReader.h"
 #include "Networking/XtreamListReader.h"
 #include "OrrinthCore/M3UParser.h"
 #include "catalog-gen/CatalogGenerator.h"
@@ -14,6 +15,8 @@
 #include "catalog-gen/QJsonListReader.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryFile>
@@ -26,6 +29,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -105,6 +109,77 @@ NodeTable readPlaylist(const QByteArray& body)
     return PlaylistIngestor::parseTable(body);
 }
 
+// What the ingestor's worker does while the playlist arrives: the same bytes handed over in 64 KiB pieces.
+NodeTable readPlaylistInPieces(const QByteArray& body)
+{
+    PlaylistReader reader(QUrl(), true);
+    constexpr qsizetype piece = 64 * 1024;
+    for (qsizetype at = 0; at < body.size(); at += piece)
+        reader.push(QByteArrayView(body).sliced(at, std::min(piece, body.size() - at)), body.size());
+    return reader.finish();
+}
+
+// The least any reader of a playlist does: the text checked as UTF-8, cut into lines, and its information lines
+// counted.
+struct Count
+{
+    qsizetype entries = 0;
+    qsizetype size() const { return entries; }
+};
+
+Count scanPlaylist(const QByteArray& body)
+{
+    Count count;
+    if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
+        return count;
+    const char* at = body.constData();
+    const char* const end = at + body.size();
+    while (at < end) {
+        const char* line = at;
+        const void* found = std::memchr(at, '\n', std::size_t(end - at));
+        at = found ? static_cast<const char*>(found) + 1 : end;
+        if (at - line > 7 && std::memcmp(line, "#EXTINF", 7) == 0)
+            ++count.entries;
+    }
+    return count;
+}
+
+// A prepared film section of `entries` items, as the platform serves it.
+const QByteArray& preparedFilms(int entries)
+{
+    static std::map<int, QByteArray> bodies;
+    auto found = bodies.find(entries);
+    if (found == bodies.end()) {
+        QByteArray body = R"({"version":1,"items":[)";
+        for (int i = 0; i < entries; ++i) {
+            const int category = i % 120;
+            body += (i ? ",{" : "{") + QByteArray(R"("id":"m)") + QByteArray::number(i) + R"(","name":)"
+                    + QJsonDocument(QJsonArray{generator().title(testkit::PanelKind::Vod, i)}).toJson(QJsonDocument::Compact).mid(1).chopped(1)
+                    + R"(,"kind":"movies","categoryId":")" + QByteArray::number(category) + R"(","category":")"
+                    + generator().categoryName(testkit::PanelKind::Vod, category).toUtf8()
+                    + R"(","image":"https://img.example.test/p/)" + QByteArray::number(i) + R"(.jpg","extension":"mp4"})";
+        }
+        found = bodies.emplace(entries, body + "]}").first;
+    }
+    return found->second;
+}
+
+// What the section's worker does while it arrives: the bytes in 64 KiB pieces, straight into the entry table.
+NodeTable readPreparedFilms(const QByteArray& body)
+{
+    platform::CatalogIdentity identity;
+    identity.version = 1;
+    static std::map<qsizetype, qint64> counts; // by body size: counted once, not timed
+    auto [count, added] = counts.try_emplace(body.size(), 0);
+    if (added)
+        count->second = qint64(body.count("\"kind\":\"movies\""));
+    identity.counts = {0, count->second, 0};
+    platform::SectionReader reader(identity, SignalKind::cinema, QUrl(QStringLiteral("https://platform.example.test/api/catalog/b/movies")));
+    constexpr qsizetype piece = 64 * 1024;
+    for (qsizetype at = 0; at < body.size(); at += piece)
+        reader.push(body.sliced(at, std::min(piece, body.size() - at)), body.size());
+    return reader.finish();
+}
 
 // Page faults of the calling thread so far.
 long minorFaults()
@@ -284,6 +359,31 @@ void FilmList_QJsonDocument(benchmark::State& state)
 void Playlist(benchmark::State& state)
 {
     timeReading(state, playlist(int(state.range(0))), readPlaylist);
+}
+
+void Playlist_InPieces(benchmark::State& state)
+{
+    timeReading(state, playlist(int(state.range(0))), readPlaylistInPieces);
+}
+
+void Playlist_ScanningFloor(benchmark::State& state)
+{
+    timeReading(state, playlist(int(state.range(0))), scanPlaylist);
+}
+
+void PreparedFilms(benchmark::State& state)
+{
+    timeReading(state, preparedFilms(int(state.range(0))), readPreparedFilms);
+}
+
+void PreparedFilms_Memory(benchmark::State& state)
+{
+    measureMemory(state, preparedFilms(int(state.range(0))), readPreparedFilms);
+}
+
+void Playlist_InPieces_Memory(benchmark::State& state)
+{
+    measureMemory(state, playlist(int(state.range(0))), readPlaylistInPieces);
 }
 
 // libvlc's own M3U reader: the playlist is a file, parsed into a media's sub-items on libvlc's preparser thread and
@@ -470,6 +570,9 @@ BENCHMARK(StreamList_Simdjson_ParseOnly<testkit::PanelKind::Series>)->Name("Seri
 BENCHMARK(FilmList_NodeJsonParse)->Apply(sizes)->UseManualTime()->Iterations(1);
 BENCHMARK(FilmList_QJsonDocument)->Apply(sizes);
 BENCHMARK(Playlist)->Apply(sizes);
+BENCHMARK(Playlist_InPieces)->Apply(sizes);
+BENCHMARK(Playlist_ScanningFloor)->Apply(sizes);
+BENCHMARK(PreparedFilms)->Apply(sizes);
 BENCHMARK(Playlist_LibVlc)->Apply(sizes)->UseManualTime();
 BENCHMARK(Playlist_Npm_IptvPlaylist)->Apply(sizes)->UseManualTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(Playlist_Npm_IptvPlaylistParser)->Apply(sizes)->UseManualTime()->Iterations(1)->Repetitions(1);
@@ -479,6 +582,8 @@ BENCHMARK(Playlist_CorePlainReading)->Apply(sizes);
 BENCHMARK(FilmList_Simdjson_Memory)->Apply(memorySizes);
 BENCHMARK(FilmList_QJsonDocument_Memory)->Apply(memorySizes);
 BENCHMARK(Playlist_Memory)->Apply(memorySizes);
+BENCHMARK(Playlist_InPieces_Memory)->Apply(memorySizes)->Arg(5'000'000);
+BENCHMARK(PreparedFilms_Memory)->Apply(memorySizes)->Arg(3'000'000);
 BENCHMARK(Playlist_Core_Memory)->Apply(memorySizes);
 
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 // The application's and the core library's playlist readers over arbitrary bytes: neither may crash, and every
-// entry either keeps must carry an absolute address of a network scheme, kept as QUrl would write it.
+// entry either keeps must carry an absolute address of a network scheme, kept as QUrl would write it. A playlist read
+// in pieces gives the entries of the whole text.
 #include "FuzzSupport.h"
 
 #include "NetKit/UrlCodec.h"
@@ -8,6 +9,10 @@
 
 #include <QString>
 #include <QUrl>
+
+#include <simdjson.h>
+
+#include <optional>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -25,6 +30,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (node.artwork) {
             const QUrl artwork = node.artwork->url();
             fuzz::require(artwork.toEncoded() == node.artwork->text().toLatin1(), "a logo address is kept as QUrl writes it");
+        }
+    }
+
+    // However the text arrives, the entries are the same (and the strict reader refuses exactly what is not UTF-8).
+    for (const qsizetype largest : {qsizetype(1), 1 + bytes.size() / 3}) {
+        sendra::PlaylistReader reader(input.selector & 1 ? origin : QUrl(), input.selector & 2);
+        std::uint32_t seed = std::uint32_t(size) + input.selector;
+        std::optional<QList<sendra::MediaNode>> streamed;
+        try {
+            for (qsizetype at = 0; at < bytes.size();) {
+                seed = seed * 1664525u + 1013904223u;
+                const qsizetype piece = std::min(1 + qsizetype(seed >> 8) % largest, bytes.size() - at);
+                reader.push(bytes.sliced(at, piece));
+                at += piece;
+            }
+            streamed = reader.finish().toList();
+        } catch (const sendra::CommandFailure&) {
+        }
+        const bool valid = !(input.selector & 2) || simdjson::validate_utf8(bytes.data(), std::size_t(bytes.size()));
+        fuzz::require(streamed.has_value() == valid, "only text that is not UTF-8 is refused");
+        if (streamed) {
+            // Ids made for entries without one are stable, so the lists compare whole.
+            fuzz::require(*streamed == nodes, "a playlist read in pieces gives the entries of the whole text");
         }
     }
 

@@ -249,6 +249,12 @@ bool ObjectListStream::visitSlice(const char* data, std::size_t length)
     return true;
 }
 
+QByteArray ObjectListStream::takeRest()
+{
+    m_slices.reset();
+    return std::exchange(m_pending, {});
+}
+
 void ObjectListStream::finish()
 {
     if (m_road != Road::Slicing && m_visited == 0)

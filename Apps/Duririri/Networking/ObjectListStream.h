@@ -50,6 +50,10 @@ public:
     void push(QByteArray chunk);
     // The end of the body: visits what is left, then throws as walkObjectList does for the whole body.
     void finish();
+    // Instead of finish(), for a list inside a larger document whose reader parses the rest itself: ends the stream
+    // and gives back the bytes not visited, "[" standing first for the list's opening bracket. Call it only after
+    // a push that began with that bracket.
+    QByteArray takeRest();
 
 private:
     enum class Road {

@@ -2,6 +2,7 @@
 
 #include "Domain/OriginNormalization.h"
 #include "Networking/BackgroundWork.h"
+#include "Networking/BodyFeed.h"
 #include "Networking/BrandResolutionReader.h"
 #include "Networking/PlatformRequests.h"
 #include "Networking/PreparedCatalogReader.h"
@@ -151,20 +152,25 @@ QCoro::Task<CatalogIdentity> catalogIdentity(CatalogRequest request, CancelToken
     co_return readManifest(manifest.object, request.brand, request.slot, request.origin, request.protectedBuild);
 }
 
+// One section, read on a worker while it arrives (see SectionReader): the body is never held whole.
 QCoro::Task<NodeTable> preparedSection(CatalogRequest request, CatalogIdentity identity, SignalKind kind,
                                        CancelToken token)
 {
     if (identity.count(kind) <= 0)
         co_return NodeTable();
-    QUrl document = catalogURL(request, storedValue(kind), identity);
-    QByteArray body = co_await fetch(request.session, document, CommandError::invalidResponse, true,
-                                     request.timeouts.section, token, true);
-    // Sections run to hundreds of thousands of entries: parse them off the main thread. The job is named: g++ 12
-    // destroys a lambda temporary inside a co_await expression twice.
-    auto parse = [body = std::move(body), identity, kind, document = std::move(document)] {
-        return NodeTable(readSection(parseObject(body).object, identity, kind, document));
-    };
-    co_return co_await runInBackground(std::move(parse));
+    const QUrl document = catalogURL(request, storedValue(kind), identity);
+    auto reader = std::make_shared<SectionReader>(identity, kind, document);
+    auto table = std::make_shared<NodeTable>();
+    netkit::HttpRequest fetch;
+    fetch.url = document;
+    fetch.idleTimeout = request.timeouts.section;
+    fetch.cache = netkit::HttpRequest::Cache::Fresh;
+    fetch.boundAsLargeList();
+    // A section's address is no platform path: any status but a 2xx, whatever its body, is a wrong answer.
+    auto read = [reader](QByteArray chunk, qint64 declaredLength) { reader->push(std::move(chunk), declaredLength); };
+    auto end = [reader, table] { *table = reader->finish(); };
+    co_await readWhileArriving(request.session, std::move(fetch), std::move(read), std::move(end), token);
+    co_return std::move(*table);
 }
 
 QCoro::Task<std::optional<CommandFeed>> preparedFeed(CatalogRequest request, CatalogIdentity identity,

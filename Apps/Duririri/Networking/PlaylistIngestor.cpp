@@ -4,6 +4,7 @@
 #include "Domain/CenterContentPolicy.h"
 #include "Networking/ArtworkAddress.h"
 #include "Networking/BackgroundWork.h"
+#include "Networking/BodyFeed.h"
 #include "Networking/BytesMap.h"
 #include "Networking/Sha1.h"
 #include "NetKit/PlaylistText.h"
@@ -43,17 +44,17 @@ QString fromUtf8(std::string_view text)
 }
 
 // The title: the text after the title comma, trimmed. A line without a usable comma is its own title.
-QString titleOf(std::string_view line)
+std::string_view titleOf(std::string_view line)
 {
     const std::size_t comma = titleComma(line);
     if (comma == std::string_view::npos)
-        return fromUtf8(trimmed(line));
+        return trimmed(line);
     const std::string_view before = line.substr(0, comma);
     const std::string_view after = line.substr(comma + 1);
     const std::string_view piece = !after.empty() ? after : before;
     if (piece.empty())
-        return QStringLiteral("Contenido");
-    return fromUtf8(trimmed(piece));
+        return "Contenido";
+    return trimmed(piece);
 }
 
 // UUID version 5 (SHA-1, RFC 4122) of a name in the URL namespace, as upper-case text. An id costs one string and
@@ -62,6 +63,13 @@ class NameUuid
 {
 public:
     QString of(std::string_view name)
+    {
+        char text[36];
+        return QString::fromLatin1(of(name, text));
+    }
+
+    // The same as ASCII text in `out`.
+    std::string_view of(std::string_view name, char (&out)[36])
     {
         static constexpr char kUrlNamespace[16] = {'\x6b', '\xa7', '\xb8', '\x11', '\x9d', '\xad', '\x11', '\xd1',
                                                    '\x80', '\xb4', '\x00', '\xc0', '\x4f', '\xd4', '\x30', '\xc8'};
@@ -72,29 +80,32 @@ public:
         std::memcpy(bytes, digest.data(), sizeof bytes);
         bytes[6] = (bytes[6] & 0x0F) | 0x50; // version 5
         bytes[8] = (bytes[8] & 0x3F) | 0x80; // RFC 4122 variant
-        static constexpr char16_t kHex[] = u"0123456789ABCDEF";
-        QString text(36, Qt::Uninitialized);
-        QChar* out = text.data();
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        char* at = out;
         for (int i = 0; i < 16; ++i) {
             if (i == 4 || i == 6 || i == 8 || i == 10)
-                *out++ = u'-';
-            *out++ = kHex[bytes[i] >> 4];
-            *out++ = kHex[bytes[i] & 0x0F];
+                *at++ = '-';
+            *at++ = kHex[bytes[i] >> 4];
+            *at++ = kHex[bytes[i] & 0x0F];
         }
-        return text;
+        return std::string_view(out, sizeof out);
     }
 
 private:
     Sha1 m_hash;
 };
 
-// An upper bound of the entries, so the list is allocated once.
-qsizetype countInformationLines(std::string_view text)
+// How many entries a playlist of `totalBytes` may hold, judged from its first `sample` (a little over, so the rows
+// are allocated once; never more than the text could hold).
+qsizetype estimatedEntries(std::string_view sample, qint64 totalBytes)
 {
+    if (sample.empty() || totalBytes <= 0)
+        return 0;
     qsizetype count = 0;
-    for (std::size_t at = text.find("#EXTINF"); at != std::string_view::npos; at = text.find("#EXTINF", at + 7))
+    for (std::size_t at = sample.find("#EXTINF"); at != std::string_view::npos; at = sample.find("#EXTINF", at + 7))
         ++count;
-    return count;
+    const qint64 estimate = qint64(count) * totalBytes / qint64(sample.size());
+    return qsizetype(std::min(estimate + estimate / 16 + 16, totalBytes / 9));
 }
 
 // What the kind keywords found in one text say: "series" or "episode" make a series, else "movie", "pelicula" or
@@ -158,19 +169,26 @@ public:
     void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
     {
         const Attributes attributes(info);
-        // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
-        const QString id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? fromUtf8(*attributes.tvgId)
-                                                                                   : m_fallbackIds.of(addressLine);
-        const QString title = titleOf(info);
-        const Group& group = groupOf(attributes.groupTitle);
         NodeTable::RawNode node;
+        // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
+        char fallback[36];
+        node.id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? *attributes.tvgId
+                                                                          : m_fallbackIds.of(addressLine, fallback);
+        node.title = titleOf(info);
+        const Group& group = groupOf(attributes.groupTitle);
         node.group = group.index;
-        std::optional<AddressText> logo;
-        if (attributes.tvgLogo && (logo = readArtworkText(m_logos, *attributes.tvgLogo, m_origin)))
-            node.artwork = QByteArrayView(logo->encoded());
+        // A logo QUrl would keep as written is kept as it is, without making a QUrl.
+        if (attributes.tvgLogo) {
+            if (m_logos.keepsAsWritten(*attributes.tvgLogo)) {
+                node.artwork = QByteArrayView(attributes.tvgLogo->data(), qsizetype(attributes.tvgLogo->size()));
+            } else if (const auto logo = readArtwork(m_logos, *attributes.tvgLogo, m_origin)) {
+                m_logoScratch = logo->toEncoded();
+                node.artwork = QByteArrayView(m_logoScratch);
+            }
+        }
         node.kind = kindOf(group, addressLine);
         node.directURL = address;
-        nodes.append(node, id, title);
+        nodes.append(node);
     }
 
     // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
@@ -234,6 +252,7 @@ private:
     netkit::AddressReader m_streams;
     netkit::AddressReader m_logos;
     NameUuid m_fallbackIds;
+    QByteArray m_logoScratch;
     BytesMap<Group> m_groups;
     const BytesMap<Group>::value_type* m_lastGroup = nullptr;
     std::string m_foldedAddress;
@@ -251,37 +270,133 @@ QString PlaylistIngestor::fallbackId(QByteArrayView addressLine)
     return NameUuid().of(std::string_view(addressLine.data(), std::size_t(addressLine.size())));
 }
 
-NodeTable PlaylistIngestor::parseTable(QByteArrayView utf8, const QUrl& origin)
+struct PlaylistReader::State
 {
-    std::string_view text(utf8.data(), std::size_t(utf8.size()));
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
-    PlaylistBuilder builder(origin);
-    builder.nodes.reserve(countInformationLines(text));
-    std::string_view pending; // the information line waiting for its address line
-    bool hasPending = false;
-    QByteArray scratch;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t endLength = 0;
-        const std::size_t end = findLineEnd(text, pos, endLength);
-        const std::string_view line = trimmed(text.substr(pos, end - pos));
-        pos = end + endLength;
-        if (line.empty())
-            continue;
-        if (line.starts_with("#EXTINF")) {
-            pending = line;
-            hasPending = true;
-            continue;
+    State(const QUrl& origin, bool strictUtf8)
+        : builder(origin)
+        , strictUtf8(strictUtf8)
+    {
+    }
+
+    void push(QByteArrayView piece, qint64 declaredLength)
+    {
+        std::string_view bytes(piece.data(), std::size_t(piece.size()));
+        if (!tail.empty()) {
+            // The line coming in ends in this piece, or the piece is all of it so far.
+            const std::size_t end = firstLineEnd(bytes);
+            if (end == std::string_view::npos) {
+                tail.append(bytes);
+                return;
+            }
+            tail.append(bytes.substr(0, end + 1));
+            bytes.remove_prefix(end + 1);
+            read(tail, declaredLength);
+            tail.clear();
         }
-        if (line.front() == '#' || !hasPending)
-            continue;
-        if (const auto address = builder.address(line, scratch)) {
-            builder.add(pending, line, *address);
-            hasPending = false;
+        const std::size_t end = lastLineEnd(bytes);
+        if (end != std::string_view::npos)
+            read(bytes.substr(0, end + 1), declaredLength);
+        tail.assign(bytes.substr(end == std::string_view::npos ? 0 : end + 1));
+    }
+
+    NodeTable finish()
+    {
+        read(tail, -1);
+        tail = {};
+        return std::move(builder.nodes);
+    }
+
+    // Pieces are cut just after a one-byte line end (LF, VT, FF, CR): each piece then holds whole lines, every
+    // longer line end (NEL, U+2028, U+2029) whole in it, and starts a UTF-8 character; a CR LF pair cut between
+    // its bytes still reads as two line ends with an empty line between them.
+    static bool cutsAfter(char c) { return c >= 0x0A && c <= 0x0D; }
+
+    static std::size_t firstLineEnd(std::string_view bytes)
+    {
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            if (cutsAfter(bytes[i]))
+                return i;
+        return std::string_view::npos;
+    }
+
+    static std::size_t lastLineEnd(std::string_view bytes)
+    {
+        for (std::size_t i = bytes.size(); i > 0; --i)
+            if (cutsAfter(bytes[i - 1]))
+                return i - 1;
+        return std::string_view::npos;
+    }
+
+    // Whole lines of the text, in order.
+    void read(std::string_view text, qint64 declaredLength)
+    {
+        if (strictUtf8 && !simdjson::validate_utf8(text.data(), text.size()))
+            throw CommandFailure(CommandError::invalidResponse);
+        if (!started) {
+            started = true;
+            if (text.starts_with("\xEF\xBB\xBF"))
+                text.remove_prefix(3);
+            builder.nodes.reserve(estimatedEntries(text.substr(0, 1 << 20), declaredLength));
+        }
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t endLength = 0;
+            const std::size_t end = findLineEnd(text, pos, endLength);
+            const std::string_view line = trimmed(text.substr(pos, end - pos));
+            pos = end + endLength;
+            if (line.empty())
+                continue;
+            if (line.starts_with("#EXTINF")) {
+                pending = line;
+                hasPending = true;
+                continue;
+            }
+            if (line.front() == '#' || !hasPending)
+                continue;
+            if (const auto address = builder.address(line, scratch)) {
+                builder.add(pending, line, *address);
+                hasPending = false;
+            }
+        }
+        // The information line may wait for an address line in a later piece: it is kept, as this piece goes.
+        if (hasPending && pending.data() != keptPending.data()) {
+            keptPending.assign(pending);
+            pending = keptPending;
         }
     }
-    return std::move(builder.nodes);
+
+    PlaylistBuilder builder;
+    bool strictUtf8;
+    bool started = false;
+    std::string tail;           // the line still coming in
+    std::string_view pending;   // the information line waiting for its address line
+    bool hasPending = false;
+    std::string keptPending;
+    QByteArray scratch;
+};
+
+PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8)
+    : m_state(std::make_unique<State>(origin, strictUtf8))
+{
+}
+
+PlaylistReader::~PlaylistReader() = default;
+
+void PlaylistReader::push(QByteArrayView piece, qint64 declaredLength)
+{
+    m_state->push(piece, declaredLength);
+}
+
+NodeTable PlaylistReader::finish()
+{
+    return m_state->finish();
+}
+
+NodeTable PlaylistIngestor::parseTable(QByteArrayView utf8, const QUrl& origin)
+{
+    PlaylistReader reader(origin);
+    reader.push(utf8, utf8.size());
+    return reader.finish();
 }
 
 QList<MediaNode> PlaylistIngestor::parse(QByteArrayView utf8, const QUrl& origin)
@@ -295,27 +410,21 @@ QCoro::Task<NodeTable> PlaylistIngestor::download(QUrl address, netkit::CancelTo
 }
 
 QCoro::Task<NodeTable> PlaylistIngestor::downloadWith(netkit::HttpSession session, QUrl address,
-                                                             netkit::CancelToken token)
+                                                      netkit::CancelToken token)
 {
+    // Read on a worker while it arrives: the text is never held whole and reading overlaps the download.
+    auto reader = std::make_shared<PlaylistReader>(address, true);
+    auto nodes = std::make_shared<NodeTable>();
     netkit::HttpRequest request;
     request.url = address;
     request.idleTimeout = kDownloadTimeout;
     request.boundAsLargeList();
-    const netkit::HttpResponse response = co_await session.send(std::move(request), token);
-    netkit::throwIfCancelled(token);
-    if (!response.isSuccess())
-        throw CommandFailure(CommandError::invalidResponse);
-    // Named before the co_await: g++ 12 destroys a lambda temporary written inside one twice.
-    auto read = [body = response.body, origin = std::move(address)] {
-        // The strict check: a truncated last sequence counts as invalid too.
-        if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
-            throw CommandFailure(CommandError::invalidResponse);
-        return parseTable(body, origin);
-    };
-    NodeTable nodes = co_await runInBackground(std::move(read));
-    if (nodes.isEmpty())
+    auto read = [reader](QByteArray chunk, qint64 declaredLength) { reader->push(chunk, declaredLength); };
+    auto end = [reader, nodes] { *nodes = reader->finish(); };
+    co_await readWhileArriving(std::move(session), std::move(request), std::move(read), std::move(end), token);
+    if (nodes->isEmpty())
         throw CommandFailure(CommandError::emptyCatalog);
-    co_return nodes;
+    co_return std::move(*nodes);
 }
 
 } // namespace sendra

@@ -10,7 +10,32 @@
 #include <QString>
 #include <QUrl>
 
+#include <memory>
+
 namespace sendra {
+
+// Reads a playlist as it arrives, piece by piece, into catalogue entries: the lines that are in are read at once,
+// and only the line still coming in is kept. However the text is cut, the entries are those of the whole text
+// (PlaylistIngestor::parseTable). Use it from one thread at a time.
+class PlaylistReader
+{
+public:
+    // With `strictUtf8`, a text that is not valid UTF-8 (a truncated last sequence included) fails with
+    // CommandError::invalidResponse, whichever piece holds the fault.
+    explicit PlaylistReader(const QUrl& origin = QUrl(), bool strictUtf8 = false);
+    ~PlaylistReader();
+    PlaylistReader(const PlaylistReader&) = delete;
+    PlaylistReader& operator=(const PlaylistReader&) = delete;
+
+    // The next piece; `declaredLength` (the whole text's length, or -1) lets the entries be allocated once.
+    void push(QByteArrayView piece, qint64 declaredLength = -1);
+    // The end of the text: the entries, in playlist order.
+    NodeTable finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // Reads a user's M3U playlist into catalogue entries that carry their own stream address (`directURL`). The kind
 // of each entry is guessed from its group and address. Keeps nothing between calls.

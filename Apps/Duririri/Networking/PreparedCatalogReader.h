@@ -4,6 +4,9 @@
 // readers; every inconsistency fails with CommandFailure invalidResponse unless another error is named.
 
 #include "Domain/CatalogTypes.h"
+#include "Domain/NodeTable.h"
+
+#include <QByteArray>
 
 #include <QList>
 #include <QString>
@@ -12,6 +15,7 @@
 #include <simdjson.h>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 namespace sendra::platform {
@@ -40,6 +44,31 @@ CatalogIdentity readManifest(const simdjson::dom::object& manifest, const QStrin
 // is the address the section came from: relative images are taken relative to it (see artworkAddress()).
 QList<MediaNode> readSection(const simdjson::dom::object& section, const CatalogIdentity& identity, SignalKind kind,
                              const QUrl& document);
+
+// One section read as it arrives, straight into the entry table: the "items" list slice by slice as its bytes come
+// in, the rest of the section (version, mode) once it has ended. It gives exactly what readSection gives and fails
+// whenever that fails (an item without an id or a name, a repeated id, a count above the identity's, fail as soon
+// as they are read). Only the bytes not yet read are kept. Use it from one thread at a time.
+class SectionReader
+{
+public:
+    SectionReader(const CatalogIdentity& identity, SignalKind kind, const QUrl& document);
+    ~SectionReader();
+    SectionReader(const SectionReader&) = delete;
+    SectionReader& operator=(const SectionReader&) = delete;
+
+    // The next piece of the body; `declaredLength` (or -1) bounds how many rows may be reserved.
+    void push(QByteArray chunk, qint64 declaredLength = -1);
+    // The end of the body: the section's entries.
+    NodeTable finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+// A whole section body through SectionReader.
+NodeTable readSectionTable(QByteArrayView body, const CatalogIdentity& identity, SignalKind kind, const QUrl& document);
 
 // The home feed; CommandError::emptyCatalog when no row has a usable entry.
 CommandFeed readHome(const simdjson::dom::object& home, const CatalogIdentity& identity, const QUrl& document);

@@ -1,0 +1,205 @@
+// The private road's sections and the playlist road are read while their bodies arrive. However a body is cut,
+// the entries must be exactly those of the whole body, and a section that runs past its manifest fails at once.
+#include "Networking/PanelAccess.h"
+#include "Networking/PlatformRequests.h"
+#include "Networking/PlaylistIngestor.h"
+#include "Networking/PreparedCatalogReader.h"
+
+#include "AwaitOutcome.h"
+#include "catalog-gen/CatalogGenerator.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/FakePlaylistHost.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+using namespace sendra;
+using namespace std::chrono_literals;
+using sendra::fakes::FakePlatform;
+using sendra::fakes::Reply;
+using sendra::testkit::awaitOutcome;
+
+namespace {
+
+const QUrl document(QStringLiteral("https://catalog.example/api/catalog/acme/movies?serverSlot=1"));
+
+// Films whose texts hold what a cut could be fooled by: "},{" and "}]" inside strings, escapes, nested lists of
+// objects, repeated keys (the first one counts), numbers for ids and categories, relative and odd pictures.
+QJsonArray trickyFilms(int count)
+{
+    QJsonArray films;
+    for (int i = 0; i < count; ++i) {
+        QJsonObject item{{"id", i % 3 == 0 ? QJsonValue(i) : QJsonValue(QStringLiteral("f%1").arg(i))},
+                         {"name", QStringLiteral("Film \"%1\" },{ }] \\ ñ").arg(i)},
+                         {"categoryId", i % 4 == 0 ? QJsonValue(i % 7) : QJsonValue(QStringLiteral("c%1").arg(i % 5))},
+                         {"extension", i % 2 ? "mkv" : ""},
+                         {"tags", QJsonArray{QJsonObject{{"a", 1}}, QJsonObject{{"b", "},{"}}}}};
+        if (i % 5 != 0)
+            item.insert("category", i % 6 == 0 ? QString() : QStringLiteral("Cat %1").arg(i % 5));
+        if (i % 3 == 1)
+            item.insert("image", QStringLiteral("https://img.example/p/%1.jpg").arg(i));
+        else if (i % 3 == 2)
+            item.insert("image", QStringLiteral("/img/%1 ñ.png").arg(i));
+        if (i % 4 == 1)
+            item.insert("content_type", i % 8 == 1 ? "" : "generic");
+        films.append(item);
+    }
+    return films;
+}
+
+// `body` handed over in pieces of 1 to `largest` bytes, in a sequence fixed by `seed`.
+void inPieces(const QByteArray& body, int largest, unsigned seed, const std::function<void(QByteArrayView)>& take)
+{
+    std::mt19937 random(seed);
+    for (qsizetype at = 0; at < body.size();) {
+        const qsizetype piece = std::min<qsizetype>(1 + qsizetype(random() % unsigned(largest)), body.size() - at);
+        take(QByteArrayView(body).sliced(at, piece));
+        at += piece;
+    }
+}
+
+// The entries of a whole section as the document reader gives them, or nothing when it refuses the section.
+std::optional<QList<MediaNode>> wholeSection(const QByteArray& body, const platform::CatalogIdentity& identity)
+{
+    try {
+        return platform::readSection(platform::parseObject(body).object, identity, SignalKind::cinema, document);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<QList<MediaNode>> streamedSection(const QByteArray& body, const platform::CatalogIdentity& identity,
+                                                int largest, unsigned seed)
+{
+    try {
+        platform::SectionReader reader(identity, SignalKind::cinema, document);
+        inPieces(body, largest, seed, [&](QByteArrayView piece) { reader.push(piece.toByteArray(), body.size()); });
+        return reader.finish().toList();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+TEST(StreamedReaders, PiecesOfAnySizeGiveTheEntriesOfTheWholeBody)
+{
+    // Sections: the list before or after the version, in the protected build, and broken ones.
+    const QJsonArray films = trickyFilms(2500);
+    platform::CatalogIdentity identity;
+    identity.version = 7;
+    identity.counts = {0, films.size(), 0};
+    platform::CatalogIdentity protectedIdentity = identity;
+    protectedIdentity.protectedBuild = true;
+    const QByteArray list = QJsonDocument(films).toJson(QJsonDocument::Compact);
+    QJsonArray repeated = films;
+    repeated.replace(2000, films[1500]);
+    struct Case { const char* what; QByteArray body; platform::CatalogIdentity identity; bool reads; };
+    const QList<Case> sections{
+        {"version first", "\xEF\xBB\xBF {\"version\": 7, \"note\": {\"items\": [1]}, \"items\" : " + list + " }", identity, true},
+        {"version last", "{\"catalogMode\":\"protected\",\"items\":" + list + ",\"extra\":[{},{}],\"version\":\"7\"}",
+         protectedIdentity, true},
+        {"a repeated list", "{\"items\":" + list + ",\"version\":7,\"items\":[]}", identity, true},
+        {"pretty", QJsonDocument(QJsonObject{{"version", 7}, {"items", films}}).toJson(QJsonDocument::Indented), identity, true},
+        {"wrong version", "{\"items\":" + list + ",\"version\":8}", identity, false},
+        {"no protected mode", "{\"items\":" + list + ",\"version\":7}", protectedIdentity, false},
+        {"a repeated id", "{\"version\":7,\"items\":" + QJsonDocument(repeated).toJson(QJsonDocument::Compact) + "}", identity, false},
+        {"one entry too many", "{\"version\":7,\"items\":" + list.chopped(1) + ",{\"id\":\"x\"}]}", identity, false},
+        {"cut short", "{\"version\":7,\"items\":" + list.chopped(200), identity, false},
+        {"not a list", "{\"version\":7,\"items\":{\"a\":1}}", identity, false},
+    };
+    for (const Case& section : sections) {
+        const auto whole = wholeSection(section.body, section.identity);
+        ASSERT_EQ(whole.has_value(), section.reads) << section.what;
+        EXPECT_EQ(streamedSection(section.body, section.identity, int(section.body.size()), 0), whole) << section.what;
+        for (const int largest : {1, 700, 70000}) {
+            if (largest == 1 && section.body.size() > 40000 && !section.reads)
+                continue;
+            EXPECT_EQ(streamedSection(section.body, section.identity, largest, unsigned(largest)), whole)
+                << section.what << ", pieces up to " << largest << " bytes";
+        }
+    }
+
+    // Playlists: every kind of line end, a byte-order mark, information lines waiting over pieces.
+    const testkit::CatalogGenerator generator;
+    testkit::PlaylistShape shape;
+    shape.crlf = true;
+    shape.bom = true;
+    const QByteArray generated = generator.playlist(4000, shape);
+    const QByteArray odd = "#EXTM3U\r#EXTINF:-1 tvg-id=\"a\" group-title=\"Series, x\",Uno\xC2\x85"
+                           "no address\x0B#comment\x0C  http://cdn.test/1  \xE2\x80\xA8#EXTINF:-1,Dos\xE2\x80\xA9"
+                           "\xE2\x80\x83 http://cdn.test/pel\xC3\xAD" "cula/2 \n\n#EXTINF:-1,Tres";
+    for (const QByteArray& text : {generated, odd, odd + "\r\nhttp://cdn.test/3"}) {
+        const QList<MediaNode> whole = PlaylistIngestor::parse(text);
+        ASSERT_FALSE(whole.isEmpty());
+        for (const int largest : {1, 3, 500, 100000}) {
+            PlaylistReader reader(QUrl(), true);
+            inPieces(text, largest, unsigned(text.size() + largest), [&](QByteArrayView piece) { reader.push(piece); });
+            EXPECT_EQ(reader.finish().toList(), whole) << "pieces up to " << largest << " bytes";
+        }
+    }
+    // Text that is not UTF-8 is refused wherever the fault lies, a sequence cut by the end included.
+    for (const QByteArray& broken : {generated + "#EXTINF:-1,Pel\xEDula\nhttp://cdn.test/9\n", generated + "\xC3"}) {
+        PlaylistReader reader(QUrl(), true);
+        EXPECT_THROW(
+            {
+                inPieces(broken, 5000, 1, [&](QByteArrayView piece) { reader.push(piece); });
+                reader.finish();
+            },
+            CommandFailure);
+    }
+}
+
+TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndAnEndlessSectionFailsAtOnce)
+{
+    QNetworkAccessManager manager;
+    const netkit::HttpSession session(&manager);
+    FakePlatform platform;
+    const std::string origin = "https://panel.example:8443";
+    FakePlatform::Build build;
+    build.version = 7;
+    build.normal.movies = trickyFilms(3000);
+    build.normal.tv = trickyFilms(2);
+    platform.publish("acme", 2, origin, build);
+    PanelAccess access(session, {platform.baseUrl(), platform.baseUrl()}, PanelTimeouts{2s, 2s, 2s, 5s, 2s});
+    const auto load = [&] { return awaitOutcome(access.preparedCatalog("acme", 2, QUrl(QString::fromStdString(origin)), false, {})); };
+
+    platform::CatalogIdentity identity;
+    identity.version = 7;
+    identity.counts = {2, 3000, 0};
+    const QUrl movies = platform.url("/api/catalog/acme/movies");
+    const QByteArray served =
+        QJsonDocument(QJsonObject{{"version", 7}, {"items", build.normal.movies}}).toJson(QJsonDocument::Compact);
+    const QList<MediaNode> expected = platform::readSection(platform::parseObject(served).object, identity,
+                                                            SignalKind::cinema, movies);
+    const auto loaded = load();
+    ASSERT_TRUE(loaded.value);
+    ASSERT_EQ(loaded.value->nodes.size(), 3002);
+    EXPECT_EQ(loaded.value->nodes.toList().mid(2), expected);
+
+    // A section that never ends, with entries past the manifest's count: refused as soon as they are read, not
+    // after a gigabyte.
+    std::string endless = R"({"version":7,"items":[)";
+    for (int i = 0; endless.size() < 300000; ++i)
+        endless += R"({"id":"e)" + std::to_string(i) + R"(","name":"Sin fin"},)";
+    platform.route("GET", "/api/catalog/acme/movies", Reply::json(endless).endless());
+    QElapsedTimer timer;
+    timer.start();
+    const auto refused = load();
+    EXPECT_EQ(refused.commandError(), CommandError::invalidResponse);
+    EXPECT_LT(timer.elapsed(), 5000);
+
+    // A playlist served as it is read.
+    fakes::FakePlaylistHost host;
+    const QByteArray playlist = testkit::CatalogGenerator().playlist(3000);
+    const QUrl address = host.publish("/lista.m3u", playlist.toStdString());
+    const auto downloaded = awaitOutcome(PlaylistIngestor(session).download(address, {}));
+    ASSERT_TRUE(downloaded.value);
+    EXPECT_EQ(downloaded.value->toList(), PlaylistIngestor::parse(playlist, address));
+}
