@@ -9,6 +9,7 @@
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "Networking/XtreamListReader.h"
+#include "NetKit/PlaylistText.h"
 #include "OrrinthCore/M3UParser.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "catalog-gen/CoreM3UReference.h"
@@ -119,8 +120,8 @@ NodeTable readPlaylistInPieces(const QByteArray& body)
     return reader.finish();
 }
 
-// The least any reader of a playlist does: the text checked as UTF-8, cut into lines, and its information lines
-// counted.
+// The least any reader of a playlist does: the text checked as UTF-8 and cut into lines at every line end the
+// format knows (as the reader cuts it), each line trimmed and its information lines counted.
 struct Count
 {
     qsizetype entries = 0;
@@ -132,13 +133,13 @@ Count scanPlaylist(const QByteArray& body)
     Count count;
     if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
         return count;
-    const char* at = body.constData();
-    const char* const end = at + body.size();
-    while (at < end) {
-        const char* line = at;
-        const void* found = std::memchr(at, '\n', std::size_t(end - at));
-        at = found ? static_cast<const char*>(found) + 1 : end;
-        if (at - line > 7 && std::memcmp(line, "#EXTINF", 7) == 0)
+    const std::string_view text(body.constData(), std::size_t(body.size()));
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t endLength = 0;
+        const std::size_t end = netkit::playlist::findLineEnd(text, pos, endLength);
+        const std::string_view line = netkit::playlist::trimmed(text.substr(pos, end - pos));
+        pos = end + endLength;
+        if (line.starts_with("#EXTINF"))
             ++count.entries;
     }
     return count;

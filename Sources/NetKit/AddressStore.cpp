@@ -25,9 +25,12 @@ uint32_t AddressStore::store(QByteArrayView address, uint32_t& place, uint32_t& 
     // The directory: up to the last "/" before any query or fragment.
     const char* text = address.data();
     const auto size = size_t(address.size());
-    const size_t query = std::min(size_t(std::find(text, text + size, '?') - text), size);
-    const size_t end = std::min(query, size_t(std::find(text, text + query, '#') - text));
     // An empty address may have no bytes at all: the C functions are not handed its null pointer.
+    const auto before = [text](char c, size_t limit) {
+        const void* found = limit ? std::memchr(text, c, limit) : nullptr;
+        return found ? size_t(static_cast<const char*>(found) - text) : limit;
+    };
+    const size_t end = before('#', before('?', size));
     const char* slash = end ? static_cast<const char*>(memrchr(text, '/', end)) : nullptr;
     qsizetype cut = slash ? qsizetype(slash - text) + 1 : 0;
     // Neighbours mostly share their directory: the last one is tried before the table.

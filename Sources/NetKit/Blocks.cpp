@@ -1,5 +1,9 @@
 #include "NetKit/Blocks.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace netkit {
 
 size_t decodeUtf8(std::string_view text, char16_t* out, LeadingMark mark)
@@ -13,6 +17,20 @@ size_t decodeUtf8(std::string_view text, char16_t* out, LeadingMark mark)
     const auto continuation = [&](size_t at) { return at < size && (in[at] & 0xC0) == 0x80; };
     while (i < size) {
         const unsigned char lead = in[i];
+#ifdef __SSE2__
+        // Titles and ids are mostly ASCII: sixteen such bytes at a time.
+        if (lead < 0x80 && i + 16 <= size) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            if (_mm_movemask_epi8(bytes) == 0) {
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+                out += 16;
+                i += 16;
+                continue;
+            }
+        }
+#endif
         if (lead < 0x80) {
             *out++ = lead;
             ++i;

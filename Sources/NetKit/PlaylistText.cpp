@@ -1,6 +1,7 @@
 #include "NetKit/PlaylistText.h"
 
 #include <array>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -113,24 +114,40 @@ std::string_view trimmed(std::string_view text, bool byteOrderMark)
     return text;
 }
 
+namespace {
+
+template<std::size_t N>
+bool endsWith(std::string_view text, const char (&suffix)[N])
+{
+    return text.size() >= N - 1 && std::memcmp(text.data() + text.size() - (N - 1), suffix, N - 1) == 0;
+}
+
+} // namespace
+
 Attributes::Attributes(std::string_view line)
 {
-    std::size_t equals = line.find("=\"");
-    while (equals != std::string_view::npos && !(tvgId && tvgLogo && groupTitle)) {
-        const std::string_view name = line.substr(0, equals);
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    // Every `="` in order, as the line holds them.
+    for (const char* at = line.empty() ? nullptr : static_cast<const char*>(std::memchr(begin, '=', line.size()));
+         at != nullptr && !(tvgId && tvgLogo && groupTitle);
+         at = at + 1 < end ? static_cast<const char*>(std::memchr(at + 1, '=', std::size_t(end - at - 1))) : nullptr) {
+        if (at + 1 == end || at[1] != '"')
+            continue;
+        const std::string_view name(begin, std::size_t(at - begin));
         const auto value = [&]() -> std::optional<std::string_view> {
-            const std::size_t close = line.find('"', equals + 2);
-            if (close == std::string_view::npos)
+            const char* from = at + 2;
+            const void* close = from < end ? std::memchr(from, '"', std::size_t(end - from)) : nullptr;
+            if (close == nullptr)
                 return std::nullopt;
-            return line.substr(equals + 2, close - equals - 2);
+            return std::string_view(from, std::size_t(static_cast<const char*>(close) - from));
         };
-        if (!tvgId && name.ends_with("tvg-id"))
+        if (!tvgId && endsWith(name, "tvg-id"))
             tvgId = value();
-        else if (!tvgLogo && name.ends_with("tvg-logo"))
+        else if (!tvgLogo && endsWith(name, "tvg-logo"))
             tvgLogo = value();
-        else if (!groupTitle && name.ends_with("group-title"))
+        else if (!groupTitle && endsWith(name, "group-title"))
             groupTitle = value();
-        equals = line.find("=\"", equals + 1);
     }
 }
 

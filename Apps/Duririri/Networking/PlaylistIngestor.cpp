@@ -188,6 +188,10 @@ public:
         }
         node.kind = kindOf(group, addressLine);
         node.directURL = address;
+        // Every entry's suffix is the empty text: looked up once, not for every row.
+        if (m_emptySuffix == NodeTable::nullText)
+            m_emptySuffix = nodes.addText(QStringView(u""));
+        node.fileSuffix = m_emptySuffix;
         nodes.append(node);
     }
 
@@ -253,6 +257,7 @@ private:
     netkit::AddressReader m_logos;
     NameUuid m_fallbackIds;
     QByteArray m_logoScratch;
+    uint32_t m_emptySuffix = NodeTable::nullText;
     BytesMap<Group> m_groups;
     const BytesMap<Group>::value_type* m_lastGroup = nullptr;
     std::string m_foldedAddress;

@@ -44,7 +44,7 @@ class PlaylistIngestor
 public:
     explicit PlaylistIngestor(netkit::HttpSession session);
 
-    // Downloads the playlist (45 s without data is a time-out) and reads it off the main thread.
+    // Downloads the playlist (45 s without data is a time-out), read on a worker while it arrives.
     // CommandError::invalidResponse for a status outside 2xx or a body that is not valid UTF-8;
     // CommandError::emptyCatalog when it holds no entry. Transfer failures and cancellation pass through as
     // netkit::HttpError and netkit::Cancelled.
