@@ -47,7 +47,6 @@ bool isTransportError(QNetworkReply::NetworkError error)
     return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
 }
 
-
 // What one transfer produced, captured as it arrives and when the reply finishes, so that nothing depends on the
 // reply object later. The body is taken out of the reply as it comes, so its size is known (and bounded) while it
 // is read, and Qt never holds a second copy of it. A compressed body is decoded by a worker as it arrives, and
@@ -210,7 +209,7 @@ struct Exchange : detail::Wakeup
     }
 
     // A real list compresses by ten to fifty times; a compression bomb by about a thousand.
-    static constexpr qint64 kBombFloor = 64 * 1024 * 1024;
+    static constexpr qint64 kBombFloor = 16 * 1024 * 1024;
     static constexpr qint64 kBombRatio = 400;
 };
 

@@ -1,0 +1,168 @@
+// Hostile answers over loopback: an endless gzip answer through the HTTP session (time to its error, the longest
+// the main thread went without running a 50 ms timer, peak resident growth) and screens of hostile posters
+// through the artwork provider (peak resident growth). Run each alone (--benchmark_filter) for a clean peak.
+#include "NetKit/HttpSession.h"
+#include "UI/ArtworkProvider.h"
+#include "fakes/LoopbackServer.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QNetworkAccessManager>
+#include <QQuickImageResponse>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <memory>
+
+using sendra::fakes::LoopbackServer;
+using sendra::fakes::Reply;
+
+namespace {
+
+qint64 statusKilobytes(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+// Starts a new peak at the present resident size.
+qint64 resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+    return statusKilobytes("VmRSS:");
+}
+
+std::string gzipped(const std::string& text)
+{
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, uLong(text.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = uInt(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+QCoro::Task<void> sendIgnoringErrors(netkit::HttpSession session, netkit::HttpRequest request, bool* done)
+{
+    try {
+        co_await session.send(std::move(request), {});
+    } catch (...) {
+    }
+    *done = true;
+}
+
+// range(0): 0 an ordinary answer (16 MiB), 1 a large list collected (1 GiB), 2 a large list handed on in pieces.
+void GzipBomb(benchmark::State& state)
+{
+    LoopbackServer server;
+    Reply bomb = Reply::json(gzipped(std::string(64 << 20, ' '))).endless();
+    bomb.contentType = "application/octet-stream";
+    bomb.headers.emplace_back("Content-Encoding", "gzip");
+    server.route("GET", "/bomb", bomb);
+    QNetworkAccessManager manager;
+    for (auto _ : state) {
+        netkit::HttpRequest request;
+        request.url = server.url("/bomb");
+        if (state.range(0) > 0)
+            request.boundAsLargeList();
+        if (state.range(0) == 2)
+            request.takeBody = [](QByteArray, qint64) {};
+        const qint64 before = resetPeak();
+        qint64 longestGap = 0;
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        QTimer ticker;
+        ticker.setInterval(50);
+        QObject::connect(&ticker, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+        ticker.start();
+        QElapsedTimer took;
+        took.start();
+        bool done = false;
+        sendIgnoringErrors(netkit::HttpSession(&manager), request, &done);
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        state.SetIterationTime(took.elapsed() / 1000.0);
+        state.counters["main_thread_gap_ms"] = double(longestGap);
+        state.counters["peak_rss_growth_MB"] = double(statusKilobytes("VmHWM:") - before) / 1024.0;
+    }
+}
+BENCHMARK(GzipBomb)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// range(0): 0 sixteen small PNGs that declare 5000x5000, 1 ten answers of 200 MB (no length declared).
+void HostilePosters(benchmark::State& state)
+{
+    LoopbackServer server;
+    std::string body;
+    if (state.range(0) == 0) {
+        // A real 5000x5000 grey PNG is a few kilobytes; its header is what matters here.
+        QImage grey(5000, 5000, QImage::Format_Grayscale8);
+        grey.fill(128);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        grey.save(&buffer, "PNG");
+        body = png.toStdString();
+    } else {
+        body = "\x89PNG\r\n\x1a\n" + std::string(1 << 20, '\0');
+    }
+    const int count = state.range(0) == 0 ? 16 : 10;
+    for (int i = 0; i < count; ++i) {
+        Reply reply = Reply::json(body);
+        reply.contentType = "image/png";
+        if (state.range(0) == 1)
+            reply = std::move(reply).endless(); // 200 MB and more, sent without a length
+        server.route("GET", "/p" + std::to_string(i) + ".png", reply);
+    }
+    for (auto _ : state) {
+        QTemporaryDir cache;
+        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+        sendra::ui::ArtworkProvider provider;
+        const qint64 before = resetPeak();
+        QElapsedTimer took;
+        took.start();
+        std::vector<std::unique_ptr<QQuickImageResponse>> responses;
+        int finished = 0;
+        for (int i = 0; i < count; ++i) {
+            const QString id = QString::fromLatin1(
+                QUrl::toPercentEncoding(server.url("/p" + std::to_string(i) + ".png").toString()));
+            responses.emplace_back(provider.requestImageResponse(id, QSize(300, 450)));
+            QObject::connect(responses.back().get(), &QQuickImageResponse::finished, [&finished] { ++finished; });
+        }
+        while (finished < count)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        state.SetIterationTime(took.elapsed() / 1000.0);
+        state.counters["peak_rss_growth_MB"] = double(statusKilobytes("VmHWM:") - before) / 1024.0;
+        state.counters["requests"] = double(server.requestCount());
+    }
+}
+BENCHMARK(HostilePosters)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
