@@ -1,5 +1,5 @@
-// What a person types or a link carries is cut down to what can be sent safely: access codes to 0-9, mail
-// links to their recipients and message fields.
+// What a person types or a link carries is cut down to what can be sent or shown safely: access codes to 0-9,
+// identity names to what is visible, mail links to their recipients and message fields.
 #include "AppHarness.h"
 
 #include "Domain/ProductBrand.h"
@@ -83,6 +83,23 @@ TEST_F(UntrustedInputTest, ACodeTypedInArabicIndicDigitsReachesThePlatformAsZero
     ASSERT_TRUE(app.waitFor([&] { return !app.deck().accessCodeRequired() && !app.deck().isConnecting(); }, 10000));
     EXPECT_FALSE(app.deck().errorMessage()) << app.deck().errorMessage()->toStdString();
     EXPECT_TRUE(app.waitFor([&] { return !app.isShown("codeSheet.field"); }));
+}
+
+// The identity form treats a name with nothing visible as blank, and a name typed with direction overrides and
+// isolates (it would show reordered) is stored without them.
+TEST_F(UntrustedInputTest, AnIdentityNameWithNothingVisibleIsBlankAndLosesItsDirectionOverrides)
+{
+    AppHarness& app = open();
+    app.connectPanel(QString());
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("identity.name"); }));
+    ASSERT_TRUE(app.type("identity.name", QString::fromUtf8("\u200B \u2060\u200D")));
+    EXPECT_FALSE(app.property("identity.name", "text").toString().isEmpty()) << "the field refused the characters";
+    EXPECT_FALSE(app.property("identity.create", "enabled").toBool());
+    ASSERT_TRUE(app.type("identity.name", QString::fromUtf8("Ana\u202E \u2066Mar\u00EDa\u2069")));
+    EXPECT_TRUE(app.property("identity.create", "enabled").toBool());
+    ASSERT_TRUE(app.click("identity.create"));
+    ASSERT_TRUE(app.deck().activeIdentity());
+    EXPECT_EQ(app.deck().activeIdentity()->name, QString::fromUtf8("Ana Mar\u00EDa"));
 }
 
 // Some mail programs attach a local file named in the link ("attach", "attachment") or take headers of any

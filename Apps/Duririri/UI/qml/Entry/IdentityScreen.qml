@@ -195,13 +195,13 @@ Item {
                         }
                     }
 
-                    // Disabled for a blank name; the name goes as typed (the deck trims it).
+                    // Disabled for a blank name (nothing visible); the name goes as typed (the deck cleans it).
                     AbstractButton {
                         id: createButton
                         objectName: "identity.create"
                         Layout.fillWidth: true
                         Layout.preferredHeight: 52
-                        enabled: nameField.text.trim().length > 0
+                        enabled: !IdentityName.isBlank(nameField.text)
                         focusPolicy: Qt.TabFocus
                         Accessible.role: Accessible.Button
                         Accessible.name: createLabel.text
