@@ -138,19 +138,22 @@ void backdrop(QPainter& painter, const QSize& size, const Colours& colours, quin
     }
 }
 
+// The title sits in the middle third, so a wide crop of the poster (carousel, detail sheet) still shows it.
 void poster(QPainter& painter, const QSize& size, const Colours& colours, quint64 hash, const QString& title)
 {
     backdrop(painter, size, colours, hash, title);
     const int w = size.width();
     const int h = size.height();
-    QLinearGradient shade(0, h * 0.45, 0, h);
+    QLinearGradient shade(0, h * 0.3, 0, h * 0.7);
     shade.setColorAt(0, QColor(0, 0, 0, 0));
-    shade.setColorAt(1, QColor(0, 0, 0, 200));
-    painter.fillRect(QRect(0, int(h * 0.45), w, h - int(h * 0.45)), shade);
-    painter.fillRect(QRect(w / 10, int(h * 0.62), w / 5, h / 120 + 2), colours.accent);
+    shade.setColorAt(0.2, QColor(0, 0, 0, 150));
+    shade.setColorAt(0.8, QColor(0, 0, 0, 150));
+    shade.setColorAt(1, QColor(0, 0, 0, 0));
+    painter.fillRect(QRect(0, int(h * 0.3), w, int(h * 0.4)), shade);
+    painter.fillRect(QRect(w / 10, int(h * 0.385), w / 5, h / 120 + 2), colours.accent);
     painter.setPen(Qt::white);
-    fitText(painter, QRect(w / 10, int(h * 0.65), w * 8 / 10, int(h * 0.3)), title, h / 11,
-            Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
+    fitText(painter, QRect(w / 10, int(h * 0.41), w * 8 / 10, int(h * 0.23)), title, h / 11,
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap);
 }
 
 void wide(QPainter& painter, const QSize& size, const Colours& colours, quint64 hash, const QString& title)
@@ -197,12 +200,14 @@ void logo(QPainter& painter, const QSize& size, const Colours& colours, quint64 
     else
         painter.drawRect(QRectF(0, h * 0.68, w, h * 0.05));
     painter.setClipping(false);
+    // The name keeps to the middle three fifths, so a portrait crop of the logo (library tiles) shows it whole.
     const QString name = channelName(title);
     painter.setPen(colours.accent);
-    fitText(painter, QRect(w / 8, h / 6, w * 3 / 4, h / 2), name.section(u' ', 0, 0), h / 4,
+    fitText(painter, QRect(w / 5, h / 5, w * 3 / 5, h * 2 / 5), name.section(u' ', 0, 0), h / 5,
             Qt::AlignCenter | Qt::TextWordWrap);
     painter.setPen(Qt::white);
-    fitText(painter, QRect(w / 8, h * 2 / 3, w * 3 / 4, h / 5), title, h / 10, Qt::AlignCenter);
+    fitText(painter, QRect(w / 5, h * 5 / 8, w * 3 / 5, h / 5), name.section(u' ', 1), h / 10,
+            Qt::AlignCenter | Qt::TextWordWrap);
 }
 
 void brand(QPainter& painter, const QSize& size, const Colours& colours, quint64, const QString& title)

@@ -183,15 +183,18 @@ void looseNumber(JsonOut& json, Dice& dice, bool loose, qint64 value)
         json.text(QString::number(value));
 }
 
-// With a drawing host (`drawn`), fewer entries go without a picture, so the demo shows mostly artwork.
-void looseImage(JsonOut& json, Dice& dice, bool loose, const QString& url, bool drawn = false)
+// With a drawing host (`drawn`), few entries go without a picture and the first ones of a list never do, so
+// the demo shows mostly artwork.
+void looseImage(JsonOut& json, Dice& dice, bool loose, const QString& url, bool drawn = false, int index = 0)
 {
-    const int roll = dice.below(100);
+    int roll = dice.below(100);
+    if (drawn && index < 48 && roll >= 96)
+        roll = 0;
     if (!loose || roll < 80)
         json.text(url);
-    else if (roll < (drawn ? 94 : 85)) // the panel's own path, relative to its address
+    else if (roll < (drawn ? 96 : 85)) // the panel's own path, relative to its address
         json.text(url.mid(url.indexOf(u'/', 8)));
-    else if (roll < (drawn ? 97 : 95))
+    else if (roll < (drawn ? 98 : 95))
         json.text(QString());
     else
         json.literal("null");
@@ -331,9 +334,9 @@ QString CatalogGenerator::artworkAddress(PanelKind kind, qint64 id, const QStrin
     case PanelKind::Series: picture = QStringLiteral("poster/series-%1.jpg").arg(id); break;
     }
     // A few pictures are missing or slow, so the placeholders are seen too.
-    if (index % 61 == 17)
+    if (index % 61 == 50)
         picture = QStringLiteral("missing/") + picture;
-    else if (index % 211 == 29)
+    else if (index % 211 == 100)
         picture = QStringLiteral("slow/") + picture;
     return m_shape.artworkBase + QStringLiteral("/art/") + picture + QStringLiteral("?t=") + artworkTitleQuery(title);
 }
@@ -369,7 +372,7 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
         switch (kind) {
         case PanelKind::Live:
             json.key("stream_type").text("live").key("stream_icon");
-            looseImage(json, dice, loose, image, drawn);
+            looseImage(json, dice, loose, image, drawn, i);
             json.key("epg_channel_id");
             if (dice.chance(60))
                 json.text(QStringLiteral("canal%1.es").arg(id));
@@ -384,7 +387,7 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
             break;
         case PanelKind::Vod:
             json.key("stream_type").text("movie").key("stream_icon");
-            looseImage(json, dice, loose, image, drawn);
+            looseImage(json, dice, loose, image, drawn, i);
             json.key("rating");
             if (loose && dice.chance(30))
                 json.text(QString());
@@ -407,7 +410,7 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
             break;
         case PanelKind::Series:
             json.key("cover");
-            looseImage(json, dice, loose, image, drawn);
+            looseImage(json, dice, loose, image, drawn, i);
             json.key("plot").text(QStringLiteral("Una historia de %1 y %2 en %3.")
                                       .arg(sv(dice.pick(kNouns)), sv(dice.pick(kNouns)), sv(dice.pick(kPlaces))));
             json.key("cast").text("Ana Pérez, José Núñez").key("director").text("");
