@@ -351,3 +351,23 @@ TEST(DemoServices, CatalogueHasDistinctCategoriesAndProtectedContentOnEveryRoad)
         EXPECT_FALSE(node.title.contains("(+18)")) << qPrintable(node.title);
     }
 }
+
+// A kept demo profile names the services' ports: started again at once, after answering requests (the server
+// closes those connections, so they linger in TIME_WAIT), the services must get the same ports back.
+TEST(DemoServices, StartAgainAtOnceOnTheSamePorts)
+{
+    QNetworkAccessManager manager;
+    DemoOptions options = smallDemo();
+    {
+        const fakes::LoopbackServer probe; // an ephemeral port, most likely with free neighbours
+        options.portBase = std::min(probe.port(), 65535 - 4);
+    }
+    auto services = std::make_unique<DemoServices>(options);
+    const QUrl playlist = services->playlist();
+    EXPECT_EQ(playlist.port(), options.portBase + 3);
+    ASSERT_EQ(fetch(manager, QNetworkRequest(playlist)).status, 200);
+    services.reset();
+
+    services = std::make_unique<DemoServices>(options);
+    EXPECT_EQ(fetch(manager, QNetworkRequest(services->playlist())).status, 200);
+}
