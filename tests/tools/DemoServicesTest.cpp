@@ -7,13 +7,16 @@
 #include "Networking/PanelAccess.h"
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/XtreamTransport.h"
+#include "State/CatalogSnapshot.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <map>
 
 using namespace sendra;
 using sendra::demo::DemoAccounts;
@@ -51,6 +54,65 @@ QString readUntil(QProcess& process, const QString& marker)
     while (!output.contains(marker) && process.waitForReadyRead(30000))
         output += QString::fromUtf8(process.readAllStandardOutput());
     return output;
+}
+
+// An artwork answer: a picture of `size` that the application's disk cache can keep and revalidate.
+void expectPicture(QNetworkAccessManager& manager, const QUrl& address, QSize size, const char* type)
+{
+    SCOPED_TRACE(address.toString().toStdString());
+    const auto picture = fetch(manager, QNetworkRequest(address));
+    ASSERT_EQ(picture.status, 200);
+    EXPECT_EQ(picture.header("Content-Type"), type);
+    EXPECT_EQ(picture.header("Content-Length").toLongLong(), picture.body.size());
+    EXPECT_FALSE(picture.header("Cache-Control").isEmpty());
+    EXPECT_FALSE(picture.header("Last-Modified").isEmpty());
+    ASSERT_FALSE(picture.header("ETag").isEmpty());
+    const QImage image = QImage::fromData(picture.body);
+    EXPECT_EQ(image.size(), size);
+    EXPECT_GT(image.pixelColor(size.width() / 2, size.height() / 2).alpha(), 0);
+
+    QNetworkRequest again(address);
+    again.setRawHeader("If-None-Match", picture.header("ETag"));
+    EXPECT_EQ(fetch(manager, again).status, 304);
+}
+
+// The first picture address of an entry of that kind, on `host` when given, neither missing nor slow.
+QUrl firstPicture(const NodeTable& nodes, SignalKind kind, const QUrl& host = {})
+{
+    for (const MediaNode& node : nodes) {
+        const QUrl picture = node.artwork ? node.artwork->url() : QUrl();
+        if (node.kind != kind || picture.isEmpty() || picture.path().contains("/missing/")
+            || picture.path().contains("/slow/"))
+            continue;
+        if (host.isEmpty() || picture.port() == host.port())
+            return picture;
+    }
+    return {};
+}
+
+// What each road shows in the library: the groups of the visible entries, per kind, by name.
+std::map<std::pair<int, QString>, int> groupNames(const std::shared_ptr<const CatalogSnapshot>& snapshot)
+{
+    std::map<std::pair<int, QString>, int> names;
+    for (const MediaGroup& group : snapshot->groups())
+        ++names[{int(group.kind), group.name}];
+    return names;
+}
+
+bool showsGroup(const std::shared_ptr<const CatalogSnapshot>& snapshot, const QString& name)
+{
+    return std::any_of(snapshot->groups().begin(), snapshot->groups().end(),
+                       [&](const MediaGroup& group) { return group.name == name; });
+}
+
+bool showsTitleWith(const std::shared_ptr<const CatalogSnapshot>& snapshot, const QString& text)
+{
+    const CatalogEntries& entries = snapshot->entries();
+    for (uint32_t p = 0; p < entries.size(); ++p) {
+        if (snapshot->isVisible(p) && entries.title(p).contains(text))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -172,4 +234,140 @@ TEST(DemoServices, ProgramRefusesATakenPortAndBadOptions)
     EXPECT_EQ(demo.readAllStandardOutput(), "export SENDRA_PLATFORM_ACCESS_BASE=http://127.0.0.1:9000\n"
                                             "export SENDRA_PLATFORM_CATALOG_BASE=http://127.0.0.1:9000\n"
                                             "export SENDRA_SPEEDTEST_BASE=http://127.0.0.1:9004\n");
+}
+
+// Every kind of picture the application asks the demo for, found where the application finds it.
+TEST(DemoServices, DrawArtworkForEveryRoadWithCachingHeaders)
+{
+    QNetworkAccessManager manager;
+    const netkit::HttpSession session(&manager);
+    DemoOptions options = smallDemo();
+    options.entries = 300;
+    const DemoServices services(options);
+    const QSize poster(480, 720);
+    const QSize logo(400, 400);
+
+    const XtreamTransport transport(session);
+    const NodeTable panel = syncWait(transport.universe(
+        ProviderSession::create(services.freePanel(), DemoAccounts::freeUser, DemoAccounts::freePassword), {}));
+    expectPicture(manager, firstPicture(panel, SignalKind::broadcast), logo, "image/png");
+    expectPicture(manager, firstPicture(panel, SignalKind::cinema), poster, "image/jpeg");
+    expectPicture(manager, firstPicture(panel, SignalKind::episodic), poster, "image/jpeg");
+    // A panel's relative address resolves to the panel itself, which draws it too.
+    expectPicture(manager, firstPicture(panel, SignalKind::cinema, services.freePanel()), poster, "image/jpeg");
+    const auto missing = std::find_if(panel.begin(), panel.end(), [](const MediaNode& node) {
+        return node.artwork && node.artwork->url().path().contains("/missing/");
+    });
+    ASSERT_NE(missing, panel.end());
+    EXPECT_EQ(fetch(manager, QNetworkRequest((*missing).artwork->url())).status, 404);
+
+    const NodeTable playlist = syncWait(PlaylistIngestor(session).download(services.playlist(), {}));
+    expectPicture(manager, firstPicture(playlist, SignalKind::broadcast), logo, "image/png");
+
+    const PanelAccess platform(session, PlatformEndpoints{services.platformBase(), services.platformBase()});
+    const BrandResolution brand =
+        syncWait(platform.resolve(DemoAccounts::privateIdentifier(DesktopProductBrand::orrinth), {}));
+    ASSERT_TRUE(brand.brand.logoURL && brand.brand.isotypeURL);
+    expectPicture(manager, *brand.brand.logoURL, QSize(720, 240), "image/png");
+    expectPicture(manager, *brand.brand.isotypeURL, QSize(256, 256), "image/png");
+    const LoadedCatalog prepared = syncWait(platform.preparedCatalog(
+        ProductBrand::presentation(DesktopProductBrand::orrinth).slug, 3, services.privatePanel(), false, {}));
+    ASSERT_TRUE(prepared.feed && prepared.feed->spotlight && prepared.feed->spotlight->artwork);
+    expectPicture(manager, *prepared.feed->spotlight->artwork, QSize(1280, 720), "image/jpeg");
+    expectPicture(manager, firstPicture(prepared.nodes, SignalKind::episodic), poster, "image/jpeg");
+}
+
+// Each road's catalogue as the library shows it: one name per category of a kind, a few names shared across
+// kinds, and adult or blocked categories and titles there with the protection off and gone with it on.
+TEST(DemoServices, CatalogueHasDistinctCategoriesAndProtectedContentOnEveryRoad)
+{
+    using testkit::PanelKind;
+    QNetworkAccessManager manager;
+    const netkit::HttpSession session(&manager);
+    DemoOptions options = smallDemo();
+    options.entries = 3000;
+    const DemoServices services(options);
+    const testkit::CatalogGenerator& generator = services.catalog().generator();
+    const QStringList adult{generator.categoryName(PanelKind::Live, 47), generator.categoryName(PanelKind::Vod, 48),
+                            generator.categoryName(PanelKind::Series, 47)};
+
+    const XtreamTransport transport(session);
+    const PanelAccess platform(session, PlatformEndpoints{services.platformBase(), services.platformBase()});
+    const BrandResolution brand =
+        syncWait(platform.resolve(DemoAccounts::privateIdentifier(DesktopProductBrand::brimvale), {}));
+    ASSERT_EQ(brand.rules.origins.size(), 3);
+    const QSet<QString> blocked = brand.rules.origins[2].blockedGroups;
+    ASSERT_FALSE(blocked.isEmpty());
+    const QString slug = ProductBrand::presentation(DesktopProductBrand::brimvale).slug;
+
+    struct Road
+    {
+        const char* name;
+        NodeTable nodes;
+        QSet<QString> blocked;
+    };
+    std::vector<Road> roads;
+    roads.push_back({"panel",
+                     syncWait(transport.universe(ProviderSession::create(services.freePanel(), DemoAccounts::freeUser,
+                                                                         DemoAccounts::freePassword),
+                                                 {})),
+                     {}});
+    roads.push_back({"playlist", syncWait(PlaylistIngestor(session).download(services.playlist(), {})), {}});
+    roads.push_back(
+        {"private", syncWait(platform.preparedCatalog(slug, 3, services.privatePanel(), false, {})).nodes, blocked});
+
+    for (Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        const auto entries = CatalogEntries::prepare(std::move(road.nodes));
+        const auto open = CatalogSnapshot::build(entries, road.blocked, false);
+        const auto protectedView = CatalogSnapshot::build(entries, road.blocked, true);
+
+        const auto names = groupNames(open);
+        for (const auto& [key, count] : names)
+            EXPECT_EQ(count, 1) << "kind " << key.first << ": " << qPrintable(key.second);
+        int sharedKinds = 0;
+        for (const int kind : {0, 1, 2})
+            sharedKinds += names.count({kind, QStringLiteral("Deportes")});
+        EXPECT_GE(sharedKinds, 2);
+
+        for (const QString& name : adult) {
+            EXPECT_TRUE(showsGroup(open, name)) << qPrintable(name);
+            EXPECT_FALSE(showsGroup(protectedView, name)) << qPrintable(name);
+        }
+        EXPECT_TRUE(showsTitleWith(open, "(+18)"));
+        EXPECT_FALSE(showsTitleWith(protectedView, "(+18)"));
+        for (const QString& name : road.blocked) {
+            EXPECT_TRUE(showsGroup(open, name)) << qPrintable(name);
+            EXPECT_FALSE(showsGroup(protectedView, name)) << qPrintable(name);
+        }
+        EXPECT_LT(protectedView->positionsOfKind(SignalKind::cinema).size(),
+                  open->positionsOfKind(SignalKind::cinema).size());
+    }
+
+    // The platform's protected build leaves the same material out before the application filters anything.
+    const LoadedCatalog safe = syncWait(platform.preparedCatalog(slug, 3, services.privatePanel(), true, {}));
+    for (const MediaNode& node : safe.nodes) {
+        EXPECT_FALSE(adult.contains(node.groupName) || blocked.contains(node.groupName)) << qPrintable(node.title);
+        EXPECT_FALSE(node.title.contains("(+18)")) << qPrintable(node.title);
+    }
+}
+
+// A kept demo profile names the services' ports: started again at once, after answering requests (the server
+// closes those connections, so they linger in TIME_WAIT), the services must get the same ports back.
+TEST(DemoServices, StartAgainAtOnceOnTheSamePorts)
+{
+    QNetworkAccessManager manager;
+    DemoOptions options = smallDemo();
+    {
+        const fakes::LoopbackServer probe; // an ephemeral port, most likely with free neighbours
+        options.portBase = std::min(probe.port(), 65535 - 4);
+    }
+    auto services = std::make_unique<DemoServices>(options);
+    const QUrl playlist = services->playlist();
+    EXPECT_EQ(playlist.port(), options.portBase + 3);
+    ASSERT_EQ(fetch(manager, QNetworkRequest(playlist)).status, 200);
+    services.reset();
+
+    services = std::make_unique<DemoServices>(options);
+    EXPECT_EQ(fetch(manager, QNetworkRequest(services->playlist())).status, 200);
 }

@@ -1,5 +1,7 @@
 #include "DemoCatalog.h"
 
+#include "Domain/CenterContentPolicy.h"
+
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -91,6 +93,33 @@ QJsonArray platformItems(PanelKind kind, const std::string& streams, const QByte
     return items;
 }
 
+bool isProtected(const QJsonObject& item, const QStringList& blocked)
+{
+    const QString category = item.value("category").toString();
+    return CenterContentPolicy::containsAdultKeyword(category)
+           || CenterContentPolicy::containsAdultKeyword(item.value("name").toString())
+           || blocked.contains(category, Qt::CaseInsensitive);
+}
+
+QJsonArray withoutProtected(const QJsonArray& items, const QStringList& blocked)
+{
+    QJsonArray kept;
+    for (const QJsonValue& item : items) {
+        if (!isProtected(item.toObject(), blocked))
+            kept.append(item);
+    }
+    return kept;
+}
+
+// The spotlight gets a wide picture of its own, drawn with its title.
+QJsonObject spotlight(QJsonObject item, const QUrl& artworkHost)
+{
+    item.insert("image", QStringLiteral("%1/art/wide/film-%2.jpg?t=%3")
+                             .arg(artworkHost.toString(), item.value("id").toString(),
+                                  QString::fromLatin1(QUrl::toPercentEncoding(item.value("name").toString()))));
+    return item;
+}
+
 QJsonObject homeRow(const QString& id, const QString& title, const QJsonArray& items)
 {
     QJsonArray picked;
@@ -99,10 +128,21 @@ QJsonObject homeRow(const QString& id, const QString& title, const QJsonArray& i
     return {{"id", id}, {"title", title}, {"items", picked}};
 }
 
+testkit::CatalogShape demoShape(quint64 seed, const QUrl& artworkHost)
+{
+    testkit::CatalogShape shape;
+    shape.seed = seed;
+    shape.artworkBase = artworkHost.toString();
+    shape.adultCategories = 2;
+    shape.distinctCategoryNames = true;
+    return shape;
+}
+
 } // namespace
 
-DemoCatalog::DemoCatalog(int entries, quint64 seed)
-    : m_generator(testkit::CatalogShape{seed})
+DemoCatalog::DemoCatalog(int entries, quint64 seed, const QUrl& artworkHost)
+    : m_generator(demoShape(seed, artworkHost))
+    , m_artworkHost(artworkHost)
 {
     m_counts[std::size_t(PanelKind::Live)] = entries * 3 / 10;
     m_counts[std::size_t(PanelKind::Vod)] = entries / 2;
@@ -147,7 +187,13 @@ QByteArray DemoCatalog::playlist(const QUrl& host) const
     return m_generator.playlist(total(), shape);
 }
 
-fakes::FakePlatform::Build DemoCatalog::preparedBuild() const
+QStringList DemoCatalog::privateBlockedCategories() const
+{
+    // Horror films: category 3 is "Terror" in every shape of the generator.
+    return {m_generator.categoryName(PanelKind::Vod, 3)};
+}
+
+fakes::FakePlatform::Build DemoCatalog::preparedBuild(const QStringList& blocked) const
 {
     const auto items = [this](PanelKind kind) {
         return platformItems(kind, *m_streams[std::size_t(kind)], m_categories[std::size_t(kind)]);
@@ -160,7 +206,18 @@ fakes::FakePlatform::Build DemoCatalog::preparedBuild() const
                          homeRow("series", "Series para maratonear", build.normal.series),
                          homeRow("en-vivo", "En vivo ahora", build.normal.tv)};
     if (!build.normal.movies.isEmpty())
-        build.normal.featured = build.normal.movies.first().toObject();
+        build.normal.featured = spotlight(build.normal.movies.first().toObject(), m_artworkHost);
+
+    fakes::FakePlatform::Sections safe;
+    safe.tv = withoutProtected(build.normal.tv, blocked);
+    safe.movies = withoutProtected(build.normal.movies, blocked);
+    safe.series = withoutProtected(build.normal.series, blocked);
+    safe.rows = {homeRow("estrenos", "Estrenos de la semana", safe.movies),
+                 homeRow("series", "Series para maratonear", safe.series),
+                 homeRow("en-vivo", "En vivo ahora", safe.tv)};
+    if (!safe.movies.isEmpty())
+        safe.featured = spotlight(safe.movies.first().toObject(), m_artworkHost);
+    build.protectedSections = safe;
     return build;
 }
 

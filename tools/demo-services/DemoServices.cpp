@@ -1,6 +1,9 @@
 #include "DemoServices.h"
 
+#include "DemoArtwork.h"
+
 #include <QJsonObject>
+#include <QUrl>
 
 #include <stdexcept>
 #include <utility>
@@ -62,8 +65,12 @@ DemoServices::DemoServices(const DemoOptions& options)
     , m_playlistHost(listening<fakes::FakePlaylistHost>(portFor(options, playlistPort)))
     , m_speedTest(listening<fakes::FakeSpeedTest>(portFor(options, speedTestPort)))
     , m_clips(DemoClips::make())
-    , m_catalog(options.entries, options.seed)
+    // Absolute artwork addresses name the playlist host; relative ones reach the host of their document.
+    , m_catalog(options.entries, options.seed, m_playlistHost->baseUrl())
 {
+    for (fakes::LoopbackServer* server : std::initializer_list<fakes::LoopbackServer*>{
+             m_platform.get(), m_freePanel.get(), m_privatePanel.get(), m_playlistHost.get()})
+        routeArtwork(*server);
     m_catalog.serve(*m_freePanel);
     m_catalog.serve(*m_privatePanel);
     routeStreams(*m_freePanel, m_clips, Account{DemoAccounts::freeUser, DemoAccounts::freePassword});
@@ -88,15 +95,23 @@ void DemoServices::configurePlatform()
 
     // Tried in this order: a retired server that is never contacted, the free panel (which refuses the private
     // account) and the private panel, which has the prepared catalogue.
+    // The private panel's server also keeps a category with an innocent name from the protected view.
+    const QStringList blocked = m_catalog.privateBlockedCategories();
     const QList<Server> servers{Server{"http://retired.demo.invalid", 1, false}, Server{freeOrigin, 2},
-                                Server{privateOrigin, 3}};
-    const FakePlatform::Build build = m_catalog.preparedBuild();
+                                Server{privateOrigin, 3, true, std::nullopt, blocked}};
+    const FakePlatform::Build build = m_catalog.preparedBuild(blocked);
     for (const DesktopProductBrand product : products) {
         const BrandPresentation presentation = ProductBrand::presentation(product);
         const QString identifier = DemoAccounts::privateIdentifier(product);
         QJsonObject answer = FakePlatform::privateAnswer(presentation.slug, identifier, servers);
         QJsonObject brand = answer.value("brand").toObject();
-        brand.insert("name", presentation.name + " Demo");
+        const QString name = presentation.name + " Demo";
+        const QString title = QString::fromLatin1(QUrl::toPercentEncoding(name));
+        brand.insert("name", name);
+        // The logo on the playlist host, the isotype relative to the platform's answer.
+        brand.insert("logoURL", QStringLiteral("%1/art/brand/%2.png?t=%3")
+                                    .arg(m_playlistHost->baseUrl().toString(), presentation.slug, title));
+        brand.insert("isotypeURL", QStringLiteral("/art/isotype/%1.png?t=%2").arg(presentation.slug, title));
         brand.insert("primaryColor", "#1f8a70");
         brand.insert("secondaryColor", "#0b4f6c");
         answer.insert("brand", brand);

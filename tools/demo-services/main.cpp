@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -80,7 +81,9 @@ int main(int argc, char* argv[])
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    QCoreApplication app(argc, argv);
+    // The artwork is drawn with fonts, which need a GUI application; no window is ever shown.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     app.setApplicationName("sendra-demo-services");
     const std::optional<Command> command = parse(app);
     if (!command)

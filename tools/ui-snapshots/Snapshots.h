@@ -24,6 +24,9 @@ public:
     // Runs the event loop until the condition holds; false after `ms`.
     bool waitFor(const std::function<bool()>& condition, int ms = 20000);
     void settle(int ms = 300);
+    // Runs the event loop until no picture of `window` (an Image with an image:// source) is loading any more;
+    // false after `ms`, with the number still loading in `pending`.
+    bool waitForPictures(QQuickWindow* window, int ms = 20000, int* pending = nullptr);
     QObject* find(const QString& objectName) const;
     // A real click at the item's centre.
     bool click(const QString& objectName);

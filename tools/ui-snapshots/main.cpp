@@ -2,7 +2,7 @@
 // to look at:
 //   sendra-ui-snapshots --out shots [--only access-idle,code-sheet] [--entries 3000]
 // Runs offscreen by default (no display needed; video frames are not drawn there: use xvfb-run with
-// QT_QPA_PLATFORM=xcb to see pictures).
+// QT_QPA_PLATFORM=xcb to see them). Each shot waits until the artwork the demo services draw has loaded.
 
 #include "Snapshots.h"
 
@@ -62,6 +62,38 @@ void Driver::settle(int ms)
     QTest::qWait(ms);
 }
 
+
+namespace {
+
+// Images of the item tree whose picture comes from an image provider and is still on its way.
+int loadingPictures(const QQuickItem* item)
+{
+    int loading = 0;
+    const QVariant source = item->property("source");
+    if (source.metaType() == QMetaType::fromType<QUrl>() && source.toUrl().scheme() == u"image"
+        && item->property("status").toInt() == 2 /* Image.Loading */)
+        ++loading;
+    for (const QQuickItem* child : item->childItems())
+        loading += loadingPictures(child);
+    return loading;
+}
+
+} // namespace
+
+bool Driver::waitForPictures(QQuickWindow* window, int ms, int* pending)
+{
+    // Two quiet looks in a row: a picture that loads can make room for delegates with pictures of their own.
+    int quiet = 0;
+    const bool done = QTest::qWaitFor(
+        [&] {
+            quiet = loadingPictures(window->contentItem()) == 0 ? quiet + 1 : 0;
+            return quiet >= 2;
+        },
+        ms);
+    if (pending)
+        *pending = loadingPictures(window->contentItem());
+    return done;
+}
 
 QObject* Driver::find(const QString& objectName) const
 {
@@ -194,11 +226,14 @@ int main(int argc, char* argv[])
             ++failures;
             continue;
         }
-        for (const QString language : {QStringLiteral("es"), QStringLiteral("en")}) {
+        for (const QString& language : {QStringLiteral("es"), QStringLiteral("en")}) {
             sendra.deck()->selectLanguage(language == u"en" ? AppLanguage::english : AppLanguage::spanish);
             for (const QSize size : {QSize(1440, 900), QSize(1080, 700)}) {
                 sendra.window()->resize(size);
                 driver.settle(400);
+                QQuickWindow* pictured = driver.shotWindow ? driver.shotWindow : sendra.window();
+                if (int pending = 0; !driver.waitForPictures(pictured, 20000, &pending))
+                    std::fprintf(stderr, "%s: %d pictures still loading\n", qPrintable(state.name), pending);
                 const QString file = out.filePath(QStringLiteral("%1-%2-%3x%4.png")
                                                       .arg(state.name, language)
                                                       .arg(size.width())

@@ -1,5 +1,7 @@
 #include "catalog-gen/CatalogGenerator.h"
 
+#include <QUrl>
+
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -181,17 +183,30 @@ void looseNumber(JsonOut& json, Dice& dice, bool loose, qint64 value)
         json.text(QString::number(value));
 }
 
-void looseImage(JsonOut& json, Dice& dice, bool loose, const QString& url)
+// With a drawing host (`drawn`), few entries go without a picture and the first ones of a list never do, so
+// the demo shows mostly artwork.
+void looseImage(JsonOut& json, Dice& dice, bool loose, const QString& url, bool drawn = false, int index = 0)
 {
-    const int roll = dice.below(100);
+    int roll = dice.below(100);
+    if (drawn && index < 48 && roll >= 96)
+        roll = 0;
     if (!loose || roll < 80)
         json.text(url);
-    else if (roll < 85) // the panel's own path, relative to its address
+    else if (roll < (drawn ? 96 : 85)) // the panel's own path, relative to its address
         json.text(url.mid(url.indexOf(u'/', 8)));
-    else if (roll < 95)
+    else if (roll < (drawn ? 98 : 95))
         json.text(QString());
     else
         json.literal("null");
+}
+
+// A category id in a category list that always names its category: a number or a numeric text.
+void namingCategory(JsonOut& json, Dice& dice, int category)
+{
+    if (dice.below(100) < 85)
+        json.text(QString::number(category));
+    else
+        json.number(category);
 }
 
 void looseCategory(JsonOut& json, Dice& dice, bool loose, int category)
@@ -220,6 +235,18 @@ void brokenIdentity(JsonOut& json, int variant, const char* idKey, const QString
     }
 }
 
+QString withAdultMark(const CatalogShape& shape, QString title, int index)
+{
+    if (shape.adultCategories > 0 && index % 53 == 5)
+        title += QStringLiteral(" (+18)");
+    return title;
+}
+
+QString artworkTitleQuery(const QString& title)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(title));
+}
+
 } // namespace
 
 CatalogGenerator::CatalogGenerator(CatalogShape shape) : m_shape(shape)
@@ -228,10 +255,38 @@ CatalogGenerator::CatalogGenerator(CatalogShape shape) : m_shape(shape)
         m_shape.categories = 1;
 }
 
+bool CatalogGenerator::isAdultCategory(int category) const
+{
+    return m_shape.adultCategories > 0 && category > m_shape.categories - m_shape.adultCategories;
+}
+
 QString CatalogGenerator::categoryName(PanelKind kind, int category) const
 {
     Dice dice(elementSeed(m_shape.seed, kind, -1 - category));
     const QString genre = sv(kGenres[std::size_t(category) % kGenres.size()]);
+    if (isAdultCategory(category)) {
+        const int nth = category - (m_shape.categories - m_shape.adultCategories);
+        const QString suffix = nth > 1 ? QStringLiteral(" %1").arg(nth) : QString();
+        switch (kind) {
+        case PanelKind::Live: return QStringLiteral("XXX | Adultos 24h") + suffix;
+        case PanelKind::Vod: return QStringLiteral("Películas +18") + suffix;
+        case PanelKind::Series: return QStringLiteral("Series Eróticas") + suffix;
+        }
+    }
+    if (m_shape.distinctCategoryNames) {
+        // Two genres keep a plain name in every kind, as real panels name them; the others are told apart
+        // by kind and by a region that follows from the category's number.
+        if (category < int(kGenres.size()) && (genre == u"Deportes" || genre == u"Niños y Familia"))
+            return genre;
+        const std::size_t round = std::size_t(category) / kGenres.size();
+        const QString region = sv(kRegions[round % kRegions.size()]);
+        const QString extra = round >= kRegions.size() ? QStringLiteral(" %1").arg(category) : QString();
+        switch (kind) {
+        case PanelKind::Live: return QStringLiteral("%1 | %2").arg(region, genre) + extra;
+        case PanelKind::Vod: return QStringLiteral("Películas %1 %2").arg(genre, region) + extra;
+        case PanelKind::Series: return QStringLiteral("Series %1 (%2)").arg(genre, region) + extra;
+        }
+    }
     switch (kind) {
     case PanelKind::Live: return QStringLiteral("%1 | %2 %3").arg(sv(dice.pick(kRegions)), genre).arg(category);
     case PanelKind::Vod: return QStringLiteral("Películas %1 %2").arg(genre, sv(dice.pick(kRegions)));
@@ -249,7 +304,10 @@ QByteArray CatalogGenerator::categories(PanelKind kind) const
     for (int c = 1; c <= m_shape.categories; ++c) {
         json.phpEscapes = m_shape.looseTypes && dice.chance(50);
         json.open('{').key("category_id");
-        looseCategory(json, dice, m_shape.looseTypes, c);
+        if (m_shape.distinctCategoryNames)
+            namingCategory(json, dice, c);
+        else
+            looseCategory(json, dice, m_shape.looseTypes, c);
         json.key("category_name").text(categoryName(kind, c)).key("parent_id").number(0).close('}');
     }
     json.close(']');
@@ -259,7 +317,28 @@ QByteArray CatalogGenerator::categories(PanelKind kind) const
 QString CatalogGenerator::title(PanelKind kind, int index) const
 {
     Dice dice(elementSeed(m_shape.seed, kind, index));
-    return makeTitle(dice, kind, index);
+    return withAdultMark(m_shape, makeTitle(dice, kind, index), index);
+}
+
+QString CatalogGenerator::artworkAddress(PanelKind kind, qint64 id, const QString& title, int index) const
+{
+    if (m_shape.artworkBase.isEmpty()) {
+        return QStringLiteral("http://img.example.test/%1/%2.jpg")
+            .arg(kind == PanelKind::Live ? "logos" : "posters")
+            .arg(id);
+    }
+    QString picture;
+    switch (kind) {
+    case PanelKind::Live: picture = QStringLiteral("logo/%1.png").arg(id); break;
+    case PanelKind::Vod: picture = QStringLiteral("poster/film-%1.jpg").arg(id); break;
+    case PanelKind::Series: picture = QStringLiteral("poster/series-%1.jpg").arg(id); break;
+    }
+    // A few pictures are missing or slow, so the placeholders are seen too.
+    if (index % 61 == 50)
+        picture = QStringLiteral("missing/") + picture;
+    else if (index % 211 == 100)
+        picture = QStringLiteral("slow/") + picture;
+    return m_shape.artworkBase + QStringLiteral("/art/") + picture + QStringLiteral("?t=") + artworkTitleQuery(title);
 }
 
 int CatalogGenerator::expectedEntries(int count) const
@@ -277,7 +356,7 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
     json.open('[');
     for (int i = 0; i < count; ++i) {
         Dice dice(elementSeed(m_shape.seed, kind, i));
-        const QString name = makeTitle(dice, kind, i);
+        const QString name = withAdultMark(m_shape, makeTitle(dice, kind, i), i);
         const qint64 id = 1000 + qint64(i) * 7;
         const int category = 1 + dice.below(m_shape.categories);
         json.phpEscapes = loose && dice.chance(60);
@@ -288,13 +367,12 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
             json.key("name").text(name).key(idKey);
             looseNumber(json, dice, loose, id);
         }
-        const QString image = QStringLiteral("http://img.example.test/%1/%2.jpg")
-                                  .arg(kind == PanelKind::Live ? "logos" : "posters")
-                                  .arg(id);
+        const QString image = artworkAddress(kind, id, name, i);
+        const bool drawn = !m_shape.artworkBase.isEmpty();
         switch (kind) {
         case PanelKind::Live:
             json.key("stream_type").text("live").key("stream_icon");
-            looseImage(json, dice, loose, image);
+            looseImage(json, dice, loose, image, drawn, i);
             json.key("epg_channel_id");
             if (dice.chance(60))
                 json.text(QStringLiteral("canal%1.es").arg(id));
@@ -309,7 +387,7 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
             break;
         case PanelKind::Vod:
             json.key("stream_type").text("movie").key("stream_icon");
-            looseImage(json, dice, loose, image);
+            looseImage(json, dice, loose, image, drawn, i);
             json.key("rating");
             if (loose && dice.chance(30))
                 json.text(QString());
@@ -320,7 +398,8 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
             json.key("category_id");
             looseCategory(json, dice, loose, category);
             json.key("category_ids").open('[').number(category).close(']');
-            if (loose && dice.chance(2))
+            // A stream's own category name makes a group of its own beside the listed one: not in the demo.
+            if (loose && !m_shape.distinctCategoryNames && dice.chance(2))
                 json.key("category_name").text(categoryName(kind, category));
             json.key("container_extension");
             if (loose && dice.chance(3))
@@ -331,7 +410,7 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
             break;
         case PanelKind::Series:
             json.key("cover");
-            looseImage(json, dice, loose, image);
+            looseImage(json, dice, loose, image, drawn, i);
             json.key("plot").text(QStringLiteral("Una historia de %1 y %2 en %3.")
                                       .arg(sv(dice.pick(kNouns)), sv(dice.pick(kNouns)), sv(dice.pick(kPlaces))));
             json.key("cast").text("Ana Pérez, José Núñez").key("director").text("");
@@ -339,7 +418,12 @@ QByteArray CatalogGenerator::streams(PanelKind kind, int count) const
             json.key("last_modified").text(QString::number(1650000000 + i));
             json.key("rating").text(QString::number(dice.below(10)));
             json.key("rating_5based").decimal(dice.below(50) / 10.0);
-            json.key("backdrop_path").open('[').text(QStringLiteral("https://img.example.test/bd/%1.jpg").arg(id)).close(']');
+            json.key("backdrop_path").open('[');
+            if (drawn)
+                json.text(m_shape.artworkBase + QStringLiteral("/art/wide/series-%1.jpg?t=").arg(id) + artworkTitleQuery(name));
+            else
+                json.text(QStringLiteral("https://img.example.test/bd/%1.jpg").arg(id));
+            json.close(']');
             json.key("youtube_trailer").text("").key("episode_run_time").text(QString::number(20 + dice.below(40)));
             json.key("category_id");
             looseCategory(json, dice, loose, category);
@@ -363,8 +447,13 @@ QByteArray CatalogGenerator::vodInfo(qint64 id) const
         json.open('[').close(']');
     } else {
         const bool emptyPlot = m_shape.looseTypes && dice.chance(30);
-        json.open('{').key("movie_image").text(QStringLiteral("http://img.example.test/posters/%1.jpg").arg(id));
-        json.key("name").text(makeTitle(dice, PanelKind::Vod, int(id)));
+        const QString name = makeTitle(dice, PanelKind::Vod, int(id));
+        json.open('{').key("movie_image");
+        if (m_shape.artworkBase.isEmpty())
+            json.text(QStringLiteral("http://img.example.test/posters/%1.jpg").arg(id));
+        else
+            json.text(m_shape.artworkBase + QStringLiteral("/art/poster/film-%1.jpg?t=").arg(id) + artworkTitleQuery(name));
+        json.key("name").text(name);
         json.key("plot").text(emptyPlot ? QString() : QStringLiteral("Un %1 busca su %2.").arg(sv(dice.pick(kNouns)), sv(dice.pick(kNouns))));
         json.key("description").text(QStringLiteral("Descripción de la película %1.").arg(id));
         json.key("genre").text(QStringLiteral("%1, %2").arg(sv(dice.pick(kGenres)), sv(dice.pick(kGenres))));
@@ -429,7 +518,8 @@ QByteArray CatalogGenerator::playlist(int count, const PlaylistShape& shape) con
         const int band = i % 10;
         const PanelKind kind = band < 3 ? PanelKind::Live : band < 8 ? PanelKind::Vod : PanelKind::Series;
         Dice dice(elementSeed(m_shape.seed ^ 0x5EED, kind, i));
-        const QByteArray title = makeTitle(dice, kind, i).toUtf8();
+        const QString name = withAdultMark(m_shape, makeTitle(dice, kind, i), i);
+        const QByteArray title = name.toUtf8();
         const QByteArray group = categoryName(kind, 1 + dice.below(m_shape.categories)).toUtf8();
         const qint64 id = 5000 + qint64(i) * 3;
         out.append("#EXTINF:-1");
@@ -440,7 +530,15 @@ QByteArray CatalogGenerator::playlist(int count, const PlaylistShape& shape) con
             out.append(" tvg-id=\"").append(QByteArray::number(id)).append(kind == PanelKind::Live ? ".tv\"" : "\"");
         }
         out.append(" tvg-name=\"").append(title).append('"');
-        out.append(" tvg-logo=\"http://img.example.test/logos/").append(QByteArray::number(id)).append(".png\"");
+        if (m_shape.artworkBase.isEmpty()) {
+            out.append(" tvg-logo=\"http://img.example.test/logos/").append(QByteArray::number(id)).append(".png\"");
+        } else {
+            // Every tenth logo is written relative to the playlist's host.
+            QString logo = artworkAddress(kind, id, name, i);
+            if (i % 10 == 4)
+                logo = logo.mid(logo.indexOf(u'/', 8));
+            out.append(" tvg-logo=\"").append(logo.toUtf8()).append('"');
+        }
         out.append(" group-title=\"").append(group).append("\",").append(title).append(eol);
         out.append(host);
         switch (kind) {

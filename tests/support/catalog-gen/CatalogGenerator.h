@@ -20,6 +20,15 @@ struct CatalogShape
     int categories = 48;   // per kind
     bool looseTypes = true; // numbers as text, nulls, "[]" objects, escaped slashes
     int brokenEvery = 0;    // every n-th stream element has no usable id or name (0: none)
+
+    // The demo's shape; the defaults keep every list byte for byte as before.
+    // Artwork on a host that draws it ("/art/..." addresses with the title in the query); empty: a host
+    // that does not exist.
+    QString artworkBase;
+    // The last n categories of each kind carry an adult name, and every 53rd title an adult mark.
+    int adultCategories = 0;
+    // Every category of a kind has its own name and id; a few genres share one plain name across kinds.
+    bool distinctCategoryNames = false;
 };
 
 struct PlaylistShape
@@ -50,6 +59,10 @@ public:
     // The title written for element `index` of a list (broken elements included).
     QString title(PanelKind kind, int index) const;
     QString categoryName(PanelKind kind, int category) const;
+    // Whether a category carries an adult name (only with `adultCategories`).
+    bool isAdultCategory(int category) const;
+    // The artwork address of element `index` of a list (`id` as written), before loose variants.
+    QString artworkAddress(PanelKind kind, qint64 id, const QString& title, int index) const;
 
 private:
     CatalogShape m_shape;
