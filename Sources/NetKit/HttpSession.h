@@ -44,7 +44,8 @@ struct HttpRequest
     qint64 maxBodyBytes = 16 * 1024 * 1024;
     Cache cache = Cache::Default;
     Redirects redirects = Redirects::Follow;
-    // When set, the body is handed here as it arrives, in order and on the main thread, instead of being collected
+    // When set, the body is handed here as it arrives (decoded, when the server compressed it), in order and on the
+    // main thread, instead of being collected
     // (the answer's body then stays empty): a list of tens of megabytes is never held whole. `declaredLength` is
     // the length the server announced for a body sent as it is (not compressed), or -1. Whatever is handed on
     // counts towards the size limit. It must not throw.

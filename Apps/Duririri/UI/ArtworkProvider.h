@@ -13,9 +13,10 @@ namespace sendra::ui {
 
 // The artwork of catalogue entries and brand images, as `image://art/<address>` with the address
 // percent-encoded (encodeURIComponent in QML), optionally followed by `/<radius>` to round the corners by that many
-// pixels of the delivered image. Only http and https addresses are fetched; anything else fails, and the item shows
-// its placeholder. Requests for one address share one transfer; transfers go through a disk cache in the product's
-// cache folder; decoding, scaling to fill the requested size, cropping and rounding happen on a worker thread.
+// pixels of the delivered image. Only http and https addresses are fetched, and only raster pictures (told by their
+// first bytes) are decoded; anything else fails, and the item shows its placeholder. Requests for one address share
+// one transfer; transfers go through a disk cache in the product's cache folder, a few at a time; decoding straight
+// to the size drawn, scaling to fill the requested size, cropping and rounding happen on worker threads.
 // A failed load gives a 1x1 transparent image rather than an error (which the engine would log as a QML warning):
 // items treat an image of at most 1x1 pixel as not loaded.
 class ArtworkProvider final : public QQuickAsyncImageProvider
@@ -40,7 +41,7 @@ public:
     // Folder of the disk cache, below the XDG cache folder, one per product.
     static QString cacheFolder();
     static constexpr std::chrono::milliseconds defaultIdleTimeout{20'000};
-    // Larger images are refused rather than decoded.
+    // Larger answers are refused as they arrive (or before, when their length is declared).
     static constexpr qint64 maximumBytes = 24 * 1024 * 1024;
 
 private:
