@@ -33,13 +33,21 @@ uint32_t AddressStore::store(QByteArrayView address, uint32_t& place, uint32_t& 
     const size_t end = before('#', before('?', size));
     const char* slash = end ? static_cast<const char*>(memrchr(text, '/', end)) : nullptr;
     qsizetype cut = slash ? qsizetype(slash - text) + 1 : 0;
-    // Neighbours mostly share their directory: the last one is tried before the table.
     uint32_t directory = 0;
-    if (m_lastDirectory != 0 && m_directories[m_lastDirectory - 1].size() == cut &&
-        (cut == 0 || std::memcmp(m_directories[m_lastDirectory - 1].constData(), text, size_t(cut)) == 0))
-        directory = m_lastDirectory;
-    else
-        directory = m_lastDirectory = addDirectory(address.first(cut));
+    for (const uint32_t recent : m_recent) {
+        if (recent != 0 && m_directories[recent - 1].size() == cut &&
+            (cut == 0 || std::memcmp(m_directories[recent - 1].constData(), text, size_t(cut)) == 0)) {
+            directory = recent;
+            break;
+        }
+    }
+    if (directory == 0) {
+        directory = addDirectory(address.first(cut));
+        if (directory != 0) {
+            m_recent[m_nextRecent] = directory;
+            m_nextRecent = (m_nextRecent + 1) % m_recent.size();
+        }
+    }
     if (directory == 0) {
         directory = 1;
         cut = 0;

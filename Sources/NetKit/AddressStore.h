@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -49,7 +50,10 @@ private:
     Blocks<char> m_rests;
     std::vector<QByteArray> m_directories;
     std::unordered_map<std::string_view, uint32_t> m_directoryIndex; // views into m_directories
-    uint32_t m_lastDirectory = 0;
+    // The directories met last, tried before the table: neighbours mostly share theirs, and a table's artwork and
+    // stream addresses take turns.
+    std::array<uint32_t, 4> m_recent{};
+    uint32_t m_nextRecent = 0;
 };
 
 } // namespace netkit

@@ -1,6 +1,8 @@
 #include "NetKit/PlaylistText.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -173,6 +175,146 @@ std::size_t titleComma(std::string_view line)
         if (close == std::string_view::npos)
             return line.find(',');
         i = close + 1;
+    }
+}
+
+namespace {
+
+// Bit i set: byte i is inside a quoted value (an opening quote counts as inside, its closing one as outside), the
+// quotes paired in order from the line's start.
+std::uint64_t insideQuotes(std::uint64_t quotes)
+{
+    quotes ^= quotes << 1;
+    quotes ^= quotes << 2;
+    quotes ^= quotes << 4;
+    quotes ^= quotes << 8;
+    quotes ^= quotes << 16;
+    quotes ^= quotes << 32;
+    return quotes;
+}
+
+// An attribute name ends the text before its `="`. The last byte is checked before the rest, as most names end
+// otherwise.
+template<std::size_t N>
+bool nameEndsWith(std::string_view text, const char (&suffix)[N])
+{
+    return text.size() >= N - 1 && text.back() == suffix[N - 2] && endsWith(text, suffix);
+}
+
+} // namespace
+
+InformationLine::InformationLine(std::string_view line)
+{
+    // Per 64 bytes of the line, the positions of its quotes, commas and equals signs as bits; lines longer than
+    // information lines ever are take the two readings apart.
+    constexpr std::size_t kMaxWords = 32;
+    const std::size_t size = line.size();
+    if (size > kMaxWords * 64) {
+        const Attributes attributes(line);
+        tvgId = attributes.tvgId;
+        tvgLogo = attributes.tvgLogo;
+        groupTitle = attributes.groupTitle;
+        titleComma = playlist::titleComma(line);
+        return;
+    }
+    const std::size_t words = (size + 63) / 64;
+    std::uint64_t quotes[kMaxWords];
+    std::uint64_t commas[kMaxWords];
+    std::uint64_t equals[kMaxWords];
+    for (std::size_t w = 0; w < words; ++w) {
+        std::uint64_t q = 0, c = 0, e = 0;
+#ifdef __SSE2__
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i comma = _mm_set1_epi8(',');
+        const __m128i equal = _mm_set1_epi8('=');
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::size_t at = w * 64 + 16 * k;
+            if (at >= size)
+                break;
+            // The last sixteen bytes end with the line's (never past it): the bits of bytes already seen go.
+            unsigned drop = 0;
+            std::size_t from = at;
+            if (at + 16 > size) {
+                if (size < 16) {
+                    for (std::size_t i = at; i < size; ++i) {
+                        q |= std::uint64_t(line[i] == '"') << (i - w * 64);
+                        c |= std::uint64_t(line[i] == ',') << (i - w * 64);
+                        e |= std::uint64_t(line[i] == '=') << (i - w * 64);
+                    }
+                    break;
+                }
+                from = size - 16;
+                drop = unsigned(at - from);
+            }
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + from));
+            const auto bits = [&](__m128i wanted) {
+                return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted))) >> drop) << (16 * k);
+            };
+            q |= bits(quote);
+            c |= bits(comma);
+            e |= bits(equal);
+        }
+#else
+        for (std::size_t i = w * 64; i < std::min(size, w * 64 + 64); ++i) {
+            q |= std::uint64_t(line[i] == '"') << (i - w * 64);
+            c |= std::uint64_t(line[i] == ',') << (i - w * 64);
+            e |= std::uint64_t(line[i] == '=') << (i - w * 64);
+        }
+#endif
+        quotes[w] = q;
+        commas[w] = c;
+        equals[w] = e;
+    }
+
+    // The title comma: the first one outside quotes, else the first one at all.
+    std::size_t firstComma = std::string_view::npos;
+    std::uint64_t carry = 0; // all ones while a quoted value runs on from the previous word
+    for (std::size_t w = 0; w < words; ++w) {
+        const std::uint64_t inside = insideQuotes(quotes[w]) ^ carry;
+        carry = 0 - (inside >> 63);
+        if (firstComma == std::string_view::npos && commas[w] != 0)
+            firstComma = w * 64 + std::size_t(__builtin_ctzll(commas[w]));
+        if (const std::uint64_t outside = commas[w] & ~inside) {
+            firstComma = w * 64 + std::size_t(__builtin_ctzll(outside));
+            break;
+        }
+    }
+    titleComma = firstComma;
+
+    // The attributes: every `="` in order, each value up to the next quote.
+    const auto nextQuote = [&](std::size_t from) -> std::size_t {
+        std::size_t w = from / 64;
+        if (w >= words)
+            return std::string_view::npos;
+        std::uint64_t m = quotes[w] & (~std::uint64_t(0) << (from % 64));
+        while (m == 0) {
+            if (++w == words)
+                return std::string_view::npos;
+            m = quotes[w];
+        }
+        return w * 64 + std::size_t(__builtin_ctzll(m));
+    };
+    const auto value = [&](std::size_t from) -> std::optional<std::string_view> {
+        const std::size_t close = nextQuote(from);
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        return line.substr(from, close - from);
+    };
+    for (std::size_t w = 0; w < words; ++w) {
+        for (std::uint64_t m = equals[w]; m != 0; m &= m - 1) {
+            const std::size_t at = w * 64 + std::size_t(__builtin_ctzll(m));
+            if (at + 1 >= size || line[at + 1] != '"')
+                continue;
+            const std::string_view name = line.substr(0, at);
+            if (!tvgId && nameEndsWith(name, "tvg-id"))
+                tvgId = value(at + 2);
+            else if (!tvgLogo && nameEndsWith(name, "tvg-logo"))
+                tvgLogo = value(at + 2);
+            else if (!groupTitle && nameEndsWith(name, "group-title"))
+                groupTitle = value(at + 2);
+            if (tvgId && tvgLogo && groupTitle)
+                return;
+        }
     }
 }
 

@@ -33,6 +33,17 @@ struct Attributes
 // npos when there is none.
 std::size_t titleComma(std::string_view line);
 
+// Attributes(line) and titleComma(line) together, found in one pass over the line.
+struct InformationLine
+{
+    std::optional<std::string_view> tvgId;
+    std::optional<std::string_view> tvgLogo;
+    std::optional<std::string_view> groupTitle;
+    std::size_t titleComma = std::string_view::npos;
+
+    explicit InformationLine(std::string_view line);
+};
+
 // True when every byte is below 0x80.
 bool isAscii(std::string_view text);
 

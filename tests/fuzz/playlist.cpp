@@ -3,6 +3,7 @@
 // in pieces gives the entries of the whole text.
 #include "FuzzSupport.h"
 
+#include "NetKit/PlaylistText.h"
 #include "NetKit/UrlCodec.h"
 #include "Networking/PlaylistIngestor.h"
 #include "OrrinthCore/M3UParser.h"
@@ -54,6 +55,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // Ids made for entries without one are stable, so the lists compare whole.
             fuzz::require(*streamed == nodes, "a playlist read in pieces gives the entries of the whole text");
         }
+    }
+
+    // The one-pass reading of an information line finds what the two readings apart find.
+    const std::string_view text(bytes.data(), std::size_t(bytes.size()));
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string_view line = text.substr(at, end - at);
+        const netkit::playlist::InformationLine info(line);
+        const netkit::playlist::Attributes attributes(line);
+        fuzz::require(info.tvgId == attributes.tvgId && info.tvgLogo == attributes.tvgLogo
+                          && info.groupTitle == attributes.groupTitle
+                          && info.titleComma == netkit::playlist::titleComma(line),
+                      "an information line reads the same in one pass");
+        at = end + 1;
     }
 
     const QList<orrinth::CatalogItem> items = orrinth::M3UParser().parse(QString::fromUtf8(bytes));

@@ -30,10 +30,9 @@ namespace sendra {
 namespace {
 
 using namespace std::chrono_literals;
-using netkit::playlist::Attributes;
 using netkit::playlist::findLineEnd;
+using netkit::playlist::InformationLine;
 using netkit::playlist::isAscii;
-using netkit::playlist::titleComma;
 using netkit::playlist::trimmed;
 
 constexpr auto kDownloadTimeout = 45s;
@@ -44,9 +43,8 @@ QString fromUtf8(std::string_view text)
 }
 
 // The title: the text after the title comma, trimmed. A line without a usable comma is its own title.
-std::string_view titleOf(std::string_view line)
+std::string_view titleOf(std::string_view line, std::size_t comma)
 {
-    const std::size_t comma = titleComma(line);
     if (comma == std::string_view::npos)
         return trimmed(line);
     const std::string_view before = line.substr(0, comma);
@@ -168,13 +166,13 @@ public:
 
     void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
     {
-        const Attributes attributes(info);
+        const InformationLine attributes(info);
         NodeTable::RawNode node;
         // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
         char fallback[36];
         node.id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? *attributes.tvgId
                                                                           : m_fallbackIds.of(addressLine, fallback);
-        node.title = titleOf(info);
+        node.title = titleOf(info, attributes.titleComma);
         const Group& group = groupOf(attributes.groupTitle);
         node.group = group.index;
         // A logo QUrl would keep as written is kept as it is, without making a QUrl.
