@@ -497,6 +497,7 @@ TEST_F(ShellCenterTest, theCentresCommonActionsLeadWhereTheySay)
         ASSERT_TRUE(app.waitFor([&] { return app.deck().playback().has_value(); }));
         EXPECT_EQ(app.deck().playback()->node.catalogKey(), featured.catalogKey());
         app.deck().closePlayback(0);
+        ASSERT_TRUE(app.waitFor([&] { return !app.deck().playback() && !app.property("root.player", "active").toBool(); }));
     } else {
         ASSERT_TRUE(app.waitFor([&] { return app.isShown("detail.title"); }));
         EXPECT_EQ(app.deck().selectedNode()->catalogKey(), featured.catalogKey());
@@ -506,8 +507,16 @@ TEST_F(ShellCenterTest, theCentresCommonActionsLeadWhereTheySay)
 
     const NodeView films = app.deck().nodesByKind().value(SignalKind::cinema);
     app.deck().addResume(films[3], 0.4, std::nullopt);
-    reveal(app, 0);
-    ASSERT_TRUE(app.waitFor([&] { return app.isShown("center.resume.card.0.open"); }));
+    // The resume rail appears with its first card: wait until the card stands inside the centre's viewport.
+    QQuickItem* centre = app.item("center.console");
+    ASSERT_TRUE(app.waitFor([&] {
+        reveal(app, 0);
+        QQuickItem* card = app.item("center.resume.card.0.open");
+        if (!card || !app.isShown("center.resume.card.0.open"))
+            return false;
+        const QRectF inCentre = card->mapRectToItem(centre, QRectF(0, 0, card->width(), card->height()));
+        return inCentre.top() >= 0 && inCentre.bottom() <= centre->height() + 1;
+    }));
     ASSERT_TRUE(app.click("center.resume.card.0.open"));
     ASSERT_TRUE(app.waitFor([&] { return app.deck().playback().has_value(); }));
     EXPECT_EQ(app.deck().playback()->node.catalogKey(), films[3].catalogKey());
