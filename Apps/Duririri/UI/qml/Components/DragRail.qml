@@ -16,7 +16,8 @@ import Sendra.App
 // The item at the leading edge is the rail's position (`leadingIndex`, -1 when empty). It never passes the last
 // item that can stand at the leading edge (the view stops at its end), so a move back from the end moves at once.
 // When the items change the rail keeps that item at the leading edge while its identity is still among them,
-// and returns to the first item otherwise. Identities are node keys where entries are shown: entries of different kinds may share an id.
+// and returns to the first item otherwise. Identities are node keys where entries are shown: entries of
+// different kinds may share an id.
 // `view` is the inner ListView (count, itemAtIndex); `moveTo(index)` brings an item to the leading edge.
 Item {
     id: rail
