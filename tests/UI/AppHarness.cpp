@@ -7,6 +7,7 @@
 
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
+#include <QSignalSpy>
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
@@ -118,6 +119,11 @@ bool AppHarness::click(const QString& objectName, Qt::MouseButton button)
     QQuickItem* target = item(objectName);
     if (!target || !isShown(objectName))
         return false;
+    // Where a person would click: on the frame that shows the item where its layout has put it (an item that
+    // has just appeared is placed when the window next polishes, before it draws).
+    if (!waitFor([&] { return target->width() > 0 && target->height() > 0; }, 2000))
+        return false;
+    drawn();
     const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
     QTest::mouseClick(window(), button, Qt::NoModifier, centre.toPoint());
     idle(10);
@@ -132,12 +138,24 @@ bool AppHarness::type(const QString& objectName, const QString& text)
     target->forceActiveFocus();
     QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(window(), Qt::Key_Backspace);
+    typeKeys(text);
+    idle(10);
+    return true;
+}
+
+void AppHarness::typeKeys(const QString& text)
+{
     for (const QChar c : text) {
         const Qt::Key code = c.isLetterOrNumber() && c.unicode() < 128 ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
         QTest::sendKeyEvent(QTest::Click, window(), code, QString(c), Qt::NoModifier);
     }
-    idle(10);
-    return true;
+}
+
+void AppHarness::drawn()
+{
+    QSignalSpy frames(window(), &QQuickWindow::frameSwapped);
+    window()->update();
+    frames.wait(2000);
 }
 
 void AppHarness::key(int key, Qt::KeyboardModifiers modifiers)

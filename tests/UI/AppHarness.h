@@ -62,9 +62,13 @@ public:
     QVariant property(const QString& objectName, const char* name) const;
     // A real left click at the item's centre; false when the item is missing or not shown.
     bool click(const QString& objectName, Qt::MouseButton button = Qt::LeftButton);
+    // Lets the window draw a frame: what changed is laid out and shown.
+    void drawn();
     // Focuses the item by clicking it, selects what it holds and types the text.
     bool type(const QString& objectName, const QString& text);
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // Types the text as key presses into whatever has the focus, without waiting.
+    void typeKeys(const QString& text);
     // Lets the event loop run until the condition holds (false after `ms`).
     static bool waitFor(const std::function<bool()>& condition, int ms = 5000);
     static void idle(int ms = 50) { QTest::qWait(ms); }

@@ -156,7 +156,8 @@ TEST_F(EntryScreensTest, TheAccessFormWritesTheDraftAndConnectsOnlyFromItsButton
 
 // A private brand's code: the sheet takes the focus, keeps only four numbers, submits nothing on Return, shows
 // the deck's error above itself, and is left only by its buttons or Escape, never while the deck validates. The
-// brand it shows recolours the access screen, and cancelling brings the product's colours back.
+// brand it shows recolours the access screen, and cancelling brings the product's colours back. The right code
+// closes it and connects.
 TEST_F(EntryScreensTest, TheCodeSheetFiltersTheCodeAndIsLeftOnlyWhenIdle)
 {
     AppHarness& app = open();
@@ -176,9 +177,12 @@ TEST_F(EntryScreensTest, TheCodeSheetFiltersTheCodeAndIsLeftOnlyWhenIdle)
     EXPECT_EQ(app.window()->activeFocusItem(), app.item("codeSheet.field"));
     EXPECT_EQ(app.property("access.connect.background", "color").value<QColor>(), QColor("#112233"));
     EXPECT_FALSE(enabled(app, "codeSheet.validate"));
+    // The sample code shows in the empty, focused field, and goes with the first digit.
+    EXPECT_TRUE(app.isShown("codeSheet.placeholder"));
 
     ASSERT_TRUE(app.type("codeSheet.field", "12a"));
     EXPECT_EQ(text(app, "codeSheet.field"), "12");
+    EXPECT_FALSE(app.isShown("codeSheet.placeholder"));
     EXPECT_EQ(app.deck().accessCode(), "12");
     EXPECT_FALSE(enabled(app, "codeSheet.validate"));
     ASSERT_TRUE(app.type("codeSheet.field", "9-8-7-6-5"));
@@ -200,34 +204,37 @@ TEST_F(EntryScreensTest, TheCodeSheetFiltersTheCodeAndIsLeftOnlyWhenIdle)
     EXPECT_FALSE(app.deck().errorMessage());
     EXPECT_EQ(text(app, "codeSheet.field"), "1111");
 
-    // While the deck validates, both buttons are disabled and Escape does nothing.
-    app.platform.route("POST", validatePath, Reply::json(R"({"valid":false})").held());
-    ASSERT_TRUE(app.click("codeSheet.validate"));
-    ASSERT_TRUE(app.waitFor([&] { return app.platform.heldCount() > 0; }));
-    EXPECT_FALSE(enabled(app, "codeSheet.validate"));
-    EXPECT_FALSE(enabled(app, "codeSheet.cancel"));
-    EXPECT_EQ(text(app, "codeSheet.validate.label"), app.deck().connectionStatus());
-    app.key(Qt::Key_Escape);
-    EXPECT_TRUE(app.deck().accessCodeRequired());
-    EXPECT_TRUE(app.isShown("codeSheet.field"));
-
-    app.deck().selectLanguage(AppLanguage::english);
-    EXPECT_EQ(text(app, "codeSheet.title"), "Access code");
-    EXPECT_EQ(text(app, "codeSheet.validate.label"), english(app.deck().connectionStatus()));
-    app.platform.release();
-    ASSERT_TRUE(app.waitFor([&] { return !app.deck().isConnecting(); }));
-    EXPECT_EQ(text(app, "codeSheet.validate.label"), "Validate and enter");
-    EXPECT_EQ(app.property("codeSheet.cancel", "text").toString(), "Cancel");
-    ASSERT_TRUE(app.waitFor([&] { return app.isShown("root.alert.accept"); }));
-    ASSERT_TRUE(app.click("root.alert.accept"));
-    ASSERT_TRUE(app.waitFor([&] { return !app.isShown("root.alert.accept"); }));
-
-    // Idle again: Escape is "Cancelar".
+    // Idle: Escape is "Cancelar".
     app.key(Qt::Key_Escape);
     EXPECT_TRUE(app.waitFor([&] { return !app.isShown("codeSheet.field"); }));
     EXPECT_FALSE(app.deck().accessCodeRequired());
     EXPECT_EQ(app.deck().activeBrand(), ProductBrand::presentation(ProductBrand::current()));
     EXPECT_EQ(app.property("access.connect.background", "color").value<QColor>(), productColour);
+
+    // Connecting again and typing the right code: while the deck validates both buttons are disabled and Escape
+    // does nothing; then the sheet closes and the source is connected.
+    ASSERT_TRUE(app.click("access.connect"));
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("codeSheet.field"); }, 10000));
+    EXPECT_TRUE(app.isShown("codeSheet.placeholder"));
+    app.typeKeys(QStringLiteral("4321"));
+    app.deck().selectLanguage(AppLanguage::english);
+    EXPECT_EQ(text(app, "codeSheet.title"), "Access code");
+    EXPECT_EQ(text(app, "codeSheet.validate.label"), "Validate and enter");
+    EXPECT_EQ(app.property("codeSheet.cancel", "text").toString(), "Cancel");
+    app.platform.route("POST", validatePath, Reply::json(R"({"valid":true})").held());
+    ASSERT_TRUE(app.click("codeSheet.validate"));
+    ASSERT_TRUE(app.waitFor([&] { return app.platform.heldCount() > 0; }));
+    EXPECT_FALSE(enabled(app, "codeSheet.validate"));
+    EXPECT_FALSE(enabled(app, "codeSheet.cancel"));
+    EXPECT_EQ(text(app, "codeSheet.validate.label"), english(app.deck().connectionStatus()));
+    app.key(Qt::Key_Escape);
+    EXPECT_TRUE(app.deck().accessCodeRequired());
+    EXPECT_TRUE(app.isShown("codeSheet.field"));
+    app.platform.release();
+    EXPECT_TRUE(app.waitFor([&] { return !app.isShown("codeSheet.field"); }, 10000));
+    EXPECT_TRUE(app.waitFor([&] { return app.deck().phase() == CommandDeck::Phase::profiles; }, 10000))
+        << app.deck().errorMessage().value_or(QString()).toStdString();
+    EXPECT_FALSE(app.deck().accessCodeRequired());
     app.deck().selectLanguage(AppLanguage::spanish);
 }
 
@@ -248,6 +255,27 @@ TEST_F(EntryScreensTest, IdentitiesAreChosenDeletedAndCreatedFromTheScreen)
     const QUuid first = app.deck().identities()[0].id;
     ASSERT_TRUE(app.click("identity.tile.1", Qt::RightButton));
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("identity.menu.delete"); }));
+    // The menu is drawn dark under its white text, also while the pointer is over the item.
+    QQuickItem* remove = app.item("identity.menu.delete");
+    const QPointF over = remove->mapToScene(QPointF(remove->width() / 2, remove->height() / 2));
+    QTest::mouseMove(app.window(), over.toPoint());
+    // The offscreen platform turns hover effects off: the keyboard highlights the item as hovering does.
+    if (!remove->property("highlighted").toBool())
+        app.key(Qt::Key_Down);
+    ASSERT_TRUE(app.waitFor([&] { return remove->property("highlighted").toBool(); }));
+    app.drawn();
+    const QImage drawn = app.window()->grabWindow();
+    const QRectF band(remove->mapToScene(QPointF(0, 0)), QSizeF(remove->width(), remove->height()));
+    double lightness = 0;
+    int pixels = 0;
+    for (int y = int(band.top()) + 2; y < int(band.bottom()) - 2; ++y) {
+        for (int x = int(band.left()) + 2; x < int(band.right()) - 2; ++x) {
+            lightness += QColor(drawn.pixel(x, y)).lightnessF();
+            ++pixels;
+        }
+    }
+    ASSERT_GT(pixels, 0);
+    EXPECT_LT(lightness / pixels, 0.45) << "the hovered item's band is light under white text";
     ASSERT_TRUE(app.click("identity.menu.delete"));
     ASSERT_TRUE(app.waitFor([&] { return app.deck().identities().size() == 1; }));
     EXPECT_EQ(app.deck().identities()[0].id, first);
@@ -266,6 +294,8 @@ TEST_F(EntryScreensTest, IdentitiesAreChosenDeletedAndCreatedFromTheScreen)
     app.deck().selectLanguage(AppLanguage::english);
     EXPECT_EQ(text(app, "identity.title"), english("¿Quién toma el mando?"));
     EXPECT_EQ(text(app, "identity.create.label"), "Create and continue");
+    EXPECT_LT(app.item("identity.create.arrow")->mapToScene(QPointF(0, 0)).x(),
+              app.item("identity.create.label")->mapToScene(QPointF(0, 0)).x());
     EXPECT_EQ(app.property("identity.name", "placeholderText").toString(), "Name");
     EXPECT_EQ(text(app, "identity.pill.text"), english("Identidades locales").toUpper());
     EXPECT_EQ(text(app, "identity.tile.0.name"), "Ana");

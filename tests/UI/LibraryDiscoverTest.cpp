@@ -293,4 +293,41 @@ TEST_F(LibraryDiscoverTest, discoverShowsBrowseNoMatchOrTheRankedResults)
     EXPECT_TRUE(app.waitFor([&] { return app.isShown("discover.browse"); }));
 }
 
+// A film's tile opens its detail sheet, left by "Cerrar" or by Escape with the selection cleared; a channel's
+// tile plays it. Typing fast over results still being built leaves no warning behind.
+TEST_F(LibraryDiscoverTest, tilesOpenTheirSheetOrPlayAndTheSheetClosesBothWays)
+{
+    AppHarness& app = open(CommandDeck::Dock::discover);
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("discover.field"); }));
+    for (const char* word : {"Película", "Serie", "Película 1", "Cine"}) {
+        ASSERT_TRUE(app.click("discover.field"));
+        QTest::keyClick(app.window(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(app.window(), Qt::Key_Backspace);
+        app.typeKeys(QString::fromUtf8(word));
+    }
+
+    ASSERT_TRUE(app.type("discover.field", "Matrix"));
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == "Matrix"; }));
+    for (const bool escape : {false, true}) {
+        ASSERT_TRUE(app.click("discover.result.0.open"));
+        ASSERT_TRUE(app.waitFor([&] { return app.isShown("detail.title"); }));
+        EXPECT_EQ(app.property("detail.title", "text").toString(), "Matrix");
+        ASSERT_TRUE(app.deck().selectedNode().has_value());
+        if (escape)
+            app.key(Qt::Key_Escape);
+        else
+            ASSERT_TRUE(app.click("detail.close"));
+        EXPECT_TRUE(app.waitFor([&] { return !app.deck().selectedNode() && !app.isShown("detail.title"); }))
+            << (escape ? "Escape" : "Cerrar");
+    }
+
+    ASSERT_TRUE(app.type("discover.field", "Canal Uno"));
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == "Canal Uno"; }));
+    ASSERT_TRUE(app.click("discover.result.0.open"));
+    ASSERT_TRUE(app.waitFor([&] { return app.deck().playback().has_value(); }));
+    EXPECT_EQ(app.deck().playback()->node.title, "Canal Uno");
+    EXPECT_FALSE(app.deck().selectedNode().has_value());
+    app.deck().closePlayback(0);
+}
+
 } // namespace uitest

@@ -7,19 +7,33 @@ using sendra::ui::moreDestination;
 using sendra::ui::railDragTarget;
 using sendra::ui::RailDestination;
 
-// One item per whole 96 px from where the drag began, left moving forward, clamped at both ends.
+// One item per whole 96 px from where the drag began, left moving forward, clamped to the items that can lead;
+// a drag back from past the last leading item moves at once.
 TEST(RailRules, dragStepsWholeItemsFromTheOriginAndClamps)
 {
-    struct Case { int count; int origin; double translation; int target; };
+    struct Case { int lastLeading; int origin; double translation; int target; };
     const Case cases[] = {
-        {10, 0, -95, 0},   {10, 0, -96, 1},   {10, 0, -200, 2},  {10, 0, -95.9, 0},
-        {10, 0, 300, 0},   {10, 8, -500, 9},  {10, 9, -96, 9},   {10, 5, 96, 4},
-        {10, 5, 95, 5},    {10, 5, 200, 3},   // back toward the start: measured from the origin, not the last step
-        {10, 4, -192, 6},  {10, 4, -40, 4},   {1, 0, -1000, 0},  {0, 0, -300, -1}, {0, 0, 300, -1},
+        {9, 0, -95, 0},   {9, 0, -96, 1},   {9, 0, -200, 2},  {9, 0, -95.9, 0},
+        {9, 0, 300, 0},   {9, 8, -500, 9},  {9, 9, -96, 9},   {9, 5, 96, 4},
+        {9, 5, 95, 5},    {9, 5, 200, 3},   // back toward the start: measured from the origin, not the last step
+        {9, 4, -192, 6},  {9, 4, -40, 4},   {0, 0, -1000, 0}, {-1, 0, -300, -1}, {-1, 0, 300, -1},
+        {4, 0, -2000, 4}, {4, 9, 96, 3},    {4, 9, 0, 4},     {4, 9, 10, 4},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(railDragTarget(c.count, c.origin, c.translation), c.target)
-            << c.count << " items, origin " << c.origin << ", moved " << c.translation;
+        EXPECT_EQ(railDragTarget(c.lastLeading, c.origin, c.translation), c.target)
+            << "last leading " << c.lastLeading << ", origin " << c.origin << ", moved " << c.translation;
+    }
+
+    // Ten 142 px tiles 12 px apart (1,528 px): in 1,000 px the view stops at 528 px, inside the fourth tile, so
+    // the fifth is the last that leads; with room for all, only the first.
+    struct Fit { int count; double content; double view; int last; };
+    const Fit fits[] = {
+        {10, 1528, 1000, 4}, {10, 1528, 1066, 3}, {10, 1528, 1066.4, 3}, {10, 1528, 1528, 0}, {10, 1528, 2000, 0},
+        {1, 142, 100, 0},    {0, 0, 1000, -1},    {22, 22 * 154 - 12, 820, 17},
+    };
+    for (const Fit& f : fits) {
+        EXPECT_EQ(ui::railLastLeading(f.count, f.content, f.view, 12), f.last)
+            << f.count << " items " << f.content << " px wide in " << f.view << " px";
     }
 }
 

@@ -32,6 +32,11 @@ TEST_F(RootTest, routesEachPhaseAndTheAlertClearsBothMessages)
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("root.alert.message"); }));
     EXPECT_EQ(app.property("root.alert.message", "text").toString(), "No fue posible validar el código.");
     EXPECT_EQ(app.property("root.alert.title", "text").toString(), app.deck().activeBrand().name);
+    const auto textLeft = [&](const char* name) {
+        QQuickItem* label = app.item(name);
+        return label->mapToScene(QPointF(label->property("leftPadding").toReal(), 0)).x();
+    };
+    EXPECT_EQ(textLeft("root.alert.message"), textLeft("root.alert.title"));
     ASSERT_TRUE(app.click("root.alert.accept"));
     ASSERT_TRUE(app.waitFor([&] { return !app.deck().errorMessage() && !app.deck().playbackMessage(); }));
     EXPECT_TRUE(app.waitFor([&] { return !app.isShown("root.alert.message"); }));

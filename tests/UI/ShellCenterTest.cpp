@@ -3,6 +3,7 @@
 #include "State/CatalogSnapshot.h"
 #include "UI/UiConfig.h"
 
+#include <QAccessible>
 #include <QQmlApplicationEngine>
 #include <QSignalSpy>
 #include <QWheelEvent>
@@ -36,12 +37,13 @@ MediaNode entry(SignalKind kind, int id, const QString& group, const QString& gr
     return node;
 }
 
-// 30 films in one category, a channel whose id and category id are also a film's, a series.
+// 30 films in one category named like an interface text, a channel whose id and category id are also a film's,
+// a series.
 QList<MediaNode> wideCatalogue()
 {
     QList<MediaNode> nodes;
     for (int id = 1; id <= 30; ++id)
-        nodes.append(entry(SignalKind::cinema, id, QStringLiteral("5"), QStringLiteral("Acción")));
+        nodes.append(entry(SignalKind::cinema, id, QStringLiteral("5"), QStringLiteral("Películas")));
     nodes.append(entry(SignalKind::broadcast, 1, QStringLiteral("5"), QStringLiteral("Noticias")));
     nodes.append(entry(SignalKind::episodic, 40, QStringLiteral("7"), QStringLiteral("Drama")));
     return nodes;
@@ -118,11 +120,18 @@ TEST_F(ShellCenterTest, dockSearchShieldAndIdentityCapsule)
     EXPECT_EQ(app.deck().chosenKind(), SignalKind::cinema);
     ASSERT_TRUE(app.click("shell.search"));
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("discover.console"); }));
+    // The text cursor is in the search field: typing goes there at once.
+    EXPECT_TRUE(app.waitFor([&] { return app.property("discover.field", "activeFocus").toBool(); }));
+    app.typeKeys(QStringLiteral("Uno"));
+    EXPECT_TRUE(app.waitFor([&] { return app.deck().searchText() == "Uno"; }));
+    app.deck().setSearchText(QString());
     const QPointer<QObject> discover = app.find("discover.console");
+    app.item("discover.field")->setFocus(false);
     ASSERT_TRUE(app.click("shell.search"));
     app.idle();
     EXPECT_EQ(app.deck().dock(), CommandDeck::Dock::discover);
     EXPECT_TRUE(discover && app.find("discover.console") == discover);
+    EXPECT_TRUE(app.waitFor([&] { return app.property("discover.field", "activeFocus").toBool(); }));
 
     app.deck().selectLanguage(AppLanguage::english);
     EXPECT_EQ(app.property("shell.title", "text").toString(), "Explore");
@@ -237,6 +246,36 @@ TEST_F(ShellCenterTest, railsCapsDestinationsFavouritesAndDrag)
     EXPECT_EQ(railItem->property("leadingIndex").toInt(), 0);
     EXPECT_TRUE(app.deck().selectedNode() == std::nullopt) << "a drag is no tap";
 
+    // Dragged far past its end the rail stops at the last tile that can lead, and a drag back moves at once.
+    QObject* view = railItem->property("view").value<QObject*>();
+    const auto dragBy = [&](int dx) {
+        const QPoint start = railItem->mapToScene(QPointF(dx < 0 ? railItem->width() - 60 : 60,
+                                                          railItem->height() / 2)).toPoint();
+        QTest::mousePress(app.window(), Qt::LeftButton, {}, start);
+        for (int moved = 0; moved != dx; moved += dx < 0 ? -20 : 20)
+            QTest::mouseMove(app.window(), start + QPoint(moved, 0));
+        QTest::mouseMove(app.window(), start + QPoint(dx, 0));
+        QTest::mouseRelease(app.window(), Qt::LeftButton, {}, start + QPoint(dx, 0));
+        app.idle();
+    };
+    const auto viewEnd = [&] {
+        return view->property("contentWidth").toDouble() - view->property("width").toDouble() +
+               view->property("originX").toDouble();
+    };
+    dragBy(-3000);
+    const int last = railItem->property("leadingIndex").toInt();
+    EXPECT_LT(last, 21);
+    EXPECT_NEAR(view->property("contentX").toDouble(), viewEnd(), 1.0);
+    dragBy(100);
+    EXPECT_EQ(railItem->property("leadingIndex").toInt(), last - 1);
+    EXPECT_LT(view->property("contentX").toDouble(), viewEnd() - 1.0);
+    wheel(QPoint(-1200, 0));
+    EXPECT_EQ(railItem->property("leadingIndex").toInt(), last);
+    wheel(QPoint(120, 0));
+    EXPECT_EQ(railItem->property("leadingIndex").toInt(), last - 1);
+    EXPECT_LT(view->property("contentX").toDouble(), viewEnd() - 1.0);
+    wheel(QPoint(2400, 0));
+
     // The heart on a lane's tile: the favourites rail appears with it, the tile's menu offers removal.
     const QString tile = lane + ".tile.1";
     const QString key = app.property(tile, "title").toString();
@@ -265,6 +304,8 @@ TEST_F(ShellCenterTest, railsCapsDestinationsFavouritesAndDrag)
     EXPECT_EQ(app.property("center.favorites.subtitle", "text").toString(), "Saved by Ana");
     reveal(app, laneBlock);
     EXPECT_EQ(app.property(lane + ".subtitle", "text").toString(), "Movies");
+    // The category's own name, not the interface text it happens to equal.
+    EXPECT_EQ(app.property(lane + ".title", "text").toString(), "Películas");
     reveal(app, 1);
     app.deck().selectLanguage(AppLanguage::spanish);
     ASSERT_TRUE(app.click("center.favorites.more"));
@@ -279,7 +320,7 @@ TEST_F(ShellCenterTest, railsCapsDestinationsFavouritesAndDrag)
     ASSERT_TRUE(app.waitFor([&] { return app.isShown(lane + ".more"); }));
     ASSERT_TRUE(app.click(lane + ".more"));
     EXPECT_EQ(app.deck().chosenKind(), SignalKind::cinema);
-    EXPECT_EQ(app.deck().chosenGroup(), (MediaGroup{"movies:5", "Acción", SignalKind::cinema}));
+    EXPECT_EQ(app.deck().chosenGroup(), (MediaGroup{"movies:5", "Películas", SignalKind::cinema}));
 
     // The leading tile stays while it is among the rail's entries; once it is gone the rail starts over.
     app.deck().selectDock(CommandDeck::Dock::center);
@@ -341,9 +382,12 @@ TEST_F(ShellCenterTest, carouselTurnsOnlyWhileEveryConditionHolds)
     EXPECT_FALSE(app.isShown("carousel.pause"));
     EXPECT_TRUE(holds()) << "reduce motion";
     config.setReduceMotion(false);
-    config.setScreenReaderActive(true);
+    // A screen reader that starts (and stops) while the application runs.
+    QAccessible::setActive(true);
+    EXPECT_FALSE(app.isShown("carousel.pause"));
     EXPECT_TRUE(holds()) << "screen reader";
-    config.setScreenReaderActive(false);
+    QAccessible::setActive(false);
+    EXPECT_TRUE(app.isShown("carousel.pause"));
     config.setApplicationActive(false);
     EXPECT_TRUE(holds()) << "application inactive";
     config.setApplicationActive(true);
@@ -397,6 +441,123 @@ TEST_F(ShellCenterTest, carouselTurnsOnlyWhileEveryConditionHolds)
     app.deck().selectDock(CommandDeck::Dock::center);
     ASSERT_TRUE(app.waitFor([&] { return !before && app.find("carousel") != nullptr; }));
     EXPECT_EQ(index(), 0);
+}
+
+// A very long identity name elides in the header's capsule and on its tile: the brand, the section title and the
+// search button stay in sight in the smallest window.
+TEST_F(ShellCenterTest, aLongIdentityNameLeavesTheHeaderInSight)
+{
+    AppHarness& app = open({.size = {1080, 700}});
+    app.connectPanel(QString(10000, QChar(u'W')));
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("shell.identity.name"); }));
+    app.drawn();
+    const auto rect = [&](const QString& name) {
+        QQuickItem* item = app.item(name);
+        return item ? QRectF(item->mapToScene(QPointF(0, 0)), QSizeF(item->width(), item->height())) : QRectF();
+    };
+    const QRectF window(0, 0, app.window()->width(), app.window()->height());
+    const QRectF capsule = rect("shell.identity");
+    EXPECT_TRUE(window.contains(capsule));
+    for (const char* name : {"shell.brandName", "shell.title", "shell.search"}) {
+        EXPECT_TRUE(window.contains(rect(name))) << name;
+        EXPECT_FALSE(capsule.intersects(rect(name))) << name;
+    }
+
+    app.deck().setPhase(CommandDeck::Phase::profiles);
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("identity.tile.0.name"); }));
+    app.drawn();
+    const QRectF tile = rect("identity.tile.0");
+    EXPECT_TRUE(window.contains(tile));
+    EXPECT_TRUE(tile.contains(rect("identity.tile.0.name")));
+}
+
+// What a person clicks in the centre: the featured page opens its entry and its heart keeps it; a resume card
+// plays from its point; "Todo", "Ver todas" and a category card open the library where they say.
+TEST_F(ShellCenterTest, theCentresCommonActionsLeadWhereTheySay)
+{
+    AppHarness& app = open();
+    app.connectPanel();
+    CommandDeckProbe::install(app.deck(), wideCatalogue());
+    uiConfig(app).setCarouselInterval(600000);
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("carousel.page"); }));
+    settle(app);
+    const auto favourite = [&](const MediaNode& node) {
+        for (const MediaNode& kept : app.deck().centerFavoriteNodes()) {
+            if (kept.catalogKey() == node.catalogKey())
+                return true;
+        }
+        return false;
+    };
+
+    const MediaNode featured = app.deck().spotlightNodes()[app.property("carousel", "index").toInt()];
+    ASSERT_TRUE(app.click("carousel.favorite"));
+    EXPECT_TRUE(app.waitFor([&] { return favourite(featured); }));
+    ASSERT_TRUE(app.click("carousel.page"));
+    if (featured.kind == SignalKind::broadcast) {
+        ASSERT_TRUE(app.waitFor([&] { return app.deck().playback().has_value(); }));
+        EXPECT_EQ(app.deck().playback()->node.catalogKey(), featured.catalogKey());
+        app.deck().closePlayback(0);
+        ASSERT_TRUE(app.waitFor([&] { return !app.deck().playback() && !app.property("root.player", "active").toBool(); }));
+    } else {
+        ASSERT_TRUE(app.waitFor([&] { return app.isShown("detail.title"); }));
+        EXPECT_EQ(app.deck().selectedNode()->catalogKey(), featured.catalogKey());
+        app.key(Qt::Key_Escape);
+        ASSERT_TRUE(app.waitFor([&] { return !app.deck().selectedNode() && !app.isShown("detail.title"); }));
+    }
+
+    const NodeView films = app.deck().nodesByKind().value(SignalKind::cinema);
+    app.deck().addResume(films[3], 0.4, std::nullopt);
+    // The resume rail appears with its first card: wait until the card stands inside the centre's viewport.
+    QQuickItem* centre = app.item("center.console");
+    ASSERT_TRUE(app.waitFor([&] {
+        reveal(app, 0);
+        QQuickItem* card = app.item("center.resume.card.0.open");
+        if (!card || !app.isShown("center.resume.card.0.open"))
+            return false;
+        const QRectF inCentre = card->mapRectToItem(centre, QRectF(0, 0, card->width(), card->height()));
+        return inCentre.top() >= 0 && inCentre.bottom() <= centre->height() + 1;
+    }));
+    ASSERT_TRUE(app.click("center.resume.card.0.open"));
+    ASSERT_TRUE(app.waitFor([&] { return app.deck().playback().has_value(); }));
+    EXPECT_EQ(app.deck().playback()->node.catalogKey(), films[3].catalogKey());
+    EXPECT_NEAR(app.deck().playback()->resumeFraction, 0.4, 1e-9);
+    app.deck().closePlayback(0.4);
+    ASSERT_TRUE(app.waitFor([&] { return !app.deck().playback().has_value(); }));
+
+    reveal(app, 0);
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("center.shortcut.all"); }));
+    ASSERT_TRUE(app.click("center.shortcut.all"));
+    EXPECT_EQ(app.deck().dock(), CommandDeck::Dock::library);
+    EXPECT_EQ(app.deck().chosenKind(), std::nullopt);
+
+    // The category cards close the centre.
+    const auto backToGateway = [&] {
+        app.deck().selectDock(CommandDeck::Dock::center);
+        if (!app.waitFor([&] { return app.find("center.console"); }))
+            return false;
+        // The list learns its full height as it builds the blocks on the way: scroll until the cards are in it.
+        QQuickItem* console = app.item("center.console");
+        return app.waitFor([&] {
+            QMetaObject::invokeMethod(console, "positionViewAtEnd");
+            settle(app);
+            QQuickItem* card = app.item("center.gateway.group.0");
+            return card && app.isShown("center.gateway.group.0") &&
+                   card->mapToItem(console, QPointF(0, card->height())).y() <= console->height() + 1;
+        });
+    };
+    ASSERT_TRUE(backToGateway());
+    ASSERT_TRUE(app.click("center.gateway.all"));
+    EXPECT_EQ(app.deck().dock(), CommandDeck::Dock::library);
+    EXPECT_EQ(app.deck().chosenKind(), std::nullopt);
+    EXPECT_EQ(app.deck().chosenGroup(), std::nullopt);
+
+    ASSERT_TRUE(backToGateway());
+    const QString groupId = app.property("center.gateway.group.0", "groupId").toString();
+    ASSERT_TRUE(app.click("center.gateway.group.0"));
+    EXPECT_EQ(app.deck().dock(), CommandDeck::Dock::library);
+    ASSERT_TRUE(app.deck().chosenGroup().has_value());
+    EXPECT_EQ(app.deck().chosenGroup()->id, groupId);
+    EXPECT_TRUE(app.waitFor([&] { return app.isShown("library.grid"); }));
 }
 
 } // namespace uitest

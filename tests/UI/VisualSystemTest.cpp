@@ -1,3 +1,5 @@
+#include "Domain/CommandPalette.h"
+#include "Domain/ProductBrand.h"
 #include "UI/ArtworkProvider.h"
 #include "UI/ArtworkSource.h"
 #include "UI/LinkOpener.h"
@@ -97,6 +99,19 @@ TEST(VisualSystem, hexColoursFollowTheScreensRules)
 }
 
 // Every symbol a screen names, every identity glyph and every kind's symbol has a glyph in the bundled font.
+// Before the deck names a brand (the start-up spinner's first frame) the screens draw in the running product's
+// colours, not the deck's neutral grey.
+TEST(VisualSystem, paletteStartsInTheProductsColours)
+{
+    sendra::CommandPalette::setActivePrimary(QStringLiteral("#f5f5f7"));
+    sendra::CommandPalette::setActiveSecondary(QStringLiteral("#686872"));
+    const sendra::BrandPresentation product = sendra::ProductBrand::presentation(sendra::ProductBrand::current());
+    const Palette palette;
+    EXPECT_EQ(rgb(palette.primary()), rgb(Palette::colorFromHex(product.primaryColor)));
+    EXPECT_EQ(rgb(palette.secondary()), rgb(Palette::colorFromHex(product.secondaryColor)));
+    EXPECT_NE(rgb(palette.primary()), rgb(Palette::colorFromHex(QStringLiteral("#f5f5f7"))));
+}
+
 TEST(VisualSystem, everySymbolTheScreensNameHasAGlyph)
 {
     QDirIterator files(QStringLiteral(SENDRA_SOURCE_DIR "/Apps/Duririri/UI/qml"), {QStringLiteral("*.qml")},

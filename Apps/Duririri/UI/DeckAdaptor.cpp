@@ -3,6 +3,7 @@
 #include "Shared/PlayerSession.h"
 #include "Shared/QmlTextLookup.h"
 #include "State/CommandDeck.h"
+#include "State/HomeFeed.h"
 #include "Storage/CommandVault.h"
 #include "UI/AppContext.h"
 #include "UI/NodeValues.h"
@@ -320,10 +321,19 @@ QVariantList DeckAdaptor::lanes() const
 {
     QVariantList out;
     if (m_deck && m_deck->feed()) {
+        // Only the deck's own lane texts are interface texts; a category's or the platform's names are data and
+        // are shown as they are, even when one equals an interface text ("Películas", "Todo").
+        static const QStringList fixedSubtitles{LaneText::kindTitle(SignalKind::broadcast),
+                                                LaneText::kindTitle(SignalKind::cinema),
+                                                LaneText::kindTitle(SignalKind::episodic),
+                                                LaneText::availableContent()};
         for (const CommandLane& lane : m_deck->feed()->lanes) {
+            const bool curated = lane.id.startsWith(QLatin1String("command-curated-"));
             out.append(QVariantMap{{QStringLiteral("id"), lane.id},
                                    {QStringLiteral("title"), lane.title},
                                    {QStringLiteral("subtitle"), lane.subtitle},
+                                   {QStringLiteral("titleIsText"), curated},
+                                   {QStringLiteral("subtitleIsText"), curated || fixedSubtitles.contains(lane.subtitle)},
                                    {QStringLiteral("count"), int(lane.nodes.size())}});
         }
     }

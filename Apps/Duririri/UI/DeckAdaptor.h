@@ -51,7 +51,9 @@ class DeckAdaptor final : public QObject
     Q_PROPERTY(int totalNodeCount READ totalNodeCount NOTIFY catalogChanged)
     // Visible entries per kind: {"tv": n, "movies": n, "series": n}.
     Q_PROPERTY(QVariantMap kindCounts READ kindCounts NOTIFY catalogChanged)
-    // The feed's lanes: [{id, title, subtitle, count}]; a lane's entries come through NodeListModel.Lane.
+    // The feed's lanes: [{id, title, subtitle, titleIsText, subtitleIsText, count}] (whether a text is the deck's
+    // own, shown through the text lookup, or data shown as it is); a lane's entries come through
+    // NodeListModel.Lane.
     Q_PROPERTY(QVariantList lanes READ lanes NOTIFY feedChanged)
     // The centre's resume points: [{key, title, fraction, artwork, kind, generic, groupName, isFavorite}].
     Q_PROPERTY(QVariantList centerResumeMarkers READ centerResumeMarkers NOTIFY centerResumeMarkersChanged)

@@ -1,6 +1,6 @@
 #include "UI/Palette.h"
 
-#include "Domain/CommandPalette.h"
+#include "Domain/ProductBrand.h"
 
 #include <limits>
 
@@ -53,10 +53,12 @@ quint64 readHex(const QList<uint>& text, qsizetype begin, qsizetype end)
 
 } // namespace
 
+// The running product's colours from the first frame (the start-up spinner draws before the deck names a
+// brand); the deck's brand replaces them once it is known.
 Palette::Palette(QObject* parent)
     : QObject(parent)
-    , m_primaryHex(CommandPalette::activePrimary())
-    , m_secondaryHex(CommandPalette::activeSecondary())
+    , m_primaryHex(ProductBrand::presentation(ProductBrand::current()).primaryColor)
+    , m_secondaryHex(ProductBrand::presentation(ProductBrand::current()).secondaryColor)
 {
 }
 

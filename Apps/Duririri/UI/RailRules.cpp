@@ -7,13 +7,26 @@
 
 namespace sendra::ui {
 
-int railDragTarget(int count, int originIndex, double translationX)
+int railLastLeading(int count, double contentWidth, double viewWidth, double spacing)
 {
     if (count <= 0)
         return -1;
+    const double range = contentWidth - viewWidth;
+    const double stride = (contentWidth + spacing) / count;
+    if (!(range > 0) || !(stride > 0))
+        return 0;
+    // Half a pixel of slack: layouts round, and an item a fraction short of the end still stands there.
+    const double first = std::ceil((range - 0.5) / stride);
+    return int(std::clamp(first, 0.0, double(count - 1)));
+}
+
+int railDragTarget(int lastLeading, int originIndex, double translationX)
+{
+    if (lastLeading < 0)
+        return -1;
     const double steps = std::trunc(translationX / -railDragStep);
-    const double target = std::clamp(double(originIndex) + steps, 0.0, double(count - 1));
-    return int(target);
+    const double origin = std::clamp(double(originIndex), 0.0, double(lastLeading));
+    return int(std::clamp(origin + steps, 0.0, double(lastLeading)));
 }
 
 namespace {

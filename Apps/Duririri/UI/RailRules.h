@@ -12,9 +12,16 @@ namespace sendra::ui {
 // Horizontal drag that moves a rail by one item.
 inline constexpr double railDragStep = 96;
 
+// The last item that can stand at the leading edge of a view `viewWidth` wide over `count` items of equal width
+// laid out `contentWidth` wide with `spacing` between them: the first item whose start lies at or past the end
+// of the scrolling range (later items cannot reach the edge: the view stops at its end). 0 when all items fit,
+// -1 for an empty rail.
+int railLastLeading(int count, double contentWidth, double viewWidth, double spacing);
+
 // The item a drag brings to the leading edge: the origin (the leading item when the drag began) moved by one
-// item per whole 96 px of horizontal translation (left = later items), clamped to the rail. -1 for an empty rail.
-int railDragTarget(int count, int originIndex, double translationX);
+// item per whole 96 px of horizontal translation (left = later items), clamped to the items that can lead
+// (0 to `lastLeading`). -1 for an empty rail.
+int railDragTarget(int lastLeading, int originIndex, double translationX);
 
 // Where a rail's "Ver más" leads, decided over every entry the rail was given (not only the shown ones): one
 // category (kind and group id together; two kinds sharing a group id are two categories) opens that category,

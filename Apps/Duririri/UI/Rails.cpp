@@ -19,9 +19,14 @@ Rails::Rails(AppContext* context, QObject* parent) : QObject(parent), m_context(
     QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
 }
 
-int Rails::dragTarget(int count, int originIndex, double translationX) const
+int Rails::lastLeading(int count, double contentWidth, double viewWidth, double spacing) const
 {
-    return railDragTarget(count, originIndex, translationX);
+    return railLastLeading(count, contentWidth, viewWidth, spacing);
+}
+
+int Rails::dragTarget(int lastLeading, int originIndex, double translationX) const
+{
+    return railDragTarget(lastLeading, originIndex, translationX);
 }
 
 QStringList Rails::keys(QObject* model, const QString& role) const

@@ -21,7 +21,8 @@ public:
     static Rails* create(QQmlEngine* engine, QJSEngine*);
     Rails(AppContext* context, QObject* parent);
 
-    Q_INVOKABLE int dragTarget(int count, int originIndex, double translationX) const;
+    Q_INVOKABLE int lastLeading(int count, double contentWidth, double viewWidth, double spacing) const;
+    Q_INVOKABLE int dragTarget(int lastLeading, int originIndex, double translationX) const;
     // The values of one role for every row of a list model (a rail's item identities).
     Q_INVOKABLE QStringList keys(QObject* model, const QString& role) const;
     // "Ver más" of a rail over a NodeListModel: opens the library where all of the model's entries lead.

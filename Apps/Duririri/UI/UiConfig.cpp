@@ -29,6 +29,17 @@ UiConfig::UiConfig(QObject* parent)
 {
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) { setApplicationActive(state == Qt::ApplicationActive); });
+    QAccessible::installActivationObserver(this);
+}
+
+UiConfig::~UiConfig()
+{
+    QAccessible::removeActivationObserver(this);
+}
+
+void UiConfig::accessibilityActiveChanged(bool active)
+{
+    setScreenReaderActive(active);
 }
 
 void UiConfig::setCarouselInterval(int ms)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAccessible>
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
 
@@ -7,8 +8,9 @@ namespace sendra::ui {
 
 // Durations and motion switches of the screens, in one place: the carousel's rotation, animations, reduce
 // motion (an environment switch, SENDRA_REDUCE_MOTION=1: Qt has no such setting) and whether a screen reader is
-// active. Tests shorten the carousel and turn animations off through the process-wide defaults.
-class UiConfig final : public QObject
+// active (followed while the application runs: a reader may start after it). Tests shorten the carousel and turn
+// animations off through the process-wide defaults.
+class UiConfig final : public QObject, private QAccessible::ActivationObserver
 {
     Q_OBJECT
     QML_ELEMENT
@@ -31,6 +33,7 @@ public:
     static void setDefaults(Defaults defaults);
 
     explicit UiConfig(QObject* parent = nullptr);
+    ~UiConfig() override;
 
     int carouselInterval() const { return m_carouselInterval; }
     void setCarouselInterval(int ms);
@@ -49,6 +52,8 @@ signals:
     void changed();
 
 private:
+    void accessibilityActiveChanged(bool active) override;
+
     int m_carouselInterval;
     bool m_animationsEnabled;
     bool m_reduceMotion;

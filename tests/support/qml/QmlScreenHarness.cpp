@@ -5,6 +5,8 @@
 #include <QQmlEngine>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace sendra::testing {
 
@@ -18,8 +20,10 @@ bool comesFromQml(const QMessageLogContext &context, const QString &message)
     const QString category = QString::fromLatin1(context.category ? context.category : "");
     const QString file = QString::fromUtf8(context.file ? context.file : "");
     static const QRegularExpression qmlLocation(QStringLiteral(R"(\.qml(:\d+)?)"));
+    // Qt's list views warn from C++ without a category ("DelegateModel::cancel: index out range").
     return category.startsWith(QLatin1String("qml")) || category.startsWith(QLatin1String("js")) ||
-           file.endsWith(QLatin1String(".qml")) || message.contains(qmlLocation);
+           file.endsWith(QLatin1String(".qml")) || message.contains(qmlLocation) ||
+           message.startsWith(QLatin1String("DelegateModel"));
 }
 
 void collect(QtMsgType type, const QMessageLogContext &context, const QString &message)
@@ -167,8 +171,18 @@ bool QmlScreenHarness::isShown(const QString &objectName) const
 
 bool QmlScreenHarness::click(const QString &objectName)
 {
-    QObject *object = find(objectName);
-    return object && QMetaObject::invokeMethod(object, "clicked");
+    auto *item = qobject_cast<QQuickItem *>(find(objectName));
+    if (!item || !item->window() || !isShown(objectName))
+        return false;
+    // A press and release where a person would click, on the frame that shows the item where its layout puts
+    // it: a disabled, covered or hidden control does nothing.
+    QSignalSpy frames(item->window(), &QQuickWindow::frameSwapped);
+    item->window()->update();
+    frames.wait(2000);
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    // Delivered at once; what the click starts is left to the caller's waits.
+    QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    return true;
 }
 
 QStringList QmlScreenHarness::warnings() const

@@ -58,7 +58,7 @@ public:
     QVariant property(const QString &objectName, const char *name) const;
     // Whether the item and all its ancestors are visible.
     bool isShown(const QString &objectName) const;
-    // Emits the item's clicked() (as a user click would, without depending on pixels).
+    // A real left click at the item's centre; false when the item is missing or not shown.
     bool click(const QString &objectName);
 
     QStringList warnings() const;

@@ -13,9 +13,11 @@ import Sendra.App
 //       delegate: MediaTile { width: 142; ... }
 //   }
 //
-// The item at the leading edge is the rail's position (`leadingIndex`, -1 when empty). When the items change the
-// rail keeps that item at the leading edge while its identity is still among them, and returns to the first
-// item otherwise. Identities are node keys where entries are shown: entries of different kinds may share an id.
+// The item at the leading edge is the rail's position (`leadingIndex`, -1 when empty). It never passes the last
+// item that can stand at the leading edge (the view stops at its end), so a move back from the end moves at once.
+// When the items change the rail keeps that item at the leading edge while its identity is still among them,
+// and returns to the first item otherwise. Identities are node keys where entries are shown: entries of
+// different kinds may share an id.
 // `view` is the inner ListView (count, itemAtIndex); `moveTo(index)` brings an item to the leading edge.
 Item {
     id: rail
@@ -34,6 +36,11 @@ Item {
 
     implicitHeight: list.contentItem.childrenRect.height
 
+    // The last item that can lead at the view's present width (Rails.lastLeading).
+    function lastLeading() {
+        return Rails.lastLeading(list.count, list.contentWidth, list.width, list.spacing)
+    }
+
     function readIds() {
         const source = list.model
         if (source === null || source === undefined)
@@ -49,7 +56,7 @@ Item {
         rail.ids = fresh
         const kept = rail.scrollId === null ? -1 : fresh.indexOf(rail.scrollId)
         if (kept >= 0) {
-            rail.place(kept, false)
+            rail.place(Math.min(kept, Math.max(0, rail.lastLeading())), false)
         } else {
             drag.origin = -1
             rail.place(fresh.length > 0 ? 0 : -1, false)
@@ -57,6 +64,7 @@ Item {
     }
 
     function moveTo(index) {
+        index = Math.min(index, rail.lastLeading())
         if (index >= 0 && index < rail.count && index !== rail.leadingIndex)
             rail.place(index, true)
     }
@@ -81,7 +89,7 @@ Item {
     function follow() {
         if (rail.count === 0)
             return
-        rail.moveTo(Rails.dragTarget(rail.count, drag.origin, drag.translation.x))
+        rail.moveTo(Rails.dragTarget(rail.lastLeading(), drag.origin, drag.translation.x))
     }
 
     ListView {
@@ -119,7 +127,7 @@ Item {
         interval: 0
         onTriggered: rail.refresh()
     }
-    onWidthChanged: if (rail.leadingIndex >= 0) rail.place(rail.leadingIndex, false)
+    onWidthChanged: if (rail.leadingIndex >= 0) rail.place(Math.min(rail.leadingIndex, rail.lastLeading()), false)
 
     DragHandler {
         id: drag
@@ -159,7 +167,7 @@ Item {
                 const step = wheel.pending > 0 ? -1 : 1
                 wheel.pending -= 120 * Math.sign(wheel.pending)
                 const from = rail.leadingIndex >= 0 ? rail.leadingIndex : 0
-                rail.moveTo(Math.max(0, Math.min(rail.count - 1, from + step)))
+                rail.moveTo(Math.max(0, Math.min(rail.lastLeading(), from + step)))
             }
         }
     }

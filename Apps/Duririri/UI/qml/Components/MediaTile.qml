@@ -92,33 +92,13 @@ Item {
     }
     Component {
         id: menuComponent
-        Menu {
+        CommandMenu {
             objectName: tile.objectName.length > 0 ? tile.objectName + ".menu" : ""
-            padding: 5
-            background: Rectangle {
-                implicitWidth: 220
-                radius: 10
-                color: CommandPalette.raised
-                border.color: Qt.rgba(1, 1, 1, 0.1)
-            }
-            MenuItem {
-                id: toggleItem
+            CommandMenuItem {
                 objectName: tile.objectName.length > 0 ? tile.objectName + ".menu.toggle" : ""
                 text: tile.isFavorite ? L10n.lookup(L10n.language, "Quitar de favoritos")
                                       : L10n.lookup(L10n.language, "Agregar a favoritos")
                 onTriggered: if (tile.nodes) tile.nodes.toggleFavorite(tile.index)
-                contentItem: Text {
-                    leftPadding: 8
-                    text: toggleItem.text
-                    color: "white"
-                    font.pixelSize: 13
-                    verticalAlignment: Text.AlignVCenter
-                }
-                background: Rectangle {
-                    radius: 6
-                    color: toggleItem.highlighted ? Qt.rgba(tile.primary.r, tile.primary.g, tile.primary.b, 0.3)
-                                                  : "transparent"
-                }
             }
         }
     }

@@ -7,10 +7,10 @@ import Sendra.App
 // area, the resume rail, the favourites rail, one rail per lane of the feed and the featured categories. Blocks
 // without content take no room. Every action opens the library or an entry through the deck.
 ListView {
-    id: console
+    id: center
     objectName: "center.console"
 
-    readonly property real column: Math.min(820, console.width) - 34
+    readonly property real column: Math.min(820, center.width) - 34
     readonly property var kindSymbols: ({ "tv": "dot.radiowaves.left.and.right", "movies": "film.stack",
                                           "series": "rectangle.stack.badge.play" })
     readonly property var kindTitles: ({ "tv": "TV", "movies": "Películas", "series": "Series" })
@@ -25,7 +25,7 @@ ListView {
 
     // "all" stands for every kind together.
     function countSymbol(kind) {
-        return kind === "all" ? "square.grid.3x3.fill" : console.kindSymbols[kind]
+        return kind === "all" ? "square.grid.3x3.fill" : center.kindSymbols[kind]
     }
 
     function kindColor(kind) {
@@ -34,13 +34,13 @@ ListView {
 
     // Resume, favourites, the lanes, the categories: fixed slots, so a block filling or emptying never rebuilds
     // the others or moves the scroll. A slot without content takes no room.
-    model: 3 + console.laneCount
+    model: 3 + center.laneCount
     delegate: Item {
         id: slot
         required property int index
         readonly property int laneIndex: slot.index - 2
-        x: (console.width - console.column) / 2
-        width: console.column
+        x: (center.width - center.column) / 2
+        width: center.column
         height: block.item && block.item.shown ? block.item.height + 24 : 0
         visible: height > 0
 
@@ -50,7 +50,7 @@ ListView {
             width: parent.width
             sourceComponent: slot.index === 0 ? resumeBlock
                              : slot.index === 1 ? favoritesBlock
-                             : slot.index === 2 + console.laneCount ? gatewayBlock : laneBlock
+                             : slot.index === 2 + center.laneCount ? gatewayBlock : laneBlock
         }
 
         Component {
@@ -63,16 +63,19 @@ ListView {
                 visible: shown
                 source: NodeListModel.Lane
                 laneIndex: slot.laneIndex
-                title: lane.info ? L10n.lookup(L10n.language, lane.info.title) : ""
-                subtitle: lane.info ? L10n.lookup(L10n.language, lane.info.subtitle) : ""
+                // Category and platform names are shown as they are; only the deck's own texts are looked up.
+                title: !lane.info ? "" : lane.info.titleIsText ? L10n.lookup(L10n.language, lane.info.title)
+                                                                : lane.info.title
+                subtitle: !lane.info ? "" : lane.info.subtitleIsText ? L10n.lookup(L10n.language, lane.info.subtitle)
+                                                                      : lane.info.subtitle
             }
         }
     }
 
     header: Column {
         id: top
-        x: (console.width - console.column) / 2
-        width: console.column
+        x: (center.width - center.column) / 2
+        width: center.column
         spacing: 24
 
         SpotlightCarousel {
@@ -80,10 +83,10 @@ ListView {
             width: top.width
             visible: carousel.count > 0
             onScreen: {
-                console.contentY
-                console.height
-                const at = carousel.mapToItem(console, 0, 0).y
-                return at + carousel.height > 0 && at < console.height
+                center.contentY
+                center.height
+                const at = carousel.mapToItem(center, 0, 0).y
+                return at + carousel.height > 0 && at < center.height
             }
         }
 
@@ -103,8 +106,8 @@ ListView {
                 ShortcutButton {
                     required property string modelData
                     objectName: "center.shortcut." + modelData
-                    symbol: console.kindSymbols[modelData]
-                    text: L10n.lookup(L10n.language, console.kindTitles[modelData])
+                    symbol: center.kindSymbols[modelData]
+                    text: L10n.lookup(L10n.language, center.kindTitles[modelData])
                     onClicked: Deck.openLibrary(modelData, "")
                 }
             }
@@ -154,10 +157,10 @@ ListView {
                                 width: (countRow.width - countRow.spacing * (countRow.shownKinds.length - 1))
                                        / Math.max(1, countRow.shownKinds.length)
                                 label: modelData === "all" ? L10n.lookup(L10n.language, "Todo")
-                                                           : L10n.lookup(L10n.language, console.kindTitles[modelData])
+                                                           : L10n.lookup(L10n.language, center.kindTitles[modelData])
                                 value: modelData === "all" ? Deck.totalNodeCount : (Deck.kindCounts[modelData] || 0)
-                                symbol: console.countSymbol(modelData)
-                                color: modelData === "all" ? CommandPalette.primary : console.kindColor(modelData)
+                                symbol: center.countSymbol(modelData)
+                                color: modelData === "all" ? CommandPalette.primary : center.kindColor(modelData)
                             }
                         }
                     }
@@ -263,7 +266,7 @@ ListView {
                                 spacing: 7
                                 Symbol {
                                     name: Deck.usesGenericPresentation ? "square.grid.3x3.fill"
-                                                                       : console.kindSymbols[groupCard.kind]
+                                                                       : center.kindSymbols[groupCard.kind]
                                     color: CommandPalette.primary
                                 }
                                 Text {
@@ -278,7 +281,7 @@ ListView {
                                 }
                                 Text {
                                     visible: !Deck.usesGenericPresentation
-                                    text: L10n.lookup(L10n.language, console.kindTitles[groupCard.kind] || "").toUpperCase()
+                                    text: L10n.lookup(L10n.language, center.kindTitles[groupCard.kind] || "").toUpperCase()
                                     color: Qt.rgba(1, 1, 1, 0.42)
                                     font.pixelSize: 11
                                     font.bold: true

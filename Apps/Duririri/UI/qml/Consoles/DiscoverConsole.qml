@@ -6,23 +6,28 @@ import Sendra.App
 // Search over the whole source. The field writes the deck's search text on every keystroke; the deck ranks and
 // caches the results, and the console shows the browse view (blank query), the empty state or the results grid.
 Item {
-    id: console
+    id: discover
     objectName: "discover.console"
 
-    readonly property real columnWidth: Math.min(console.width, 820)
+    readonly property real columnWidth: Math.min(discover.width, 820)
     // "browse", "none" or "results". Decided once per event-loop turn: the deck announces a new text before its
     // results, and deciding in between would build the empty state for nothing on every keystroke.
     property string mode: "browse"
+    // Puts the text cursor in the search field (the header's search button).
+    function focusSearch() {
+        field.forceActiveFocus()
+    }
+
     function updateMode() {
         mode = Deck.searchText.trim() === "" ? "browse" : results.count === 0 ? "none" : "results"
     }
     Connections {
         target: Deck
-        function onSearchTextChanged() { Qt.callLater(console.updateMode) }
+        function onSearchTextChanged() { Qt.callLater(discover.updateMode) }
     }
     Connections {
         target: results
-        function onCountChanged() { Qt.callLater(console.updateMode) }
+        function onCountChanged() { Qt.callLater(discover.updateMode) }
     }
     Component.onCompleted: updateMode()
 
@@ -32,9 +37,9 @@ Item {
     }
 
     ColumnLayout {
-        x: (console.width - console.columnWidth) / 2
-        width: console.columnWidth
-        height: console.height
+        x: (discover.width - discover.columnWidth) / 2
+        width: discover.columnWidth
+        height: discover.height
         spacing: 0
 
         CommandField {
@@ -89,8 +94,8 @@ Item {
 
             Loader {
                 anchors.fill: parent
-                active: console.mode !== "results"
-                sourceComponent: console.mode === "browse" ? browse : nothingFound
+                active: discover.mode !== "results"
+                sourceComponent: discover.mode === "browse" ? browse : nothingFound
             }
 
             // Kept while the console lives, so typing only resets its model; without results it holds none.
@@ -99,9 +104,12 @@ Item {
                 objectName: "discover.results"
                 readonly property int columns: LibraryPaging.gridColumns(grid.width - 34, 132, 14)
                 anchors.fill: parent
-                visible: console.mode === "results"
+                visible: discover.mode === "results"
                 clip: true
                 reuseItems: true
+                // Tiles built as they come into view, never ahead in the background: results replaced while one
+                // is being built make Qt 6.4 cancel it by its old index ("DelegateModel::cancel: index out range").
+                cacheBuffer: 0
                 boundsBehavior: Flickable.StopAtBounds
                 leftMargin: 17
                 // The last column's trailing gap sits in the margin.
@@ -109,7 +117,7 @@ Item {
                 bottomMargin: 24
                 cellWidth: (grid.width - 34 + 14) / grid.columns
                 cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
-                model: console.mode === "results" ? results : null
+                model: discover.mode === "results" ? results : null
                 ScrollBar.vertical: ScrollBar {}
 
                 delegate: MediaTile {

@@ -55,6 +55,10 @@ Popup {
         objectName: "library.menu.list"
         clip: true
         reuseItems: true
+        // Items built as they come into view, never ahead in the background: the groups change with the kind
+        // while the list closes, and Qt 6.4 would cancel an item being built by its old index
+        // ("DelegateModel::cancel: index out range").
+        cacheBuffer: 0
         boundsBehavior: Flickable.StopAtBounds
         model: groups
         ScrollBar.vertical: ScrollBar {}

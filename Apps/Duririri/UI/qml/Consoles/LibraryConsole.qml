@@ -7,7 +7,7 @@ import Sendra.App
 // category (six at a time) or, with a category chosen, the grid of its entries. The deck holds the position
 // (kind, category, back stack); the console only keeps how many rows it shows and which row to scroll back to.
 Item {
-    id: console
+    id: library
     objectName: "library.console"
 
     // How many category rows are allowed on screen; may exceed the categories (after opening a late row).
@@ -17,25 +17,25 @@ Item {
 
     readonly property bool groupChosen: Deck.chosenGroup !== null
     readonly property color primary: CommandPalette.primary
-    readonly property real columnWidth: Math.min(console.width, 820)
+    readonly property real columnWidth: Math.min(library.width, 820)
 
     // The kind last seen, so an equal assignment (the deck notifies those too) is not taken for a change.
     property string seenKind
-    Component.onCompleted: console.seenKind = Deck.chosenKind
+    Component.onCompleted: library.seenKind = Deck.chosenKind
 
     Connections {
         target: Deck
         function onChosenKindChanged() {
-            if (Deck.chosenKind === console.seenKind)
+            if (Deck.chosenKind === library.seenKind)
                 return
-            console.seenKind = Deck.chosenKind
-            console.visibleCategoryCount = LibraryPaging.pageSize
-            console.restoreGroupId = ""
+            library.seenKind = Deck.chosenKind
+            library.visibleCategoryCount = LibraryPaging.pageSize
+            library.restoreGroupId = ""
         }
     }
 
     function tint(alpha) {
-        return Qt.rgba(console.primary.r, console.primary.g, console.primary.b, alpha)
+        return Qt.rgba(library.primary.r, library.primary.g, library.primary.b, alpha)
     }
 
     // The binding passes the language in, so a language switch re-evaluates it.
@@ -55,15 +55,15 @@ Item {
 
     // A row's "Ver todos": keep the rows up to the end of its page and remember it for the way back.
     function openGroup(position, groupId, kind) {
-        console.visibleCategoryCount = LibraryPaging.rowsAfterOpening(console.visibleCategoryCount, position)
-        console.restoreGroupId = position >= 0 ? groupId : ""
+        library.visibleCategoryCount = LibraryPaging.rowsAfterOpening(library.visibleCategoryCount, position)
+        library.restoreGroupId = position >= 0 ? groupId : ""
         Deck.openLibrary(kind, groupId)
     }
 
     GroupListModel {
         id: browsable
         source: GroupListModel.BrowsableGroups
-        limit: console.visibleCategoryCount
+        limit: library.visibleCategoryCount
     }
 
     // A capsule button: symbol and title, in the plain style.
@@ -108,9 +108,9 @@ Item {
 
     Column {
         id: column
-        x: (console.width - console.columnWidth) / 2
-        width: console.columnWidth
-        height: console.height
+        x: (library.width - library.columnWidth) / 2
+        width: library.columnWidth
+        height: library.height
 
         // Kind chips.
         Flickable {
@@ -139,13 +139,13 @@ Item {
                         implicitHeight: 40
                         leftPadding: 14
                         rightPadding: 14
-                        text: console.kindTitle(L10n.language, chip.modelData)
+                        text: library.kindTitle(L10n.language, chip.modelData)
                         symbol: chip.modelData.length === 0 ? "square.grid.3x3" : Symbols.forKind(chip.modelData, false)
                         checkable: false
                         foreground: chip.selected ? "black" : "white"
-                        fill: chip.selected ? console.primary : CommandPalette.panel
-                        outline: chip.selected ? "transparent" : console.tint(0.22)
-                        onClicked: console.chooseKind(chip.modelData)
+                        fill: chip.selected ? library.primary : CommandPalette.panel
+                        outline: chip.selected ? "transparent" : library.tint(0.22)
+                        onClicked: library.chooseKind(chip.modelData)
                     }
                 }
             }
@@ -168,16 +168,16 @@ Item {
                     visible: Deck.canReturnFromLibrary
                     text: L10n.lookup(L10n.language, "Volver")
                     symbol: "chevron.left"
-                    foreground: console.primary
-                    fill: console.tint(0.10)
-                    outline: console.tint(0.28)
+                    foreground: library.primary
+                    fill: library.tint(0.10)
+                    outline: library.tint(0.28)
                     onClicked: Deck.returnFromLibrary()
                 }
 
                 Capsule {
                     id: menuButton
                     objectName: "library.menu"
-                    text: console.groupChosen ? Deck.chosenGroup.name
+                    text: library.groupChosen ? Deck.chosenGroup.name
                                               : L10n.lookup(L10n.language, "Todas las categorías")
                     symbol: "line.3.horizontal.decrease.circle"
                     fill: CommandPalette.panel
@@ -207,7 +207,7 @@ Item {
             objectName: "library.content"
             width: parent.width
             height: column.height - chips.height - 48
-            sourceComponent: console.groupChosen ? groupGrid : categoryRows
+            sourceComponent: library.groupChosen ? groupGrid : categoryRows
         }
     }
 
@@ -222,17 +222,20 @@ Item {
             // Not pooled: a pooled row keeps its entry model connected to the deck, and under Qt 6.4 pooled
             // delegates can outlive the view (and the engine) and still react to the deck.
             boundsBehavior: Flickable.StopAtBounds
+            // No rows built ahead in the background: a model change while one is being built makes Qt 6.4
+            // cancel it by its old index ("DelegateModel::cancel: index out range").
+            cacheBuffer: 0
             model: browsable
             ScrollBar.vertical: ScrollBar {}
 
             delegate: LibraryCategoryRail {
                 x: 17
                 width: rows.width - 34
-                onOpen: (position, groupId, kind) => console.openGroup(position, groupId, kind)
+                onOpen: (position, groupId, kind) => library.openGroup(position, groupId, kind)
             }
 
             footer: Item {
-                readonly property bool more: LibraryPaging.hasMoreRows(console.visibleCategoryCount, browsable.totalCount)
+                readonly property bool more: LibraryPaging.hasMoreRows(library.visibleCategoryCount, browsable.totalCount)
                 width: rows.width
                 height: more ? 38 + 25 + 24 : 24
                 Capsule {
@@ -244,22 +247,22 @@ Item {
                     rightPadding: 16
                     text: L10n.lookup(L10n.language, "Más categorías")
                     symbol: "plus"
-                    foreground: console.primary
-                    fill: console.tint(0.10)
-                    outline: console.tint(0.30)
-                    onClicked: console.visibleCategoryCount =
-                               LibraryPaging.rowsAfterMore(console.visibleCategoryCount, browsable.totalCount)
+                    foreground: library.primary
+                    fill: library.tint(0.10)
+                    outline: library.tint(0.30)
+                    onClicked: library.visibleCategoryCount =
+                               LibraryPaging.rowsAfterMore(library.visibleCategoryCount, browsable.totalCount)
                 }
             }
 
             // Back from a category's grid: its row at the top again, once the rows are laid out.
             function restore() {
-                const position = browsable.indexOf(console.restoreGroupId)
+                const position = browsable.indexOf(library.restoreGroupId)
                 if (position >= 0)
                     rows.positionViewAtIndex(position, ListView.Beginning)
             }
             Component.onCompleted: {
-                if (console.restoreGroupId !== "")
+                if (library.restoreGroupId !== "")
                     Qt.callLater(rows.restore)
             }
         }
@@ -274,6 +277,8 @@ Item {
             readonly property int columns: LibraryPaging.gridColumns(grid.width - 34, 132, 14)
             clip: true
             reuseItems: true
+            // Tiles built as they come into view, never ahead in the background (see the rows above).
+            cacheBuffer: 0
             boundsBehavior: Flickable.StopAtBounds
             leftMargin: 17
             // The last column's trailing gap sits in the margin.

@@ -7,7 +7,7 @@ import Sendra.App
 // unlinking, the brand's links and the disclaimer. The check and the refresh run in the deck, so leaving the
 // section does not stop them; the console only shows their published state.
 Item {
-    id: console
+    id: systems
     objectName: "systems.console"
 
     Flickable {
@@ -210,7 +210,7 @@ Item {
         anchors.centerIn: parent
         modal: true
         focus: true
-        width: Math.min(440, console.width - 80)
+        width: Math.min(440, systems.width - 80)
         closePolicy: Popup.CloseOnEscape
         readonly property var shownNotice: Deck.catalogRefreshNotice
         onShownNoticeChanged: Qt.callLater(notice.follow)

@@ -28,9 +28,21 @@ Sheet {
     }
 
     FocusScope {
+        anchors.fill: parent
         focus: true
         implicitWidth: 430 + 2 * 22
         implicitHeight: card.implicitHeight + 2 * 22
+
+        // The brand's glow under the card. Made anew each time the sheet opens: with the software renderer a
+        // path item taken out of the scene and put back keeps a node that is gone (Qt 6.4).
+        Loader {
+            objectName: "codeSheet.background"
+            anchors.fill: parent
+            active: sheet.visible
+            sourceComponent: CommandBackground {
+                radius: 22
+            }
+        }
 
         Keys.onEscapePressed: (event) => {
             event.accepted = true
@@ -96,8 +108,6 @@ Sheet {
                         leftPadding: 0
                         rightPadding: 0
                         text: Deck.accessCode
-                        placeholderText: "0000"
-                        placeholderTextColor: Qt.rgba(1, 1, 1, 0.3)
                         color: "white"
                         selectionColor: CommandPalette.primary
                         selectedTextColor: CommandPalette.voidColor
@@ -108,6 +118,19 @@ Sheet {
                         font.family: "monospace"
                         inputMethodHints: Qt.ImhDigitsOnly
                         onTextEdited: Deck.accessCode = codeField.text
+
+                        // The stock placeholder of a centred field hides while it has focus, and this field
+                        // has focus from the start: the sample shows whenever the field is empty.
+                        Text {
+                            objectName: "codeSheet.placeholder"
+                            anchors.fill: parent
+                            visible: codeField.length === 0 && codeField.preeditText.length === 0
+                            text: "0000"
+                            color: Qt.rgba(1, 1, 1, 0.3)
+                            font: codeField.font
+                            horizontalAlignment: Text.AlignHCenter
+                            verticalAlignment: Text.AlignVCenter
+                        }
                     }
                 }
 

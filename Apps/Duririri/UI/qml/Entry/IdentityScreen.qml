@@ -219,6 +219,12 @@ Item {
                                 width: Math.min(implicitWidth, parent.width)
                                 spacing: 8
 
+                                Symbol {
+                                    objectName: "identity.create.arrow"
+                                    name: "arrow.right.circle.fill"
+                                    color: "black"
+                                    size: 20
+                                }
                                 Text {
                                     id: createLabel
                                     objectName: "identity.create.label"
@@ -228,11 +234,6 @@ Item {
                                     font.pixelSize: 17
                                     font.bold: true
                                     elide: Text.ElideRight
-                                }
-                                Symbol {
-                                    name: "arrow.right.circle.fill"
-                                    color: "black"
-                                    size: 20
                                 }
                             }
                         }
@@ -245,13 +246,13 @@ Item {
     }
 
     // One context menu for every tile; it outlives the tiles the deck rebuilds when an identity is deleted.
-    Menu {
+    CommandMenu {
         id: tileMenu
         objectName: "identity.menu"
 
         property string identityId
 
-        MenuItem {
+        CommandMenuItem {
             objectName: "identity.menu.delete"
             text: L10n.lookup(L10n.language, "Eliminar")
             onTriggered: Deck.deleteIdentity(tileMenu.identityId)

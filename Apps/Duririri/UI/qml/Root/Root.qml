@@ -126,6 +126,9 @@ ApplicationWindow {
         modal: true
         focus: true
         width: Math.min(440, window.width - 80)
+        // The message starts where the title's text does.
+        leftPadding: 20
+        rightPadding: 20
         closePolicy: Popup.CloseOnEscape
         // With both messages set only the error shows; dismissing clears both.
         readonly property var shownMessage: Deck.errorMessage !== null ? Deck.errorMessage : Deck.playbackMessage

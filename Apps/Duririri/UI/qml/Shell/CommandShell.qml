@@ -19,6 +19,16 @@ Item {
     readonly property color primary: CommandPalette.primary
     readonly property string identityGlyph: Deck.activeIdentity !== null ? Deck.activeIdentity.glyph : ""
 
+    // The search button: Explorar, with the text cursor in its field, as a search button promises.
+    function openSearch() {
+        Deck.selectDock(Deck.Discover)
+        Qt.callLater(shell.focusSearch)
+    }
+    function focusSearch() {
+        if (sectionLoader.item !== null && Deck.dock === Deck.Discover)
+            sectionLoader.item.focusSearch()
+    }
+
     CommandBackground {
         anchors.fill: parent
     }
@@ -93,7 +103,7 @@ Item {
                 width: 38
                 height: 38
                 Accessible.name: L10n.lookup(L10n.language, "Explorar")
-                onClicked: Deck.selectDock(Deck.Discover)
+                onClicked: shell.openSearch()
                 background: Rectangle {
                     radius: width / 2
                     color: Qt.rgba(1, 1, 1, 0.07)
@@ -136,11 +146,14 @@ Item {
                         Text {
                             objectName: "shell.identity.name"
                             anchors.verticalCenter: parent.verticalCenter
+                            // Bounded: a long name elides instead of covering the brand, title and search.
+                            width: Math.min(implicitWidth, 200)
                             text: Deck.activeIdentity !== null ? Deck.activeIdentity.name : ""
                             color: "black"
                             font.pixelSize: 12
                             font.bold: true
                             maximumLineCount: 1
+                            elide: Text.ElideRight
                         }
                     }
                 }
@@ -149,7 +162,7 @@ Item {
     }
 
     Loader {
-        id: console
+        id: sectionLoader
         objectName: "shell.console"
         anchors.top: header.bottom
         anchors.bottom: dock.top
