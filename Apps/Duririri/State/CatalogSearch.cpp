@@ -295,8 +295,8 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
         titleHit.set(p);
     };
     const Anchors anchors(entries, query);
-    // An anchor in more than one byte of sixteen stands in most titles.
-    if (size_t(entries.byteCount(uint8_t(query[anchors.rarest]))) * 16 > entries.foldedTitles().size())
+    // Past one anchor in two titles, a scan of the one text would stop in most titles.
+    if (size_t(entries.byteCount(uint8_t(query[anchors.rarest]))) * 2 > entries.size())
         scanTitles(entries, query, anchors, found);
     else
         scanText(entries, query, anchors, found);
