@@ -1,5 +1,6 @@
 // Sendra: starts the application as the product of the bundle it runs from.
 
+#include "State/ReleaseOnWorker.h"
 #include "UI/SendraApplication.h"
 
 #include <QGuiApplication>
@@ -10,6 +11,7 @@
 
 int main(int argc, char* argv[])
 {
+    sendra::mapLargeBlocksApart();
     // The FFmpeg media back end is the one that opens http addresses; it must be chosen before the application
     // object exists.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))

@@ -38,7 +38,10 @@ Case randomCase(uint64_t seed)
 
 QStringList queriesFor(const QList<MediaNode>& nodes, QRandomGenerator& random)
 {
-    QStringList queries{"a", "ca", "CAFÉ", "cafe", "  ", "", "canal 1", "10", "ana", "zzz", "2", "ápice", " TV "};
+    QStringList queries{"a", "ca", "CAFÉ", "cafe", "  ", "", "canal 1", "10", "ana", "zzz", "2", "ápice", " TV ", "aa"};
+    // The end of the last title is the end of the text the engine reads all titles from.
+    if (!nodes.isEmpty())
+        queries << nodes.last().title << nodes.last().title.right(2) << nodes.last().title.right(17);
     for (int i = 0; i < 6 && !nodes.isEmpty(); ++i) {
         const QString title = nodes[random.bounded(int(nodes.size()))].title;
         const int from = random.bounded(int(title.size()) + 1);

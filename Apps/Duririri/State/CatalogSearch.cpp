@@ -4,7 +4,12 @@
 
 #include <algorithm>
 #include <array>
-#include <numeric>
+#include <bit>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace sendra {
 
@@ -32,19 +37,189 @@ uint8_t groupRank(std::string_view group, std::string_view query)
     return group.find(query) != std::string_view::npos ? 4 : noHit;
 }
 
-// Sorts by the upper 32 bits (rank and title rank, unique per entry): four byte-wide counting passes, far
-// cheaper than comparisons for the hundred thousand hits of a one-letter query.
-void sortByHighHalf(std::vector<uint64_t>& keys)
+// One bit per entry, by position.
+class PositionBits
 {
-    std::vector<uint64_t> buffer(keys.size());
-    for (int shift = 32; shift < 64; shift += 8) {
-        std::array<size_t, 257> start{};
-        for (uint64_t key : keys)
-            ++start[((key >> shift) & 0xFF) + 1];
-        std::partial_sum(start.begin(), start.end(), start.begin());
-        for (uint64_t key : keys)
-            buffer[start[(key >> shift) & 0xFF]++] = key;
-        keys.swap(buffer);
+public:
+    explicit PositionBits(uint32_t count) : m_words((size_t(count) + 63) / 64, 0) {}
+    void set(uint32_t p) { m_words[p >> 6] |= uint64_t(1) << (p & 63); }
+    bool test(uint32_t p) const { return m_words[p >> 6] & (uint64_t(1) << (p & 63)); }
+
+private:
+    std::vector<uint64_t> m_words;
+};
+
+// The hits by rank and title rank, one bit each. Title ranks are unique, so reading the bits in order gives the
+// result order (rank, then title order, then catalogue order) without a sort.
+class HitBits
+{
+public:
+    explicit HitBits(uint32_t count) : m_words((size_t(count) + 63) / 64)
+    {
+        for (std::vector<uint64_t>& bits : m_bits)
+            bits.assign(m_words, 0);
+    }
+
+    void add(uint8_t rank, uint32_t titleRank)
+    {
+        m_bits[rank][titleRank >> 6] |= uint64_t(1) << (titleRank & 63);
+        ++m_count;
+    }
+
+    std::vector<uint32_t> positions(const CatalogEntries& entries) const
+    {
+        std::vector<uint32_t> out(m_count);
+        size_t next = 0;
+        for (const std::vector<uint64_t>& bits : m_bits) {
+            for (size_t w = 0; w < m_words; ++w) {
+                for (uint64_t word = bits[w]; word != 0; word &= word - 1)
+                    out[next++] = entries.positionOfTitleRank(uint32_t(w * 64 + size_t(std::countr_zero(word))));
+            }
+        }
+        return out;
+    }
+
+private:
+    size_t m_words;
+    size_t m_count = 0;
+    std::array<std::vector<uint64_t>, 5> m_bits;
+};
+
+// What the title scans compare: two places of the query, those of its rarest bytes in the catalogue's titles,
+// picked sixteen candidate places at a time; a candidate is then compared whole unless those two are the query.
+struct Anchors {
+    size_t rarest = 0;
+    size_t second = 0;
+    bool whole = false;
+
+    Anchors(const CatalogEntries& entries, std::string_view query)
+    {
+        const size_t m = query.size();
+        auto count = [&](size_t i) { return entries.byteCount(uint8_t(query[i])); };
+        for (size_t i = 1; i < m; ++i) {
+            if (count(i) < count(rarest))
+                rarest = i;
+        }
+        // The second of another byte value where there is one.
+        second = rarest == m - 1 ? 0 : m - 1;
+        for (size_t i = 0; i < m; ++i) {
+            if (i != rarest && query[i] != query[rarest] &&
+                (query[second] == query[rarest] || count(i) < count(second)))
+                second = i;
+        }
+        whole = m == 1 || (m == 2 && query[0] != query[1]);
+    }
+};
+
+#if defined(__SSE2__)
+// Bit i: the query's anchor bytes stand at at + i.
+uint32_t candidates(const char* at, const Anchors& anchors, __m128i rarest, __m128i second)
+{
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + anchors.rarest));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + anchors.second));
+    return uint32_t(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, rarest), _mm_cmpeq_epi8(b, second))));
+}
+#endif
+
+// The title ranks (0 equal, 1 begins with the query, 2 holds it further on) of every title that holds the query,
+// found by reading all folded titles as one text: for queries whose anchors are rare, most of the text is passed
+// over sixteen bytes at a time. Calls found(position, rank) in catalogue order.
+template <class Found>
+void scanText(const CatalogEntries& entries, std::string_view query, const Anchors& anchors, Found&& found)
+{
+    const std::span<const uint32_t> starts = entries.titleStarts();
+    const std::string_view text = entries.foldedTitles();
+    const size_t m = query.size();
+    const size_t titles = starts.size() - 1;
+    if (text.size() < m)
+        return;
+    const char* const data = text.data();
+    const size_t last = text.size() - m; // the last place a match can start
+    size_t title = 0;
+    size_t skipUntil = 0; // the end of the last title found: it is not looked at again
+    auto candidate = [&](size_t at) {
+        if (starts[title + 1] <= at) {
+            if (title + 8 < titles && starts[title + 8] <= at)
+                title = size_t(std::upper_bound(starts.begin() + qsizetype(title) + 8, starts.end(), uint32_t(at)) -
+                               starts.begin()) - 1;
+            else
+                while (starts[title + 1] <= at)
+                    ++title;
+        }
+        const size_t end = starts[title + 1];
+        if (at + m > end || (!anchors.whole && std::memcmp(data + at, query.data(), m) != 0))
+            return;
+        found(uint32_t(title), uint8_t(at != starts[title] ? 2 : end - at == m ? 0 : 1));
+        skipUntil = end;
+    };
+
+    size_t at = 0;
+#if defined(__SSE2__)
+    const __m128i rarest = _mm_set1_epi8(query[anchors.rarest]);
+    const __m128i second = _mm_set1_epi8(query[anchors.second]);
+    while (at + 16 <= last + 1) {
+        for (uint32_t mask = candidates(data + at, anchors, rarest, second); mask != 0; mask &= mask - 1) {
+            const size_t place = at + size_t(std::countr_zero(mask));
+            if (place >= skipUntil)
+                candidate(place);
+        }
+        at = std::max(at + 16, skipUntil);
+    }
+#endif
+    for (; at <= last; ++at) {
+        if (at >= skipUntil && data[at + anchors.rarest] == query[anchors.rarest] &&
+            data[at + anchors.second] == query[anchors.second])
+            candidate(at);
+    }
+}
+
+// The same, title by title: for queries whose anchors are common (a single letter), when most titles hold them
+// and the scan of one text would stop in nearly every title anyway.
+template <class Found>
+void scanTitles(const CatalogEntries& entries, std::string_view query, const Anchors& anchors, Found&& found)
+{
+    const std::span<const uint32_t> starts = entries.titleStarts();
+    const size_t textSize = entries.foldedTitles().size();
+    const char* const data = entries.foldedTitles().data();
+    const size_t m = query.size();
+#if defined(__SSE2__)
+    const __m128i rarest = _mm_set1_epi8(query[anchors.rarest]);
+    const __m128i second = _mm_set1_epi8(query[anchors.second]);
+#endif
+    const auto titles = uint32_t(starts.size() - 1);
+    for (uint32_t p = 0; p < titles; ++p) {
+        const size_t start = starts[p];
+        const size_t end = starts[p + 1];
+        if (end - start < m)
+            continue;
+        const size_t last = end - m;
+        auto matches = [&](size_t at) {
+            return anchors.whole || std::memcmp(data + at, query.data(), m) == 0;
+        };
+        size_t at = start;
+#if defined(__SSE2__)
+        // Reads up to sixteen bytes past a place: into the titles after this one, never past the text.
+        for (; at <= last && at + 15 + m <= textSize; at += 16) {
+            uint32_t mask = candidates(data + at, anchors, rarest, second);
+            if (last - at < 15)
+                mask &= (uint32_t(1) << (last - at + 1)) - 1;
+            for (; mask != 0; mask &= mask - 1) {
+                const size_t place = at + size_t(std::countr_zero(mask));
+                if (matches(place)) {
+                    found(p, uint8_t(place != start ? 2 : end - start == m ? 0 : 1));
+                    goto nextTitle;
+                }
+            }
+        }
+#endif
+        for (; at <= last; ++at) {
+            if (data[at + anchors.rarest] == query[anchors.rarest] &&
+                data[at + anchors.second] == query[anchors.second] && matches(at)) {
+                found(p, uint8_t(at != start ? 2 : end - start == m ? 0 : 1));
+                break;
+            }
+        }
+    nextTitle:;
     }
 }
 
@@ -92,29 +267,72 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
     const CatalogEntries& entries = snapshot.entries();
 
     std::vector<uint8_t> nameRank(entries.names().size());
-    for (size_t n = 0; n < nameRank.size(); ++n)
+    bool anyName = false;
+    for (size_t n = 0; n < nameRank.size(); ++n) {
         nameRank[n] = groupRank(entries.names()[n].foldedUtf8, query);
-
-    // Every hit of this query is a hit of any kept query it contains. Those hits come in result order, which
-    // reads the titles out of order: worth it only when they are few.
-    const Kept* narrower = narrowestContaining(query);
-    const bool narrow = narrower && narrower->positions->size() * 4 < snapshot.visibleCount();
-    const std::span<const uint32_t> candidates =
-        narrow ? std::span<const uint32_t>(*narrower->positions) : snapshot.visiblePositions();
-
-    // Title ranks are unique, so (rank, title rank) orders the hits completely; the position rides along.
-    std::vector<uint64_t> keys;
-    for (uint32_t p : candidates) {
-        uint8_t rank = titleRank(entries.foldedTitle(p), query);
-        if (rank == noHit)
-            rank = nameRank[entries.nameOf(p)];
-        if (rank != noHit)
-            keys.push_back(uint64_t(rank) << 61 | uint64_t(entries.titleRank(p)) << 32 | p);
+        anyName = anyName || nameRank[n] != noHit;
     }
-    sortByHighHalf(keys);
-    auto positions = std::make_shared<std::vector<uint32_t>>(keys.size());
-    std::transform(keys.begin(), keys.end(), positions->begin(), [](uint64_t key) { return uint32_t(key); });
-    return positions;
+
+    HitBits hits(entries.size());
+    // Every hit of this query is a hit of any kept query it contains: when those are few, only they are tested.
+    const Kept* narrower = narrowestContaining(query);
+    if (narrower && narrower->positions->size() * 4 < snapshot.visibleCount()) {
+        for (uint32_t p : *narrower->positions) {
+            uint8_t rank = titleRank(entries.foldedTitle(p), query);
+            if (rank == noHit)
+                rank = nameRank[entries.nameOf(p)];
+            if (rank != noHit)
+                hits.add(rank, entries.titleRank(p));
+        }
+        return std::make_shared<const std::vector<uint32_t>>(hits.positions(entries));
+    }
+
+    PositionBits titleHit(entries.size());
+    auto found = [&](uint32_t p, uint8_t rank) {
+        if (!snapshot.isVisible(p))
+            return;
+        hits.add(rank, entries.titleRank(p));
+        titleHit.set(p);
+    };
+    const Anchors anchors(entries, query);
+    // Past one anchor in two titles, a scan of the one text would stop in most titles.
+    if (size_t(entries.byteCount(uint8_t(query[anchors.rarest]))) * 2 > entries.size())
+        scanTitles(entries, query, anchors, found);
+    else
+        scanText(entries, query, anchors, found);
+    // Group names, for the entries whose title holds nothing: a group whose entries share one name is passed
+    // over when that name holds nothing.
+    if (anyName) {
+        const std::vector<CatalogEntries::Group>& groups = entries.groups();
+        std::vector<uint32_t> named;
+        size_t members = 0;
+        for (uint32_t g = 0; g < groups.size(); ++g) {
+            const uint32_t only = groups[g].onlyName;
+            if (only == CatalogEntries::Group::severalNames || nameRank[only] != noHit) {
+                named.push_back(g);
+                members += snapshot.positionsOfGroup(g).size();
+            }
+        }
+        auto byName = [&](uint32_t p) {
+            const uint8_t rank = nameRank[entries.nameOf(p)];
+            if (rank != noHit && !titleHit.test(p))
+                hits.add(rank, entries.titleRank(p));
+        };
+        // A group's entries are spread over the catalogue: when the groups hold many, one pass in catalogue order
+        // reads less memory than the groups one by one.
+        if (members * 4 > entries.size()) {
+            for (uint32_t p = 0; p < entries.size(); ++p) {
+                if (snapshot.isVisible(p))
+                    byName(p);
+            }
+        } else {
+            for (uint32_t g : named) {
+                for (uint32_t p : snapshot.positionsOfGroup(g))
+                    byName(p);
+            }
+        }
+    }
+    return std::make_shared<const std::vector<uint32_t>>(hits.positions(entries));
 }
 
 } // namespace sendra

@@ -351,6 +351,7 @@ private:
         // into its own text, joined afterwards.
         const std::vector<Range> ranges = splitForThreads(count);
         std::vector<std::string> folded(ranges.size());
+        std::vector<std::array<uint32_t, 256>> byteCounts(ranges.size());
         inParallel(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
             const NodeTable& nodes = e.m_nodes;
             std::string& out = folded[chunk];
@@ -372,8 +373,16 @@ private:
                 e.m_traits[p] = traits;
                 e.m_keyHash[p] = CatalogEntries::keyHash(kind, nodes.id(p));
             }
+            std::array<uint32_t, 256>& counts = byteCounts[chunk];
+            counts.fill(0);
+            for (const char c : out)
+                ++counts[uint8_t(c)];
         });
         e.m_foldedTitles = joinParts(ranges, folded, e.m_titleStart);
+        for (const std::array<uint32_t, 256>& counts : byteCounts) {
+            for (size_t b = 0; b < counts.size(); ++b)
+                e.m_byteCount[b] += counts[b];
+        }
 
         // An entry's group and name follow from its kind and its group texts: worked out once per table group
         // and kind, in order of first appearance.
@@ -390,6 +399,13 @@ private:
             }
         }
         groups.rankNames(e.m_names);
+        for (uint32_t p = 0; p < count; ++p) {
+            uint32_t& only = e.m_groups[e.m_group[p]].onlyName;
+            if (only == CatalogEntries::Group::noName)
+                only = e.m_name[p];
+            else if (only != e.m_name[p])
+                only = CatalogEntries::Group::severalNames;
+        }
     }
 
     static void findKeyOwners(CatalogEntries& e)
@@ -434,8 +450,11 @@ private:
             ++next[classOf[textOf[p]] + 1];
         std::partial_sum(next.begin(), next.end(), next.begin());
         e.m_titleRank.resize(count);
-        for (uint32_t p = 0; p < count; ++p)
+        e.m_byTitleRank.resize(count);
+        for (uint32_t p = 0; p < count; ++p) {
             e.m_titleRank[p] = next[classOf[textOf[p]]]++;
+            e.m_byTitleRank[e.m_titleRank[p]] = p;
+        }
     }
 };
 
@@ -464,8 +483,9 @@ uint32_t CatalogEntries::keyOwner(uint32_t position) const
 
 size_t CatalogEntries::indexBytes() const
 {
-    size_t bytes = m_traits.capacity() + (m_titleStart.capacity() + m_titleRank.capacity() + m_group.capacity() +
-                                          m_name.capacity() + m_keyHash.capacity()) *
+    size_t bytes = m_traits.capacity() + (m_titleStart.capacity() + m_titleRank.capacity() +
+                                          m_byTitleRank.capacity() + m_group.capacity() + m_name.capacity() +
+                                          m_keyHash.capacity()) *
                                              sizeof(uint32_t);
     bytes += m_foldedTitles.capacity();
     bytes += size_t(m_keyOwners.capacity()) * (2 * sizeof(uint32_t) + sizeof(void*));

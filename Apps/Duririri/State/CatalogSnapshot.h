@@ -28,10 +28,13 @@ class CatalogEntries
 public:
     // A category of one kind, keyed "<kind>:<groupID>"; numbered in order of first appearance.
     struct Group {
+        static constexpr uint32_t noName = UINT32_MAX;
+        static constexpr uint32_t severalNames = UINT32_MAX - 1;
         QString key;
         QString groupID;
         QString foldedID;
         SignalKind kind;
+        uint32_t onlyName = noName; // the name every entry of the group has, or severalNames
     };
     // A distinct group-name text; numbered in order of first appearance.
     struct Name {
@@ -58,8 +61,16 @@ public:
     bool isGeneric(uint32_t position) const { return m_traits[position] & genericTrait; }
     bool hasAdultTitle(uint32_t position) const { return m_traits[position] & adultTitleTrait; }
     std::string_view foldedTitle(uint32_t position) const;
+    // Every folded title, one after the other in catalogue order; title p spans [titleStarts()[p],
+    // titleStarts()[p + 1]).
+    std::string_view foldedTitles() const { return m_foldedTitles; }
+    std::span<const uint32_t> titleStarts() const { return m_titleStart; }
+    // How often each byte occurs in the folded titles (a search looks for its query's rarest bytes first).
+    uint32_t byteCount(uint8_t byte) const { return m_byteCount[byte]; }
     // Unique: the title's collation order, equal titles in order of appearance.
     uint32_t titleRank(uint32_t position) const { return m_titleRank[position]; }
+    // The position whose title has this rank.
+    uint32_t positionOfTitleRank(uint32_t rank) const { return m_byTitleRank[rank]; }
     uint32_t groupOf(uint32_t position) const { return m_group[position]; }
     uint32_t nameOf(uint32_t position) const { return m_name[position]; }
     // The first position holding the same node key ("<kind>:<id>"); the position itself for most entries.
@@ -89,7 +100,9 @@ private:
     std::vector<uint8_t> m_traits;
     std::vector<uint32_t> m_titleStart; // size + 1 offsets into m_foldedTitles
     std::string m_foldedTitles;
+    std::array<uint32_t, 256> m_byteCount{};
     std::vector<uint32_t> m_titleRank;
+    std::vector<uint32_t> m_byTitleRank;
     std::vector<uint32_t> m_group;
     std::vector<uint32_t> m_name;
     std::vector<uint32_t> m_keyHash;
