@@ -2,8 +2,48 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace netkit {
+
+namespace {
+
+// The length of an address's directory: up to and with the last "/" before any "?" or "#"; 0 without one. One pass,
+// sixteen bytes at a time, as every entry's addresses ask.
+qsizetype directoryLength(std::string_view text)
+{
+    qsizetype cut = 0;
+    size_t i = 0;
+#ifdef __SSE2__
+    const __m128i slash = _mm_set1_epi8('/');
+    const __m128i query = _mm_set1_epi8('?');
+    const __m128i fragment = _mm_set1_epi8('#');
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        unsigned slashes = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash)));
+        const unsigned ends = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, query), _mm_cmpeq_epi8(v, fragment))));
+        if (ends != 0)
+            slashes &= (1U << __builtin_ctz(ends)) - 1; // only those before the end
+        if (slashes != 0)
+            cut = qsizetype(i) + 32 - __builtin_clz(slashes);
+        if (ends != 0)
+            return cut;
+    }
+#endif
+    for (; i < text.size(); ++i) {
+        if (text[i] == '?' || text[i] == '#')
+            break;
+        if (text[i] == '/')
+            cut = qsizetype(i) + 1;
+    }
+    return cut;
+}
+
+} // namespace
 
 uint32_t AddressStore::addDirectory(QByteArrayView directory)
 {
@@ -24,15 +64,7 @@ uint32_t AddressStore::store(QByteArrayView address, uint32_t& place, uint32_t& 
         addDirectory({}); // directory 1: nothing, for addresses kept whole
     // The directory: up to the last "/" before any query or fragment.
     const char* text = address.data();
-    const auto size = size_t(address.size());
-    // An empty address may have no bytes at all: the C functions are not handed its null pointer.
-    const auto before = [text](char c, size_t limit) {
-        const void* found = limit ? std::memchr(text, c, limit) : nullptr;
-        return found ? size_t(static_cast<const char*>(found) - text) : limit;
-    };
-    const size_t end = before('#', before('?', size));
-    const char* slash = end ? static_cast<const char*>(memrchr(text, '/', end)) : nullptr;
-    qsizetype cut = slash ? qsizetype(slash - text) + 1 : 0;
+    qsizetype cut = directoryLength(std::string_view(text, size_t(address.size())));
     uint32_t directory = 0;
     for (const uint32_t recent : m_recent) {
         if (recent != 0 && m_directories[recent - 1].size() == cut &&

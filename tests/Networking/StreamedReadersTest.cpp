@@ -4,11 +4,13 @@
 #include "Networking/PlatformRequests.h"
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
+#include "Networking/XtreamTransport.h"
 
 #include "AwaitOutcome.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakePlaylistHost.h"
+#include "fakes/FakeXtreamPanel.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -156,7 +158,7 @@ TEST(StreamedReaders, PiecesOfAnySizeGiveTheEntriesOfTheWholeBody)
     }
 }
 
-TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndAnEndlessSectionFailsAtOnce)
+TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndEndlessBadOnesFailAtOnce)
 {
     QNetworkAccessManager manager;
     const netkit::HttpSession session(&manager);
@@ -194,6 +196,18 @@ TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndAnEndlessSectionFailsAtO
     const auto refused = load();
     EXPECT_EQ(refused.commandError(), CommandError::invalidResponse);
     EXPECT_LT(timer.elapsed(), 5000);
+
+    // A panel's stream list that is bad early on and never ends (broken inside the list, or a page): refused as
+    // soon as it is known bad, its transfer stopped, not after a gigabyte.
+    fakes::FakeXtreamPanel panel;
+    const XtreamTransport transport(session);
+    for (const std::string& hostile : {std::string(R"([{"stream_id":1,"name":"Canal"}}])"), std::string("<html>No</html>")}) {
+        panel.answer("get_live_streams", Reply::json(hostile).endless());
+        timer.restart();
+        const auto bad = awaitOutcome(transport.universe(ProviderSession::create(panel.baseUrl(), "demo", "s3cret"), {}));
+        EXPECT_TRUE(bad.threw<netkit::JsonError>()) << hostile;
+        EXPECT_LT(timer.elapsed(), 5000) << hostile;
+    }
 
     // A playlist served as it is read.
     fakes::FakePlaylistHost host;

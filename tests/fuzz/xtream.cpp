@@ -39,11 +39,14 @@ std::vector<std::string> walked(const std::function<void(const ObjectListVisitor
 }
 
 // The body pushed in pieces of 1 to `largest` bytes (a sequence fixed by `seed`), slices cut after `sliceBytes`.
-std::vector<std::string> streamed(QByteArrayView body, std::size_t sliceBytes, std::uint32_t seed, qsizetype largest)
+std::vector<std::string> streamed(QByteArrayView body, std::size_t sliceBytes, std::uint32_t seed, qsizetype largest,
+                                  bool failEarly = false)
 {
     return walked(
         [&](const ObjectListVisitor& visitor) {
             sendra::xtream::ObjectListStream stream(visitor, sliceBytes);
+            if (failEarly)
+                stream.failEarly();
             for (qsizetype at = 0; at < body.size();) {
                 seed = seed * 1664525u + 1013904223u;
                 const qsizetype piece = 1 + qsizetype(seed >> 8) % largest;
@@ -66,6 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "a list streamed byte by byte visits what the whole body does");
     fuzz::require(streamed(input.body, 4096, std::uint32_t(size), 1 + input.body.size() / 3) == whole,
                   "a list streamed in pieces visits what the whole body does");
+    fuzz::require(streamed(input.body, 1 + input.selector % 61, input.selector, 1 + input.selector % 7, true) == whole,
+                  "a list that fails early fails only when the whole body fails, and the same way");
 
     static const QUrl panel(QStringLiteral("http://panel.example:8080/player_api.php"));
     static const sendra::ProviderSession source =

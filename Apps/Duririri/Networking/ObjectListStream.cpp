@@ -4,7 +4,9 @@
 #include "NetKit/LenientJson.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -37,7 +39,139 @@ private:
     std::size_t m_size = 0;
 };
 
+// Follows the bytes of a JSON text as they come and says when they can no longer begin one. It checks only the
+// structure (brackets, keys, colons, commas, strings, what follows the text), never more strictly than the parser:
+// scalars are any run of letters, digits and "+-.", strings any bytes up to an unescaped quote.
+class SyntaxCheck
+{
+public:
+    // False once the bytes so far cannot begin a JSON text.
+    bool feed(const char* data, std::size_t length)
+    {
+        for (std::size_t i = 0; i < length; ++i)
+            if (!step(static_cast<unsigned char>(data[i])))
+                return false;
+        return true;
+    }
+
+private:
+    enum class State : std::uint8_t { value, valueOrClose, keyOrClose, key, colon, after, string, escape, scalar, done };
+
+    static bool isBlank(unsigned char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+    static bool isScalar(unsigned char c)
+    {
+        return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '+' || c == '-' || c == '.';
+    }
+
+    bool step(unsigned char c)
+    {
+        switch (m_state) {
+        case State::string:
+            if (c == '\\')
+                m_state = State::escape;
+            else if (c == '"')
+                m_state = m_key ? State::colon : State::after;
+            return true;
+        case State::escape:
+            m_state = State::string;
+            return true;
+        case State::scalar:
+            if (isScalar(c))
+                return true;
+            m_state = State::after;
+            return step(c);
+        default:
+            break;
+        }
+        if (m_leading < 3 && m_state == State::value && m_stack.empty() && c == static_cast<unsigned char>("\xEF\xBB\xBF"[m_leading])) {
+            ++m_leading; // a byte-order mark, which the parser skips
+            return true;
+        }
+        m_leading = 3;
+        if (isBlank(c))
+            return true;
+        switch (m_state) {
+        case State::valueOrClose:
+            if (c == ']')
+                return close(']');
+            [[fallthrough]];
+        case State::value:
+            if (c == '{' || c == '[') {
+                // Past the parser's depth it fails anyway; the check just stops following.
+                if (m_stack.size() >= kMaxDepth)
+                    return giveUp();
+                m_stack.push_back(char(c));
+                m_state = c == '{' ? State::keyOrClose : State::valueOrClose;
+                return true;
+            }
+            if (c == '"') {
+                m_key = false;
+                m_state = State::string;
+                return true;
+            }
+            if (isScalar(c)) {
+                m_state = State::scalar;
+                return true;
+            }
+            return false;
+        case State::keyOrClose:
+            if (c == '}')
+                return close('}');
+            [[fallthrough]];
+        case State::key:
+            if (c != '"')
+                return false;
+            m_key = true;
+            m_state = State::string;
+            return true;
+        case State::colon:
+            if (c != ':')
+                return false;
+            m_state = State::value;
+            return true;
+        case State::after:
+            if (m_stack.empty())
+                return false; // something after the text
+            if (c == ',') {
+                m_state = m_stack.back() == '{' ? State::key : State::value;
+                return true;
+            }
+            return close(char(c));
+        case State::done:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    bool close(char c)
+    {
+        if (m_stack.empty() || (c == ']' ? '[' : c == '}' ? '{' : 0) != m_stack.back())
+            return false;
+        m_stack.pop_back();
+        m_state = State::after;
+        return true;
+    }
+
+    bool giveUp()
+    {
+        m_state = State::done;
+        return true;
+    }
+
+    static constexpr std::size_t kMaxDepth = 1024;
+    State m_state = State::value;
+    bool m_key = false;
+    int m_leading = 0;
+    std::string m_stack;
+};
+
 namespace {
+
+// A body that is no list is read whole to learn which failure it is, but only up to an ordinary answer's size.
+constexpr qsizetype kNoListBytes = 16 * 1024 * 1024;
+// Slicing holds no more than a few slices' worth unless no element ends: then the bytes held are checked.
+constexpr std::size_t kCheckUncutAfter = 4;
 
 using simdjson::dom::element;
 using simdjson::dom::object;
@@ -174,7 +308,29 @@ void ObjectListStream::push(QByteArray chunk)
             open();
         if (m_road == Road::Slicing)
             cutSlices();
+        if (m_failEarly)
+            check();
     }
+}
+
+// A list known bad stops here, so its transfer can stop: the held bytes are followed once they are the body's
+// remainder or a run that no element end cuts.
+void ObjectListStream::check()
+{
+    if (m_road == Road::Opening)
+        return;
+    if (m_noList && m_pending.size() > kNoListBytes)
+        throw CommandFailure(CommandError::invalidResponse);
+    if (!m_check) {
+        if (m_road == Road::Slicing && std::size_t(m_pending.size()) < kCheckUncutAfter * std::max<std::size_t>(m_sliceBytes, 4096))
+            return;
+        m_check = std::make_unique<SyntaxCheck>();
+        m_checked = 0;
+    }
+    const qsizetype from = m_checked;
+    m_checked = m_pending.size();
+    if (!m_check->feed(m_pending.constData() + from, std::size_t(m_pending.size() - from)))
+        throw netkit::JsonError(simdjson::TAPE_ERROR);
 }
 
 // Decides the road once the first byte that is neither a byte-order mark (which may come split) nor a blank is in.
@@ -194,6 +350,7 @@ void ObjectListStream::open()
     if (m_pending[i] != '[') {
         // Not a list (an error object, a page): the whole-body road says which failure it is.
         m_road = Road::Remainder;
+        m_noList = true;
         return;
     }
     m_pending.remove(0, qsizetype(i));
@@ -224,7 +381,8 @@ void ObjectListStream::cutSlices()
             ++start;
     }
     if (start > 1) {
-        // The byte before the next element becomes the remainder's "[".
+        // The byte before the next element becomes the remainder's "[", and the check starts over from it.
+        m_check.reset();
         m_pending.remove(0, qsizetype(start - 1));
         m_pending[0] = '[';
         m_scanFrom = m_scanFrom > start - 1 ? m_scanFrom - (start - 1) : 0;

@@ -12,6 +12,7 @@
 namespace sendra::xtream {
 
 class SliceParser;
+class SyntaxCheck;
 
 // Calls `visit` with every element of a reply that must be a JSON list of objects. Large lists are parsed in
 // slices of a few hundred kilobytes, so memory stays near the size of the body and the parser's working set in
@@ -46,7 +47,11 @@ public:
     // The length the whole body is expected to have, for the first estimate `expect` hears (unknown: no estimate
     // until finish()). Set it before the first push.
     void setExpectedBytes(qint64 bytes) { m_expectedBytes = bytes; }
-    // The next piece of the body. Throws only what the visitor throws.
+    // For a body that is the whole list: push() then fails as soon as the body is known bad, so its transfer can
+    // stop: netkit::JsonError once the bytes in can begin no JSON text, CommandFailure(invalidResponse) once a body
+    // that is no list passes 16 MiB. Set it before the first push.
+    void failEarly() { m_failEarly = true; }
+    // The next piece of the body. Throws only what the visitor throws, and what failEarly() says.
     void push(QByteArray chunk);
     // The end of the body: visits what is left, then throws as walkObjectList does for the whole body.
     void finish();
@@ -64,6 +69,7 @@ private:
 
     void open();
     void cutSlices();
+    void check();
     bool visitSlice(const char* data, std::size_t length);
 
     const ObjectListVisitor& m_visitor;
@@ -75,6 +81,10 @@ private:
     qsizetype m_visited = 0;
     bool m_expected = false;
     std::unique_ptr<SliceParser> m_slices;
+    bool m_failEarly = false;
+    bool m_noList = false;
+    std::unique_ptr<SyntaxCheck> m_check; // over m_pending, from its start
+    qsizetype m_checked = 0;              // how much of m_pending it followed
 };
 
 } // namespace sendra::xtream

@@ -93,6 +93,22 @@ private:
     Sha1 m_hash;
 };
 
+// Starts with "#EXTINF": compared as two words, not through memcmp, as every line asks.
+bool isInformationLine(std::string_view line)
+{
+    if (line.size() < 7)
+        return false;
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    std::memcpy(&first, line.data(), 4);
+    std::memcpy(&last, line.data() + 3, 4);
+    std::uint32_t wantedFirst = 0;
+    std::uint32_t wantedLast = 0;
+    std::memcpy(&wantedFirst, "#EXT", 4);
+    std::memcpy(&wantedLast, "TINF", 4);
+    return first == wantedFirst && last == wantedLast;
+}
+
 // How many entries a playlist of `totalBytes` may hold, judged from its first `sample` (a little over, so the rows
 // are allocated once; never more than the text could hold).
 qsizetype estimatedEntries(std::string_view sample, qint64 totalBytes)
@@ -232,12 +248,34 @@ private:
         return SignalKind::broadcast;
     }
 
-    // Playlists list a group's entries together, so the last group is tried before the map.
+    // A slot of the recent groups' table: a cheap mix of the title's length and its first and last bytes.
+    static std::size_t recentSlot(std::string_view key)
+    {
+        const std::size_t n = std::min<std::size_t>(key.size(), 8);
+        std::uint64_t head = 0;
+        std::uint64_t tail = 0;
+        if (n > 0) {
+            std::memcpy(&head, key.data(), n);
+            std::memcpy(&tail, key.data() + key.size() - n, n);
+        }
+        std::uint64_t h = (key.size() + 1) * 0x9E3779B97F4A7C15ULL ^ head * 0xFF51AFD7ED558CCDULL ^ tail * 0xC4CEB9FE1A85EC53ULL;
+        h ^= h >> 29;
+        h *= 0x94D049BB133111EBULL;
+        return std::size_t(h >> 56);
+    }
+
+    // Playlists mostly list a group's entries together, so the last group is tried first; then, as groups may also
+    // take turns, a small table of recent ones, which costs less than the map's hashing and bucket division.
     const Group& groupOf(std::optional<std::string_view> title)
     {
         const std::string_view key = title.value_or("Contenido");
         if (m_lastGroup && m_lastGroup->first == key)
             return m_lastGroup->second;
+        const BytesMap<Group>::value_type*& recent = m_recentGroups[recentSlot(key)];
+        if (recent && recent->first == key) {
+            m_lastGroup = recent;
+            return recent->second;
+        }
         auto found = m_groups.find(key);
         if (found == m_groups.end()) {
             const QString name = fromUtf8(key);
@@ -245,7 +283,7 @@ private:
             Group group{nodes.addGroup(QStringLiteral("group:") + name.toLower(), name), kindHint(folded)};
             found = m_groups.emplace(std::string(key), std::move(group)).first;
         }
-        m_lastGroup = &*found;
+        m_lastGroup = recent = &*found;
         return found->second;
     }
 
@@ -258,6 +296,7 @@ private:
     uint32_t m_emptySuffix = NodeTable::nullText;
     BytesMap<Group> m_groups;
     const BytesMap<Group>::value_type* m_lastGroup = nullptr;
+    std::array<const BytesMap<Group>::value_type*, 256> m_recentGroups{}; // the map's nodes never move
     std::string m_foldedAddress;
 };
 
@@ -349,7 +388,7 @@ struct PlaylistReader::State
             pos = end + endLength;
             if (line.empty())
                 continue;
-            if (line.starts_with("#EXTINF")) {
+            if (isInformationLine(line)) {
                 pending = line;
                 hasPending = true;
                 continue;

@@ -4,21 +4,17 @@
 #include "Domain/XtreamStreamAddressPolicy.h"
 #include "NetKit/Join.h"
 #include "Networking/BackgroundWork.h"
+#include "Networking/BodyFeed.h"
 #include "NetKit/LargeList.h"
 #include "Networking/XtreamDetails.h"
 #include "Networking/XtreamListReader.h"
 
-#include <QFuture>
-#include <QPromise>
-#include <QScopeGuard>
-#include <QThreadPool>
 #include <QUuid>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -98,70 +94,34 @@ QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderS
     }
 }
 
-// One kind's stream list, read while it arrives: the main thread hands each piece of the body over, and a worker
-// of Qt's pool cuts and parses the pieces, one batch at a time and in order. The main thread never parses and the
-// list is never held whole; parsing overlaps the download.
-class ListFeed : public std::enable_shared_from_this<ListFeed>
+// One kind's stream list, read while it arrives (readWhileArriving): a worker of Qt's pool cuts and parses the
+// pieces in order, so the main thread never parses and the list is never held whole. A list known bad stops its
+// transfer at once, rather than downloading up to a large list's bound.
+class ListReading
 {
 public:
-    ListFeed(SignalKind kind, QUrl panel)
+    ListReading(SignalKind kind, QUrl panel)
         : m_kind(kind)
         , m_panel(std::move(panel))
     {
-        m_parsed.start();
     }
 
-    // The next piece of the body (main thread).
+    // On the worker, one call at a time.
     void push(QByteArray chunk, qint64 declaredLength)
     {
-        const std::lock_guard lock(m_mutex);
-        if (m_dropped || m_failure)
-            return;
-        if (m_declaredLength < 0)
-            m_declaredLength = declaredLength;
-        m_inbox.append(std::move(chunk));
-        schedule();
+        start(declaredLength);
+        m_stream->push(std::move(chunk));
     }
-
-    // After the last piece (main thread): ends once every piece is parsed and the list finished, or the parse
-    // failed (see rethrow()).
-    QFuture<void> close()
+    void end()
     {
-        const std::lock_guard lock(m_mutex);
-        m_closed = true;
-        schedule();
-        return m_parsed.future();
+        start(-1);
+        m_stream->finish();
     }
 
-    // The list is not wanted any more: what is still to parse is dropped.
-    void drop()
-    {
-        const std::lock_guard lock(m_mutex);
-        m_dropped = true;
-        m_inbox.clear();
-    }
-
-    // Once close()'s future ended: the parse's failure, if there was one.
-    void rethrow()
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_failure)
-            std::rethrow_exception(m_failure);
-    }
-
-    // Once close()'s future ended without a failure (on a worker): the entries, their groups named.
+    // Once the whole list was read (on a worker): the entries, their groups named.
     NodeTable finish(const xtream::CategoryMap& categories) { return m_reader->finish(categories); }
 
 private:
-    // With m_mutex held. One worker at a time, so the pieces are parsed in order.
-    void schedule()
-    {
-        if (m_running)
-            return;
-        m_running = true;
-        QThreadPool::globalInstance()->start([self = shared_from_this()] { self->drain(); });
-    }
-
     // The reader learns the body's declared size, which bounds what an estimate may reserve.
     void start(qint64 declaredLength)
     {
@@ -170,90 +130,30 @@ private:
         m_reader.emplace(m_kind, m_panel, qsizetype(std::max<qint64>(declaredLength, 0)));
         m_stream.emplace(m_reader->visitor());
         m_stream->setExpectedBytes(declaredLength);
-    }
-
-    // On the worker: parses what came in until nothing is left; after close(), finishes the list.
-    void drain()
-    {
-        while (true) {
-            QList<QByteArray> batch;
-            qint64 declaredLength = -1;
-            bool last = false;
-            bool skip = false;
-            {
-                const std::lock_guard lock(m_mutex);
-                batch.swap(m_inbox);
-                declaredLength = m_declaredLength;
-                skip = m_dropped || m_failure;
-                if (batch.isEmpty()) {
-                    if (!m_closed) {
-                        m_running = false;
-                        return;
-                    }
-                    last = true;
-                }
-            }
-            std::exception_ptr failure;
-            try {
-                if (!skip) {
-                    start(declaredLength);
-                    for (QByteArray& chunk : batch)
-                        m_stream->push(std::exchange(chunk, {}));
-                    if (last)
-                        m_stream->finish();
-                }
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            if (failure) {
-                const std::lock_guard lock(m_mutex);
-                m_failure = failure;
-                m_inbox.clear();
-            }
-            if (last) {
-                m_parsed.finish();
-                return;
-            }
-        }
+        m_stream->failEarly();
     }
 
     const SignalKind m_kind;
     const QUrl m_panel;
-    std::mutex m_mutex;
-    QList<QByteArray> m_inbox;
-    qint64 m_declaredLength = -1;
-    bool m_running = false;
-    bool m_closed = false;
-    bool m_dropped = false;
-    std::exception_ptr m_failure;
-    QPromise<void> m_parsed;
-    // The worker's own, made with the first piece.
     std::optional<xtream::StreamListReader> m_reader;
     std::optional<xtream::ObjectListStream> m_stream;
 };
 
 // The stream list of one kind, parsed as it arrives; failures as fetchList's and the walker's.
-QCoro::Task<std::shared_ptr<ListFeed>> streamList(HttpSession session, ProviderSession source, KindActions actions,
-                                                  CancelToken token)
+QCoro::Task<std::shared_ptr<ListReading>> streamList(HttpSession session, ProviderSession source, KindActions actions,
+                                                     CancelToken token)
 {
     // Relative artwork is the panel's own: taken relative to its request address, never to its query.
-    auto feed = std::make_shared<ListFeed>(actions.kind, netkit::appendingPath(source.origin, "player_api.php"));
-    auto dropUnlessRead = qScopeGuard([feed] { feed->drop(); });
+    auto reading = std::make_shared<ListReading>(actions.kind, netkit::appendingPath(source.origin, "player_api.php"));
     netkit::HttpRequest request;
     request.url = XtreamTransport::requestURL(source, {{QStringLiteral("action"), actions.streams}});
     request.idleTimeout = kListTimeout;
     request.boundAsLargeList();
-    request.takeBody = [feed](QByteArray chunk, qint64 declaredLength) { feed->push(std::move(chunk), declaredLength); };
-    const netkit::HttpResponse response = co_await session.send(std::move(request), token);
-    if (!response.isSuccess())
-        throw CommandFailure(CommandError::invalidResponse);
+    auto read = [reading](QByteArray chunk, qint64 declaredLength) { reading->push(std::move(chunk), declaredLength); };
+    auto end = [reading] { reading->end(); };
+    co_await readWhileArriving(std::move(session), std::move(request), std::move(read), std::move(end), token);
     netkit::throwIfCancelled(token);
-    QFuture<void> parsed = feed->close();
-    co_await parsed;
-    netkit::throwIfCancelled(token);
-    feed->rethrow();
-    dropUnlessRead.dismiss();
-    co_return feed;
+    co_return reading;
 }
 
 QCoro::Task<NodeTable> kindNodes(HttpSession session, ProviderSession source, KindActions actions, CancelToken token)
