@@ -2,6 +2,7 @@
 // the main thread went without running a 50 ms timer, peak resident growth) and screens of hostile posters
 // through the artwork provider (peak resident growth). Run each alone (--benchmark_filter) for a clean peak.
 #include "NetKit/HttpSession.h"
+#include "Networking/PlaylistIngestor.h"
 #include "UI/ArtworkProvider.h"
 #include "fakes/LoopbackServer.h"
 
@@ -105,6 +106,50 @@ void GzipBomb(benchmark::State& state)
     }
 }
 BENCHMARK(GzipBomb)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+QCoro::Task<void> downloadPlaylist(netkit::HttpSession session, QUrl address, qint64* entries, bool* done)
+{
+    try {
+        *entries = (co_await sendra::PlaylistIngestor(session).download(address, {})).size();
+    } catch (...) {
+        *entries = -1;
+    }
+    *done = true;
+}
+
+// A playlist of range(0) MB served over loopback as fast as it goes, read through the real playlist road (read on
+// a worker while it arrives): the peak resident growth against the body's size. The body is made before the peak
+// is reset, so only the reading side counts.
+void LargePlaylist(benchmark::State& state)
+{
+    const qint64 size = state.range(0) << 20;
+    std::string body = "#EXTM3U\n";
+    body.reserve(size + 256);
+    for (int i = 0; qint64(body.size()) < size; ++i)
+        body += "#EXTINF:-1 tvg-id=\"c" + std::to_string(i) + "\" group-title=\"G" + std::to_string(i % 97)
+                + "\",Canal " + std::to_string(i) + "\nhttp://example.test/live/u/p/" + std::to_string(i) + ".ts\n";
+    LoopbackServer server;
+    Reply reply = Reply::json(std::move(body));
+    reply.contentType = "audio/x-mpegurl";
+    server.route("GET", "/all.m3u", std::move(reply));
+    QNetworkAccessManager manager;
+    for (auto _ : state) {
+        const qint64 before = resetPeak();
+        QElapsedTimer took;
+        took.start();
+        bool done = false;
+        qint64 entries = 0;
+        downloadPlaylist(netkit::HttpSession(&manager), server.url("/all.m3u"), &entries, &done);
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        state.SetIterationTime(took.elapsed() / 1000.0);
+        const double growth = double(statusKilobytes("VmHWM:") - before) / 1024.0;
+        state.counters["entries"] = double(entries);
+        state.counters["peak_rss_growth_MB"] = growth;
+        state.counters["peak_per_body"] = growth / double(size >> 20);
+    }
+}
+BENCHMARK(LargePlaylist)->Arg(300)->Arg(1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // range(0): 0 sixteen small PNGs that declare 5000x5000, 1 ten answers of 200 MB (no length declared).
 void HostilePosters(benchmark::State& state)

@@ -9,6 +9,8 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include <algorithm>
+#include <deque>
 #include <memory>
 
 namespace netkit {
@@ -16,6 +18,11 @@ namespace netkit {
 namespace {
 
 constexpr qint64 kReadBuffer = 1024 * 1024;
+// A body handed on as it arrives is read from the socket only while less than this much of what was handed on is
+// still held by its reader: a reader slower than the network never lets the pieces pile up.
+constexpr qint64 kMaxHandedHeld = 8 * 1024 * 1024;
+// How often a paused transfer looks whether its reader caught up.
+constexpr int kResumeCheckMs = 5;
 
 std::string describe(HttpError::Kind kind, QNetworkReply::NetworkError error)
 {
@@ -64,6 +71,11 @@ struct Exchange : detail::Wakeup
     qint64 received = 0; // as decoded
     qint64 declaredLength = -1;
     std::function<void(QByteArray, qint64)> consumer;
+    // Shallow copies of the pieces handed on: a piece no one else shares any more has been read and let go.
+    std::deque<QByteArray> handed;
+    qint64 handedHeld = 0;
+    bool paused = false;
+    std::function<void()> onPause; // set by send(): stops the idle timer and starts looking for the reader
     std::shared_ptr<BodyDecoder> decoder;
     QPointer<QNetworkReply> reply;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
@@ -78,20 +90,49 @@ struct Exchange : detail::Wakeup
             return false;
         }
         received += chunk.size();
-        if (consumer)
+        if (consumer) {
+            if (!chunk.isEmpty()) {
+                handedHeld += chunk.size();
+                handed.push_back(chunk);
+            }
             consumer(std::move(chunk), declaredLength);
+        }
         else
             response.body.append(chunk);
         return true;
     }
 
-    // False once the body has grown past its limit. Reads nothing while the decoder is behind, so Qt stops reading
-    // the socket once its own (bounded) buffer is full.
+    // True while the reader holds too much of what it was handed; forgets the pieces it let go.
+    bool readerBehind()
+    {
+        if (handedHeld <= kMaxHandedHeld)
+            return false;
+        std::erase_if(handed, [this](const QByteArray& piece) {
+            if (!piece.isDetached())
+                return false;
+            handedHeld -= piece.size();
+            return true;
+        });
+        return handedHeld > kMaxHandedHeld;
+    }
+
+    void pause()
+    {
+        if (!std::exchange(paused, true) && onPause)
+            onPause();
+    }
+
+    // False once the body has grown past its limit. Reads nothing while the decoder or the reader is behind, so Qt
+    // stops reading the socket once its own (bounded) buffer is full, and TCP holds the sender.
     bool take(QNetworkReply* from, bool all = false)
     {
         if (tooLarge || undecodable || !from->isOpen())
             return !tooLarge;
         while (true) {
+            if (!all && consumer && readerBehind()) {
+                pause();
+                return true;
+            }
             const qint64 available = from->bytesAvailable();
             if (available <= 0)
                 return true;
@@ -152,6 +193,11 @@ struct Exchange : detail::Wakeup
     {
         if (!decoder || done)
             return;
+        // The decoder stops by itself once its output waits long enough.
+        if (consumer && readerBehind()) {
+            pause();
+            return;
+        }
         for (QByteArray& piece : decoder->takeOutput()) {
             if (!accept(std::move(piece))) {
                 decoder->stop();
@@ -308,8 +354,37 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     idle.setSingleShot(true);
     idle.setInterval(request.idleTimeout);
 
+    // While the reader is behind, nothing is read on purpose: silence then is ours, not the server's, so the idle
+    // timer waits. The deadline still holds.
+    QTimer resume;
+    resume.setInterval(kResumeCheckMs);
+    exchange->onPause = [&idle, &resume] {
+        idle.stop();
+        resume.start();
+    };
+    QObject::connect(&resume, &QTimer::timeout, &idle, [exchange, reply, &idle, &resume] {
+        if (exchange->done) {
+            resume.stop();
+            return;
+        }
+        if (exchange->readerBehind())
+            return;
+        resume.stop();
+        exchange->paused = false;
+        // A body still decoding after the transfer ended has no idle time-out left to count.
+        if (!exchange->replyEnded)
+            idle.start();
+        if (exchange->decoder)
+            exchange->drain();
+        else if (reply && !exchange->replyEnded && !exchange->take(reply))
+            postAbort(reply);
+    });
+
     // The timer is the context of every connection, so they all end with this frame.
-    const auto progress = [&idle] { idle.start(); };
+    const auto progress = [exchange, &idle] {
+        if (!exchange->paused)
+            idle.start();
+    };
     const auto ended = [exchange, reply] {
         exchange->timedOut = true;
         postAbort(reply);
@@ -340,6 +415,8 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
 
     auto finished = exchange->waiter();
     co_await finished;
+    exchange->onPause = {};
+    resume.stop();
 
     if (reply)
         reply->deleteLater();

@@ -48,7 +48,9 @@ struct HttpRequest
     // main thread, instead of being collected
     // (the answer's body then stays empty): a list of tens of megabytes is never held whole. `declaredLength` is
     // the length the server announced for a body sent as it is (not compressed), or -1. Whatever is handed on
-    // counts towards the size limit. It must not throw.
+    // counts towards the size limit. It must not throw. A piece counts as read once the consumer lets go of it (and
+    // of every copy): while it holds more than a few megabytes of pieces, the socket is not read (nor the idle
+    // time-out counted), so a consumer that keeps every piece stalls the answer until its deadline.
     std::function<void(QByteArray chunk, qint64 declaredLength)> takeBody;
 
     // The bounds of a whole catalogue list or playlist (10 minutes, 1 GiB) instead of an ordinary answer's

@@ -448,3 +448,50 @@ TEST_F(HttpSessionTest, CompressedAnswersDecodeOffTheMainThreadWithinTheLimit)
         }
     }
 }
+
+// A reader slower than the network: it keeps every piece until none has come for a while, then lets them all go.
+// What it holds at once stays a few megabytes, its pauses are not the server's silence (they outlast the idle
+// time-out), and the body arrives whole and in order, plain or compressed.
+TEST_F(HttpSessionTest, ASlowReaderHoldsTheTransferInsteadOfThePieces)
+{
+    std::string list;
+    for (int i = 0; list.size() < (32u << 20); ++i)
+        list += "#EXTINF:-1 group-title=\"G" + std::to_string(i % 97) + "\",Canal " + std::to_string(i)
+                + "\nhttp://example.test/live/" + std::to_string(i * 7919) + ".ts\n";
+    server.route("GET", "/plain", Reply::json(list));
+    server.route("GET", "/packed", encoded(compressed(list), "gzip"));
+    const quint32 expectedCrc = crc32(0, reinterpret_cast<const Bytef*>(list.data()), uInt(list.size()));
+    for (const char* path : {"/plain", "/packed"}) {
+        HttpRequest request = get(path, 300ms);
+        request.boundAsLargeList();
+        QList<QByteArray> held;
+        qint64 heldBytes = 0;
+        qint64 mostHeld = 0;
+        qint64 handed = 0;
+        quint32 crc = crc32(0, nullptr, 0);
+        QElapsedTimer sincePiece;
+        sincePiece.start();
+        request.takeBody = [&](QByteArray chunk, qint64) {
+            sincePiece.restart();
+            handed += chunk.size();
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size()));
+            heldBytes += chunk.size();
+            mostHeld = std::max(mostHeld, heldBytes);
+            held.append(std::move(chunk));
+        };
+        QTimer reader;
+        reader.setInterval(20);
+        QObject::connect(&reader, &QTimer::timeout, [&] {
+            if (sincePiece.elapsed() < 500)
+                return;
+            held.clear();
+            heldBytes = 0;
+        });
+        reader.start();
+        const Outcome read = run(request);
+        ASSERT_TRUE(read.response) << path << read.message;
+        EXPECT_EQ(handed, qint64(list.size())) << path;
+        EXPECT_EQ(crc, expectedCrc) << path;
+        EXPECT_LT(mostHeld, qint64(16) << 20) << path;
+    }
+}
