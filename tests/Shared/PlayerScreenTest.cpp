@@ -240,7 +240,8 @@ TEST_F(PlayerScreenTest, theTrackMenusAreDarkWithLightTextUnderTheHighlight)
             return item && item->property("highlighted").toBool();
         }, 2000)) << name.toStdString();
         const QImage drawn = screen.view().grabWindow();
-        const QRect band = item->mapRectToScene(QRectF(0, 0, item->width(), item->height())).toRect().adjusted(2, 2, -2, -2);
+        const QRect band =
+            item->mapRectToScene(QRectF(0, 0, item->width(), item->height())).toRect().adjusted(2, 2, -2, -2);
         double lightness = 0;
         double lightest = 0;
         int pixels = 0;
