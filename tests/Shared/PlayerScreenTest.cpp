@@ -46,6 +46,7 @@ protected:
         server->serveFile("/movie/u/p/2.mp4", mediaClip(Clip::mp4), "video/mp4");
         server->serveFile("/wide.mp4", mediaClip(Clip::wide), "video/mp4");
         server->serveFile("/films/long.mp4", mediaClip(Clip::longMp4), "video/mp4");
+        server->serveFile("/films/tracks.mkv", mediaClip(Clip::tracks), "video/x-matroska");
     }
     static void TearDownTestSuite()
     {
@@ -216,6 +217,48 @@ TEST_F(PlayerScreenTest, withoutEpisodesThereIsNoEpisodeLabelAndTheScreenGoingAw
     ASSERT_EQ(progress.size(), 1);
     EXPECT_GT(progress[0], 0.0);
     EXPECT_EQ(closed->size(), 0);
+}
+
+// The audio and subtitle menus are drawn in the screens' dark look: an item highlighted by the keyboard (as the
+// pointer would) keeps a dark band under light text.
+TEST_F(PlayerScreenTest, theTrackMenusAreDarkWithLightTextUnderTheHighlight)
+{
+    show(makeRequest(server->url("/films/tracks.mkv"), ContentKind::movie));
+    ASSERT_TRUE(waitUntil([&] {
+        return session->videoStarted() && session->audioTracks().size() >= 2 && !session->subtitleTracks().isEmpty();
+    }));
+    for (const QString &name : {QStringLiteral("audio"), QStringLiteral("subtitle")}) {
+        QObject *menu = screen.find(name + QStringLiteral("Menu"));
+        ASSERT_NE(menu, nullptr);
+        ASSERT_TRUE(press(name + QStringLiteral("Button"))) << name.toStdString();
+        ASSERT_TRUE(waitUntil([&] { return menu->property("opened").toBool(); }, 2000)) << name.toStdString();
+        QTest::keyClick(&screen.view(), Qt::Key_Down);
+        QQuickItem *item = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, item),
+                                      Q_ARG(int, menu->property("currentIndex").toInt()));
+            return item && item->property("highlighted").toBool();
+        }, 2000)) << name.toStdString();
+        const QImage drawn = screen.view().grabWindow();
+        const QRect band =
+            item->mapRectToScene(QRectF(0, 0, item->width(), item->height())).toRect().adjusted(2, 2, -2, -2);
+        double lightness = 0;
+        double lightest = 0;
+        int pixels = 0;
+        for (int y = band.top(); y <= band.bottom(); ++y) {
+            for (int x = band.left(); x <= band.right(); ++x) {
+                const double l = QColor(drawn.pixel(x, y)).lightnessF();
+                lightness += l;
+                lightest = std::max(lightest, l);
+                ++pixels;
+            }
+        }
+        ASSERT_GT(pixels, 0);
+        EXPECT_LT(lightness / pixels, 0.45) << name.toStdString() << ": the highlighted item's band is light";
+        EXPECT_GT(lightest, 0.85) << name.toStdString() << ": the highlighted item's text is not light";
+        QTest::keyClick(&screen.view(), Qt::Key_Escape);
+        ASSERT_TRUE(waitUntil([&] { return !menu->property("visible").toBool(); }, 2000)) << name.toStdString();
+    }
 }
 
 TEST_F(PlayerScreenTest, nonSquarePixelsAreDrawnInTheirDisplayShape)

@@ -16,6 +16,11 @@ struct CommandDeckProbe {
     {
         deck.installCatalog(CatalogEntries::prepare(nodes), std::nullopt, CommandDeck::FeedSource::loadedEntries);
     }
+    // With the home feed the platform prepared, as the private road loads it.
+    static void install(CommandDeck& deck, const QList<MediaNode>& nodes, const CommandFeed& prepared)
+    {
+        deck.installCatalog(CatalogEntries::prepare(nodes), prepared, CommandDeck::FeedSource::loadedEntries);
+    }
 };
 
 } // namespace sendra
@@ -345,6 +350,21 @@ TEST_F(ShellCenterTest, railsCapsDestinationsFavouritesAndDrag)
     app.deck().toggleFavorite(app.deck().centerFavoriteNodes()[favouriteKeys().indexOf(leading)]);
     ASSERT_TRUE(app.waitFor([&] { return app.property("center.favorites.rail", "count").toInt() == 10; }));
     EXPECT_EQ(app.property("center.favorites.rail", "leadingIndex").toInt(), 0);
+
+    // The platform's own lane texts are data too, even where they equal the deck's fixed lane texts.
+    CommandFeed prepared;
+    prepared.revision = 4;
+    const QList<MediaNode> catalogue = wideCatalogue();
+    prepared.lanes.append({QStringLiteral("estrenos"), QStringLiteral("Series"), QStringLiteral("Películas"),
+                           catalogue.first(6)});
+    CommandDeckProbe::install(app.deck(), catalogue, prepared);
+    app.deck().selectLanguage(AppLanguage::english);
+    ASSERT_EQ(app.deck().feed()->lanes.first().id, QStringLiteral("estrenos"));
+    reveal(app, 2);
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("center.lane.0.title"); }));
+    EXPECT_EQ(app.property("center.lane.0.title", "text").toString(), "Series");
+    EXPECT_EQ(app.property("center.lane.0.subtitle", "text").toString(), "Películas");
+    app.deck().selectLanguage(AppLanguage::spanish);
 }
 
 // The carousel turns by itself only while every condition holds, restarts when they hold again, wraps both

@@ -53,6 +53,10 @@ struct CommandLane {
     QString title;
     QString subtitle;
     QList<MediaNode> nodes;
+    // Whether the title or subtitle is one of the application's own fixed texts (shown through the text lookup);
+    // otherwise it is data (a category's or the platform's name) and is shown as it is.
+    bool titleIsText = false;
+    bool subtitleIsText = false;
 };
 
 // The home feed.

@@ -110,7 +110,8 @@ CommandFeed CenterContentPolicy::recommendations(const CommandFeed& feed) const
     for (const CommandLane& lane : feed.lanes) {
         if (isBlocked(lane.id) || isBlocked(lane.title) || containsAdultKeyword(lane.title))
             continue;
-        CommandLane kept{lane.id, lane.title, lane.subtitle, recommendations(lane.nodes)};
+        CommandLane kept{lane.id, lane.title, lane.subtitle, recommendations(lane.nodes), lane.titleIsText,
+                         lane.subtitleIsText};
         if (!kept.nodes.isEmpty())
             result.lanes.append(std::move(kept));
     }

@@ -382,7 +382,7 @@ FeedPlan planFeed(const CatalogSnapshot& snapshot, const NodeView& nodes)
             continue;
         const auto shown = members.first(std::min<size_t>(members.size(), featuredLaneLength));
         feed.lanes.push_back({group.id, group.name, laneSubtitle(snapshot, group.kind),
-                              std::vector<uint32_t>(shown.begin(), shown.end())});
+                              std::vector<uint32_t>(shown.begin(), shown.end()), false, true});
     }
     for (qsizetype i = 0; i < nodes.size(); ++i) {
         if (entries.kind(nodes.position(i)) == SignalKind::cinema) {
@@ -408,12 +408,12 @@ FeedPlan enrichFeed(const CatalogSnapshot& snapshot, FeedPlan feed, const NodeVi
             shown.add(p);
     }
     auto unused = [&](uint32_t p) { return shown.unused(p); };
-    auto append = [&](QString id, QString title, QString subtitle, std::vector<uint32_t> pick) {
+    auto append = [&](QString id, QString title, QString subtitle, std::vector<uint32_t> pick, bool titleIsText) {
         if (pick.size() < 2)
             return;
         for (uint32_t p : pick)
             shown.add(p);
-        lanes.push_back({std::move(id), std::move(title), std::move(subtitle), std::move(pick)});
+        lanes.push_back({std::move(id), std::move(title), std::move(subtitle), std::move(pick), titleIsText, true});
     };
 
     const bool generic = snapshot.usesGenericPresentation();
@@ -423,12 +423,12 @@ FeedPlan enrichFeed(const CatalogSnapshot& snapshot, FeedPlan feed, const NodeVi
         const CuratedLane text = curatedLane(kind);
         append(QStringLiteral("command-curated-") + storedValue(kind),
                QString::fromUtf8(generic ? text.genericTitle : text.title), QString::fromUtf8(text.subtitle),
-               variedPick(snapshot, snapshot.positionsOfKind(kind), unused, addedLaneLength));
+               variedPick(snapshot, snapshot.positionsOfKind(kind), unused, addedLaneLength), true);
     }
     if (lanes.size() < fullFeed) {
         append(QStringLiteral("command-curated-mixed"), QString::fromUtf8(L10n::noop("Descubre algo diferente")),
                QString::fromUtf8(L10n::noop("Un surtido de toda tu fuente")),
-               variedPick(snapshot, ViewPositions{nodes}, unused, addedLaneLength));
+               variedPick(snapshot, ViewPositions{nodes}, unused, addedLaneLength), true);
     }
     const CatalogEntries& entries = snapshot.entries();
     for (const MediaGroup& group : snapshot.featuredGroups()) {
@@ -442,7 +442,7 @@ FeedPlan enrichFeed(const CatalogSnapshot& snapshot, FeedPlan feed, const NodeVi
         const std::span<const uint32_t> members =
             index < 0 ? std::span<const uint32_t>() : snapshot.positionsOfGroup(uint32_t(index));
         append(QStringLiteral("command-category-") + group.id, group.name, laneSubtitle(snapshot, group.kind),
-               variedPick(snapshot, members, unused, addedLaneLength));
+               variedPick(snapshot, members, unused, addedLaneLength), false);
     }
     return filtered;
 }
@@ -454,8 +454,9 @@ FeedPlan rewritePreparedFeed(const CatalogSnapshot& snapshot, const CommandFeed&
     FeedPlan feed;
     feed.revision = prepared.revision;
     for (const CommandLane& lane : prepared.lanes) {
-        LanePlan kept{lane.id, lane.title,
-                      snapshot.usesGenericPresentation() ? LaneText::availableContent() : lane.subtitle, {}};
+        // The platform's texts are data; only the generic subtitle put in their place is the deck's own.
+        const bool generic = snapshot.usesGenericPresentation();
+        LanePlan kept{lane.id, lane.title, generic ? LaneText::availableContent() : lane.subtitle, {}, false, generic};
         for (qsizetype i = 0; i < lane.nodes.size(); ++i) {
             if (const std::optional<uint32_t> p = resolver.resolved(next++))
                 kept.positions.push_back(*p);
@@ -478,7 +479,7 @@ CommandFeed materialize(const CatalogSnapshot& snapshot, const FeedPlan& plan)
         feed.spotlight = snapshot.node(*plan.spotlight);
     feed.lanes.reserve(qsizetype(plan.lanes.size()));
     for (const LanePlan& lane : plan.lanes) {
-        CommandLane out{lane.id, lane.title, lane.subtitle, {}};
+        CommandLane out{lane.id, lane.title, lane.subtitle, {}, lane.titleIsText, lane.subtitleIsText};
         out.nodes.reserve(qsizetype(lane.positions.size()));
         for (uint32_t p : lane.positions)
             out.nodes.append(snapshot.node(p));

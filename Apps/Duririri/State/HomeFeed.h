@@ -19,6 +19,8 @@ struct LanePlan {
     QString title;
     QString subtitle;
     std::vector<uint32_t> positions;
+    bool titleIsText = false; // the deck's own fixed text rather than data
+    bool subtitleIsText = false;
 };
 
 struct FeedPlan {

@@ -323,17 +323,12 @@ QVariantList DeckAdaptor::lanes() const
     if (m_deck && m_deck->feed()) {
         // Only the deck's own lane texts are interface texts; a category's or the platform's names are data and
         // are shown as they are, even when one equals an interface text ("Películas", "Todo").
-        static const QStringList fixedSubtitles{LaneText::kindTitle(SignalKind::broadcast),
-                                                LaneText::kindTitle(SignalKind::cinema),
-                                                LaneText::kindTitle(SignalKind::episodic),
-                                                LaneText::availableContent()};
         for (const CommandLane& lane : m_deck->feed()->lanes) {
-            const bool curated = lane.id.startsWith(QLatin1String("command-curated-"));
             out.append(QVariantMap{{QStringLiteral("id"), lane.id},
                                    {QStringLiteral("title"), lane.title},
                                    {QStringLiteral("subtitle"), lane.subtitle},
-                                   {QStringLiteral("titleIsText"), curated},
-                                   {QStringLiteral("subtitleIsText"), curated || fixedSubtitles.contains(lane.subtitle)},
+                                   {QStringLiteral("titleIsText"), lane.titleIsText},
+                                   {QStringLiteral("subtitleIsText"), lane.subtitleIsText},
                                    {QStringLiteral("count"), int(lane.nodes.size())}});
         }
     }

@@ -58,11 +58,11 @@ Item {
                 text: L10n.text("Calidad: Original", L10n.language)
                 onClicked: qualityMenu.open()
 
-                Menu {
+                PlayerMenu {
                     id: qualityMenu
                     objectName: "qualityMenu"
                     y: qualityButton.height
-                    MenuItem { text: L10n.text("Original", L10n.language) }
+                    PlayerMenuItem { text: L10n.text("Original", L10n.language) }
                 }
             }
             ChromeButton {

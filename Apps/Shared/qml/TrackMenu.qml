@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 
 // A menu of engine tracks ({id, name}); with none it shows `emptyText`, disabled.
-Menu {
+PlayerMenu {
     id: menu
 
     property var tracks: []
@@ -11,7 +11,7 @@ Menu {
 
     Instantiator {
         model: menu.tracks.length > 0 ? menu.tracks : [{ "id": -1, "name": menu.emptyText, "placeholder": true }]
-        delegate: MenuItem {
+        delegate: PlayerMenuItem {
             required property var modelData
             text: modelData.name
             enabled: !modelData.placeholder

@@ -10,7 +10,7 @@ namespace sendra::testing {
 
 namespace {
 
-QStringList ffmpegArguments(Clip clip, const QString &output)
+QStringList ffmpegArguments(Clip clip, const QString &output, const QString &subtitles)
 {
     const QStringList video{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25"};
     const QStringList tone{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"};
@@ -37,6 +37,13 @@ QStringList ffmpegArguments(Clip clip, const QString &output)
         arguments << "-f" << "lavfi" << "-i" << "testsrc=size=720x576:rate=25" << "-vf" << "setsar=64/45" << "-t"
                   << "2" << h264 << "-movflags" << "+faststart";
         break;
+    case Clip::tracks:
+        arguments << video << tone << "-f" << "lavfi" << "-i" << "sine=frequency=880:sample_rate=44100" << "-i"
+                  << subtitles << "-map" << "0:v" << "-map" << "1:a" << "-map" << "2:a" << "-map" << "3:s" << "-t"
+                  << "8" << h264 << aac << "-c:s" << "srt" << "-metadata:s:a:0" << "language=spa"
+                  << "-metadata:s:a:1" << "language=eng" << "-metadata:s:s:0" << "language=spa" << "-f"
+                  << "matroska";
+        break;
     case Clip::red:
         arguments << "-f" << "lavfi" << "-i" << "color=c=red:size=64x64:rate=25" << "-t" << "2" << h264
                   << "-movflags" << "+faststart";
@@ -54,9 +61,18 @@ QByteArray mediaClip(Clip clip)
     if (made.contains(clip))
         return made.value(clip);
     const QString output = folder.filePath(QStringLiteral("clip-%1.%2").arg(int(clip)).arg(
-        clip == Clip::ts || clip == Clip::audioOnly || clip == Clip::shortTs ? "ts" : "mp4"));
+        clip == Clip::ts || clip == Clip::audioOnly || clip == Clip::shortTs ? "ts"
+        : clip == Clip::tracks                                               ? "mkv"
+                                                                             : "mp4"));
+    const QString subtitles = folder.filePath(QStringLiteral("subtitles.srt"));
+    if (clip == Clip::tracks) {
+        QFile srt(subtitles);
+        if (srt.open(QIODevice::WriteOnly))
+            srt.write("1\n00:00:00,000 --> 00:00:08,000\nHola\n\n");
+    }
     QByteArray content;
-    if (folder.isValid() && QProcess::execute(QStringLiteral("ffmpeg"), ffmpegArguments(clip, output)) == 0) {
+    if (folder.isValid() &&
+        QProcess::execute(QStringLiteral("ffmpeg"), ffmpegArguments(clip, output, subtitles)) == 0) {
         QFile file(output);
         if (file.open(QIODevice::ReadOnly))
             content = file.readAll();
