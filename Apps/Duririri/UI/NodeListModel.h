@@ -79,7 +79,7 @@ signals:
     void sourceChanged();
     void countChanged();
     // The search results were replaced by changing rows in place rather than by a reset (views scroll back to
-    // the first row, as after a reset).
+    // the first row, as after a reset). Also from and to no results, so pooled tiles serve the next word.
     void rowsReplaced();
 
 private:
