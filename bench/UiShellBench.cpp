@@ -240,6 +240,13 @@ double typeLetter(int position, bool known = false)
     });
     if (scene->deck().searchText() != word.left(position + 1))
         qFatal("the field did not write the search text");
+    // The frame measured shows the new results: the first tiles read the first results.
+    const NodeView results = scene->deck().searchResults();
+    for (int i = 0; i < std::min<int>(4, int(results.size())); ++i) {
+        QObject* tile = scene->find(QStringLiteral("discover.result.%1").arg(i));
+        if (!tile || tile->property("title").toString() != results[i].title)
+            qFatal("the results grid does not show the new results");
+    }
     return ms;
 }
 

@@ -71,4 +71,64 @@ TEST_F(ModelsTest, resetOncePerRealChangeAndFavouritesByNodeKey)
     EXPECT_EQ(groups.count(), 3);
 }
 
+// Search results change their rows in place (the grid keeps its tiles, pooled ones too): removals or insertions
+// at the end and one data change of the common rows, never a reset; every row reads the new results; nothing
+// at all for an equal text.
+TEST_F(ModelsTest, searchResultsChangeTheirRowsInPlace)
+{
+    AppHarness& app = open();
+    app.connectPanel();
+
+    NodeListModel search;
+    QAbstractItemModelTester tester(&search, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    search.setDeck(&app.deck());
+    search.setSource(NodeListModel::Search);
+    ASSERT_EQ(search.count(), 0);
+    QSignalSpy resets(&search, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(&search, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removes(&search, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changes(&search, &QAbstractItemModel::dataChanged);
+    QSignalSpy replaced(&search, &NodeListModel::rowsReplaced);
+    const auto showsResults = [&] {
+        const NodeView results = app.deck().searchResults();
+        if (search.count() != results.size())
+            return false;
+        for (int row = 0; row < search.count(); ++row) {
+            if (search.data(search.index(row), NodeListModel::KeyRole) != results[row].catalogKey()
+                || search.data(search.index(row), NodeListModel::TitleRole) != results[row].title)
+                return false;
+        }
+        return true;
+    };
+
+    app.deck().setSearchText(QStringLiteral("a"));
+    EXPECT_EQ(inserts.count(), 1);
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_TRUE(showsResults());
+    const int many = search.count();
+    ASSERT_GT(many, 1);
+    app.deck().setSearchText(QStringLiteral("a"));
+    EXPECT_EQ(resets.count() + inserts.count() + removes.count() + changes.count() + replaced.count(), 2);
+
+    app.deck().setSearchText(app.deck().searchResults()[many - 1].title);
+    ASSERT_GT(search.count(), 0);
+    ASSERT_LT(search.count(), many);
+    EXPECT_TRUE(showsResults());
+    EXPECT_EQ(removes.count(), 1);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(replaced.count(), 2);
+
+    app.deck().setSearchText(QStringLiteral("a"));
+    EXPECT_EQ(search.count(), many);
+    EXPECT_TRUE(showsResults());
+    EXPECT_EQ(inserts.count(), 2);
+    EXPECT_EQ(changes.count(), 2);
+
+    app.deck().setSearchText(QStringLiteral("zzqx"));
+    EXPECT_EQ(search.count(), 0);
+    EXPECT_EQ(removes.count(), 2);
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(resets.count(), 0);
+}
+
 } // namespace uitest

@@ -177,6 +177,31 @@ void NodeListModel::reload()
     if (same && total == m_total)
         return;
     const int before = rowCount();
+    const int after = int(usesList ? list.size() : view.size());
+    // Search results change on every keystroke: their rows change in place, so the grid keeps its tiles and only
+    // refills them; a reset would destroy every tile and build it again in the keystroke's frame.
+    if (!same && m_source == Search && !usesList && !m_usesList) {
+        // Each step leaves the rows it does not name as they were: the surplus rows go first, the common rows
+        // change, then the new rows come.
+        m_total = total;
+        if (after < before) {
+            beginRemoveRows({}, after, before - 1);
+            m_view = m_view.first(after);
+            endRemoveRows();
+        }
+        m_view = view.first(std::min(before, after));
+        if (std::min(before, after) > 0)
+            emit dataChanged(index(0), index(std::min(before, after) - 1));
+        if (after > before) {
+            beginInsertRows({}, before, after - 1);
+            m_view = view;
+            endInsertRows();
+        }
+        m_view = view;
+        emit rowsReplaced();
+        emit countChanged();
+        return;
+    }
     beginResetModel();
     m_view = usesList ? NodeView() : view;
     m_list = usesList ? list : QList<MediaNode>();

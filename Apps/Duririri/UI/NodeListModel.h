@@ -16,7 +16,8 @@ namespace sendra::ui {
 
 // One list of catalogue entries for a view: the library, the search results, the favourites, a category, a
 // kind, the spotlight or a lane of the home feed. Rows read through the deck's position lists (no copies); the
-// model resets once when the list it shows really changed, and a favourite flip only changes the isFavorite role.
+// model resets once when the list it shows really changed (search results change their rows in place instead),
+// and a favourite flip only changes the isFavorite role.
 // Rows are told apart by index: entries of different kinds may share an id.
 class NodeListModel : public QAbstractListModel, public QQmlParserStatus
 {
@@ -77,6 +78,9 @@ public:
 signals:
     void sourceChanged();
     void countChanged();
+    // The search results were replaced by changing rows in place rather than by a reset (views scroll back to
+    // the first row, as after a reset). Also from and to no results, so pooled tiles serve the next word.
+    void rowsReplaced();
 
 private:
     void reload();

@@ -28,6 +28,8 @@ Item {
     Connections {
         target: results
         function onCountChanged() { Qt.callLater(discover.updateMode) }
+        // New results start at the top, as after a reset.
+        function onRowsReplaced() { grid.positionViewAtBeginning() }
     }
     Component.onCompleted: updateMode()
 
@@ -92,13 +94,20 @@ Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
 
+            // The browse view and the empty state are kept and only hidden: the first letter of a word would
+            // otherwise destroy the browse view and build the grid's tiles from nothing in the same frame.
             Loader {
                 anchors.fill: parent
-                active: discover.mode !== "results"
-                sourceComponent: discover.mode === "browse" ? browse : nothingFound
+                visible: discover.mode === "browse"
+                sourceComponent: browse
+            }
+            Loader {
+                anchors.fill: parent
+                visible: discover.mode === "none"
+                sourceComponent: nothingFound
             }
 
-            // Kept while the console lives, so typing only resets its model; without results it holds none.
+            // Kept while the console lives, so typing only changes its model; without results it holds none.
             GridView {
                 id: grid
                 objectName: "discover.results"
@@ -117,7 +126,8 @@ Item {
                 bottomMargin: 24
                 cellWidth: (grid.width - 34 + 14) / grid.columns
                 cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
-                model: discover.mode === "results" ? results : null
+                // Always the results (empty for a blank text), so its pooled tiles serve the next word.
+                model: results
                 ScrollBar.vertical: ScrollBar {}
 
                 delegate: MediaTile {
