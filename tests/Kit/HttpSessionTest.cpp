@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdint>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
@@ -396,7 +397,7 @@ TEST_F(HttpSessionTest, CompressedAnswersDecodeOffTheMainThreadWithinTheLimit)
     // A list of 80 MB that compresses about twenty times, streamed whole under the large-list bounds.
     std::string list = "[";
     for (int i = 0; list.size() < (80u << 20); ++i)
-        list += "{\"num\":" + std::to_string(i) + ",\"name\":\"Canal " + std::to_string(i * 7919 % 100003)
+        list += "{\"num\":" + std::to_string(i) + ",\"name\":\"Canal " + std::to_string(std::int64_t(i) * 7919 % 100003)
                 + " HD\",\"stream_id\":" + std::to_string(100000 + i * 3) + ",\"stream_icon\":\"http://img.example/"
                 + std::to_string(i * 31 % 9973) + ".png\",\"category_id\":\"" + std::to_string(i % 97) + "\"},";
     list.back() = ']';
@@ -457,7 +458,7 @@ TEST_F(HttpSessionTest, ASlowReaderHoldsTheTransferInsteadOfThePieces)
     std::string list;
     for (int i = 0; list.size() < (32u << 20); ++i)
         list += "#EXTINF:-1 group-title=\"G" + std::to_string(i % 97) + "\",Canal " + std::to_string(i)
-                + "\nhttp://example.test/live/" + std::to_string(i * 7919) + ".ts\n";
+                + "\nhttp://example.test/live/" + std::to_string(std::int64_t(i) * 7919) + ".ts\n";
     server.route("GET", "/plain", Reply::json(list));
     server.route("GET", "/packed", encoded(compressed(list), "gzip"));
     const quint32 expectedCrc = crc32(0, reinterpret_cast<const Bytef*>(list.data()), uInt(list.size()));
