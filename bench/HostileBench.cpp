@@ -4,6 +4,7 @@
 #include "NetKit/HttpSession.h"
 #include "Networking/PlaylistIngestor.h"
 #include "UI/ArtworkProvider.h"
+#include "fakes/Compressed.h"
 #include "fakes/LoopbackServer.h"
 
 #include <QBuffer>
@@ -21,6 +22,7 @@
 
 #include <memory>
 
+using sendra::fakes::compressed;
 using sendra::fakes::LoopbackServer;
 using sendra::fakes::Reply;
 
@@ -46,21 +48,6 @@ qint64 resetPeak()
     return statusKilobytes("VmRSS:");
 }
 
-std::string gzipped(const std::string& text)
-{
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, uLong(text.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = uInt(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
 QCoro::Task<void> sendIgnoringErrors(netkit::HttpSession session, netkit::HttpRequest request, bool* done)
 {
     try {
@@ -74,7 +61,7 @@ QCoro::Task<void> sendIgnoringErrors(netkit::HttpSession session, netkit::HttpRe
 void GzipBomb(benchmark::State& state)
 {
     LoopbackServer server;
-    Reply bomb = Reply::json(gzipped(std::string(64 << 20, ' '))).endless();
+    Reply bomb = Reply::json(compressed(std::string(64 << 20, ' '), 31, 9)).endless();
     bomb.contentType = "application/octet-stream";
     bomb.headers.emplace_back("Content-Encoding", "gzip");
     server.route("GET", "/bomb", bomb);

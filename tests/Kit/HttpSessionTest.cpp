@@ -1,6 +1,7 @@
 #include "NetKit/HttpSession.h"
 #include "NetKit/UrlCodec.h"
 
+#include "fakes/Compressed.h"
 #include "fakes/LoopbackServer.h"
 
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 
 using namespace netkit;
 using namespace std::chrono_literals;
+using sendra::fakes::compressed;
 using sendra::fakes::LoopbackServer;
 using sendra::fakes::Reply;
 
@@ -40,21 +42,6 @@ QCoro::Task<void> capture(HttpSession session, HttpRequest request, CancelToken 
     }
 }
 
-// `text` compressed as one gzip member (windowBits 31), or zlib-wrapped (15), or raw deflate (-15).
-std::string compressed(const std::string& text, int windowBits = 31)
-{
-    z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, uLong(text.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = uInt(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 Reply encoded(std::string body, const char* coding)
 {
