@@ -10,11 +10,24 @@ struct CommandDeckProbe {
     {
         deck.installCatalog(CatalogEntries::prepare(nodes), std::nullopt, CommandDeck::FeedSource::loadedEntries);
     }
+
+    // The spotlight is drawn at random; a fixed draw keeps pictures comparable between runs.
+    static void fixDraws(CommandDeck& deck)
+    {
+        static QRandomGenerator fixed;
+        fixed.seed(7);
+        deck.m_random = &fixed;
+    }
 };
 
 } // namespace sendra
 
 namespace sendra::snapshots {
+
+void fixSpotlightDraws(CommandDeck& deck)
+{
+    CommandDeckProbe::fixDraws(deck);
+}
 
 namespace {
 

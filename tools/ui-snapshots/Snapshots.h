@@ -59,4 +59,7 @@ public:
     static std::vector<State> all();
 };
 
+// Gives the deck a seeded generator, so every run draws the same spotlight.
+void fixSpotlightDraws(CommandDeck& deck);
+
 } // namespace sendra::snapshots

@@ -221,7 +221,10 @@ int main(int argc, char* argv[])
         sendra.window()->resize(1440, 900);
         sendra.window()->show();
         snapshots::Driver driver(services, sendra);
-        if (!driver.waitFor([&] { return sendra.deck() != nullptr; }) || !state.arrange(driver)) {
+        const bool ready = driver.waitFor([&] { return sendra.deck() != nullptr; });
+        if (ready)
+            snapshots::fixSpotlightDraws(*sendra.deck());
+        if (!ready || !state.arrange(driver)) {
             std::fprintf(stderr, "%s: could not be arranged\n", qPrintable(state.name));
             ++failures;
             continue;
