@@ -4,6 +4,7 @@
 #include "UI/ArtworkSource.h"
 #include "UI/LinkOpener.h"
 #include "UI/Palette.h"
+#include "UI/Kinds.h"
 #include "UI/SymbolMap.h"
 
 #include <QDirIterator>
@@ -147,11 +148,13 @@ TEST(VisualSystem, everySymbolTheScreensNameHasAGlyph)
     for (const QString& glyph : glyphs)
         EXPECT_TRUE(SymbolMap::contains(glyph)) << glyph.toStdString();
 
-    EXPECT_EQ(SymbolMap::forKind("tv", false), "dot.radiowaves.left.and.right");
-    EXPECT_EQ(SymbolMap::forKind("movies", false), "film.stack");
-    EXPECT_EQ(SymbolMap::forKind("series", false), "rectangle.stack.badge.play");
-    EXPECT_EQ(SymbolMap::forKind("series", true), "square.grid.3x3.fill");
-    EXPECT_EQ(SymbolMap::forKind("radio", false), "square.grid.3x3.fill");
+    EXPECT_EQ(Kinds::symbol("tv", false), "dot.radiowaves.left.and.right");
+    EXPECT_EQ(Kinds::symbol("movies", false), "film.stack");
+    EXPECT_EQ(Kinds::symbol("series", false), "rectangle.stack.badge.play");
+    EXPECT_EQ(Kinds::symbol("series", true), "square.grid.3x3.fill");
+    EXPECT_EQ(Kinds::symbol("radio", false), "square.grid.3x3.fill");
+    for (const char* kind : {"", "tv", "movies", "series"})
+        EXPECT_TRUE(SymbolMap::contains(Kinds::symbol(kind, false))) << kind;
 
     // Each mapped codepoint is drawn by the bundled font (a wrong one draws an empty box), and an unknown name
     // draws a visible glyph rather than nothing.

@@ -1,5 +1,7 @@
 #include "Domain/SignalKind.h"
 
+#include "Domain/L10n.h"
+
 namespace sendra {
 
 namespace {
@@ -26,6 +28,16 @@ std::optional<SignalKind> signalKindFromStored(const QString& text)
             return kind;
     }
     return std::nullopt;
+}
+
+const char* titleText(SignalKind kind)
+{
+    switch (kind) {
+    case SignalKind::broadcast: return L10n::noop("TV");
+    case SignalKind::cinema: return L10n::noop("Películas");
+    case SignalKind::episodic: return L10n::noop("Series");
+    }
+    return L10n::noop("TV");
 }
 
 size_t qHash(SignalKind kind, size_t seed) noexcept

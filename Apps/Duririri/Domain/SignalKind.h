@@ -18,6 +18,8 @@ inline constexpr std::array<SignalKind, 3> allSignalKinds{SignalKind::broadcast,
 QString storedValue(SignalKind kind);
 // Exact, case-sensitive match of a stored value; anything else is no kind.
 std::optional<SignalKind> signalKindFromStored(const QString& text);
+// The kind's title as the Spanish text the text lookup takes: "TV", "Películas", "Series".
+const char* titleText(SignalKind kind);
 
 size_t qHash(SignalKind kind, size_t seed = 0) noexcept;
 

@@ -61,12 +61,7 @@ QString presentationKindTitle(SignalKind kind, bool genericPresentation)
 {
     if (genericPresentation)
         return L10n::text("Contenido");
-    switch (kind) {
-    case SignalKind::broadcast: return L10n::text("TV");
-    case SignalKind::cinema: return L10n::text("Películas");
-    case SignalKind::episodic: return L10n::text("Series");
-    }
-    return {};
+    return L10n::text(QString::fromUtf8(titleText(kind)));
 }
 
 std::span<const MediaGroup> groupsFor(const CatalogSnapshot& snapshot, std::optional<SignalKind> chosenKind)

@@ -274,12 +274,7 @@ private:
 
 QString LaneText::kindTitle(SignalKind kind)
 {
-    switch (kind) {
-    case SignalKind::broadcast: return QString::fromUtf8(L10n::noop("TV"));
-    case SignalKind::cinema: return QString::fromUtf8(L10n::noop("Películas"));
-    case SignalKind::episodic: return QString::fromUtf8(L10n::noop("Series"));
-    }
-    return {};
+    return QString::fromUtf8(titleText(kind));
 }
 
 QString LaneText::availableContent()

@@ -141,19 +141,6 @@ QString SymbolMap::glyph(const QString& name)
     return QString::fromUcs4(&code, 1);
 }
 
-QString SymbolMap::forKind(const QString& kind, bool generic)
-{
-    if (!generic) {
-        if (kind == u"tv")
-            return QStringLiteral("dot.radiowaves.left.and.right");
-        if (kind == u"movies")
-            return QStringLiteral("film.stack");
-        if (kind == u"series")
-            return QStringLiteral("rectangle.stack.badge.play");
-    }
-    return QStringLiteral("square.grid.3x3.fill");
-}
-
 QStringList SymbolMap::names()
 {
     QStringList all;

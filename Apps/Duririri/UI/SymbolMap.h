@@ -18,7 +18,7 @@ namespace sendra::ui {
 //   - a property called `symbol` or ending in `Symbol` (`symbol: "link"`, `leadingSymbol: on ? "a" : "b"`):
 //     every string literal on that line;
 //   - `Symbols.glyph("plus")`: the literal argument.
-// Keep a conditional choice of symbols on one line. Kinds go through Symbols.forKind(), never a QML table.
+// Keep a conditional choice of symbols on one line. Kinds go through Kinds.symbol(), never a QML table.
 class SymbolMap final : public QObject
 {
     Q_OBJECT
@@ -35,9 +35,6 @@ public:
     // The glyph for `name` as a one-character text; a visible question mark glyph for a name not in the map.
     Q_INVOKABLE static QString glyph(const QString& name);
     Q_INVOKABLE static bool contains(const QString& name) { return codepoint(name).has_value(); }
-    // The symbol of an entry kind ("tv", "movies", "series"); the all-kinds grid for a generic presentation or
-    // an unknown kind.
-    Q_INVOKABLE static QString forKind(const QString& kind, bool generic);
 
     static std::optional<char32_t> codepoint(const QString& name);
     static char32_t fallbackCodepoint();

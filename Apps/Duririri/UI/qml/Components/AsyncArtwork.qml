@@ -43,7 +43,7 @@ Item {
             objectName: artwork.objectName.length > 0 ? artwork.objectName + ".placeholder" : ""
             anchors.centerIn: parent
             visible: !artwork.loaded
-            name: Symbols.forKind(artwork.kind, artwork.generic)
+            name: Kinds.symbol(artwork.kind, artwork.generic)
             color: CommandPalette.primary
             size: 28
         }

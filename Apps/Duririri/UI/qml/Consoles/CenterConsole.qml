@@ -11,9 +11,6 @@ ListView {
     objectName: "center.console"
 
     readonly property real column: Math.min(820, center.width) - 34
-    readonly property var kindSymbols: ({ "tv": "dot.radiowaves.left.and.right", "movies": "film.stack",
-                                          "series": "rectangle.stack.badge.play" })
-    readonly property var kindTitles: ({ "tv": "TV", "movies": "Películas", "series": "Series" })
     readonly property int laneCount: Deck.lanes.length
 
     clip: true
@@ -22,15 +19,6 @@ ListView {
     boundsBehavior: Flickable.StopAtBounds
     cacheBuffer: 600
     ScrollBar.vertical: ScrollBar { objectName: "center.scrollBar" }
-
-    // "all" stands for every kind together.
-    function countSymbol(kind) {
-        return kind === "all" ? "square.grid.3x3.fill" : center.kindSymbols[kind]
-    }
-
-    function kindColor(kind) {
-        return kind === "tv" ? CommandPalette.red : kind === "series" ? CommandPalette.secondary : CommandPalette.primary
-    }
 
     // Resume, favourites, the lanes, the categories: fixed slots, so a block filling or emptying never rebuilds
     // the others or moves the scroll. A slot without content takes no room.
@@ -106,8 +94,8 @@ ListView {
                 ShortcutButton {
                     required property string modelData
                     objectName: "center.shortcut." + modelData
-                    symbol: center.kindSymbols[modelData]
-                    text: L10n.lookup(L10n.language, center.kindTitles[modelData])
+                    symbol: Kinds.symbol(modelData, false)
+                    text: L10n.lookup(L10n.language, Kinds.title(modelData))
                     onClicked: Deck.openLibrary(modelData, "")
                 }
             }
@@ -148,19 +136,20 @@ ListView {
                         id: countRow
                         width: parent.width
                         spacing: 12
-                        readonly property var shownKinds: Deck.usesGenericPresentation ? ["all"] : Deck.presentedKinds
+                        // "" stands for every kind together.
+                        readonly property var shownKinds: Deck.usesGenericPresentation ? [""] : Deck.presentedKinds
                         Repeater {
                             model: countRow.shownKinds
                             CountBadge {
                                 required property string modelData
-                                objectName: "center.count." + modelData
+                                objectName: "center.count." + (modelData || "all")
                                 width: (countRow.width - countRow.spacing * (countRow.shownKinds.length - 1))
                                        / Math.max(1, countRow.shownKinds.length)
-                                label: modelData === "all" ? L10n.lookup(L10n.language, "Todo")
-                                                           : L10n.lookup(L10n.language, center.kindTitles[modelData])
-                                value: modelData === "all" ? Deck.totalNodeCount : (Deck.kindCounts[modelData] || 0)
-                                symbol: center.countSymbol(modelData)
-                                color: modelData === "all" ? CommandPalette.primary : center.kindColor(modelData)
+                                label: L10n.lookup(L10n.language, Kinds.title(modelData))
+                                value: Kinds.of(modelData) === Kinds.All ? Deck.totalNodeCount
+                                                                         : (Deck.kindCounts[modelData] || 0)
+                                symbol: Kinds.symbol(modelData, false)
+                                color: Kinds.color(modelData, CommandPalette.primary, CommandPalette.secondary)
                             }
                         }
                     }
@@ -265,8 +254,7 @@ ListView {
                                 width: groupCard.width - 26
                                 spacing: 7
                                 Symbol {
-                                    name: Deck.usesGenericPresentation ? "square.grid.3x3.fill"
-                                                                       : center.kindSymbols[groupCard.kind]
+                                    name: Kinds.symbol(groupCard.kind, Deck.usesGenericPresentation)
                                     color: CommandPalette.primary
                                 }
                                 Text {
@@ -281,7 +269,7 @@ ListView {
                                 }
                                 Text {
                                     visible: !Deck.usesGenericPresentation
-                                    text: L10n.lookup(L10n.language, center.kindTitles[groupCard.kind] || "").toUpperCase()
+                                    text: L10n.lookup(L10n.language, Kinds.title(groupCard.kind)).toUpperCase()
                                     color: Qt.rgba(1, 1, 1, 0.42)
                                     font.pixelSize: 11
                                     font.bold: true

@@ -230,7 +230,7 @@ Item {
                                     spacing: 7
 
                                     Symbol {
-                                        name: Symbols.forKind(category.kind, Deck.usesGenericPresentation)
+                                        name: Kinds.symbol(category.kind, Deck.usesGenericPresentation)
                                         color: CommandPalette.secondary
                                         size: 18
                                     }
@@ -247,7 +247,7 @@ Item {
                                     }
                                     Text {
                                         visible: !Deck.usesGenericPresentation
-                                        text: L10n.lookup(L10n.language, category.kind === "tv" ? "TV" : category.kind === "movies" ? "Películas" : "Series")
+                                        text: L10n.lookup(L10n.language, Kinds.title(category.kind))
                                         color: Qt.rgba(1, 1, 1, 0.42)
                                         font.pixelSize: 11
                                         font.bold: true

@@ -38,16 +38,6 @@ Item {
         return Qt.rgba(library.primary.r, library.primary.g, library.primary.b, alpha)
     }
 
-    // The binding passes the language in, so a language switch re-evaluates it.
-    function kindTitle(language, kind) {
-        switch (kind) {
-        case "tv": return L10n.lookup(language, "TV")
-        case "movies": return L10n.lookup(language, "Películas")
-        case "series": return L10n.lookup(language, "Series")
-        }
-        return L10n.lookup(language, "Todo")
-    }
-
     function chooseKind(kind) {
         Deck.chosenKind = kind
         Deck.chooseGroup("")
@@ -139,8 +129,8 @@ Item {
                         implicitHeight: 40
                         leftPadding: 14
                         rightPadding: 14
-                        text: library.kindTitle(L10n.language, chip.modelData)
-                        symbol: chip.modelData.length === 0 ? "square.grid.3x3" : Symbols.forKind(chip.modelData, false)
+                        text: L10n.lookup(L10n.language, Kinds.title(chip.modelData))
+                        symbol: Kinds.of(chip.modelData) === Kinds.All ? "square.grid.3x3" : Kinds.symbol(chip.modelData, false)
                         checkable: false
                         foreground: chip.selected ? "black" : "white"
                         fill: chip.selected ? library.primary : CommandPalette.panel

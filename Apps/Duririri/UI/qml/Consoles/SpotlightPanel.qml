@@ -91,7 +91,7 @@ Item {
                         spacing: 6
                         Symbol {
                             anchors.verticalCenter: parent.verticalCenter
-                            name: Symbols.forKind(panel.kind, panel.genericPresentation)
+                            name: Kinds.symbol(panel.kind, panel.genericPresentation)
                             color: Qt.rgba(1, 1, 1, 0.68)
                             size: 15
                         }

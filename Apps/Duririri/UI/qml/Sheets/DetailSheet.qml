@@ -14,7 +14,7 @@ Sheet {
 
     // The entry shown: kept while the sheet closes, when the deck's selection is already gone.
     property var node: null
-    readonly property bool isSeries: sheet.node !== null && sheet.node.kind === "series"
+    readonly property bool isSeries: sheet.node !== null && Kinds.of(sheet.node.kind) === Kinds.Series
     readonly property bool isFavorite: Deck.favoritesRevision >= 0 && sheet.node !== null && Deck.isFavorite(sheet.node.key)
     readonly property var brief: Deck.selectedBrief
     readonly property string synopsis: {
