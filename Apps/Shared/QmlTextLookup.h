@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 namespace sendra::playback {
@@ -34,9 +35,15 @@ private:
 // `spanish` in the language with that code: the English table's entry for "en" (the key when it has none),
 // the key itself otherwise.
 QString textIn(const QString &languageCode, const QString &spanish);
+// Formats a translated text with printf-style arguments: %lld and %d take numbers (digit-grouped in the
+// language's way), %@ a text, %% a percent sign, and %n$lld / %n$@ name the argument by position.
+QString formatText(const QString &format, const QString &languageCode, const QVariantList &arguments);
+// A count in the language's digit grouping: English 1,234; Spanish groups only from five digits (1234, 12.345).
+QString groupedNumber(qint64 value, const QString &languageCode);
 
-// The text lookup as QML sees it. A binding must name the language so it is evaluated again on a switch:
-//     text: L10n.text("Cerrar", L10n.language)
+// The text lookup as both QML modules see it (the interface's module imports this one), named in QML after the
+// C++ lookup it fronts, sendra::L10n. A binding must name the language so it is evaluated again on a switch:
+//     text: L10n.lookup(L10n.language, "Continuar")
 // The one-argument form `L10n.text("Cerrar")` reads the stored preference once and does not follow a switch.
 class QmlTextLookup final : public QObject
 {
@@ -44,6 +51,7 @@ class QmlTextLookup final : public QObject
     QML_NAMED_ELEMENT(L10n)
     QML_SINGLETON
     Q_PROPERTY(QString language READ language NOTIFY languageChanged)
+    Q_PROPERTY(QString locale READ language NOTIFY languageChanged)
 
 public:
     explicit QmlTextLookup(QObject *parent = nullptr);
@@ -58,6 +66,11 @@ public:
     {
         return textIn(language, spanish);
     }
+    Q_INVOKABLE QString format(const QString &language, const QString &spanish, const QVariantList &arguments) const
+    {
+        return formatText(textIn(language, spanish), language, arguments);
+    }
+    Q_INVOKABLE QString number(const QString &language, double value) const;
 
     // Switches every lookup and player session to `language` (the application calls this on a switch).
     static void setLanguage(AppLanguage language) { InterfaceLanguage::set(language); }

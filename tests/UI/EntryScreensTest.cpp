@@ -3,7 +3,7 @@
 #include "AppHarness.h"
 
 #include "Domain/ProductBrand.h"
-#include "UI/TextLookup.h"
+#include "Shared/QmlTextLookup.h"
 
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
@@ -36,7 +36,7 @@ bool aFieldHasFocus(const AppHarness& app)
 
 QString english(const QString& spanish)
 {
-    return ui::TextLookup::translate(AppLanguage::english, spanish);
+    return playback::textIn(storedValue(AppLanguage::english), spanish);
 }
 
 } // namespace

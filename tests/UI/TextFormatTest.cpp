@@ -1,9 +1,9 @@
-#include "UI/TextLookup.h"
+#include "Shared/QmlTextLookup.h"
 
 #include <gtest/gtest.h>
 
-using sendra::ui::formatText;
-using sendra::ui::groupedNumber;
+using sendra::playback::formatText;
+using sendra::playback::groupedNumber;
 
 // Counts and names in the translated formats, in both languages' digit grouping.
 TEST(TextFormat, numbersNamesAndPositionsInBothLanguages)

@@ -5,7 +5,7 @@
 #include "UI/ArtworkProvider.h"
 #include "UI/Palette.h"
 #include "UI/SymbolMap.h"
-#include "UI/TextLookup.h"
+#include "Shared/QmlTextLookup.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -115,7 +115,7 @@ Item {
     ASSERT_TRUE(screen.load(scene, {})) << warningsOf(screen);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen.view()));
     QQmlEngine& engine = *screen.view().engine();
-    singleton<sendra::ui::TextLookup>(engine, "L10n")->setLanguage(sendra::AppLanguage::english);
+    sendra::playback::QmlTextLookup::setLanguage(sendra::AppLanguage::english);
     QCoreApplication::processEvents();
 
     // Nothing to fetch: the kind's symbol, or the all-kinds grid for a generic entry.
@@ -173,6 +173,8 @@ Item {
 
     QTest::qWait(50);
     EXPECT_TRUE(screen.warnings().isEmpty()) << warningsOf(screen);
+    // The language is the process's: the next test starts from the stored one again.
+    sendra::playback::QmlTextLookup::refreshLanguage();
 }
 
 // Artwork from the web: one transfer for two items showing the same address at different sizes (the engine's own

@@ -7,7 +7,6 @@
 #include "Storage/CommandVault.h"
 #include "UI/AppContext.h"
 #include "UI/NodeValues.h"
-#include "UI/TextLookup.h"
 
 namespace sendra::ui {
 
@@ -172,12 +171,7 @@ void DeckAdaptor::applyLanguage()
 {
     if (!m_deck)
         return;
-    if (m_engine) {
-        const int lookupType = qmlTypeId("Sendra.App", 1, 0, "L10n");
-        if (auto* lookup = lookupType >= 0 ? m_engine->singletonInstance<TextLookup*>(lookupType) : nullptr)
-            lookup->setLanguage(m_deck->appLanguage());
-    }
-    // The player screen's own texts (in the main and the floating window) follow it too.
+    // Every text of both windows, the player screen's included, follows it.
     playback::QmlTextLookup::setLanguage(m_deck->appLanguage());
     if (m_embedded && m_embedded->session())
         m_embedded->session()->setLanguage(storedValue(m_deck->appLanguage()));
