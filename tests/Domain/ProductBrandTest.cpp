@@ -1,4 +1,4 @@
-#include "Domain/CommandPalette.h"
+#include "Domain/ActiveBrandColors.h"
 #include "Domain/ProductBrand.h"
 
 #include <QDir>
@@ -136,13 +136,13 @@ TEST(ProductBrand, presentationsDifferOnlyInLookAndBothRequirePrivateAccess)
     EXPECT_EQ(brimvale, orrinth);
 }
 
-TEST(CommandPalette, startsNeutralAndHoldsWhatTheDeckAssigns)
+TEST(ActiveBrandColors, startsNeutralAndHoldsWhatTheDeckAssigns)
 {
-    EXPECT_EQ(CommandPalette::activePrimary(), BrandPresentation::neutral().primaryColor);
-    EXPECT_EQ(CommandPalette::activeSecondary(), BrandPresentation::neutral().secondaryColor);
+    EXPECT_EQ(ActiveBrandColors::activePrimary(), BrandPresentation::neutral().primaryColor);
+    EXPECT_EQ(ActiveBrandColors::activeSecondary(), BrandPresentation::neutral().secondaryColor);
     const BrandPresentation brimvale = ProductBrand::presentation(DesktopProductBrand::brimvale);
-    CommandPalette::setActivePrimary(brimvale.primaryColor);
-    CommandPalette::setActiveSecondary(brimvale.secondaryColor);
-    EXPECT_EQ(CommandPalette::activePrimary(), "#8f5bff");
-    EXPECT_EQ(CommandPalette::activeSecondary(), "#6e45d6");
+    ActiveBrandColors::setActivePrimary(brimvale.primaryColor);
+    ActiveBrandColors::setActiveSecondary(brimvale.secondaryColor);
+    EXPECT_EQ(ActiveBrandColors::activePrimary(), "#8f5bff");
+    EXPECT_EQ(ActiveBrandColors::activeSecondary(), "#6e45d6");
 }

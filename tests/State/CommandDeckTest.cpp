@@ -2,7 +2,7 @@
 // of a catalogue as the connection, refresh and parental flows will drive it.
 #include "StateTestSupport.h"
 
-#include "Domain/CommandPalette.h"
+#include "Domain/ActiveBrandColors.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
 #include "State/CommandDeck.h"
@@ -110,7 +110,7 @@ private:
 
 TEST_F(CommandDeckTest, AFreshInstallStartsAtTheAccessScreenWithTheProductBrand)
 {
-    CommandPalette::setActivePrimary("#000000");
+    ActiveBrandColors::setActivePrimary("#000000");
     const auto vault = openVault();
     const CommandDeck deck(*vault);
     const BrandPresentation product = ProductBrand::presentation(ProductBrand::current());
@@ -119,8 +119,8 @@ TEST_F(CommandDeckTest, AFreshInstallStartsAtTheAccessScreenWithTheProductBrand)
     EXPECT_FALSE(deck.parentalEnabled());
     EXPECT_EQ(deck.draft(), SourceDraft());
     EXPECT_EQ(deck.activeBrand(), product);
-    EXPECT_EQ(CommandPalette::activePrimary(), product.primaryColor);
-    EXPECT_EQ(CommandPalette::activeSecondary(), product.secondaryColor);
+    EXPECT_EQ(ActiveBrandColors::activePrimary(), product.primaryColor);
+    EXPECT_EQ(ActiveBrandColors::activeSecondary(), product.secondaryColor);
     EXPECT_EQ(deck.dock(), CommandDeck::Dock::center);
     EXPECT_FALSE(deck.feed());
     EXPECT_TRUE(deck.nodesByKind().isEmpty());

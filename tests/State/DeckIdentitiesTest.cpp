@@ -1,7 +1,7 @@
 // The deck's small synchronous operations: identities and their favourites and resume points, the library's
 // way back, the interface language and what unlinking keeps.
 #include "Domain/CommandError.h"
-#include "Domain/CommandPalette.h"
+#include "Domain/ActiveBrandColors.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
 #include "State/CommandDeck.h"
@@ -246,7 +246,7 @@ TEST_F(DeckIdentitiesTest, UnlinkingForgetsTheSourceAndKeepsTheViewer)
     deck->toggleFavorite(node(SignalKind::cinema, "7"));
     deck->openLibrary(SignalKind::cinema, std::nullopt);
     deck->setErrorMessage(QString("kept"));
-    CommandPalette::setActivePrimary("#000000");
+    ActiveBrandColors::setActivePrimary("#000000");
 
     deck->disconnect();
     EXPECT_EQ(deck->phase(), CommandDeck::Phase::access);
@@ -259,6 +259,6 @@ TEST_F(DeckIdentitiesTest, UnlinkingForgetsTheSourceAndKeepsTheViewer)
     EXPECT_EQ(deck->chosenKind(), SignalKind::cinema) << "the library's choice is left as it was";
     EXPECT_FALSE(deck->canReturnFromLibrary());
     EXPECT_EQ(deck->errorMessage(), "kept");
-    EXPECT_EQ(CommandPalette::activePrimary(), ProductBrand::presentation(ProductBrand::current()).primaryColor);
+    EXPECT_EQ(ActiveBrandColors::activePrimary(), ProductBrand::presentation(ProductBrand::current()).primaryColor);
     EXPECT_FALSE(deck->feed());
 }

@@ -3,8 +3,8 @@
 #include "AppHarness.h"
 
 #include "Domain/ProductBrand.h"
-#include "UI/AccessCodeInput.h"
-#include "UI/LinkOpener.h"
+#include "UI/AccessCode.h"
+#include "UI/Links.h"
 
 #include <QDesktopServices>
 
@@ -104,11 +104,11 @@ TEST_F(UntrustedInputTest, AnIdentityNameWithNothingVisibleIsBlankAndLosesItsDir
 
 // Some mail programs attach a local file named in the link ("attach", "attachment") or take headers of any
 // name: a mailto link reaches the desktop with only its recipients, "to", "subject", "body", "cc" and "bcc".
-TEST(LinkOpener, AMailtoLinkKeepsOnlyItsRecipientsAndMessageFields)
+TEST(Links, AMailtoLinkKeepsOnlyItsRecipientsAndMessageFields)
 {
     MailProgram mail;
     QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &mail, "open");
-    const ui::LinkOpener opener;
+    const ui::Links opener;
     EXPECT_TRUE(opener.open(QStringLiteral("mailto:help@example.com,b@example.com?Subject=Hola%20t%C3%BA&attach=/home/"
                                            "ana/.ssh/id_rsa&body=a%26b%3Dc&ATTACHMENT=%2Fetc%2Fpasswd&cc=c@example.com"
                                            "&X-Header=1&bcc=d@example.com&to=e@example.com#frag")));

@@ -3,8 +3,8 @@
 
 #include "UI/AppQml.h"
 #include "UI/ArtworkProvider.h"
-#include "UI/Palette.h"
-#include "UI/SymbolMap.h"
+#include "UI/CommandPalette.h"
+#include "UI/Symbols.h"
 #include "Shared/QmlTextLookup.h"
 
 #include <QBuffer>
@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 using sendra::testing::QmlScreenHarness;
-using sendra::ui::SymbolMap;
+using sendra::ui::Symbols;
 
 namespace {
 
@@ -120,10 +120,10 @@ Item {
 
     // Nothing to fetch: the kind's symbol, or the all-kinds grid for a generic entry.
     EXPECT_TRUE(screen.isShown("art.file.placeholder"));
-    EXPECT_EQ(screen.property("art.file.placeholder", "text").toString(), SymbolMap::glyph("film.stack"));
+    EXPECT_EQ(screen.property("art.file.placeholder", "text").toString(), Symbols::glyph("film.stack"));
     EXPECT_EQ(screen.property("art.file.image", "source").toUrl(), QUrl());
     EXPECT_EQ(screen.property("art.generic.placeholder", "text").toString(),
-              SymbolMap::glyph("square.grid.3x3.fill"));
+              Symbols::glyph("square.grid.3x3.fill"));
     EXPECT_NEAR(screen.property("art.file", "height").toDouble(), 180.0, 0.01);
 
     // A brand of another slug whose logo cannot load: the maker mark with the name in capitals.
@@ -143,7 +143,7 @@ Item {
     EXPECT_EQ(screen.property("row.password.field", "placeholderText").toString(), "Contraseña");
 
     // A brand change recolours what is drawn in the brand colour, with no reload.
-    auto* palette = singleton<sendra::ui::Palette>(engine, "CommandPalette");
+    auto* palette = singleton<sendra::ui::CommandPalette>(engine, "CommandPalette");
     ASSERT_NE(palette, nullptr);
     EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), palette->primary());
     palette->setBrandColors(" #12AB34", "#6e45d6");

@@ -1,11 +1,11 @@
-#include "Domain/CommandPalette.h"
+#include "Domain/ActiveBrandColors.h"
 #include "Domain/ProductBrand.h"
 #include "UI/ArtworkProvider.h"
-#include "UI/ArtworkSource.h"
-#include "UI/LinkOpener.h"
-#include "UI/Palette.h"
+#include "UI/Artwork.h"
+#include "UI/Links.h"
+#include "UI/CommandPalette.h"
 #include "UI/Kinds.h"
-#include "UI/SymbolMap.h"
+#include "UI/Symbols.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -15,10 +15,10 @@
 
 #include <gtest/gtest.h>
 
-using sendra::ui::ArtworkSource;
-using sendra::ui::LinkOpener;
-using sendra::ui::Palette;
-using sendra::ui::SymbolMap;
+using sendra::ui::Artwork;
+using sendra::ui::Links;
+using sendra::ui::CommandPalette;
+using sendra::ui::Symbols;
 
 namespace {
 
@@ -36,7 +36,7 @@ QStringList literals(const QString& expression)
     return found;
 }
 
-// The symbol names a QML file uses, read the way SymbolMap.h asks the screens to write them.
+// The symbol names a QML file uses, read the way Symbols.h asks the screens to write them.
 QStringList symbolNamesIn(const QString& qml)
 {
     QStringList names;
@@ -70,33 +70,33 @@ QStringList symbolNamesIn(const QString& qml)
 TEST(VisualSystem, hexColoursFollowTheScreensRules)
 {
     const QString f5 = QStringLiteral("245 245 247 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("#f5f5f7")), f5);
-    EXPECT_EQ(rgb(Palette::colorFromHex("#F5F5F7")), f5);
-    EXPECT_EQ(rgb(Palette::colorFromHex("f5f5f7")), f5);
-    EXPECT_EQ(rgb(Palette::colorFromHex("  #f5f5f7 \n")), f5);
-    EXPECT_EQ(rgb(Palette::colorFromHex("\"#f5f5f7\";")), f5);
-    EXPECT_EQ(rgb(Palette::colorFromHex("0xf5f5f7")), f5);
-    EXPECT_EQ(rgb(Palette::colorFromHex("#0Xf5f5f7")), f5);
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#f5f5f7")), f5);
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#F5F5F7")), f5);
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("f5f5f7")), f5);
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("  #f5f5f7 \n")), f5);
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("\"#f5f5f7\";")), f5);
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("0xf5f5f7")), f5);
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#0Xf5f5f7")), f5);
     // No shorthand expansion, no alpha: the low 24 bits are the colour.
-    EXPECT_EQ(rgb(Palette::colorFromHex("#abc")), "0 10 188 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("#ff000080")), "0 0 128 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#abc")), "0 10 188 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#ff000080")), "0 0 128 255");
     // Reading stops at the first other character; what is inside the text is not trimmed.
-    EXPECT_EQ(rgb(Palette::colorFromHex("#12 34 56")), "0 0 18 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("#ff4108zz")), "255 65 8 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#12 34 56")), "0 0 18 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#ff4108zz")), "255 65 8 255");
     // Alphanumerics of any script stop the trimming, and are not hexadecimal digits.
-    EXPECT_EQ(rgb(Palette::colorFromHex("ñ#ff4108")), "0 0 0 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("#ff4108é")), "255 65 8 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("#８f5bff")), "0 0 0 255"); // a full-width digit is no hexadecimal digit
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("ñ#ff4108")), "0 0 0 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#ff4108é")), "255 65 8 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#８f5bff")), "0 0 0 255"); // a full-width digit is no hexadecimal digit
     // Nothing readable is opaque black.
-    EXPECT_EQ(rgb(Palette::colorFromHex("")), "0 0 0 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("#")), "0 0 0 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("purple")), "0 0 0 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("0x")), "0 0 0 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("rgb(1,2,3)")), "0 0 0 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("")), "0 0 0 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#")), "0 0 0 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("purple")), "0 0 0 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("0x")), "0 0 0 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("rgb(1,2,3)")), "0 0 0 255");
     // Too long for 64 bits: all ones, white; exactly 64 bits still reads its low bytes.
-    EXPECT_EQ(rgb(Palette::colorFromHex("#1234567890abcdef12")), "255 255 255 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("#fedcba9876543210")), "84 50 16 255");
-    EXPECT_EQ(rgb(Palette::colorFromHex("#00000000000000000000ff4108")), "255 65 8 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#1234567890abcdef12")), "255 255 255 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#fedcba9876543210")), "84 50 16 255");
+    EXPECT_EQ(rgb(CommandPalette::colorFromHex("#00000000000000000000ff4108")), "255 65 8 255");
 }
 
 // Every symbol a screen names, every identity glyph and every kind's symbol has a glyph in the bundled font.
@@ -104,13 +104,13 @@ TEST(VisualSystem, hexColoursFollowTheScreensRules)
 // colours, not the deck's neutral grey.
 TEST(VisualSystem, paletteStartsInTheProductsColours)
 {
-    sendra::CommandPalette::setActivePrimary(QStringLiteral("#f5f5f7"));
-    sendra::CommandPalette::setActiveSecondary(QStringLiteral("#686872"));
+    sendra::ActiveBrandColors::setActivePrimary(QStringLiteral("#f5f5f7"));
+    sendra::ActiveBrandColors::setActiveSecondary(QStringLiteral("#686872"));
     const sendra::BrandPresentation product = sendra::ProductBrand::presentation(sendra::ProductBrand::current());
-    const Palette palette;
-    EXPECT_EQ(rgb(palette.primary()), rgb(Palette::colorFromHex(product.primaryColor)));
-    EXPECT_EQ(rgb(palette.secondary()), rgb(Palette::colorFromHex(product.secondaryColor)));
-    EXPECT_NE(rgb(palette.primary()), rgb(Palette::colorFromHex(QStringLiteral("#f5f5f7"))));
+    const CommandPalette palette;
+    EXPECT_EQ(rgb(palette.primary()), rgb(CommandPalette::colorFromHex(product.primaryColor)));
+    EXPECT_EQ(rgb(palette.secondary()), rgb(CommandPalette::colorFromHex(product.secondaryColor)));
+    EXPECT_NE(rgb(palette.primary()), rgb(CommandPalette::colorFromHex(QStringLiteral("#f5f5f7"))));
 }
 
 TEST(VisualSystem, everySymbolTheScreensNameHasAGlyph)
@@ -121,7 +121,7 @@ TEST(VisualSystem, everySymbolTheScreensNameHasAGlyph)
         QFile file(files.next());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
         for (const QString& name : symbolNamesIn(QString::fromUtf8(file.readAll())))
-            if (!SymbolMap::contains(name))
+            if (!Symbols::contains(name))
                 ADD_FAILURE() << "no glyph for \"" << name.toStdString() << "\" in " << file.fileName().toStdString();
     }
     // The reading convention itself: the components' own names must be seen, or the check above checks nothing.
@@ -142,11 +142,11 @@ TEST(VisualSystem, everySymbolTheScreensNameHasAGlyph)
     EXPECT_EQ(symbolNamesIn("Chip {\n    leadingSymbol: \"plus\"\n    symbol: x ? \"y.z\" : \"w\"\n}"),
               QStringList({"plus", "y.z", "w"}));
 
-    const QStringList glyphs = SymbolMap::identityGlyphs();
+    const QStringList glyphs = Symbols::identityGlyphs();
     EXPECT_EQ(glyphs, QStringList({"bolt.shield.fill", "scope", "sparkles", "mountain.2.fill", "moon.stars.fill",
                                    "flame.fill", "paperplane.fill", "cube.transparent.fill"}));
     for (const QString& glyph : glyphs)
-        EXPECT_TRUE(SymbolMap::contains(glyph)) << glyph.toStdString();
+        EXPECT_TRUE(Symbols::contains(glyph)) << glyph.toStdString();
 
     EXPECT_EQ(Kinds::symbol("tv", false), "dot.radiowaves.left.and.right");
     EXPECT_EQ(Kinds::symbol("movies", false), "film.stack");
@@ -154,7 +154,7 @@ TEST(VisualSystem, everySymbolTheScreensNameHasAGlyph)
     EXPECT_EQ(Kinds::symbol("series", true), "square.grid.3x3.fill");
     EXPECT_EQ(Kinds::symbol("radio", false), "square.grid.3x3.fill");
     for (const char* kind : {"", "tv", "movies", "series"})
-        EXPECT_TRUE(SymbolMap::contains(Kinds::symbol(kind, false))) << kind;
+        EXPECT_TRUE(Symbols::contains(Kinds::symbol(kind, false))) << kind;
 
     // Each mapped codepoint is drawn by the bundled font (a wrong one draws an empty box), and an unknown name
     // draws a visible glyph rather than nothing.
@@ -162,14 +162,14 @@ TEST(VisualSystem, everySymbolTheScreensNameHasAGlyph)
     ASSERT_TRUE(font.open(QIODevice::ReadOnly));
     const QRawFont raw(font.readAll(), 24);
     ASSERT_TRUE(raw.isValid());
-    QStringList names = SymbolMap::names();
+    QStringList names = Symbols::names();
     EXPECT_GE(names.size(), 60);
     for (const QString& name : names)
-        EXPECT_TRUE(raw.supportsCharacter(*SymbolMap::codepoint(name))) << name.toStdString();
-    EXPECT_TRUE(raw.supportsCharacter(SymbolMap::fallbackCodepoint()));
-    const char32_t fallback = SymbolMap::fallbackCodepoint();
-    EXPECT_EQ(SymbolMap::glyph("no.such.symbol"), QString::fromUcs4(&fallback, 1));
-    EXPECT_EQ(SymbolMap::fontFamily(), raw.familyName());
+        EXPECT_TRUE(raw.supportsCharacter(*Symbols::codepoint(name))) << name.toStdString();
+    EXPECT_TRUE(raw.supportsCharacter(Symbols::fallbackCodepoint()));
+    const char32_t fallback = Symbols::fallbackCodepoint();
+    EXPECT_EQ(Symbols::glyph("no.such.symbol"), QString::fromUcs4(&fallback, 1));
+    EXPECT_EQ(Symbols::fontFamily(), raw.familyName());
 }
 
 // Addresses from brands and catalogues are untrusted: links open only web and mail addresses, artwork is fetched
@@ -178,23 +178,23 @@ TEST(VisualSystem, untrustedAddressesOpenAndLoadOnlyAsWebAddresses)
 {
     for (const char* address : {"https://example.com/privacy", "http://example.com", "HTTPS://Example.com/a?b=c",
                                 "mailto:support@example.com"})
-        EXPECT_TRUE(LinkOpener::isOpenable(QUrl(QString::fromLatin1(address)))) << address;
+        EXPECT_TRUE(Links::isOpenable(QUrl(QString::fromLatin1(address)))) << address;
     for (const char* address : {"", "file:///etc/passwd", "javascript:alert(1)", "ftp://example.com/x",
                                 "smb://host/share", "x-scheme-handler://run", "https://", "mailto:", "/privacy",
                                 "example.com/privacy", "data:text/html,<b>x</b>"})
-        EXPECT_FALSE(LinkOpener::isOpenable(QUrl(QString::fromLatin1(address)))) << address;
-    LinkOpener opener;
+        EXPECT_FALSE(Links::isOpenable(QUrl(QString::fromLatin1(address)))) << address;
+    Links opener;
     EXPECT_FALSE(opener.open("file:///etc/passwd"));
     EXPECT_FALSE(opener.open("javascript:alert(1)"));
 
-    EXPECT_EQ(ArtworkSource::source("https://cdn.example.com/p/a b.jpg?x=1&y=%2F"),
+    EXPECT_EQ(Artwork::source("https://cdn.example.com/p/a b.jpg?x=1&y=%2F"),
               "image://art/https%3A%2F%2Fcdn.example.com%2Fp%2Fa%20b.jpg%3Fx%3D1%26y%3D%252F");
-    EXPECT_EQ(ArtworkSource::source("http://example.com/a.png", 12), "image://art/http%3A%2F%2Fexample.com%2Fa.png/12");
+    EXPECT_EQ(Artwork::source("http://example.com/a.png", 12), "image://art/http%3A%2F%2Fexample.com%2Fa.png/12");
     for (const char* address : {"", "file:///home/user/a.png", "qrc:/a.png", "data:image/png;base64,AAAA",
                                 "ftp://example.com/a.png", "https://", "/a.png"})
-        EXPECT_EQ(ArtworkSource::source(QString::fromLatin1(address)), QString()) << address;
+        EXPECT_EQ(Artwork::source(QString::fromLatin1(address)), QString()) << address;
 
-    // The provider's own reading of an id, for sources not built by ArtworkSource.
+    // The provider's own reading of an id, for sources not built by Artwork.
     const auto parsed = sendra::ui::ArtworkProvider::parseId("https%3A%2F%2Fexample.com%2Fa%2520b.png/8");
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(parsed->address, QUrl("https://example.com/a%20b.png"));

@@ -1,6 +1,6 @@
 #include "State/CommandDeck.h"
 
-#include "Domain/CommandPalette.h"
+#include "Domain/ActiveBrandColors.h"
 #include "Domain/ProductBrand.h"
 #include "State/CatalogViews.h"
 #include "State/HomeFeed.h"
@@ -147,8 +147,8 @@ void CommandDeck::setAccessCode(const QString& code)
 void CommandDeck::showBrand(const BrandPresentation& brand)
 {
     assign(m_activeBrand, brand, {&CommandDeck::activeBrandChanged});
-    CommandPalette::setActivePrimary(brand.primaryColor);
-    CommandPalette::setActiveSecondary(brand.secondaryColor);
+    ActiveBrandColors::setActivePrimary(brand.primaryColor);
+    ActiveBrandColors::setActiveSecondary(brand.secondaryColor);
 }
 
 NodeView CommandDeck::nodesInGroup(const MediaGroup& group, std::optional<qsizetype> limit) const

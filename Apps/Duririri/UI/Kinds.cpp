@@ -2,7 +2,7 @@
 
 #include "Domain/L10n.h"
 #include "Domain/SignalKind.h"
-#include "UI/Palette.h"
+#include "UI/CommandPalette.h"
 
 namespace sendra::ui {
 
@@ -50,7 +50,7 @@ QColor Kinds::color(const QString& kind, const QColor& primary, const QColor& se
 {
     switch (of(kind)) {
     case Tv:
-        return Palette::red();
+        return CommandPalette::red();
     case Series:
         return secondary;
     case Movies:

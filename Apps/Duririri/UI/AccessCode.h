@@ -15,14 +15,14 @@ QString accessCodeCharacters(const QString& text);
 // How many such characters `text` holds.
 int characterCount(const QString& text);
 
-class AccessCodeInput final : public QObject
+class AccessCode final : public QObject
 {
     Q_OBJECT
-    QML_NAMED_ELEMENT(AccessCode)
+    QML_ELEMENT
     QML_SINGLETON
 
 public:
-    explicit AccessCodeInput(QObject* parent = nullptr) : QObject(parent) {}
+    explicit AccessCode(QObject* parent = nullptr) : QObject(parent) {}
 
     Q_INVOKABLE static QString filtered(const QString& text) { return accessCodeCharacters(text); }
     Q_INVOKABLE static int length(const QString& text) { return characterCount(text); }

@@ -1,4 +1,4 @@
-#include "UI/ArtworkSource.h"
+#include "UI/Artwork.h"
 
 #include "UI/ArtworkProvider.h"
 
@@ -6,12 +6,12 @@
 
 namespace sendra::ui {
 
-ArtworkSource::ArtworkSource(QObject* parent)
+Artwork::Artwork(QObject* parent)
     : QObject(parent)
 {
 }
 
-QString ArtworkSource::source(const QString& address, int radius)
+QString Artwork::source(const QString& address, int radius)
 {
     const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(address.trimmed()));
     QString id = encoded;

@@ -1,4 +1,4 @@
-#include "UI/LinkOpener.h"
+#include "UI/Links.h"
 
 #include "Domain/PlatformLinks.h"
 
@@ -6,12 +6,12 @@
 
 namespace sendra::ui {
 
-LinkOpener::LinkOpener(QObject* parent)
+Links::Links(QObject* parent)
     : QObject(parent)
 {
 }
 
-bool LinkOpener::isOpenable(const QUrl& address)
+bool Links::isOpenable(const QUrl& address)
 {
     if (!address.isValid())
         return false;
@@ -21,7 +21,7 @@ bool LinkOpener::isOpenable(const QUrl& address)
     return scheme == u"mailto" && !address.path().isEmpty();
 }
 
-bool LinkOpener::open(const QString& address) const
+bool Links::open(const QString& address) const
 {
     const QUrl url(address.trimmed());
     if (!isOpenable(url))

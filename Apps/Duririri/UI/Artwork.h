@@ -7,14 +7,14 @@
 namespace sendra::ui {
 
 // Builds the artwork provider's image sources for QML, so every screen encodes addresses the same way.
-class ArtworkSource final : public QObject
+class Artwork final : public QObject
 {
     Q_OBJECT
-    QML_NAMED_ELEMENT(Artwork)
+    QML_ELEMENT
     QML_SINGLETON
 
 public:
-    explicit ArtworkSource(QObject* parent = nullptr);
+    explicit Artwork(QObject* parent = nullptr);
 
     // "image://art/<encoded address>[/<radius>]" for a web address; empty for anything else, which the caller
     // shows as its placeholder without asking the provider.

@@ -1,10 +1,10 @@
-#include "UI/IdentityNameInput.h"
+#include "UI/IdentityName.h"
 
 #include "Domain/IdentityName.h"
 
 namespace sendra::ui {
 
-bool IdentityNameInput::isBlank(const QString& typed)
+bool IdentityName::isBlank(const QString& typed)
 {
     return identityName(typed).isEmpty();
 }

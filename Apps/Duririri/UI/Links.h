@@ -10,14 +10,14 @@ namespace sendra::ui {
 // Opens the brand's privacy and support links in the desktop's browser or mail program. The addresses come from
 // the platform, so only web and mail addresses are handed to the desktop: never a file, a script or a custom
 // scheme that another program would run.
-class LinkOpener final : public QObject
+class Links final : public QObject
 {
     Q_OBJECT
-    QML_NAMED_ELEMENT(Links)
+    QML_ELEMENT
     QML_SINGLETON
 
 public:
-    explicit LinkOpener(QObject* parent = nullptr);
+    explicit Links(QObject* parent = nullptr);
 
     // Whether `address` is an http or https address with a host, or a mailto address.
     static bool isOpenable(const QUrl& address);

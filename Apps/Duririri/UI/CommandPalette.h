@@ -9,12 +9,12 @@ namespace sendra::ui {
 
 // The screens' colours: the fixed dark palette and the active brand's two colours. The brand colours notify, so a
 // brand change recolours every binding at once; the deck adaptor calls setBrandColors() whenever the active brand
-// changes. One instance per engine. Its QML name is CommandPalette: QtQuick has a `Palette` type of its own, which
-// shadows a singleton of that name (Palette.primary is undefined, with only an assignment warning).
-class Palette final : public QObject
+// changes. One instance per engine. Not called Palette: QtQuick has a `Palette` type of its own, which shadows a
+// singleton of that name (Palette.primary is undefined, with only an assignment warning).
+class CommandPalette final : public QObject
 {
     Q_OBJECT
-    QML_NAMED_ELEMENT(CommandPalette)
+    QML_ELEMENT
     QML_SINGLETON
     // "void" is reserved in JavaScript.
     Q_PROPERTY(QColor voidColor READ voidColor CONSTANT)
@@ -29,7 +29,7 @@ class Palette final : public QObject
     Q_PROPERTY(QString secondaryHex READ secondaryHex NOTIFY brandColorsChanged)
 
 public:
-    explicit Palette(QObject* parent = nullptr);
+    explicit CommandPalette(QObject* parent = nullptr);
 
     static QColor voidColor();
     static QColor obsidian();

@@ -1,4 +1,4 @@
-#include "UI/Palette.h"
+#include "UI/CommandPalette.h"
 
 #include "Domain/ProductBrand.h"
 
@@ -55,51 +55,51 @@ quint64 readHex(const QList<uint>& text, qsizetype begin, qsizetype end)
 
 // The running product's colours from the first frame (the start-up spinner draws before the deck names a
 // brand); the deck's brand replaces them once it is known.
-Palette::Palette(QObject* parent)
+CommandPalette::Palette(QObject* parent)
     : QObject(parent)
     , m_primaryHex(ProductBrand::presentation(ProductBrand::current()).primaryColor)
     , m_secondaryHex(ProductBrand::presentation(ProductBrand::current()).secondaryColor)
 {
 }
 
-QColor Palette::voidColor()
+QColor CommandPalette::voidColor()
 {
     static const QColor color = QColor::fromRgbF(0.025f, 0.028f, 0.035f);
     return color;
 }
 
-QColor Palette::obsidian()
+QColor CommandPalette::obsidian()
 {
     static const QColor color = QColor::fromRgbF(0.055f, 0.06f, 0.075f);
     return color;
 }
 
-QColor Palette::panel()
+QColor CommandPalette::panel()
 {
     static const QColor color = QColor::fromRgbF(0.085f, 0.09f, 0.11f);
     return color;
 }
 
-QColor Palette::raised()
+QColor CommandPalette::raised()
 {
     static const QColor color = QColor::fromRgbF(0.12f, 0.125f, 0.15f);
     return color;
 }
 
-QColor Palette::green()
+QColor CommandPalette::green()
 {
     static const QColor color = QColor::fromRgbF(0.31f, 0.86f, 0.48f);
     return color;
 }
 
-QColor Palette::red()
+QColor CommandPalette::red()
 {
     // The desktop's usual red for live channels, destructive actions and failures.
     static const QColor color = QColor::fromRgb(255, 69, 58);
     return color;
 }
 
-QColor Palette::colorFromHex(const QString& text)
+QColor CommandPalette::colorFromHex(const QString& text)
 {
     // Code points, so that a letter outside the basic plane counts as one alphanumeric character.
     const QList<uint> ucs4 = text.toUcs4();
@@ -113,7 +113,7 @@ QColor Palette::colorFromHex(const QString& text)
     return QColor(int((value >> 16) & 0xff), int((value >> 8) & 0xff), int(value & 0xff));
 }
 
-void Palette::setBrandColors(const QString& primaryHex, const QString& secondaryHex)
+void CommandPalette::setBrandColors(const QString& primaryHex, const QString& secondaryHex)
 {
     if (primaryHex == m_primaryHex && secondaryHex == m_secondaryHex)
         return;

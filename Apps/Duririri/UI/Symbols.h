@@ -19,16 +19,16 @@ namespace sendra::ui {
 //     every string literal on that line;
 //   - `Symbols.glyph("plus")`: the literal argument.
 // Keep a conditional choice of symbols on one line. Kinds go through Kinds.symbol(), never a QML table.
-class SymbolMap final : public QObject
+class Symbols final : public QObject
 {
     Q_OBJECT
-    QML_NAMED_ELEMENT(Symbols)
+    QML_ELEMENT
     QML_SINGLETON
     Q_PROPERTY(QString fontFamily READ fontFamily CONSTANT)
     Q_PROPERTY(QStringList identityGlyphs READ identityGlyphs CONSTANT)
 
 public:
-    explicit SymbolMap(QObject* parent = nullptr);
+    explicit Symbols(QObject* parent = nullptr);
 
     // The icon font's family; loads the font into the application once.
     static QString fontFamily();

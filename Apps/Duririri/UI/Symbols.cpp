@@ -1,4 +1,4 @@
-#include "UI/SymbolMap.h"
+#include "UI/Symbols.h"
 
 #include <QFontDatabase>
 #include <QHash>
@@ -105,13 +105,13 @@ const QHash<QString, char32_t>& table()
 
 } // namespace
 
-SymbolMap::SymbolMap(QObject* parent)
+Symbols::Symbols(QObject* parent)
     : QObject(parent)
 {
     fontFamily();
 }
 
-QString SymbolMap::fontFamily()
+QString Symbols::fontFamily()
 {
     static const QString family = [] {
         const int id =
@@ -122,7 +122,7 @@ QString SymbolMap::fontFamily()
     return family;
 }
 
-std::optional<char32_t> SymbolMap::codepoint(const QString& name)
+std::optional<char32_t> Symbols::codepoint(const QString& name)
 {
     const auto found = table().constFind(name);
     if (found == table().constEnd())
@@ -130,18 +130,18 @@ std::optional<char32_t> SymbolMap::codepoint(const QString& name)
     return *found;
 }
 
-char32_t SymbolMap::fallbackCodepoint()
+char32_t Symbols::fallbackCodepoint()
 {
     return fallback;
 }
 
-QString SymbolMap::glyph(const QString& name)
+QString Symbols::glyph(const QString& name)
 {
     const char32_t code = codepoint(name).value_or(fallback);
     return QString::fromUcs4(&code, 1);
 }
 
-QStringList SymbolMap::names()
+QStringList Symbols::names()
 {
     QStringList all;
     all.reserve(qsizetype(std::size(entries)));
@@ -150,7 +150,7 @@ QStringList SymbolMap::names()
     return all;
 }
 
-QStringList SymbolMap::identityGlyphs()
+QStringList Symbols::identityGlyphs()
 {
     return {QStringLiteral("bolt.shield.fill"), QStringLiteral("scope"), QStringLiteral("sparkles"),
             QStringLiteral("mountain.2.fill"), QStringLiteral("moon.stars.fill"), QStringLiteral("flame.fill"),

@@ -1,4 +1,4 @@
-#include "UI/AccessCodeInput.h"
+#include "UI/AccessCode.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,4 +1,4 @@
-#include "Domain/CommandPalette.h"
+#include "Domain/ActiveBrandColors.h"
 
 namespace sendra {
 
@@ -16,22 +16,22 @@ QString& secondary()
 }
 } // namespace
 
-QString CommandPalette::activePrimary()
+QString ActiveBrandColors::activePrimary()
 {
     return primary();
 }
 
-QString CommandPalette::activeSecondary()
+QString ActiveBrandColors::activeSecondary()
 {
     return secondary();
 }
 
-void CommandPalette::setActivePrimary(const QString& hex)
+void ActiveBrandColors::setActivePrimary(const QString& hex)
 {
     primary() = hex;
 }
 
-void CommandPalette::setActiveSecondary(const QString& hex)
+void ActiveBrandColors::setActiveSecondary(const QString& hex)
 {
     secondary() = hex;
 }
