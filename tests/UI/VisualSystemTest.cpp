@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+using sendra::ui::Kinds;
 using sendra::ui::Artwork;
 using sendra::ui::Links;
 using sendra::ui::CommandPalette;
