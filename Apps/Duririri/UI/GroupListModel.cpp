@@ -1,39 +1,22 @@
 #include "UI/GroupListModel.h"
 
-#include "UI/AppContext.h"
 #include "UI/NodeValues.h"
 #include "State/CommandDeck.h"
-
-#include <QQmlEngine>
 
 #include <algorithm>
 
 namespace sendra::ui {
 
-GroupListModel::GroupListModel(QObject* parent) : QAbstractListModel(parent) {}
-
-void GroupListModel::componentComplete()
+GroupListModel::GroupListModel(QObject* parent)
+    : DeckListModel(parent)
 {
-    if (AppContext* context = AppContext::of(qmlEngine(this))) {
-        connect(context, &AppContext::deckChanged, this, [this, context] { setDeck(context->deck()); });
-        setDeck(context->deck());
-    }
 }
 
-void GroupListModel::setDeck(CommandDeck* deck)
+void GroupListModel::watchDeck()
 {
-    if (m_deck == deck)
-        return;
-    for (const auto& connection : std::as_const(m_connections))
-        disconnect(connection);
-    m_connections.clear();
-    m_deck = deck;
-    if (m_deck) {
-        m_connections.append(connect(m_deck, &CommandDeck::groupsChanged, this, &GroupListModel::reload));
-        m_connections.append(connect(m_deck, &CommandDeck::featuredGroupsChanged, this, &GroupListModel::reload));
-        m_connections.append(connect(m_deck, &CommandDeck::chosenKindChanged, this, &GroupListModel::reload));
-    }
-    reload();
+    watch(&CommandDeck::groupsChanged);
+    watch(&CommandDeck::featuredGroupsChanged);
+    watch(&CommandDeck::chosenKindChanged);
 }
 
 void GroupListModel::setSource(Source source)
@@ -41,38 +24,28 @@ void GroupListModel::setSource(Source source)
     if (m_source == source)
         return;
     m_source = source;
-    emit sourceChanged();
-    reload();
-}
-
-void GroupListModel::setLimit(int limit)
-{
-    if (m_limit == limit)
-        return;
-    m_limit = limit;
-    emit sourceChanged();
-    reload();
+    reselect();
 }
 
 void GroupListModel::reload()
 {
     QList<MediaGroup> groups;
-    if (m_deck) {
+    if (CommandDeck* deck = this->deck()) {
         switch (m_source) {
         case Groups:
-            groups = m_deck->groups();
+            groups = deck->groups();
             break;
         case BrowsableGroups:
-            groups = m_deck->browsableGroups();
+            groups = deck->browsableGroups();
             break;
         case Featured:
-            groups = m_deck->featuredGroups();
+            groups = deck->featuredGroups();
             break;
         }
     }
     const int total = int(groups.size());
-    if (m_limit >= 0 && groups.size() > m_limit)
-        groups = groups.first(m_limit);
+    if (limit() >= 0 && groups.size() > limit())
+        groups = groups.first(limit());
     if (groups == m_groups && total == m_total)
         return;
     // A longer or shorter limit over the same list adds or drops rows at the end: the views keep their delegates

@@ -1,40 +1,17 @@
 #include "UI/NodeListModel.h"
 
-#include "UI/AppContext.h"
 #include "UI/NodeValues.h"
 #include "State/CommandDeck.h"
 
-#include <QQmlEngine>
-
 namespace sendra::ui {
 
-NodeListModel::NodeListModel(QObject* parent) : QAbstractListModel(parent) {}
-
-void NodeListModel::componentComplete()
+NodeListModel::NodeListModel(QObject* parent)
+    : DeckListModel(parent)
 {
-    if (AppContext* context = AppContext::of(qmlEngine(this))) {
-        connect(context, &AppContext::deckChanged, this, [this, context] { setDeck(context->deck()); });
-        setDeck(context->deck());
-    }
 }
 
-void NodeListModel::setDeck(CommandDeck* deck)
+void NodeListModel::watchDeck()
 {
-    if (m_deck == deck)
-        return;
-    m_deck = deck;
-    connectDeck();
-    reload();
-}
-
-void NodeListModel::connectDeck()
-{
-    for (const auto& connection : std::as_const(m_connections))
-        disconnect(connection);
-    m_connections.clear();
-    if (!m_deck)
-        return;
-    const auto watch = [this](auto signal) { m_connections.append(connect(m_deck, signal, this, &NodeListModel::reload)); };
     switch (m_source) {
     case Library:
         watch(&CommandDeck::libraryNodesChanged);
@@ -60,7 +37,7 @@ void NodeListModel::connectDeck()
     case None:
         break;
     }
-    m_connections.append(connect(m_deck, &CommandDeck::favoritesChanged, this, &NodeListModel::favoritesChanged));
+    watch(&CommandDeck::favoritesChanged, [this] { favoritesChanged(); });
 }
 
 void NodeListModel::setSource(Source source)
@@ -68,9 +45,8 @@ void NodeListModel::setSource(Source source)
     if (m_source == source)
         return;
     m_source = source;
-    connectDeck();
-    emit sourceChanged();
-    reload();
+    rewatch();
+    reselect();
 }
 
 void NodeListModel::setGroupId(const QString& id)
@@ -78,8 +54,7 @@ void NodeListModel::setGroupId(const QString& id)
     if (m_groupId == id)
         return;
     m_groupId = id;
-    emit sourceChanged();
-    reload();
+    reselect();
 }
 
 void NodeListModel::setKind(const QString& kind)
@@ -87,8 +62,7 @@ void NodeListModel::setKind(const QString& kind)
     if (m_kind == kind)
         return;
     m_kind = kind;
-    emit sourceChanged();
-    reload();
+    reselect();
 }
 
 void NodeListModel::setLaneIndex(int index)
@@ -96,17 +70,7 @@ void NodeListModel::setLaneIndex(int index)
     if (m_laneIndex == index)
         return;
     m_laneIndex = index;
-    emit sourceChanged();
-    reload();
-}
-
-void NodeListModel::setLimit(int limit)
-{
-    if (m_limit == limit)
-        return;
-    m_limit = limit;
-    emit sourceChanged();
-    reload();
+    reselect();
 }
 
 namespace {
@@ -129,34 +93,34 @@ void NodeListModel::reload()
     NodeView view;
     QList<MediaNode> list;
     bool usesList = false;
-    if (m_deck) {
+    if (CommandDeck* deck = this->deck()) {
         switch (m_source) {
         case Library:
-            view = m_deck->libraryNodes();
+            view = deck->libraryNodes();
             break;
         case Search:
-            view = m_deck->searchResults();
+            view = deck->searchResults();
             break;
         case CenterFavorites:
-            view = m_deck->centerFavoriteNodes();
+            view = deck->centerFavoriteNodes();
             break;
         case Favorites:
-            view = m_deck->favoriteNodes();
+            view = deck->favoriteNodes();
             break;
         case Group:
-            view = m_groupId.isEmpty() ? NodeView() : m_deck->nodesByGroup(m_groupId);
+            view = m_groupId.isEmpty() ? NodeView() : deck->nodesByGroup(m_groupId);
             break;
         case Kind:
             if (const auto kind = signalKindFromStored(m_kind))
-                view = m_deck->nodesByKind().value(*kind);
+                view = deck->nodesByKind().value(*kind);
             break;
         case Spotlight:
-            list = m_deck->spotlightNodes();
+            list = deck->spotlightNodes();
             usesList = true;
             break;
         case Lane:
-            if (m_deck->feed() && m_laneIndex >= 0 && m_laneIndex < m_deck->feed()->lanes.size())
-                list = m_deck->feed()->lanes[m_laneIndex].nodes;
+            if (deck->feed() && m_laneIndex >= 0 && m_laneIndex < deck->feed()->lanes.size())
+                list = deck->feed()->lanes[m_laneIndex].nodes;
             usesList = true;
             break;
         case None:
@@ -166,11 +130,11 @@ void NodeListModel::reload()
     const int total = int(usesList ? list.size() : view.size());
     m_allView = usesList ? NodeView() : view;
     m_allList = usesList ? list : QList<MediaNode>();
-    if (m_limit >= 0) {
+    if (limit() >= 0) {
         if (usesList)
-            list = list.first(std::min<qsizetype>(list.size(), m_limit));
+            list = list.first(std::min<qsizetype>(list.size(), limit()));
         else
-            view = view.first(m_limit);
+            view = view.first(limit());
     }
     // The deck notifies on equal assignments and raises several signals for one change: reset only on a real one.
     const bool same = usesList == m_usesList && (usesList ? list == m_list : sameView(view, m_view));
@@ -256,7 +220,7 @@ QVariant NodeListModel::data(const QModelIndex& index, int role) const
     case GroupIdRole:
         return node->groupID;
     case IsFavoriteRole:
-        return m_deck && m_deck->favorites().contains(node->catalogKey());
+        return deck() && deck()->favorites().contains(node->catalogKey());
     }
     return {};
 }
@@ -271,25 +235,25 @@ QHash<int, QByteArray> NodeListModel::roleNames() const
 QVariantMap NodeListModel::get(int row) const
 {
     const std::optional<MediaNode> node = nodeAt(row);
-    return node ? nodeValue(*node, m_deck ? m_deck->favorites() : QSet<QString>()) : QVariantMap();
+    return node ? nodeValue(*node, deck() ? deck()->favorites() : QSet<QString>()) : QVariantMap();
 }
 
 void NodeListModel::open(int row)
 {
-    if (const std::optional<MediaNode> node = nodeAt(row); node && m_deck)
-        m_deck->open(*node);
+    if (const std::optional<MediaNode> node = nodeAt(row); node && deck())
+        deck()->open(*node);
 }
 
 void NodeListModel::play(int row)
 {
-    if (const std::optional<MediaNode> node = nodeAt(row); node && m_deck)
-        m_deck->play(*node);
+    if (const std::optional<MediaNode> node = nodeAt(row); node && deck())
+        deck()->play(*node);
 }
 
 void NodeListModel::toggleFavorite(int row)
 {
-    if (const std::optional<MediaNode> node = nodeAt(row); node && m_deck)
-        m_deck->toggleFavorite(*node);
+    if (const std::optional<MediaNode> node = nodeAt(row); node && deck())
+        deck()->toggleFavorite(*node);
 }
 
 } // namespace sendra::ui

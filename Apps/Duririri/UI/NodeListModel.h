@@ -1,13 +1,9 @@
 #pragma once
 
 #include "State/NodeView.h"
+#include "UI/DeckListModel.h"
 #include "UI/RailRules.h"
 
-#include "State/CommandDeck.h"
-
-#include <QAbstractListModel>
-#include <QPointer>
-#include <QQmlParserStatus>
 #include <QtQml/qqmlregistration.h>
 
 #include <optional>
@@ -19,19 +15,14 @@ namespace sendra::ui {
 // model resets once when the list it shows really changed (search results change their rows in place instead),
 // and a favourite flip only changes the isFavorite role.
 // Rows are told apart by index: entries of different kinds may share an id.
-class NodeListModel : public QAbstractListModel, public QQmlParserStatus
+class NodeListModel : public DeckListModel
 {
     Q_OBJECT
-    Q_INTERFACES(QQmlParserStatus)
     QML_ELEMENT
     Q_PROPERTY(Source source READ source WRITE setSource NOTIFY sourceChanged)
     Q_PROPERTY(QString groupId READ groupId WRITE setGroupId NOTIFY sourceChanged)
     Q_PROPERTY(QString kind READ kind WRITE setKind NOTIFY sourceChanged)
     Q_PROPERTY(int laneIndex READ laneIndex WRITE setLaneIndex NOTIFY sourceChanged)
-    Q_PROPERTY(int limit READ limit WRITE setLimit NOTIFY sourceChanged)
-    Q_PROPERTY(int count READ count NOTIFY countChanged)
-    // The size of the whole list before the limit (for "Ver más" and counts).
-    Q_PROPERTY(int totalCount READ totalCount NOTIFY countChanged)
 
 public:
     enum Source { None, Library, Search, CenterFavorites, Favorites, Group, Kind, Spotlight, Lane };
@@ -41,9 +32,6 @@ public:
 
     explicit NodeListModel(QObject* parent = nullptr);
 
-    // For C++ users (tests, benchmarks); QML models find the deck of their engine.
-    void setDeck(CommandDeck* deck);
-
     Source source() const { return m_source; }
     void setSource(Source source);
     QString groupId() const { return m_groupId; }
@@ -52,10 +40,6 @@ public:
     void setKind(const QString& kind);
     int laneIndex() const { return m_laneIndex; }
     void setLaneIndex(int index);
-    int limit() const { return m_limit; }
-    void setLimit(int limit);
-    int count() const { return rowCount(); }
-    int totalCount() const { return m_total; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -72,28 +56,20 @@ public:
     Q_INVOKABLE void play(int row);
     Q_INVOKABLE void toggleFavorite(int row);
 
-    void classBegin() override {}
-    void componentComplete() override;
-
 signals:
-    void sourceChanged();
-    void countChanged();
     // The search results were replaced by changing rows in place rather than by a reset (views scroll back to
     // the first row, as after a reset). Also from and to no results, so pooled tiles serve the next word.
     void rowsReplaced();
 
 private:
-    void reload();
+    void watchDeck() override;
+    void reload() override;
     void favoritesChanged();
-    void connectDeck();
 
-    QPointer<CommandDeck> m_deck;
-    QList<QMetaObject::Connection> m_connections;
     Source m_source = None;
     QString m_groupId;
     QString m_kind;
     int m_laneIndex = -1;
-    int m_limit = -1;
 
     // Exactly one of the two holds the rows.
     NodeView m_view;
@@ -101,7 +77,6 @@ private:
     NodeView m_allView;
     QList<MediaNode> m_allList;
     bool m_usesList = false;
-    int m_total = 0;
 };
 
 } // namespace sendra::ui
