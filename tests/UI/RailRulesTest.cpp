@@ -37,6 +37,27 @@ TEST(RailRules, dragStepsWholeItemsFromTheOriginAndClamps)
     }
 }
 
+// The carousel turns by whole pages, wrapping both ways, only with two pages or more; a new selection starts over
+// at the first page and the same one (the deck also announces equal assignments) keeps the page and the wait.
+TEST(RailRules, carouselTurnsWrapsAndStartsOverOnANewSelection)
+{
+    const QStringList three{"tv:1", "movies:1", "series:1"};
+    const QStringList other{"tv:1", "movies:2", "series:1"};
+    struct Case { QStringList shown; QStringList fresh; int page; int step; ui::CarouselTurn turn; };
+    const Case cases[] = {
+        {three, three, 0, 1, {1, true}},  {three, three, 2, 1, {0, true}},   {three, three, 0, -1, {2, true}},
+        {three, three, 1, -1, {0, true}}, {three, three, 1, 0, {1, false}},  {three, three, 1, 4, {2, true}},
+        {three, other, 2, 0, {0, true}},  {three, other, 0, 0, {0, true}},   {three, {}, 1, 0, {0, true}},
+        {{}, three, 0, 0, {0, true}},     {{"tv:1"}, {"tv:1"}, 0, 1, {0, false}}, {{}, {}, 0, -1, {0, false}},
+        {three, {"series:1", "movies:1", "tv:1"}, 1, 0, {0, true}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ui::carouselTurn(c.shown, c.fresh, c.page, c.step), c.turn)
+            << c.shown.join(',').toStdString() << " -> " << c.fresh.join(',').toStdString() << ", page " << c.page
+            << ", step " << c.step;
+    }
+}
+
 namespace {
 
 MediaNode node(SignalKind kind, const QString& id, const QString& group, const QString& groupName = {})

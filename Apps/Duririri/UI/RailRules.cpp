@@ -78,4 +78,15 @@ RailDestination moreDestination(const NodeView& nodes)
     return {};
 }
 
+CarouselTurn carouselTurn(const QStringList& shown, const QStringList& fresh, int page, int step)
+{
+    if (shown != fresh)
+        return {0, true};
+    const auto count = int(fresh.size());
+    if (count < 2)
+        return {page, false};
+    const int next = ((page + step) % count + count) % count;
+    return {next, next != page};
+}
+
 } // namespace sendra::ui

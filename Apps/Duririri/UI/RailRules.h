@@ -4,6 +4,7 @@
 #include "State/NodeView.h"
 
 #include <QList>
+#include <QStringList>
 
 #include <optional>
 
@@ -35,5 +36,18 @@ struct RailDestination {
 
 RailDestination moreDestination(const QList<MediaNode>& nodes);
 RailDestination moreDestination(const NodeView& nodes);
+
+// The spotlight carousel's page after a turn by `step` pages (0 when its entries change) from `page`. `shown` are
+// the node keys of the entries it showed, `fresh` the ones it shows now: a new selection starts over at the first
+// page; the same selection turns by `step`, wrapping both ways, when there are two pages or more. The wait for the
+// next turn starts again whenever the page or the selection changed.
+struct CarouselTurn {
+    int page = 0;
+    bool restartWait = false;
+
+    friend bool operator==(const CarouselTurn&, const CarouselTurn&) = default;
+};
+
+CarouselTurn carouselTurn(const QStringList& shown, const QStringList& fresh, int page, int step);
 
 } // namespace sendra::ui

@@ -29,6 +29,12 @@ int Rails::dragTarget(int lastLeading, int originIndex, double translationX) con
     return railDragTarget(lastLeading, originIndex, translationX);
 }
 
+QVariantMap Rails::carouselTurn(const QStringList& shown, const QStringList& fresh, int page, int step) const
+{
+    const CarouselTurn turn = ui::carouselTurn(shown, fresh, page, step);
+    return {{QStringLiteral("page"), turn.page}, {QStringLiteral("restartWait"), turn.restartWait}};
+}
+
 QStringList Rails::keys(QObject* model, const QString& role) const
 {
     QStringList out;

@@ -27,13 +27,6 @@ Column {
 
     // The node keys of the entries, to tell a new selection from a reset that changed nothing.
     property var keys: []
-    property int revision: 0
-    readonly property var entry: {
-        Deck.favoritesRevision
-        carousel.revision
-        return carousel.index >= 0 && carousel.index < carousel.count ? spots.get(carousel.index) : null
-    }
-    readonly property string pageKey: carousel.entry && carousel.entry.key ? carousel.entry.key : ""
 
     spacing: 2
 
@@ -42,10 +35,14 @@ Column {
         source: NodeListModel.Spotlight
     }
 
+    // Turns by `step` pages over the entries shown now (0 after they changed).
     function move(step) {
-        if (carousel.count < 2)
-            return
-        carousel.index = (carousel.index + step + carousel.count) % carousel.count
+        const fresh = Rails.keys(spots, "key")
+        const turn = Rails.carouselTurn(carousel.keys, fresh, carousel.index, step)
+        carousel.keys = fresh
+        carousel.index = turn.page
+        if (turn.restartWait)
+            carousel.restartWait()
     }
 
     // Every move, and every return of the rotation condition, starts a full wait.
@@ -54,23 +51,9 @@ Column {
             wait.restart()
     }
 
-    onIndexChanged: carousel.restartWait()
-    // A page replaced while held leaves no press behind: its release never comes.
-    onPageKeyChanged: carousel.touching = false
-
     Connections {
         target: spots
-        function onModelReset() {
-            const fresh = Rails.keys(spots, "key")
-            carousel.revision++
-            if (String(fresh) === String(carousel.keys))
-                return
-            carousel.keys = fresh
-            if (carousel.index !== 0)
-                carousel.index = 0
-            else
-                carousel.restartWait()
-        }
+        function onModelReset() { carousel.move(0) }
     }
     Component.onCompleted: carousel.keys = Rails.keys(spots, "key")
 
@@ -87,23 +70,40 @@ Column {
         width: carousel.width
         height: 350
 
+        // One slot per entry; only the current one builds its page, from the entry's roles, so a favourite flip
+        // or a new selection reaches the page as the model announces it.
         Repeater {
-            model: carousel.pageKey.length > 0 ? [carousel.pageKey] : []
-            delegate: SpotlightPanel {
+            model: spots
+            delegate: Loader {
+                id: slot
+                required property int index
+                required property string key
+                required property string title
+                required property string artwork
+                required property string kind
+                required property bool generic
+                required property string groupName
+                required property bool isFavorite
                 width: stage.width
                 height: stage.height
-                entry: carousel.entry
-                genericPresentation: Deck.usesGenericPresentation
-                onOpened: spots.open(carousel.index)
-                onFavoriteToggled: spots.toggleFavorite(carousel.index)
-                onPressChanged: (pressed) => carousel.touching = pressed
-                // A new page fades in.
-                NumberAnimation on opacity {
-                    running: carousel.moveDuration > 0
-                    from: 0
-                    to: 1
-                    duration: carousel.moveDuration
-                    easing.type: Easing.InOutQuad
+                active: slot.index === carousel.index
+                sourceComponent: SpotlightPanel {
+                    entry: ({ key: slot.key, title: slot.title, artwork: slot.artwork, kind: slot.kind,
+                              generic: slot.generic, groupName: slot.groupName, isFavorite: slot.isFavorite })
+                    genericPresentation: Deck.usesGenericPresentation
+                    onOpened: spots.open(slot.index)
+                    onFavoriteToggled: spots.toggleFavorite(slot.index)
+                    onPressChanged: (pressed) => carousel.touching = pressed
+                    // A page replaced while held leaves no press behind: its release never comes.
+                    Component.onDestruction: carousel.touching = false
+                    // A new page fades in.
+                    NumberAnimation on opacity {
+                        running: carousel.moveDuration > 0
+                        from: 0
+                        to: 1
+                        duration: carousel.moveDuration
+                        easing.type: Easing.InOutQuad
+                    }
                 }
             }
         }
