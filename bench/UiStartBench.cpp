@@ -2,7 +2,6 @@
 // (the vault is read off the main thread), and the redraw after a language or brand switch.
 //   bench_ui_start --benchmark_repetitions=5
 #include "UI/SendraApplication.h"
-#include "UI/TextLookup.h"
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
 #include "Domain/ProductBrand.h"
