@@ -74,7 +74,7 @@ ApplicationWindow {
         CommandShell {}
     }
 
-    // The embedded player: one per ticket, built by the deck adaptor.
+    // The embedded player: one per ticket, built by the EmbeddedPlayer behind Deck.
     Loader {
         id: embeddedPlayer
         objectName: "root.player"
