@@ -23,7 +23,7 @@ Item {
     // The connect button first takes the focus from the fields, then starts the deck's connection.
     function connectSource() {
         focusSink.forceActiveFocus()
-        Deck.connectSource()
+        Access.connectSource()
     }
 
     // Takes the focus away from the fields when the connect button is pressed.
@@ -288,12 +288,12 @@ Item {
                     MethodSegment {
                         objectName: "access.method.portal"
                         title: "Xtream Codes"
-                        method: Deck.Portal
+                        method: Access.Portal
                     }
                     MethodSegment {
                         objectName: "access.method.playlist"
                         title: "Lista M3U"
-                        method: Deck.Playlist
+                        method: Access.Playlist
                     }
                 }
             }
@@ -301,40 +301,40 @@ Item {
             // Placeholders are shown as written, in every language.
             CommandInput {
                 objectName: "access.server"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Acceso"
                 symbol: "network"
-                text: Deck.server
-                onEdited: (value) => Deck.server = value
+                text: Access.server
+                onEdited: (value) => Access.server = value
             }
             CommandInput {
                 objectName: "access.user"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Usuario"
                 symbol: "person.text.rectangle"
-                text: Deck.user
-                onEdited: (value) => Deck.user = value
+                text: Access.user
+                onEdited: (value) => Access.user = value
             }
             CommandInput {
                 objectName: "access.password"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Contraseña"
                 symbol: "key.horizontal"
                 secure: true
-                text: Deck.password
-                onEdited: (value) => Deck.password = value
+                text: Access.password
+                onEdited: (value) => Access.password = value
             }
             CommandInput {
                 objectName: "access.playlist"
-                visible: Deck.method === Deck.Playlist
+                visible: Access.method === Access.Playlist
                 Layout.fillWidth: true
                 title: "Dirección completa de la lista M3U"
                 symbol: "link"
-                text: Deck.playlist
-                onEdited: (value) => Deck.playlist = value
+                text: Access.playlist
+                onEdited: (value) => Access.playlist = value
             }
 
             // Enabled with empty fields: the deck says what is missing.
@@ -343,7 +343,7 @@ Item {
                 objectName: "access.connect"
                 Layout.fillWidth: true
                 Layout.preferredHeight: panel.wide ? 62 : 56
-                enabled: !Deck.isConnecting
+                enabled: !Access.isConnecting
                 focusPolicy: Qt.TabFocus
                 Accessible.role: Accessible.Button
                 Accessible.name: connectLabel.text
@@ -363,14 +363,14 @@ Item {
 
                     BusySpinner {
                         objectName: "access.connect.spinner"
-                        visible: Deck.isConnecting
-                        running: Deck.isConnecting
+                        visible: Access.isConnecting
+                        running: Access.isConnecting
                         color: "black"
                         Layout.preferredWidth: 22
                         Layout.preferredHeight: 22
                     }
                     Symbol {
-                        visible: !Deck.isConnecting
+                        visible: !Access.isConnecting
                         name: "antenna.radiowaves.left.and.right"
                         color: "black"
                         size: 20
@@ -378,7 +378,7 @@ Item {
                     Text {
                         id: connectLabel
                         objectName: "access.connect.label"
-                        text: Deck.isConnecting ? L10n.lookup(L10n.language, Deck.connectionStatus)
+                        text: Access.isConnecting ? L10n.lookup(L10n.language, Access.connectionStatus)
                                                 : L10n.lookup(L10n.language, "Continuar")
                         color: "black"
                         font.pixelSize: 17
@@ -387,7 +387,7 @@ Item {
                         Layout.fillWidth: true
                     }
                     Symbol {
-                        visible: !Deck.isConnecting
+                        visible: !Access.isConnecting
                         name: "arrow.up.right"
                         color: "black"
                         size: 18
@@ -448,7 +448,7 @@ Item {
         property string title
         property int method
 
-        readonly property bool selected: Deck.method === segment.method
+        readonly property bool selected: Access.method === segment.method
 
         Layout.fillWidth: true
         Layout.fillHeight: true
@@ -476,7 +476,7 @@ Item {
             elide: Text.ElideRight
         }
 
-        onClicked: Deck.method = segment.method
+        onClicked: Access.method = segment.method
     }
 
     component LegalLink: AbstractButton {
@@ -513,8 +513,8 @@ Item {
 
     CodeSheet {
         id: codeSheet
-        shown: Deck.accessCodeRequired
+        shown: Access.accessCodeRequired
         // A dismissal other than the sheet's own buttons only clears the flag (the deck cancels when idle).
-        onDismissed: Deck.accessCodeRequired = false
+        onDismissed: Access.accessCodeRequired = false
     }
 }
