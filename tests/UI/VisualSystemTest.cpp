@@ -63,7 +63,6 @@ QStringList symbolNamesIn(const QString& qml)
     return names;
 }
 
-
 // The places a QML text draws with a size or a white transparency of its own instead of Theme's, one line each
 // ("<line>: <text>"): a number in a font size, white with an alpha as Qt.rgba or as a "#aarrggbb" text.
 QStringList offThemeLiteralsIn(const QString& qml)
