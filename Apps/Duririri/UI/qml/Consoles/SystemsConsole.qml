@@ -236,12 +236,13 @@ Item {
 
     // A language: its caption is shown as it is in both languages.
     component LanguageSegment: SegmentButton {
+        id: languageSegment
         property string code
-        selected: L10n.language === code
+        selected: L10n.language === languageSegment.code
         radius: Theme.radiusSmall
         idleFill: Theme.fillSegment
         showsFocus: false
-        onClicked: Deck.selectLanguage(code)
+        onClicked: Deck.selectLanguage(languageSegment.code)
     }
 
     // A settings row: symbol, title and detail (looked up by the caller), and a chevron or a spinner.
