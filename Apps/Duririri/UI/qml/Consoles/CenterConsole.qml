@@ -17,8 +17,8 @@ ListView {
     readonly property int laneCount: Deck.lanes.length
 
     clip: true
-    topMargin: 17
-    bottomMargin: 17
+    topMargin: Theme.spacingGutter
+    bottomMargin: Theme.spacingGutter
     boundsBehavior: Flickable.StopAtBounds
     cacheBuffer: 600
     ScrollBar.vertical: ScrollBar { objectName: "center.scrollBar" }

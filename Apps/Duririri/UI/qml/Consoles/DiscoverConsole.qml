@@ -120,10 +120,10 @@ Item {
                 // is being built make Qt 6.4 cancel it by its old index ("DelegateModel::cancel: index out range").
                 cacheBuffer: 0
                 boundsBehavior: Flickable.StopAtBounds
-                leftMargin: 17
+                leftMargin: Theme.spacingGutter
                 // The last column's trailing gap sits in the margin.
-                rightMargin: 17 - 14
-                bottomMargin: 24
+                rightMargin: Theme.spacingGutter - 14
+                bottomMargin: Theme.spacingBlock
                 cellWidth: (grid.width - 34 + 14) / grid.columns
                 cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
                 // Always the results (empty for a blank text), so its pooled tiles serve the next word.

@@ -240,10 +240,10 @@ Item {
             // Tiles built as they come into view, never ahead in the background (see the rows above).
             cacheBuffer: 0
             boundsBehavior: Flickable.StopAtBounds
-            leftMargin: 17
+            leftMargin: Theme.spacingGutter
             // The last column's trailing gap sits in the margin.
-            rightMargin: 17 - 14
-            bottomMargin: 24
+            rightMargin: Theme.spacingGutter - 14
+            bottomMargin: Theme.spacingBlock
             cellWidth: (grid.width - 34 + 14) / grid.columns
             cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
             model: NodeListModel { id: entries; source: NodeListModel.Library }
