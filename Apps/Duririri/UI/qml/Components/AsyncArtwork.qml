@@ -47,7 +47,7 @@ Item {
             visible: !artwork.loaded
             name: Kinds.symbol(artwork.kind, artwork.generic)
             color: CommandPalette.primary
-            size: 28
+            size: Theme.iconPlaceholder
         }
 
         Image {

@@ -11,11 +11,11 @@ ListView {
     objectName: "center.console"
 
     readonly property real column: Math.min(820, center.width) - 34
-    readonly property int laneCount: Deck.lanes.length
+    readonly property int laneCount: Browse.lanes.length
 
     clip: true
-    topMargin: 17
-    bottomMargin: 17
+    topMargin: Theme.spacingGutter
+    bottomMargin: Theme.spacingGutter
     boundsBehavior: Flickable.StopAtBounds
     cacheBuffer: 600
     ScrollBar.vertical: ScrollBar { objectName: "center.scrollBar" }
@@ -46,7 +46,7 @@ ListView {
             MediaRail {
                 id: lane
                 objectName: "center.lane." + slot.laneIndex
-                readonly property var info: slot.laneIndex < Deck.lanes.length ? Deck.lanes[slot.laneIndex] : null
+                readonly property var info: slot.laneIndex < Browse.lanes.length ? Browse.lanes[slot.laneIndex] : null
                 readonly property bool shown: lane.info !== null && nodes.totalCount > 0
                 visible: shown
                 source: NodeListModel.Lane
@@ -64,7 +64,7 @@ ListView {
         id: top
         x: (center.width - center.column) / 2
         width: center.column
-        spacing: 24
+        spacing: Theme.spacingBlock
 
         SpotlightCarousel {
             id: carousel
@@ -81,22 +81,22 @@ ListView {
         Row {
             objectName: "center.shortcuts"
             anchors.horizontalCenter: parent.horizontalCenter
-            spacing: 12
+            spacing: Theme.spacingLarge
 
             ShortcutButton {
                 objectName: "center.shortcut.all"
                 symbol: "square.grid.3x3.fill"
                 text: L10n.lookup(L10n.language, "Todo")
-                onClicked: Deck.openLibrary("", "")
+                onClicked: Browse.openLibrary("", "")
             }
             Repeater {
-                model: Deck.presentedKinds
+                model: Browse.presentedKinds
                 ShortcutButton {
                     required property string modelData
                     objectName: "center.shortcut." + modelData
                     symbol: Kinds.symbol(modelData, false)
                     text: L10n.lookup(L10n.language, Kinds.title(modelData))
-                    onClicked: Deck.openLibrary(modelData, "")
+                    onClicked: Browse.openLibrary(modelData, "")
                 }
             }
         }
@@ -121,7 +121,7 @@ ListView {
                             anchors.verticalCenter: parent.verticalCenter
                             text: L10n.lookup(L10n.language, "MATRIZ DE CONTENIDO")
                             color: CommandPalette.primary
-                            font.pixelSize: 11
+                            font.pixelSize: Theme.fontCaption
                             font.bold: true
                             font.letterSpacing: 1.35
                         }
@@ -135,9 +135,9 @@ ListView {
                     Row {
                         id: countRow
                         width: parent.width
-                        spacing: 12
+                        spacing: Theme.spacingLarge
                         // "" stands for every kind together.
-                        readonly property var shownKinds: Deck.usesGenericPresentation ? [""] : Deck.presentedKinds
+                        readonly property var shownKinds: Browse.usesGenericPresentation ? [""] : Browse.presentedKinds
                         Repeater {
                             model: countRow.shownKinds
                             CountBadge {
@@ -146,8 +146,8 @@ ListView {
                                 width: (countRow.width - countRow.spacing * (countRow.shownKinds.length - 1))
                                        / Math.max(1, countRow.shownKinds.length)
                                 label: L10n.lookup(L10n.language, Kinds.title(modelData))
-                                value: Kinds.of(modelData) === Kinds.All ? Deck.totalNodeCount
-                                                                         : (Deck.kindCounts[modelData] || 0)
+                                value: Kinds.of(modelData) === Kinds.All ? Browse.totalNodeCount
+                                                                         : (Browse.kindCounts[modelData] || 0)
                                 symbol: Kinds.symbol(modelData, false)
                                 color: Kinds.color(modelData, CommandPalette.primary, CommandPalette.secondary)
                             }
@@ -162,9 +162,9 @@ ListView {
         id: resumeBlock
         ResumeRail {
             objectName: "center.resume"
-            readonly property bool shown: Deck.centerResumeMarkers.length > 0
+            readonly property bool shown: Browse.centerResumeMarkers.length > 0
             visible: shown
-            markers: Deck.centerResumeMarkers
+            markers: Browse.centerResumeMarkers
         }
     }
 
@@ -188,7 +188,7 @@ ListView {
             objectName: "center.gateway"
             readonly property bool shown: featured.count > 0
             visible: shown
-            spacing: 14
+            spacing: Theme.spacingXLarge
             readonly property int columns: Math.max(1, Math.floor((gateway.width + 10) / (138 + 10)))
             readonly property real cardWidth: (gateway.width - 10 * (gateway.columns - 1)) / gateway.columns
 
@@ -207,14 +207,14 @@ ListView {
                     Text {
                         text: L10n.lookup(L10n.language, "PUERTAS DE ENTRADA")
                         color: CommandPalette.primary
-                        font.pixelSize: 11
+                        font.pixelSize: Theme.fontCaption
                         font.bold: true
                         font.letterSpacing: 1.5
                     }
                     Text {
                         text: L10n.lookup(L10n.language, "Categorías para explorar")
-                        color: "white"
-                        font.pixelSize: 20
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontTitle3
                         font.bold: true
                     }
                 }
@@ -224,14 +224,14 @@ ListView {
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     text: L10n.lookup(L10n.language, "Ver todas")
-                    font.pixelSize: 14
-                    onClicked: Deck.openLibrary("", "")
+                    font.pixelSize: Theme.fontBody
+                    onClicked: Browse.openLibrary("", "")
                 }
             }
 
             Flow {
                 width: gateway.width
-                spacing: 10
+                spacing: Theme.spacingRegular
                 Repeater {
                     model: featured
                     AbstractButton {
@@ -244,7 +244,7 @@ ListView {
                         width: gateway.cardWidth
                         implicitHeight: Math.max(80, groupLabel.implicitHeight + 26)
                         Accessible.name: groupCard.name
-                        onClicked: Deck.openLibrary(groupCard.kind, groupCard.groupId)
+                        onClicked: Browse.openLibrary(groupCard.kind, groupCard.groupId)
                         background: CommandCard {}
                         contentItem: Item {
                             Column {
@@ -254,24 +254,24 @@ ListView {
                                 width: groupCard.width - 26
                                 spacing: 7
                                 Symbol {
-                                    name: Kinds.symbol(groupCard.kind, Deck.usesGenericPresentation)
+                                    name: Kinds.symbol(groupCard.kind, Browse.usesGenericPresentation)
                                     color: CommandPalette.primary
                                 }
                                 Text {
                                     width: parent.width
                                     text: groupCard.name
-                                    color: "white"
-                                    font.pixelSize: 15
+                                    color: Theme.textPrimary
+                                    font.pixelSize: Theme.fontCallout
                                     font.bold: true
                                     wrapMode: Text.Wrap
                                     maximumLineCount: 2
                                     elide: Text.ElideRight
                                 }
                                 Text {
-                                    visible: !Deck.usesGenericPresentation
+                                    visible: !Browse.usesGenericPresentation
                                     text: L10n.lookup(L10n.language, Kinds.title(groupCard.kind)).toUpperCase()
-                                    color: Qt.rgba(1, 1, 1, 0.42)
-                                    font.pixelSize: 11
+                                    color: Theme.textKind
+                                    font.pixelSize: Theme.fontCaption
                                     font.bold: true
                                 }
                             }
