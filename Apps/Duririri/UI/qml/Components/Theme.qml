@@ -1,4 +1,5 @@
 pragma Singleton
+pragma ComponentBehavior: Bound
 import QtQuick
 
 // The screens' visual vocabulary: type sizes, spacing and radius steps, and the white transparencies that text,
