@@ -6,12 +6,10 @@
 
 namespace sendra::playback {
 
-InterfaceLanguage::InterfaceLanguage()
-    : m_code(storedValue(LanguagePreferences::selected()))
-{
-}
+InterfaceLanguage::InterfaceLanguage() : m_code(storedValue(LanguagePreferences::selected()))
+{}
 
-InterfaceLanguage &InterfaceLanguage::instance()
+InterfaceLanguage& InterfaceLanguage::instance()
 {
     static InterfaceLanguage language;
     return language;
@@ -19,7 +17,7 @@ InterfaceLanguage &InterfaceLanguage::instance()
 
 void InterfaceLanguage::set(AppLanguage language)
 {
-    InterfaceLanguage &current = instance();
+    InterfaceLanguage& current = instance();
     const QString code = storedValue(language);
     if (code == current.m_code)
         return;
@@ -32,35 +30,34 @@ void InterfaceLanguage::refresh()
     set(LanguagePreferences::selected());
 }
 
-QmlTextLookup::QmlTextLookup(QObject *parent)
-    : QObject(parent)
+QmlTextLookup::QmlTextLookup(QObject* parent) : QObject(parent)
 {
     connect(&InterfaceLanguage::instance(), &InterfaceLanguage::changed, this, &QmlTextLookup::languageChanged);
 }
 
-QString QmlTextLookup::text(const QString &spanish) const
+QString QmlTextLookup::text(const QString& spanish) const
 {
     return L10n::text(spanish);
 }
 
-QString QmlTextLookup::text(const QString &spanish, const QString &language) const
+QString QmlTextLookup::text(const QString& spanish, const QString& language) const
 {
     return textIn(language, spanish);
 }
 
-QString textIn(const QString &languageCode, const QString &spanish)
+QString textIn(const QString& languageCode, const QString& spanish)
 {
     if (languageCode != storedValue(AppLanguage::english))
         return spanish;
     return L10n::englishTable().lookup(spanish).value_or(spanish);
 }
 
-QString QmlTextLookup::number(const QString &language, double value) const
+QString QmlTextLookup::number(const QString& language, double value) const
 {
     return std::isfinite(value) ? groupedNumber(qint64(value), language) : QString();
 }
 
-QString groupedNumber(qint64 value, const QString &languageCode)
+QString groupedNumber(qint64 value, const QString& languageCode)
 {
     const bool english = languageCode == u"en";
     QString digits = QString::number(value < 0 ? -value : value);
@@ -74,7 +71,7 @@ QString groupedNumber(qint64 value, const QString &languageCode)
 
 namespace {
 
-QString numberText(const QVariant &argument, const QString &languageCode)
+QString numberText(const QVariant& argument, const QString& languageCode)
 {
     bool ok = false;
     const double value = argument.toDouble(&ok);
@@ -85,7 +82,7 @@ QString numberText(const QVariant &argument, const QString &languageCode)
 
 } // namespace
 
-QString formatText(const QString &format, const QString &languageCode, const QVariantList &arguments)
+QString formatText(const QString& format, const QString& languageCode, const QVariantList& arguments)
 {
     QString out;
     out.reserve(format.size() + 16);

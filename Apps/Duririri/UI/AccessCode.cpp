@@ -13,7 +13,7 @@ namespace {
 constexpr int codeLength = 4;
 
 // Calls `visit(start, length)` for each user-perceived character until it returns false.
-template<typename Visit>
+template <typename Visit>
 void forEachCharacter(const QString& text, Visit visit)
 {
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);

@@ -6,10 +6,8 @@
 
 namespace sendra::ui {
 
-Artwork::Artwork(QObject* parent)
-    : QObject(parent)
-{
-}
+Artwork::Artwork(QObject* parent) : QObject(parent)
+{}
 
 QString Artwork::source(const QString& address, int radius)
 {

@@ -56,11 +56,9 @@ quint64 readHex(const QList<uint>& text, qsizetype begin, qsizetype end)
 // The running product's colours from the first frame (the start-up spinner draws before the deck names a
 // brand); the deck's brand replaces them once it is known.
 CommandPalette::CommandPalette(QObject* parent)
-    : QObject(parent)
-    , m_primaryHex(ProductBrand::presentation(ProductBrand::current()).primaryColor)
-    , m_secondaryHex(ProductBrand::presentation(ProductBrand::current()).secondaryColor)
-{
-}
+    : QObject(parent), m_primaryHex(ProductBrand::presentation(ProductBrand::current()).primaryColor),
+      m_secondaryHex(ProductBrand::presentation(ProductBrand::current()).secondaryColor)
+{}
 
 QColor CommandPalette::voidColor()
 {

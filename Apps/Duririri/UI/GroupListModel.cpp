@@ -7,10 +7,8 @@
 
 namespace sendra::ui {
 
-GroupListModel::GroupListModel(QObject* parent)
-    : DeckListModel(parent)
-{
-}
+GroupListModel::GroupListModel(QObject* parent) : DeckListModel(parent)
+{}
 
 void GroupListModel::watchDeck()
 {

@@ -6,10 +6,8 @@
 
 namespace sendra::ui {
 
-Links::Links(QObject* parent)
-    : QObject(parent)
-{
-}
+Links::Links(QObject* parent) : QObject(parent)
+{}
 
 bool Links::isOpenable(const QUrl& address)
 {

@@ -5,10 +5,8 @@
 
 namespace sendra::ui {
 
-NodeListModel::NodeListModel(QObject* parent)
-    : DeckListModel(parent)
-{
-}
+NodeListModel::NodeListModel(QObject* parent) : DeckListModel(parent)
+{}
 
 void NodeListModel::watchDeck()
 {
@@ -227,9 +225,15 @@ QVariant NodeListModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> NodeListModel::roleNames() const
 {
-    return {{KeyRole, "key"},         {IdRole, "nodeId"},           {TitleRole, "title"},
-            {ArtworkRole, "artwork"}, {KindRole, "kind"},           {GenericRole, "generic"},
-            {GroupNameRole, "groupName"}, {GroupIdRole, "groupID"}, {IsFavoriteRole, "isFavorite"}};
+    return {{KeyRole, "key"},
+            {IdRole, "nodeId"},
+            {TitleRole, "title"},
+            {ArtworkRole, "artwork"},
+            {KindRole, "kind"},
+            {GenericRole, "generic"},
+            {GroupNameRole, "groupName"},
+            {GroupIdRole, "groupID"},
+            {IsFavoriteRole, "isFavorite"}};
 }
 
 QVariantMap NodeListModel::get(int row) const

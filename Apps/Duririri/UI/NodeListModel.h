@@ -27,8 +27,17 @@ class NodeListModel : public DeckListModel
 public:
     enum Source { None, Library, Search, CenterFavorites, Favorites, Group, Kind, Spotlight, Lane };
     Q_ENUM(Source)
-    enum Role { KeyRole = Qt::UserRole + 1, IdRole, TitleRole, ArtworkRole, KindRole, GenericRole, GroupNameRole,
-                GroupIdRole, IsFavoriteRole };
+    enum Role {
+        KeyRole = Qt::UserRole + 1,
+        IdRole,
+        TitleRole,
+        ArtworkRole,
+        KindRole,
+        GenericRole,
+        GroupNameRole,
+        GroupIdRole,
+        IsFavoriteRole
+    };
 
     explicit NodeListModel(QObject* parent = nullptr);
 
