@@ -5,7 +5,9 @@
 #include "Domain/CommandError.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
+#include "NetKit/NetLog.h"
 #include "State/CommandDeck.h"
+#include "State/DeckLog.h"
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
 #include "catalog-gen/CatalogGenerator.h"
@@ -13,9 +15,13 @@
 #include "fakes/FakePlaylistHost.h"
 #include "fakes/FakeXtreamPanel.h"
 
+#include <QLoggingCategory>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QPromise>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -494,4 +500,66 @@ TEST_F(DeckConnectionTest, IdentitiesSurviveUnlinkingButADeletedOneIsNotRemember
     connectWith(draft);
     EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
     EXPECT_FALSE(deck->activeIdentity());
+}
+
+namespace {
+
+QMutex capturedMutex;
+QStringList captured;
+
+void capture(QtMsgType, const QMessageLogContext& context, const QString& text)
+{
+    const QMutexLocker lock(&capturedMutex);
+    captured.append(QString::fromLatin1(context.category ? context.category : "") + QStringLiteral(": ") + text);
+}
+
+} // namespace
+
+TEST_F(DeckConnectionTest, FailedConnectionsLogNoAddressNorCredential)
+{
+    // Quiet below warning unless the developer asks for more.
+    for (const QLoggingCategory* category : {&netkit::netLog(), &deckLog()}) {
+        EXPECT_FALSE(category->isDebugEnabled()) << category->categoryName();
+        EXPECT_FALSE(category->isInfoEnabled()) << category->categoryName();
+        EXPECT_TRUE(category->isWarningEnabled()) << category->categoryName();
+    }
+
+    // Everything of ours turned up to debug, and every message of the process kept.
+    QLoggingCategory::setFilterRules(QStringLiteral("sendra.*=true"));
+    captured.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(capture);
+    const auto restore = qScopeGuard([previous] {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+    });
+
+    const QString password = QStringLiteral("pa+ss/w0rd%21");
+    const QString user = QStringLiteral("secret-user");
+    // A panel that refuses the account.
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
+    connectWith(panelDraft(freePanel.origin(), user, password));
+    EXPECT_NE(deck->errorMessage(), std::nullopt);
+    // A server that is not there.
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString gone = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    connectWith(panelDraft(gone, user, password));
+    EXPECT_NE(deck->errorMessage(), std::nullopt);
+    // A playlist whose address carries the account, answered with an error.
+    host.route("GET", "/get.php", Reply::empty(500));
+    SourceDraft playlist;
+    playlist.method = SourceMethod::playlist;
+    playlist.playlist = host.baseUrl().toString() + "/get.php?username=" + user + "&password=" + password;
+    platform.setOriginAnswer(host.baseUrl().toString().toStdString(), FakePlatform::freeAnswer());
+    connectWith(playlist);
+    EXPECT_NE(deck->errorMessage(), std::nullopt);
+
+    // "w0rd" is in the password however an address encodes it.
+    const QMutexLocker lock(&capturedMutex);
+    for (const QString& line : captured) {
+        for (const QString& secret : {password, QStringLiteral("w0rd"), user, gone, freePanel.baseUrl().authority(),
+                                      host.baseUrl().authority()})
+            EXPECT_FALSE(line.contains(secret)) << qPrintable(line);
+    }
 }

@@ -201,7 +201,7 @@ int main(int argc, char* argv[])
     options.entries = parser.value(entriesOption).toInt();
     demo::DemoServices services(options);
     for (const QString& variable : services.environment())
-        qputenv(variable.section(u'=', 0, 0).toUtf8(), variable.section(u'=', 1).toUtf8());
+        qputenv(variable.section(u'=', 0, 0).toUtf8().constData(), variable.section(u'=', 1).toUtf8());
 
     int failures = 0;
     for (const auto& state : states) {
