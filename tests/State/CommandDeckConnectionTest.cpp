@@ -2,6 +2,8 @@
 // and a playlist host, with scaled-down time-outs and a clock the test moves.
 #include "StateTestSupport.h"
 
+#include "CommandDeckProbe.h"
+
 #include "Domain/CommandError.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
@@ -22,39 +24,6 @@
 #include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
-
-namespace sendra {
-
-// Holds the deck's next catalogue preparation back until the test lets it go; later ones run as usual.
-struct CommandDeckProbe {
-    struct HeldPreparation {
-        QPromise<std::shared_ptr<const CatalogEntries>> promise;
-        NodeTable nodes;
-        bool started = false;
-
-        void finish()
-        {
-            promise.addResult(CatalogEntries::prepare(std::move(nodes)));
-            promise.finish();
-        }
-    };
-
-    static std::shared_ptr<HeldPreparation> holdNextPreparation(CommandDeck& deck)
-    {
-        auto held = std::make_shared<HeldPreparation>();
-        deck.m_prepare = [held](NodeTable nodes) {
-            if (held->started)
-                return CommandDeck::prepareEntries(std::move(nodes));
-            held->started = true;
-            held->nodes = std::move(nodes);
-            held->promise.start();
-            return held->promise.future();
-        };
-        return held;
-    }
-};
-
-} // namespace sendra
 
 using namespace sendra;
 using namespace std::chrono_literals;

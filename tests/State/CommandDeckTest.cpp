@@ -2,6 +2,8 @@
 // of a catalogue as the connection, refresh and parental flows will drive it.
 #include "StateTestSupport.h"
 
+#include "CommandDeckProbe.h"
+
 #include "Domain/CommandPalette.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
@@ -16,27 +18,6 @@
 #include <qcoro/qcorotask.h>
 
 #include <functional>
-
-namespace sendra {
-
-// Reaches the deck's private operations the way the loading flows do.
-struct CommandDeckProbe {
-    static void install(CommandDeck& deck, const QList<MediaNode>& nodes,
-                        const std::optional<CommandFeed>& prepared = std::nullopt)
-    {
-        deck.installCatalog(CatalogEntries::prepare(nodes), prepared, CommandDeck::FeedSource::loadedEntries);
-    }
-    // The parental switch's immediate part: the held catalogue again, under the new setting.
-    static void reapply(CommandDeck& deck, bool parental)
-    {
-        deck.m_parentalEnabled = parental;
-        deck.installCatalog(deck.m_unfilteredNodes, std::nullopt, CommandDeck::FeedSource::visibleEntries);
-    }
-    static void setFavorites(CommandDeck& deck, const QSet<QString>& favorites) { deck.m_favorites = favorites; }
-    static void seedRandom(CommandDeck& deck, QRandomGenerator* random) { deck.m_random = random; }
-};
-
-} // namespace sendra
 
 using namespace sendra;
 using namespace statetest;
