@@ -3,6 +3,7 @@
 #include "StateTestSupport.h"
 
 #include "CommandDeckProbe.h"
+#include "TestDeck.h"
 
 #include "Domain/CommandError.h"
 #include "Domain/ProductBrand.h"
@@ -71,22 +72,17 @@ public:
     QString origin() const { return baseUrl().toString(); }
 };
 
-class DeckConnectionTest : public ::testing::Test
+// The platform and the vault come from TestDeck; the panels here serve generated catalogues instead of its small one.
+class DeckConnectionTest : public ::testing::Test, protected sendra::testing::TestDeck
 {
 protected:
+    DeckConnectionTest() : TestDeck(std::nullopt) {}
+
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                               folder.filePath("sendra.ini"), secrets);
-        QCoro::waitFor(vault->load());
-        const netkit::HttpSession session(&manager);
-        const PanelTimeouts timeouts{2s, 2s, 300ms, 2s, 300ms};
-        CommandDeck::Clients clients{
-            std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
-                                                timeouts),
-            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session)};
-        deck = std::make_unique<CommandDeck>(*vault, std::move(clients));
+        vault = loadVault();
+        deck = makeDeck(*vault, &manager, PanelTimeouts{2s, 2s, 300ms, 2s, 300ms});
         deck->setClock([this] { return now; });
         QObject::connect(deck.get(), &CommandDeck::connectionStatusChanged,
                          [this] { statuses.append(deck->connectionStatus()); });
@@ -129,10 +125,7 @@ protected:
 
     int totalEntries() const { return int(deck->nodesByKind().total()); }
 
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vault;
-    FakePlatform platform;
     CataloguePanel freePanel{"demo", "s3cret", 7};
     // A private brand's servers.
     CataloguePanel retired{"club", "pw", 1};

@@ -3,6 +3,7 @@
 #include "StateTestSupport.h"
 
 #include "CommandDeckProbe.h"
+#include "TestDeck.h"
 
 #include "Domain/CommandPalette.h"
 #include "Domain/ProductBrand.h"
@@ -27,21 +28,10 @@ namespace {
 constexpr auto tv = SignalKind::broadcast;
 constexpr auto film = SignalKind::cinema;
 
-class CommandDeckTest : public ::testing::Test
+class CommandDeckTest : public ::testing::Test, protected sendra::testing::TestVault
 {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-
-    std::unique_ptr<CommandVault> openVault()
-    {
-        auto vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                                    folder.filePath("sendra.ini"), secrets);
-        QCoro::waitFor(vault->load());
-        return vault;
-    }
-
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
 };
 
 QList<MediaNode> catalogue()
@@ -92,7 +82,7 @@ private:
 TEST_F(CommandDeckTest, AFreshInstallStartsAtTheAccessScreenWithTheProductBrand)
 {
     CommandPalette::setActivePrimary("#000000");
-    const auto vault = openVault();
+    const auto vault = loadVault();
     const CommandDeck deck(*vault);
     const BrandPresentation product = ProductBrand::presentation(ProductBrand::current());
     EXPECT_EQ(deck.phase(), CommandDeck::Phase::access);
@@ -112,7 +102,7 @@ TEST_F(CommandDeckTest, AFreshInstallStartsAtTheAccessScreenWithTheProductBrand)
 TEST_F(CommandDeckTest, TheSavedStateIsReadButNothingConnects)
 {
     {
-        const auto vault = openVault();
+        const auto vault = loadVault();
         SourceDraft saved;
         saved.server = "http://panel.example:8080";
         saved.user = "ana";
@@ -122,7 +112,7 @@ TEST_F(CommandDeckTest, TheSavedStateIsReadButNothingConnects)
         vault->setParentalEnabled(true);
         QCoro::waitFor(vault->settled());
     }
-    const auto vault = openVault();
+    const auto vault = loadVault();
     const CommandDeck deck(*vault);
     EXPECT_EQ(deck.phase(), CommandDeck::Phase::access);
     EXPECT_EQ(deck.draft().password, "a+b");
@@ -143,7 +133,7 @@ TEST_F(CommandDeckTest, DocksAndTheWayBackFromTheLibrary)
         raw.append(CommandDeck::rawValue(dock));
     EXPECT_EQ(raw, (QStringList{"Centro", "Biblioteca", "Explorar", "Sistema"}));
 
-    const auto vault = openVault();
+    const auto vault = loadVault();
     CommandDeck deck(*vault);
     QSignalSpy back(&deck, &CommandDeck::canReturnFromLibraryChanged);
     deck.setChosenGroup(MediaGroup{"tv:7", "Deportes", tv});
@@ -155,7 +145,7 @@ TEST_F(CommandDeckTest, DocksAndTheWayBackFromTheLibrary)
 
 TEST_F(CommandDeckTest, EveryAssignmentNotifiesEvenOfAnEqualValue)
 {
-    const auto vault = openVault();
+    const auto vault = loadVault();
     CommandDeck deck(*vault);
     QSignalSpy text(&deck, &CommandDeck::searchTextChanged);
     QSignalSpy results(&deck, &CommandDeck::searchResultsChanged);
@@ -170,7 +160,7 @@ TEST_F(CommandDeckTest, EveryAssignmentNotifiesEvenOfAnEqualValue)
 
 TEST_F(CommandDeckTest, ApplyingACatalogueIsSeenWholeByEveryObserver)
 {
-    const auto vault = openVault();
+    const auto vault = loadVault();
     CommandDeck deck(*vault);
     QRandomGenerator random(9);
     CommandDeckProbe::seedRandom(deck, &random);
@@ -229,7 +219,7 @@ TEST_F(CommandDeckTest, ApplyingACatalogueIsSeenWholeByEveryObserver)
 
 TEST_F(CommandDeckTest, SpotlightMovesAwayFromWhatWasShownAndViewsFollowTheChoices)
 {
-    const auto vault = openVault();
+    const auto vault = loadVault();
     CommandDeck deck(*vault);
     CommandDeckProbe::install(deck, catalogue());
     QSet<QString> before;

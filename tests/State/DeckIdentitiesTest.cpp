@@ -1,5 +1,7 @@
 // The deck's small synchronous operations: identities and their favourites and resume points, the library's
 // way back, the interface language and what unlinking keeps.
+#include "TestDeck.h"
+
 #include "Domain/CommandError.h"
 #include "Domain/CommandPalette.h"
 #include "Domain/ProductBrand.h"
@@ -30,15 +32,13 @@ MediaNode node(SignalKind kind, const QString& id)
     return n;
 }
 
-class DeckIdentitiesTest : public ::testing::Test
+class DeckIdentitiesTest : public ::testing::Test, protected sendra::testing::TestVault
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                               folder.filePath("sendra.ini"), secrets);
-        QCoro::waitFor(vault->load());
+        vault = loadVault();
         deck = std::make_unique<CommandDeck>(*vault);
     }
 
@@ -57,8 +57,6 @@ protected:
         return keys;
     }
 
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vault;
     std::unique_ptr<CommandDeck> deck;
 };

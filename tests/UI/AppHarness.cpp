@@ -18,25 +18,7 @@ using namespace std::chrono_literals;
 using fakes::FakePlatform;
 using fakes::Reply;
 
-void serveSmallCatalogue(fakes::FakeXtreamPanel& panel)
-{
-    panel.answer("get_live_categories", Reply::json(R"([{"category_id":"1","category_name":"Noticias"}])"));
-    panel.answer("get_live_streams", Reply::json(R"([{"stream_id":1,"name":"Canal Uno","category_id":"1"},
-        {"stream_id":2,"name":"Canal Dos","category_id":"1"}])"));
-    panel.answer("get_vod_categories", Reply::json(R"([{"category_id":"5","category_name":"Acción"}])"));
-    panel.answer("get_vod_streams", Reply::json(R"([
-        {"stream_id":10,"name":"Película A","category_id":"5","container_extension":"mkv"},
-        {"stream_id":11,"name":"Película B","category_id":"5","container_extension":"mp4"},
-        {"stream_id":1,"name":"Película Uno","category_id":"5","container_extension":"mp4"}])"));
-    panel.answer("get_series_categories", Reply::json(R"([{"category_id":"7","category_name":"Drama"}])"));
-    panel.answer("get_series", Reply::json(R"([{"series_id":20,"name":"Serie Larga","category_id":"7"}])"));
-    panel.answer("get_vod_info", Reply::json(R"({"info":{"plot":"  Una trama  ","genre":"Acción"},"movie_data":{"stream_id":10}})"));
-    panel.answer("get_series_info", Reply::json(R"({"info":{"plot":"Una serie"},"episodes":{
-        "1":[{"id":"201","episode_num":1,"title":"Piloto","container_extension":"mkv"},{"id":"202","episode_num":2,"container_extension":"mkv"}],
-        "2":[{"id":"204","episode_num":1,"container_extension":"mkv"}]}})"));
-}
-
-AppHarness::AppHarness(Options options) : m_options(std::move(options))
+AppHarness::AppHarness(Options options) : TestDeck(options.serveCatalogue ? std::optional(sendra::testing::SmallCatalogue{}) : std::nullopt), m_options(std::move(options))
 {
     static const bool styled = [] {
         QQuickStyle::setStyle(QStringLiteral("Basic"));
@@ -46,21 +28,12 @@ AppHarness::AppHarness(Options options) : m_options(std::move(options))
         return true;
     }();
     Q_UNUSED(styled);
-    if (m_options.serveCatalogue)
-        serveSmallCatalogue(panel);
     platform.setOriginAnswer(panelOrigin().toStdString(), FakePlatform::freeAnswer());
-    vaultObject = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                                 folder.filePath(QStringLiteral("sendra.ini")), secrets);
+    vaultObject = newVault();
     ui::SendraApplication::Setup setup;
     setup.vault = vaultObject.get();
     setup.clients = [this](QNetworkAccessManager* manager) {
-        const netkit::HttpSession session(manager);
-        const PanelTimeouts timeouts{5s, 5s, 5s, 5s, 5s};
-        return CommandDeck::Clients{
-            std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
-                                                timeouts),
-            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session),
-            std::make_shared<const NetworkCheck>(session, speedTest.baseUrl())};
+        return clients(manager, PanelTimeouts{5s, 5s, 5s, 5s, 5s}, speedTest.baseUrl());
     };
     app = std::make_unique<ui::SendraApplication>(std::move(setup));
     QObject::connect(&app->engine(), &QQmlEngine::warnings, [this](const QList<QQmlError>& errors) {
@@ -72,8 +45,6 @@ AppHarness::AppHarness(Options options) : m_options(std::move(options))
 AppHarness::~AppHarness()
 {
     app.reset();
-    panel.release();
-    platform.release();
     speedTest.release();
 }
 
@@ -171,11 +142,7 @@ bool AppHarness::waitFor(const std::function<bool()>& condition, int ms)
 
 void AppHarness::connectPanel(const QString& identity)
 {
-    SourceDraft draft;
-    draft.server = panelOrigin();
-    draft.user = QStringLiteral("demo");
-    draft.password = QStringLiteral("s3cret");
-    deck().setDraft(draft);
+    deck().setDraft(panelDraft());
     deck().connect();
     EXPECT_TRUE(waitFor([this] { return !deck().isConnecting(); }));
     EXPECT_EQ(deck().errorMessage(), std::nullopt);

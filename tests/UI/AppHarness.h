@@ -5,18 +5,14 @@
 // by objectName, clicked with real mouse events and typed into with real key events; any QML warning fails the
 // test that owns the harness (check `warnings()` at its end, or use AppTest, which does).
 #include "QmlScreenHarness.h"
-#include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
+#include "TestDeck.h"
 #include "UI/AppContext.h"
 #include "UI/DeckAdaptor.h"
 #include "UI/SendraApplication.h"
-#include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeedTest.h"
-#include "fakes/FakeXtreamPanel.h"
 
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -28,10 +24,9 @@ namespace uitest {
 
 using namespace sendra;
 
-// A small catalogue on the fake panel: two channels, three films, one series with two seasons.
-void serveSmallCatalogue(fakes::FakeXtreamPanel& panel);
-
-class AppHarness
+// The fakes, the vault folder and the keyring come from TestDeck; the panel serves its small catalogue unless
+// told not to.
+class AppHarness : public sendra::testing::TestDeck
 {
 public:
     struct Options {
@@ -76,16 +71,10 @@ public:
     // Connects the free panel through the deck (no clicking) and, with a name, creates an identity.
     void connectPanel(const QString& identity = QStringLiteral("Ana"));
 
-    QString panelOrigin() const { return panel.baseUrl().toString(); }
     QStringList warnings() const { return collector.warnings(); }
 
-    // Servers first: they outlive the application's network manager.
-    fakes::FakePlatform platform;
-    fakes::FakeXtreamPanel panel{"demo", "s3cret"};
-    // The network check's service.
+    // The network check's service; like TestDeck's servers, it outlives the application's network manager.
     fakes::FakeSpeedTest speedTest;
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vaultObject;
     sendra::testing::QmlWarningCollector collector;
     std::unique_ptr<ui::SendraApplication> app;
