@@ -24,9 +24,9 @@ namespace uitest {
 
 using namespace sendra;
 
-// The fakes, the vault folder and the keyring come from TestDeck; the panel serves its small catalogue unless
-// told not to.
-class AppHarness : public sendra::testing::TestDeck
+// The fakes, the vault folder and the keyring come from TestDeck (the panel serves its small catalogue unless
+// told not to); input goes through the UiDriver into the main window.
+class AppHarness : public sendra::testing::TestDeck, public sendra::testing::UiDriver
 {
 public:
     struct Options {
@@ -43,30 +43,10 @@ public:
     // Waits until the deck exists and the window shows its first phase.
     bool start();
 
-    QQuickWindow* window() const { return app->window(); }
     CommandDeck& deck() const { return *app->deck(); }
     ui::DeckAdaptor& adaptor() const { return *app->adaptor(); }
     ui::AppContext& context() const { return app->context(); }
     CommandVault& vault() const { return *vaultObject; }
-
-    // The object with that objectName (items, popups and view delegates); null when none.
-    QObject* find(const QString& objectName) const;
-    QQuickItem* item(const QString& objectName) const { return qobject_cast<QQuickItem*>(find(objectName)); }
-    // Visible, with every ancestor visible and inside an open popup when it sits in one.
-    bool isShown(const QString& objectName) const;
-    QVariant property(const QString& objectName, const char* name) const;
-    // A real left click at the item's centre; false when the item is missing or not shown.
-    bool click(const QString& objectName, Qt::MouseButton button = Qt::LeftButton);
-    // Lets the window draw a frame: what changed is laid out and shown.
-    void drawn();
-    // Focuses the item by clicking it, selects what it holds and types the text.
-    bool type(const QString& objectName, const QString& text);
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    // Types the text as key presses into whatever has the focus, without waiting.
-    void typeKeys(const QString& text);
-    // Lets the event loop run until the condition holds (false after `ms`).
-    static bool waitFor(const std::function<bool()>& condition, int ms = 5000);
-    static void idle(int ms = 50) { QTest::qWait(ms); }
 
     // Connects the free panel through the deck (no clicking) and, with a name, creates an identity.
     void connectPanel(const QString& identity = QStringLiteral("Ana"));

@@ -5,8 +5,6 @@
 #include <QQmlEngine>
 #include <QRegularExpression>
 #include <QSet>
-#include <QSignalSpy>
-#include <QTest>
 
 namespace sendra::testing {
 
@@ -63,7 +61,7 @@ QStringList QmlWarningCollector::warnings() const
 }
 
 QmlScreenHarness::QmlScreenHarness(const std::function<void(QQmlEngine &)> &prepareEngine, QSize size)
-    : m_view(std::make_unique<QQuickView>())
+    : UiDriver([this] { return m_view.get(); }, 0), m_view(std::make_unique<QQuickView>())
 {
     QObject::connect(m_view->engine(), &QQmlEngine::warnings, [this](const QList<QQmlError> &errors) {
         QMutexLocker lock(&collectorMutex);
@@ -141,48 +139,6 @@ QObject *findInWindow(QQuickWindow *window, const QString &objectName)
     if (QObject *found = search(window->contentItem(), objectName, seen))
         return found;
     return search(window, objectName, seen);
-}
-
-QObject *QmlScreenHarness::find(const QString &objectName) const
-{
-    if (!root())
-        return nullptr;
-    if (root()->objectName() == objectName)
-        return root();
-    return root()->findChild<QObject *>(objectName);
-}
-
-QVariant QmlScreenHarness::property(const QString &objectName, const char *name) const
-{
-    const QObject *object = find(objectName);
-    return object ? object->property(name) : QVariant();
-}
-
-bool QmlScreenHarness::isShown(const QString &objectName) const
-{
-    auto *item = qobject_cast<QQuickItem *>(find(objectName));
-    if (!item)
-        return false;
-    for (QQuickItem *at = item; at; at = at->parentItem())
-        if (!at->isVisible() || at->opacity() <= 0.0)
-            return false;
-    return true;
-}
-
-bool QmlScreenHarness::click(const QString &objectName)
-{
-    auto *item = qobject_cast<QQuickItem *>(find(objectName));
-    if (!item || !item->window() || !isShown(objectName))
-        return false;
-    // A press and release where a person would click, on the frame that shows the item where its layout puts
-    // it: a disabled, covered or hidden control does nothing.
-    QSignalSpy frames(item->window(), &QQuickWindow::frameSwapped);
-    item->window()->update();
-    frames.wait(2000);
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    // Delivered at once; what the click starts is left to the caller's waits.
-    QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    return true;
 }
 
 QStringList QmlScreenHarness::warnings() const

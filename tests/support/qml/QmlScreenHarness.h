@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UiDriver.h"
+
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickView>
@@ -34,13 +36,14 @@ private:
 // sit in the item tree but not always in the object tree. Null when none.
 QObject *findInWindow(QQuickWindow *window, const QString &objectName);
 
-// One QML screen in an offscreen window (software renderer), loaded with its required properties.
+// One QML screen in an offscreen window (software renderer), loaded with its required properties, driven by
+// the UiDriver (input is delivered at once; what it starts is left to the caller's waits).
 // Usage in a test:
 //     QmlScreenHarness screen([](QQmlEngine &engine) { registerPlaybackQml(engine); });
 //     ASSERT_TRUE(screen.load(QUrl("qrc:/qt/qml/Sendra/Playback/PlayerScreen.qml"), {{"session", ...}}));
 //     screen.click("retryButton");
 //     EXPECT_TRUE(screen.warnings().isEmpty()) << screen.warnings().join('\n').toStdString();
-class QmlScreenHarness
+class QmlScreenHarness : public UiDriver
 {
 public:
     explicit QmlScreenHarness(const std::function<void(QQmlEngine &)> &prepareEngine, QSize size = {1024, 640});
@@ -53,13 +56,6 @@ public:
 
     QQuickItem *root() const;
     QQuickView &view() { return *m_view; }
-    // The item with that objectName under the root, including popups' contents; null when none.
-    QObject *find(const QString &objectName) const;
-    QVariant property(const QString &objectName, const char *name) const;
-    // Whether the item and all its ancestors are visible.
-    bool isShown(const QString &objectName) const;
-    // A real left click at the item's centre; false when the item is missing or not shown.
-    bool click(const QString &objectName);
 
     QStringList warnings() const;
 
