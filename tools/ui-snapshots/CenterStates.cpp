@@ -6,11 +6,6 @@
 
 namespace sendra::snapshots {
 
-void fixSpotlightDraws(CommandDeck& deck)
-{
-    CommandDeckProbe::fixDraws(deck);
-}
-
 namespace {
 
 // Scrolls the centre so that its block (0 resume, 1 favourites, 2 + n lane n, then the categories) is on top.
