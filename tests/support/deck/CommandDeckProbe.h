@@ -29,6 +29,9 @@ struct CommandDeckProbe {
         deck.installCatalog(deck.m_unfilteredNodes, std::nullopt, CommandDeck::FeedSource::visibleEntries);
     }
 
+    // As a new application of the catalogue leaves it: no search result known.
+    static void forgetSearches(CommandDeck& deck) { deck.m_search = std::make_unique<CatalogSearch>(deck.m_snapshot); }
+
     static void setFavorites(CommandDeck& deck, const QSet<QString>& favorites) { deck.m_favorites = favorites; }
     static void seedRandom(CommandDeck& deck, QRandomGenerator* random) { deck.m_random = random; }
 
