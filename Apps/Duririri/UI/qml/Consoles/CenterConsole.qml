@@ -17,8 +17,8 @@ ListView {
     readonly property int laneCount: Deck.lanes.length
 
     clip: true
-    topMargin: 17
-    bottomMargin: 17
+    topMargin: Theme.spacingGutter
+    bottomMargin: Theme.spacingGutter
     boundsBehavior: Flickable.StopAtBounds
     cacheBuffer: 600
     ScrollBar.vertical: ScrollBar { objectName: "center.scrollBar" }
@@ -76,7 +76,7 @@ ListView {
         id: top
         x: (center.width - center.column) / 2
         width: center.column
-        spacing: 24
+        spacing: Theme.spacingBlock
 
         SpotlightCarousel {
             id: carousel
@@ -93,7 +93,7 @@ ListView {
         Row {
             objectName: "center.shortcuts"
             anchors.horizontalCenter: parent.horizontalCenter
-            spacing: 12
+            spacing: Theme.spacingLarge
 
             ShortcutButton {
                 objectName: "center.shortcut.all"
@@ -133,7 +133,7 @@ ListView {
                             anchors.verticalCenter: parent.verticalCenter
                             text: L10n.lookup(L10n.language, "MATRIZ DE CONTENIDO")
                             color: CommandPalette.primary
-                            font.pixelSize: 11
+                            font.pixelSize: Theme.fontCaption
                             font.bold: true
                             font.letterSpacing: 1.35
                         }
@@ -147,7 +147,7 @@ ListView {
                     Row {
                         id: countRow
                         width: parent.width
-                        spacing: 12
+                        spacing: Theme.spacingLarge
                         readonly property var shownKinds: Deck.usesGenericPresentation ? ["all"] : Deck.presentedKinds
                         Repeater {
                             model: countRow.shownKinds
@@ -199,7 +199,7 @@ ListView {
             objectName: "center.gateway"
             readonly property bool shown: featured.count > 0
             visible: shown
-            spacing: 14
+            spacing: Theme.spacingXLarge
             readonly property int columns: Math.max(1, Math.floor((gateway.width + 10) / (138 + 10)))
             readonly property real cardWidth: (gateway.width - 10 * (gateway.columns - 1)) / gateway.columns
 
@@ -218,14 +218,14 @@ ListView {
                     Text {
                         text: L10n.lookup(L10n.language, "PUERTAS DE ENTRADA")
                         color: CommandPalette.primary
-                        font.pixelSize: 11
+                        font.pixelSize: Theme.fontCaption
                         font.bold: true
                         font.letterSpacing: 1.5
                     }
                     Text {
                         text: L10n.lookup(L10n.language, "Categorías para explorar")
-                        color: "white"
-                        font.pixelSize: 20
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontTitle3
                         font.bold: true
                     }
                 }
@@ -235,14 +235,14 @@ ListView {
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     text: L10n.lookup(L10n.language, "Ver todas")
-                    font.pixelSize: 14
+                    font.pixelSize: Theme.fontBody
                     onClicked: Deck.openLibrary("", "")
                 }
             }
 
             Flow {
                 width: gateway.width
-                spacing: 10
+                spacing: Theme.spacingRegular
                 Repeater {
                     model: featured
                     AbstractButton {
@@ -272,8 +272,8 @@ ListView {
                                 Text {
                                     width: parent.width
                                     text: groupCard.name
-                                    color: "white"
-                                    font.pixelSize: 15
+                                    color: Theme.textPrimary
+                                    font.pixelSize: Theme.fontCallout
                                     font.bold: true
                                     wrapMode: Text.Wrap
                                     maximumLineCount: 2
@@ -282,8 +282,8 @@ ListView {
                                 Text {
                                     visible: !Deck.usesGenericPresentation
                                     text: L10n.lookup(L10n.language, center.kindTitles[groupCard.kind] || "").toUpperCase()
-                                    color: Qt.rgba(1, 1, 1, 0.42)
-                                    font.pixelSize: 11
+                                    color: Theme.textKind
+                                    font.pixelSize: Theme.fontCaption
                                     font.bold: true
                                 }
                             }

@@ -46,7 +46,7 @@ Item {
 
         CommandField {
             Layout.fillWidth: true
-            Layout.margins: 17
+            Layout.margins: Theme.spacingGutter
 
             RowLayout {
                 anchors.fill: parent
@@ -55,7 +55,7 @@ Item {
                 Symbol {
                     name: "sparkle.magnifyingglass"
                     color: CommandPalette.primary
-                    size: 18
+                    size: Theme.iconMedium
                 }
 
                 TextField {
@@ -64,9 +64,9 @@ Item {
                     Layout.fillWidth: true
                     text: Deck.searchText
                     placeholderText: L10n.lookup(L10n.language, "Buscar en toda la fuente")
-                    placeholderTextColor: Qt.rgba(1, 1, 1, 0.4)
-                    color: "white"
-                    font.pixelSize: 15
+                    placeholderTextColor: Theme.textPlaceholder
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontCallout
                     inputMethodHints: Qt.ImhNoPredictiveText
                     background: null
                     leftPadding: 0
@@ -82,8 +82,8 @@ Item {
                     implicitHeight: 28
                     contentItem: Symbol {
                         name: "xmark.circle.fill"
-                        color: Qt.rgba(1, 1, 1, 0.45)
-                        size: 18
+                        color: Theme.textCount
+                        size: Theme.iconMedium
                     }
                     onClicked: Deck.searchText = ""
                 }
@@ -120,10 +120,10 @@ Item {
                 // is being built make Qt 6.4 cancel it by its old index ("DelegateModel::cancel: index out range").
                 cacheBuffer: 0
                 boundsBehavior: Flickable.StopAtBounds
-                leftMargin: 17
+                leftMargin: Theme.spacingGutter
                 // The last column's trailing gap sits in the margin.
-                rightMargin: 17 - 14
-                bottomMargin: 24
+                rightMargin: Theme.spacingGutter - 14
+                bottomMargin: Theme.spacingBlock
                 cellWidth: (grid.width - 34 + 14) / grid.columns
                 cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
                 // Always the results (empty for a blank text), so its pooled tiles serve the next word.
@@ -155,7 +155,7 @@ Item {
                 id: browseColumn
                 x: 17
                 width: flick.width - 34
-                spacing: 22
+                spacing: Theme.spacingSection
 
                 Column {
                     width: parent.width
@@ -168,8 +168,8 @@ Item {
                     Text {
                         width: parent.width
                         text: L10n.lookup(L10n.language, "Una búsqueda. Toda la fuente.")
-                        color: "white"
-                        font.pixelSize: 30
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontLargeTitle
                         font.weight: Font.Black
                         wrapMode: Text.Wrap
                     }
@@ -179,15 +179,15 @@ Item {
                         text: Deck.usesGenericPresentation
                               ? L10n.lookup(L10n.language, "Explora los títulos y categorías disponibles en la fuente conectada.")
                               : L10n.lookup(L10n.language, "Explora títulos y categorías sin importar si pertenecen a TV, películas o series.")
-                        color: Qt.rgba(1, 1, 1, 0.56)
-                        font.pixelSize: 15
+                        color: Theme.textSecondary
+                        font.pixelSize: Theme.fontCallout
                         wrapMode: Text.Wrap
                     }
                 }
 
                 FontMetrics {
                     id: nameMetrics
-                    font.pixelSize: 15
+                    font.pixelSize: Theme.fontCallout
                     font.bold: true
                 }
 
@@ -200,8 +200,8 @@ Item {
                                                                 + (Deck.usesGenericPresentation ? 0 : 7 + 14))
                     width: parent.width
                     columns: LibraryPaging.gridColumns(width, 145, 10)
-                    columnSpacing: 10
-                    rowSpacing: 10
+                    columnSpacing: Theme.spacingRegular
+                    rowSpacing: Theme.spacingRegular
 
                     Repeater {
                         model: GroupListModel {
@@ -232,14 +232,14 @@ Item {
                                     Symbol {
                                         name: Symbols.forKind(category.kind, Deck.usesGenericPresentation)
                                         color: CommandPalette.secondary
-                                        size: 18
+                                        size: Theme.iconMedium
                                     }
                                     Text {
                                         objectName: "discover.category." + category.index + ".name"
                                         width: parent.width
                                         text: category.name
-                                        color: "white"
-                                        font.pixelSize: 15
+                                        color: Theme.textPrimary
+                                        font.pixelSize: Theme.fontCallout
                                         font.bold: true
                                         wrapMode: Text.Wrap
                                         maximumLineCount: 2
@@ -248,8 +248,8 @@ Item {
                                     Text {
                                         visible: !Deck.usesGenericPresentation
                                         text: L10n.lookup(L10n.language, category.kind === "tv" ? "TV" : category.kind === "movies" ? "Películas" : "Series")
-                                        color: Qt.rgba(1, 1, 1, 0.42)
-                                        font.pixelSize: 11
+                                        color: Theme.textKind
+                                        font.pixelSize: Theme.fontCaption
                                         font.bold: true
                                     }
                                 }
@@ -270,28 +270,28 @@ Item {
             Column {
                 anchors.centerIn: parent
                 width: Math.min(parent.width - 34, 420)
-                spacing: 10
+                spacing: Theme.spacingRegular
 
                 Symbol {
                     anchors.horizontalCenter: parent.horizontalCenter
                     name: "scope"
-                    color: Qt.rgba(1, 1, 1, 0.5)
-                    size: 44
+                    color: Theme.textCaption
+                    size: Theme.iconEmptyState
                 }
                 Text {
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     text: L10n.lookup(L10n.language, "Sin coincidencias")
-                    color: "white"
-                    font.pixelSize: 20
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontTitle3
                     font.bold: true
                 }
                 Text {
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     text: L10n.lookup(L10n.language, "Prueba con otro título o categoría.")
-                    color: Qt.rgba(1, 1, 1, 0.56)
-                    font.pixelSize: 14
+                    color: Theme.textSecondary
+                    font.pixelSize: Theme.fontBody
                     wrapMode: Text.Wrap
                 }
             }

@@ -35,7 +35,7 @@ Column {
     }
     readonly property string pageKey: carousel.entry && carousel.entry.key ? carousel.entry.key : ""
 
-    spacing: 2
+    spacing: Theme.spacingTiny
 
     NodeListModel {
         id: spots
@@ -132,7 +132,7 @@ Column {
 
             Row {
                 anchors.centerIn: parent
-                spacing: 4
+                spacing: Theme.spacingXSmall
                 Repeater {
                     model: carousel.count
                     Rectangle {
@@ -140,7 +140,7 @@ Column {
                         width: index === carousel.index ? 16 : 5
                         height: 5
                         radius: 2.5
-                        color: index === carousel.index ? CommandPalette.primary : Qt.rgba(1, 1, 1, 0.23)
+                        color: index === carousel.index ? CommandPalette.primary : Theme.indicatorIdle
                         Accessible.ignored: true
                     }
                 }
@@ -178,9 +178,9 @@ Column {
         Accessible.name: L10n.lookup(L10n.language, button.title)
         contentItem: Symbol {
             name: button.symbol
-            size: 13
+            size: Theme.iconTiny
             font.weight: Font.DemiBold
-            color: Qt.rgba(1, 1, 1, 0.7)
+            color: Theme.textControl
         }
         background: null
     }

@@ -40,7 +40,7 @@ Sheet {
             anchors.fill: parent
             active: sheet.visible
             sourceComponent: CommandBackground {
-                radius: 22
+                radius: Theme.radiusCard
             }
         }
 
@@ -59,7 +59,7 @@ Sheet {
 
             ColumnLayout {
                 anchors.fill: parent
-                spacing: 22
+                spacing: Theme.spacingSection
 
                 BrandLogo {
                     objectName: "codeSheet.logo"
@@ -77,8 +77,8 @@ Sheet {
                         objectName: "codeSheet.title"
                         Layout.fillWidth: true
                         text: L10n.lookup(L10n.language, "Código de acceso")
-                        color: "white"
-                        font.pixelSize: 30
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontLargeTitle
                         font.weight: Font.Black
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
@@ -88,8 +88,8 @@ Sheet {
                         Layout.fillWidth: true
                         text: L10n.lookup(L10n.language,
                                           "Ingresa el código permanente de cuatro dígitos asignado a este usuario.")
-                        color: Qt.rgba(1, 1, 1, 0.58)
-                        font.pixelSize: 14
+                        color: Theme.textSubtitle
+                        font.pixelSize: Theme.fontBody
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
                     }
@@ -108,12 +108,12 @@ Sheet {
                         leftPadding: 0
                         rightPadding: 0
                         text: Deck.accessCode
-                        color: "white"
+                        color: Theme.textPrimary
                         selectionColor: CommandPalette.primary
                         selectedTextColor: CommandPalette.voidColor
                         horizontalAlignment: TextInput.AlignHCenter
                         verticalAlignment: TextInput.AlignVCenter
-                        font.pixelSize: 34
+                        font.pixelSize: Theme.fontDisplay
                         font.bold: true
                         font.family: "monospace"
                         inputMethodHints: Qt.ImhDigitsOnly
@@ -126,7 +126,7 @@ Sheet {
                             anchors.fill: parent
                             visible: codeField.length === 0 && codeField.preeditText.length === 0
                             text: "0000"
-                            color: Qt.rgba(1, 1, 1, 0.3)
+                            color: Theme.textFaint
                             font: codeField.font
                             horizontalAlignment: Text.AlignHCenter
                             verticalAlignment: Text.AlignVCenter
@@ -143,14 +143,14 @@ Sheet {
                     focusPolicy: Qt.TabFocus
                     Accessible.role: Accessible.Button
                     Accessible.name: validateLabel.text
-                    leftPadding: 17
-                    rightPadding: 17
+                    leftPadding: Theme.spacingGutter
+                    rightPadding: Theme.spacingGutter
 
                     background: Rectangle {
-                        radius: 16
+                        radius: Theme.radiusLarge
                         color: CommandPalette.primary
                         border.width: validateButton.visualFocus ? 2 : 0
-                        border.color: "white"
+                        border.color: Theme.focusRing
                         opacity: validateButton.enabled ? (validateButton.pressed ? 0.85 : 1) : 0.45
                     }
                     contentItem: Item {
@@ -166,7 +166,7 @@ Sheet {
                                 objectName: "codeSheet.validate.spinner"
                                 visible: Deck.isConnecting
                                 running: Deck.isConnecting
-                                color: "black"
+                                color: Theme.textOnAccent
                                 Layout.preferredWidth: 22
                                 Layout.preferredHeight: 22
                             }
@@ -176,8 +176,8 @@ Sheet {
                                 Layout.fillWidth: true
                                 text: Deck.isConnecting ? L10n.lookup(L10n.language, Deck.connectionStatus)
                                                         : L10n.lookup(L10n.language, "Validar y entrar")
-                                color: "black"
-                                font.pixelSize: 17
+                                color: Theme.textOnAccent
+                                font.pixelSize: Theme.fontHeadline
                                 font.bold: true
                                 elide: Text.ElideRight
                             }
@@ -194,7 +194,7 @@ Sheet {
                     focusPolicy: Qt.TabFocus
                     enabled: !Deck.isConnecting
                     text: L10n.lookup(L10n.language, "Cancelar")
-                    palette.buttonText: Qt.rgba(1, 1, 1, 0.7)
+                    palette.buttonText: Theme.textControl
                     onClicked: Deck.cancelPrivateAccess()
                 }
             }
