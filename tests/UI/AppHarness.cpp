@@ -18,7 +18,9 @@ using namespace std::chrono_literals;
 using fakes::FakePlatform;
 using fakes::Reply;
 
-AppHarness::AppHarness(Options options) : TestDeck(options.serveCatalogue ? std::optional(sendra::testing::SmallCatalogue{}) : std::nullopt), UiDriver([this] { return app ? app->window() : nullptr; }), m_options(std::move(options))
+AppHarness::AppHarness(Options options)
+    : TestDeck(options.serveCatalogue ? std::optional(sendra::testing::SmallCatalogue{}) : std::nullopt),
+      UiDriver([this] { return app ? app->window() : nullptr; }), m_options(std::move(options))
 {
     static const bool styled = [] {
         QQuickStyle::setStyle(QStringLiteral("Basic"));

@@ -7,10 +7,13 @@
 #include "QmlScreenHarness.h"
 #include "TestDeck.h"
 #include "UI/AppContext.h"
-#include "UI/DeckAdaptor.h"
+#include "UI/AppQml.h"
+#include "UI/Deck.h"
+#include "UI/Details.h"
 #include "UI/SendraApplication.h"
 #include "fakes/FakeSpeedTest.h"
 
+#include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -44,7 +47,12 @@ public:
     bool start();
 
     CommandDeck& deck() const { return *app->deck(); }
-    ui::DeckAdaptor& adaptor() const { return *app->adaptor(); }
+    // One of the QML singletons over the deck (ui::Deck, ui::Access, ui::Browse, ui::Details, ui::Systems).
+    template <class Singleton>
+    Singleton& singleton() const
+    {
+        return *ui::appSingleton<Singleton>(app->engine());
+    }
     ui::AppContext& context() const { return app->context(); }
     CommandVault& vault() const { return *vaultObject; }
 

@@ -10,7 +10,7 @@
 #include "TestDeck.h"
 
 #include "Shared/VlcEngine.h"
-#include "UI/DeckAdaptor.h"
+#include "UI/Deck.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -47,7 +47,7 @@ Column {
                     anchors.fill: parent
                     implicitHeight: column.implicitHeight
                     Accessible.name: card.modelData.title
-                    onClicked: Deck.resumeAt(card.index)
+                    onClicked: Browse.resumeAt(card.index)
                     background: null
                     contentItem: Column {
                         id: column
@@ -95,7 +95,7 @@ Column {
                 anchors.margins: Theme.spacingGutter
                 size: 34
                 isFavorite: card.modelData.isFavorite
-                onToggled: Deck.toggleResumeFavorite(card.index)
+                onToggled: Browse.toggleResumeFavorite(card.index)
             }
         }
     }

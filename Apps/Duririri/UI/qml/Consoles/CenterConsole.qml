@@ -14,7 +14,7 @@ ListView {
     readonly property var kindSymbols: ({ "tv": "dot.radiowaves.left.and.right", "movies": "film.stack",
                                           "series": "rectangle.stack.badge.play" })
     readonly property var kindTitles: ({ "tv": "TV", "movies": "Películas", "series": "Series" })
-    readonly property int laneCount: Deck.lanes.length
+    readonly property int laneCount: Browse.lanes.length
 
     clip: true
     topMargin: Theme.spacingGutter
@@ -58,7 +58,7 @@ ListView {
             MediaRail {
                 id: lane
                 objectName: "center.lane." + slot.laneIndex
-                readonly property var info: slot.laneIndex < Deck.lanes.length ? Deck.lanes[slot.laneIndex] : null
+                readonly property var info: slot.laneIndex < Browse.lanes.length ? Browse.lanes[slot.laneIndex] : null
                 readonly property bool shown: lane.info !== null && nodes.totalCount > 0
                 visible: shown
                 source: NodeListModel.Lane
@@ -99,16 +99,16 @@ ListView {
                 objectName: "center.shortcut.all"
                 symbol: "square.grid.3x3.fill"
                 text: L10n.lookup(L10n.language, "Todo")
-                onClicked: Deck.openLibrary("", "")
+                onClicked: Browse.openLibrary("", "")
             }
             Repeater {
-                model: Deck.presentedKinds
+                model: Browse.presentedKinds
                 ShortcutButton {
                     required property string modelData
                     objectName: "center.shortcut." + modelData
                     symbol: center.kindSymbols[modelData]
                     text: L10n.lookup(L10n.language, center.kindTitles[modelData])
-                    onClicked: Deck.openLibrary(modelData, "")
+                    onClicked: Browse.openLibrary(modelData, "")
                 }
             }
         }
@@ -148,7 +148,7 @@ ListView {
                         id: countRow
                         width: parent.width
                         spacing: Theme.spacingLarge
-                        readonly property var shownKinds: Deck.usesGenericPresentation ? ["all"] : Deck.presentedKinds
+                        readonly property var shownKinds: Browse.usesGenericPresentation ? ["all"] : Browse.presentedKinds
                         Repeater {
                             model: countRow.shownKinds
                             CountBadge {
@@ -158,7 +158,7 @@ ListView {
                                        / Math.max(1, countRow.shownKinds.length)
                                 label: modelData === "all" ? L10n.lookup(L10n.language, "Todo")
                                                            : L10n.lookup(L10n.language, center.kindTitles[modelData])
-                                value: modelData === "all" ? Deck.totalNodeCount : (Deck.kindCounts[modelData] || 0)
+                                value: modelData === "all" ? Browse.totalNodeCount : (Browse.kindCounts[modelData] || 0)
                                 symbol: center.countSymbol(modelData)
                                 color: modelData === "all" ? CommandPalette.primary : center.kindColor(modelData)
                             }
@@ -173,9 +173,9 @@ ListView {
         id: resumeBlock
         ResumeRail {
             objectName: "center.resume"
-            readonly property bool shown: Deck.centerResumeMarkers.length > 0
+            readonly property bool shown: Browse.centerResumeMarkers.length > 0
             visible: shown
-            markers: Deck.centerResumeMarkers
+            markers: Browse.centerResumeMarkers
         }
     }
 
@@ -236,7 +236,7 @@ ListView {
                     anchors.verticalCenter: parent.verticalCenter
                     text: L10n.lookup(L10n.language, "Ver todas")
                     font.pixelSize: Theme.fontBody
-                    onClicked: Deck.openLibrary("", "")
+                    onClicked: Browse.openLibrary("", "")
                 }
             }
 
@@ -255,7 +255,7 @@ ListView {
                         width: gateway.cardWidth
                         implicitHeight: Math.max(80, groupLabel.implicitHeight + 26)
                         Accessible.name: groupCard.name
-                        onClicked: Deck.openLibrary(groupCard.kind, groupCard.groupId)
+                        onClicked: Browse.openLibrary(groupCard.kind, groupCard.groupId)
                         background: CommandCard {}
                         contentItem: Item {
                             Column {
@@ -265,7 +265,7 @@ ListView {
                                 width: groupCard.width - 26
                                 spacing: 7
                                 Symbol {
-                                    name: Deck.usesGenericPresentation ? "square.grid.3x3.fill"
+                                    name: Browse.usesGenericPresentation ? "square.grid.3x3.fill"
                                                                        : center.kindSymbols[groupCard.kind]
                                     color: CommandPalette.primary
                                 }
@@ -280,7 +280,7 @@ ListView {
                                     elide: Text.ElideRight
                                 }
                                 Text {
-                                    visible: !Deck.usesGenericPresentation
+                                    visible: !Browse.usesGenericPresentation
                                     text: L10n.lookup(L10n.language, center.kindTitles[groupCard.kind] || "").toUpperCase()
                                     color: Theme.textKind
                                     font.pixelSize: Theme.fontCaption

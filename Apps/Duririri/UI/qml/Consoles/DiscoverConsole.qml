@@ -19,10 +19,10 @@ Item {
     }
 
     function updateMode() {
-        mode = Deck.searchText.trim() === "" ? "browse" : results.count === 0 ? "none" : "results"
+        mode = Browse.searchText.trim() === "" ? "browse" : results.count === 0 ? "none" : "results"
     }
     Connections {
-        target: Deck
+        target: Browse
         function onSearchTextChanged() { Qt.callLater(discover.updateMode) }
     }
     Connections {
@@ -62,7 +62,7 @@ Item {
                     id: field
                     objectName: "discover.field"
                     Layout.fillWidth: true
-                    text: Deck.searchText
+                    text: Browse.searchText
                     placeholderText: L10n.lookup(L10n.language, "Buscar en toda la fuente")
                     placeholderTextColor: Theme.textPlaceholder
                     color: Theme.textPrimary
@@ -72,12 +72,12 @@ Item {
                     leftPadding: 0
                     rightPadding: 0
                     // Every keystroke goes straight to the deck; the binding above brings clears back.
-                    onTextEdited: Deck.searchText = field.text
+                    onTextEdited: Browse.searchText = field.text
                 }
 
                 AbstractButton {
                     objectName: "discover.clear"
-                    visible: Deck.searchText !== ""
+                    visible: Browse.searchText !== ""
                     implicitWidth: 28
                     implicitHeight: 28
                     contentItem: Symbol {
@@ -85,7 +85,7 @@ Item {
                         color: Theme.textCount
                         size: Theme.iconMedium
                     }
-                    onClicked: Deck.searchText = ""
+                    onClicked: Browse.searchText = ""
                 }
             }
         }
@@ -176,7 +176,7 @@ Item {
                     Text {
                         objectName: "discover.description"
                         width: parent.width
-                        text: Deck.usesGenericPresentation
+                        text: Browse.usesGenericPresentation
                               ? L10n.lookup(L10n.language, "Explora los títulos y categorías disponibles en la fuente conectada.")
                               : L10n.lookup(L10n.language, "Explora títulos y categorías sin importar si pertenecen a TV, películas o series.")
                         color: Theme.textSecondary
@@ -197,7 +197,7 @@ Item {
                     readonly property real tileWidth: (width - (columns - 1) * columnSpacing) / columns
                     // Every tile as tall as one with a two-line name, so the rows line up.
                     readonly property real tileHeight: Math.max(82, 26 + 18 + 7 + 2 * nameMetrics.height
-                                                                + (Deck.usesGenericPresentation ? 0 : 7 + 14))
+                                                                + (Browse.usesGenericPresentation ? 0 : 7 + 14))
                     width: parent.width
                     columns: LibraryPaging.gridColumns(width, 145, 10)
                     columnSpacing: Theme.spacingRegular
@@ -217,7 +217,7 @@ Item {
                             objectName: "discover.category." + category.index
                             width: categories.tileWidth
                             height: categories.tileHeight
-                            onClicked: Deck.openLibrary(category.kind, category.groupId)
+                            onClicked: Browse.openLibrary(category.kind, category.groupId)
 
                             CommandCard {
                                 id: card
@@ -230,7 +230,7 @@ Item {
                                     spacing: 7
 
                                     Symbol {
-                                        name: Symbols.forKind(category.kind, Deck.usesGenericPresentation)
+                                        name: Symbols.forKind(category.kind, Browse.usesGenericPresentation)
                                         color: CommandPalette.secondary
                                         size: Theme.iconMedium
                                     }
@@ -246,7 +246,7 @@ Item {
                                         elide: Text.ElideRight
                                     }
                                     Text {
-                                        visible: !Deck.usesGenericPresentation
+                                        visible: !Browse.usesGenericPresentation
                                         text: L10n.lookup(L10n.language, category.kind === "tv" ? "TV" : category.kind === "movies" ? "Películas" : "Series")
                                         color: Theme.textKind
                                         font.pixelSize: Theme.fontCaption

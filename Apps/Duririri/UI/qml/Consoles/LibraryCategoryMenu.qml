@@ -67,10 +67,10 @@ Popup {
             objectName: "library.menu.all"
             width: list.width
             text: L10n.lookup(L10n.language, "Todas las categorías")
-            chosen: Deck.chosenGroup === null
+            chosen: Browse.chosenGroup === null
             onClicked: {
                 menu.close()
-                Deck.chooseGroup("")
+                Browse.chooseGroup("")
             }
         }
 
@@ -83,11 +83,11 @@ Popup {
             objectName: "library.menu.item." + item.index
             width: list.width
             text: item.name
-            chosen: Deck.chosenGroup !== null && Deck.chosenGroup.id === item.groupId
+            chosen: Browse.chosenGroup !== null && Browse.chosenGroup.id === item.groupId
             onClicked: {
                 menu.close()
-                Deck.chooseGroup(item.groupId)
-                Deck.chosenKind = item.kind
+                Browse.chooseGroup(item.groupId)
+                Browse.chosenKind = item.kind
             }
         }
     }

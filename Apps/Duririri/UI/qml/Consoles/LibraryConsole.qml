@@ -15,20 +15,20 @@ Item {
     // The category row to bring back to the top when the rows show again ("" for none).
     property string restoreGroupId: ""
 
-    readonly property bool groupChosen: Deck.chosenGroup !== null
+    readonly property bool groupChosen: Browse.chosenGroup !== null
     readonly property color primary: CommandPalette.primary
     readonly property real columnWidth: Math.min(library.width, 820)
 
     // The kind last seen, so an equal assignment (the deck notifies those too) is not taken for a change.
     property string seenKind
-    Component.onCompleted: library.seenKind = Deck.chosenKind
+    Component.onCompleted: library.seenKind = Browse.chosenKind
 
     Connections {
-        target: Deck
+        target: Browse
         function onChosenKindChanged() {
-            if (Deck.chosenKind === library.seenKind)
+            if (Browse.chosenKind === library.seenKind)
                 return
-            library.seenKind = Deck.chosenKind
+            library.seenKind = Browse.chosenKind
             library.visibleCategoryCount = LibraryPaging.pageSize
             library.restoreGroupId = ""
         }
@@ -49,15 +49,15 @@ Item {
     }
 
     function chooseKind(kind) {
-        Deck.chosenKind = kind
-        Deck.chooseGroup("")
+        Browse.chosenKind = kind
+        Browse.chooseGroup("")
     }
 
     // A row's "Ver todos": keep the rows up to the end of its page and remember it for the way back.
     function openGroup(position, groupId, kind) {
         library.visibleCategoryCount = LibraryPaging.rowsAfterOpening(library.visibleCategoryCount, position)
         library.restoreGroupId = position >= 0 ? groupId : ""
-        Deck.openLibrary(kind, groupId)
+        Browse.openLibrary(kind, groupId)
     }
 
     GroupListModel {
@@ -90,11 +90,11 @@ Item {
                 spacing: Theme.spacingMedium
 
                 Repeater {
-                    model: [""].concat(Deck.presentedKinds)
+                    model: [""].concat(Browse.presentedKinds)
                     delegate: CapsuleButton {
                         id: chip
                         required property string modelData
-                        readonly property bool selected: Deck.chosenKind === chip.modelData
+                        readonly property bool selected: Browse.chosenKind === chip.modelData
                         objectName: "library.chip." + (chip.modelData === "" ? "all" : chip.modelData)
                         implicitHeight: 40
                         leftPadding: Theme.spacingXLarge
@@ -125,23 +125,23 @@ Item {
 
                 CapsuleButton {
                     objectName: "library.back"
-                    visible: Deck.canReturnFromLibrary
+                    visible: Browse.canReturnFromLibrary
                     text: L10n.lookup(L10n.language, "Volver")
                     symbol: "chevron.left"
                     foreground: library.primary
                     fill: library.tint(0.10)
                     outline: library.tint(0.28)
-                    onClicked: Deck.returnFromLibrary()
+                    onClicked: Browse.returnFromLibrary()
                 }
 
                 CapsuleButton {
                     id: menuButton
                     objectName: "library.menu"
-                    text: library.groupChosen ? Deck.chosenGroup.name
+                    text: library.groupChosen ? Browse.chosenGroup.name
                                               : L10n.lookup(L10n.language, "Todas las categorías")
                     symbol: "line.3.horizontal.decrease.circle"
                     fill: CommandPalette.panel
-                    maximumTextWidth: (Deck.canReturnFromLibrary ? 175 : 240) - 48
+                    maximumTextWidth: (Browse.canReturnFromLibrary ? 175 : 240) - 48
                     onClicked: categoryMenu.open()
 
                     LibraryCategoryMenu {
@@ -154,7 +154,7 @@ Item {
 
                 Text {
                     objectName: "library.count"
-                    text: L10n.format(L10n.language, "%lld elementos", [Deck.libraryNodeCount])
+                    text: L10n.format(L10n.language, "%lld elementos", [Browse.libraryNodeCount])
                     color: Theme.textCount
                     font.pixelSize: Theme.fontSmall
                     font.bold: true

@@ -22,14 +22,14 @@ Column {
     readonly property bool rotating: carousel.count >= 2 && carousel.onScreen && carousel.visible && !carousel.paused
                                      && !carousel.touching && carousel.motionAllowed && UiConfig.applicationActive
                                      && Deck.dock === Deck.Center && Deck.phase === Deck.Ready
-                                     && Deck.selectedNode === null && !Deck.hasPlayback
+                                     && Details.selectedNode === null && !Deck.hasPlayback
     readonly property int moveDuration: UiConfig.animationsEnabled && !UiConfig.reduceMotion ? 350 : 0
 
     // The node keys of the entries, to tell a new selection from a reset that changed nothing.
     property var keys: []
     property int revision: 0
     readonly property var entry: {
-        Deck.favoritesRevision
+        Browse.favoritesRevision
         carousel.revision
         return carousel.index >= 0 && carousel.index < carousel.count ? spots.get(carousel.index) : null
     }
@@ -93,7 +93,7 @@ Column {
                 width: stage.width
                 height: stage.height
                 entry: carousel.entry
-                genericPresentation: Deck.usesGenericPresentation
+                genericPresentation: Browse.usesGenericPresentation
                 onOpened: spots.open(carousel.index)
                 onFavoriteToggled: spots.toggleFavorite(carousel.index)
                 onPressChanged: (pressed) => carousel.touching = pressed
@@ -164,7 +164,7 @@ Column {
             objectName: "carousel.shuffle"
             symbol: "shuffle"
             title: "Otra selección"
-            onClicked: Deck.refreshSpotlights()
+            onClicked: Browse.refreshSpotlights()
         }
     }
 

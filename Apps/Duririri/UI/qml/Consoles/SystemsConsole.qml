@@ -81,7 +81,7 @@ Item {
                             Layout.fillWidth: true
                             Layout.preferredWidth: 1
                             label: "Descarga"
-                            value: Deck.networkDownload.toFixed(1)
+                            value: Systems.networkDownload.toFixed(1)
                             symbol: "arrow.down"
                             color: CommandPalette.primary
                         }
@@ -90,7 +90,7 @@ Item {
                             Layout.fillWidth: true
                             Layout.preferredWidth: 1
                             label: "Subida"
-                            value: Deck.networkUpload.toFixed(1)
+                            value: Systems.networkUpload.toFixed(1)
                             symbol: "arrow.up"
                             color: CommandPalette.secondary
                         }
@@ -99,7 +99,7 @@ Item {
                             Layout.fillWidth: true
                             Layout.preferredWidth: 1
                             label: "Latencia"
-                            value: Deck.networkLatency < 0 ? "—" : String(Deck.networkLatency)
+                            value: Systems.networkLatency < 0 ? "—" : String(Systems.networkLatency)
                             symbol: "timer"
                             color: CommandPalette.green
                         }
@@ -109,12 +109,12 @@ Item {
                         objectName: "systems.check"
                         implicitHeight: 44
                         Layout.fillWidth: true
-                        enabled: !Deck.networkCheckRunning
-                        text: Deck.networkCheckRunning ? L10n.lookup(L10n.language, "Midiendo conexión…")
+                        enabled: !Systems.networkCheckRunning
+                        text: Systems.networkCheckRunning ? L10n.lookup(L10n.language, "Midiendo conexión…")
                                                        : L10n.lookup(L10n.language, "Iniciar diagnóstico")
                         symbol: "gauge.with.dots.needle.67percent"
                         tint: CommandPalette.primary
-                        onClicked: Deck.runNetworkCheck()
+                        onClicked: Systems.runNetworkCheck()
                     }
                 }
             }
@@ -122,10 +122,10 @@ Item {
             SystemRow {
                 objectName: "systems.parental"
                 Layout.fillWidth: true
-                title: Deck.parentalEnabled ? "Protección activa" : "Control parental"
+                title: Systems.parentalEnabled ? "Protección activa" : "Control parental"
                 detail: L10n.lookup(L10n.language, "Filtra categorías sensibles mediante un PIN local")
                 symbol: "lock.shield.fill"
-                tint: Deck.parentalEnabled ? CommandPalette.green : CommandPalette.primary
+                tint: Systems.parentalEnabled ? CommandPalette.green : CommandPalette.primary
                 onClicked: parentalSheet.shown = true
             }
 
@@ -134,17 +134,17 @@ Item {
                 id: refreshRow
                 objectName: "systems.refresh"
                 Layout.fillWidth: true
-                enabled: !Deck.isRefreshingCatalog
-                title: Deck.isRefreshingCatalog ? "Actualizando contenido…" : "Actualizar contenido"
-                detail: Deck.catalogRefreshMessage !== null
-                        ? L10n.lookup(L10n.language, Deck.catalogRefreshMessage)
+                enabled: !Systems.isRefreshingCatalog
+                title: Systems.isRefreshingCatalog ? "Actualizando contenido…" : "Actualizar contenido"
+                detail: Systems.catalogRefreshMessage !== null
+                        ? L10n.lookup(L10n.language, Systems.catalogRefreshMessage)
                         : L10n.lookup(L10n.language, "Consulta la versión más reciente disponible")
                 detailColor: Theme.textIdle
                 symbol: "arrow.clockwise"
                 tint: CommandPalette.secondary
-                busy: Deck.isRefreshingCatalog
+                busy: Systems.isRefreshingCatalog
                 trailingSymbol: "arrow.clockwise"
-                onClicked: Deck.refreshCatalog()
+                onClicked: Systems.refreshCatalog()
             }
 
             SystemRow {
@@ -166,7 +166,7 @@ Item {
                 detail: L10n.lookup(L10n.language, "Elimina las credenciales guardadas en este dispositivo")
                 symbol: "rectangle.portrait.and.arrow.right"
                 tint: CommandPalette.red
-                onClicked: Deck.disconnectSource()
+                onClicked: Systems.disconnectSource()
             }
 
             PlatformLegalLinks {
@@ -208,11 +208,11 @@ Item {
         id: notice
         objectName: "systems.notice"
         width: Math.min(440, systems.width - 80)
-        readonly property var shownNotice: Deck.catalogRefreshNotice
+        readonly property var shownNotice: Systems.catalogRefreshNotice
         showing: notice.shownNotice !== null
         title: notice.shownNotice !== null ? L10n.lookup(L10n.language, notice.shownNotice.title) : ""
         message: notice.shownNotice !== null ? L10n.lookup(L10n.language, notice.shownNotice.message) : ""
-        onClosed: if (Deck.catalogRefreshNotice !== null) Deck.catalogRefreshNotice = null
+        onClosed: if (Systems.catalogRefreshNotice !== null) Systems.catalogRefreshNotice = null
     }
 
     component CaptionLabel: RowLayout {
@@ -242,7 +242,7 @@ Item {
         radius: Theme.radiusSmall
         idleFill: Theme.fillSegment
         showsFocus: false
-        onClicked: Deck.selectLanguage(languageSegment.code)
+        onClicked: Systems.selectLanguage(languageSegment.code)
     }
 
     // A settings row: symbol, title and detail (looked up by the caller), and a chevron or a spinner.

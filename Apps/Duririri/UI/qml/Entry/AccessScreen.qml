@@ -23,7 +23,7 @@ Item {
     // The connect button first takes the focus from the fields, then starts the deck's connection.
     function connectSource() {
         focusSink.forceActiveFocus()
-        Deck.connectSource()
+        Access.connectSource()
     }
 
     // Takes the focus away from the fields when the connect button is pressed.
@@ -288,14 +288,14 @@ Item {
                     SegmentButton {
                         objectName: "access.method.portal"
                         text: L10n.lookup(L10n.language, "Xtream Codes")
-                        selected: Deck.method === Deck.Portal
-                        onClicked: Deck.method = Deck.Portal
+                        selected: Access.method === Access.Portal
+                        onClicked: Access.method = Access.Portal
                     }
                     SegmentButton {
                         objectName: "access.method.playlist"
                         text: L10n.lookup(L10n.language, "Lista M3U")
-                        selected: Deck.method === Deck.Playlist
-                        onClicked: Deck.method = Deck.Playlist
+                        selected: Access.method === Access.Playlist
+                        onClicked: Access.method = Access.Playlist
                     }
                 }
             }
@@ -303,40 +303,40 @@ Item {
             // Placeholders are shown as written, in every language.
             CommandInput {
                 objectName: "access.server"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Acceso"
                 symbol: "network"
-                text: Deck.server
-                onEdited: (value) => Deck.server = value
+                text: Access.server
+                onEdited: (value) => Access.server = value
             }
             CommandInput {
                 objectName: "access.user"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Usuario"
                 symbol: "person.text.rectangle"
-                text: Deck.user
-                onEdited: (value) => Deck.user = value
+                text: Access.user
+                onEdited: (value) => Access.user = value
             }
             CommandInput {
                 objectName: "access.password"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Contraseña"
                 symbol: "key.horizontal"
                 secure: true
-                text: Deck.password
-                onEdited: (value) => Deck.password = value
+                text: Access.password
+                onEdited: (value) => Access.password = value
             }
             CommandInput {
                 objectName: "access.playlist"
-                visible: Deck.method === Deck.Playlist
+                visible: Access.method === Access.Playlist
                 Layout.fillWidth: true
                 title: "Dirección completa de la lista M3U"
                 symbol: "link"
-                text: Deck.playlist
-                onEdited: (value) => Deck.playlist = value
+                text: Access.playlist
+                onEdited: (value) => Access.playlist = value
             }
 
             // Enabled with empty fields: the deck says what is missing.
@@ -345,7 +345,7 @@ Item {
                 objectName: "access.connect"
                 Layout.fillWidth: true
                 Layout.preferredHeight: panel.wide ? 62 : 56
-                enabled: !Deck.isConnecting
+                enabled: !Access.isConnecting
                 focusPolicy: Qt.TabFocus
                 Accessible.role: Accessible.Button
                 Accessible.name: connectLabel.text
@@ -365,14 +365,14 @@ Item {
 
                     BusySpinner {
                         objectName: "access.connect.spinner"
-                        visible: Deck.isConnecting
-                        running: Deck.isConnecting
+                        visible: Access.isConnecting
+                        running: Access.isConnecting
                         color: Theme.textOnAccent
                         Layout.preferredWidth: 22
                         Layout.preferredHeight: 22
                     }
                     Symbol {
-                        visible: !Deck.isConnecting
+                        visible: !Access.isConnecting
                         name: "antenna.radiowaves.left.and.right"
                         color: Theme.textOnAccent
                         size: Theme.iconLarge
@@ -380,7 +380,7 @@ Item {
                     Text {
                         id: connectLabel
                         objectName: "access.connect.label"
-                        text: Deck.isConnecting ? L10n.lookup(L10n.language, Deck.connectionStatus)
+                        text: Access.isConnecting ? L10n.lookup(L10n.language, Access.connectionStatus)
                                                 : L10n.lookup(L10n.language, "Continuar")
                         color: Theme.textOnAccent
                         font.pixelSize: Theme.fontHeadline
@@ -389,7 +389,7 @@ Item {
                         Layout.fillWidth: true
                     }
                     Symbol {
-                        visible: !Deck.isConnecting
+                        visible: !Access.isConnecting
                         name: "arrow.up.right"
                         color: Theme.textOnAccent
                         size: Theme.iconMedium
@@ -446,8 +446,8 @@ Item {
 
     CodeSheet {
         id: codeSheet
-        shown: Deck.accessCodeRequired
+        shown: Access.accessCodeRequired
         // A dismissal other than the sheet's own buttons only clears the flag (the deck cancels when idle).
-        onDismissed: Deck.accessCodeRequired = false
+        onDismissed: Access.accessCodeRequired = false
     }
 }

@@ -18,12 +18,12 @@ Sheet {
 
     // Whatever reaches the deck's code (typing, pasting) is cut down to its first four numbers.
     Connections {
-        target: Deck
+        target: Access
         enabled: sheet.shown
         function onAccessCodeChanged() {
-            const kept = AccessCode.filtered(Deck.accessCode)
-            if (kept !== Deck.accessCode)
-                Deck.accessCode = kept
+            const kept = AccessCode.filtered(Access.accessCode)
+            if (kept !== Access.accessCode)
+                Access.accessCode = kept
         }
     }
 
@@ -46,8 +46,8 @@ Sheet {
 
         Keys.onEscapePressed: (event) => {
             event.accepted = true
-            if (!Deck.isConnecting)
-                Deck.cancelPrivateAccess()
+            if (!Access.isConnecting)
+                Access.cancelPrivateAccess()
         }
 
         CommandCard {
@@ -107,7 +107,7 @@ Sheet {
                         background: null
                         leftPadding: 0
                         rightPadding: 0
-                        text: Deck.accessCode
+                        text: Access.accessCode
                         color: Theme.textPrimary
                         selectionColor: CommandPalette.primary
                         selectedTextColor: CommandPalette.voidColor
@@ -117,7 +117,7 @@ Sheet {
                         font.bold: true
                         font.family: "monospace"
                         inputMethodHints: Qt.ImhDigitsOnly
-                        onTextEdited: Deck.accessCode = codeField.text
+                        onTextEdited: Access.accessCode = codeField.text
 
                         // The stock placeholder of a centred field hides while it has focus, and this field
                         // has focus from the start: the sample shows whenever the field is empty.
@@ -139,7 +139,7 @@ Sheet {
                     objectName: "codeSheet.validate"
                     Layout.fillWidth: true
                     Layout.preferredHeight: 56
-                    enabled: AccessCode.length(Deck.accessCode) === 4 && !Deck.isConnecting
+                    enabled: AccessCode.length(Access.accessCode) === 4 && !Access.isConnecting
                     focusPolicy: Qt.TabFocus
                     Accessible.role: Accessible.Button
                     Accessible.name: validateLabel.text
@@ -164,8 +164,8 @@ Sheet {
 
                             BusySpinner {
                                 objectName: "codeSheet.validate.spinner"
-                                visible: Deck.isConnecting
-                                running: Deck.isConnecting
+                                visible: Access.isConnecting
+                                running: Access.isConnecting
                                 color: Theme.textOnAccent
                                 Layout.preferredWidth: 22
                                 Layout.preferredHeight: 22
@@ -174,7 +174,7 @@ Sheet {
                                 id: validateLabel
                                 objectName: "codeSheet.validate.label"
                                 Layout.fillWidth: true
-                                text: Deck.isConnecting ? L10n.lookup(L10n.language, Deck.connectionStatus)
+                                text: Access.isConnecting ? L10n.lookup(L10n.language, Access.connectionStatus)
                                                         : L10n.lookup(L10n.language, "Validar y entrar")
                                 color: Theme.textOnAccent
                                 font.pixelSize: Theme.fontHeadline
@@ -184,7 +184,7 @@ Sheet {
                         }
                     }
 
-                    onClicked: Deck.confirmPrivateAccess()
+                    onClicked: Access.confirmPrivateAccess()
                 }
 
                 Button {
@@ -192,10 +192,10 @@ Sheet {
                     Layout.alignment: Qt.AlignHCenter
                     flat: true
                     focusPolicy: Qt.TabFocus
-                    enabled: !Deck.isConnecting
+                    enabled: !Access.isConnecting
                     text: L10n.lookup(L10n.language, "Cancelar")
                     palette.buttonText: Theme.textControl
-                    onClicked: Deck.cancelPrivateAccess()
+                    onClicked: Access.cancelPrivateAccess()
                 }
             }
         }

@@ -70,7 +70,7 @@ Item {
             Grid {
                 id: tiles
                 objectName: "identity.tiles"
-                visible: Deck.identities.length > 0
+                visible: Access.identities.length > 0
                 Layout.fillWidth: true
                 columns: Math.max(1, Math.floor((column.width + 14) / (150 + 14)))
                 columnSpacing: Theme.spacingXLarge
@@ -79,7 +79,7 @@ Item {
                 readonly property real tileWidth: (column.width - (tiles.columns - 1) * 14) / tiles.columns
 
                 Repeater {
-                    model: Deck.identities
+                    model: Access.identities
 
                     IdentityTile {
                         required property var modelData
@@ -238,7 +238,7 @@ Item {
                             }
                         }
 
-                        onClicked: Deck.addIdentity(nameField.text, screen.selectedGlyph)
+                        onClicked: Access.addIdentity(nameField.text, screen.selectedGlyph)
                     }
                 }
             }
@@ -255,7 +255,7 @@ Item {
         CommandMenuItem {
             objectName: "identity.menu.delete"
             text: L10n.lookup(L10n.language, "Eliminar")
-            onTriggered: Deck.deleteIdentity(tileMenu.identityId)
+            onTriggered: Access.deleteIdentity(tileMenu.identityId)
         }
     }
 
@@ -273,8 +273,8 @@ Item {
         activeFocusOnTab: true
         Accessible.role: Accessible.Button
         Accessible.name: tile.name
-        Accessible.onPressAction: Deck.selectIdentity(tile.identityId)
-        Keys.onSpacePressed: Deck.selectIdentity(tile.identityId)
+        Accessible.onPressAction: Access.selectIdentity(tile.identityId)
+        Keys.onSpacePressed: Access.selectIdentity(tile.identityId)
         Keys.onMenuPressed: tile.contextMenuRequested()
 
         CommandCard {
@@ -328,7 +328,7 @@ Item {
                 if (mouse.button === Qt.RightButton)
                     tile.contextMenuRequested()
                 else
-                    Deck.selectIdentity(tile.identityId)
+                    Access.selectIdentity(tile.identityId)
             }
         }
     }

@@ -74,7 +74,7 @@ ApplicationWindow {
         CommandShell {}
     }
 
-    // The embedded player: one per ticket, built by the deck adaptor.
+    // The embedded player: one per ticket, built by the EmbeddedPlayer behind Deck.
     Loader {
         id: embeddedPlayer
         objectName: "root.player"
@@ -112,8 +112,8 @@ ApplicationWindow {
 
     DetailSheet {
         id: detailSheet
-        shown: Deck.selectedNode !== null && Deck.phase === Deck.Ready
-        onDismissed: Deck.closeDetails()
+        shown: Details.selectedNode !== null && Deck.phase === Deck.Ready
+        onDismissed: Details.closeDetails()
     }
 
     // The one alert: the deck's connection, code, parental or playback failure, above every sheet.

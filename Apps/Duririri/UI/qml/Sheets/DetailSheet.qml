@@ -15,19 +15,19 @@ Sheet {
     // The entry shown: kept while the sheet closes, when the deck's selection is already gone.
     property var node: null
     readonly property bool isSeries: sheet.node !== null && sheet.node.kind === "series"
-    readonly property bool isFavorite: Deck.favoritesRevision >= 0 && sheet.node !== null && Deck.isFavorite(sheet.node.key)
-    readonly property var brief: Deck.selectedBrief
+    readonly property bool isFavorite: Browse.favoritesRevision >= 0 && sheet.node !== null && Browse.isFavorite(sheet.node.key)
+    readonly property var brief: Details.selectedBrief
     readonly property string synopsis: {
         const text = sheet.brief !== null ? sheet.brief.synopsis.trim() : ""
         return text.length > 0 ? text : L10n.lookup(L10n.language, "Información proporcionada por la fuente conectada.")
     }
 
     function follow() {
-        if (Deck.selectedNode !== null)
-            sheet.node = Deck.selectedNode
+        if (Details.selectedNode !== null)
+            sheet.node = Details.selectedNode
     }
     Connections {
-        target: Deck
+        target: Details
         function onSelectedNodeChanged() { sheet.follow() }
     }
     Component.onCompleted: follow()
@@ -105,7 +105,7 @@ Sheet {
                             objectName: "detail.kind"
                             // The deck's title is in the language of the moment: asked again on every switch.
                             text: sheet.node !== null && L10n.language.length > 0
-                                  ? Deck.presentationKindTitle(sheet.node.kind) : ""
+                                  ? Details.presentationKindTitle(sheet.node.kind) : ""
                             color: CommandPalette.primary
                         }
                         Text {
@@ -152,7 +152,7 @@ Sheet {
                         symbol: sheet.isFavorite ? "heart.fill" : "heart"
                         text: sheet.isFavorite ? L10n.lookup(L10n.language, "En favoritos")
                                                : L10n.lookup(L10n.language, "Agregar favorito")
-                        onClicked: Deck.toggleSelectedFavorite()
+                        onClicked: Details.toggleSelectedFavorite()
                     }
                     ActionButton {
                         objectName: "detail.play"
@@ -163,18 +163,18 @@ Sheet {
                         symbol: "play.fill"
                         text: L10n.lookup(L10n.language, "Reproducir")
                         onClicked: {
-                            Deck.playSelected()
-                            Deck.closeDetails()
+                            Details.playSelected()
+                            Details.closeDetails()
                         }
                     }
                 }
 
                 RowLayout {
                     objectName: "detail.loading"
-                    visible: Deck.isLoadingBrief
+                    visible: Details.isLoadingBrief
                     spacing: Theme.spacingRegular
                     BusyIndicator {
-                        running: Deck.isLoadingBrief
+                        running: Details.isLoadingBrief
                         Layout.preferredWidth: 24
                         Layout.preferredHeight: 24
                         palette.dark: CommandPalette.primary
@@ -253,7 +253,7 @@ Sheet {
                                         }
                                     }
                                 }
-                                onClicked: Deck.playEpisode(season.index, episode.index)
+                                onClicked: Details.playEpisode(season.index, episode.index)
                             }
                         }
                     }
@@ -273,7 +273,7 @@ Sheet {
                 anchors.rightMargin: Theme.spacingGutter
                 anchors.verticalCenter: parent.verticalCenter
                 text: L10n.lookup(L10n.language, "Cerrar")
-                onClicked: Deck.closeDetails()
+                onClicked: Details.closeDetails()
             }
         }
     }

@@ -11,9 +11,9 @@ Sheet {
     minimumWidth: 520
     minimumHeight: 540
 
-    readonly property bool protectionOn: Deck.parentalEnabled
+    readonly property bool protectionOn: Systems.parentalEnabled
     // Protection on but no PIN stored: no PIN could ever switch it off, so the sheet asks for a new one instead.
-    readonly property bool pinMissing: sheet.protectionOn && !Deck.hasParentalPIN
+    readonly property bool pinMissing: sheet.protectionOn && !Systems.hasParentalPIN
     readonly property bool asksNewPin: !sheet.protectionOn || sheet.pinMissing
     property string pin: ""
     property string confirmation: ""
@@ -31,12 +31,12 @@ Sheet {
     function act() {
         let result = null
         if (!sheet.asksNewPin) {
-            if (Deck.validatePIN(sheet.pin))
-                Deck.setParental(false)
+            if (Systems.validatePIN(sheet.pin))
+                Systems.setParental(false)
             else
                 result = "El PIN es incorrecto."
         } else {
-            result = Deck.activateParental(sheet.pin, sheet.confirmation)
+            result = Systems.activateParental(sheet.pin, sheet.confirmation)
         }
         sheet.message = result
         if (result === null)

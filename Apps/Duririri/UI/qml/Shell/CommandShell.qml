@@ -90,7 +90,7 @@ Item {
             Symbol {
                 objectName: "shell.parental"
                 anchors.verticalCenter: parent.verticalCenter
-                visible: Deck.parentalEnabled
+                visible: Systems.parentalEnabled
                 name: "lock.shield.fill"
                 color: CommandPalette.green
                 size: Theme.iconLarge
