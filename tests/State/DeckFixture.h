@@ -100,7 +100,7 @@ protected:
         platform.publish(catalogSlug.toStdString(), panelSlot, origin().toStdString(), preparedBuild(version, films));
     }
 
-    template<class Condition>
+    template <class Condition>
     void waitUntil(Condition condition, const char* what, int ms = 5000)
     {
         ASSERT_TRUE(QTest::qWaitFor(condition, ms)) << "timed out waiting until " << what;

@@ -63,7 +63,6 @@ bool AppHarness::start()
     return waitFor([this] { return app->deck() != nullptr; });
 }
 
-
 void AppHarness::connectPanel(const QString& identity)
 {
     deck().setDraft(panelDraft());

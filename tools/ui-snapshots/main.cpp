@@ -176,10 +176,8 @@ int main(int argc, char* argv[])
                 QQuickWindow* pictured = driver.shotWindow ? driver.shotWindow : sendra.window();
                 if (int pending = 0; !driver.waitForPictures(pictured, 20000, &pending))
                     std::fprintf(stderr, "%s: %d pictures still loading\n", qPrintable(state.name), pending);
-                const QString file = out.filePath(QStringLiteral("%1-%2-%3x%4.png")
-                                                      .arg(state.name, language)
-                                                      .arg(size.width())
-                                                      .arg(size.height()));
+                const QString file = out.filePath(
+                    QStringLiteral("%1-%2-%3x%4.png").arg(state.name, language).arg(size.width()).arg(size.height()));
                 QQuickWindow* shot = driver.shotWindow ? driver.shotWindow : sendra.window();
                 if (!shot->grabWindow().save(file)) {
                     std::fprintf(stderr, "%s: not written\n", qPrintable(file));

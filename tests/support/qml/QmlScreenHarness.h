@@ -21,11 +21,11 @@ class QmlWarningCollector
 public:
     QmlWarningCollector();
     ~QmlWarningCollector();
-    QmlWarningCollector(const QmlWarningCollector &) = delete;
-    QmlWarningCollector &operator=(const QmlWarningCollector &) = delete;
+    QmlWarningCollector(const QmlWarningCollector&) = delete;
+    QmlWarningCollector& operator=(const QmlWarningCollector&) = delete;
 
     QStringList warnings() const;
-    void add(const QString &warning);
+    void add(const QString& warning);
 
 private:
     QtMessageHandler m_previous = nullptr;
@@ -34,7 +34,7 @@ private:
 
 // The object with that objectName in a window: its items, popups (open or closed) and view delegates, which
 // sit in the item tree but not always in the object tree. Null when none.
-QObject *findInWindow(QQuickWindow *window, const QString &objectName);
+QObject* findInWindow(QQuickWindow* window, const QString& objectName);
 
 // One QML screen in an offscreen window (software renderer), loaded with its required properties, driven by
 // the UiDriver (input is delivered at once; what it starts is left to the caller's waits).
@@ -46,16 +46,16 @@ QObject *findInWindow(QQuickWindow *window, const QString &objectName);
 class QmlScreenHarness : public UiDriver
 {
 public:
-    explicit QmlScreenHarness(const std::function<void(QQmlEngine &)> &prepareEngine, QSize size = {1024, 640});
+    explicit QmlScreenHarness(const std::function<void(QQmlEngine&)>& prepareEngine, QSize size = {1024, 640});
     ~QmlScreenHarness();
 
     // False (with the errors among warnings()) when the component does not load.
-    bool load(const QUrl &source, const QVariantMap &initialProperties);
+    bool load(const QUrl& source, const QVariantMap& initialProperties);
     // Destroys the loaded screen, as a window closing would.
     void unload();
 
-    QQuickItem *root() const;
-    QQuickView &view() { return *m_view; }
+    QQuickItem* root() const;
+    QQuickView& view() { return *m_view; }
 
     QStringList warnings() const;
 
