@@ -10,7 +10,6 @@
 #include "Domain/StoredJson.h"
 #include "State/CommandDeck.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakePlaylistHost.h"
@@ -19,7 +18,6 @@
 #include <QNetworkAccessManager>
 #include <QPromise>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <qcoro/qcorotask.h>

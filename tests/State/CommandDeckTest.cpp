@@ -10,11 +10,9 @@
 #include "Domain/StoredJson.h"
 #include "State/CommandDeck.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 
 #include <QMetaMethod>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
 

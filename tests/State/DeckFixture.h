@@ -7,11 +7,8 @@
 
 #include <QNetworkAccessManager>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QTest>
-
-#include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
 

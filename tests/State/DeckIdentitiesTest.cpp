@@ -8,12 +8,10 @@
 #include "Domain/StoredJson.h"
 #include "State/CommandDeck.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
 

@@ -4,12 +4,10 @@
 #include "State/CommandDeck.h"
 #include "State/NetworkCheck.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 #include "fakes/FakeSpeedTest.h"
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,10 @@
 #include "AppHarness.h"
 
-#include "Domain/ProductBrand.h"
-#include "NetKit/HttpSession.h"
-#include "State/NetworkCheck.h"
 #include "UI/UiConfig.h"
 
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QSignalSpy>
-#include <qcoro/qcorotask.h>
 
 #include <chrono>
 
