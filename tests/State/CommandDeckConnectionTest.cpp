@@ -2,6 +2,9 @@
 // and a playlist host, with scaled-down time-outs and a clock the test moves.
 #include "StateTestSupport.h"
 
+#include "CommandDeckProbe.h"
+#include "TestDeck.h"
+
 #include "Domain/CommandError.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
@@ -9,7 +12,6 @@
 #include "State/CommandDeck.h"
 #include "State/DeckLog.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakePlaylistHost.h"
@@ -22,45 +24,11 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
-
-namespace sendra {
-
-// Holds the deck's next catalogue preparation back until the test lets it go; later ones run as usual.
-struct CommandDeckProbe {
-    struct HeldPreparation {
-        QPromise<std::shared_ptr<const CatalogEntries>> promise;
-        NodeTable nodes;
-        bool started = false;
-
-        void finish()
-        {
-            promise.addResult(CatalogEntries::prepare(std::move(nodes)));
-            promise.finish();
-        }
-    };
-
-    static std::shared_ptr<HeldPreparation> holdNextPreparation(CommandDeck& deck)
-    {
-        auto held = std::make_shared<HeldPreparation>();
-        deck.m_prepare = [held](NodeTable nodes) {
-            if (held->started)
-                return CommandDeck::prepareEntries(std::move(nodes));
-            held->started = true;
-            held->nodes = std::move(nodes);
-            held->promise.start();
-            return held->promise.future();
-        };
-        return held;
-    }
-};
-
-} // namespace sendra
 
 using namespace sendra;
 using namespace std::chrono_literals;
@@ -108,22 +76,17 @@ public:
     QString origin() const { return baseUrl().toString(); }
 };
 
-class DeckConnectionTest : public ::testing::Test
+// The platform and the vault come from TestDeck; the panels here serve generated catalogues instead of its small one.
+class DeckConnectionTest : public ::testing::Test, protected sendra::testing::TestDeck
 {
 protected:
+    DeckConnectionTest() : TestDeck(std::nullopt) {}
+
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                               folder.filePath("sendra.ini"), secrets);
-        QCoro::waitFor(vault->load());
-        const netkit::HttpSession session(&manager);
-        const PanelTimeouts timeouts{2s, 2s, 300ms, 2s, 300ms};
-        CommandDeck::Clients clients{
-            std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
-                                                timeouts),
-            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session)};
-        deck = std::make_unique<CommandDeck>(*vault, std::move(clients));
+        vault = loadVault();
+        deck = makeDeck(*vault, &manager, PanelTimeouts{2s, 2s, 300ms, 2s, 300ms});
         deck->setClock([this] { return now; });
         QObject::connect(deck.get(), &CommandDeck::connectionStatusChanged,
                          [this] { statuses.append(deck->connectionStatus()); });
@@ -166,10 +129,7 @@ protected:
 
     int totalEntries() const { return int(deck->nodesByKind().total()); }
 
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vault;
-    FakePlatform platform;
     CataloguePanel freePanel{"demo", "s3cret", 7};
     // A private brand's servers.
     CataloguePanel retired{"club", "pw", 1};
