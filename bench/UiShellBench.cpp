@@ -12,13 +12,16 @@
 #include "State/ReleaseOnWorker.h"
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
-#include "UI/DeckAdaptor.h"
+#include "UI/AppQml.h"
+#include "UI/Browse.h"
+#include "UI/Deck.h"
 #include "UI/SendraApplication.h"
 #include "UI/UiConfig.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -96,7 +99,11 @@ public:
 
     QQuickWindow* window() const { return app->window(); }
     CommandDeck& deck() const { return *app->deck(); }
-    ui::DeckAdaptor& adaptor() const { return *app->adaptor(); }
+    template <class Singleton>
+    Singleton& singleton() const
+    {
+        return *ui::appSingleton<Singleton>(app->engine());
+    }
 
     QObject* find(const QString& name) const { return search(window()->contentItem(), name); }
     QQuickItem* item(const QString& name) const { return qobject_cast<QQuickItem*>(find(name)); }
@@ -145,9 +152,9 @@ public:
         QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
     }
 
-    void showSection(ui::DeckAdaptor::Dock dock) const
+    void showSection(ui::Deck::Dock dock) const
     {
-        adaptor().selectDock(dock);
+        singleton<ui::Deck>().selectDock(dock);
         settle();
     }
 
@@ -179,7 +186,7 @@ private:
 
 Scene* scene = nullptr;
 
-using Dock = ui::DeckAdaptor::Dock;
+using Dock = ui::Deck::Dock;
 
 const std::vector<int64_t> sizes{200'000, 600'000};
 
@@ -214,7 +221,7 @@ void BM_SwitchSection(benchmark::State& state)
     const Dock from = target == Dock::Center ? Dock::Library : Dock::Center;
     for (auto _ : state) {
         scene->showSection(from);
-        report(state, scene->toFrame([&] { scene->adaptor().selectDock(target); }));
+        report(state, scene->toFrame([&] { scene->singleton<ui::Deck>().selectDock(target); }));
     }
     scene->settle();
 }
@@ -229,7 +236,7 @@ double typeLetter(int position, bool known = false)
 {
     if (!known)
         CommandDeckProbe::forgetSearches(scene->deck());
-    scene->adaptor().setSearchText(word.left(position));
+    scene->singleton<ui::Browse>().setSearchText(word.left(position));
     scene->settle();
     QQuickItem* field = scene->item(QStringLiteral("discover.field"));
     field->forceActiveFocus();
@@ -296,7 +303,7 @@ void BM_OpenCategoryMenu(benchmark::State& state)
 {
     scene->useCatalog(int(state.range(0)));
     scene->showSection(Dock::Library);
-    scene->adaptor().setChosenKind(QString());
+    scene->singleton<ui::Browse>().setChosenKind(QString());
     scene->settle();
     QQuickItem* button = scene->item(QStringLiteral("library.menu"));
     QObject* popup = scene->find(QStringLiteral("library.menu.popup"));
@@ -336,7 +343,7 @@ BENCHMARK(BM_ScrollRailFrame)->Apply(eachSize)->UseManualTime()->Unit(benchmark:
 QQuickItem* showManyRows()
 {
     scene->showSection(Dock::Library);
-    scene->adaptor().setChosenKind(QString());
+    scene->singleton<ui::Browse>().setChosenKind(QString());
     // As after many presses of "Más categorías".
     scene->find(QStringLiteral("library.console"))->setProperty("visibleCategoryCount", 1200);
     scene->settle();

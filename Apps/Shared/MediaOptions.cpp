@@ -40,7 +40,10 @@ QStringList configuredMediaOptions(const QUrl &openURL, const QUrl &requestedURL
         QStringLiteral(":clock-synchro=0"),
     };
     if (fileExtension(openURL) == QLatin1String("ts"))
-        options << QStringLiteral(":http-continuous") << QStringLiteral(":demux=ts");
+        // No ":http-continuous": with it libvlc 3 reads through its older HTTP access, whose prefetch thread can
+        // crash the process when a live channel's server stops mid-read. A channel that ends is reopened by the
+        // controller's live reconnection instead.
+        options << QStringLiteral(":demux=ts");
     if (const auto referer = refererFor(requestedURL))
         options << QStringLiteral(":http-referrer=") + *referer;
     return options;

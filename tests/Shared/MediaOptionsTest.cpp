@@ -30,7 +30,7 @@ TEST(MediaOptions, liveTransportStreamsAndFilmsGetTheirOptionsInOrder)
 {
     const QUrl live(QStringLiteral("http://panel.example:8080/live/u/p/1.TS"));
     EXPECT_EQ(configuredMediaOptions(live, live),
-              expectedCommon("2500") << ":http-continuous" << ":demux=ts"
+              expectedCommon("2500") << ":demux=ts"
                                      << ":http-referrer=http://panel.example:8080/");
 
     // The film opens at its redirect target; the referrer still names the requested server, without a port.
@@ -41,7 +41,7 @@ TEST(MediaOptions, liveTransportStreamsAndFilmsGetTheirOptionsInOrder)
     // The ts options follow the opened address, the caching follows "/live/" in it.
     const QUrl series(QStringLiteral("http://panel.example/series/u/p/9.ts"));
     EXPECT_EQ(configuredMediaOptions(series, QUrl(QStringLiteral("file:///tmp/9.ts"))),
-              expectedCommon("900") << ":http-continuous" << ":demux=ts");
+              expectedCommon("900") << ":demux=ts");
 }
 
 TEST(MediaOptions, refererKeepsIpv6BracketsAndNeedsSchemeAndHost)

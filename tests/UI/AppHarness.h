@@ -8,12 +8,15 @@
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
 #include "UI/AppContext.h"
-#include "UI/DeckAdaptor.h"
+#include "UI/AppQml.h"
+#include "UI/Deck.h"
+#include "UI/Details.h"
 #include "UI/SendraApplication.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeedTest.h"
 #include "fakes/FakeXtreamPanel.h"
 
+#include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -50,7 +53,12 @@ public:
 
     QQuickWindow* window() const { return app->window(); }
     CommandDeck& deck() const { return *app->deck(); }
-    ui::DeckAdaptor& adaptor() const { return *app->adaptor(); }
+    // One of the QML singletons over the deck (ui::Deck, ui::Access, ui::Browse, ui::Details, ui::Systems).
+    template <class Singleton>
+    Singleton& singleton() const
+    {
+        return *ui::appSingleton<Singleton>(app->engine());
+    }
     ui::AppContext& context() const { return app->context(); }
     CommandVault& vault() const { return *vaultObject; }
 

@@ -38,7 +38,7 @@ TEST_F(AppQuitTest, quittingWhileAFilmPlaysInTheMainWindowKeepsItsResumePoint)
     ASSERT_EQ(film.id, "11");
     app.deck().play(film);
     ASSERT_TRUE(app.waitFor([&] { return app.find("playerScreen") != nullptr; }));
-    auto* session = qobject_cast<sendra::playback::PlayerSession*>(app.adaptor().embeddedSession());
+    auto* session = qobject_cast<sendra::playback::PlayerSession*>(app.singleton<ui::Deck>().embeddedSession());
     ASSERT_NE(session, nullptr);
     ASSERT_TRUE(app.waitFor([&] { return session->elapsedSeconds() > 2.5; }, 15000));
     EXPECT_EQ(app.context().playersCreated(), 1);

@@ -63,7 +63,7 @@ protected:
     void playFloating(AppHarness& app, const QString& title)
     {
         app.deck().play(*nodeTitled(app.deck(), title));
-        ASSERT_TRUE(app.waitFor([&] { return app.adaptor().embeddedHost() != nullptr; }));
+        ASSERT_TRUE(app.waitFor([&] { return app.singleton<ui::Deck>().embeddedHost() != nullptr; }));
         app.deck().minimizePlayback(0);
         ASSERT_TRUE(app.waitFor([&] { return floating->isShowing() && floating->window()->isVisible(); }));
     }
@@ -79,17 +79,17 @@ TEST_F(FloatingPlayerTest, movesBetweenTheWindowsWithOnePlayerPerMoveAndTheFinal
 {
     AppHarness& app = openWithStubs();
     app.deck().play(*nodeTitled(app.deck(), QStringLiteral("Película A")));
-    ASSERT_TRUE(app.waitFor([&] { return app.adaptor().embeddedHost() != nullptr; }));
+    ASSERT_TRUE(app.waitFor([&] { return app.singleton<ui::Deck>().embeddedHost() != nullptr; }));
     EXPECT_EQ(app.context().playersCreated(), 1);
 
     // The embedded player's own "Ventana flotante" action.
-    PlayerSession* embedded = app.adaptor().embeddedHost()->session();
+    PlayerSession* embedded = app.singleton<ui::Deck>().embeddedHost()->session();
     emit embedded->progressReported(0.2);
     embedded->triggerPresentationAction();
     ASSERT_TRUE(app.waitFor([&] { return floating->isShowing() && floating->window()->isVisible(); }));
     app.idle();
     EXPECT_EQ(app.context().playersCreated(), 2);
-    EXPECT_EQ(app.adaptor().embeddedHost(), nullptr);
+    EXPECT_EQ(app.singleton<ui::Deck>().embeddedHost(), nullptr);
     EXPECT_FALSE(app.find("playerScreen"));
     QQuickWindow* window = floating->window();
     EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
@@ -107,7 +107,7 @@ TEST_F(FloatingPlayerTest, movesBetweenTheWindowsWithOnePlayerPerMoveAndTheFinal
     emit shown->progressReported(0.3);
     stubs.finalReport = 0.45;
     ASSERT_TRUE(clickIn(window, shown, QStringLiteral("presentationActionButton")));
-    ASSERT_TRUE(app.waitFor([&] { return app.adaptor().embeddedHost() != nullptr; }));
+    ASSERT_TRUE(app.waitFor([&] { return app.singleton<ui::Deck>().embeddedHost() != nullptr; }));
     app.idle();
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(app.deck().playbackMinimized());
@@ -152,8 +152,8 @@ TEST_F(FloatingPlayerTest, everyWayOutKeepsTheRightResumePoint)
     const MediaNode series = *nodeTitled(app.deck(), "Serie Larga");
     app.deck().open(series);
     ASSERT_TRUE(app.waitFor([&] { return app.deck().selectedBrief() && !app.deck().selectedBrief()->seasons.isEmpty(); }));
-    app.adaptor().playEpisode(0, 0);
-    ASSERT_TRUE(app.waitFor([&] { return app.adaptor().embeddedHost() != nullptr; }));
+    app.singleton<ui::Details>().playEpisode(0, 0);
+    ASSERT_TRUE(app.waitFor([&] { return app.singleton<ui::Deck>().embeddedHost() != nullptr; }));
     app.deck().minimizePlayback(0);
     ASSERT_TRUE(app.waitFor([&] { return floating->isShowing(); }));
     QQuickWindow* window = floating->window();

@@ -88,7 +88,7 @@ protected:
 
     PlayerSession* embedded() const
     {
-        return qobject_cast<PlayerSession*>(harness->adaptor().embeddedSession());
+        return qobject_cast<PlayerSession*>(harness->singleton<ui::Deck>().embeddedSession());
     }
 
     void TearDown() override
@@ -113,7 +113,7 @@ TEST_F(PlayerRoadsTest, theEpisodeControlsPlayTheNeighbourInTheSamePlaceAndKeepT
     AppHarness& app = openWithMedia();
     app.deck().open(*nodeTitled(app.deck(), QStringLiteral("Serie Larga")));
     ASSERT_TRUE(app.waitFor([&] { return app.deck().selectedBrief() && !app.deck().selectedBrief()->seasons.isEmpty(); }));
-    app.adaptor().playEpisode(0, 1);
+    app.singleton<ui::Details>().playEpisode(0, 1);
     ASSERT_TRUE(app.waitFor([&] { return playsPast(embedded(), 1.5); }, 15000));
     PlayerSession* second = embedded();
     EXPECT_EQ(textIn(app.window(), QStringLiteral("episodeLabel")), QStringLiteral("Episodio 2 de 3"));
@@ -143,7 +143,7 @@ TEST_F(PlayerRoadsTest, theEpisodeControlsPlayTheNeighbourInTheSamePlaceAndKeepT
     EXPECT_EQ(floating->session()->request().episodeIndex(), 1);
     EXPECT_TRUE(app.deck().playbackMinimized());
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(app.adaptor().embeddedSession(), nullptr);
+    EXPECT_EQ(app.singleton<ui::Deck>().embeddedSession(), nullptr);
     EXPECT_EQ(textIn(window, QStringLiteral("titleText")), QStringLiteral("Serie Larga"));
     EXPECT_EQ(textIn(window, QStringLiteral("episodeLabel")), QStringLiteral("Episodio 2 de 3"));
     marker = markerFor(app.deck(), QStringLiteral("Serie Larga"));

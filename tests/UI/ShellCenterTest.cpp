@@ -422,7 +422,7 @@ TEST_F(ShellCenterTest, carouselTurnsOnlyWhileEveryConditionHolds)
     app.deck().open(app.deck().nodesByKind().value(SignalKind::cinema)[0]);
     ASSERT_TRUE(app.deck().selectedNode().has_value());
     EXPECT_TRUE(holds()) << "detail sheet";
-    app.adaptor().closeDetails();
+    app.singleton<ui::Details>().closeDetails();
     EXPECT_TRUE(turns());
     app.deck().play(app.deck().nodesByKind().value(SignalKind::cinema)[1]);
     ASSERT_TRUE(app.waitFor([&] { return app.deck().playback().has_value(); }));

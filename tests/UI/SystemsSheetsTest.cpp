@@ -17,7 +17,7 @@ QString text(const AppHarness& app, const QString& name)
 // The shell's systems section.
 void showSystems(AppHarness& app)
 {
-    app.adaptor().selectDock(ui::DeckAdaptor::Systems);
+    app.singleton<ui::Deck>().selectDock(ui::Deck::Systems);
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("systems.console"); }));
 }
 
@@ -48,7 +48,7 @@ TEST_F(SystemsSheetsTest, systemsConsoleFollowsTheDecksWork)
     app.idle();
     EXPECT_EQ(app.speedTest.requestsFor(FakeSpeedTest::Step::latency).size(), 1u);
     // Leaving the section does not stop the check; coming back shows it still running.
-    app.adaptor().selectDock(ui::DeckAdaptor::Center);
+    app.singleton<ui::Deck>().selectDock(ui::Deck::Center);
     ASSERT_TRUE(app.waitFor([&] { return !app.find("systems.console"); }));
     showSystems(app);
     EXPECT_EQ(text(app, "systems.check.label"), "Midiendo conexión…");

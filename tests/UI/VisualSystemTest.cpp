@@ -63,6 +63,26 @@ QStringList symbolNamesIn(const QString& qml)
     return names;
 }
 
+// The places a QML text draws with a size or a white transparency of its own instead of Theme's, one line each
+// ("<line>: <text>"): a number in a font size, white with an alpha as Qt.rgba or as a "#aarrggbb" text.
+QStringList offThemeLiteralsIn(const QString& qml)
+{
+    static const QRegularExpression size(QStringLiteral(R"(\bfont\.(?:pixelSize|pointSize)\s*:([^\n;]*))"));
+    static const QRegularExpression number(QStringLiteral(R"((?<![\w.])\d)"));
+    static const QRegularExpression white(
+        QStringLiteral(R"(Qt\.rgba\(\s*(?:1(?:\.0*)?|255\s*/\s*255)\s*,\s*(?:1(?:\.0*)?|255\s*/\s*255)\s*,)"
+                       R"(\s*(?:1(?:\.0*)?|255\s*/\s*255)\s*,|"#[0-9a-fA-F]{2}[fF]{6}")"));
+    QStringList found;
+    const QStringList lines = qml.split(u'\n');
+    for (qsizetype at = 0; at < lines.size(); ++at) {
+        const QString& line = lines[at];
+        const auto sized = size.match(line);
+        if ((sized.hasMatch() && number.match(sized.captured(1)).hasMatch()) || white.match(line).hasMatch())
+            found.append(QStringLiteral("%1: %2").arg(at + 1).arg(line.trimmed()));
+    }
+    return found;
+}
+
 } // namespace
 
 // Colour texts as brands send them, read by the screens' own rules rather than QML's.
@@ -167,6 +187,37 @@ TEST(VisualSystem, everySymbolTheScreensNameHasAGlyph)
     const char32_t fallback = SymbolMap::fallbackCodepoint();
     EXPECT_EQ(SymbolMap::glyph("no.such.symbol"), QString::fromUcs4(&fallback, 1));
     EXPECT_EQ(SymbolMap::fontFamily(), raw.familyName());
+}
+
+// The screens take their type sizes and white transparencies from Theme, so one change there reaches them all.
+TEST(VisualSystem, screensDrawWithThemesSizesAndTransparencies)
+{
+    const QString root = QStringLiteral(SENDRA_SOURCE_DIR "/Apps/Duririri/UI/qml/");
+    int scanned = 0;
+    for (const char* folder : {"Entry", "Shell", "Consoles", "Sheets"}) {
+        QDirIterator files(root + QLatin1String(folder), {QStringLiteral("*.qml")}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+            ++scanned;
+            for (const QString& place : offThemeLiteralsIn(QString::fromUtf8(file.readAll())))
+                ADD_FAILURE() << file.fileName().toStdString() << ":" << place.toStdString();
+        }
+    }
+    EXPECT_GE(scanned, 15);
+
+    // The reading itself: what it must catch and what it must let through.
+    EXPECT_EQ(offThemeLiteralsIn("Text {\n    font.pixelSize: 13\n}").size(), 1);
+    EXPECT_EQ(offThemeLiteralsIn("Text { font.pixelSize: wide ? Theme.fontTitle3 : 15 }").size(), 1);
+    EXPECT_EQ(offThemeLiteralsIn("Text { font.pointSize: 9.5 }").size(), 1);
+    EXPECT_EQ(offThemeLiteralsIn("Text { color: Qt.rgba(1, 1, 1, 0.55) }").size(), 1);
+    EXPECT_EQ(offThemeLiteralsIn("Rectangle { color: Qt.rgba(1.0, 1.0, 1.0, pressed ? 0.08 : 0) }").size(), 1);
+    EXPECT_EQ(offThemeLiteralsIn("Rectangle { border.color: \"#1fFFFFFF\" }").size(), 1);
+    EXPECT_EQ(offThemeLiteralsIn("Text {\n    font.pixelSize: Theme.fontTitle3\n    color: Theme.textSecondary\n}"),
+              QStringList());
+    EXPECT_EQ(offThemeLiteralsIn("Rectangle { color: Qt.rgba(primary.r, primary.g, primary.b, 0.1) }"), QStringList());
+    EXPECT_EQ(offThemeLiteralsIn("Rectangle { color: Qt.rgba(0, 0, 0, 0.6); radius: 12 }"), QStringList());
 }
 
 // Addresses from brands and catalogues are untrusted: links open only web and mail addresses, artwork is fetched

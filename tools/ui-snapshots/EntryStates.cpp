@@ -1,6 +1,6 @@
 #include "Snapshots.h"
 
-#include "UI/DeckAdaptor.h"
+#include "UI/Deck.h"
 
 namespace sendra::snapshots {
 

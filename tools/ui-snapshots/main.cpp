@@ -11,7 +11,7 @@
 #include "Shared/VlcEngine.h"
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
-#include "UI/DeckAdaptor.h"
+#include "UI/Deck.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -34,4 +34,11 @@ QVariantMap groupValue(const MediaGroup& group)
             {QStringLiteral("kind"), storedValue(group.kind)}};
 }
 
+QVariantMap identityValue(const ViewerIdentity& identity)
+{
+    return {{QStringLiteral("id"), identity.id.toString(QUuid::WithoutBraces)},
+            {QStringLiteral("name"), identity.name},
+            {QStringLiteral("glyph"), identity.glyph}};
+}
+
 } // namespace sendra::ui

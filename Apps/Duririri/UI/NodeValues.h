@@ -12,6 +12,8 @@ namespace sendra::ui {
 QVariantMap nodeValue(const MediaNode& node, const QSet<QString>& favorites);
 // A category: id (the group key), name, kind.
 QVariantMap groupValue(const MediaGroup& group);
+// A viewer identity: id (without braces), name, glyph.
+QVariantMap identityValue(const ViewerIdentity& identity);
 QString artworkText(const std::optional<QUrl>& artwork);
 // An entry's artwork is kept as checked, encoded text: handed on as it is, without parsing it per row.
 QString artworkText(const std::optional<AddressText>& artwork);

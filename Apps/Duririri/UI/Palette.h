@@ -8,7 +8,7 @@
 namespace sendra::ui {
 
 // The screens' colours: the fixed dark palette and the active brand's two colours. The brand colours notify, so a
-// brand change recolours every binding at once; the deck adaptor calls setBrandColors() whenever the active brand
+// brand change recolours every binding at once; the Deck singleton calls setBrandColors() whenever the active brand
 // changes. One instance per engine. Its QML name is CommandPalette: QtQuick has a `Palette` type of its own, which
 // shadows a singleton of that name (Palette.primary is undefined, with only an assignment warning).
 class Palette final : public QObject

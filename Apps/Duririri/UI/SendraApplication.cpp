@@ -3,7 +3,8 @@
 #include "NetKit/HttpSession.h"
 #include "Storage/CommandVault.h"
 #include "UI/AppContext.h"
-#include "UI/DeckAdaptor.h"
+#include "UI/AppQml.h"
+#include "UI/Deck.h"
 #include "UI/FloatingPlayer.h"
 
 #include <QCoreApplication>
@@ -93,16 +94,10 @@ bool SendraApplication::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-DeckAdaptor* SendraApplication::adaptor() const
-{
-    const int type = qmlTypeId("Sendra.App", 1, 0, "Deck");
-    return type < 0 ? nullptr : m_engine->singletonInstance<DeckAdaptor*>(type);
-}
-
 void SendraApplication::stopPlayback()
 {
     if (m_engine) {
-        if (DeckAdaptor* deck = adaptor())
+        if (Deck* deck = appSingleton<Deck>(*m_engine))
             deck->stopPlaybackForQuit();
     }
 }

@@ -19,7 +19,6 @@ class CommandVault;
 namespace sendra::ui {
 
 class AppContext;
-class DeckAdaptor;
 class FloatingPlayer;
 
 // The application: one network manager, one vault, one deck, the main window. The window opens at once in the
@@ -50,7 +49,6 @@ public:
     AppContext& context() { return *m_context; }
     FloatingPlayer& floating() { return *m_floating; }
     CommandDeck* deck() const { return m_deck.get(); }
-    DeckAdaptor* adaptor() const;
 
     // Stops playback with a final report (once), then quits the event loop.
     void quit();

@@ -6,8 +6,8 @@ import Sendra.App
 AbstractButton {
     id: button
 
-    padding: 6
-    font.pixelSize: 12
+    padding: Theme.spacingSmall
+    font.pixelSize: Theme.fontSmall
     font.bold: true
     opacity: button.pressed ? 0.6 : 1
     Accessible.name: button.text

@@ -64,7 +64,7 @@ Item {
             visible: !artwork.loaded
             name: Symbols.forKind(artwork.kind, artwork.generic)
             color: CommandPalette.primary
-            size: 28
+            size: Theme.iconPlaceholder
         }
 
         Image {

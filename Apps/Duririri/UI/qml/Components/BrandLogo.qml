@@ -21,7 +21,7 @@ BrandMark {
 
     Row {
         anchors.fill: parent
-        spacing: 12
+        spacing: Theme.spacingLarge
 
         CalvenorMark {
             id: makerMark
@@ -34,8 +34,8 @@ BrandMark {
             width: Math.max(0, parent.width - makerMark.width - parent.spacing)
             height: parent.height
             text: logo.brandName.toUpperCase()
-            color: "white"
-            font.pixelSize: 22
+            color: Theme.textPrimary
+            font.pixelSize: Theme.fontTitle2
             font.weight: Font.Black
             font.letterSpacing: 2
             wrapMode: Text.Wrap

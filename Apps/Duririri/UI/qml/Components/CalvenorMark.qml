@@ -38,7 +38,7 @@ Item {
         anchors.centerIn: parent
         anchors.verticalCenterOffset: -2
         name: "play.fill"
-        size: 13
+        size: Theme.iconTiny
         color: CommandPalette.voidColor
     }
 }

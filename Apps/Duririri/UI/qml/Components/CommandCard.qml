@@ -18,12 +18,12 @@ Item {
 
     RoundedPanel {
         anchors.fill: parent
-        radius: 22
+        radius: Theme.radiusCard
         startColor: card.highlighted ? Qt.rgba(card.primary.r, card.primary.g, card.primary.b, 0.16)
                                      : CommandPalette.panel
         endColor: CommandPalette.obsidian
         strokeColor: card.highlighted ? Qt.rgba(card.primary.r, card.primary.g, card.primary.b, 0.48)
-                                      : Qt.rgba(1, 1, 1, 0.08)
+                                      : Theme.outlineFaint
         strokeWidth: 1
     }
 

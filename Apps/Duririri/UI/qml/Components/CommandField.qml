@@ -17,16 +17,16 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        radius: 14
+        radius: Theme.radiusField
         color: CommandPalette.panel
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.1)
+        border.color: Theme.outline
     }
 
     Item {
         id: body
         anchors.fill: parent
-        anchors.leftMargin: 14
-        anchors.rightMargin: 14
+        anchors.leftMargin: Theme.spacingXLarge
+        anchors.rightMargin: Theme.spacingXLarge
     }
 }

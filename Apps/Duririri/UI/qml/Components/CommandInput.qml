@@ -22,14 +22,14 @@ CommandField {
 
     RowLayout {
         anchors.fill: parent
-        spacing: 12
+        spacing: Theme.spacingLarge
 
         Symbol {
             Layout.preferredWidth: 24
             Layout.alignment: Qt.AlignVCenter
             name: input.symbol
             color: CommandPalette.primary
-            size: 18
+            size: Theme.iconMedium
         }
 
         TextField {
@@ -42,11 +42,11 @@ CommandField {
             background: null
             text: input.text
             placeholderText: input.title
-            placeholderTextColor: Qt.rgba(1, 1, 1, 0.36)
-            color: "white"
+            placeholderTextColor: Theme.textHint
+            color: Theme.textPrimary
             selectionColor: CommandPalette.primary
             selectedTextColor: CommandPalette.voidColor
-            font.pixelSize: 14
+            font.pixelSize: Theme.fontBody
             echoMode: input.secure && !input.revealsText ? TextInput.Password : TextInput.Normal
             inputMethodHints: input.secure ? Qt.ImhSensitiveData | Qt.ImhNoPredictiveText | Qt.ImhNoAutoUppercase
                                            : Qt.ImhNone
@@ -67,8 +67,8 @@ CommandField {
                 focusPolicy: Qt.TabFocus
                 contentItem: Symbol {
                     name: input.revealsText ? "eye.slash.fill" : "eye.fill"
-                    color: Qt.rgba(1, 1, 1, 0.64)
-                    size: 18
+                    color: Theme.textUnselected
+                    size: Theme.iconMedium
                 }
                 Accessible.name: input.revealsText ? L10n.lookup(L10n.language, "Ocultar contraseña")
                                                    : L10n.lookup(L10n.language, "Mostrar contraseña")

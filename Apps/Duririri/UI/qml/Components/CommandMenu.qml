@@ -11,6 +11,6 @@ Menu {
         implicitWidth: 220
         radius: 10
         color: CommandPalette.raised
-        border.color: Qt.rgba(1, 1, 1, 0.1)
+        border.color: Theme.outline
     }
 }

@@ -8,11 +8,11 @@ MenuItem {
     readonly property color primary: CommandPalette.primary
 
     contentItem: Text {
-        leftPadding: 8
+        leftPadding: Theme.spacingMedium
         text: item.text
-        color: "white"
+        color: Theme.textPrimary
         opacity: item.enabled ? 1 : 0.4
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontFootnote
         elide: Text.ElideRight
         verticalAlignment: Text.AlignVCenter
     }

@@ -24,15 +24,15 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             name: badge.symbol
             color: badge.color
-            size: 13
+            size: Theme.iconTiny
         }
         Text {
             id: number
             objectName: badge.objectName.length > 0 ? badge.objectName + ".value" : ""
             anchors.verticalCenter: parent.verticalCenter
             text: L10n.number(L10n.language, badge.value)
-            color: "white"
-            font.pixelSize: 12
+            color: Theme.textPrimary
+            font.pixelSize: Theme.fontSmall
             font.bold: true
         }
         Text {
@@ -40,8 +40,8 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             width: Math.max(0, row.width - icon.width - number.width - 2 * row.spacing)
             text: badge.label.toUpperCase()
-            color: Qt.rgba(1, 1, 1, 0.48)
-            font.pixelSize: 8
+            color: Theme.textFootnote
+            font.pixelSize: Theme.fontTiny
             font.weight: Font.DemiBold
             fontSizeMode: Text.HorizontalFit
             minimumPixelSize: 5

@@ -22,17 +22,17 @@ AbstractButton {
 
     background: Rectangle {
         radius: width / 2
-        color: Qt.rgba(0, 0, 0, 0.74)
+        color: Theme.shadeControl
         border.width: 1
         border.color: toggle.isFavorite ? Qt.rgba(toggle.primary.r, toggle.primary.g, toggle.primary.b, 0.8)
-                                        : Qt.rgba(1, 1, 1, 0.22)
+                                        : Theme.outlineToggle
         Behavior on border.color { ColorAnimation { duration: toggle.fade; easing.type: Easing.InOutQuad } }
     }
     contentItem: Symbol {
         name: toggle.isFavorite ? "heart.fill" : "heart"
         size: toggle.size * 0.42
         font.bold: true
-        color: toggle.isFavorite ? toggle.primary : "white"
+        color: toggle.isFavorite ? toggle.primary : Theme.textPrimary
         Behavior on color { ColorAnimation { duration: toggle.fade; easing.type: Easing.InOutQuad } }
     }
 }

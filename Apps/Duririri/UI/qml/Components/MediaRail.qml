@@ -21,7 +21,7 @@ Column {
     readonly property NodeListModel nodes: entries
     readonly property real tileWidth: 142
 
-    spacing: 12
+    spacing: Theme.spacingLarge
 
     NodeListModel {
         id: entries
@@ -36,15 +36,15 @@ Column {
             id: heading
             anchors.left: parent.left
             anchors.right: more.left
-            anchors.rightMargin: 12
+            anchors.rightMargin: Theme.spacingLarge
             anchors.bottom: parent.bottom
-            spacing: 2
+            spacing: Theme.spacingTiny
             Text {
                 objectName: mediaRail.objectName + ".title"
                 width: parent.width
                 text: mediaRail.title
-                color: "white"
-                font.pixelSize: 20
+                color: Theme.textPrimary
+                font.pixelSize: Theme.fontTitle3
                 font.bold: true
                 elide: Text.ElideRight
             }
@@ -53,8 +53,8 @@ Column {
                 width: parent.width
                 visible: text.length > 0
                 text: mediaRail.subtitle
-                color: Qt.rgba(1, 1, 1, 0.45)
-                font.pixelSize: 12
+                color: Theme.textCount
+                font.pixelSize: Theme.fontSmall
                 elide: Text.ElideRight
             }
         }
@@ -73,7 +73,7 @@ Column {
         objectName: mediaRail.objectName + ".rail"
         width: mediaRail.width
         height: mediaRail.tileWidth * 1.5 + 8 + 14 * 2.6 + 8 + 14
-        spacing: 12
+        spacing: Theme.spacingLarge
         model: entries
         delegate: MediaTile {
             objectName: mediaRail.objectName + ".tile." + index

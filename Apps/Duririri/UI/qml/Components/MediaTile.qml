@@ -37,13 +37,13 @@ Item {
         onClicked: if (tile.nodes) tile.nodes.open(tile.index)
 
         contentItem: Column {
-            spacing: 8
+            spacing: Theme.spacingMedium
             AsyncArtwork {
                 id: poster
                 width: tile.width
                 height: tile.width * 1.5
                 aspect: 2 / 3
-                radius: 16
+                radius: Theme.radiusLarge
                 artwork: tile.artwork
                 kind: tile.kind
                 generic: tile.generic
@@ -52,8 +52,8 @@ Item {
                 id: titleText
                 width: tile.width
                 text: tile.title
-                color: "white"
-                font.pixelSize: 14
+                color: Theme.textPrimary
+                font.pixelSize: Theme.fontBody
                 font.bold: true
                 wrapMode: Text.Wrap
                 maximumLineCount: 2
@@ -63,7 +63,7 @@ Item {
                 width: tile.width
                 text: tile.groupName.toUpperCase()
                 color: Qt.rgba(tile.primary.r, tile.primary.g, tile.primary.b, 0.82)
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 font.bold: true
                 maximumLineCount: 1
                 elide: Text.ElideRight

@@ -13,12 +13,12 @@ Column {
     readonly property var shown: resumeRail.markers.length > 12 ? resumeRail.markers.slice(0, 12) : resumeRail.markers
     readonly property real cardWidth: 210
 
-    spacing: 12
+    spacing: Theme.spacingLarge
 
     Text {
         text: L10n.lookup(L10n.language, "Seguir viendo")
-        color: "white"
-        font.pixelSize: 20
+        color: Theme.textPrimary
+        font.pixelSize: Theme.fontTitle3
         font.bold: true
     }
 
@@ -26,7 +26,7 @@ Column {
         objectName: resumeRail.objectName + ".rail"
         width: resumeRail.width
         height: 11 + resumeRail.cardWidth * 9 / 16 + 8 + 18 + 8 + 4 + 11
-        spacing: 12
+        spacing: Theme.spacingLarge
         model: resumeRail.shown
         keyRole: "markerId"
         delegate: Item {
@@ -47,16 +47,16 @@ Column {
                     anchors.fill: parent
                     implicitHeight: column.implicitHeight
                     Accessible.name: card.modelData.title
-                    onClicked: Deck.resumeAt(card.index)
+                    onClicked: Browse.resumeAt(card.index)
                     background: null
                     contentItem: Column {
                         id: column
-                        spacing: 8
+                        spacing: Theme.spacingMedium
                         AsyncArtwork {
                             width: resumeRail.cardWidth
                             height: resumeRail.cardWidth * 9 / 16
                             aspect: 16 / 9
-                            radius: 14
+                            radius: Theme.radiusField
                             artwork: card.modelData.artwork
                             kind: card.modelData.kind
                             generic: card.modelData.generic
@@ -64,8 +64,8 @@ Column {
                         Text {
                             width: resumeRail.cardWidth
                             text: card.modelData.title
-                            color: "white"
-                            font.pixelSize: 14
+                            color: Theme.textPrimary
+                            font.pixelSize: Theme.fontBody
                             font.bold: true
                             maximumLineCount: 1
                             elide: Text.ElideRight
@@ -76,7 +76,7 @@ Column {
                             width: resumeRail.cardWidth
                             height: 4
                             radius: 2
-                            color: Qt.rgba(1, 1, 1, 0.16)
+                            color: Theme.track
                             Rectangle {
                                 width: parent.width * parent.fraction
                                 height: parent.height
@@ -92,10 +92,10 @@ Column {
                 objectName: card.objectName + ".favorite"
                 anchors.top: parent.top
                 anchors.right: parent.right
-                anchors.margins: 17
+                anchors.margins: Theme.spacingGutter
                 size: 34
                 isFavorite: card.modelData.isFavorite
-                onToggled: Deck.toggleResumeFavorite(card.index)
+                onToggled: Browse.toggleResumeFavorite(card.index)
             }
         }
     }

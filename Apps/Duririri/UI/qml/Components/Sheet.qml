@@ -27,12 +27,12 @@ Popup {
 
     background: Rectangle {
         color: CommandPalette.obsidian
-        radius: 22
-        border.color: Qt.rgba(1, 1, 1, 0.08)
+        radius: Theme.radiusCard
+        border.color: Theme.outlineFaint
         border.width: 1
     }
     Overlay.modal: Rectangle {
-        color: Qt.rgba(0, 0, 0, 0.6)
+        color: Theme.scrim
     }
 
     onClosed: if (shown) sheet.dismissed()

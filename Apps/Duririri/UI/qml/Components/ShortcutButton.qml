@@ -29,17 +29,17 @@ AbstractButton {
         Row {
             id: label
             anchors.centerIn: parent
-            spacing: 6
+            spacing: Theme.spacingSmall
             Symbol {
                 anchors.verticalCenter: parent.verticalCenter
                 name: chip.symbol
-                size: 13
+                size: Theme.iconTiny
             }
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: chip.text
-                color: "white"
-                font.pixelSize: 12
+                color: Theme.textPrimary
+                font.pixelSize: Theme.fontSmall
                 font.bold: true
                 maximumLineCount: 1
             }
@@ -48,9 +48,9 @@ AbstractButton {
 
     background: Rectangle {
         radius: height / 2
-        color: chip.pressed ? Qt.rgba(chip.primary.r, chip.primary.g, chip.primary.b, 0.24) : Qt.rgba(1, 1, 1, 0.055)
+        color: chip.pressed ? Qt.rgba(chip.primary.r, chip.primary.g, chip.primary.b, 0.24) : Theme.fillChip
         border.width: 1
         border.color: chip.pressed ? Qt.rgba(chip.primary.r, chip.primary.g, chip.primary.b, 0.9)
-                                   : Qt.rgba(1, 1, 1, 0.13)
+                                   : Theme.outlineChip
     }
 }

@@ -11,25 +11,25 @@ CommandCard {
     property string symbol
     property color color: CommandPalette.primary
 
-    padding: 14
+    padding: Theme.spacingXLarge
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: 8
+        spacing: Theme.spacingMedium
 
         Symbol {
             Layout.alignment: Qt.AlignLeft
             name: meter.symbol
             color: meter.color
-            size: 17
+            size: Theme.iconRegular
         }
 
         Text {
             objectName: meter.objectName.length > 0 ? meter.objectName + ".value" : ""
             Layout.fillWidth: true
             text: meter.value
-            color: "white"
-            font.pixelSize: 22
+            color: Theme.textPrimary
+            font.pixelSize: Theme.fontTitle2
             font.bold: true
             elide: Text.ElideRight
         }
@@ -37,8 +37,8 @@ CommandCard {
         Text {
             Layout.fillWidth: true
             text: L10n.lookup(L10n.language, meter.label).toUpperCase()
-            color: Qt.rgba(1, 1, 1, 0.5)
-            font.pixelSize: 11
+            color: Theme.textCaption
+            font.pixelSize: Theme.fontCaption
             font.bold: true
             font.letterSpacing: 1
             elide: Text.ElideRight

@@ -37,7 +37,7 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             text: L10n.lookup(L10n.language, pill.text).toUpperCase()
             color: pill.color
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontCaption
             font.bold: true
             font.letterSpacing: 1.1
         }

@@ -7,10 +7,10 @@ Text {
 
     property string name
     // Glyph size in pixels.
-    property real size: 17
+    property real size: Theme.iconRegular
 
     text: Symbols.glyph(symbol.name)
-    color: "white"
+    color: Theme.textPrimary
     font.family: Symbols.fontFamily
     font.pixelSize: symbol.size
     textFormat: Text.PlainText

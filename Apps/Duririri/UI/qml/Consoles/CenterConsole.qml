@@ -14,11 +14,11 @@ ListView {
     readonly property var kindSymbols: ({ "tv": "dot.radiowaves.left.and.right", "movies": "film.stack",
                                           "series": "rectangle.stack.badge.play" })
     readonly property var kindTitles: ({ "tv": "TV", "movies": "Películas", "series": "Series" })
-    readonly property int laneCount: Deck.lanes.length
+    readonly property int laneCount: Browse.lanes.length
 
     clip: true
-    topMargin: 17
-    bottomMargin: 17
+    topMargin: Theme.spacingGutter
+    bottomMargin: Theme.spacingGutter
     boundsBehavior: Flickable.StopAtBounds
     cacheBuffer: 600
     ScrollBar.vertical: ScrollBar { objectName: "center.scrollBar" }
@@ -58,7 +58,7 @@ ListView {
             MediaRail {
                 id: lane
                 objectName: "center.lane." + slot.laneIndex
-                readonly property var info: slot.laneIndex < Deck.lanes.length ? Deck.lanes[slot.laneIndex] : null
+                readonly property var info: slot.laneIndex < Browse.lanes.length ? Browse.lanes[slot.laneIndex] : null
                 readonly property bool shown: lane.info !== null && nodes.totalCount > 0
                 visible: shown
                 source: NodeListModel.Lane
@@ -76,7 +76,7 @@ ListView {
         id: top
         x: (center.width - center.column) / 2
         width: center.column
-        spacing: 24
+        spacing: Theme.spacingBlock
 
         SpotlightCarousel {
             id: carousel
@@ -93,22 +93,22 @@ ListView {
         Row {
             objectName: "center.shortcuts"
             anchors.horizontalCenter: parent.horizontalCenter
-            spacing: 12
+            spacing: Theme.spacingLarge
 
             ShortcutButton {
                 objectName: "center.shortcut.all"
                 symbol: "square.grid.3x3.fill"
                 text: L10n.lookup(L10n.language, "Todo")
-                onClicked: Deck.openLibrary("", "")
+                onClicked: Browse.openLibrary("", "")
             }
             Repeater {
-                model: Deck.presentedKinds
+                model: Browse.presentedKinds
                 ShortcutButton {
                     required property string modelData
                     objectName: "center.shortcut." + modelData
                     symbol: center.kindSymbols[modelData]
                     text: L10n.lookup(L10n.language, center.kindTitles[modelData])
-                    onClicked: Deck.openLibrary(modelData, "")
+                    onClicked: Browse.openLibrary(modelData, "")
                 }
             }
         }
@@ -133,7 +133,7 @@ ListView {
                             anchors.verticalCenter: parent.verticalCenter
                             text: L10n.lookup(L10n.language, "MATRIZ DE CONTENIDO")
                             color: CommandPalette.primary
-                            font.pixelSize: 11
+                            font.pixelSize: Theme.fontCaption
                             font.bold: true
                             font.letterSpacing: 1.35
                         }
@@ -147,8 +147,8 @@ ListView {
                     Row {
                         id: countRow
                         width: parent.width
-                        spacing: 12
-                        readonly property var shownKinds: Deck.usesGenericPresentation ? ["all"] : Deck.presentedKinds
+                        spacing: Theme.spacingLarge
+                        readonly property var shownKinds: Browse.usesGenericPresentation ? ["all"] : Browse.presentedKinds
                         Repeater {
                             model: countRow.shownKinds
                             CountBadge {
@@ -158,7 +158,7 @@ ListView {
                                        / Math.max(1, countRow.shownKinds.length)
                                 label: modelData === "all" ? L10n.lookup(L10n.language, "Todo")
                                                            : L10n.lookup(L10n.language, center.kindTitles[modelData])
-                                value: modelData === "all" ? Deck.totalNodeCount : (Deck.kindCounts[modelData] || 0)
+                                value: modelData === "all" ? Browse.totalNodeCount : (Browse.kindCounts[modelData] || 0)
                                 symbol: center.countSymbol(modelData)
                                 color: modelData === "all" ? CommandPalette.primary : center.kindColor(modelData)
                             }
@@ -173,9 +173,9 @@ ListView {
         id: resumeBlock
         ResumeRail {
             objectName: "center.resume"
-            readonly property bool shown: Deck.centerResumeMarkers.length > 0
+            readonly property bool shown: Browse.centerResumeMarkers.length > 0
             visible: shown
-            markers: Deck.centerResumeMarkers
+            markers: Browse.centerResumeMarkers
         }
     }
 
@@ -199,7 +199,7 @@ ListView {
             objectName: "center.gateway"
             readonly property bool shown: featured.count > 0
             visible: shown
-            spacing: 14
+            spacing: Theme.spacingXLarge
             readonly property int columns: Math.max(1, Math.floor((gateway.width + 10) / (138 + 10)))
             readonly property real cardWidth: (gateway.width - 10 * (gateway.columns - 1)) / gateway.columns
 
@@ -218,14 +218,14 @@ ListView {
                     Text {
                         text: L10n.lookup(L10n.language, "PUERTAS DE ENTRADA")
                         color: CommandPalette.primary
-                        font.pixelSize: 11
+                        font.pixelSize: Theme.fontCaption
                         font.bold: true
                         font.letterSpacing: 1.5
                     }
                     Text {
                         text: L10n.lookup(L10n.language, "Categorías para explorar")
-                        color: "white"
-                        font.pixelSize: 20
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontTitle3
                         font.bold: true
                     }
                 }
@@ -235,14 +235,14 @@ ListView {
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     text: L10n.lookup(L10n.language, "Ver todas")
-                    font.pixelSize: 14
-                    onClicked: Deck.openLibrary("", "")
+                    font.pixelSize: Theme.fontBody
+                    onClicked: Browse.openLibrary("", "")
                 }
             }
 
             Flow {
                 width: gateway.width
-                spacing: 10
+                spacing: Theme.spacingRegular
                 Repeater {
                     model: featured
                     AbstractButton {
@@ -255,7 +255,7 @@ ListView {
                         width: gateway.cardWidth
                         implicitHeight: Math.max(80, groupLabel.implicitHeight + 26)
                         Accessible.name: groupCard.name
-                        onClicked: Deck.openLibrary(groupCard.kind, groupCard.groupId)
+                        onClicked: Browse.openLibrary(groupCard.kind, groupCard.groupId)
                         background: CommandCard {}
                         contentItem: Item {
                             Column {
@@ -265,25 +265,25 @@ ListView {
                                 width: groupCard.width - 26
                                 spacing: 7
                                 Symbol {
-                                    name: Deck.usesGenericPresentation ? "square.grid.3x3.fill"
+                                    name: Browse.usesGenericPresentation ? "square.grid.3x3.fill"
                                                                        : center.kindSymbols[groupCard.kind]
                                     color: CommandPalette.primary
                                 }
                                 Text {
                                     width: parent.width
                                     text: groupCard.name
-                                    color: "white"
-                                    font.pixelSize: 15
+                                    color: Theme.textPrimary
+                                    font.pixelSize: Theme.fontCallout
                                     font.bold: true
                                     wrapMode: Text.Wrap
                                     maximumLineCount: 2
                                     elide: Text.ElideRight
                                 }
                                 Text {
-                                    visible: !Deck.usesGenericPresentation
+                                    visible: !Browse.usesGenericPresentation
                                     text: L10n.lookup(L10n.language, center.kindTitles[groupCard.kind] || "").toUpperCase()
-                                    color: Qt.rgba(1, 1, 1, 0.42)
-                                    font.pixelSize: 11
+                                    color: Theme.textKind
+                                    font.pixelSize: Theme.fontCaption
                                     font.bold: true
                                 }
                             }

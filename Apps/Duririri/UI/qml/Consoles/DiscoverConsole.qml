@@ -19,10 +19,10 @@ Item {
     }
 
     function updateMode() {
-        mode = Deck.searchText.trim() === "" ? "browse" : results.count === 0 ? "none" : "results"
+        mode = Browse.searchText.trim() === "" ? "browse" : results.count === 0 ? "none" : "results"
     }
     Connections {
-        target: Deck
+        target: Browse
         function onSearchTextChanged() { Qt.callLater(discover.updateMode) }
     }
     Connections {
@@ -46,7 +46,7 @@ Item {
 
         CommandField {
             Layout.fillWidth: true
-            Layout.margins: 17
+            Layout.margins: Theme.spacingGutter
 
             RowLayout {
                 anchors.fill: parent
@@ -55,37 +55,37 @@ Item {
                 Symbol {
                     name: "sparkle.magnifyingglass"
                     color: CommandPalette.primary
-                    size: 18
+                    size: Theme.iconMedium
                 }
 
                 TextField {
                     id: field
                     objectName: "discover.field"
                     Layout.fillWidth: true
-                    text: Deck.searchText
+                    text: Browse.searchText
                     placeholderText: L10n.lookup(L10n.language, "Buscar en toda la fuente")
-                    placeholderTextColor: Qt.rgba(1, 1, 1, 0.4)
-                    color: "white"
-                    font.pixelSize: 15
+                    placeholderTextColor: Theme.textPlaceholder
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontCallout
                     inputMethodHints: Qt.ImhNoPredictiveText
                     background: null
                     leftPadding: 0
                     rightPadding: 0
                     // Every keystroke goes straight to the deck; the binding above brings clears back.
-                    onTextEdited: Deck.searchText = field.text
+                    onTextEdited: Browse.searchText = field.text
                 }
 
                 AbstractButton {
                     objectName: "discover.clear"
-                    visible: Deck.searchText !== ""
+                    visible: Browse.searchText !== ""
                     implicitWidth: 28
                     implicitHeight: 28
                     contentItem: Symbol {
                         name: "xmark.circle.fill"
-                        color: Qt.rgba(1, 1, 1, 0.45)
-                        size: 18
+                        color: Theme.textCount
+                        size: Theme.iconMedium
                     }
-                    onClicked: Deck.searchText = ""
+                    onClicked: Browse.searchText = ""
                 }
             }
         }
@@ -120,10 +120,10 @@ Item {
                 // is being built make Qt 6.4 cancel it by its old index ("DelegateModel::cancel: index out range").
                 cacheBuffer: 0
                 boundsBehavior: Flickable.StopAtBounds
-                leftMargin: 17
+                leftMargin: Theme.spacingGutter
                 // The last column's trailing gap sits in the margin.
-                rightMargin: 17 - 14
-                bottomMargin: 24
+                rightMargin: Theme.spacingGutter - 14
+                bottomMargin: Theme.spacingBlock
                 cellWidth: (grid.width - 34 + 14) / grid.columns
                 cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
                 // Always the results (empty for a blank text), so its pooled tiles serve the next word.
@@ -156,7 +156,7 @@ Item {
                 id: browseColumn
                 x: 17
                 width: flick.width - 34
-                spacing: 22
+                spacing: Theme.spacingSection
 
                 Column {
                     width: parent.width
@@ -169,26 +169,26 @@ Item {
                     Text {
                         width: parent.width
                         text: L10n.lookup(L10n.language, "Una búsqueda. Toda la fuente.")
-                        color: "white"
-                        font.pixelSize: 30
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontLargeTitle
                         font.weight: Font.Black
                         wrapMode: Text.Wrap
                     }
                     Text {
                         objectName: "discover.description"
                         width: parent.width
-                        text: Deck.usesGenericPresentation
+                        text: Browse.usesGenericPresentation
                               ? L10n.lookup(L10n.language, "Explora los títulos y categorías disponibles en la fuente conectada.")
                               : L10n.lookup(L10n.language, "Explora títulos y categorías sin importar si pertenecen a TV, películas o series.")
-                        color: Qt.rgba(1, 1, 1, 0.56)
-                        font.pixelSize: 15
+                        color: Theme.textSecondary
+                        font.pixelSize: Theme.fontCallout
                         wrapMode: Text.Wrap
                     }
                 }
 
                 FontMetrics {
                     id: nameMetrics
-                    font.pixelSize: 15
+                    font.pixelSize: Theme.fontCallout
                     font.bold: true
                 }
 
@@ -198,11 +198,11 @@ Item {
                     readonly property real tileWidth: (width - (columns - 1) * columnSpacing) / columns
                     // Every tile as tall as one with a two-line name, so the rows line up.
                     readonly property real tileHeight: Math.max(82, 26 + 18 + 7 + 2 * nameMetrics.height
-                                                                + (Deck.usesGenericPresentation ? 0 : 7 + 14))
+                                                                + (Browse.usesGenericPresentation ? 0 : 7 + 14))
                     width: parent.width
                     columns: LibraryPaging.gridColumns(width, 145, 10)
-                    columnSpacing: 10
-                    rowSpacing: 10
+                    columnSpacing: Theme.spacingRegular
+                    rowSpacing: Theme.spacingRegular
 
                     Repeater {
                         model: GroupListModel {
@@ -218,7 +218,7 @@ Item {
                             objectName: "discover.category." + category.index
                             width: categories.tileWidth
                             height: categories.tileHeight
-                            onClicked: Deck.openLibrary(category.kind, category.groupId)
+                            onClicked: Browse.openLibrary(category.kind, category.groupId)
 
                             CommandCard {
                                 id: card
@@ -231,26 +231,26 @@ Item {
                                     spacing: 7
 
                                     Symbol {
-                                        name: Symbols.forKind(category.kind, Deck.usesGenericPresentation)
+                                        name: Symbols.forKind(category.kind, Browse.usesGenericPresentation)
                                         color: CommandPalette.secondary
-                                        size: 18
+                                        size: Theme.iconMedium
                                     }
                                     Text {
                                         objectName: "discover.category." + category.index + ".name"
                                         width: parent.width
                                         text: category.name
-                                        color: "white"
-                                        font.pixelSize: 15
+                                        color: Theme.textPrimary
+                                        font.pixelSize: Theme.fontCallout
                                         font.bold: true
                                         wrapMode: Text.Wrap
                                         maximumLineCount: 2
                                         elide: Text.ElideRight
                                     }
                                     Text {
-                                        visible: !Deck.usesGenericPresentation
+                                        visible: !Browse.usesGenericPresentation
                                         text: L10n.lookup(L10n.language, category.kind === "tv" ? "TV" : category.kind === "movies" ? "Películas" : "Series")
-                                        color: Qt.rgba(1, 1, 1, 0.42)
-                                        font.pixelSize: 11
+                                        color: Theme.textKind
+                                        font.pixelSize: Theme.fontCaption
                                         font.bold: true
                                     }
                                 }
@@ -271,28 +271,28 @@ Item {
             Column {
                 anchors.centerIn: parent
                 width: Math.min(parent.width - 34, 420)
-                spacing: 10
+                spacing: Theme.spacingRegular
 
                 Symbol {
                     anchors.horizontalCenter: parent.horizontalCenter
                     name: "scope"
-                    color: Qt.rgba(1, 1, 1, 0.5)
-                    size: 44
+                    color: Theme.textCaption
+                    size: Theme.iconEmptyState
                 }
                 Text {
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     text: L10n.lookup(L10n.language, "Sin coincidencias")
-                    color: "white"
-                    font.pixelSize: 20
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontTitle3
                     font.bold: true
                 }
                 Text {
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     text: L10n.lookup(L10n.language, "Prueba con otro título o categoría.")
-                    color: Qt.rgba(1, 1, 1, 0.56)
-                    font.pixelSize: 14
+                    color: Theme.textSecondary
+                    font.pixelSize: Theme.fontBody
                     wrapMode: Text.Wrap
                 }
             }

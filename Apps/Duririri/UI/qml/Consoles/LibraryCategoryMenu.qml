@@ -12,7 +12,7 @@ Popup {
 
     width: 320
     height: Math.min(440, (groups.count + 1) * menu.itemHeight + menu.topPadding + menu.bottomPadding)
-    padding: 6
+    padding: Theme.spacingSmall
     focus: true
 
     GroupListModel {
@@ -21,10 +21,10 @@ Popup {
     }
 
     background: Rectangle {
-        radius: 14
+        radius: Theme.radiusField
         color: CommandPalette.raised
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.1)
+        border.color: Theme.outline
     }
 
     component Choice: AbstractButton {
@@ -33,12 +33,12 @@ Popup {
         width: ListView.view ? ListView.view.width : 0
         height: menu.itemHeight
         hoverEnabled: true
-        leftPadding: 12
-        rightPadding: 12
+        leftPadding: Theme.spacingLarge
+        rightPadding: Theme.spacingLarge
         contentItem: Text {
             text: choice.text
-            color: choice.chosen ? CommandPalette.primary : "white"
-            font.pixelSize: 14
+            color: choice.chosen ? CommandPalette.primary : Theme.textPrimary
+            font.pixelSize: Theme.fontBody
             font.bold: choice.chosen
             elide: Text.ElideRight
             maximumLineCount: 1
@@ -46,7 +46,7 @@ Popup {
         }
         background: Rectangle {
             radius: 9
-            color: choice.hovered || choice.down ? Qt.rgba(1, 1, 1, 0.08) : "transparent"
+            color: choice.hovered || choice.down ? Theme.fillHover : "transparent"
         }
     }
 
@@ -67,10 +67,10 @@ Popup {
             objectName: "library.menu.all"
             width: list.width
             text: L10n.lookup(L10n.language, "Todas las categorías")
-            chosen: Deck.chosenGroup === null
+            chosen: Browse.chosenGroup === null
             onClicked: {
                 menu.close()
-                Deck.chooseGroup("")
+                Browse.chooseGroup("")
             }
         }
 
@@ -83,11 +83,11 @@ Popup {
             objectName: "library.menu.item." + item.index
             width: list.width
             text: item.name
-            chosen: Deck.chosenGroup !== null && Deck.chosenGroup.id === item.groupId
+            chosen: Browse.chosenGroup !== null && Browse.chosenGroup.id === item.groupId
             onClicked: {
                 menu.close()
-                Deck.chooseGroup(item.groupId)
-                Deck.chosenKind = item.kind
+                Browse.chooseGroup(item.groupId)
+                Browse.chosenKind = item.kind
             }
         }
     }

@@ -19,7 +19,7 @@ Column {
     readonly property real tileWidth: 132
 
     objectName: "library.row." + rail.index
-    spacing: 12
+    spacing: Theme.spacingLarge
 
     NodeListModel {
         id: entries
@@ -30,21 +30,21 @@ Column {
 
     RowLayout {
         width: rail.width
-        spacing: 10
+        spacing: Theme.spacingRegular
 
         Column {
             Layout.fillWidth: true
             Layout.alignment: Qt.AlignBaseline
             baselineOffset: title.baselineOffset
-            spacing: 2
+            spacing: Theme.spacingTiny
 
             Text {
                 id: title
                 objectName: "library.row." + rail.index + ".title"
                 width: parent.width
                 text: rail.name
-                color: "white"
-                font.pixelSize: 20
+                color: Theme.textPrimary
+                font.pixelSize: Theme.fontTitle3
                 font.bold: true
                 wrapMode: Text.Wrap
                 maximumLineCount: 2
@@ -53,8 +53,8 @@ Column {
             Text {
                 objectName: "library.row." + rail.index + ".count"
                 text: L10n.format(L10n.language, "%lld elementos", [entries.totalCount])
-                color: Qt.rgba(1, 1, 1, 0.45)
-                font.pixelSize: 12
+                color: Theme.textCount
+                font.pixelSize: Theme.fontSmall
             }
         }
 
@@ -62,13 +62,13 @@ Column {
             id: openButton
             objectName: "library.row." + rail.index + ".open"
             Layout.alignment: Qt.AlignBaseline
-            padding: 6
+            padding: Theme.spacingSmall
             text: L10n.lookup(L10n.language, "Ver todos")
             contentItem: Text {
                 text: openButton.text
                 color: CommandPalette.primary
                 opacity: openButton.down ? 0.6 : 1
-                font.pixelSize: 12
+                font.pixelSize: Theme.fontSmall
                 font.bold: true
             }
             onClicked: rail.open(rail.index, rail.groupId, rail.kind)
@@ -83,7 +83,7 @@ Column {
         height: Math.max(tiles.implicitHeight, rail.tileWidth * 1.5 + 66)
         model: entries
         keyRole: "key"
-        spacing: 12
+        spacing: Theme.spacingLarge
         // Tiles are made as they come into view, never ahead in the background: a row scrolled away is destroyed
         // at once, and tiles still being made for it would be left half-built.
         view.cacheBuffer: 0

@@ -15,20 +15,20 @@ Item {
     // The category row to bring back to the top when the rows show again ("" for none).
     property string restoreGroupId: ""
 
-    readonly property bool groupChosen: Deck.chosenGroup !== null
+    readonly property bool groupChosen: Browse.chosenGroup !== null
     readonly property color primary: CommandPalette.primary
     readonly property real columnWidth: Math.min(library.width, 820)
 
     // The kind last seen, so an equal assignment (the deck notifies those too) is not taken for a change.
     property string seenKind
-    Component.onCompleted: library.seenKind = Deck.chosenKind
+    Component.onCompleted: library.seenKind = Browse.chosenKind
 
     Connections {
-        target: Deck
+        target: Browse
         function onChosenKindChanged() {
-            if (Deck.chosenKind === library.seenKind)
+            if (Browse.chosenKind === library.seenKind)
                 return
-            library.seenKind = Deck.chosenKind
+            library.seenKind = Browse.chosenKind
             library.visibleCategoryCount = LibraryPaging.pageSize
             library.restoreGroupId = ""
         }
@@ -49,61 +49,21 @@ Item {
     }
 
     function chooseKind(kind) {
-        Deck.chosenKind = kind
-        Deck.chooseGroup("")
+        Browse.chosenKind = kind
+        Browse.chooseGroup("")
     }
 
     // A row's "Ver todos": keep the rows up to the end of its page and remember it for the way back.
     function openGroup(position, groupId, kind) {
         library.visibleCategoryCount = LibraryPaging.rowsAfterOpening(library.visibleCategoryCount, position)
         library.restoreGroupId = position >= 0 ? groupId : ""
-        Deck.openLibrary(kind, groupId)
+        Browse.openLibrary(kind, groupId)
     }
 
     GroupListModel {
         id: browsable
         source: GroupListModel.BrowsableGroups
         limit: library.visibleCategoryCount
-    }
-
-    // A capsule button: symbol and title, in the plain style.
-    component Capsule: AbstractButton {
-        id: capsule
-        property string symbol
-        property color foreground: "white"
-        property color fill: "transparent"
-        property color outline: "transparent"
-        property real maximumTextWidth: 10000
-        implicitHeight: 38
-        leftPadding: 13
-        rightPadding: 13
-        hoverEnabled: true
-        contentItem: Row {
-            spacing: 7
-            Symbol {
-                anchors.verticalCenter: parent.verticalCenter
-                name: capsule.symbol
-                color: capsule.foreground
-                size: 15
-            }
-            Text {
-                anchors.verticalCenter: parent.verticalCenter
-                width: Math.min(implicitWidth, capsule.maximumTextWidth)
-                text: capsule.text
-                color: capsule.foreground
-                font.pixelSize: 15
-                font.bold: true
-                elide: Text.ElideRight
-                maximumLineCount: 1
-            }
-        }
-        background: Rectangle {
-            radius: height / 2
-            color: capsule.fill
-            border.width: capsule.outline.a > 0 ? 1 : 0
-            border.color: capsule.outline
-            opacity: capsule.down ? 0.75 : 1
-        }
     }
 
     Column {
@@ -127,22 +87,22 @@ Item {
                 id: chipRow
                 x: 17
                 y: 12
-                spacing: 8
+                spacing: Theme.spacingMedium
 
                 Repeater {
-                    model: [""].concat(Deck.presentedKinds)
-                    delegate: Capsule {
+                    model: [""].concat(Browse.presentedKinds)
+                    delegate: CapsuleButton {
                         id: chip
                         required property string modelData
-                        readonly property bool selected: Deck.chosenKind === chip.modelData
+                        readonly property bool selected: Browse.chosenKind === chip.modelData
                         objectName: "library.chip." + (chip.modelData === "" ? "all" : chip.modelData)
                         implicitHeight: 40
-                        leftPadding: 14
-                        rightPadding: 14
+                        leftPadding: Theme.spacingXLarge
+                        rightPadding: Theme.spacingXLarge
                         text: library.kindTitle(L10n.language, chip.modelData)
                         symbol: chip.modelData.length === 0 ? "square.grid.3x3" : Symbols.forKind(chip.modelData, false)
                         checkable: false
-                        foreground: chip.selected ? "black" : "white"
+                        foreground: chip.selected ? Theme.textOnAccent : Theme.textPrimary
                         fill: chip.selected ? library.primary : CommandPalette.panel
                         outline: chip.selected ? "transparent" : library.tint(0.22)
                         onClicked: library.chooseKind(chip.modelData)
@@ -158,30 +118,30 @@ Item {
 
             RowLayout {
                 anchors.fill: parent
-                anchors.leftMargin: 17
-                anchors.rightMargin: 17
-                anchors.bottomMargin: 10
-                spacing: 10
+                anchors.leftMargin: Theme.spacingGutter
+                anchors.rightMargin: Theme.spacingGutter
+                anchors.bottomMargin: Theme.spacingRegular
+                spacing: Theme.spacingRegular
 
-                Capsule {
+                CapsuleButton {
                     objectName: "library.back"
-                    visible: Deck.canReturnFromLibrary
+                    visible: Browse.canReturnFromLibrary
                     text: L10n.lookup(L10n.language, "Volver")
                     symbol: "chevron.left"
                     foreground: library.primary
                     fill: library.tint(0.10)
                     outline: library.tint(0.28)
-                    onClicked: Deck.returnFromLibrary()
+                    onClicked: Browse.returnFromLibrary()
                 }
 
-                Capsule {
+                CapsuleButton {
                     id: menuButton
                     objectName: "library.menu"
-                    text: library.groupChosen ? Deck.chosenGroup.name
+                    text: library.groupChosen ? Browse.chosenGroup.name
                                               : L10n.lookup(L10n.language, "Todas las categorías")
                     symbol: "line.3.horizontal.decrease.circle"
                     fill: CommandPalette.panel
-                    maximumTextWidth: (Deck.canReturnFromLibrary ? 175 : 240) - 48
+                    maximumTextWidth: (Browse.canReturnFromLibrary ? 175 : 240) - 48
                     onClicked: categoryMenu.open()
 
                     LibraryCategoryMenu {
@@ -194,9 +154,9 @@ Item {
 
                 Text {
                     objectName: "library.count"
-                    text: L10n.format(L10n.language, "%lld elementos", [Deck.libraryNodeCount])
-                    color: Qt.rgba(1, 1, 1, 0.45)
-                    font.pixelSize: 12
+                    text: L10n.format(L10n.language, "%lld elementos", [Browse.libraryNodeCount])
+                    color: Theme.textCount
+                    font.pixelSize: Theme.fontSmall
                     font.bold: true
                 }
             }
@@ -238,13 +198,13 @@ Item {
                 readonly property bool more: LibraryPaging.hasMoreRows(library.visibleCategoryCount, browsable.totalCount)
                 width: rows.width
                 height: more ? 38 + 25 + 24 : 24
-                Capsule {
+                CapsuleButton {
                     objectName: "library.more"
                     visible: parent.more
                     anchors.horizontalCenter: parent.horizontalCenter
                     y: 25
-                    leftPadding: 16
-                    rightPadding: 16
+                    leftPadding: Theme.spacingXXLarge
+                    rightPadding: Theme.spacingXXLarge
                     text: L10n.lookup(L10n.language, "Más categorías")
                     symbol: "plus"
                     foreground: library.primary
@@ -280,10 +240,10 @@ Item {
             // Tiles built as they come into view, never ahead in the background (see the rows above).
             cacheBuffer: 0
             boundsBehavior: Flickable.StopAtBounds
-            leftMargin: 17
+            leftMargin: Theme.spacingGutter
             // The last column's trailing gap sits in the margin.
-            rightMargin: 17 - 14
-            bottomMargin: 24
+            rightMargin: Theme.spacingGutter - 14
+            bottomMargin: Theme.spacingBlock
             cellWidth: (grid.width - 34 + 14) / grid.columns
             cellHeight: (grid.cellWidth - 14) * 1.5 + 66 + 18
             model: NodeListModel { id: entries; source: NodeListModel.Library }

@@ -22,20 +22,20 @@ Column {
     readonly property bool rotating: carousel.count >= 2 && carousel.onScreen && carousel.visible && !carousel.paused
                                      && !carousel.touching && carousel.motionAllowed && UiConfig.applicationActive
                                      && Deck.dock === Deck.Center && Deck.phase === Deck.Ready
-                                     && Deck.selectedNode === null && !Deck.hasPlayback
+                                     && Details.selectedNode === null && !Deck.hasPlayback
     readonly property int moveDuration: UiConfig.animationsEnabled && !UiConfig.reduceMotion ? 350 : 0
 
     // The node keys of the entries, to tell a new selection from a reset that changed nothing.
     property var keys: []
     property int revision: 0
     readonly property var entry: {
-        Deck.favoritesRevision
+        Browse.favoritesRevision
         carousel.revision
         return carousel.index >= 0 && carousel.index < carousel.count ? spots.get(carousel.index) : null
     }
     readonly property string pageKey: carousel.entry && carousel.entry.key ? carousel.entry.key : ""
 
-    spacing: 2
+    spacing: Theme.spacingTiny
 
     NodeListModel {
         id: spots
@@ -93,7 +93,7 @@ Column {
                 width: stage.width
                 height: stage.height
                 entry: carousel.entry
-                genericPresentation: Deck.usesGenericPresentation
+                genericPresentation: Browse.usesGenericPresentation
                 onOpened: spots.open(carousel.index)
                 onFavoriteToggled: spots.toggleFavorite(carousel.index)
                 onPressChanged: (pressed) => carousel.touching = pressed
@@ -132,7 +132,7 @@ Column {
 
             Row {
                 anchors.centerIn: parent
-                spacing: 4
+                spacing: Theme.spacingXSmall
                 Repeater {
                     model: carousel.count
                     Rectangle {
@@ -140,7 +140,7 @@ Column {
                         width: index === carousel.index ? 16 : 5
                         height: 5
                         radius: 2.5
-                        color: index === carousel.index ? CommandPalette.primary : Qt.rgba(1, 1, 1, 0.23)
+                        color: index === carousel.index ? CommandPalette.primary : Theme.indicatorIdle
                         Accessible.ignored: true
                     }
                 }
@@ -164,7 +164,7 @@ Column {
             objectName: "carousel.shuffle"
             symbol: "shuffle"
             title: "Otra selección"
-            onClicked: Deck.refreshSpotlights()
+            onClicked: Browse.refreshSpotlights()
         }
     }
 
@@ -178,9 +178,9 @@ Column {
         Accessible.name: L10n.lookup(L10n.language, button.title)
         contentItem: Symbol {
             name: button.symbol
-            size: 13
+            size: Theme.iconTiny
             font.weight: Font.DemiBold
-            color: Qt.rgba(1, 1, 1, 0.7)
+            color: Theme.textControl
         }
         background: null
     }

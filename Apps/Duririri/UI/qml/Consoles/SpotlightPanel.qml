@@ -18,6 +18,7 @@ Item {
 
     readonly property color primary: CommandPalette.primary
     readonly property string kind: panel.entry.kind || ""
+    readonly property bool wide: panel.width > 600
     readonly property int pressFade: UiConfig.animationsEnabled ? 130 : 0
 
     AbstractButton {
@@ -45,15 +46,15 @@ Item {
                 anchors.fill: parent
                 radius: 25
                 gradient: Gradient {
-                    GradientStop { position: 0; color: Qt.rgba(0, 0, 0, 0.08) }
-                    GradientStop { position: 1; color: Qt.rgba(0, 0, 0, 0.95) }
+                    GradientStop { position: 0; color: Theme.artworkShadeLight }
+                    GradientStop { position: 1; color: Theme.artworkShadeDeepest }
                 }
             }
             // Brightened while held.
             Rectangle {
                 anchors.fill: parent
                 radius: 25
-                color: Qt.rgba(1, 1, 1, page.pressed ? 0.08 : 0)
+                color: page.pressed ? Theme.fillHover : "transparent"
                 border.width: 1
                 border.color: Qt.rgba(panel.primary.r, panel.primary.g, panel.primary.b, page.pressed ? 0.6 : 0.25)
             }
@@ -62,7 +63,7 @@ Item {
                 anchors.right: parent.right
                 anchors.bottom: parent.bottom
                 anchors.margins: 19
-                spacing: 8
+                spacing: Theme.spacingMedium
 
                 StatusPill {
                     text: "Para explorar"
@@ -72,8 +73,8 @@ Item {
                     objectName: "carousel.title"
                     width: parent.width
                     text: panel.entry.title || ""
-                    color: "white"
-                    font.pixelSize: panel.width > 600 ? 32 : 25
+                    color: Theme.textPrimary
+                    font.pixelSize: panel.wide ? Theme.fontDisplaySmall : Theme.fontTitle1
                     font.weight: Font.Black
                     wrapMode: Text.Wrap
                     maximumLineCount: 2
@@ -86,21 +87,21 @@ Item {
                         id: group
                         anchors.left: parent.left
                         anchors.right: open.left
-                        anchors.rightMargin: 12
+                        anchors.rightMargin: Theme.spacingLarge
                         anchors.verticalCenter: parent.verticalCenter
-                        spacing: 6
+                        spacing: Theme.spacingSmall
                         Symbol {
                             anchors.verticalCenter: parent.verticalCenter
                             name: Symbols.forKind(panel.kind, panel.genericPresentation)
-                            color: Qt.rgba(1, 1, 1, 0.68)
-                            size: 15
+                            color: Theme.textOverlay
+                            size: Theme.iconSmall
                         }
                         Text {
                             anchors.verticalCenter: parent.verticalCenter
                             width: group.width - 21
                             text: panel.entry.groupName || ""
-                            color: Qt.rgba(1, 1, 1, 0.68)
-                            font.pixelSize: 15
+                            color: Theme.textOverlay
+                            font.pixelSize: Theme.fontCallout
                             font.bold: true
                             wrapMode: Text.Wrap
                             maximumLineCount: 2
@@ -111,19 +112,19 @@ Item {
                         id: open
                         anchors.right: parent.right
                         anchors.verticalCenter: parent.verticalCenter
-                        spacing: 6
+                        spacing: Theme.spacingSmall
                         Text {
                             anchors.verticalCenter: parent.verticalCenter
                             text: L10n.lookup(L10n.language, "Abrir")
                             color: panel.primary
-                            font.pixelSize: 15
+                            font.pixelSize: Theme.fontCallout
                             font.bold: true
                         }
                         Symbol {
                             anchors.verticalCenter: parent.verticalCenter
                             name: "arrow.up.right.circle.fill"
                             color: panel.primary
-                            size: 17
+                            size: Theme.iconRegular
                         }
                     }
                 }
@@ -135,7 +136,7 @@ Item {
         objectName: "carousel.favorite"
         anchors.top: parent.top
         anchors.right: parent.right
-        anchors.margins: 12
+        anchors.margins: Theme.spacingLarge
         size: 40
         isFavorite: panel.entry.isFavorite || false
         onToggled: panel.favoriteToggled()

@@ -30,11 +30,11 @@ Item {
             CommandCard {
                 Layout.fillWidth: true
                 highlighted: true
-                padding: 17
+                padding: Theme.spacingGutter
 
                 ColumnLayout {
                     anchors.fill: parent
-                    spacing: 12
+                    spacing: Theme.spacingLarge
 
                     CaptionLabel { text: "IDIOMA"; symbol: "globe" }
 
@@ -42,19 +42,19 @@ Item {
                         objectName: "systems.language"
                         Layout.fillWidth: true
                         Layout.preferredHeight: 34
-                        spacing: 2
+                        spacing: Theme.spacingTiny
                         Accessible.role: Accessible.PageTabList
                         Accessible.name: L10n.lookup(L10n.language, "Idioma")
 
-                        LanguageSegment { objectName: "systems.language.es"; code: "es"; caption: "Español" }
-                        LanguageSegment { objectName: "systems.language.en"; code: "en"; caption: "English" }
+                        LanguageSegment { objectName: "systems.language.es"; code: "es"; text: "Español" }
+                        LanguageSegment { objectName: "systems.language.en"; code: "en"; text: "English" }
                     }
 
                     Text {
                         Layout.fillWidth: true
                         text: L10n.lookup(L10n.language, "La aplicación inicia en español. Puedes cambiar todo el menú a inglés cuando quieras.")
-                        color: Qt.rgba(1, 1, 1, 0.52)
-                        font.pixelSize: 12
+                        color: Theme.textNote
+                        font.pixelSize: Theme.fontSmall
                         wrapMode: Text.Wrap
                     }
                 }
@@ -64,24 +64,24 @@ Item {
             CommandCard {
                 Layout.fillWidth: true
                 highlighted: true
-                padding: 17
+                padding: Theme.spacingGutter
 
                 ColumnLayout {
                     anchors.fill: parent
-                    spacing: 14
+                    spacing: Theme.spacingXLarge
 
                     CaptionLabel { text: "ESTADO DE LA RED"; symbol: "waveform.path.ecg" }
 
                     RowLayout {
                         Layout.fillWidth: true
-                        spacing: 10
+                        spacing: Theme.spacingRegular
 
                         SignalMeter {
                             objectName: "systems.download"
                             Layout.fillWidth: true
                             Layout.preferredWidth: 1
                             label: "Descarga"
-                            value: Deck.networkDownload.toFixed(1)
+                            value: Systems.networkDownload.toFixed(1)
                             symbol: "arrow.down"
                             color: CommandPalette.primary
                         }
@@ -90,7 +90,7 @@ Item {
                             Layout.fillWidth: true
                             Layout.preferredWidth: 1
                             label: "Subida"
-                            value: Deck.networkUpload.toFixed(1)
+                            value: Systems.networkUpload.toFixed(1)
                             symbol: "arrow.up"
                             color: CommandPalette.secondary
                         }
@@ -99,21 +99,22 @@ Item {
                             Layout.fillWidth: true
                             Layout.preferredWidth: 1
                             label: "Latencia"
-                            value: Deck.networkLatency < 0 ? "—" : String(Deck.networkLatency)
+                            value: Systems.networkLatency < 0 ? "—" : String(Systems.networkLatency)
                             symbol: "timer"
                             color: CommandPalette.green
                         }
                     }
 
-                    ProminentButton {
+                    ActionButton {
                         objectName: "systems.check"
+                        implicitHeight: 44
                         Layout.fillWidth: true
-                        enabled: !Deck.networkCheckRunning
-                        text: Deck.networkCheckRunning ? L10n.lookup(L10n.language, "Midiendo conexión…")
+                        enabled: !Systems.networkCheckRunning
+                        text: Systems.networkCheckRunning ? L10n.lookup(L10n.language, "Midiendo conexión…")
                                                        : L10n.lookup(L10n.language, "Iniciar diagnóstico")
                         symbol: "gauge.with.dots.needle.67percent"
                         tint: CommandPalette.primary
-                        onClicked: Deck.runNetworkCheck()
+                        onClicked: Systems.runNetworkCheck()
                     }
                 }
             }
@@ -121,10 +122,10 @@ Item {
             SystemRow {
                 objectName: "systems.parental"
                 Layout.fillWidth: true
-                title: Deck.parentalEnabled ? "Protección activa" : "Control parental"
+                title: Systems.parentalEnabled ? "Protección activa" : "Control parental"
                 detail: L10n.lookup(L10n.language, "Filtra categorías sensibles mediante un PIN local")
                 symbol: "lock.shield.fill"
-                tint: Deck.parentalEnabled ? CommandPalette.green : CommandPalette.primary
+                tint: Systems.parentalEnabled ? CommandPalette.green : CommandPalette.primary
                 onClicked: parentalSheet.shown = true
             }
 
@@ -133,17 +134,17 @@ Item {
                 id: refreshRow
                 objectName: "systems.refresh"
                 Layout.fillWidth: true
-                enabled: !Deck.isRefreshingCatalog
-                title: Deck.isRefreshingCatalog ? "Actualizando contenido…" : "Actualizar contenido"
-                detail: Deck.catalogRefreshMessage !== null
-                        ? L10n.lookup(L10n.language, Deck.catalogRefreshMessage)
+                enabled: !Systems.isRefreshingCatalog
+                title: Systems.isRefreshingCatalog ? "Actualizando contenido…" : "Actualizar contenido"
+                detail: Systems.catalogRefreshMessage !== null
+                        ? L10n.lookup(L10n.language, Systems.catalogRefreshMessage)
                         : L10n.lookup(L10n.language, "Consulta la versión más reciente disponible")
-                detailOpacity: 0.55
+                detailColor: Theme.textIdle
                 symbol: "arrow.clockwise"
                 tint: CommandPalette.secondary
-                busy: Deck.isRefreshingCatalog
+                busy: Systems.isRefreshingCatalog
                 trailingSymbol: "arrow.clockwise"
-                onClicked: Deck.refreshCatalog()
+                onClicked: Systems.refreshCatalog()
             }
 
             SystemRow {
@@ -165,7 +166,7 @@ Item {
                 detail: L10n.lookup(L10n.language, "Elimina las credenciales guardadas en este dispositivo")
                 symbol: "rectangle.portrait.and.arrow.right"
                 tint: CommandPalette.red
-                onClicked: Deck.disconnectSource()
+                onClicked: Systems.disconnectSource()
             }
 
             PlatformLegalLinks {
@@ -175,22 +176,22 @@ Item {
 
             ColumnLayout {
                 Layout.fillWidth: true
-                Layout.margins: 17
-                spacing: 8
+                Layout.margins: Theme.spacingGutter
+                spacing: Theme.spacingMedium
 
                 Text {
                     objectName: "systems.brand"
                     text: (Deck.brand.name || "").toUpperCase()
                     color: CommandPalette.primary
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.fontSmall
                     font.bold: true
                     font.letterSpacing: 1.5
                 }
                 Text {
                     Layout.fillWidth: true
                     text: L10n.lookup(L10n.language, "Calvenor organiza y reproduce fuentes autorizadas por el usuario. No incluye, vende ni distribuye contenido o suscripciones.")
-                    color: Qt.rgba(1, 1, 1, 0.48)
-                    font.pixelSize: 12
+                    color: Theme.textFootnote
+                    font.pixelSize: Theme.fontSmall
                     wrapMode: Text.Wrap
                 }
             }
@@ -203,144 +204,45 @@ Item {
     }
 
     // The refresh's result: its own title and message, one button; dismissing it clears the deck's notice.
-    Dialog {
+    MessageDialog {
         id: notice
         objectName: "systems.notice"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        modal: true
-        focus: true
         width: Math.min(440, systems.width - 80)
-        closePolicy: Popup.CloseOnEscape
-        readonly property var shownNotice: Deck.catalogRefreshNotice
-        onShownNoticeChanged: Qt.callLater(notice.follow)
-        function follow() {
-            if (shownNotice !== null)
-                open()
-            else
-                close()
-        }
-        Component.onCompleted: if (shownNotice !== null) open()
-        background: Rectangle {
-            color: CommandPalette.raised
-            radius: 16
-            border.color: Qt.rgba(1, 1, 1, 0.1)
-        }
-        header: Label {
-            objectName: "systems.notice.title"
-            text: notice.shownNotice !== null ? L10n.lookup(L10n.language, notice.shownNotice.title) : ""
-            color: "white"
-            font.pixelSize: 17
-            font.bold: true
-            padding: 20
-            bottomPadding: 4
-            wrapMode: Text.Wrap
-        }
-        Label {
-            objectName: "systems.notice.message"
-            width: parent.width
-            text: notice.shownNotice !== null ? L10n.lookup(L10n.language, notice.shownNotice.message) : ""
-            color: Qt.rgba(1, 1, 1, 0.8)
-            font.pixelSize: 14
-            wrapMode: Text.Wrap
-        }
-        footer: DialogButtonBox {
-            background: null
-            Button {
-                objectName: "systems.notice.accept"
-                text: L10n.lookup(L10n.language, "Aceptar")
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-            }
-        }
-        onClosed: if (Deck.catalogRefreshNotice !== null) Deck.catalogRefreshNotice = null
+        readonly property var shownNotice: Systems.catalogRefreshNotice
+        showing: notice.shownNotice !== null
+        title: notice.shownNotice !== null ? L10n.lookup(L10n.language, notice.shownNotice.title) : ""
+        message: notice.shownNotice !== null ? L10n.lookup(L10n.language, notice.shownNotice.message) : ""
+        onClosed: if (Systems.catalogRefreshNotice !== null) Systems.catalogRefreshNotice = null
     }
 
     component CaptionLabel: RowLayout {
         id: caption
         property string text
         property string symbol
-        spacing: 6
+        spacing: Theme.spacingSmall
         Symbol {
             name: caption.symbol
             color: CommandPalette.primary
-            size: 13
+            size: Theme.iconTiny
         }
         Text {
             text: L10n.lookup(L10n.language, caption.text)
             color: CommandPalette.primary
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontSmall
             font.bold: true
             font.letterSpacing: 1.4
         }
     }
 
-    component LanguageSegment: AbstractButton {
-        id: segment
+    // A language: its caption is shown as it is in both languages.
+    component LanguageSegment: SegmentButton {
+        id: languageSegment
         property string code
-        property string caption
-        readonly property bool selected: L10n.language === segment.code
-
-        Layout.fillWidth: true
-        Layout.fillHeight: true
-        focusPolicy: Qt.TabFocus
-        Accessible.role: Accessible.PageTab
-        Accessible.name: segment.caption
-        Accessible.checked: segment.selected
-
-        background: Rectangle {
-            radius: 8
-            color: segment.selected ? CommandPalette.raised : Qt.rgba(1, 1, 1, 0.04)
-            border.width: segment.selected ? 1 : 0
-            border.color: Qt.rgba(1, 1, 1, 0.12)
-        }
-        // The two captions are shown as they are in both languages.
-        contentItem: Text {
-            objectName: segment.objectName + ".label"
-            text: segment.caption
-            color: segment.selected ? "white" : Qt.rgba(1, 1, 1, 0.64)
-            font.pixelSize: 13
-            font.bold: segment.selected
-            horizontalAlignment: Text.AlignHCenter
-            verticalAlignment: Text.AlignVCenter
-        }
-        onClicked: Deck.selectLanguage(segment.code)
-    }
-
-    component ProminentButton: AbstractButton {
-        id: prominent
-        property string symbol
-        property color tint: CommandPalette.primary
-
-        implicitHeight: 44
-        focusPolicy: Qt.TabFocus
-        Accessible.name: prominent.text
-
-        background: Rectangle {
-            radius: 12
-            color: prominent.tint
-            opacity: prominent.enabled ? (prominent.down ? 0.8 : 1) : 0.45
-        }
-        contentItem: Item {
-            implicitWidth: row.implicitWidth
-            implicitHeight: row.implicitHeight
-            RowLayout {
-                id: row
-                anchors.centerIn: parent
-                spacing: 8
-                Symbol {
-                    name: prominent.symbol
-                    color: "black"
-                    size: 17
-                }
-                Text {
-                    objectName: prominent.objectName + ".label"
-                    text: prominent.text
-                    color: "black"
-                    font.pixelSize: 14
-                    font.bold: true
-                }
-            }
-        }
+        selected: L10n.language === languageSegment.code
+        radius: Theme.radiusSmall
+        idleFill: Theme.fillSegment
+        showsFocus: false
+        onClicked: Systems.selectLanguage(languageSegment.code)
     }
 
     // A settings row: symbol, title and detail (looked up by the caller), and a chevron or a spinner.
@@ -348,7 +250,7 @@ Item {
         id: row
         property string title
         property string detail
-        property real detailOpacity: 0.46
+        property color detailColor: Theme.textDetail
         property string symbol
         property color tint: CommandPalette.primary
         property bool busy: false
@@ -361,18 +263,18 @@ Item {
         background: null
         contentItem: CommandCard {
             id: card
-            padding: 17
+            padding: Theme.spacingGutter
             opacity: row.down ? 0.8 : 1
 
             RowLayout {
                 anchors.fill: parent
-                spacing: 14
+                spacing: Theme.spacingXLarge
 
                 Symbol {
                     Layout.preferredWidth: 32
                     name: row.symbol
                     color: row.tint
-                    size: 20
+                    size: Theme.iconLarge
                 }
                 ColumnLayout {
                     Layout.fillWidth: true
@@ -382,8 +284,8 @@ Item {
                         objectName: row.objectName + ".title"
                         Layout.fillWidth: true
                         text: L10n.lookup(L10n.language, row.title)
-                        color: "white"
-                        font.pixelSize: 15
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontCallout
                         font.bold: true
                         elide: Text.ElideRight
                     }
@@ -391,8 +293,8 @@ Item {
                         objectName: row.objectName + ".detail"
                         Layout.fillWidth: true
                         text: row.detail
-                        color: Qt.rgba(1, 1, 1, row.detailOpacity)
-                        font.pixelSize: 12
+                        color: row.detailColor
+                        font.pixelSize: Theme.fontSmall
                         wrapMode: Text.Wrap
                     }
                 }
@@ -407,8 +309,8 @@ Item {
                 Symbol {
                     visible: !row.busy
                     name: row.trailingSymbol
-                    color: Qt.rgba(1, 1, 1, 0.3)
-                    size: 14
+                    color: Theme.textFaint
+                    size: Theme.iconXSmall
                 }
             }
         }

@@ -23,7 +23,7 @@ Item {
     // The connect button first takes the focus from the fields, then starts the deck's connection.
     function connectSource() {
         focusSink.forceActiveFocus()
-        Deck.connectSource()
+        Access.connectSource()
     }
 
     // Takes the focus away from the fields when the connect button is pressed.
@@ -151,8 +151,8 @@ Item {
                 objectName: "access.title"
                 Layout.fillWidth: true
                 text: L10n.lookup(L10n.language, "Vincula tu señal")
-                color: "white"
-                font.pixelSize: block.wide ? 46 : 36
+                color: Theme.textPrimary
+                font.pixelSize: block.wide ? Theme.fontHeroLarge : Theme.fontHero
                 font.weight: Font.Black
                 wrapMode: Text.Wrap
                 horizontalAlignment: block.wide ? Text.AlignLeft : Text.AlignHCenter
@@ -164,8 +164,8 @@ Item {
                 Layout.alignment: block.alignment
                 text: L10n.lookup(L10n.language,
                                   "Conecta una fuente autorizada y la app resolverá automáticamente el acceso disponible.")
-                color: Qt.rgba(1, 1, 1, 0.58)
-                font.pixelSize: block.wide ? 20 : 15
+                color: Theme.textSubtitle
+                font.pixelSize: block.wide ? Theme.fontTitle3 : Theme.fontCallout
                 wrapMode: Text.Wrap
                 horizontalAlignment: block.wide ? Text.AlignLeft : Text.AlignHCenter
             }
@@ -173,8 +173,8 @@ Item {
 
         ColumnLayout {
             visible: block.wide
-            spacing: 16
-            Layout.topMargin: 8
+            spacing: Theme.spacingXXLarge
+            Layout.topMargin: Theme.spacingMedium
 
             BrandFeature {
                 objectName: "access.feature.source"
@@ -207,21 +207,21 @@ Item {
             objectName: feature.objectName + ".tile"
             Layout.preferredWidth: 26
             Layout.preferredHeight: 26
-            radius: 8
+            radius: Theme.radiusSmall
             color: Qt.rgba(CommandPalette.primary.r, CommandPalette.primary.g, CommandPalette.primary.b, 0.1)
 
             Symbol {
                 anchors.centerIn: parent
                 name: feature.symbol
                 color: CommandPalette.primary
-                size: 16
+                size: Theme.iconCompact
             }
         }
         Text {
             objectName: feature.objectName + ".title"
             text: L10n.lookup(L10n.language, feature.title)
-            color: Qt.rgba(1, 1, 1, 0.84)
-            font.pixelSize: 17
+            color: Theme.textEmphasis
+            font.pixelSize: Theme.fontHeadline
             font.bold: true
         }
     }
@@ -252,7 +252,7 @@ Item {
                     Layout.fillWidth: true
                     text: L10n.lookup(L10n.language, "CONECTAR FUENTE")
                     color: CommandPalette.primary
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.fontSmall
                     font.bold: true
                     font.letterSpacing: 2
                 }
@@ -260,8 +260,8 @@ Item {
                     objectName: "access.headerTitle"
                     Layout.fillWidth: true
                     text: L10n.lookup(L10n.language, "Ingresa tus datos")
-                    color: "white"
-                    font.pixelSize: 22
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontTitle2
                     font.bold: true
                     wrapMode: Text.Wrap
                 }
@@ -276,24 +276,26 @@ Item {
                 radius: 9
                 color: CommandPalette.panel
                 border.width: 1
-                border.color: Qt.rgba(1, 1, 1, 0.1)
+                border.color: Theme.outline
                 Accessible.role: Accessible.PageTabList
                 Accessible.name: L10n.lookup(L10n.language, "Método")
 
                 RowLayout {
                     anchors.fill: parent
-                    anchors.margins: 2
-                    spacing: 2
+                    anchors.margins: Theme.spacingTiny
+                    spacing: Theme.spacingTiny
 
-                    MethodSegment {
+                    SegmentButton {
                         objectName: "access.method.portal"
-                        title: "Xtream Codes"
-                        method: Deck.Portal
+                        text: L10n.lookup(L10n.language, "Xtream Codes")
+                        selected: Access.method === Access.Portal
+                        onClicked: Access.method = Access.Portal
                     }
-                    MethodSegment {
+                    SegmentButton {
                         objectName: "access.method.playlist"
-                        title: "Lista M3U"
-                        method: Deck.Playlist
+                        text: L10n.lookup(L10n.language, "Lista M3U")
+                        selected: Access.method === Access.Playlist
+                        onClicked: Access.method = Access.Playlist
                     }
                 }
             }
@@ -301,40 +303,40 @@ Item {
             // Placeholders are shown as written, in every language.
             CommandInput {
                 objectName: "access.server"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Acceso"
                 symbol: "network"
-                text: Deck.server
-                onEdited: (value) => Deck.server = value
+                text: Access.server
+                onEdited: (value) => Access.server = value
             }
             CommandInput {
                 objectName: "access.user"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Usuario"
                 symbol: "person.text.rectangle"
-                text: Deck.user
-                onEdited: (value) => Deck.user = value
+                text: Access.user
+                onEdited: (value) => Access.user = value
             }
             CommandInput {
                 objectName: "access.password"
-                visible: Deck.method === Deck.Portal
+                visible: Access.method === Access.Portal
                 Layout.fillWidth: true
                 title: "Contraseña"
                 symbol: "key.horizontal"
                 secure: true
-                text: Deck.password
-                onEdited: (value) => Deck.password = value
+                text: Access.password
+                onEdited: (value) => Access.password = value
             }
             CommandInput {
                 objectName: "access.playlist"
-                visible: Deck.method === Deck.Playlist
+                visible: Access.method === Access.Playlist
                 Layout.fillWidth: true
                 title: "Dirección completa de la lista M3U"
                 symbol: "link"
-                text: Deck.playlist
-                onEdited: (value) => Deck.playlist = value
+                text: Access.playlist
+                onEdited: (value) => Access.playlist = value
             }
 
             // Enabled with empty fields: the deck says what is missing.
@@ -343,19 +345,19 @@ Item {
                 objectName: "access.connect"
                 Layout.fillWidth: true
                 Layout.preferredHeight: panel.wide ? 62 : 56
-                enabled: !Deck.isConnecting
+                enabled: !Access.isConnecting
                 focusPolicy: Qt.TabFocus
                 Accessible.role: Accessible.Button
                 Accessible.name: connectLabel.text
-                leftPadding: 17
-                rightPadding: 17
+                leftPadding: Theme.spacingGutter
+                rightPadding: Theme.spacingGutter
 
                 background: Rectangle {
                     objectName: "access.connect.background"
-                    radius: 16
+                    radius: Theme.radiusLarge
                     color: CommandPalette.primary
                     border.width: connectButton.visualFocus ? 2 : 0
-                    border.color: "white"
+                    border.color: Theme.focusRing
                     opacity: connectButton.pressed ? 0.85 : 1
                 }
                 contentItem: RowLayout {
@@ -363,34 +365,34 @@ Item {
 
                     BusySpinner {
                         objectName: "access.connect.spinner"
-                        visible: Deck.isConnecting
-                        running: Deck.isConnecting
-                        color: "black"
+                        visible: Access.isConnecting
+                        running: Access.isConnecting
+                        color: Theme.textOnAccent
                         Layout.preferredWidth: 22
                         Layout.preferredHeight: 22
                     }
                     Symbol {
-                        visible: !Deck.isConnecting
+                        visible: !Access.isConnecting
                         name: "antenna.radiowaves.left.and.right"
-                        color: "black"
-                        size: 20
+                        color: Theme.textOnAccent
+                        size: Theme.iconLarge
                     }
                     Text {
                         id: connectLabel
                         objectName: "access.connect.label"
-                        text: Deck.isConnecting ? L10n.lookup(L10n.language, Deck.connectionStatus)
+                        text: Access.isConnecting ? L10n.lookup(L10n.language, Access.connectionStatus)
                                                 : L10n.lookup(L10n.language, "Continuar")
-                        color: "black"
-                        font.pixelSize: 17
+                        color: Theme.textOnAccent
+                        font.pixelSize: Theme.fontHeadline
                         font.bold: true
                         elide: Text.ElideRight
                         Layout.fillWidth: true
                     }
                     Symbol {
-                        visible: !Deck.isConnecting
+                        visible: !Access.isConnecting
                         name: "arrow.up.right"
-                        color: "black"
-                        size: 18
+                        color: Theme.textOnAccent
+                        size: Theme.iconMedium
                     }
                 }
 
@@ -403,8 +405,8 @@ Item {
 
                 Symbol {
                     name: "lock.shield"
-                    color: Qt.rgba(1, 1, 1, 0.44)
-                    size: 14
+                    color: Theme.textDisclaimer
+                    size: Theme.iconXSmall
                     Layout.alignment: Qt.AlignVCenter
                 }
                 Text {
@@ -412,8 +414,8 @@ Item {
                     Layout.fillWidth: true
                     text: L10n.lookup(L10n.language,
                                       "Calvenor no incluye contenido ni suscripciones. Solo organiza fuentes autorizadas por el usuario.")
-                    color: Qt.rgba(1, 1, 1, 0.44)
-                    font.pixelSize: 12
+                    color: Theme.textDisclaimer
+                    font.pixelSize: Theme.fontSmall
                     wrapMode: Text.Wrap
                 }
             }
@@ -421,18 +423,18 @@ Item {
             // The brand's privacy and support links.
             RowLayout {
                 objectName: "access.links"
-                spacing: 22
+                spacing: Theme.spacingSection
                 Layout.alignment: Qt.AlignHCenter
-                Layout.topMargin: 8
-                Layout.bottomMargin: 8
+                Layout.topMargin: Theme.spacingMedium
+                Layout.bottomMargin: Theme.spacingMedium
 
-                LegalLink {
+                LinkButton {
                     objectName: "access.privacy"
                     title: "Privacidad"
                     symbol: "hand.raised"
                     address: Deck.brand.privacyURL || ""
                 }
-                LegalLink {
+                LinkButton {
                     objectName: "access.support"
                     title: "Soporte"
                     symbol: "envelope"
@@ -442,79 +444,10 @@ Item {
         }
     }
 
-    component MethodSegment: AbstractButton {
-        id: segment
-
-        property string title
-        property int method
-
-        readonly property bool selected: Deck.method === segment.method
-
-        Layout.fillWidth: true
-        Layout.fillHeight: true
-        focusPolicy: Qt.TabFocus
-        checkable: false
-        Accessible.role: Accessible.PageTab
-        Accessible.name: label.text
-        Accessible.checked: segment.selected
-
-        background: Rectangle {
-            radius: 7
-            color: segment.selected ? CommandPalette.raised : "transparent"
-            border.width: segment.visualFocus ? 2 : (segment.selected ? 1 : 0)
-            border.color: segment.visualFocus ? CommandPalette.primary : Qt.rgba(1, 1, 1, 0.12)
-        }
-        contentItem: Text {
-            id: label
-            objectName: segment.objectName + ".label"
-            text: L10n.lookup(L10n.language, segment.title)
-            color: segment.selected ? "white" : Qt.rgba(1, 1, 1, 0.64)
-            font.pixelSize: 13
-            font.bold: segment.selected
-            horizontalAlignment: Text.AlignHCenter
-            verticalAlignment: Text.AlignVCenter
-            elide: Text.ElideRight
-        }
-
-        onClicked: Deck.method = segment.method
-    }
-
-    component LegalLink: AbstractButton {
-        id: link
-
-        property string title
-        property string symbol
-        property string address
-
-        focusPolicy: Qt.TabFocus
-        Accessible.role: Accessible.Link
-        Accessible.name: linkText.text
-
-        contentItem: RowLayout {
-            spacing: 5
-
-            Symbol {
-                name: link.symbol
-                color: CommandPalette.primary
-                size: 14
-            }
-            Text {
-                id: linkText
-                objectName: link.objectName + ".label"
-                text: L10n.lookup(L10n.language, link.title)
-                color: CommandPalette.primary
-                font.pixelSize: 13
-                font.underline: link.hovered
-            }
-        }
-
-        onClicked: Links.open(link.address)
-    }
-
     CodeSheet {
         id: codeSheet
-        shown: Deck.accessCodeRequired
+        shown: Access.accessCodeRequired
         // A dismissal other than the sheet's own buttons only clears the flag (the deck cancels when idle).
-        onDismissed: Deck.accessCodeRequired = false
+        onDismissed: Access.accessCodeRequired = false
     }
 }

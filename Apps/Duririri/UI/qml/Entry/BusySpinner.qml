@@ -1,11 +1,12 @@
 import QtQuick
 import QtQuick.Shapes
+import Sendra.App
 
 // A small turning arc for buttons that wait on the deck. Drawn as a path, so the software renderer shows it too.
 Item {
     id: spinner
 
-    property color color: "black"
+    property color color: Theme.textOnAccent
     property bool running: true
     property real lineWidth: 2.5
 

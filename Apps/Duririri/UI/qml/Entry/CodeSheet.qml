@@ -18,12 +18,12 @@ Sheet {
 
     // Whatever reaches the deck's code (typing, pasting) is cut down to its first four numbers.
     Connections {
-        target: Deck
+        target: Access
         enabled: sheet.shown
         function onAccessCodeChanged() {
-            const kept = AccessCode.filtered(Deck.accessCode)
-            if (kept !== Deck.accessCode)
-                Deck.accessCode = kept
+            const kept = AccessCode.filtered(Access.accessCode)
+            if (kept !== Access.accessCode)
+                Access.accessCode = kept
         }
     }
 
@@ -40,14 +40,14 @@ Sheet {
             anchors.fill: parent
             active: sheet.visible
             sourceComponent: CommandBackground {
-                radius: 22
+                radius: Theme.radiusCard
             }
         }
 
         Keys.onEscapePressed: (event) => {
             event.accepted = true
-            if (!Deck.isConnecting)
-                Deck.cancelPrivateAccess()
+            if (!Access.isConnecting)
+                Access.cancelPrivateAccess()
         }
 
         CommandCard {
@@ -59,7 +59,7 @@ Sheet {
 
             ColumnLayout {
                 anchors.fill: parent
-                spacing: 22
+                spacing: Theme.spacingSection
 
                 BrandLogo {
                     objectName: "codeSheet.logo"
@@ -77,8 +77,8 @@ Sheet {
                         objectName: "codeSheet.title"
                         Layout.fillWidth: true
                         text: L10n.lookup(L10n.language, "Código de acceso")
-                        color: "white"
-                        font.pixelSize: 30
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontLargeTitle
                         font.weight: Font.Black
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
@@ -88,8 +88,8 @@ Sheet {
                         Layout.fillWidth: true
                         text: L10n.lookup(L10n.language,
                                           "Ingresa el código permanente de cuatro dígitos asignado a este usuario.")
-                        color: Qt.rgba(1, 1, 1, 0.58)
-                        font.pixelSize: 14
+                        color: Theme.textSubtitle
+                        font.pixelSize: Theme.fontBody
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
                     }
@@ -107,17 +107,17 @@ Sheet {
                         background: null
                         leftPadding: 0
                         rightPadding: 0
-                        text: Deck.accessCode
-                        color: "white"
+                        text: Access.accessCode
+                        color: Theme.textPrimary
                         selectionColor: CommandPalette.primary
                         selectedTextColor: CommandPalette.voidColor
                         horizontalAlignment: TextInput.AlignHCenter
                         verticalAlignment: TextInput.AlignVCenter
-                        font.pixelSize: 34
+                        font.pixelSize: Theme.fontDisplay
                         font.bold: true
                         font.family: "monospace"
                         inputMethodHints: Qt.ImhDigitsOnly
-                        onTextEdited: Deck.accessCode = codeField.text
+                        onTextEdited: Access.accessCode = codeField.text
 
                         // The stock placeholder of a centred field hides while it has focus, and this field
                         // has focus from the start: the sample shows whenever the field is empty.
@@ -126,7 +126,7 @@ Sheet {
                             anchors.fill: parent
                             visible: codeField.length === 0 && codeField.preeditText.length === 0
                             text: "0000"
-                            color: Qt.rgba(1, 1, 1, 0.3)
+                            color: Theme.textFaint
                             font: codeField.font
                             horizontalAlignment: Text.AlignHCenter
                             verticalAlignment: Text.AlignVCenter
@@ -139,18 +139,18 @@ Sheet {
                     objectName: "codeSheet.validate"
                     Layout.fillWidth: true
                     Layout.preferredHeight: 56
-                    enabled: AccessCode.length(Deck.accessCode) === 4 && !Deck.isConnecting
+                    enabled: AccessCode.length(Access.accessCode) === 4 && !Access.isConnecting
                     focusPolicy: Qt.TabFocus
                     Accessible.role: Accessible.Button
                     Accessible.name: validateLabel.text
-                    leftPadding: 17
-                    rightPadding: 17
+                    leftPadding: Theme.spacingGutter
+                    rightPadding: Theme.spacingGutter
 
                     background: Rectangle {
-                        radius: 16
+                        radius: Theme.radiusLarge
                         color: CommandPalette.primary
                         border.width: validateButton.visualFocus ? 2 : 0
-                        border.color: "white"
+                        border.color: Theme.focusRing
                         opacity: validateButton.enabled ? (validateButton.pressed ? 0.85 : 1) : 0.45
                     }
                     contentItem: Item {
@@ -164,9 +164,9 @@ Sheet {
 
                             BusySpinner {
                                 objectName: "codeSheet.validate.spinner"
-                                visible: Deck.isConnecting
-                                running: Deck.isConnecting
-                                color: "black"
+                                visible: Access.isConnecting
+                                running: Access.isConnecting
+                                color: Theme.textOnAccent
                                 Layout.preferredWidth: 22
                                 Layout.preferredHeight: 22
                             }
@@ -174,17 +174,17 @@ Sheet {
                                 id: validateLabel
                                 objectName: "codeSheet.validate.label"
                                 Layout.fillWidth: true
-                                text: Deck.isConnecting ? L10n.lookup(L10n.language, Deck.connectionStatus)
+                                text: Access.isConnecting ? L10n.lookup(L10n.language, Access.connectionStatus)
                                                         : L10n.lookup(L10n.language, "Validar y entrar")
-                                color: "black"
-                                font.pixelSize: 17
+                                color: Theme.textOnAccent
+                                font.pixelSize: Theme.fontHeadline
                                 font.bold: true
                                 elide: Text.ElideRight
                             }
                         }
                     }
 
-                    onClicked: Deck.confirmPrivateAccess()
+                    onClicked: Access.confirmPrivateAccess()
                 }
 
                 Button {
@@ -192,10 +192,10 @@ Sheet {
                     Layout.alignment: Qt.AlignHCenter
                     flat: true
                     focusPolicy: Qt.TabFocus
-                    enabled: !Deck.isConnecting
+                    enabled: !Access.isConnecting
                     text: L10n.lookup(L10n.language, "Cancelar")
-                    palette.buttonText: Qt.rgba(1, 1, 1, 0.7)
-                    onClicked: Deck.cancelPrivateAccess()
+                    palette.buttonText: Theme.textControl
+                    onClicked: Access.cancelPrivateAccess()
                 }
             }
         }

@@ -36,7 +36,7 @@ Item {
             spacing: 28
 
             ColumnLayout {
-                spacing: 8
+                spacing: Theme.spacingMedium
                 Layout.fillWidth: true
 
                 StatusPill {
@@ -49,8 +49,8 @@ Item {
                     objectName: "identity.title"
                     Layout.fillWidth: true
                     text: L10n.lookup(L10n.language, "¿Quién toma el mando?")
-                    color: "white"
-                    font.pixelSize: 34
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontDisplay
                     font.weight: Font.Black
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.Wrap
@@ -59,8 +59,8 @@ Item {
                     objectName: "identity.subtitle"
                     Layout.fillWidth: true
                     text: L10n.lookup(L10n.language, "Cada identidad conserva su bóveda y su progreso en este dispositivo.")
-                    color: Qt.rgba(1, 1, 1, 0.56)
-                    font.pixelSize: 15
+                    color: Theme.textSecondary
+                    font.pixelSize: Theme.fontCallout
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.Wrap
                 }
@@ -70,16 +70,16 @@ Item {
             Grid {
                 id: tiles
                 objectName: "identity.tiles"
-                visible: Deck.identities.length > 0
+                visible: Access.identities.length > 0
                 Layout.fillWidth: true
                 columns: Math.max(1, Math.floor((column.width + 14) / (150 + 14)))
-                columnSpacing: 14
-                rowSpacing: 14
+                columnSpacing: Theme.spacingXLarge
+                rowSpacing: Theme.spacingXLarge
 
                 readonly property real tileWidth: (column.width - (tiles.columns - 1) * 14) / tiles.columns
 
                 Repeater {
-                    model: Deck.identities
+                    model: Access.identities
 
                     IdentityTile {
                         required property var modelData
@@ -106,21 +106,21 @@ Item {
 
                 ColumnLayout {
                     anchors.fill: parent
-                    spacing: 16
+                    spacing: Theme.spacingXXLarge
 
                     RowLayout {
-                        spacing: 8
+                        spacing: Theme.spacingMedium
 
                         Symbol {
                             name: "person.badge.plus"
                             color: CommandPalette.primary
-                            size: 18
+                            size: Theme.iconMedium
                         }
                         Text {
                             objectName: "identity.formTitle"
                             text: L10n.lookup(L10n.language, "Nueva identidad")
                             color: CommandPalette.primary
-                            font.pixelSize: 17
+                            font.pixelSize: Theme.fontHeadline
                             font.bold: true
                         }
                     }
@@ -137,11 +137,11 @@ Item {
                             rightPadding: 0
                             verticalAlignment: TextInput.AlignVCenter
                             placeholderText: L10n.lookup(L10n.language, "Nombre")
-                            placeholderTextColor: Qt.rgba(1, 1, 1, 0.36)
-                            color: "white"
+                            placeholderTextColor: Theme.textHint
+                            color: Theme.textPrimary
                             selectionColor: CommandPalette.primary
                             selectedTextColor: CommandPalette.voidColor
-                            font.pixelSize: 14
+                            font.pixelSize: Theme.fontBody
                         }
                     }
 
@@ -157,7 +157,7 @@ Item {
 
                         Row {
                             id: glyphRow
-                            spacing: 10
+                            spacing: Theme.spacingRegular
 
                             Repeater {
                                 model: Symbols.identityGlyphs
@@ -178,15 +178,15 @@ Item {
                                     Accessible.checked: glyphButton.selected
 
                                     background: Rectangle {
-                                        radius: 14
+                                        radius: Theme.radiusField
                                         color: glyphButton.selected ? CommandPalette.primary : CommandPalette.raised
                                         border.width: glyphButton.visualFocus ? 2 : 0
-                                        border.color: "white"
+                                        border.color: Theme.focusRing
                                     }
                                     contentItem: Symbol {
                                         name: glyphButton.modelData
-                                        color: glyphButton.selected ? "black" : "white"
-                                        size: 22
+                                        color: glyphButton.selected ? Theme.textOnAccent : Theme.textPrimary
+                                        size: Theme.iconXLarge
                                     }
 
                                     onClicked: screen.selectedGlyph = glyphButton.modelData
@@ -207,38 +207,38 @@ Item {
                         Accessible.name: createLabel.text
 
                         background: Rectangle {
-                            radius: 12
+                            radius: Theme.radiusMedium
                             color: CommandPalette.primary
                             border.width: createButton.visualFocus ? 2 : 0
-                            border.color: "white"
+                            border.color: Theme.focusRing
                             opacity: createButton.enabled ? (createButton.pressed ? 0.85 : 1) : 0.4
                         }
                         contentItem: Item {
                             RowLayout {
                                 anchors.centerIn: parent
                                 width: Math.min(implicitWidth, parent.width)
-                                spacing: 8
+                                spacing: Theme.spacingMedium
 
                                 Symbol {
                                     objectName: "identity.create.arrow"
                                     name: "arrow.right.circle.fill"
-                                    color: "black"
-                                    size: 20
+                                    color: Theme.textOnAccent
+                                    size: Theme.iconLarge
                                 }
                                 Text {
                                     id: createLabel
                                     objectName: "identity.create.label"
                                     Layout.fillWidth: true
                                     text: L10n.lookup(L10n.language, "Crear y continuar")
-                                    color: "black"
-                                    font.pixelSize: 17
+                                    color: Theme.textOnAccent
+                                    font.pixelSize: Theme.fontHeadline
                                     font.bold: true
                                     elide: Text.ElideRight
                                 }
                             }
                         }
 
-                        onClicked: Deck.addIdentity(nameField.text, screen.selectedGlyph)
+                        onClicked: Access.addIdentity(nameField.text, screen.selectedGlyph)
                     }
                 }
             }
@@ -255,7 +255,7 @@ Item {
         CommandMenuItem {
             objectName: "identity.menu.delete"
             text: L10n.lookup(L10n.language, "Eliminar")
-            onTriggered: Deck.deleteIdentity(tileMenu.identityId)
+            onTriggered: Access.deleteIdentity(tileMenu.identityId)
         }
     }
 
@@ -273,8 +273,8 @@ Item {
         activeFocusOnTab: true
         Accessible.role: Accessible.Button
         Accessible.name: tile.name
-        Accessible.onPressAction: Deck.selectIdentity(tile.identityId)
-        Keys.onSpacePressed: Deck.selectIdentity(tile.identityId)
+        Accessible.onPressAction: Access.selectIdentity(tile.identityId)
+        Keys.onSpacePressed: Access.selectIdentity(tile.identityId)
         Keys.onMenuPressed: tile.contextMenuRequested()
 
         CommandCard {
@@ -302,17 +302,17 @@ Item {
                     anchors.centerIn: parent
                     name: tile.glyph
                     color: CommandPalette.primary
-                    size: 38
+                    size: Theme.iconBadge
                 }
             }
             Text {
                 objectName: tile.objectName + ".name"
                 Layout.fillWidth: true
-                Layout.leftMargin: 8
-                Layout.rightMargin: 8
+                Layout.leftMargin: Theme.spacingMedium
+                Layout.rightMargin: Theme.spacingMedium
                 text: tile.name
-                color: "white"
-                font.pixelSize: 17
+                color: Theme.textPrimary
+                font.pixelSize: Theme.fontHeadline
                 font.bold: true
                 horizontalAlignment: Text.AlignHCenter
                 elide: Text.ElideRight
@@ -328,7 +328,7 @@ Item {
                 if (mouse.button === Qt.RightButton)
                     tile.contextMenuRequested()
                 else
-                    Deck.selectIdentity(tile.identityId)
+                    Access.selectIdentity(tile.identityId)
             }
         }
     }

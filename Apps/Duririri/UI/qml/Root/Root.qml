@@ -22,16 +22,16 @@ ApplicationWindow {
     locale: Qt.locale(L10n.language)
 
     palette.window: CommandPalette.voidColor
-    palette.windowText: "white"
+    palette.windowText: Theme.textPrimary
     palette.base: CommandPalette.panel
-    palette.text: "white"
+    palette.text: Theme.textPrimary
     palette.button: CommandPalette.raised
-    palette.buttonText: "white"
+    palette.buttonText: Theme.textPrimary
     palette.highlight: CommandPalette.primary
-    palette.highlightedText: "black"
-    palette.placeholderText: Qt.rgba(1, 1, 1, 0.4)
+    palette.highlightedText: Theme.textOnAccent
+    palette.placeholderText: Theme.textPlaceholder
     palette.toolTipBase: CommandPalette.raised
-    palette.toolTipText: "white"
+    palette.toolTipText: Theme.textPrimary
 
     Loader {
         id: phaseScreen
@@ -74,7 +74,7 @@ ApplicationWindow {
         CommandShell {}
     }
 
-    // The embedded player: one per ticket, built by the deck adaptor.
+    // The embedded player: one per ticket, built by the EmbeddedPlayer behind Deck.
     Loader {
         id: embeddedPlayer
         objectName: "root.player"
@@ -112,66 +112,24 @@ ApplicationWindow {
 
     DetailSheet {
         id: detailSheet
-        shown: Deck.selectedNode !== null && Deck.phase === Deck.Ready
-        onDismissed: Deck.closeDetails()
+        shown: Details.selectedNode !== null && Deck.phase === Deck.Ready
+        onDismissed: Details.closeDetails()
     }
 
     // The one alert: the deck's connection, code, parental or playback failure, above every sheet.
-    Dialog {
+    MessageDialog {
         id: alert
         objectName: "root.alert"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
         z: 1000
-        modal: true
-        focus: true
         width: Math.min(440, window.width - 80)
         // The message starts where the title's text does.
         leftPadding: 20
         rightPadding: 20
-        closePolicy: Popup.CloseOnEscape
         // With both messages set only the error shows; dismissing clears both.
         readonly property var shownMessage: Deck.errorMessage !== null ? Deck.errorMessage : Deck.playbackMessage
-        onShownMessageChanged: Qt.callLater(alert.follow)
-        function follow() {
-            if (shownMessage !== null)
-                open()
-            else
-                close()
-        }
-        Component.onCompleted: if (shownMessage !== null) open()
+        showing: alert.shownMessage !== null
         title: Deck.brand.name
-        background: Rectangle {
-            color: CommandPalette.raised
-            radius: 16
-            border.color: Qt.rgba(1, 1, 1, 0.1)
-        }
-        header: Label {
-            objectName: "root.alert.title"
-            text: alert.title
-            color: "white"
-            font.pixelSize: 17
-            font.bold: true
-            padding: 20
-            bottomPadding: 4
-            wrapMode: Text.Wrap
-        }
-        Label {
-            objectName: "root.alert.message"
-            width: parent.width
-            text: alert.shownMessage !== null ? L10n.lookup(L10n.language, alert.shownMessage) : ""
-            color: Qt.rgba(1, 1, 1, 0.8)
-            font.pixelSize: 14
-            wrapMode: Text.Wrap
-        }
-        footer: DialogButtonBox {
-            background: null
-            Button {
-                objectName: "root.alert.accept"
-                text: L10n.lookup(L10n.language, "Aceptar")
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-            }
-        }
+        message: alert.shownMessage !== null ? L10n.lookup(L10n.language, alert.shownMessage) : ""
         onClosed: Deck.clearMessages()
     }
 }

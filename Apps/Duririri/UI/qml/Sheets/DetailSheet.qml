@@ -15,19 +15,19 @@ Sheet {
     // The entry shown: kept while the sheet closes, when the deck's selection is already gone.
     property var node: null
     readonly property bool isSeries: sheet.node !== null && sheet.node.kind === "series"
-    readonly property bool isFavorite: Deck.favoritesRevision >= 0 && sheet.node !== null && Deck.isFavorite(sheet.node.key)
-    readonly property var brief: Deck.selectedBrief
+    readonly property bool isFavorite: Browse.favoritesRevision >= 0 && sheet.node !== null && Browse.isFavorite(sheet.node.key)
+    readonly property var brief: Details.selectedBrief
     readonly property string synopsis: {
         const text = sheet.brief !== null ? sheet.brief.synopsis.trim() : ""
         return text.length > 0 ? text : L10n.lookup(L10n.language, "Información proporcionada por la fuente conectada.")
     }
 
     function follow() {
-        if (Deck.selectedNode !== null)
-            sheet.node = Deck.selectedNode
+        if (Details.selectedNode !== null)
+            sheet.node = Details.selectedNode
     }
     Connections {
-        target: Deck
+        target: Details
         function onSelectedNodeChanged() { sheet.follow() }
     }
     Component.onCompleted: follow()
@@ -48,7 +48,7 @@ Sheet {
             anchors.fill: parent
             active: sheet.visible
             sourceComponent: CommandBackground {
-                radius: 22
+                radius: Theme.radiusCard
             }
         }
 
@@ -84,14 +84,14 @@ Sheet {
                         kind: sheet.node !== null ? sheet.node.kind : ""
                         generic: sheet.node !== null && sheet.node.generic
                         aspect: 1.6
-                        radius: 24
+                        radius: Theme.radiusHero
                     }
                     Rectangle {
                         anchors.fill: parent
-                        radius: 24
+                        radius: Theme.radiusHero
                         gradient: Gradient {
-                            GradientStop { position: 0.5; color: Qt.rgba(0, 0, 0, 0) }
-                            GradientStop { position: 1.0; color: Qt.rgba(0, 0, 0, 0.94) }
+                            GradientStop { position: 0.5; color: Theme.artworkShadeClear }
+                            GradientStop { position: 1.0; color: Theme.artworkShadeDeep }
                         }
                     }
                     ColumnLayout {
@@ -105,15 +105,15 @@ Sheet {
                             objectName: "detail.kind"
                             // The deck's title is in the language of the moment: asked again on every switch.
                             text: sheet.node !== null && L10n.language.length > 0
-                                  ? Deck.presentationKindTitle(sheet.node.kind) : ""
+                                  ? Details.presentationKindTitle(sheet.node.kind) : ""
                             color: CommandPalette.primary
                         }
                         Text {
                             objectName: "detail.title"
                             Layout.fillWidth: true
                             text: sheet.node !== null ? sheet.node.title : ""
-                            color: "white"
-                            font.pixelSize: 32
+                            color: Theme.textPrimary
+                            font.pixelSize: Theme.fontDisplaySmall
                             font.weight: Font.Black
                             maximumLineCount: 3
                             wrapMode: Text.Wrap
@@ -123,8 +123,8 @@ Sheet {
                             objectName: "detail.group"
                             Layout.fillWidth: true
                             text: sheet.node !== null ? sheet.node.groupName : ""
-                            color: Qt.rgba(1, 1, 1, 0.58)
-                            font.pixelSize: 14
+                            color: Theme.textSubtitle
+                            font.pixelSize: Theme.fontBody
                             elide: Text.ElideRight
                         }
                     }
@@ -135,8 +135,8 @@ Sheet {
                     Layout.fillWidth: true
                     text: sheet.synopsis
                     textFormat: Text.PlainText
-                    color: Qt.rgba(1, 1, 1, 0.72)
-                    font.pixelSize: 15
+                    color: Theme.textStatus
+                    font.pixelSize: Theme.fontCallout
                     wrapMode: Text.Wrap
                 }
 
@@ -144,7 +144,7 @@ Sheet {
                     Layout.fillWidth: true
                     spacing: 11
 
-                    SheetButton {
+                    ActionButton {
                         objectName: "detail.favorite"
                         Layout.fillWidth: true
                         Layout.preferredWidth: 1
@@ -152,9 +152,9 @@ Sheet {
                         symbol: sheet.isFavorite ? "heart.fill" : "heart"
                         text: sheet.isFavorite ? L10n.lookup(L10n.language, "En favoritos")
                                                : L10n.lookup(L10n.language, "Agregar favorito")
-                        onClicked: Deck.toggleSelectedFavorite()
+                        onClicked: Details.toggleSelectedFavorite()
                     }
-                    SheetButton {
+                    ActionButton {
                         objectName: "detail.play"
                         Layout.fillWidth: true
                         Layout.preferredWidth: 1
@@ -163,18 +163,18 @@ Sheet {
                         symbol: "play.fill"
                         text: L10n.lookup(L10n.language, "Reproducir")
                         onClicked: {
-                            Deck.playSelected()
-                            Deck.closeDetails()
+                            Details.playSelected()
+                            Details.closeDetails()
                         }
                     }
                 }
 
                 RowLayout {
                     objectName: "detail.loading"
-                    visible: Deck.isLoadingBrief
-                    spacing: 10
+                    visible: Details.isLoadingBrief
+                    spacing: Theme.spacingRegular
                     BusyIndicator {
-                        running: Deck.isLoadingBrief
+                        running: Details.isLoadingBrief
                         Layout.preferredWidth: 24
                         Layout.preferredHeight: 24
                         palette.dark: CommandPalette.primary
@@ -183,8 +183,8 @@ Sheet {
                         objectName: "detail.loading.text"
                         text: sheet.isSeries ? L10n.lookup(L10n.language, "Cargando episodios…")
                                              : L10n.lookup(L10n.language, "Cargando información…")
-                        color: Qt.rgba(1, 1, 1, 0.72)
-                        font.pixelSize: 13
+                        color: Theme.textStatus
+                        font.pixelSize: Theme.fontFootnote
                     }
                 }
 
@@ -198,13 +198,13 @@ Sheet {
                         required property int index
                         objectName: "detail.season." + index
                         Layout.fillWidth: true
-                        spacing: 10
+                        spacing: Theme.spacingRegular
 
                         Text {
                             objectName: "detail.season." + season.index + ".title"
                             text: L10n.format(L10n.language, "Temporada %lld", [season.modelData.number])
-                            color: "white"
-                            font.pixelSize: 20
+                            color: Theme.textPrimary
+                            font.pixelSize: Theme.fontTitle3
                             font.bold: true
                         }
 
@@ -222,25 +222,25 @@ Sheet {
                                 background: null
                                 contentItem: CommandCard {
                                     id: episodeCard
-                                    padding: 14
+                                    padding: Theme.spacingXLarge
                                     opacity: episode.down ? 0.8 : 1
 
                                     RowLayout {
                                         anchors.fill: parent
-                                        spacing: 12
+                                        spacing: Theme.spacingLarge
                                         Text {
                                             objectName: episode.objectName + ".number"
                                             text: sheet.twoDigits(episode.modelData.number)
                                             color: CommandPalette.primary
-                                            font.pixelSize: 22
+                                            font.pixelSize: Theme.fontTitle2
                                             font.bold: true
                                             font.family: "monospace"
                                         }
                                         Text {
                                             Layout.fillWidth: true
                                             text: episode.modelData.title
-                                            color: "white"
-                                            font.pixelSize: 15
+                                            color: Theme.textPrimary
+                                            font.pixelSize: Theme.fontCallout
                                             font.bold: true
                                             maximumLineCount: 2
                                             wrapMode: Text.Wrap
@@ -249,11 +249,11 @@ Sheet {
                                         Symbol {
                                             name: "play.circle.fill"
                                             color: CommandPalette.primary
-                                            size: 24
+                                            size: Theme.iconXXLarge
                                         }
                                     }
                                 }
-                                onClicked: Deck.playEpisode(season.index, episode.index)
+                                onClicked: Details.playEpisode(season.index, episode.index)
                             }
                         }
                     }
@@ -270,49 +270,10 @@ Sheet {
             Button {
                 objectName: "detail.close"
                 anchors.right: parent.right
-                anchors.rightMargin: 17
+                anchors.rightMargin: Theme.spacingGutter
                 anchors.verticalCenter: parent.verticalCenter
                 text: L10n.lookup(L10n.language, "Cerrar")
-                onClicked: Deck.closeDetails()
-            }
-        }
-    }
-
-    // Bordered (favourite) or prominent (play) action in the brand colour.
-    component SheetButton: AbstractButton {
-        id: button
-        property string symbol
-        property bool prominent: false
-
-        implicitHeight: 46
-        focusPolicy: Qt.TabFocus
-        Accessible.name: button.text
-
-        background: Rectangle {
-            radius: 12
-            color: button.prominent ? CommandPalette.primary
-                                    : Qt.rgba(CommandPalette.primary.r, CommandPalette.primary.g, CommandPalette.primary.b, 0.16)
-            opacity: button.down ? 0.8 : 1
-        }
-        contentItem: Item {
-            implicitWidth: buttonRow.implicitWidth
-            implicitHeight: buttonRow.implicitHeight
-            RowLayout {
-                id: buttonRow
-                anchors.centerIn: parent
-                spacing: 8
-                Symbol {
-                    name: button.symbol
-                    color: button.prominent ? "black" : CommandPalette.primary
-                    size: 17
-                }
-                Text {
-                    objectName: button.objectName + ".label"
-                    text: button.text
-                    color: button.prominent ? "black" : CommandPalette.primary
-                    font.pixelSize: 14
-                    font.bold: true
-                }
+                onClicked: Details.closeDetails()
             }
         }
     }

@@ -11,9 +11,9 @@ Sheet {
     minimumWidth: 520
     minimumHeight: 540
 
-    readonly property bool protectionOn: Deck.parentalEnabled
+    readonly property bool protectionOn: Systems.parentalEnabled
     // Protection on but no PIN stored: no PIN could ever switch it off, so the sheet asks for a new one instead.
-    readonly property bool pinMissing: sheet.protectionOn && !Deck.hasParentalPIN
+    readonly property bool pinMissing: sheet.protectionOn && !Systems.hasParentalPIN
     readonly property bool asksNewPin: !sheet.protectionOn || sheet.pinMissing
     property string pin: ""
     property string confirmation: ""
@@ -31,12 +31,12 @@ Sheet {
     function act() {
         let result = null
         if (!sheet.asksNewPin) {
-            if (Deck.validatePIN(sheet.pin))
-                Deck.setParental(false)
+            if (Systems.validatePIN(sheet.pin))
+                Systems.setParental(false)
             else
                 result = "El PIN es incorrecto."
         } else {
-            result = Deck.activateParental(sheet.pin, sheet.confirmation)
+            result = Systems.activateParental(sheet.pin, sheet.confirmation)
         }
         sheet.message = result
         if (result === null)
@@ -55,14 +55,14 @@ Sheet {
             anchors.fill: parent
             active: sheet.visible
             sourceComponent: CommandBackground {
-                radius: 22
+                radius: Theme.radiusCard
             }
         }
 
         ColumnLayout {
             id: content
             anchors.fill: parent
-            anchors.margins: 22
+            anchors.margins: Theme.spacingSection
             spacing: 18
 
             RowLayout {
@@ -71,7 +71,7 @@ Sheet {
                     objectName: "parental.symbol"
                     name: sheet.protectionOn ? "lock.shield.fill" : "shield.lefthalf.filled"
                     color: sheet.protectionOn ? CommandPalette.green : CommandPalette.primary
-                    size: 48
+                    size: Theme.iconHero
                 }
                 Item { Layout.fillWidth: true }
                 Button {
@@ -88,8 +88,8 @@ Sheet {
                 Layout.fillWidth: true
                 text: sheet.protectionOn ? L10n.lookup(L10n.language, "Protección activa")
                                          : L10n.lookup(L10n.language, "Protege la biblioteca")
-                color: "white"
-                font.pixelSize: 30
+                color: Theme.textPrimary
+                font.pixelSize: Theme.fontLargeTitle
                 font.weight: Font.Black
                 wrapMode: Text.Wrap
             }
@@ -97,8 +97,8 @@ Sheet {
             Text {
                 Layout.fillWidth: true
                 text: L10n.lookup(L10n.language, "El filtro se aplica a las categorías sensibles de la fuente y se controla con un PIN local de cuatro números.")
-                color: Qt.rgba(1, 1, 1, 0.6)
-                font.pixelSize: 14
+                color: Theme.textExplanation
+                font.pixelSize: Theme.fontBody
                 wrapMode: Text.Wrap
             }
 
@@ -107,8 +107,8 @@ Sheet {
                 Layout.fillWidth: true
                 visible: sheet.pinMissing
                 text: L10n.lookup(L10n.language, "No hay un PIN guardado en este dispositivo. Crea uno nuevo para poder desactivar la protección.")
-                color: Qt.rgba(1, 1, 1, 0.8)
-                font.pixelSize: 13
+                color: Theme.textBody
+                font.pixelSize: Theme.fontFootnote
                 wrapMode: Text.Wrap
             }
 
@@ -129,44 +129,16 @@ Sheet {
                 onEdited: (value) => sheet.confirmation = value
             }
 
-            AbstractButton {
+            ActionButton {
                 id: action
                 objectName: "parental.action"
                 Layout.fillWidth: true
-                implicitHeight: 46
-                focusPolicy: Qt.TabFocus
-                readonly property color tint: sheet.pinMissing ? CommandPalette.green
-                                             : sheet.protectionOn ? CommandPalette.red : CommandPalette.primary
+                tint: sheet.pinMissing ? CommandPalette.green
+                                       : sheet.protectionOn ? CommandPalette.red : CommandPalette.primary
+                symbol: sheet.protectionOn && !sheet.pinMissing ? "lock.open.fill" : "lock.shield.fill"
                 text: sheet.pinMissing ? L10n.lookup(L10n.language, "Guardar PIN")
                       : sheet.protectionOn ? L10n.lookup(L10n.language, "Desactivar protección")
                                            : L10n.lookup(L10n.language, "Activar protección")
-                Accessible.name: action.text
-                background: Rectangle {
-                    radius: 12
-                    color: action.tint
-                    opacity: action.down ? 0.8 : 1
-                }
-                contentItem: Item {
-                    implicitWidth: actionRow.implicitWidth
-                    implicitHeight: actionRow.implicitHeight
-                    RowLayout {
-                        id: actionRow
-                        anchors.centerIn: parent
-                        spacing: 8
-                        Symbol {
-                            name: sheet.protectionOn && !sheet.pinMissing ? "lock.open.fill" : "lock.shield.fill"
-                            color: "black"
-                            size: 17
-                        }
-                        Text {
-                            objectName: "parental.action.label"
-                            text: action.text
-                            color: "black"
-                            font.pixelSize: 14
-                            font.bold: true
-                        }
-                    }
-                }
                 onClicked: sheet.act()
             }
 
@@ -176,7 +148,7 @@ Sheet {
                 visible: sheet.message !== null
                 text: sheet.message !== null ? L10n.lookup(L10n.language, sheet.message) : ""
                 color: CommandPalette.red
-                font.pixelSize: 13
+                font.pixelSize: Theme.fontFootnote
                 wrapMode: Text.Wrap
             }
 
@@ -199,11 +171,11 @@ Sheet {
             background: null
             text: pinField.text
             placeholderText: L10n.lookup(L10n.language, pinField.placeholder)
-            placeholderTextColor: Qt.rgba(1, 1, 1, 0.36)
-            color: "white"
+            placeholderTextColor: Theme.textHint
+            color: Theme.textPrimary
             selectionColor: CommandPalette.primary
             selectedTextColor: CommandPalette.voidColor
-            font.pixelSize: 15
+            font.pixelSize: Theme.fontCallout
             echoMode: TextInput.Password
             inputMethodHints: Qt.ImhDigitsOnly | Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
             verticalAlignment: TextInput.AlignVCenter

@@ -39,21 +39,21 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         height: 38 + 18
-        color: Qt.rgba(0, 0, 0, 0.82)
+        color: Theme.shadeHeader
 
         Rectangle {
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.bottom: parent.bottom
             height: 1
-            color: Qt.rgba(1, 1, 1, 0.06)
+            color: Theme.hairline
         }
 
         Row {
             anchors.left: parent.left
-            anchors.leftMargin: 17
+            anchors.leftMargin: Theme.spacingGutter
             anchors.verticalCenter: parent.verticalCenter
-            spacing: 12
+            spacing: Theme.spacingLarge
 
             BrandIsotype {
                 width: 38
@@ -67,15 +67,15 @@ Item {
                     objectName: "shell.brandName"
                     text: String(Deck.brand.name || "").toUpperCase()
                     color: shell.primary
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.fontCaption
                     font.bold: true
                     font.letterSpacing: 1.8
                 }
                 Text {
                     objectName: "shell.title"
                     text: L10n.lookup(L10n.language, shell.current.title)
-                    color: "white"
-                    font.pixelSize: 17
+                    color: Theme.textPrimary
+                    font.pixelSize: Theme.fontHeadline
                     font.bold: true
                 }
             }
@@ -83,17 +83,17 @@ Item {
 
         Row {
             anchors.right: parent.right
-            anchors.rightMargin: 17
+            anchors.rightMargin: Theme.spacingGutter
             anchors.verticalCenter: parent.verticalCenter
-            spacing: 12
+            spacing: Theme.spacingLarge
 
             Symbol {
                 objectName: "shell.parental"
                 anchors.verticalCenter: parent.verticalCenter
-                visible: Deck.parentalEnabled
+                visible: Systems.parentalEnabled
                 name: "lock.shield.fill"
                 color: CommandPalette.green
-                size: 20
+                size: Theme.iconLarge
                 Accessible.ignored: false
                 Accessible.role: Accessible.Graphic
                 Accessible.name: L10n.lookup(L10n.language, "Control parental activo")
@@ -106,57 +106,33 @@ Item {
                 onClicked: shell.openSearch()
                 background: Rectangle {
                     radius: width / 2
-                    color: Qt.rgba(1, 1, 1, 0.07)
+                    color: Theme.fillButton
                 }
                 contentItem: Symbol {
                     name: "magnifyingglass"
-                    size: 17
+                    size: Theme.iconRegular
                 }
             }
-            AbstractButton {
+            CapsuleButton {
                 id: identity
                 objectName: "shell.identity"
                 visible: Deck.activeIdentity !== null
                 height: 38
                 leftPadding: 11
                 rightPadding: 11
-                implicitWidth: implicitContentWidth + leftPadding + rightPadding
                 Accessible.name: Deck.activeIdentity !== null
                                  ? L10n.format(L10n.language, "Identidad actual: %@. Cambiar identidad",
                                                [Deck.activeIdentity.name]) : ""
                 onClicked: Deck.changeIdentity()
-                background: Rectangle {
-                    radius: height / 2
-                    color: shell.primary
-                    border.width: 1
-                    border.color: Qt.rgba(1, 1, 1, 0.32)
-                }
-                contentItem: Item {
-                    implicitWidth: identityRow.implicitWidth
-                    Row {
-                        id: identityRow
-                        anchors.verticalCenter: parent.verticalCenter
-                        spacing: 7
-                        Symbol {
-                            anchors.verticalCenter: parent.verticalCenter
-                            name: shell.identityGlyph
-                            color: "black"
-                            size: 15
-                        }
-                        Text {
-                            objectName: "shell.identity.name"
-                            anchors.verticalCenter: parent.verticalCenter
-                            // Bounded: a long name elides instead of covering the brand, title and search.
-                            width: Math.min(implicitWidth, 200)
-                            text: Deck.activeIdentity !== null ? Deck.activeIdentity.name : ""
-                            color: "black"
-                            font.pixelSize: 12
-                            font.bold: true
-                            maximumLineCount: 1
-                            elide: Text.ElideRight
-                        }
-                    }
-                }
+                text: Deck.activeIdentity !== null ? Deck.activeIdentity.name : ""
+                symbol: shell.identityGlyph
+                foreground: Theme.textOnAccent
+                fill: shell.primary
+                outline: Theme.outlineStrong
+                // Bounded: a long name elides instead of covering the brand, title and search.
+                maximumTextWidth: 200
+                fontSize: Theme.fontSmall
+                pressedOpacity: 1
             }
         }
     }
@@ -185,13 +161,13 @@ Item {
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         height: dockRow.implicitHeight + 14
-        color: Qt.rgba(0, 0, 0, 0.9)
+        color: Theme.shadeDock
 
         Rectangle {
             anchors.left: parent.left
             anchors.right: parent.right
             height: 1
-            color: Qt.rgba(1, 1, 1, 0.07)
+            color: Theme.hairlineDock
         }
 
         Row {
@@ -209,8 +185,8 @@ Item {
                     readonly property bool current: Deck.dock === section.modelData.dock
                     objectName: "shell.dock." + section.modelData.name
                     width: (dockRow.width - 3 * dockRow.spacing) / 4
-                    topPadding: 8
-                    bottomPadding: 8
+                    topPadding: Theme.spacingMedium
+                    bottomPadding: Theme.spacingMedium
                     checkable: false
                     checked: section.current
                     Accessible.name: L10n.lookup(L10n.language, section.modelData.title)
@@ -220,19 +196,19 @@ Item {
                         color: section.current ? shell.primary : Qt.rgba(0, 0, 0, 0.001)
                     }
                     contentItem: Column {
-                        spacing: 4
+                        spacing: Theme.spacingXSmall
                         Symbol {
                             anchors.horizontalCenter: parent.horizontalCenter
                             name: section.modelData.symbol
-                            size: 18
+                            size: Theme.iconMedium
                             font.weight: Font.DemiBold
-                            color: section.current ? "black" : Qt.rgba(1, 1, 1, 0.55)
+                            color: section.current ? Theme.textOnAccent : Theme.textIdle
                         }
                         Text {
                             anchors.horizontalCenter: parent.horizontalCenter
                             text: L10n.lookup(L10n.language, section.modelData.title)
-                            color: section.current ? "black" : Qt.rgba(1, 1, 1, 0.55)
-                            font.pixelSize: 11
+                            color: section.current ? Theme.textOnAccent : Theme.textIdle
+                            font.pixelSize: Theme.fontCaption
                             font.bold: true
                             maximumLineCount: 1
                         }
