@@ -3,6 +3,8 @@
 // rail and the library's rows. Each timing runs from the action (a real key or click, or a scroll step) to the end
 // of the frame that shows it. QT_QPA_UPDATE_IDLE_TIME is 0 so the platform's 5 ms frame throttle is not counted.
 // Every benchmark takes the catalogue size as its argument; the scene installs that catalogue when it changes.
+#include "CommandDeckProbe.h"
+#include "TestDeck.h"
 #include "SyntheticCatalog.h"
 
 #include "Domain/ProductBrand.h"
@@ -11,7 +13,6 @@
 #include "State/CommandDeck.h"
 #include "State/ReleaseOnWorker.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 #include "UI/AppQml.h"
 #include "UI/Browse.h"
 #include "UI/Deck.h"
@@ -25,7 +26,6 @@
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
@@ -36,20 +36,6 @@
 #include <functional>
 #include <memory>
 #include <thread>
-
-namespace sendra {
-
-// Installs a catalogue the way the loading flows do, without a source behind it.
-struct CommandDeckProbe {
-    static void install(CommandDeck& deck, const QList<MediaNode>& nodes)
-    {
-        deck.installCatalog(CatalogEntries::prepare(nodes), std::nullopt, CommandDeck::FeedSource::loadedEntries);
-    }
-    // As a new application of the catalogue leaves it: no search result known.
-    static void forgetSearches(CommandDeck& deck) { deck.m_search = std::make_unique<CatalogSearch>(deck.m_snapshot); }
-};
-
-} // namespace sendra
 
 using namespace sendra;
 
@@ -64,9 +50,7 @@ public:
     {
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         ui::UiConfig::setDefaults({.carouselInterval = 7000, .animationsEnabled = false});
-        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                               folder.filePath(QStringLiteral("sendra.ini")),
-                                               std::make_shared<MemorySecretStore>());
+        vault = store.newVault();
         ui::SendraApplication::Setup setup;
         setup.vault = vault.get();
         // Nothing is fetched: the catalogue is installed directly.
@@ -178,7 +162,7 @@ private:
         return nullptr;
     }
 
-    QTemporaryDir folder;
+    testing::TestVault store;
     std::unique_ptr<CommandVault> vault;
     std::unique_ptr<ui::SendraApplication> app;
     int m_entries = 0;

@@ -153,6 +153,12 @@ const AddressReader::Origin* AddressReader::originFor(std::string_view prefix)
 
 bool AddressReader::keepsAsWritten(std::string_view utf8)
 {
+    // The origin met last, compared once (originLength and originFor would each compare it).
+    if (m_lastOrigin < m_origins.size()) {
+        const Origin& last = m_origins[m_lastOrigin];
+        if (utf8.starts_with(last.text) && (utf8.size() == last.text.size() || utf8[last.text.size()] == '/'))
+            return last.asWritten && isPlainPath(utf8.substr(last.text.size()));
+    }
     const std::size_t originLength = this->originLength(utf8);
     if (originLength == 0)
         return false;

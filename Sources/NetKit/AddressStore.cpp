@@ -33,6 +33,20 @@ qsizetype directoryLength(std::string_view text)
         if (ends != 0)
             return cut;
     }
+    if (i < text.size() && text.size() >= 16) {
+        // The last sixteen bytes end with the text's (never past it): the bits of bytes already seen go.
+        const size_t from = text.size() - 16;
+        const unsigned drop = unsigned(i - from);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+        unsigned slashes = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))) >> drop;
+        const unsigned ends =
+            unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, query), _mm_cmpeq_epi8(v, fragment)))) >> drop;
+        if (ends != 0)
+            slashes &= (1U << __builtin_ctz(ends)) - 1;
+        if (slashes != 0)
+            cut = qsizetype(i) + 32 - __builtin_clz(slashes);
+        return cut;
+    }
 #endif
     for (; i < text.size(); ++i) {
         if (text[i] == '?' || text[i] == '#')

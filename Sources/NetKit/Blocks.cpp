@@ -1,5 +1,7 @@
 #include "NetKit/Blocks.h"
 
+#include <algorithm>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -19,15 +21,38 @@ size_t decodeUtf8(std::string_view text, char16_t* out, LeadingMark mark)
         const unsigned char lead = in[i];
 #ifdef __SSE2__
         // Titles and ids are mostly ASCII: sixteen such bytes at a time.
-        if (lead < 0x80 && i + 16 <= size) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-            if (_mm_movemask_epi8(bytes) == 0) {
-                const __m128i zero = _mm_setzero_si128();
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
-                out += 16;
-                i += 16;
-                continue;
+        if (lead < 0x80 && size >= 8) {
+            const __m128i zero = _mm_setzero_si128();
+            if (size >= 16) {
+                // The last sixteen bytes end with the text's (never past it). The units of bytes already decoded
+                // are written again with the same values: those bytes are ASCII too, one unit each.
+                const size_t from = std::min(i, size - 16);
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + from));
+                const unsigned high = unsigned(_mm_movemask_epi8(bytes));
+                if (high == 0 || from == i) {
+                    char16_t* at = out - (i - from);
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_unpacklo_epi8(bytes, zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 8), _mm_unpackhi_epi8(bytes, zero));
+                    // Up to the first byte that is not ASCII (never the first: `lead` is); the units written past
+                    // it stay within the room of the bytes read, and are written over next.
+                    const size_t taken = high == 0 ? 16 : size_t(__builtin_ctz(high));
+                    out = at + taken;
+                    i = from + taken;
+                    continue;
+                }
+            } else {
+                // Short texts (ids, most titles) eight bytes at a time, the last eight the same way.
+                const size_t from = std::min(i, size - 8);
+                const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + from));
+                const unsigned high = unsigned(_mm_movemask_epi8(bytes)) & 0xFF;
+                if (high == 0 || from == i) {
+                    char16_t* at = out - (i - from);
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_unpacklo_epi8(bytes, zero));
+                    const size_t taken = high == 0 ? 8 : size_t(__builtin_ctz(high));
+                    out = at + taken;
+                    i = from + taken;
+                    continue;
+                }
             }
         }
 #endif

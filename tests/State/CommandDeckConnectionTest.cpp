@@ -2,59 +2,33 @@
 // and a playlist host, with scaled-down time-outs and a clock the test moves.
 #include "StateTestSupport.h"
 
+#include "CommandDeckProbe.h"
+#include "TestDeck.h"
+
 #include "Domain/CommandError.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
+#include "NetKit/NetLog.h"
 #include "State/CommandDeck.h"
+#include "State/DeckLog.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakePlaylistHost.h"
 #include "fakes/FakeXtreamPanel.h"
 
+#include <QLoggingCategory>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QPromise>
+#include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QTcpServer>
 #include <QTest>
 
 #include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
-
-namespace sendra {
-
-// Holds the deck's next catalogue preparation back until the test lets it go; later ones run as usual.
-struct CommandDeckProbe {
-    struct HeldPreparation {
-        QPromise<std::shared_ptr<const CatalogEntries>> promise;
-        NodeTable nodes;
-        bool started = false;
-
-        void finish()
-        {
-            promise.addResult(CatalogEntries::prepare(std::move(nodes)));
-            promise.finish();
-        }
-    };
-
-    static std::shared_ptr<HeldPreparation> holdNextPreparation(CommandDeck& deck)
-    {
-        auto held = std::make_shared<HeldPreparation>();
-        deck.m_prepare = [held](NodeTable nodes) {
-            if (held->started)
-                return CommandDeck::prepareEntries(std::move(nodes));
-            held->started = true;
-            held->nodes = std::move(nodes);
-            held->promise.start();
-            return held->promise.future();
-        };
-        return held;
-    }
-};
-
-} // namespace sendra
 
 using namespace sendra;
 using namespace std::chrono_literals;
@@ -102,22 +76,17 @@ public:
     QString origin() const { return baseUrl().toString(); }
 };
 
-class DeckConnectionTest : public ::testing::Test
+// The platform and the vault come from TestDeck; the panels here serve generated catalogues instead of its small one.
+class DeckConnectionTest : public ::testing::Test, protected sendra::testing::TestDeck
 {
 protected:
+    DeckConnectionTest() : TestDeck(std::nullopt) {}
+
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                               folder.filePath("sendra.ini"), secrets);
-        QCoro::waitFor(vault->load());
-        const netkit::HttpSession session(&manager);
-        const PanelTimeouts timeouts{2s, 2s, 300ms, 2s, 300ms};
-        CommandDeck::Clients clients{
-            std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
-                                                timeouts),
-            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session)};
-        deck = std::make_unique<CommandDeck>(*vault, std::move(clients));
+        vault = loadVault();
+        deck = makeDeck(*vault, &manager, PanelTimeouts{2s, 2s, 300ms, 2s, 300ms});
         deck->setClock([this] { return now; });
         QObject::connect(deck.get(), &CommandDeck::connectionStatusChanged,
                          [this] { statuses.append(deck->connectionStatus()); });
@@ -160,10 +129,7 @@ protected:
 
     int totalEntries() const { return int(deck->nodesByKind().total()); }
 
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vault;
-    FakePlatform platform;
     CataloguePanel freePanel{"demo", "s3cret", 7};
     // A private brand's servers.
     CataloguePanel retired{"club", "pw", 1};
@@ -494,4 +460,66 @@ TEST_F(DeckConnectionTest, IdentitiesSurviveUnlinkingButADeletedOneIsNotRemember
     connectWith(draft);
     EXPECT_EQ(deck->phase(), CommandDeck::Phase::profiles);
     EXPECT_FALSE(deck->activeIdentity());
+}
+
+namespace {
+
+QMutex capturedMutex;
+QStringList captured;
+
+void capture(QtMsgType, const QMessageLogContext& context, const QString& text)
+{
+    const QMutexLocker lock(&capturedMutex);
+    captured.append(QString::fromLatin1(context.category ? context.category : "") + QStringLiteral(": ") + text);
+}
+
+} // namespace
+
+TEST_F(DeckConnectionTest, FailedConnectionsLogNoAddressNorCredential)
+{
+    // Quiet below warning unless the developer asks for more.
+    for (const QLoggingCategory* category : {&netkit::netLog(), &deckLog()}) {
+        EXPECT_FALSE(category->isDebugEnabled()) << category->categoryName();
+        EXPECT_FALSE(category->isInfoEnabled()) << category->categoryName();
+        EXPECT_TRUE(category->isWarningEnabled()) << category->categoryName();
+    }
+
+    // Everything of ours turned up to debug, and every message of the process kept.
+    QLoggingCategory::setFilterRules(QStringLiteral("sendra.*=true"));
+    captured.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(capture);
+    const auto restore = qScopeGuard([previous] {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+    });
+
+    const QString password = QStringLiteral("pa+ss/w0rd%21");
+    const QString user = QStringLiteral("secret-user");
+    // A panel that refuses the account.
+    platform.setOriginAnswer(freePanel.origin().toStdString(), FakePlatform::freeAnswer());
+    connectWith(panelDraft(freePanel.origin(), user, password));
+    EXPECT_NE(deck->errorMessage(), std::nullopt);
+    // A server that is not there.
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString gone = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    connectWith(panelDraft(gone, user, password));
+    EXPECT_NE(deck->errorMessage(), std::nullopt);
+    // A playlist whose address carries the account, answered with an error.
+    host.route("GET", "/get.php", Reply::empty(500));
+    SourceDraft playlist;
+    playlist.method = SourceMethod::playlist;
+    playlist.playlist = host.baseUrl().toString() + "/get.php?username=" + user + "&password=" + password;
+    platform.setOriginAnswer(host.baseUrl().toString().toStdString(), FakePlatform::freeAnswer());
+    connectWith(playlist);
+    EXPECT_NE(deck->errorMessage(), std::nullopt);
+
+    // "w0rd" is in the password however an address encodes it.
+    const QMutexLocker lock(&capturedMutex);
+    for (const QString& line : captured) {
+        for (const QString& secret : {password, QStringLiteral("w0rd"), user, gone, freePanel.baseUrl().authority(),
+                                      host.baseUrl().authority()})
+            EXPECT_FALSE(line.contains(secret)) << qPrintable(line);
+    }
 }

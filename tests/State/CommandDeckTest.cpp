@@ -2,41 +2,21 @@
 // of a catalogue as the connection, refresh and parental flows will drive it.
 #include "StateTestSupport.h"
 
+#include "CommandDeckProbe.h"
+#include "TestDeck.h"
+
 #include "Domain/CommandPalette.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
 #include "State/CommandDeck.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 
 #include <QMetaMethod>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
 
 #include <functional>
-
-namespace sendra {
-
-// Reaches the deck's private operations the way the loading flows do.
-struct CommandDeckProbe {
-    static void install(CommandDeck& deck, const QList<MediaNode>& nodes,
-                        const std::optional<CommandFeed>& prepared = std::nullopt)
-    {
-        deck.installCatalog(CatalogEntries::prepare(nodes), prepared, CommandDeck::FeedSource::loadedEntries);
-    }
-    // The parental switch's immediate part: the held catalogue again, under the new setting.
-    static void reapply(CommandDeck& deck, bool parental)
-    {
-        deck.m_parentalEnabled = parental;
-        deck.installCatalog(deck.m_unfilteredNodes, std::nullopt, CommandDeck::FeedSource::visibleEntries);
-    }
-    static void setFavorites(CommandDeck& deck, const QSet<QString>& favorites) { deck.m_favorites = favorites; }
-    static void seedRandom(CommandDeck& deck, QRandomGenerator* random) { deck.m_random = random; }
-};
-
-} // namespace sendra
 
 using namespace sendra;
 using namespace statetest;
@@ -46,21 +26,10 @@ namespace {
 constexpr auto tv = SignalKind::broadcast;
 constexpr auto film = SignalKind::cinema;
 
-class CommandDeckTest : public ::testing::Test
+class CommandDeckTest : public ::testing::Test, protected sendra::testing::TestVault
 {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-
-    std::unique_ptr<CommandVault> openVault()
-    {
-        auto vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                                    folder.filePath("sendra.ini"), secrets);
-        QCoro::waitFor(vault->load());
-        return vault;
-    }
-
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
 };
 
 QList<MediaNode> catalogue()
@@ -111,7 +80,7 @@ private:
 TEST_F(CommandDeckTest, AFreshInstallStartsAtTheAccessScreenWithTheProductBrand)
 {
     CommandPalette::setActivePrimary("#000000");
-    const auto vault = openVault();
+    const auto vault = loadVault();
     const CommandDeck deck(*vault);
     const BrandPresentation product = ProductBrand::presentation(ProductBrand::current());
     EXPECT_EQ(deck.phase(), CommandDeck::Phase::access);
@@ -131,7 +100,7 @@ TEST_F(CommandDeckTest, AFreshInstallStartsAtTheAccessScreenWithTheProductBrand)
 TEST_F(CommandDeckTest, TheSavedStateIsReadButNothingConnects)
 {
     {
-        const auto vault = openVault();
+        const auto vault = loadVault();
         SourceDraft saved;
         saved.server = "http://panel.example:8080";
         saved.user = "ana";
@@ -141,7 +110,7 @@ TEST_F(CommandDeckTest, TheSavedStateIsReadButNothingConnects)
         vault->setParentalEnabled(true);
         QCoro::waitFor(vault->settled());
     }
-    const auto vault = openVault();
+    const auto vault = loadVault();
     const CommandDeck deck(*vault);
     EXPECT_EQ(deck.phase(), CommandDeck::Phase::access);
     EXPECT_EQ(deck.draft().password, "a+b");
@@ -162,7 +131,7 @@ TEST_F(CommandDeckTest, DocksAndTheWayBackFromTheLibrary)
         raw.append(CommandDeck::rawValue(dock));
     EXPECT_EQ(raw, (QStringList{"Centro", "Biblioteca", "Explorar", "Sistema"}));
 
-    const auto vault = openVault();
+    const auto vault = loadVault();
     CommandDeck deck(*vault);
     QSignalSpy back(&deck, &CommandDeck::canReturnFromLibraryChanged);
     deck.setChosenGroup(MediaGroup{"tv:7", "Deportes", tv});
@@ -174,7 +143,7 @@ TEST_F(CommandDeckTest, DocksAndTheWayBackFromTheLibrary)
 
 TEST_F(CommandDeckTest, EveryAssignmentNotifiesEvenOfAnEqualValue)
 {
-    const auto vault = openVault();
+    const auto vault = loadVault();
     CommandDeck deck(*vault);
     QSignalSpy text(&deck, &CommandDeck::searchTextChanged);
     QSignalSpy results(&deck, &CommandDeck::searchResultsChanged);
@@ -189,7 +158,7 @@ TEST_F(CommandDeckTest, EveryAssignmentNotifiesEvenOfAnEqualValue)
 
 TEST_F(CommandDeckTest, ApplyingACatalogueIsSeenWholeByEveryObserver)
 {
-    const auto vault = openVault();
+    const auto vault = loadVault();
     CommandDeck deck(*vault);
     QRandomGenerator random(9);
     CommandDeckProbe::seedRandom(deck, &random);
@@ -248,7 +217,7 @@ TEST_F(CommandDeckTest, ApplyingACatalogueIsSeenWholeByEveryObserver)
 
 TEST_F(CommandDeckTest, SpotlightMovesAwayFromWhatWasShownAndViewsFollowTheChoices)
 {
-    const auto vault = openVault();
+    const auto vault = loadVault();
     CommandDeck deck(*vault);
     CommandDeckProbe::install(deck, catalogue());
     QSet<QString> before;

@@ -1,22 +1,14 @@
 #pragma once
 
-// A deck over real HTTP on loopback: the fake platform service and one fake Xtream Codes panel with a small,
-// hand-written catalogue (two live channels, three films of which one is adult, one series of five episodes),
-// with scaled-down time-outs and a clock the test moves.
-#include "Domain/ProductBrand.h"
-#include "State/CommandDeck.h"
-#include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
-#include "fakes/FakePlatform.h"
-#include "fakes/FakeXtreamPanel.h"
+// A deck over real HTTP on loopback: the fake platform service and one fake Xtream Codes panel with the small
+// catalogue (two live channels, four films of which one is adult, one series of five episodes), with
+// scaled-down time-outs and a clock the test moves.
+#include "TestDeck.h"
 
 #include <QNetworkAccessManager>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QTest>
-
-#include <qcoro/qcorotask.h>
 
 #include <gtest/gtest.h>
 
@@ -40,31 +32,6 @@ using fakes::Reply;
 constexpr int panelSlot = 2;
 const QString catalogSlug = QStringLiteral("calvenor"); // the slug FakePlatform::providerAnswer names
 
-inline void serveCatalogue(FakeXtreamPanel& panel)
-{
-    panel.answer("get_live_categories", Reply::json(R"([{"category_id":"1","category_name":"Noticias"}])"));
-    panel.answer("get_live_streams", Reply::json(R"([{"stream_id":1,"name":"Canal Uno","category_id":"1"},
-        {"stream_id":2,"name":"Canal Dos","category_id":"1"}])"));
-    panel.answer("get_vod_categories", Reply::json(R"([{"category_id":"5","category_name":"Acción"},
-        {"category_id":"6","category_name":"Adultos"}])"));
-    panel.answer("get_vod_streams", Reply::json(R"([
-        {"stream_id":10,"name":"Película A","category_id":"5","container_extension":"mkv"},
-        {"stream_id":11,"name":"Película B","category_id":"5","container_extension":"mp4"},
-        {"stream_id":12,"name":"Noche XXX","category_id":"6","container_extension":"mp4"}])"));
-    panel.answer("get_series_categories", Reply::json(R"([{"category_id":"7","category_name":"Drama"}])"));
-    panel.answer("get_series", Reply::json(R"([{"series_id":20,"name":"Serie Larga","category_id":"7"}])"));
-    panel.answer("get_vod_info", [](const RecordedRequest& request) {
-        const std::string id = request.queryValue("vod_id").value_or("");
-        return Reply::json(R"({"info":{"plot":"Trama )" + id + R"(","genre":"Acción"},"movie_data":{"stream_id":)" +
-                           id + "}}");
-    });
-    // Two seasons: episodes 201-203 and 204-205.
-    panel.answer("get_series_info", Reply::json(R"({"info":{"plot":"Una serie"},"episodes":{
-        "1":[{"id":"201","episode_num":1,"container_extension":"mkv"},{"id":"202","episode_num":2,"container_extension":"mkv"},
-             {"id":"203","episode_num":3,"container_extension":"mkv"}],
-        "2":[{"id":"204","episode_num":1,"container_extension":"mkv"},{"id":"205","episode_num":2,"container_extension":"mkv"}]}})"));
-}
-
 // The platform's prepared build of the panel's server: `films` films ("XXX 100", "Estreno 101", ...); the
 // protected build leaves out the first and has one of its own, "Familiar 199".
 inline FakePlatform::Build preparedBuild(qint64 version, int films)
@@ -82,13 +49,17 @@ inline FakePlatform::Build preparedBuild(qint64 version, int films)
     return build;
 }
 
-class DeckFixture : public ::testing::Test
+// The small catalogue with an adult film and five episodes.
+constexpr sendra::testing::SmallCatalogue deckCatalogue{.adultFilm = true, .longSeries = true};
+
+class DeckFixture : public ::testing::Test, protected sendra::testing::TestDeck
 {
 protected:
+    DeckFixture() : TestDeck(deckCatalogue) {}
+
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        serveCatalogue(panel);
         deck = makeDeck(openVault());
     }
 
@@ -98,28 +69,14 @@ protected:
         platform.release();
     }
 
-    CommandVault& openVault()
-    {
-        vaults.push_back(std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                                        folder.filePath("sendra.ini"), secrets));
-        QCoro::waitFor(vaults.back()->load());
-        return *vaults.back();
-    }
-
     std::unique_ptr<CommandDeck> makeDeck(CommandVault& vault)
     {
-        const netkit::HttpSession session(&manager);
-        const PanelTimeouts timeouts{2s, 2s, 2s, 2s, 2s};
-        CommandDeck::Clients clients{
-            std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
-                                                timeouts),
-            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session)};
-        auto made = std::make_unique<CommandDeck>(vault, std::move(clients));
+        auto made = TestDeck::makeDeck(vault, &manager);
         made->setClock([this] { return now; });
         return made;
     }
 
-    QString origin() const { return panel.baseUrl().toString(); }
+    QString origin() const { return panelOrigin(); }
 
     // Connects the panel on the free road (with the platform's prepared catalogue when `prepared`) and makes an
     // identity, so that resume markers are kept.
@@ -127,11 +84,7 @@ protected:
     {
         platform.setOriginAnswer(origin().toStdString(), prepared ? FakePlatform::providerAnswer(origin(), panelSlot)
                                                                   : FakePlatform::freeAnswer());
-        SourceDraft draft;
-        draft.server = origin();
-        draft.user = "demo";
-        draft.password = "s3cret";
-        deck->setDraft(draft);
+        deck->setDraft(panelDraft());
         deck->connect();
         waitUntil([this] { return !deck->isConnecting(); }, "the connection ends");
         ASSERT_EQ(deck->errorMessage(), std::nullopt);
@@ -144,7 +97,7 @@ protected:
         platform.publish(catalogSlug.toStdString(), panelSlot, origin().toStdString(), preparedBuild(version, films));
     }
 
-    template<class Condition>
+    template <class Condition>
     void waitUntil(Condition condition, const char* what, int ms = 5000)
     {
         ASSERT_TRUE(QTest::qWaitFor(condition, ms)) << "timed out waiting until " << what;
@@ -186,12 +139,7 @@ protected:
         return out;
     }
 
-    // The servers go last: the manager's open connections close before they stop.
-    FakePlatform platform;
-    FakeXtreamPanel panel{"demo", "s3cret"};
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
-    std::vector<std::unique_ptr<CommandVault>> vaults;
+    // The servers (in TestDeck) go last: the manager's open connections close before they stop.
     QNetworkAccessManager manager;
     QDateTime now = QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
     std::unique_ptr<CommandDeck> deck;

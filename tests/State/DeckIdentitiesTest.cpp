@@ -1,17 +1,17 @@
 // The deck's small synchronous operations: identities and their favourites and resume points, the library's
 // way back, the interface language and what unlinking keeps.
+#include "TestDeck.h"
+
 #include "Domain/CommandError.h"
 #include "Domain/CommandPalette.h"
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
 #include "State/CommandDeck.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include <qcoro/qcorotask.h>
 
@@ -30,15 +30,13 @@ MediaNode node(SignalKind kind, const QString& id)
     return n;
 }
 
-class DeckIdentitiesTest : public ::testing::Test
+class DeckIdentitiesTest : public ::testing::Test, protected sendra::testing::TestVault
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        vault = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                               folder.filePath("sendra.ini"), secrets);
-        QCoro::waitFor(vault->load());
+        vault = loadVault();
         deck = std::make_unique<CommandDeck>(*vault);
     }
 
@@ -57,8 +55,6 @@ protected:
         return keys;
     }
 
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vault;
     std::unique_ptr<CommandDeck> deck;
 };

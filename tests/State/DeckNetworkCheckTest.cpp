@@ -1,13 +1,13 @@
 // The network check against the loopback speed-test service, timed by a scripted clock.
+#include "TestDeck.h"
+
 #include "State/CommandDeck.h"
 #include "State/NetworkCheck.h"
 #include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 #include "fakes/FakeSpeedTest.h"
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -20,14 +20,13 @@ using Step = FakeSpeedTest::Step;
 
 namespace {
 
-class NetworkCheckTest : public ::testing::Test
+class NetworkCheckTest : public ::testing::Test, protected sendra::testing::TestVault
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        vault = std::make_unique<CommandVault>("test", folder.filePath("sendra.ini"),
-                                               std::make_shared<MemorySecretStore>());
+        vault = newVault();
         deck = std::make_unique<CommandDeck>(*vault);
         // Each read of the clock takes the next time; requests are timed between two reads.
         const NetworkCheck::Clock clock = [this] {
@@ -55,7 +54,6 @@ protected:
     }
 
     FakeSpeedTest service;
-    QTemporaryDir folder;
     std::unique_ptr<CommandVault> vault;
     QNetworkAccessManager manager;
     std::deque<std::chrono::nanoseconds> times;

@@ -250,7 +250,7 @@ TEST_F(DeckRefreshTest, SavingCachingFeedsAndCountsFollowTheirRules)
     QCoro::waitFor(vaults.back()->settled());
     EXPECT_FALSE(vaults.back()->source());
     EXPECT_FALSE(secrets->items().contains(CommandVault::sourceAccount));
-    serveCatalogue(panel);
+    sendra::testing::serveSmallCatalogue(panel, deckCatalogue);
     panel.answer("get_series", Reply::json(R"([{"series_id":10,"name":"Serie Diez","category_id":"7"}])"));
     connectPanel();
     EXPECT_EQ(vaults.back()->source(), draft);

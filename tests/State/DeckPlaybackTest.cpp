@@ -131,7 +131,7 @@ TEST_F(DeckPlaybackTest, ALateDetailsLoadIsNeverShownForAnotherEntry)
     waitUntil([this] { return !deck->isLoadingBrief(); }, "A's load fails");
     EXPECT_EQ(deck->selectedBrief()->synopsis, "");
     EXPECT_EQ(deck->errorMessage(), std::nullopt);
-    serveCatalogue(panel);
+    sendra::testing::serveSmallCatalogue(panel, deckCatalogue);
     deck->open(filmA);
     EXPECT_TRUE(deck->isLoadingBrief()) << "nothing was cached";
     waitUntil([this] { return !deck->isLoadingBrief(); }, "A's details are in");
@@ -170,7 +170,7 @@ TEST_F(DeckPlaybackTest, ALookupCancelledByTheUsersNextActionShowsNothing)
     EXPECT_EQ(deck->playbackMessage(), std::nullopt);
 
     // A film played meanwhile stays, and so does after a resume overtaken by a close.
-    serveCatalogue(panel);
+    sendra::testing::serveSmallCatalogue(panel, deckCatalogue);
     panel.answer("get_series_info", Reply::json("{}").held());
     deck->play(series);
     waitForHeld(panel);

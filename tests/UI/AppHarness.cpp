@@ -1,14 +1,10 @@
 #include "AppHarness.h"
 
-#include "Domain/ProductBrand.h"
-#include "NetKit/HttpSession.h"
-#include "State/NetworkCheck.h"
 #include "UI/UiConfig.h"
 
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QSignalSpy>
-#include <qcoro/qcorotask.h>
 
 #include <chrono>
 
@@ -18,25 +14,9 @@ using namespace std::chrono_literals;
 using fakes::FakePlatform;
 using fakes::Reply;
 
-void serveSmallCatalogue(fakes::FakeXtreamPanel& panel)
-{
-    panel.answer("get_live_categories", Reply::json(R"([{"category_id":"1","category_name":"Noticias"}])"));
-    panel.answer("get_live_streams", Reply::json(R"([{"stream_id":1,"name":"Canal Uno","category_id":"1"},
-        {"stream_id":2,"name":"Canal Dos","category_id":"1"}])"));
-    panel.answer("get_vod_categories", Reply::json(R"([{"category_id":"5","category_name":"Acción"}])"));
-    panel.answer("get_vod_streams", Reply::json(R"([
-        {"stream_id":10,"name":"Película A","category_id":"5","container_extension":"mkv"},
-        {"stream_id":11,"name":"Película B","category_id":"5","container_extension":"mp4"},
-        {"stream_id":1,"name":"Película Uno","category_id":"5","container_extension":"mp4"}])"));
-    panel.answer("get_series_categories", Reply::json(R"([{"category_id":"7","category_name":"Drama"}])"));
-    panel.answer("get_series", Reply::json(R"([{"series_id":20,"name":"Serie Larga","category_id":"7"}])"));
-    panel.answer("get_vod_info", Reply::json(R"({"info":{"plot":"  Una trama  ","genre":"Acción"},"movie_data":{"stream_id":10}})"));
-    panel.answer("get_series_info", Reply::json(R"({"info":{"plot":"Una serie"},"episodes":{
-        "1":[{"id":"201","episode_num":1,"title":"Piloto","container_extension":"mkv"},{"id":"202","episode_num":2,"container_extension":"mkv"}],
-        "2":[{"id":"204","episode_num":1,"container_extension":"mkv"}]}})"));
-}
-
-AppHarness::AppHarness(Options options) : m_options(std::move(options))
+AppHarness::AppHarness(Options options)
+    : TestDeck(options.serveCatalogue ? std::optional(sendra::testing::SmallCatalogue{}) : std::nullopt),
+      UiDriver([this] { return app ? app->window() : nullptr; }), m_options(std::move(options))
 {
     static const bool styled = [] {
         QQuickStyle::setStyle(QStringLiteral("Basic"));
@@ -46,21 +26,12 @@ AppHarness::AppHarness(Options options) : m_options(std::move(options))
         return true;
     }();
     Q_UNUSED(styled);
-    if (m_options.serveCatalogue)
-        serveSmallCatalogue(panel);
     platform.setOriginAnswer(panelOrigin().toStdString(), FakePlatform::freeAnswer());
-    vaultObject = std::make_unique<CommandVault>(ProductBrand::storageNamespace(ProductBrand::current()),
-                                                 folder.filePath(QStringLiteral("sendra.ini")), secrets);
+    vaultObject = newVault();
     ui::SendraApplication::Setup setup;
     setup.vault = vaultObject.get();
     setup.clients = [this](QNetworkAccessManager* manager) {
-        const netkit::HttpSession session(manager);
-        const PanelTimeouts timeouts{5s, 5s, 5s, 5s, 5s};
-        return CommandDeck::Clients{
-            std::make_shared<const PanelAccess>(session, PlatformEndpoints{platform.baseUrl(), platform.baseUrl()},
-                                                timeouts),
-            std::make_shared<const XtreamTransport>(session), std::make_shared<const PlaylistIngestor>(session),
-            std::make_shared<const NetworkCheck>(session, speedTest.baseUrl())};
+        return clients(manager, PanelTimeouts{5s, 5s, 5s, 5s, 5s}, speedTest.baseUrl());
     };
     app = std::make_unique<ui::SendraApplication>(std::move(setup));
     QObject::connect(&app->engine(), &QQmlEngine::warnings, [this](const QList<QQmlError>& errors) {
@@ -72,8 +43,6 @@ AppHarness::AppHarness(Options options) : m_options(std::move(options))
 AppHarness::~AppHarness()
 {
     app.reset();
-    panel.release();
-    platform.release();
     speedTest.release();
 }
 
@@ -90,92 +59,9 @@ bool AppHarness::start()
     return waitFor([this] { return app->deck() != nullptr; });
 }
 
-
-QObject* AppHarness::find(const QString& objectName) const
-{
-    return sendra::testing::findInWindow(window(), objectName);
-}
-
-bool AppHarness::isShown(const QString& objectName) const
-{
-    QQuickItem* target = item(objectName);
-    if (!target || !target->window())
-        return false;
-    for (QQuickItem* at = target; at; at = at->parentItem()) {
-        if (!at->isVisible())
-            return false;
-    }
-    return true;
-}
-
-QVariant AppHarness::property(const QString& objectName, const char* name) const
-{
-    QObject* object = find(objectName);
-    return object ? object->property(name) : QVariant();
-}
-
-bool AppHarness::click(const QString& objectName, Qt::MouseButton button)
-{
-    QQuickItem* target = item(objectName);
-    if (!target || !isShown(objectName))
-        return false;
-    // Where a person would click: on the frame that shows the item where its layout has put it (an item that
-    // has just appeared is placed when the window next polishes, before it draws).
-    if (!waitFor([&] { return target->width() > 0 && target->height() > 0; }, 2000))
-        return false;
-    drawn();
-    const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-    QTest::mouseClick(window(), button, Qt::NoModifier, centre.toPoint());
-    idle(10);
-    return true;
-}
-
-bool AppHarness::type(const QString& objectName, const QString& text)
-{
-    if (!click(objectName))
-        return false;
-    QQuickItem* target = item(objectName);
-    target->forceActiveFocus();
-    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(window(), Qt::Key_Backspace);
-    typeKeys(text);
-    idle(10);
-    return true;
-}
-
-void AppHarness::typeKeys(const QString& text)
-{
-    for (const QChar c : text) {
-        const Qt::Key code = c.isLetterOrNumber() && c.unicode() < 128 ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
-        QTest::sendKeyEvent(QTest::Click, window(), code, QString(c), Qt::NoModifier);
-    }
-}
-
-void AppHarness::drawn()
-{
-    QSignalSpy frames(window(), &QQuickWindow::frameSwapped);
-    window()->update();
-    frames.wait(2000);
-}
-
-void AppHarness::key(int key, Qt::KeyboardModifiers modifiers)
-{
-    QTest::keyClick(window(), Qt::Key(key), modifiers);
-    idle(10);
-}
-
-bool AppHarness::waitFor(const std::function<bool()>& condition, int ms)
-{
-    return QTest::qWaitFor(condition, ms);
-}
-
 void AppHarness::connectPanel(const QString& identity)
 {
-    SourceDraft draft;
-    draft.server = panelOrigin();
-    draft.user = QStringLiteral("demo");
-    draft.password = QStringLiteral("s3cret");
-    deck().setDraft(draft);
+    deck().setDraft(panelDraft());
     deck().connect();
     EXPECT_TRUE(waitFor([this] { return !deck().isConnecting(); }));
     EXPECT_EQ(deck().errorMessage(), std::nullopt);

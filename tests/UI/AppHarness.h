@@ -5,21 +5,17 @@
 // by objectName, clicked with real mouse events and typed into with real key events; any QML warning fails the
 // test that owns the harness (check `warnings()` at its end, or use AppTest, which does).
 #include "QmlScreenHarness.h"
-#include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
+#include "TestDeck.h"
 #include "UI/AppContext.h"
 #include "UI/AppQml.h"
 #include "UI/Deck.h"
 #include "UI/Details.h"
 #include "UI/SendraApplication.h"
-#include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeedTest.h"
-#include "fakes/FakeXtreamPanel.h"
 
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -31,10 +27,9 @@ namespace uitest {
 
 using namespace sendra;
 
-// A small catalogue on the fake panel: two channels, three films, one series with two seasons.
-void serveSmallCatalogue(fakes::FakeXtreamPanel& panel);
-
-class AppHarness
+// The fakes, the vault folder and the keyring come from TestDeck (the panel serves its small catalogue unless
+// told not to); input goes through the UiDriver into the main window.
+class AppHarness : public sendra::testing::TestDeck, public sendra::testing::UiDriver
 {
 public:
     struct Options {
@@ -51,7 +46,6 @@ public:
     // Waits until the deck exists and the window shows its first phase.
     bool start();
 
-    QQuickWindow* window() const { return app->window(); }
     CommandDeck& deck() const { return *app->deck(); }
     // One of the QML singletons over the deck (ui::Deck, ui::Access, ui::Browse, ui::Details, ui::Systems).
     template <class Singleton>
@@ -62,38 +56,13 @@ public:
     ui::AppContext& context() const { return app->context(); }
     CommandVault& vault() const { return *vaultObject; }
 
-    // The object with that objectName (items, popups and view delegates); null when none.
-    QObject* find(const QString& objectName) const;
-    QQuickItem* item(const QString& objectName) const { return qobject_cast<QQuickItem*>(find(objectName)); }
-    // Visible, with every ancestor visible and inside an open popup when it sits in one.
-    bool isShown(const QString& objectName) const;
-    QVariant property(const QString& objectName, const char* name) const;
-    // A real left click at the item's centre; false when the item is missing or not shown.
-    bool click(const QString& objectName, Qt::MouseButton button = Qt::LeftButton);
-    // Lets the window draw a frame: what changed is laid out and shown.
-    void drawn();
-    // Focuses the item by clicking it, selects what it holds and types the text.
-    bool type(const QString& objectName, const QString& text);
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    // Types the text as key presses into whatever has the focus, without waiting.
-    void typeKeys(const QString& text);
-    // Lets the event loop run until the condition holds (false after `ms`).
-    static bool waitFor(const std::function<bool()>& condition, int ms = 5000);
-    static void idle(int ms = 50) { QTest::qWait(ms); }
-
     // Connects the free panel through the deck (no clicking) and, with a name, creates an identity.
     void connectPanel(const QString& identity = QStringLiteral("Ana"));
 
-    QString panelOrigin() const { return panel.baseUrl().toString(); }
     QStringList warnings() const { return collector.warnings(); }
 
-    // Servers first: they outlive the application's network manager.
-    fakes::FakePlatform platform;
-    fakes::FakeXtreamPanel panel{"demo", "s3cret"};
-    // The network check's service.
+    // The network check's service; like TestDeck's servers, it outlives the application's network manager.
     fakes::FakeSpeedTest speedTest;
-    QTemporaryDir folder;
-    std::shared_ptr<MemorySecretStore> secrets = std::make_shared<MemorySecretStore>();
     std::unique_ptr<CommandVault> vaultObject;
     sendra::testing::QmlWarningCollector collector;
     std::unique_ptr<ui::SendraApplication> app;

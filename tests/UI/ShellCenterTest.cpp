@@ -1,4 +1,5 @@
 #include "AppHarness.h"
+#include "CommandDeckProbe.h"
 
 #include "State/CatalogSnapshot.h"
 #include "UI/UiConfig.h"
@@ -7,23 +8,6 @@
 #include <QQmlApplicationEngine>
 #include <QSignalSpy>
 #include <QWheelEvent>
-
-namespace sendra {
-
-// Installs a catalogue the way the loading flows do, without a panel.
-struct CommandDeckProbe {
-    static void install(CommandDeck& deck, const QList<MediaNode>& nodes)
-    {
-        deck.installCatalog(CatalogEntries::prepare(nodes), std::nullopt, CommandDeck::FeedSource::loadedEntries);
-    }
-    // With the home feed the platform prepared, as the private road loads it.
-    static void install(CommandDeck& deck, const QList<MediaNode>& nodes, const CommandFeed& prepared)
-    {
-        deck.installCatalog(CatalogEntries::prepare(nodes), prepared, CommandDeck::FeedSource::loadedEntries);
-    }
-};
-
-} // namespace sendra
 
 namespace uitest {
 

@@ -48,10 +48,8 @@ QString accessibleName(QObject* item)
 
 void clickCentre(QmlScreenHarness& screen, const QString& objectName)
 {
-    auto* item = qobject_cast<QQuickItem*>(screen.find(objectName));
-    ASSERT_NE(item, nullptr) << objectName.toStdString();
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    QTest::mouseClick(&screen.view(), Qt::LeftButton, {}, centre.toPoint());
+    ASSERT_NE(screen.find(objectName), nullptr) << objectName.toStdString();
+    ASSERT_TRUE(screen.click(objectName)) << objectName.toStdString() << " is not shown";
 }
 
 std::string warningsOf(const QmlScreenHarness& screen)

@@ -3,6 +3,7 @@
 // in pieces gives the entries of the whole text.
 #include "FuzzSupport.h"
 
+#include "NetKit/Blocks.h"
 #include "NetKit/PlaylistText.h"
 #include "NetKit/UrlCodec.h"
 #include "Networking/PlaylistIngestor.h"
@@ -14,6 +15,7 @@
 #include <simdjson.h>
 
 #include <optional>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -69,6 +71,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           && info.titleComma == netkit::playlist::titleComma(line),
                       "an information line reads the same in one pass");
         at = end + 1;
+    }
+
+    // The tables' own UTF-8 decoding gives QString's characters for valid text, whole and from any byte on (short
+    // texts take other roads), and never writes past the room of the bytes it reads.
+    if (simdjson::validate_utf8(bytes.data(), std::size_t(bytes.size()))) {
+        for (const std::size_t from : {std::size_t(0), std::size_t(input.selector) % (text.size() + 1)}) {
+            const std::string_view piece = text.substr(from);
+            std::vector<char16_t> out(piece.size());
+            const std::size_t units = netkit::decodeUtf8(piece, out.data());
+            fuzz::require(QStringView(out.data(), qsizetype(units)) == QString::fromUtf8(piece.data(), qsizetype(piece.size())),
+                          "the tables decode UTF-8 as QString does");
+        }
     }
 
     const QList<orrinth::CatalogItem> items = orrinth::M3UParser().parse(QString::fromUtf8(bytes));

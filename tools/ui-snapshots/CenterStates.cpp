@@ -1,33 +1,10 @@
 #include "Snapshots.h"
 
+#include "CommandDeckProbe.h"
+
 #include "State/CatalogSnapshot.h"
 
-namespace sendra {
-
-// Installs a catalogue the way the loading flows do, for states no demo source serves (empty, generic).
-struct CommandDeckProbe {
-    static void install(CommandDeck& deck, const QList<MediaNode>& nodes)
-    {
-        deck.installCatalog(CatalogEntries::prepare(nodes), std::nullopt, CommandDeck::FeedSource::loadedEntries);
-    }
-
-    // The spotlight is drawn at random; a fixed draw keeps pictures comparable between runs.
-    static void fixDraws(CommandDeck& deck)
-    {
-        static QRandomGenerator fixed;
-        fixed.seed(7);
-        deck.m_random = &fixed;
-    }
-};
-
-} // namespace sendra
-
 namespace sendra::snapshots {
-
-void fixSpotlightDraws(CommandDeck& deck)
-{
-    CommandDeckProbe::fixDraws(deck);
-}
 
 namespace {
 

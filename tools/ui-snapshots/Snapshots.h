@@ -3,6 +3,7 @@
 // The snapshot tool's states: each arranges a fresh application (a new vault, the demo services running) into
 // one state of the interface; the tool then shoots it in both languages at both window sizes.
 #include "DemoServices.h"
+#include "UiDriver.h"
 
 #include "State/CommandDeck.h"
 #include "UI/SendraApplication.h"
@@ -15,21 +16,19 @@
 
 namespace sendra::snapshots {
 
-class Driver
+// The tests' driver over the application's main window, with the demo services' roads; input is delivered at
+// once (each state waits for what it needs).
+class Driver : public testing::UiDriver
 {
 public:
-    Driver(demo::DemoServices& services, ui::SendraApplication& app) : services(services), app(app) {}
+    Driver(demo::DemoServices& services, ui::SendraApplication& app)
+        : UiDriver([&app] { return app.window(); }, 0), services(services), app(app)
+    {}
 
     CommandDeck& deck() const { return *app.deck(); }
-    // Runs the event loop until the condition holds; false after `ms`.
-    bool waitFor(const std::function<bool()>& condition, int ms = 20000);
-    void settle(int ms = 300);
-    // Runs the event loop until no picture of `window` (an Image with an image:// source) is loading any more;
-    // false after `ms`, with the number still loading in `pending`.
-    bool waitForPictures(QQuickWindow* window, int ms = 20000, int* pending = nullptr);
-    QObject* find(const QString& objectName) const;
-    // A real click at the item's centre.
-    bool click(const QString& objectName);
+    // The demo services answer a large catalogue: waits are longer than the tests'.
+    bool waitFor(const std::function<bool()>& condition, int ms = 20000) { return UiDriver::waitFor(condition, ms); }
+    void settle(int ms = 300) { idle(ms); }
 
     // Connects the free demo panel and, with a name, creates that identity (phase ready).
     bool connectFree(const QString& identity = QStringLiteral("Ana"));
@@ -58,8 +57,5 @@ public:
     StateGroup(int rank, std::function<void(std::vector<State>&)> add);
     static std::vector<State> all();
 };
-
-// Gives the deck a seeded generator, so every run draws the same spotlight.
-void fixSpotlightDraws(CommandDeck& deck);
 
 } // namespace sendra::snapshots

@@ -6,11 +6,10 @@
 
 #include "Snapshots.h"
 
-#include "QmlScreenHarness.h"
+#include "CommandDeckProbe.h"
+#include "TestDeck.h"
 
 #include "Shared/VlcEngine.h"
-#include "Storage/CommandVault.h"
-#include "Storage/MemorySecretStore.h"
 #include "UI/Deck.h"
 
 #include <QCommandLineParser>
@@ -20,7 +19,6 @@
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
@@ -50,64 +48,6 @@ std::vector<State> StateGroup::all()
     for (const auto& group : sorted)
         group.second(states);
     return states;
-}
-
-bool Driver::waitFor(const std::function<bool()>& condition, int ms)
-{
-    return QTest::qWaitFor(condition, ms);
-}
-
-void Driver::settle(int ms)
-{
-    QTest::qWait(ms);
-}
-
-
-namespace {
-
-// Images of the item tree whose picture comes from an image provider and is still on its way.
-int loadingPictures(const QQuickItem* item)
-{
-    int loading = 0;
-    const QVariant source = item->property("source");
-    if (source.metaType() == QMetaType::fromType<QUrl>() && source.toUrl().scheme() == u"image"
-        && item->property("status").toInt() == 2 /* Image.Loading */)
-        ++loading;
-    for (const QQuickItem* child : item->childItems())
-        loading += loadingPictures(child);
-    return loading;
-}
-
-} // namespace
-
-bool Driver::waitForPictures(QQuickWindow* window, int ms, int* pending)
-{
-    // Two quiet looks in a row: a picture that loads can make room for delegates with pictures of their own.
-    int quiet = 0;
-    const bool done = QTest::qWaitFor(
-        [&] {
-            quiet = loadingPictures(window->contentItem()) == 0 ? quiet + 1 : 0;
-            return quiet >= 2;
-        },
-        ms);
-    if (pending)
-        *pending = loadingPictures(window->contentItem());
-    return done;
-}
-
-QObject* Driver::find(const QString& objectName) const
-{
-    return testing::findInWindow(app.window(), objectName);
-}
-
-bool Driver::click(const QString& objectName)
-{
-    auto* item = qobject_cast<QQuickItem*>(find(objectName));
-    if (!item || !item->isVisible())
-        return false;
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    QTest::mouseClick(app.window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    return true;
 }
 
 bool Driver::connectFree(const QString& identity)
@@ -201,18 +141,17 @@ int main(int argc, char* argv[])
     options.entries = parser.value(entriesOption).toInt();
     demo::DemoServices services(options);
     for (const QString& variable : services.environment())
-        qputenv(variable.section(u'=', 0, 0).toUtf8(), variable.section(u'=', 1).toUtf8());
+        qputenv(variable.section(u'=', 0, 0).toUtf8().constData(), variable.section(u'=', 1).toUtf8());
 
     int failures = 0;
     for (const auto& state : states) {
         if (!only.isEmpty() && !only.contains(state.name))
             continue;
-        QTemporaryDir folder;
-        CommandVault vault(ProductBrand::storageNamespace(ProductBrand::current()),
-                           folder.filePath(QStringLiteral("sendra.ini")), std::make_shared<MemorySecretStore>());
-        qputenv("SENDRA_SETTINGS_FILE", folder.filePath(QStringLiteral("sendra.ini")).toUtf8());
+        const testing::TestVault store;
+        const std::unique_ptr<CommandVault> vault = store.newVault();
+        qputenv("SENDRA_SETTINGS_FILE", store.settingsFile().toUtf8());
         ui::SendraApplication::Setup setup;
-        setup.vault = &vault;
+        setup.vault = vault.get();
         ui::SendraApplication sendra(setup);
         if (!sendra.start()) {
             std::fprintf(stderr, "the window did not load\n");
@@ -223,7 +162,7 @@ int main(int argc, char* argv[])
         snapshots::Driver driver(services, sendra);
         const bool ready = driver.waitFor([&] { return sendra.deck() != nullptr; });
         if (ready)
-            snapshots::fixSpotlightDraws(*sendra.deck());
+            CommandDeckProbe::fixDraws(*sendra.deck());
         if (!ready || !state.arrange(driver)) {
             std::fprintf(stderr, "%s: could not be arranged\n", qPrintable(state.name));
             ++failures;
@@ -237,10 +176,8 @@ int main(int argc, char* argv[])
                 QQuickWindow* pictured = driver.shotWindow ? driver.shotWindow : sendra.window();
                 if (int pending = 0; !driver.waitForPictures(pictured, 20000, &pending))
                     std::fprintf(stderr, "%s: %d pictures still loading\n", qPrintable(state.name), pending);
-                const QString file = out.filePath(QStringLiteral("%1-%2-%3x%4.png")
-                                                      .arg(state.name, language)
-                                                      .arg(size.width())
-                                                      .arg(size.height()));
+                const QString file = out.filePath(
+                    QStringLiteral("%1-%2-%3x%4.png").arg(state.name, language).arg(size.width()).arg(size.height()));
                 QQuickWindow* shot = driver.shotWindow ? driver.shotWindow : sendra.window();
                 if (!shot->grabWindow().save(file)) {
                     std::fprintf(stderr, "%s: not written\n", qPrintable(file));

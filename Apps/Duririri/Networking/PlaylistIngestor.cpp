@@ -212,7 +212,8 @@ public:
     // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
     std::optional<QByteArrayView> address(std::string_view line, QByteArray& scratch)
     {
-        if (m_streams.keepsAsWritten(line))
+        m_addressIsAscii = m_streams.keepsAsWritten(line); // such an address is printable ASCII
+        if (m_addressIsAscii)
             return QByteArrayView(line.data(), qsizetype(line.size()));
         const std::optional<QUrl> address = m_streams.readStream(line);
         if (!address)
@@ -235,7 +236,7 @@ private:
         if (group.hint == KindHint::episodic)
             return SignalKind::episodic;
         KindHint addressHint;
-        if (isAscii(addressLine)) {
+        if (m_addressIsAscii || isAscii(addressLine)) {
             addressHint = kindHint(addressLine);
         } else {
             foldedLowerUtf8(addressLine, m_foldedAddress);
@@ -298,6 +299,7 @@ private:
     const BytesMap<Group>::value_type* m_lastGroup = nullptr;
     std::array<const BytesMap<Group>::value_type*, 256> m_recentGroups{}; // the map's nodes never move
     std::string m_foldedAddress;
+    bool m_addressIsAscii = false; // the address line last read by address()
 };
 
 } // namespace

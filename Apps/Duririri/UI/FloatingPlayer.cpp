@@ -3,6 +3,7 @@
 #include "Domain/L10n.h"
 #include "Shared/PlayerSession.h"
 #include "State/CommandDeck.h"
+#include "UI/UiLog.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -169,8 +170,8 @@ QQuickWindow* FloatingPlayer::ensureWindow()
     QObject* made = component.create();
     m_window = qobject_cast<QQuickWindow*>(made);
     if (!m_window) {
-        qWarning("Sendra: the floating player window could not be built: %s",
-                 qPrintable(component.errorString()));
+        qCWarning(uiLog, "Sendra: the floating player window could not be built: %s",
+                  qPrintable(component.errorString()));
         delete made;
         return nullptr;
     }

@@ -6,6 +6,7 @@
 #include "UI/AppQml.h"
 #include "UI/Deck.h"
 #include "UI/FloatingPlayer.h"
+#include "UI/UiLog.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -64,7 +65,7 @@ bool SendraApplication::start()
         } catch (...) {
             // Reading the vault never fails the start: an unreadable keyring reads as nothing stored.
             if (guard && !guard->m_deck)
-                qWarning("Sendra: the vault could not be read at start-up");
+                qCWarning(uiLog, "Sendra: the vault could not be read at start-up");
         }
     }(this);
     return true;

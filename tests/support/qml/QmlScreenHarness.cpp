@@ -5,17 +5,15 @@
 #include <QQmlEngine>
 #include <QRegularExpression>
 #include <QSet>
-#include <QSignalSpy>
-#include <QTest>
 
 namespace sendra::testing {
 
 namespace {
 
 QMutex collectorMutex;
-QmlWarningCollector *activeCollector = nullptr;
+QmlWarningCollector* activeCollector = nullptr;
 
-bool comesFromQml(const QMessageLogContext &context, const QString &message)
+bool comesFromQml(const QMessageLogContext& context, const QString& message)
 {
     const QString category = QString::fromLatin1(context.category ? context.category : "");
     const QString file = QString::fromUtf8(context.file ? context.file : "");
@@ -26,7 +24,7 @@ bool comesFromQml(const QMessageLogContext &context, const QString &message)
            message.startsWith(QLatin1String("DelegateModel"));
 }
 
-void collect(QtMsgType type, const QMessageLogContext &context, const QString &message)
+void collect(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type != QtDebugMsg && type != QtInfoMsg && comesFromQml(context, message)) {
         QMutexLocker lock(&collectorMutex);
@@ -51,7 +49,7 @@ QmlWarningCollector::~QmlWarningCollector()
     activeCollector = nullptr;
 }
 
-void QmlWarningCollector::add(const QString &warning)
+void QmlWarningCollector::add(const QString& warning)
 {
     m_warnings.append(warning);
 }
@@ -62,12 +60,12 @@ QStringList QmlWarningCollector::warnings() const
     return m_warnings;
 }
 
-QmlScreenHarness::QmlScreenHarness(const std::function<void(QQmlEngine &)> &prepareEngine, QSize size)
-    : m_view(std::make_unique<QQuickView>())
+QmlScreenHarness::QmlScreenHarness(const std::function<void(QQmlEngine&)>& prepareEngine, QSize size)
+    : UiDriver([this] { return m_view.get(); }, 0), m_view(std::make_unique<QQuickView>())
 {
-    QObject::connect(m_view->engine(), &QQmlEngine::warnings, [this](const QList<QQmlError> &errors) {
+    QObject::connect(m_view->engine(), &QQmlEngine::warnings, [this](const QList<QQmlError>& errors) {
         QMutexLocker lock(&collectorMutex);
-        for (const QQmlError &error : errors)
+        for (const QQmlError& error : errors)
             m_collector.add(error.toString());
     });
     prepareEngine(*m_view->engine());
@@ -80,13 +78,13 @@ QmlScreenHarness::~QmlScreenHarness()
     unload();
 }
 
-bool QmlScreenHarness::load(const QUrl &source, const QVariantMap &initialProperties)
+bool QmlScreenHarness::load(const QUrl& source, const QVariantMap& initialProperties)
 {
     m_view->setInitialProperties(initialProperties);
     m_view->setSource(source);
     {
         QMutexLocker lock(&collectorMutex);
-        for (const QQmlError &error : m_view->errors())
+        for (const QQmlError& error : m_view->errors())
             m_collector.add(error.toString());
     }
     if (m_view->status() != QQuickView::Ready || !m_view->rootObject())
@@ -104,27 +102,27 @@ void QmlScreenHarness::unload()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-QQuickItem *QmlScreenHarness::root() const
+QQuickItem* QmlScreenHarness::root() const
 {
     return m_view->rootObject();
 }
 
 namespace {
 
-QObject *search(QObject *object, const QString &name, QSet<QObject *> &seen)
+QObject* search(QObject* object, const QString& name, QSet<QObject*>& seen)
 {
     if (!object || seen.contains(object))
         return nullptr;
     seen.insert(object);
     if (object->objectName() == name)
         return object;
-    for (QObject *child : object->children()) {
-        if (QObject *found = search(child, name, seen))
+    for (QObject* child : object->children()) {
+        if (QObject* found = search(child, name, seen))
             return found;
     }
-    if (auto *item = qobject_cast<QQuickItem *>(object)) {
-        for (QQuickItem *child : item->childItems()) {
-            if (QObject *found = search(child, name, seen))
+    if (auto* item = qobject_cast<QQuickItem*>(object)) {
+        for (QQuickItem* child : item->childItems()) {
+            if (QObject* found = search(child, name, seen))
                 return found;
         }
     }
@@ -133,56 +131,14 @@ QObject *search(QObject *object, const QString &name, QSet<QObject *> &seen)
 
 } // namespace
 
-QObject *findInWindow(QQuickWindow *window, const QString &objectName)
+QObject* findInWindow(QQuickWindow* window, const QString& objectName)
 {
     if (!window)
         return nullptr;
-    QSet<QObject *> seen;
-    if (QObject *found = search(window->contentItem(), objectName, seen))
+    QSet<QObject*> seen;
+    if (QObject* found = search(window->contentItem(), objectName, seen))
         return found;
     return search(window, objectName, seen);
-}
-
-QObject *QmlScreenHarness::find(const QString &objectName) const
-{
-    if (!root())
-        return nullptr;
-    if (root()->objectName() == objectName)
-        return root();
-    return root()->findChild<QObject *>(objectName);
-}
-
-QVariant QmlScreenHarness::property(const QString &objectName, const char *name) const
-{
-    const QObject *object = find(objectName);
-    return object ? object->property(name) : QVariant();
-}
-
-bool QmlScreenHarness::isShown(const QString &objectName) const
-{
-    auto *item = qobject_cast<QQuickItem *>(find(objectName));
-    if (!item)
-        return false;
-    for (QQuickItem *at = item; at; at = at->parentItem())
-        if (!at->isVisible() || at->opacity() <= 0.0)
-            return false;
-    return true;
-}
-
-bool QmlScreenHarness::click(const QString &objectName)
-{
-    auto *item = qobject_cast<QQuickItem *>(find(objectName));
-    if (!item || !item->window() || !isShown(objectName))
-        return false;
-    // A press and release where a person would click, on the frame that shows the item where its layout puts
-    // it: a disabled, covered or hidden control does nothing.
-    QSignalSpy frames(item->window(), &QQuickWindow::frameSwapped);
-    item->window()->update();
-    frames.wait(2000);
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    // Delivered at once; what the click starts is left to the caller's waits.
-    QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    return true;
 }
 
 QStringList QmlScreenHarness::warnings() const

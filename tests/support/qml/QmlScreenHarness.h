@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UiDriver.h"
+
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickView>
@@ -19,11 +21,11 @@ class QmlWarningCollector
 public:
     QmlWarningCollector();
     ~QmlWarningCollector();
-    QmlWarningCollector(const QmlWarningCollector &) = delete;
-    QmlWarningCollector &operator=(const QmlWarningCollector &) = delete;
+    QmlWarningCollector(const QmlWarningCollector&) = delete;
+    QmlWarningCollector& operator=(const QmlWarningCollector&) = delete;
 
     QStringList warnings() const;
-    void add(const QString &warning);
+    void add(const QString& warning);
 
 private:
     QtMessageHandler m_previous = nullptr;
@@ -32,34 +34,28 @@ private:
 
 // The object with that objectName in a window: its items, popups (open or closed) and view delegates, which
 // sit in the item tree but not always in the object tree. Null when none.
-QObject *findInWindow(QQuickWindow *window, const QString &objectName);
+QObject* findInWindow(QQuickWindow* window, const QString& objectName);
 
-// One QML screen in an offscreen window (software renderer), loaded with its required properties.
+// One QML screen in an offscreen window (software renderer), loaded with its required properties, driven by
+// the UiDriver (input is delivered at once; what it starts is left to the caller's waits).
 // Usage in a test:
 //     QmlScreenHarness screen([](QQmlEngine &engine) { registerPlaybackQml(engine); });
 //     ASSERT_TRUE(screen.load(QUrl("qrc:/qt/qml/Sendra/Playback/PlayerScreen.qml"), {{"session", ...}}));
 //     screen.click("retryButton");
 //     EXPECT_TRUE(screen.warnings().isEmpty()) << screen.warnings().join('\n').toStdString();
-class QmlScreenHarness
+class QmlScreenHarness : public UiDriver
 {
 public:
-    explicit QmlScreenHarness(const std::function<void(QQmlEngine &)> &prepareEngine, QSize size = {1024, 640});
+    explicit QmlScreenHarness(const std::function<void(QQmlEngine&)>& prepareEngine, QSize size = {1024, 640});
     ~QmlScreenHarness();
 
     // False (with the errors among warnings()) when the component does not load.
-    bool load(const QUrl &source, const QVariantMap &initialProperties);
+    bool load(const QUrl& source, const QVariantMap& initialProperties);
     // Destroys the loaded screen, as a window closing would.
     void unload();
 
-    QQuickItem *root() const;
-    QQuickView &view() { return *m_view; }
-    // The item with that objectName under the root, including popups' contents; null when none.
-    QObject *find(const QString &objectName) const;
-    QVariant property(const QString &objectName, const char *name) const;
-    // Whether the item and all its ancestors are visible.
-    bool isShown(const QString &objectName) const;
-    // A real left click at the item's centre; false when the item is missing or not shown.
-    bool click(const QString &objectName);
+    QQuickItem* root() const;
+    QQuickView& view() { return *m_view; }
 
     QStringList warnings() const;
 

@@ -1,0 +1,7 @@
+#include "Shared/PlaybackLog.h"
+
+namespace sendra::playback {
+
+Q_LOGGING_CATEGORY(playbackLog, "sendra.playback", QtWarningMsg)
+
+} // namespace sendra::playback
