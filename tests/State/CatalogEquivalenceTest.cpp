@@ -177,3 +177,41 @@ TEST(CatalogEquivalence, ParentalReapplicationOfOneLoadMatchesAFreshBuild)
         }
     }
 }
+
+// A first keystroke takes its own road (one byte per entry, not the titles). Every printable character, over titles
+// that are that character alone, begin or end with it, hold bytes that share its bit, or are not Latin, in
+// groups whose names hold it, with blocked groups and the parental filter hiding some.
+TEST(CatalogEquivalence, EveryOneCharacterQueryMatchesTheReference)
+{
+    QList<MediaNode> nodes = randomCatalog(77, 2'000);
+    QRandomGenerator random{77};
+    const QString extras = QStringLiteral("ñÉßж€");
+    QString alphabet;
+    for (char16_t c = 0x21; c < 0x7F; ++c)
+        alphabet += QChar(c);
+    alphabet += extras;
+    const QStringList groupNames{"Mañana", "0-9 & Co.", "zona $", "Жанр", "Canal"};
+    for (qsizetype i = 0; i < alphabet.size(); ++i) {
+        const QString c = alphabet.mid(i, 1);
+        const QString other = alphabet.mid(random.bounded(int(alphabet.size())), 1);
+        const QStringList titles{c, c + QStringLiteral(" final"), QStringLiteral("Al ") + c, other + other,
+                                 QStringLiteral("Жизнь ") + other};
+        for (const QString& title : titles) {
+            const auto kind = allSignalKinds[size_t(random.bounded(3))];
+            const int g = random.bounded(int(groupNames.size()));
+            nodes.append(entry(kind, QString::number(nodes.size()), title, QString::number(g), groupNames[g]));
+        }
+    }
+    for (bool parental : {false, true}) {
+        SCOPED_TRACE(parental ? "parental" : "open");
+        const QSet<QString> blocked{QStringLiteral("canal"), QStringLiteral("3")};
+        const auto snapshot = CatalogSnapshot::build(nodes, blocked, parental);
+        const naive::Catalog ref = naive::apply(nodes, blocked, parental);
+        CatalogSearch search(snapshot);
+        for (qsizetype i = 0; i < alphabet.size(); ++i) {
+            const QString query = alphabet.mid(i, 1);
+            SCOPED_TRACE("query \"" + query.toStdString() + "\"");
+            EXPECT_SAME(describeAll(search.results(query)), describeAll(naive::searchResults(ref, query)));
+        }
+    }
+}

@@ -141,7 +141,8 @@ void scanText(const CatalogEntries& entries, std::string_view query, const Ancho
         if (starts[title + 1] <= at) {
             if (title + 8 < titles && starts[title + 8] <= at)
                 title = size_t(std::upper_bound(starts.begin() + qsizetype(title) + 8, starts.end(), uint32_t(at)) -
-                               starts.begin()) - 1;
+                               starts.begin()) -
+                        1;
             else
                 while (starts[title + 1] <= at)
                     ++title;
@@ -193,9 +194,7 @@ void scanTitles(const CatalogEntries& entries, std::string_view query, const Anc
         if (end - start < m)
             continue;
         const size_t last = end - m;
-        auto matches = [&](size_t at) {
-            return anchors.whole || std::memcmp(data + at, query.data(), m) == 0;
-        };
+        auto matches = [&](size_t at) { return anchors.whole || std::memcmp(data + at, query.data(), m) == 0; };
         size_t at = start;
 #if defined(__SSE2__)
         // Reads up to sixteen bytes past a place: into the titles after this one, never past the text.
@@ -223,12 +222,58 @@ void scanTitles(const CatalogEntries& entries, std::string_view query, const Anc
     }
 }
 
+// Every hit of a one-byte query (an ASCII byte, as folding leaves it), from the entries' title bytes: a title
+// is read only where its byte shares a bit with others. Each entry's rank is written at its title rank, then
+// each rank's hits are gathered from those bytes in title order, sixteen at a time, so no hit is sorted.
+std::vector<uint32_t> oneByteResults(const CatalogSnapshot& snapshot, char byte, const std::vector<uint8_t>& nameRank,
+                                     bool anyName)
+{
+    const CatalogEntries& entries = snapshot.entries();
+    const uint32_t count = entries.size();
+    const uint32_t bit = CatalogEntries::asciiBit(uint8_t(byte));
+    const bool exact = CatalogEntries::asciiBitIsExact(uint8_t(byte));
+    std::vector<uint8_t> rankAt(count); // by title rank
+    std::array<uint32_t, noHit + 1> perRank{};
+    for (uint32_t p = 0; p < count; ++p) {
+        const bool inTitle =
+            (entries.titleBytes(p) & bit) && (exact || entries.foldedTitle(p).find(byte) != std::string_view::npos);
+        uint8_t rank = anyName ? nameRank[entries.nameOf(p)] : noHit;
+        if (inTitle)
+            rank = entries.firstTitleByte(p) != uint8_t(byte) ? 2 : entries.foldedTitle(p).size() == 1 ? 0 : 1;
+        if (!snapshot.isVisible(p))
+            rank = noHit;
+        rankAt[entries.titleRank(p)] = rank;
+        ++perRank[rank];
+    }
+    size_t total = 0;
+    for (size_t r = 0; r < noHit; ++r)
+        total += perRank[r];
+    std::vector<uint32_t> out(total);
+    size_t next = 0;
+    for (uint8_t r = 0; r < noHit; ++r) {
+        if (perRank[r] == 0)
+            continue;
+        uint32_t t = 0;
+#if defined(__SSE2__)
+        const __m128i wanted = _mm_set1_epi8(char(r));
+        for (; t + 16 <= count; t += 16) {
+            const __m128i ranks = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rankAt.data() + t));
+            for (auto mask = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(ranks, wanted))); mask != 0; mask &= mask - 1)
+                out[next++] = entries.positionOfTitleRank(t + uint32_t(std::countr_zero(mask)));
+        }
+#endif
+        for (; t < count; ++t) {
+            if (rankAt[t] == r)
+                out[next++] = entries.positionOfTitleRank(t);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
-CatalogSearch::CatalogSearch(std::shared_ptr<const CatalogSnapshot> snapshot)
-    : m_snapshot(std::move(snapshot))
-{
-}
+CatalogSearch::CatalogSearch(std::shared_ptr<const CatalogSnapshot> snapshot) : m_snapshot(std::move(snapshot))
+{}
 
 NodeView CatalogSearch::results(const QString& query)
 {
@@ -272,6 +317,9 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
         nameRank[n] = groupRank(entries.names()[n].foldedUtf8, query);
         anyName = anyName || nameRank[n] != noHit;
     }
+
+    if (query.size() == 1 && uint8_t(query[0]) < 0x80)
+        return std::make_shared<const std::vector<uint32_t>>(oneByteResults(snapshot, query[0], nameRank, anyName));
 
     HitBits hits(entries.size());
     // Every hit of this query is a hit of any kept query it contains: when those are few, only they are tested.

@@ -344,6 +344,8 @@ private:
         titleHashes.resize(count);
         e.m_traits.resize(count);
         e.m_titleStart.resize(size_t(count) + 1);
+        e.m_titleBytes.resize(count);
+        e.m_titleFirst.resize(count);
         e.m_keyHash.resize(count);
         e.m_group.resize(count);
         e.m_name.resize(count);
@@ -368,7 +370,15 @@ private:
                 e.m_titleStart[p] = uint32_t(start);
                 appendFoldedUtf8(title, out);
                 titleHashes[p] = uint32_t(textHash(title));
-                if (containsAdultKeyword(std::string_view(out).substr(start)))
+                const std::string_view foldedTitle = std::string_view(out).substr(start);
+                uint32_t ascii = 0;
+                for (const char c : foldedTitle) {
+                    if (uint8_t(c) < 0x80)
+                        ascii |= CatalogEntries::asciiBit(uint8_t(c));
+                }
+                e.m_titleBytes[p] = ascii;
+                e.m_titleFirst[p] = foldedTitle.empty() ? 0 : uint8_t(foldedTitle.front());
+                if (containsAdultKeyword(foldedTitle))
                     traits |= CatalogEntries::adultTitleTrait;
                 e.m_traits[p] = traits;
                 e.m_keyHash[p] = CatalogEntries::keyHash(kind, nodes.id(p));
@@ -483,10 +493,10 @@ uint32_t CatalogEntries::keyOwner(uint32_t position) const
 
 size_t CatalogEntries::indexBytes() const
 {
-    size_t bytes = m_traits.capacity() + (m_titleStart.capacity() + m_titleRank.capacity() +
-                                          m_byTitleRank.capacity() + m_group.capacity() + m_name.capacity() +
-                                          m_keyHash.capacity()) *
-                                             sizeof(uint32_t);
+    size_t bytes = m_traits.capacity() + m_titleFirst.capacity() +
+                   (m_titleStart.capacity() + m_titleBytes.capacity() + m_titleRank.capacity() +
+                    m_byTitleRank.capacity() + m_group.capacity() + m_name.capacity() + m_keyHash.capacity()) *
+                       sizeof(uint32_t);
     bytes += m_foldedTitles.capacity();
     bytes += size_t(m_keyOwners.capacity()) * (2 * sizeof(uint32_t) + sizeof(void*));
     for (const Group& group : m_groups)

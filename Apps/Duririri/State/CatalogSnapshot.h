@@ -67,6 +67,17 @@ public:
     std::span<const uint32_t> titleStarts() const { return m_titleStart; }
     // How often each byte occurs in the folded titles (a search looks for its query's rarest bytes first).
     uint32_t byteCount(uint8_t byte) const { return m_byteCount[byte]; }
+    // Which ASCII bytes the folded title holds, one bit per byte (asciiBit), so that a one-letter search reads
+    // four bytes per entry instead of its title. Letters have a bit each; other bytes share bits, so a set bit
+    // of a shared byte still asks for the title to be read.
+    uint32_t titleBytes(uint32_t position) const { return m_titleBytes[position]; }
+    // The first byte of the folded title; 0 for an empty one.
+    uint8_t firstTitleByte(uint32_t position) const { return m_titleFirst[position]; }
+    static constexpr uint32_t asciiBit(uint8_t byte)
+    {
+        return byte >= 'a' && byte <= 'z' ? uint32_t(1) << (byte - 'a') : uint32_t(1) << (26 + byte % 6);
+    }
+    static constexpr bool asciiBitIsExact(uint8_t byte) { return byte >= 'a' && byte <= 'z'; }
     // Unique: the title's collation order, equal titles in order of appearance.
     uint32_t titleRank(uint32_t position) const { return m_titleRank[position]; }
     // The position whose title has this rank.
@@ -101,6 +112,8 @@ private:
     std::vector<uint32_t> m_titleStart; // size + 1 offsets into m_foldedTitles
     std::string m_foldedTitles;
     std::array<uint32_t, 256> m_byteCount{};
+    std::vector<uint32_t> m_titleBytes;
+    std::vector<uint8_t> m_titleFirst;
     std::vector<uint32_t> m_titleRank;
     std::vector<uint32_t> m_byTitleRank;
     std::vector<uint32_t> m_group;

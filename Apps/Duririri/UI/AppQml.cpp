@@ -2,6 +2,7 @@
 
 #include "Shared/PlaybackQml.h"
 #include "UI/ArtworkProvider.h"
+#include "UI/PlaceholderProvider.h"
 
 #include <QQmlEngine>
 
@@ -21,6 +22,7 @@ void registerAppQml(QQmlEngine& engine)
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine.addImportPath(QStringLiteral("qrc:/"));
     engine.addImageProvider(QStringLiteral("art"), new ArtworkProvider);
+    engine.addImageProvider(QStringLiteral("placeholder"), new PlaceholderProvider);
 }
 
 } // namespace sendra::ui

@@ -20,6 +20,8 @@ Item {
     property real aspect: 1
     // Corner radius of the frame, applied to the image too (rounded in the provider, not by a shader).
     property real radius: 0
+    // The placeholder is drawn from one image shared by the items of the same size (tiles of a grid or a rail).
+    property bool sharedPlaceholder: false
 
     readonly property bool loaded: image.status === Image.Ready && image.implicitWidth > 1
     readonly property real pixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
@@ -33,12 +35,29 @@ Item {
         width: artwork.aspect > 0 ? Math.min(artwork.width, artwork.height * artwork.aspect) : artwork.width
         height: artwork.aspect > 0 ? width / artwork.aspect : artwork.height
 
-        RoundedPanel {
+        // A shared panel is painted once per size and shared by every placeholder of that size (a grid's first frame
+        // would otherwise fill one gradient path per tile); a frame of fractional size keeps the path, which an image
+        // of whole pixels would not match.
+        readonly property bool whole: artwork.sharedPlaceholder && width === Math.round(width)
+                                      && height === Math.round(height)
+        Image {
             anchors.fill: parent
-            visible: !artwork.loaded
-            radius: artwork.radius
-            startColor: CommandPalette.raised
-            endColor: CommandPalette.obsidian
+            visible: !artwork.loaded && frame.whole
+            sourceSize: Qt.size(Math.ceil(frame.width * artwork.pixelRatio), Math.ceil(frame.height * artwork.pixelRatio))
+            source: frame.whole && frame.width > 0 && frame.height > 0
+                    ? "image://placeholder/" + frame.width + "/" + frame.height + "/" + artwork.radius + "/"
+                      + String(CommandPalette.raised).slice(1) + "/" + String(CommandPalette.obsidian).slice(1) : ""
+        }
+        Loader {
+            anchors.fill: parent
+            active: !artwork.loaded && !frame.whole
+            sourceComponent: Component {
+                RoundedPanel {
+                    radius: artwork.radius
+                    startColor: CommandPalette.raised
+                    endColor: CommandPalette.obsidian
+                }
+            }
         }
 
         Symbol {

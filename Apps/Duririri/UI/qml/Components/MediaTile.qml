@@ -22,6 +22,8 @@ Item {
     required property bool isFavorite
     // The model the tile's row belongs to.
     property NodeListModel nodes
+    // Draws the artwork's placeholder from one image shared with the other tiles (a grid of whole-pixel cells).
+    property alias sharedPlaceholder: poster.sharedPlaceholder
 
     readonly property color primary: CommandPalette.primary
 

@@ -134,6 +134,7 @@ Item {
                     objectName: "discover.result." + index
                     width: grid.cellWidth - 14
                     nodes: results
+                    sharedPlaceholder: true
                 }
             }
         }
