@@ -175,8 +175,9 @@ TEST_F(PlaybackController, aFilmCutShortByTheServerKeepsItsResumePoint)
     EXPECT_GT(progress.last(), 0.01);
     EXPECT_LT(progress.last(), 0.6);
     EXPECT_FALSE(progress.contains(1.0));
-    if (states.contains(PlayerState::ended))
+    if (states.contains(PlayerState::ended)) {
         EXPECT_TRUE(controller.endedBeforeItsEnd());
+    }
     // The final report stays due (the screen reconnects), and it keeps the real position.
     controller.stop(true);
     EXPECT_GT(progress.last(), 0.01);

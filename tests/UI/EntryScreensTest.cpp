@@ -78,8 +78,9 @@ TEST_F(EntryScreensTest, TheAccessLayoutFollowsSizeClassWidthAndHeight)
         ASSERT_TRUE(frame);
         EXPECT_GE(frame->height(), c.leastFrame) << name.toStdString();
         auto* scroller = screen->findChild<QQuickItem*>(QStringLiteral("access.scroll"));
-        if (c.height == 600)
+        if (c.height == 600) {
             EXPECT_GT(scroller->property("contentHeight").toDouble(), c.height) << name.toStdString();
+        }
     }
 }
 
