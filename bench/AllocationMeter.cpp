@@ -1,5 +1,7 @@
 #include "AllocationMeter.h"
 
+#include "NetKit/LargeArray.h"
+
 #include <malloc.h>
 
 #include <cerrno>
@@ -36,6 +38,16 @@ void uncount(void* pointer)
     if (pointer)
         t_live -= std::int64_t(malloc_usable_size(pointer));
 }
+
+// The large arrays of entry tables are mapped outside the heap: counted as heap all the same.
+void countMapped(std::ptrdiff_t bytes)
+{
+    t_live += bytes;
+    if (t_live > t_peak)
+        t_peak = t_live;
+}
+
+const bool g_mappedCounted = (netkit::setLargeMemoryObserver(countMapped), true);
 
 } // namespace
 

@@ -5,7 +5,7 @@
 namespace bench {
 
 // Heap bytes of the calling thread, counted by this program's own malloc family (every C and C++ allocation,
-// Qt's included, goes through it). A meter reports what happened on its thread since it was made.
+// Qt's included, goes through it), and the large arrays that entry tables map for themselves. A meter reports what happened on its thread since it was made.
 class AllocationMeter
 {
 public:

@@ -3,11 +3,14 @@
 // Storage for the texts of tables with hundreds of thousands of rows (the application's entry table, the core
 // library's catalogue table): fixed blocks that never move, and UTF-8 decoded straight into them.
 
+#include "NetKit/LargeArray.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace netkit {
@@ -21,8 +24,31 @@ public:
     static constexpr uint32_t blockSize = 1U << 16;
 
     Blocks() = default;
-    Blocks(Blocks&&) noexcept = default;
-    Blocks& operator=(Blocks&&) noexcept = default;
+    // The huge page being cut into blocks stays with the blocks.
+    Blocks(Blocks&& other) noexcept
+        : m_blocks(std::move(other.m_blocks))
+        , m_memory(std::move(other.m_memory))
+        , m_slabNext(std::exchange(other.m_slabNext, nullptr))
+        , m_slabLeft(std::exchange(other.m_slabLeft, 0))
+        , m_used(std::exchange(other.m_used, 0))
+        , m_last(std::exchange(other.m_last, 0))
+    {
+        other.m_blocks.clear();
+        other.m_memory.clear();
+    }
+    Blocks& operator=(Blocks&& other) noexcept
+    {
+        if (this != &other) {
+            Blocks moved(std::move(other));
+            std::swap(m_blocks, moved.m_blocks);
+            std::swap(m_memory, moved.m_memory);
+            std::swap(m_slabNext, moved.m_slabNext);
+            std::swap(m_slabLeft, moved.m_slabLeft);
+            std::swap(m_used, moved.m_used);
+            std::swap(m_last, moved.m_last);
+        }
+        return *this;
+    }
 
     // Room for `length` elements in one block; returns where they go.
     uint32_t reserve(size_t length)
@@ -32,7 +58,7 @@ public:
         length = std::max<size_t>(length, 1);
         if (m_blocks.empty() || m_used + length > m_last || m_used > 0xFFFF) {
             m_last = std::max<size_t>(blockSize, length);
-            m_blocks.push_back(std::make_unique_for_overwrite<T[]>(m_last));
+            m_blocks.push_back(newBlock(m_last));
             m_used = 0;
         }
         const uint32_t place = uint32_t((m_blocks.size() - 1) << 16 | m_used);
@@ -40,8 +66,8 @@ public:
         return place;
     }
 
-    T* data(uint32_t place) { return m_blocks[place >> 16].get() + (place & 0xFFFF); }
-    const T* data(uint32_t place) const { return m_blocks[place >> 16].get() + (place & 0xFFFF); }
+    T* data(uint32_t place) { return m_blocks[place >> 16] + (place & 0xFFFF); }
+    const T* data(uint32_t place) const { return m_blocks[place >> 16] + (place & 0xFFFF); }
 
     // Gives back what `reserve` took beyond the first `used` elements (the last reservation only).
     void shrinkLast(uint32_t place, size_t reserved, size_t used)
@@ -56,8 +82,9 @@ public:
         const auto shift = uint32_t(m_blocks.size() << 16);
         if (other.m_blocks.empty())
             return shift;
-        for (auto& block : other.m_blocks)
-            m_blocks.push_back(std::move(block));
+        m_blocks.insert(m_blocks.end(), other.m_blocks.begin(), other.m_blocks.end());
+        for (LargeMemory& memory : other.m_memory)
+            m_memory.push_back(std::move(memory));
         m_used = other.m_used;
         m_last = other.m_last;
         other = Blocks();
@@ -65,7 +92,30 @@ public:
     }
 
 private:
-    std::vector<std::unique_ptr<T[]>> m_blocks;
+    // The first blocks are allocated one by one, so a small table stays small; a large table's are cut from huge
+    // pages (a long text still gets its own).
+    static constexpr size_t separateBlocks = 16;
+
+    T* newBlock(size_t length)
+    {
+        constexpr size_t perSlab = hugePageBytes / (blockSize * sizeof(T));
+        if (length > blockSize || m_blocks.size() < separateBlocks || perSlab < 2) {
+            m_memory.emplace_back(length * sizeof(T));
+            return static_cast<T*>(m_memory.back().get());
+        }
+        if (m_slabLeft == 0) {
+            m_memory.emplace_back(hugePageBytes);
+            m_slabNext = static_cast<T*>(m_memory.back().get());
+            m_slabLeft = perSlab;
+        }
+        --m_slabLeft;
+        return std::exchange(m_slabNext, m_slabNext + blockSize);
+    }
+
+    std::vector<T*> m_blocks;
+    std::vector<LargeMemory> m_memory;
+    T* m_slabNext = nullptr;
+    size_t m_slabLeft = 0; // blocks still to cut from the slab at m_slabNext
     size_t m_used = 0; // in the last block
     size_t m_last = 0; // the last block's size
 };

@@ -282,9 +282,11 @@ TEST(NodeTable, givesBackEveryEntryExactly)
     MediaNode huge = film(QStringLiteral("h"));
     huge.title = QString(70'000, QChar(u'ñ')) + QStringLiteral("🎬"); // longer than a text block
     nodes.append(huge);
-    // More distinct directories than are shared: the rest are kept whole.
-    for (int i = 0; i < 5000; ++i) {
+    // More distinct directories than are shared: the rest are kept whole. Enough rows and text for a table's
+    // large arrays (and each half of the join below) to be cut from huge pages.
+    for (int i = 0; i < 40'000; ++i) {
         MediaNode many = film(QString::number(i));
+        many.title = QStringLiteral("Título %1 ").arg(i) + QString(50 + i % 7, QChar(u'a' + i % 26));
         many.artwork = QUrl(QStringLiteral("http://cdn%1.example/p/%2/poster.jpg?v=%3").arg(i % 3).arg(i).arg(i));
         many.directURL = i % 2 ? std::nullopt : std::optional<AddressText>(QUrl(QStringLiteral("http://h/%1").arg(i)));
         many.groupName = QStringLiteral("Grupo %1").arg(i % 7);
@@ -300,8 +302,8 @@ TEST(NodeTable, givesBackEveryEntryExactly)
     }
 
     // Two tables joined (the second with other directories and groups) equal the entries joined.
-    NodeTable joined(nodes.mid(0, 2600));
-    joined.append(NodeTable(nodes.mid(2600)));
+    NodeTable joined(nodes.mid(0, 21'000));
+    joined.append(NodeTable(nodes.mid(21'000)));
     EXPECT_EQ(joined.toList(), nodes);
     NodeTable fromEmpty;
     fromEmpty.append(NodeTable(nodes.mid(10, 20)));

@@ -2,6 +2,7 @@
 
 #include "Domain/CatalogTypes.h"
 #include "NetKit/AddressStore.h"
+#include "NetKit/LargeArray.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -146,7 +147,7 @@ private:
     uint32_t storeTexts(QStringView id, QStringView title);
     void appendRow(Row row, const RawNode& node);
 
-    std::vector<Row> m_rows;
+    std::vector<Row, netkit::LargeAllocator<Row>> m_rows;
     netkit::Blocks<char16_t> m_chars;
     netkit::AddressStore m_addresses;
     std::vector<Group> m_groups;
