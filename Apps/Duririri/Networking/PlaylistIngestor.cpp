@@ -5,14 +5,12 @@
 #include "Networking/ArtworkAddress.h"
 #include "Networking/BackgroundWork.h"
 #include "Networking/BodyFeed.h"
-#include "Networking/BytesMap.h"
 #include "Networking/Sha1.h"
 #include "NetKit/PlaylistText.h"
 #include "Networking/TextFold.h"
 
 #include <simdjson.h>
 
-#include <array>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -20,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -225,8 +224,15 @@ public:
 private:
     struct Group
     {
-        uint32_t index; // in the table
+        std::string key; // the group title as written
+        uint32_t index;  // in the table
         KindHint hint;
+    };
+    static constexpr uint32_t noGroup = UINT32_MAX;
+    struct GroupSlot
+    {
+        std::uint64_t hash = 0;
+        uint32_t group = noGroup; // in m_groupList
     };
 
     // The kind guess over the folded group name and address, both searched whole: a series keyword in either
@@ -249,43 +255,67 @@ private:
         return SignalKind::broadcast;
     }
 
-    // A slot of the recent groups' table: a cheap mix of the title's length and its first and last bytes.
-    static std::size_t recentSlot(std::string_view key)
+    // A hash of the whole group title, eight bytes at a time.
+    static std::uint64_t groupHash(std::string_view key)
     {
-        const std::size_t n = std::min<std::size_t>(key.size(), 8);
-        std::uint64_t head = 0;
-        std::uint64_t tail = 0;
-        if (n > 0) {
-            std::memcpy(&head, key.data(), n);
-            std::memcpy(&tail, key.data() + key.size() - n, n);
+        std::uint64_t h = (key.size() + 1) * 0x9E3779B97F4A7C15ULL;
+        std::size_t i = 0;
+        for (; i + 8 <= key.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, key.data() + i, 8);
+            h = (h ^ word) * 0xFF51AFD7ED558CCDULL;
+            h ^= h >> 32;
         }
-        std::uint64_t h = (key.size() + 1) * 0x9E3779B97F4A7C15ULL ^ head * 0xFF51AFD7ED558CCDULL ^ tail * 0xC4CEB9FE1A85EC53ULL;
+        std::uint64_t last = 0;
+        std::memcpy(&last, key.data() + i, key.size() - i);
+        h = (h ^ last) * 0xC4CEB9FE1A85EC53ULL;
         h ^= h >> 29;
         h *= 0x94D049BB133111EBULL;
-        return std::size_t(h >> 56);
+        return h ^ (h >> 32);
     }
 
-    // Playlists mostly list a group's entries together, so the last group is tried first; then, as groups may also
-    // take turns, a small table of recent ones, which costs less than the map's hashing and bucket division.
+    // Playlists mostly list a group's entries together, so the last group is tried first; then the groups met so
+    // far, in an open-addressed table that holds each one's hash beside it.
     const Group& groupOf(std::optional<std::string_view> title)
     {
         const std::string_view key = title.value_or("Contenido");
-        if (m_lastGroup && m_lastGroup->first == key)
-            return m_lastGroup->second;
-        const BytesMap<Group>::value_type*& recent = m_recentGroups[recentSlot(key)];
-        if (recent && recent->first == key) {
-            m_lastGroup = recent;
-            return recent->second;
+        if (m_lastGroup != noGroup && m_groupList[m_lastGroup].key == key)
+            return m_groupList[m_lastGroup];
+        const std::uint64_t hash = groupHash(key);
+        const std::size_t mask = m_groupSlots.size() - 1;
+        for (std::size_t at = std::size_t(hash) & mask;; at = (at + 1) & mask) {
+            GroupSlot& slot = m_groupSlots[at];
+            if (slot.group == noGroup) {
+                const QString name = fromUtf8(key);
+                const std::string folded = CenterContentPolicy::normalize(name).toStdString();
+                m_groupList.push_back(
+                    {std::string(key), nodes.addGroup(QStringLiteral("group:") + name.toLower(), name), kindHint(folded)});
+                slot = {hash, uint32_t(m_groupList.size() - 1)};
+                m_lastGroup = slot.group;
+                if (m_groupList.size() * 2 > m_groupSlots.size())
+                    growGroupSlots();
+                return m_groupList[m_lastGroup];
+            }
+            if (slot.hash == hash && m_groupList[slot.group].key == key) {
+                m_lastGroup = slot.group;
+                return m_groupList[m_lastGroup];
+            }
         }
-        auto found = m_groups.find(key);
-        if (found == m_groups.end()) {
-            const QString name = fromUtf8(key);
-            const std::string folded = CenterContentPolicy::normalize(name).toStdString();
-            Group group{nodes.addGroup(QStringLiteral("group:") + name.toLower(), name), kindHint(folded)};
-            found = m_groups.emplace(std::string(key), std::move(group)).first;
+    }
+
+    void growGroupSlots()
+    {
+        std::vector<GroupSlot> wider(m_groupSlots.size() * 2);
+        const std::size_t mask = wider.size() - 1;
+        for (const GroupSlot& slot : m_groupSlots) {
+            if (slot.group == noGroup)
+                continue;
+            std::size_t at = std::size_t(slot.hash) & mask;
+            while (wider[at].group != noGroup)
+                at = (at + 1) & mask;
+            wider[at] = slot;
         }
-        m_lastGroup = recent = &*found;
-        return found->second;
+        m_groupSlots = std::move(wider);
     }
 
     QUrl m_origin;
@@ -295,9 +325,9 @@ private:
     NameUuid m_fallbackIds;
     QByteArray m_logoScratch;
     uint32_t m_emptySuffix = NodeTable::nullText;
-    BytesMap<Group> m_groups;
-    const BytesMap<Group>::value_type* m_lastGroup = nullptr;
-    std::array<const BytesMap<Group>::value_type*, 256> m_recentGroups{}; // the map's nodes never move
+    std::vector<Group> m_groupList;
+    std::vector<GroupSlot> m_groupSlots = std::vector<GroupSlot>(256);
+    uint32_t m_lastGroup = noGroup;
     std::string m_foldedAddress;
     bool m_addressIsAscii = false; // the address line last read by address()
 };
