@@ -193,6 +193,72 @@ std::uint64_t insideQuotes(std::uint64_t quotes)
     return quotes;
 }
 
+// The quotes, commas and equals signs of 64 bytes as bits.
+struct WordMarks
+{
+    std::uint64_t quotes = 0;
+    std::uint64_t commas = 0;
+    std::uint64_t equals = 0;
+};
+
+#ifdef __SSE2__
+WordMarks markWord(const char* bytes)
+{
+    WordMarks marks;
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i equal = _mm_set1_epi8('=');
+    for (unsigned k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * k));
+        const auto bits = [&](__m128i wanted) {
+            return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted)))) << (16 * k);
+        };
+        marks.quotes |= bits(quote);
+        marks.commas |= bits(comma);
+        marks.equals |= bits(equal);
+    }
+    return marks;
+}
+#else
+WordMarks markWord(const char* bytes)
+{
+    WordMarks marks;
+    for (unsigned i = 0; i < 64; ++i) {
+        marks.quotes |= std::uint64_t(bytes[i] == '"') << i;
+        marks.commas |= std::uint64_t(bytes[i] == ',') << i;
+        marks.equals |= std::uint64_t(bytes[i] == '=') << i;
+    }
+    return marks;
+}
+#endif
+
+// Every 64 bytes of the line marked, never reading past the line: its last bytes as the last 64 bytes it holds, and a
+// line shorter than that from a copy padded with zeros (which mark nothing).
+void markLine(std::string_view line, std::uint64_t* quotes, std::uint64_t* commas, std::uint64_t* equals)
+{
+    const std::size_t whole = line.size() / 64;
+    const auto keep = [&](std::size_t w, WordMarks marks) {
+        quotes[w] = marks.quotes;
+        commas[w] = marks.commas;
+        equals[w] = marks.equals;
+    };
+    for (std::size_t w = 0; w < whole; ++w)
+        keep(w, markWord(line.data() + 64 * w));
+    const std::size_t rest = line.size() % 64;
+    if (rest == 0)
+        return;
+    if (whole > 0) {
+        // The bits of the bytes already marked are shifted out.
+        const WordMarks last = markWord(line.data() + line.size() - 64);
+        const unsigned drop = unsigned(64 - rest);
+        keep(whole, {last.quotes >> drop, last.commas >> drop, last.equals >> drop});
+        return;
+    }
+    alignas(64) char padded[64] = {};
+    std::memcpy(padded, line.data(), rest);
+    keep(whole, markWord(padded));
+}
+
 // An attribute name ends the text before its `="`. The last byte is checked before the rest, as most names end
 // otherwise.
 template<std::size_t N>
@@ -221,50 +287,7 @@ InformationLine::InformationLine(std::string_view line)
     std::uint64_t quotes[kMaxWords];
     std::uint64_t commas[kMaxWords];
     std::uint64_t equals[kMaxWords];
-    for (std::size_t w = 0; w < words; ++w) {
-        std::uint64_t q = 0, c = 0, e = 0;
-#ifdef __SSE2__
-        const __m128i quote = _mm_set1_epi8('"');
-        const __m128i comma = _mm_set1_epi8(',');
-        const __m128i equal = _mm_set1_epi8('=');
-        for (std::size_t k = 0; k < 4; ++k) {
-            const std::size_t at = w * 64 + 16 * k;
-            if (at >= size)
-                break;
-            // The last sixteen bytes end with the line's (never past it): the bits of bytes already seen go.
-            unsigned drop = 0;
-            std::size_t from = at;
-            if (at + 16 > size) {
-                if (size < 16) {
-                    for (std::size_t i = at; i < size; ++i) {
-                        q |= std::uint64_t(line[i] == '"') << (i - w * 64);
-                        c |= std::uint64_t(line[i] == ',') << (i - w * 64);
-                        e |= std::uint64_t(line[i] == '=') << (i - w * 64);
-                    }
-                    break;
-                }
-                from = size - 16;
-                drop = unsigned(at - from);
-            }
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + from));
-            const auto bits = [&](__m128i wanted) {
-                return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted))) >> drop) << (16 * k);
-            };
-            q |= bits(quote);
-            c |= bits(comma);
-            e |= bits(equal);
-        }
-#else
-        for (std::size_t i = w * 64; i < std::min(size, w * 64 + 64); ++i) {
-            q |= std::uint64_t(line[i] == '"') << (i - w * 64);
-            c |= std::uint64_t(line[i] == ',') << (i - w * 64);
-            e |= std::uint64_t(line[i] == '=') << (i - w * 64);
-        }
-#endif
-        quotes[w] = q;
-        commas[w] = c;
-        equals[w] = e;
-    }
+    markLine(line, quotes, commas, equals);
 
     // The title comma: the first one outside quotes, else the first one at all.
     std::size_t firstComma = std::string_view::npos;

@@ -182,30 +182,34 @@ public:
     void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
     {
         const InformationLine attributes(info);
-        NodeTable::RawNode node;
         // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
         char fallback[36];
-        node.id = attributes.tvgId && !trimmed(*attributes.tvgId).empty() ? *attributes.tvgId
-                                                                          : m_fallbackIds.of(addressLine, fallback);
-        node.title = titleOf(info, attributes.titleComma);
+        const std::string_view id = attributes.tvgId && !trimmed(*attributes.tvgId).empty()
+                                        ? *attributes.tvgId
+                                        : m_fallbackIds.of(addressLine, fallback);
         const Group& group = groupOf(attributes.groupTitle);
-        node.group = group.index;
         // A logo QUrl would keep as written is kept as it is, without making a QUrl.
+        std::optional<QByteArrayView> artwork;
         if (attributes.tvgLogo) {
             if (m_logos.keepsAsWritten(*attributes.tvgLogo)) {
-                node.artwork = QByteArrayView(attributes.tvgLogo->data(), qsizetype(attributes.tvgLogo->size()));
+                artwork = QByteArrayView(attributes.tvgLogo->data(), qsizetype(attributes.tvgLogo->size()));
             } else if (const auto logo = readArtwork(m_logos, *attributes.tvgLogo, m_origin)) {
                 m_logoScratch = logo->toEncoded();
-                node.artwork = QByteArrayView(m_logoScratch);
+                artwork = QByteArrayView(m_logoScratch);
             }
         }
-        node.kind = kindOf(group, addressLine);
-        node.directURL = address;
         // Every entry's suffix is the empty text: looked up once, not for every row.
         if (m_emptySuffix == NodeTable::nullText)
             m_emptySuffix = nodes.addText(QStringView(u""));
-        node.fileSuffix = m_emptySuffix;
-        nodes.append(node);
+        // Every field given, so the node is not cleared first.
+        nodes.append(NodeTable::RawNode{.kind = kindOf(group, addressLine),
+                                        .id = id,
+                                        .title = titleOf(info, attributes.titleComma),
+                                        .group = group.index,
+                                        .artwork = artwork,
+                                        .directURL = address,
+                                        .fileSuffix = m_emptySuffix,
+                                        .contentClassification = NodeTable::nullText});
     }
 
     // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
@@ -266,8 +270,21 @@ private:
             h = (h ^ word) * 0xFF51AFD7ED558CCDULL;
             h ^= h >> 32;
         }
+        // The last bytes in one load (overlapping those hashed when the title is long enough), not through a
+        // copy that the load would then wait for.
         std::uint64_t last = 0;
-        std::memcpy(&last, key.data() + i, key.size() - i);
+        if (key.size() >= 8) {
+            std::memcpy(&last, key.data() + key.size() - 8, 8);
+        } else if (key.size() >= 4) {
+            std::uint32_t head;
+            std::uint32_t tail;
+            std::memcpy(&head, key.data(), 4);
+            std::memcpy(&tail, key.data() + key.size() - 4, 4);
+            last = std::uint64_t(head) << 32 | tail;
+        } else {
+            for (const char c : key)
+                last = last << 8 | std::uint8_t(c);
+        }
         h = (h ^ last) * 0xC4CEB9FE1A85EC53ULL;
         h ^= h >> 29;
         h *= 0x94D049BB133111EBULL;
