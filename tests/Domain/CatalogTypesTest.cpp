@@ -297,7 +297,7 @@ TEST(NodeTable, givesBackEveryEntryExactly)
     ASSERT_EQ(table.size(), nodes.size());
     for (qsizetype i = 0; i < nodes.size(); ++i) {
         ASSERT_EQ(table.at(i), nodes[i]) << i;
-        ASSERT_EQ(table.title(i), nodes[i].title);
+        ASSERT_EQ(NodeTable::text(table.title(i)), nodes[i].title);
         ASSERT_EQ(table.hasArtwork(i), nodes[i].artwork.has_value());
     }
 
@@ -310,7 +310,7 @@ TEST(NodeTable, givesBackEveryEntryExactly)
     EXPECT_EQ(fromEmpty.toList(), nodes.mid(10, 20));
 
     // Raw UTF-8 from a reader decodes as QString::fromUtf8 does: a leading byte-order mark dropped, one inside
-    // kept, characters outside the basic plane as pairs.
+    // kept, characters outside the basic plane as pairs; an invalid byte becomes U+FFFD.
     NodeTable raw;
     const uint32_t group = raw.addGroup(QStringLiteral("1"), QStringLiteral("Uno"));
     for (std::string_view title : {"\xEF\xBB\xBF" "Ba\xC3\xB1o", "a\xEF\xBB\xBF" "b \xF0\x9F\x8E\xAC \xE2\x82\xAC", "plain"}) {
@@ -320,8 +320,15 @@ TEST(NodeTable, givesBackEveryEntryExactly)
         node.group = group;
         node.artwork = QByteArrayView("http://img.example/a/b.jpg");
         raw.append(node);
-        EXPECT_EQ(raw.title(raw.size() - 1), QString::fromUtf8(title.data(), qsizetype(title.size())));
+        EXPECT_EQ(NodeTable::text(raw.title(raw.size() - 1)), QString::fromUtf8(title.data(), qsizetype(title.size())));
     }
+    NodeTable::RawNode broken;
+    broken.id = "\xEF\xBB\xBF\xEF\xBB\xBF" "9"; // only the first mark goes
+    broken.title = "a\xC3(b\xFF\xE2\x82";
+    broken.group = group;
+    raw.append(broken);
+    EXPECT_EQ(raw.at(3).id, QStringLiteral("\uFEFF9"));
+    EXPECT_EQ(raw.at(3).title, QStringLiteral("a\uFFFD(b\uFFFD\uFFFD\uFFFD"));
     EXPECT_EQ(raw.at(0).artwork, QUrl("http://img.example/a/b.jpg"));
     raw.renameGroup(group, QStringLiteral("1"), QStringLiteral("Películas"));
     EXPECT_EQ(raw.at(2).groupName, QStringLiteral("Películas"));

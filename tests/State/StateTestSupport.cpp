@@ -50,8 +50,16 @@ QList<MediaNode> randomCatalog(uint64_t seed, int count)
     for (int i = 0; i < count; ++i) {
         const Category& category = categories[random.bounded(int(categories.size()))];
         const SignalKind kind = allSignalKinds[size_t(random.bounded(3))];
-        // Small id range: the same id comes back in one kind and across kinds.
-        const QString id = QString::number(random.bounded(count / 2 + 1));
+        // Small id range: the same id comes back in one kind and across kinds. Some ids are not ASCII (one starts
+        // with a byte-order mark), as the engine keeps them as UTF-8.
+        const int number = int(random.bounded(count / 2 + 1));
+        QString id = QString::number(number);
+        if (number % 5 == 1)
+            id += QStringLiteral("ñ");
+        else if (number % 7 == 2)
+            id += QStringLiteral("ж🎬");
+        else if (number % 11 == 3)
+            id.prepend(QChar(0xFEFF));
         MediaNode n = entry(kind, id, phrase(random, 3), category.id, category.name, random.bounded(3) != 0);
         // Now and then an entry disagrees with its group on the name, or names itself only by its group name.
         if (random.bounded(10) == 0)

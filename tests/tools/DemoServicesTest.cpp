@@ -109,7 +109,7 @@ bool showsTitleWith(const std::shared_ptr<const CatalogSnapshot>& snapshot, cons
 {
     const CatalogEntries& entries = snapshot->entries();
     for (uint32_t p = 0; p < entries.size(); ++p) {
-        if (snapshot->isVisible(p) && entries.title(p).contains(text))
+        if (snapshot->isVisible(p) && NodeTable::text(entries.title(p)).contains(text))
             return true;
     }
     return false;

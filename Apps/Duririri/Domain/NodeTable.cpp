@@ -3,9 +3,79 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace sendra {
 
 namespace {
+
+std::string_view withoutLeadingMark(std::string_view text)
+{
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    return text;
+}
+
+// Where the first byte at or after `i` that is not ASCII stands; the text's size when there is none. Sixteen bytes at
+// a time, the last sixteen (when there are that many) read as the text's last sixteen.
+size_t nextNonAscii(std::string_view text, size_t i)
+{
+    const size_t size = text.size();
+#ifdef __SSE2__
+    const auto highBits = [&](size_t at) {
+        return unsigned(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at))));
+    };
+    for (; i + 16 <= size; i += 16) {
+        if (const unsigned high = highBits(i))
+            return i + size_t(__builtin_ctz(high));
+    }
+    if (i < size && size >= 16) {
+        const unsigned high = highBits(size - 16) >> (16 - (size - i));
+        return high ? i + size_t(__builtin_ctz(high)) : size;
+    }
+#endif
+    while (i < size && static_cast<unsigned char>(text[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+// Whether `text` is UTF-8 that decodes without a replacement (titles are mostly ASCII with a few accents).
+bool isValidUtf8(std::string_view text)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size();
+    const auto continuation = [&](size_t at) { return at < size && (in[at] & 0xC0) == 0x80; };
+    for (size_t i = nextNonAscii(text, 0); i < size; i = nextNonAscii(text, i)) {
+        const unsigned char lead = in[i];
+        if (lead >= 0xC2 && lead < 0xE0 && continuation(i + 1)) {
+            i += 2;
+        } else if (lead >= 0xE0 && lead < 0xF0 && continuation(i + 1) && continuation(i + 2)) {
+            const char32_t c = (lead & 0x0F) << 12 | (in[i + 1] & 0x3F) << 6 | (in[i + 2] & 0x3F);
+            if (c < 0x800 || (c >= 0xD800 && c < 0xE000))
+                return false;
+            i += 3;
+        } else if (lead >= 0xF0 && lead < 0xF5 && continuation(i + 1) && continuation(i + 2) && continuation(i + 3)) {
+            const char32_t c =
+                (lead & 0x07) << 18 | (in[i + 1] & 0x3F) << 12 | (in[i + 2] & 0x3F) << 6 | (in[i + 3] & 0x3F);
+            if (c < 0x10000 || c > 0x10FFFF)
+                return false;
+            i += 4;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Text that is not valid UTF-8, decoded as a reader's text is (an invalid byte becomes U+FFFD) and encoded again.
+QByteArray repairedUtf8(std::string_view text)
+{
+    std::u16string units(text.size(), u'\0');
+    units.resize(netkit::decodeUtf8(text, units.data(), netkit::LeadingMark::keep));
+    return QStringView(units.data(), qsizetype(units.size())).toUtf8();
+}
 
 std::string groupKey(const QString& id, const QString& name)
 {
@@ -34,16 +104,32 @@ NodeTable::NodeTable(NodeTable&&) noexcept = default;
 NodeTable& NodeTable::operator=(NodeTable&&) noexcept = default;
 NodeTable::~NodeTable() = default;
 
-QStringView NodeTable::id(qsizetype index) const
+QUtf8StringView NodeTable::id(qsizetype index) const
 {
     const Row& row = m_rows[size_t(index)];
-    return QStringView(m_chars.data(row.text), qsizetype(row.idLength));
+    return QUtf8StringView(m_chars.data(row.text), qsizetype(row.idLength));
 }
 
-QStringView NodeTable::title(qsizetype index) const
+QUtf8StringView NodeTable::title(qsizetype index) const
 {
     const Row& row = m_rows[size_t(index)];
-    return QStringView(m_chars.data(row.text) + row.idLength, qsizetype(row.titleLength));
+    return QUtf8StringView(m_chars.data(row.text) + row.idLength, qsizetype(row.titleLength));
+}
+
+QString NodeTable::text(QUtf8StringView utf8)
+{
+    QString text(utf8.size(), Qt::Uninitialized);
+    text.truncate(qsizetype(netkit::decodeUtf8(std::string_view(utf8.data(), size_t(utf8.size())),
+                                               reinterpret_cast<char16_t*>(text.data()), netkit::LeadingMark::keep)));
+    return text;
+}
+
+QStringView NodeTable::text(QUtf8StringView utf8, std::u16string& units)
+{
+    units.resize(size_t(utf8.size()));
+    const size_t length = netkit::decodeUtf8(std::string_view(utf8.data(), size_t(utf8.size())), units.data(),
+                                             netkit::LeadingMark::keep);
+    return QStringView(units.data(), qsizetype(length));
 }
 
 std::optional<AddressText> NodeTable::address(uint32_t prefix, uint32_t place, uint32_t length) const
@@ -57,8 +143,8 @@ MediaNode NodeTable::at(qsizetype index) const
 {
     const Row& row = m_rows[size_t(index)];
     MediaNode node;
-    node.id = id(index).toString();
-    node.title = title(index).toString();
+    node.id = text(id(index));
+    node.title = text(title(index));
     node.groupID = m_groups[row.group].id;
     node.groupName = m_groups[row.group].name;
     node.artwork = address(row.artworkPrefix, row.artwork, row.artworkLength);
@@ -105,22 +191,24 @@ uint32_t NodeTable::addText(QStringView text)
     return found->second;
 }
 
-uint32_t NodeTable::storeTexts(QStringView id, QStringView title)
+uint32_t NodeTable::storeTexts(std::string_view id, std::string_view title)
 {
-    const size_t length = size_t(id.size() + title.size());
-    const uint32_t place = m_chars.reserve(length);
-    char16_t* out = m_chars.data(place);
-    std::copy_n(reinterpret_cast<const char16_t*>(id.utf16()), id.size(), out);
-    std::copy_n(reinterpret_cast<const char16_t*>(title.utf16()), title.size(), out + id.size());
+    const uint32_t place = m_chars.reserve(id.size() + title.size());
+    char* out = m_chars.data(place);
+    std::memcpy(out, id.data(), id.size());
+    std::memcpy(out + id.size(), title.data(), title.size());
     return place;
 }
 
 void NodeTable::append(const MediaNode& node)
 {
     Row row{};
-    row.text = storeTexts(node.id, node.title);
-    row.idLength = uint32_t(node.id.size());
-    row.titleLength = uint32_t(node.title.size());
+    const QByteArray id = node.id.toUtf8();
+    const QByteArray title = node.title.toUtf8();
+    row.text = storeTexts(std::string_view(id.constData(), size_t(id.size())),
+                          std::string_view(title.constData(), size_t(title.size())));
+    row.idLength = uint32_t(id.size());
+    row.titleLength = uint32_t(title.size());
     row.group = addGroup(node.groupID, node.groupName);
     if (node.artwork)
         row.artworkPrefix = storeAddress(node.artwork->encoded(), row.artwork, row.artworkLength);
@@ -137,19 +225,19 @@ void NodeTable::append(const MediaNode& node)
 void NodeTable::append(const RawNode& node)
 {
     Row row{};
-    // UTF-16 never takes more units than UTF-8 takes bytes.
-    const size_t room = node.id.size() + node.title.size();
-    row.text = m_chars.reserve(room);
-    char16_t* out = m_chars.data(row.text);
-    row.idLength = uint32_t(netkit::decodeUtf8(node.id, out));
-    row.titleLength = uint32_t(netkit::decodeUtf8(node.title, out + row.idLength));
-    m_chars.shrinkLast(row.text, room, row.idLength + row.titleLength);
-    appendRow(row, node);
-}
-
-void NodeTable::append(const RawNode& node, QStringView id, QStringView title)
-{
-    Row row{};
+    // Kept as written when it is valid UTF-8, as almost every reader's text is.
+    std::string_view id = withoutLeadingMark(node.id);
+    std::string_view title = withoutLeadingMark(node.title);
+    QByteArray repairedId;
+    QByteArray repairedTitle;
+    if (!isValidUtf8(id)) {
+        repairedId = repairedUtf8(id);
+        id = std::string_view(repairedId.constData(), size_t(repairedId.size()));
+    }
+    if (!isValidUtf8(title)) {
+        repairedTitle = repairedUtf8(title);
+        title = std::string_view(repairedTitle.constData(), size_t(repairedTitle.size()));
+    }
     row.text = storeTexts(id, title);
     row.idLength = uint32_t(id.size());
     row.titleLength = uint32_t(title.size());

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <QUtf8StringView>
 
 #include <cstdint>
 #include <iterator>
@@ -20,7 +21,7 @@
 
 namespace sendra {
 
-// A catalogue's entries in compact form: one fixed-size row per entry, its id and title in shared UTF-16 blocks,
+// A catalogue's entries in compact form: one fixed-size row per entry, its id and title in shared UTF-8 blocks,
 // its addresses as encoded text split after their last "/" so that the directory an address shares with others (a
 // panel's or an image service's) is kept once, and group, suffix and kind texts kept once for all entries that
 // carry them. A 200,000-entry catalogue takes about a third of the memory of the same entries as MediaNodes.
@@ -48,8 +49,13 @@ public:
     MediaNode last() const { return at(size() - 1); }
     QList<MediaNode> toList() const;
 
-    QStringView id(qsizetype index) const;
-    QStringView title(qsizetype index) const;
+    // Valid UTF-8: the characters the entry went in with (a reader's text without its leading byte-order mark).
+    QUtf8StringView id(qsizetype index) const;
+    QUtf8StringView title(qsizetype index) const;
+    // Such a text as a QString, a leading byte-order mark kept (QString::fromUtf8 would drop it).
+    static QString text(QUtf8StringView utf8);
+    // The same into `units`, which it resizes; the view is valid until `units` changes.
+    static QStringView text(QUtf8StringView utf8, std::u16string& units);
     SignalKind kind(qsizetype index) const { return SignalKind(m_rows[size_t(index)].kind); }
     // The entry's group: an index below groupCount(); entries with equal group texts may still differ in it.
     uint32_t group(qsizetype index) const { return m_rows[size_t(index)].group; }
@@ -78,8 +84,8 @@ public:
     static constexpr uint32_t nullText = 0;
     struct RawNode {
         SignalKind kind = SignalKind::broadcast;
-        std::string_view id;    // UTF-8
-        std::string_view title; // UTF-8
+        std::string_view id;    // UTF-8; a leading byte-order mark is dropped, an invalid byte becomes U+FFFD
+        std::string_view title; // the same
         uint32_t group = 0;
         std::optional<QByteArrayView> artwork; // encoded address text
         std::optional<QByteArrayView> directURL;
@@ -87,8 +93,6 @@ public:
         uint32_t contentClassification = nullText;
     };
     void append(const RawNode& node);
-    // The same with the id and title already decoded (node.id and node.title are not read).
-    void append(const RawNode& node, QStringView id, QStringView title);
 
     class Iterator
     {
@@ -119,7 +123,7 @@ public:
 private:
     static constexpr uint32_t noAddress = 0;
     struct Row {
-        uint32_t text;       // id, then title, in the UTF-16 blocks
+        uint32_t text;       // id, then title, in the UTF-8 blocks
         uint32_t idLength;
         uint32_t titleLength;
         uint32_t group;
@@ -144,11 +148,11 @@ private:
         return m_addresses.store(address, place, length);
     }
     std::optional<AddressText> address(uint32_t prefix, uint32_t place, uint32_t length) const;
-    uint32_t storeTexts(QStringView id, QStringView title);
+    uint32_t storeTexts(std::string_view id, std::string_view title);
     void appendRow(Row row, const RawNode& node);
 
     std::vector<Row, netkit::LargeAllocator<Row>> m_rows;
-    netkit::Blocks<char16_t> m_chars;
+    netkit::Blocks<char> m_chars;
     netkit::AddressStore m_addresses;
     std::vector<Group> m_groups;
     std::unordered_map<std::string, uint32_t> m_groupIndex; // id and name as UTF-8, joined by a NUL

@@ -188,16 +188,6 @@ public:
                                         ? *attributes.tvgId
                                         : m_fallbackIds.of(addressLine, fallback);
         const Group& group = groupOf(attributes.groupTitle);
-        // A logo QUrl would keep as written is kept as it is, without making a QUrl.
-        std::optional<QByteArrayView> artwork;
-        if (attributes.tvgLogo) {
-            if (m_logos.keepsAsWritten(*attributes.tvgLogo)) {
-                artwork = QByteArrayView(attributes.tvgLogo->data(), qsizetype(attributes.tvgLogo->size()));
-            } else if (const auto logo = readArtwork(m_logos, *attributes.tvgLogo, m_origin)) {
-                m_logoScratch = logo->toEncoded();
-                artwork = QByteArrayView(m_logoScratch);
-            }
-        }
         // Every entry's suffix is the empty text: looked up once, not for every row.
         if (m_emptySuffix == NodeTable::nullText)
             m_emptySuffix = nodes.addText(QStringView(u""));
@@ -206,10 +196,25 @@ public:
                                         .id = id,
                                         .title = titleOf(info, attributes.titleComma),
                                         .group = group.index,
-                                        .artwork = artwork,
+                                        .artwork = artworkOf(attributes.tvgLogo),
                                         .directURL = address,
                                         .fileSuffix = m_emptySuffix,
                                         .contentClassification = NodeTable::nullText});
+    }
+
+    // A logo QUrl would keep as written is kept as it is, without making a QUrl. (Returned into the node in place:
+    // a copy of the optional would be read before its flag was written.)
+    std::optional<QByteArrayView> artworkOf(std::optional<std::string_view> logo)
+    {
+        if (!logo)
+            return std::nullopt;
+        if (m_logos.keepsAsWritten(*logo))
+            return QByteArrayView(logo->data(), qsizetype(logo->size()));
+        if (const auto read = readArtwork(m_logos, *logo, m_origin)) {
+            m_logoScratch = read->toEncoded();
+            return QByteArrayView(m_logoScratch);
+        }
+        return std::nullopt;
     }
 
     // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.

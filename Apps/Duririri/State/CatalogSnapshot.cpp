@@ -358,9 +358,12 @@ private:
             const NodeTable& nodes = e.m_nodes;
             std::string& out = folded[chunk];
             out.reserve(size_t(end - first) * 24);
+            // Titles and ids are kept as UTF-8; folding and hashing read them as UTF-16, as they always have.
+            std::u16string titleUnits;
+            std::u16string idUnits;
             for (uint32_t p = first; p < end; ++p) {
                 const SignalKind kind = nodes.kind(p);
-                const QStringView title = nodes.title(p);
+                const QStringView title = NodeTable::text(nodes.title(p), titleUnits);
                 uint8_t traits = uint8_t(kind);
                 if (nodes.hasArtwork(p))
                     traits |= CatalogEntries::artworkTrait;
@@ -381,7 +384,7 @@ private:
                 if (containsAdultKeyword(foldedTitle))
                     traits |= CatalogEntries::adultTitleTrait;
                 e.m_traits[p] = traits;
-                e.m_keyHash[p] = CatalogEntries::keyHash(kind, nodes.id(p));
+                e.m_keyHash[p] = CatalogEntries::keyHash(kind, NodeTable::text(nodes.id(p), idUnits));
             }
             std::array<uint32_t, 256>& counts = byteCounts[chunk];
             counts.fill(0);
@@ -446,8 +449,11 @@ private:
                 textOf[p] = textOf[sameTitle[p]];
             }
         }
-        const CollationOrder order = collationOrder(
-            uint32_t(distinct.size()), [&](uint32_t t) { return e.title(distinct[t]); });
+        // Each thread decodes the titles it collates into a buffer of its own, read before the next one.
+        const CollationOrder order = collationOrder(uint32_t(distinct.size()), [&](uint32_t t) {
+            thread_local std::u16string units;
+            return NodeTable::text(e.title(distinct[t]), units);
+        });
         std::vector<uint32_t> classOf(distinct.size());
         uint32_t classes = 0;
         for (size_t r = 0; r < order.order.size(); ++r) {

@@ -51,8 +51,9 @@ public:
     uint32_t size() const { return uint32_t(m_nodes.size()); }
     // The entry made whole; the texts below are read in place.
     MediaNode node(uint32_t position) const { return m_nodes.at(qsizetype(position)); }
-    QStringView id(uint32_t position) const { return m_nodes.id(qsizetype(position)); }
-    QStringView title(uint32_t position) const { return m_nodes.title(qsizetype(position)); }
+    // UTF-8, read in place (NodeTable::text makes a QString of one).
+    QUtf8StringView id(uint32_t position) const { return m_nodes.id(qsizetype(position)); }
+    QUtf8StringView title(uint32_t position) const { return m_nodes.title(qsizetype(position)); }
     const QString& groupID(uint32_t position) const { return m_nodes.groupID(qsizetype(position)); }
     const QString& groupName(uint32_t position) const { return m_nodes.groupName(qsizetype(position)); }
 

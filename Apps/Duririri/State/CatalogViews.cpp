@@ -34,7 +34,7 @@ NodeView favorites(const std::shared_ptr<const CatalogSnapshot>& snapshot, const
         if (wanted.isEmpty())
             continue;
         for (uint32_t p : snapshot->positionsOfKind(kind)) {
-            if (hashes.contains(entries.keyHash(p)) && wanted.contains(entries.id(p).toString()) &&
+            if (hashes.contains(entries.keyHash(p)) && wanted.contains(NodeTable::text(entries.id(p))) &&
                 (!centerOnly || snapshot->isRecommended(p)))
                 positions->push_back(p);
         }

@@ -204,7 +204,7 @@ public:
             const size_t index = m_wanted.size();
             Title& title = m_titles.try_emplace(foldedUtf8(node.title)).first->second;
             title.wanted.push_back(index);
-            m_wanted.push_back({node.id, node.kind, &title});
+            m_wanted.push_back({node.id.toUtf8(), node.kind, &title});
             m_byKey[CatalogEntries::keyHash(node.kind, node.id)].push_back(index);
         };
         if (prepared.spotlight)
@@ -234,7 +234,7 @@ private:
         std::vector<size_t> wanted;
     };
     struct Wanted {
-        QString id;
+        QByteArray id; // UTF-8, as the entries keep theirs
         SignalKind kind;
         const Title* title;
         uint32_t byIdAndTitle = none;
@@ -246,18 +246,18 @@ private:
         const CatalogEntries& entries = snapshot.entries();
         for (qsizetype i = 0; i < nodes.size(); ++i) {
             const uint32_t p = nodes.position(i);
-            const QStringView id = entries.id(p);
+            const QUtf8StringView id = entries.id(p);
             if (const auto title = m_titles.find(entries.foldedTitle(p)); title != m_titles.end()) {
                 if (title->second.first == none)
                     title->second.first = p;
                 for (size_t w : title->second.wanted) {
-                    if (m_wanted[w].byIdAndTitle == none && m_wanted[w].id == id)
+                    if (m_wanted[w].byIdAndTitle == none && QUtf8StringView(m_wanted[w].id) == id)
                         m_wanted[w].byIdAndTitle = p;
                 }
             }
             if (const auto key = m_byKey.constFind(entries.keyHash(p)); key != m_byKey.cend()) {
                 for (size_t w : *key) {
-                    if (m_wanted[w].byKey == none && m_wanted[w].kind == entries.kind(p) && m_wanted[w].id == id)
+                    if (m_wanted[w].byKey == none && m_wanted[w].kind == entries.kind(p) && QUtf8StringView(m_wanted[w].id) == id)
                         m_wanted[w].byKey = p;
                 }
             }
