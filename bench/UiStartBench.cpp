@@ -67,7 +67,8 @@ struct Window {
         app->start();
         app->window()->resize(1440, 900);
         app->window()->show();
-        QTest::qWaitFor([this] { return app->deck() && app->deck()->phase() == sendra::CommandDeck::Phase::access; });
+        if (!QTest::qWaitFor([this] { return app->deck() && app->deck()->phase() == sendra::CommandDeck::Phase::access; }))
+            qFatal("the access screen did not come up");
         QTest::qWait(200);
     }
 

@@ -144,8 +144,17 @@ Item {
     auto* palette = singleton<sendra::ui::CommandPalette>(engine, "CommandPalette");
     ASSERT_NE(palette, nullptr);
     EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), palette->primary());
+    const auto corner = [&] {
+        const QImage frame = screen.view().grabWindow();
+        return QColor(frame.pixel(frame.width() - 60, 30));
+    };
+    const QColor before = corner();
     palette->setBrandColors(" #12AB34", "#6e45d6");
     EXPECT_EQ(screen.property("art.file.placeholder", "color").value<QColor>(), QColor(0x12, 0xab, 0x34));
+    // The background's glow in the top-right corner takes the new colour too.
+    const QColor after = corner();
+    EXPECT_GT(before.red(), before.green() + 8) << before.name().toStdString();
+    EXPECT_GT(after.green(), after.red() + 8) << after.name().toStdString();
 
     // A secret starts masked; the button shows it and masks it again over the same value.
     EXPECT_EQ(screen.find("row.user.reveal"), nullptr);

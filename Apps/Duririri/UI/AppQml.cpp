@@ -2,6 +2,7 @@
 
 #include "Shared/PlaybackQml.h"
 #include "UI/ArtworkProvider.h"
+#include "UI/BackdropProvider.h"
 #include "UI/PlaceholderProvider.h"
 
 #include <QQmlEngine>
@@ -23,6 +24,7 @@ void registerAppQml(QQmlEngine& engine)
     engine.addImportPath(QStringLiteral("qrc:/"));
     engine.addImageProvider(QStringLiteral("art"), new ArtworkProvider);
     engine.addImageProvider(QStringLiteral("placeholder"), new PlaceholderProvider);
+    engine.addImageProvider(QStringLiteral("backdrop"), new BackdropProvider);
 }
 
 } // namespace sendra::ui

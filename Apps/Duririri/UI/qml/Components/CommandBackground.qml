@@ -1,91 +1,28 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Shapes
+import QtQuick.Window
 import Sendra.App
 
 // The full-window background: the void colour, a faint glow of the brand colour from the top-right corner and a
-// fainter diagonal wash of the secondary brand colour.
+// fainter diagonal wash of the secondary brand colour. Painted once per size as one image, so a frame that repaints
+// part of the window copies the background there rather than computing two gradients again.
 Item {
     id: background
 
     // Rounded corners for a sheet's background (0: the square window).
     property real radius: 0
     readonly property real r: Math.max(0, Math.min(radius, width / 2, height / 2))
-    readonly property color primary: CommandPalette.primary
-    readonly property color secondary: CommandPalette.secondary
+    readonly property real pixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
 
-    Rectangle {
+    Image {
         anchors.fill: parent
-        radius: background.r
-        color: CommandPalette.voidColor
-    }
-
-    Shape {
-        anchors.fill: parent
-        ShapePath {
-            strokeColor: "transparent"
-            fillGradient: RadialGradient {
-                centerX: background.width
-                centerY: 0
-                centerRadius: 520
-                focalX: background.width
-                focalY: 0
-                focalRadius: 20
-                GradientStop {
-                    position: 0
-                    color: Qt.rgba(background.primary.r, background.primary.g, background.primary.b, 0.12)
-                }
-                GradientStop {
-                    position: 1
-                    color: Qt.rgba(background.primary.r, background.primary.g, background.primary.b, 0)
-                }
-            }
-            startX: background.r
-            startY: 0
-            PathLine { x: background.width - background.r; y: 0 }
-            PathArc { x: background.width; y: background.r; radiusX: background.r; radiusY: background.r }
-            PathLine { x: background.width; y: background.height - background.r }
-            PathArc { x: background.width - background.r; y: background.height; radiusX: background.r; radiusY: background.r }
-            PathLine { x: background.r; y: background.height }
-            PathArc { x: 0; y: background.height - background.r; radiusX: background.r; radiusY: background.r }
-            PathLine { x: 0; y: background.r }
-            PathArc { x: background.r; y: 0; radiusX: background.r; radiusY: background.r }
-        }
-    }
-
-    Shape {
-        anchors.fill: parent
-        ShapePath {
-            strokeColor: "transparent"
-            fillGradient: LinearGradient {
-                x1: 0
-                y1: 0
-                x2: background.width
-                y2: background.height
-                GradientStop {
-                    position: 0
-                    color: Qt.rgba(background.secondary.r, background.secondary.g, background.secondary.b, 0)
-                }
-                GradientStop {
-                    position: 0.5
-                    color: Qt.rgba(background.secondary.r, background.secondary.g, background.secondary.b, 0.035)
-                }
-                GradientStop {
-                    position: 1
-                    color: Qt.rgba(background.secondary.r, background.secondary.g, background.secondary.b, 0)
-                }
-            }
-            startX: background.r
-            startY: 0
-            PathLine { x: background.width - background.r; y: 0 }
-            PathArc { x: background.width; y: background.r; radiusX: background.r; radiusY: background.r }
-            PathLine { x: background.width; y: background.height - background.r }
-            PathArc { x: background.width - background.r; y: background.height; radiusX: background.r; radiusY: background.r }
-            PathLine { x: background.r; y: background.height }
-            PathArc { x: 0; y: background.height - background.r; radiusX: background.r; radiusY: background.r }
-            PathLine { x: 0; y: background.r }
-            PathArc { x: background.r; y: 0; radiusX: background.r; radiusY: background.r }
-        }
+        smooth: false
+        sourceSize: Qt.size(Math.ceil(background.width * background.pixelRatio),
+                            Math.ceil(background.height * background.pixelRatio))
+        source: background.width > 0 && background.height > 0
+                ? "image://backdrop/" + background.width + "/" + background.height + "/" + background.r + "/"
+                  + String(CommandPalette.voidColor).slice(1) + "/" + String(CommandPalette.primary).slice(1) + "/"
+                  + String(CommandPalette.secondary).slice(1) : ""
     }
 }
