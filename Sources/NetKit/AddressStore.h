@@ -42,6 +42,8 @@ public:
         uint32_t shift = 0;
     };
     Adopted adopt(AddressStore&& other);
+    // Gives back the unused end of the store's text memory, for a table that is complete.
+    void releaseSpare() { m_rests.releaseSpare(); }
     void rehome(const Adopted& adopted, uint32_t& directory, uint32_t& place, uint32_t& length);
 
 private:

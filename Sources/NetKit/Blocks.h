@@ -30,6 +30,7 @@ public:
         , m_memory(std::move(other.m_memory))
         , m_slabNext(std::exchange(other.m_slabNext, nullptr))
         , m_slabLeft(std::exchange(other.m_slabLeft, 0))
+        , m_slab(std::exchange(other.m_slab, 0))
         , m_used(std::exchange(other.m_used, 0))
         , m_last(std::exchange(other.m_last, 0))
     {
@@ -44,6 +45,7 @@ public:
             std::swap(m_memory, moved.m_memory);
             std::swap(m_slabNext, moved.m_slabNext);
             std::swap(m_slabLeft, moved.m_slabLeft);
+            std::swap(m_slab, moved.m_slab);
             std::swap(m_used, moved.m_used);
             std::swap(m_last, moved.m_last);
         }
@@ -82,6 +84,7 @@ public:
         const auto shift = uint32_t(m_blocks.size() << 16);
         if (other.m_blocks.empty())
             return shift;
+        other.releaseSpare();
         m_blocks.insert(m_blocks.end(), other.m_blocks.begin(), other.m_blocks.end());
         for (LargeMemory& memory : other.m_memory)
             m_memory.push_back(std::move(memory));
@@ -89,6 +92,22 @@ public:
         m_last = other.m_last;
         other = Blocks();
         return shift;
+    }
+
+    // Gives back the unused end of the huge page being cut into blocks: for a table that is complete. Texts added
+    // afterwards start a block of their own.
+    void releaseSpare()
+    {
+        if (m_slabNext == nullptr)
+            return;
+        const T* from = m_slabNext;
+        if (!m_blocks.empty() && m_blocks.back() + m_last == m_slabNext) {
+            from = m_blocks.back() + m_used;
+            m_last = m_used;
+        }
+        m_memory[m_slab].releaseFrom(from);
+        m_slabNext = nullptr;
+        m_slabLeft = 0;
     }
 
 private:
@@ -104,6 +123,7 @@ private:
             return static_cast<T*>(m_memory.back().get());
         }
         if (m_slabLeft == 0) {
+            m_slab = m_memory.size();
             m_memory.emplace_back(hugePageBytes);
             m_slabNext = static_cast<T*>(m_memory.back().get());
             m_slabLeft = perSlab;
@@ -116,6 +136,7 @@ private:
     std::vector<LargeMemory> m_memory;
     T* m_slabNext = nullptr;
     size_t m_slabLeft = 0; // blocks still to cut from the slab at m_slabNext
+    size_t m_slab = 0;     // that slab, in m_memory
     size_t m_used = 0; // in the last block
     size_t m_last = 0; // the last block's size
 };

@@ -61,7 +61,7 @@ void* allocateLarge(std::size_t bytes)
     return memory;
 }
 
-void releaseLarge(void* memory, std::size_t bytes) noexcept
+void releaseLarge(void* memory, std::size_t bytes, std::size_t givenBack) noexcept
 {
     if (bytes < hugePageBytes) {
         std::free(memory);
@@ -70,7 +70,23 @@ void releaseLarge(void* memory, std::size_t bytes) noexcept
     const std::size_t rounded = roundedToHugePages(bytes);
     munmap(memory, rounded);
     if (const LargeMemoryObserver observer = g_observer.load(std::memory_order_relaxed))
-        observer(-std::ptrdiff_t(rounded));
+        observer(-std::ptrdiff_t(rounded - givenBack));
+}
+
+std::size_t releaseTail(void* memory, std::size_t bytes, const void* from) noexcept
+{
+    if (bytes < hugePageBytes)
+        return 0;
+    constexpr std::uintptr_t page = 4096;
+    const auto start = (reinterpret_cast<std::uintptr_t>(from) + page - 1) & ~(page - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(memory) + roundedToHugePages(bytes);
+    if (start >= end || start < reinterpret_cast<std::uintptr_t>(memory))
+        return 0;
+    if (madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED) != 0)
+        return 0;
+    if (const LargeMemoryObserver observer = g_observer.load(std::memory_order_relaxed))
+        observer(-std::ptrdiff_t(end - start));
+    return end - start;
 }
 
 void setLargeMemoryObserver(LargeMemoryObserver observer)

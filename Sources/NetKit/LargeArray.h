@@ -13,9 +13,13 @@ namespace netkit {
 inline constexpr std::size_t hugePageBytes = std::size_t(2) << 20;
 
 // `bytes` of uninitialised memory, at least `hugePageBytes` of it aligned to and advised as huge pages; smaller
-// requests are plain heap allocations. Never null: throws std::bad_alloc. Released with the same `bytes`.
+// requests are plain heap allocations. Never null: throws std::bad_alloc. Released with the same `bytes`, and with
+// what releaseTail gave back of it.
 void* allocateLarge(std::size_t bytes);
-void releaseLarge(void* memory, std::size_t bytes) noexcept;
+void releaseLarge(void* memory, std::size_t bytes, std::size_t givenBack = 0) noexcept;
+// Gives the whole pages from `from` to the end of a large allocation back to the system (they read as zeros if
+// written again, which the caller must not count on); returns how many bytes that was. Nothing for a small one.
+std::size_t releaseTail(void* memory, std::size_t bytes, const void* from) noexcept;
 
 // Told of every large array mapped (bytes > 0) and unmapped (bytes < 0) outside the heap, on the thread that does
 // it, so that a memory meter that counts the heap can count these too.
@@ -27,24 +31,33 @@ class LargeMemory
 {
 public:
     explicit LargeMemory(std::size_t bytes) : m_memory(allocateLarge(bytes)), m_bytes(bytes) {}
-    LargeMemory(LargeMemory&& other) noexcept : m_memory(std::exchange(other.m_memory, nullptr)), m_bytes(other.m_bytes)
+    LargeMemory(LargeMemory&& other) noexcept
+        : m_memory(std::exchange(other.m_memory, nullptr)), m_bytes(other.m_bytes), m_givenBack(other.m_givenBack)
     {}
     LargeMemory& operator=(LargeMemory&& other) noexcept
     {
         std::swap(m_memory, other.m_memory);
         std::swap(m_bytes, other.m_bytes);
+        std::swap(m_givenBack, other.m_givenBack);
         return *this;
     }
     ~LargeMemory()
     {
         if (m_memory)
-            releaseLarge(m_memory, m_bytes);
+            releaseLarge(m_memory, m_bytes, m_givenBack);
     }
     void* get() const { return m_memory; }
+    // Gives back the pages from `from` on, once: nothing there may be written afterwards.
+    void releaseFrom(const void* from)
+    {
+        if (m_givenBack == 0)
+            m_givenBack = releaseTail(m_memory, m_bytes, from);
+    }
 
 private:
     void* m_memory;
     std::size_t m_bytes;
+    std::size_t m_givenBack = 0;
 };
 
 // An allocator for std::vector that puts large arrays into huge pages.

@@ -59,6 +59,12 @@ public:
     };
     void reserve(qsizetype rows);
     void append(const Entry &entry);
+    // Gives back what the texts' memory holds beyond them, once the table is complete.
+    void releaseSpare()
+    {
+        m_chars.releaseSpare();
+        m_addresses.releaseSpare();
+    }
 
 private:
     static constexpr uint16_t noAddress = 0;

@@ -258,6 +258,7 @@ CatalogTable M3UParser::parseTable(QStringView text) const
             pendingInfo = pendingCopy;
         }
     }
+    builder.table.releaseSpare();
     return std::move(builder.table);
 }
 

@@ -70,6 +70,12 @@ public:
     }
 
     void reserve(qsizetype rows) { m_rows.reserve(size_t(rows)); }
+    // Gives back what the texts' memory holds beyond them, once the table is complete (entries may still be added).
+    void releaseSpare()
+    {
+        m_chars.releaseSpare();
+        m_addresses.releaseSpare();
+    }
     void clear() { *this = NodeTable(); }
     void append(const MediaNode& node);
     // Moves every entry of `other` to the end of this table; `other` is left empty.

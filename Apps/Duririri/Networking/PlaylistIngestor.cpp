@@ -399,6 +399,7 @@ struct PlaylistReader::State
     {
         read(tail, -1);
         tail = {};
+        builder.nodes.releaseSpare();
         return std::move(builder.nodes);
     }
 

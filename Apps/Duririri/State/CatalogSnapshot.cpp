@@ -323,6 +323,7 @@ public:
         auto entries = std::make_shared<CatalogEntries>();
         CatalogEntries& e = *entries;
         e.m_nodes = std::move(nodes);
+        e.m_nodes.releaseSpare();
         std::vector<uint32_t> titleHashes;
         readEntries(e, titleHashes);
         const std::vector<uint32_t> sameTitle = firstOccurrences(
