@@ -1,7 +1,8 @@
 #pragma once
 
-// Storage for the texts of tables with hundreds of thousands of rows (the application's entry table, the core
-// library's catalogue table): fixed blocks that never move, and UTF-8 decoded straight into them.
+// Storage for the texts of tables with hundreds of thousands of rows (the application's entry table, which keeps
+// UTF-8 as it is, and the core library's catalogue table, which decodes it into UTF-16): fixed blocks that never
+// move, a large table's cut from huge pages.
 
 #include "NetKit/LargeArray.h"
 
