@@ -104,6 +104,12 @@ size_t textHash(QStringView text)
     return qHash(text, seed);
 }
 
+size_t bytesHash(QUtf8StringView text)
+{
+    static const size_t seed = QHashSeed::globalSeed() ? size_t(QHashSeed::globalSeed()) : 1;
+    return qHash(QByteArrayView(text.data(), text.size()), seed);
+}
+
 uint32_t kindSalt(SignalKind kind)
 {
     return (uint32_t(kind) + 1) * 0x9E3779B9U;
@@ -359,12 +365,14 @@ private:
             const NodeTable& nodes = e.m_nodes;
             std::string& out = folded[chunk];
             out.reserve(size_t(end - first) * 24);
-            // Titles and ids are kept as UTF-8; folding and hashing read them as UTF-16, as they always have.
+            // Titles and ids are kept as UTF-8: a title is folded from it (decoded only when it needs more than the
+            // Latin table), its hash (only compared within this table) taken over its bytes; node-key hashes read
+            // the id as UTF-16, as they always have.
             std::u16string titleUnits;
             std::u16string idUnits;
             for (uint32_t p = first; p < end; ++p) {
                 const SignalKind kind = nodes.kind(p);
-                const QStringView title = NodeTable::text(nodes.title(p), titleUnits);
+                const QUtf8StringView title = nodes.title(p);
                 uint8_t traits = uint8_t(kind);
                 if (nodes.hasArtwork(p))
                     traits |= CatalogEntries::artworkTrait;
@@ -372,8 +380,9 @@ private:
                     traits |= CatalogEntries::genericTrait;
                 const size_t start = out.size();
                 e.m_titleStart[p] = uint32_t(start);
-                appendFoldedUtf8(title, out);
-                titleHashes[p] = uint32_t(textHash(title));
+                if (!appendFoldedFromUtf8(std::string_view(title.data(), size_t(title.size())), out))
+                    appendFoldedUtf8(NodeTable::text(title, titleUnits), out);
+                titleHashes[p] = uint32_t(bytesHash(title));
                 const std::string_view foldedTitle = std::string_view(out).substr(start);
                 uint32_t ascii = 0;
                 for (const char c : foldedTitle) {

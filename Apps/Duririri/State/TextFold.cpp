@@ -62,6 +62,35 @@ public:
         return true;
     }
 
+    // The same from valid UTF-8, without decoding it first: the characters it folds are all one or two bytes long.
+    bool fold(std::string_view text, std::string& out) const
+    {
+        thread_local std::vector<char> scratch;
+        const size_t worst = text.size() * sizeof(Folded::bytes);
+        if (scratch.size() < worst)
+            scratch.resize(worst);
+        char* write = scratch.data();
+        for (size_t i = 0; i < text.size();) {
+            const auto lead = static_cast<unsigned char>(text[i]);
+            if (lead < 0x80) {
+                *write++ = char(lead >= 'A' && lead <= 'Z' ? lead + ('a' - 'A') : lead);
+                ++i;
+                continue;
+            }
+            if (lead < 0xC2 || lead >= 0xE0 || i + 1 == text.size())
+                return false;
+            const auto c = char16_t((lead & 0x1F) << 6 | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
+            if (c >= limit || m_table[c].size == unsupported)
+                return false;
+            write = std::copy_n(m_table[c].bytes, m_table[c].size, write);
+            i += 2;
+        }
+        const size_t start = out.size();
+        out.append(scratch.data(), size_t(write - scratch.data()));
+        trim(out, start);
+        return true;
+    }
+
 private:
     // The white space QString::trimmed() removes, as it can appear in the folded bytes.
     static size_t spaceAt(std::string_view text, size_t at)
@@ -154,6 +183,11 @@ void appendFoldedUtf8(QStringView text, std::string& out)
 {
     if (!latinFold().fold(text, out))
         out += CenterContentPolicy::normalize(text.toString()).toStdString();
+}
+
+bool appendFoldedFromUtf8(std::string_view utf8, std::string& out)
+{
+    return latinFold().fold(utf8, out);
 }
 
 std::string foldedUtf8(QStringView text)
