@@ -17,6 +17,7 @@
 #include <QQmlEngine>
 #include <QSettings>
 #include <QSignalSpy>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -146,7 +147,9 @@ TEST_F(PlayerScreenTest, aBrokenStreamShowsTheStatusThenTheFailureCardAndRetries
     EXPECT_EQ(text(QStringLiteral("failureStatus")), QStringLiteral("Playback was interrupted. Try again."));
     ASSERT_TRUE(screen.click(QStringLiteral("retryButton")));
     EXPECT_FALSE(screen.isShown(QStringLiteral("failureCard")));
-    EXPECT_EQ(text(QStringLiteral("statusText")), QStringLiteral("Preparing playback…"));
+    // The retry starts over: the engine may already be opening the address by the time the click returns.
+    EXPECT_THAT(text(QStringLiteral("statusText")).toStdString(),
+                ::testing::AnyOf("Preparing playback…", "Opening content…"));
 
     ASSERT_TRUE(screen.click(QStringLiteral("closeButton")));
     EXPECT_EQ(closed->size(), 1);
