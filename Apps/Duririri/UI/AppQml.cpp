@@ -2,8 +2,7 @@
 
 #include "Shared/PlaybackQml.h"
 #include "UI/ArtworkProvider.h"
-#include "UI/BackdropProvider.h"
-#include "UI/PlaceholderProvider.h"
+#include "UI/PaintedImageProvider.h"
 
 #include <QQmlEngine>
 
@@ -23,8 +22,8 @@ void registerAppQml(QQmlEngine& engine)
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine.addImportPath(QStringLiteral("qrc:/"));
     engine.addImageProvider(QStringLiteral("art"), new ArtworkProvider);
-    engine.addImageProvider(QStringLiteral("placeholder"), new PlaceholderProvider);
-    engine.addImageProvider(QStringLiteral("backdrop"), new BackdropProvider);
+    engine.addImageProvider(QStringLiteral("placeholder"), new PaintedImageProvider(&paintPlaceholder));
+    engine.addImageProvider(QStringLiteral("backdrop"), new PaintedImageProvider(&paintBackdrop));
 }
 
 } // namespace sendra::ui
