@@ -185,7 +185,9 @@ std::optional<QUrl> addressFromText(const QString& text)
     const QUrl address(text, QUrl::StrictMode);
     if (text.isEmpty() || !address.isValid() || address.isRelative())
         return std::nullopt;
-    return address;
+    // Read back from the text it is written as, so that what is read equals what is read after writing it again
+    // (QUrl keeps a '#' inside a fragment as given but writes it as %23).
+    return QUrl(addressText(address), QUrl::StrictMode);
 }
 
 std::optional<QJsonValue> parseJsonDocument(const QByteArray& bytes)
