@@ -55,6 +55,70 @@ bool isPlainPath(std::string_view path)
     return true;
 }
 
+// The two hex digits of an escape that QUrl writes back as they are: upper case (it writes lower-case hex in upper
+// case), and not the escape of a letter, a digit, "-", ".", "_" or "~" (those it decodes).
+bool isKeptEscape(char high, char low)
+{
+    const auto nibble = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    const int h = nibble(high);
+    const int l = nibble(low);
+    if (h < 0 || l < 0)
+        return false;
+    const char c = char(h * 16 + l);
+    const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                            c == '.' || c == '_' || c == '~';
+    return !unreserved;
+}
+
+// True when QUrl writes `rest`, the path with any query and fragment after an origin, back as it is in every parsing
+// mode: plain path characters, "?" anywhere (it opens the query or belongs to it), one "#" (QUrl writes a second one
+// as %23) and escapes it keeps. Spaces, quotes, brackets, non-ASCII text and other escapes take QUrl's road.
+bool keepsRestAsWritten(std::string_view rest)
+{
+    bool fragment = false;
+    // `at` holds "#" or "%".
+    const auto special = [&](std::size_t at) {
+        if (rest[at] == '#') {
+            if (fragment)
+                return false;
+            fragment = true;
+            return true;
+        }
+        return at + 2 < rest.size() && isKeptEscape(rest[at + 1], rest[at + 2]);
+    };
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i low = _mm_set1_epi8(0x20);  // bytes above it and
+    const __m128i high = _mm_set1_epi8(0x7F); // below it are printable (signed: 0x80 and up are below 0)
+    for (; i + 16 <= rest.size(); i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rest.data() + i));
+        __m128i bad = _mm_or_si128(_mm_cmpgt_epi8(low, v), _mm_cmpeq_epi8(v, low));
+        bad = _mm_or_si128(bad, _mm_cmpeq_epi8(v, high));
+        for (const char c : {'"', '<', '>', '[', '\\', ']', '^', '`', '{', '|', '}'})
+            bad = _mm_or_si128(bad, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+        if (_mm_movemask_epi8(bad) != 0)
+            return false;
+        auto specials = unsigned(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('#')), _mm_cmpeq_epi8(v, _mm_set1_epi8('%')))));
+        for (; specials != 0; specials &= specials - 1)
+            if (!special(i + std::size_t(__builtin_ctz(specials))))
+                return false;
+    }
+#endif
+    for (; i < rest.size(); ++i) {
+        const char c = rest[i];
+        if (c == '#' || c == '%') {
+            if (!special(i))
+                return false;
+        } else if (c != '?' && !kPlainPath[static_cast<unsigned char>(c)]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool isHostChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':';
@@ -157,12 +221,12 @@ bool AddressReader::keepsAsWritten(std::string_view utf8)
     if (m_lastOrigin < m_origins.size()) {
         const Origin& last = m_origins[m_lastOrigin];
         if (utf8.starts_with(last.text) && (utf8.size() == last.text.size() || utf8[last.text.size()] == '/'))
-            return last.asWritten && isPlainPath(utf8.substr(last.text.size()));
+            return last.asWritten && keepsRestAsWritten(utf8.substr(last.text.size()));
     }
     const std::size_t originLength = this->originLength(utf8);
     if (originLength == 0)
         return false;
-    if (!isPlainPath(utf8.substr(originLength)))
+    if (!keepsRestAsWritten(utf8.substr(originLength)))
         return false;
     const Origin* origin = originFor(utf8.substr(0, originLength));
     return origin && origin->asWritten;

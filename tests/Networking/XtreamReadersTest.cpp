@@ -1,4 +1,5 @@
 #include "NetKit/AddressReader.h"
+#include "Networking/PlaylistIngestor.h"
 #include "Networking/XtreamListReader.h"
 #include "Networking/XtreamValues.h"
 
@@ -363,4 +364,169 @@ TEST(AddressReader, MatchesQUrlOnEveryForm)
         }
     }
     EXPECT_EQ(reader.read(""), std::nullopt);
+}
+
+// Queries, fragments and escapes: an address the fast road keeps as written is exactly what QUrl writes of it in
+// either parsing mode and reads back unchanged from its stored form, over hand-written addresses and many made of
+// every piece QUrl treats apart; the shapes playlists carry take that road. A playlist of them keeps, for every
+// stream address and logo, the text QUrl gives.
+TEST(AddressReader, KeepsQueriesAndEscapesAsQUrlDoes)
+{
+    const std::vector<std::string> common{
+        "http://cdn.example.test:8080/live/demo/s3cret/5000.ts?token=ab12Cd34&exp=1733650000",
+        "http://img.example.test/logos/5000.png?w=300&h=450",
+        "http://img.example.test/logos/The%20Movie%2C%20Part%202.jpg",
+        "https://img.example.test/a.jpg?sig=a%2Bb%3D%3D&x=1#top",
+        "http://cdn.example.test:8080/get?next=/b?c=d&e=%C3%A9",
+        "http://cdn.example.test:8080/a#frag?x=/y",
+        "http://cdn.example.test:8080/%C3%A9t%C3%A9/%FF.png",
+        "http://cdn.example.test:8080/a?",
+        "http://cdn.example.test:8080/a#",
+        "http://cdn.example.test:8080/a?#",
+        "http://cdn.example.test:8080/%25/a?q=%2541",
+        "https://img.example.test/logos/5000.png?w=300&h=450&fit=crop&auth=0123456789abcdef0123456789abcdef"};
+    std::vector<std::string> texts = common;
+    for (const char* odd :
+         {"http://cdn.example.test:8080/a#b#c", "http://cdn.example.test:8080/a?x#b#c",
+          "http://cdn.example.test:8080/%2b", "http://cdn.example.test:8080/%41%7E%2D%2E%5F%30",
+          "http://cdn.example.test:8080/a?q=%zz", "http://cdn.example.test:8080/a%2", "http://cdn.example.test:8080/a%",
+          "http://cdn.example.test:8080/a%2G", "http://cdn.example.test:8080/a b?x=1",
+          "http://cdn.example.test:8080/a?q=\"x\"&r=<y>", "http://cdn.example.test:8080/Ñ?x=ü",
+          "http://cdn.example.test:8080/a?q={1}|`^\\", "http://cdn.example.test:8080/a?q=[1]",
+          "http://cdn.example.test:8080/%e9?x=%c3%a9", "http://cdn.example.test:8080?x=1",
+          "http://cdn.example.test:8080#x", "http://Img.Example.test/a?x=1", "http://user@img.example.test/a?x=1",
+          "http://[::1]:8080/a?x=%20"})
+        texts.emplace_back(odd);
+    // Pieces QUrl reads apart, each joined often enough to meet the others on both sides of sixteen-byte blocks.
+    const std::vector<std::string> pieces{"a",
+                                          "Z",
+                                          "9",
+                                          "-",
+                                          "_",
+                                          ".",
+                                          "~",
+                                          "/",
+                                          "/",
+                                          "?",
+                                          "?",
+                                          "#",
+                                          "&",
+                                          "=",
+                                          "+",
+                                          ";",
+                                          ":",
+                                          "@",
+                                          "!",
+                                          "$",
+                                          "'",
+                                          "(",
+                                          ")",
+                                          "*",
+                                          ",",
+                                          "%",
+                                          "%2",
+                                          "%20",
+                                          "%2B",
+                                          "%2b",
+                                          "%3D",
+                                          "%23",
+                                          "%25",
+                                          "%41",
+                                          "%7E",
+                                          "%7e",
+                                          "%2D",
+                                          "%5F",
+                                          "%C3%A9",
+                                          "%FF",
+                                          "%zz",
+                                          "%G0",
+                                          "[",
+                                          "]",
+                                          " ",
+                                          "\"",
+                                          "<",
+                                          ">",
+                                          "`",
+                                          "{",
+                                          "}",
+                                          "|",
+                                          "\\",
+                                          "^",
+                                          "\x7F",
+                                          "\t",
+                                          "\xC3\xA9",
+                                          "0123456789abcdef",
+                                          "token=0123456789ABCDEF"};
+    const std::vector<std::string> origins{"http://cdn.example.test:8080", "https://img.example.test",
+                                           "http://cdn.example.test:8080/live/demo/s3cret"};
+    std::mt19937 random(31);
+    for (int n = 0; n < 20'000; ++n) {
+        std::string text = origins[random() % origins.size()] + "/";
+        for (int count = 1 + int(random() % 14); count > 0; --count)
+            text += pieces[random() % pieces.size()];
+        texts.push_back(std::move(text));
+    }
+
+    for (const QUrl::ParsingMode mode : {QUrl::TolerantMode, QUrl::StrictMode}) {
+        netkit::AddressReader reader(mode);
+        std::size_t kept = 0;
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(text);
+            const auto slow = netkit::AddressReader::readSlowly(text, mode);
+            const QByteArray bytes(text.data(), qsizetype(text.size()));
+            if (reader.keepsAsWritten(text)) {
+                ++kept;
+                ASSERT_TRUE(slow.has_value());
+                ASSERT_EQ(slow->toEncoded(), bytes);
+                // The stored form reads back as itself, strictly as a saved session is read and loosely as a
+                // catalogue's address is.
+                ASSERT_EQ(QUrl(QString::fromLatin1(bytes), QUrl::StrictMode).toEncoded(), bytes);
+                ASSERT_EQ(QUrl::fromEncoded(bytes).toEncoded(), bytes);
+            }
+            const auto read = reader.read(text);
+            ASSERT_EQ(read.has_value(), slow.has_value());
+            if (read) {
+                ASSERT_EQ(read->toEncoded(), slow->toEncoded());
+            }
+        }
+        EXPECT_GT(kept, texts.size() / 20);
+        for (const std::string& text : common)
+            EXPECT_TRUE(reader.keepsAsWritten(text)) << text;
+    }
+
+    // Through the application's playlist reader: each address once as a stream and once as the logo of another.
+    QByteArray playlist("#EXTM3U\n");
+    std::vector<QByteArray> streams;
+    std::vector<std::optional<QByteArray>> logos;
+    const auto encoded = [](const std::string& text) -> std::optional<QByteArray> {
+        const auto url = netkit::AddressReader::readSlowly(text);
+        return url ? std::optional(url->toEncoded()) : std::nullopt;
+    };
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::string& text = texts[i];
+        const std::string& logo = texts[(i * 7919) % texts.size()];
+        // What a playlist line cannot hold: line breaks, blanks at its ends, and a quote inside the logo attribute.
+        if (text.find_first_of("\t\x7F\"") != std::string::npos || text.back() == ' ' ||
+            logo.find_first_of("\t\x7F\"") != std::string::npos || logo.back() == ' ')
+            continue;
+        const auto stream = encoded(text);
+        if (!stream)
+            continue;
+        streams.push_back(*stream);
+        logos.push_back(encoded(logo));
+        playlist.append("#EXTINF:-1 tvg-id=\"").append(QByteArray::number(qulonglong(i))).append("\" tvg-logo=\"");
+        playlist.append(logo.data(), qsizetype(logo.size())).append("\",Entry\n");
+        playlist.append(text.data(), qsizetype(text.size())).append('\n');
+    }
+    const QList<MediaNode> nodes = PlaylistIngestor::parse(playlist);
+    ASSERT_EQ(std::size_t(nodes.size()), streams.size());
+    for (qsizetype i = 0; i < nodes.size(); ++i) {
+        SCOPED_TRACE(streams[std::size_t(i)].toStdString());
+        ASSERT_TRUE(nodes[i].directURL.has_value());
+        EXPECT_EQ(nodes[i].directURL->encoded(), streams[std::size_t(i)]);
+        ASSERT_EQ(nodes[i].artwork.has_value(), logos[std::size_t(i)].has_value());
+        if (nodes[i].artwork) {
+            EXPECT_EQ(nodes[i].artwork->encoded(), *logos[std::size_t(i)]);
+        }
+    }
 }
