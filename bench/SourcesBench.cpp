@@ -85,6 +85,51 @@ const QByteArray& playlist(int entries)
     return found->second;
 }
 
+// The same playlist with every stream address and logo carrying what real ones carry: a token or a size in a
+// query on one entry, a percent escape in the path on the next.
+QByteArray withQueriesAndEscapes(const QByteArray& body)
+{
+    QByteArray out;
+    out.reserve(body.size() + body.size() / 4);
+    qsizetype entry = 0;
+    const auto withEscape = [](QByteArrayView address) {
+        const qsizetype dot = address.lastIndexOf('.');
+        return address.first(dot).toByteArray().append("%20HD").append(address.sliced(dot));
+    };
+    for (qsizetype at = 0; at < body.size();) {
+        qsizetype end = body.indexOf('\n', at);
+        end = end < 0 ? body.size() : end;
+        const QByteArrayView line = QByteArrayView(body).sliced(at, end - at);
+        const bool query = entry % 2 == 0;
+        if (line.startsWith("#EXTINF")) {
+            const qsizetype from = line.indexOf("tvg-logo=\"") + 10;
+            const qsizetype to = line.indexOf('"', from);
+            const QByteArrayView logo = line.sliced(from, to - from);
+            out.append(line.first(from));
+            out.append(query ? logo.toByteArray().append("?w=300&h=450") : withEscape(logo));
+            out.append(line.sliced(to));
+        } else if (!line.isEmpty() && !line.startsWith('#')) {
+            out.append(query ? line.toByteArray().append("?token=9f86d081884c7d65&exp=1733650000") : withEscape(line));
+            ++entry;
+        } else {
+            out.append(line);
+        }
+        if (end < body.size())
+            out.append('\n');
+        at = end + 1;
+    }
+    return out;
+}
+
+const QByteArray& queriedPlaylist(int entries)
+{
+    static std::map<int, QByteArray> bodies;
+    auto found = bodies.find(entries);
+    if (found == bodies.end())
+        found = bodies.emplace(entries, withQueriesAndEscapes(playlist(entries))).first;
+    return found->second;
+}
+
 const QUrl& panelAddress()
 {
     static const QUrl address(QStringLiteral("http://panel.example.test:8080/player_api.php"));
@@ -372,6 +417,31 @@ void Playlist_ScanningFloor(benchmark::State& state)
     timeReading(state, playlist(int(state.range(0))), scanPlaylist);
 }
 
+// Every address and logo with a query or an escape, beside the same entries without them.
+void Playlist_QueriedAddresses(benchmark::State& state)
+{
+    timeReading(state, queriedPlaylist(int(state.range(0))), readPlaylist);
+}
+
+void Playlist_QueriedAddresses_Without(benchmark::State& state)
+{
+    timeReading(state, playlist(int(state.range(0))), readPlaylist);
+}
+
+void Playlist_Core_QueriedAddresses(benchmark::State& state)
+{
+    static std::map<int, QString> texts;
+    const int entries = int(state.range(0));
+    if (!texts.contains(entries))
+        texts.emplace(entries, QString::fromUtf8(queriedPlaylist(entries)));
+    timeReading(state, texts.at(entries), readPlaylistWithCore);
+}
+
+void Playlist_Core_QueriedAddresses_Without(benchmark::State& state)
+{
+    timeReading(state, playlistText(int(state.range(0))), readPlaylistWithCore);
+}
+
 void PreparedFilms(benchmark::State& state)
 {
     timeReading(state, preparedFilms(int(state.range(0))), readPreparedFilms);
@@ -574,6 +644,10 @@ BENCHMARK(Playlist)->Apply(sizes);
 BENCHMARK(Playlist_InPieces)->Apply(sizes);
 BENCHMARK(Playlist_ScanningFloor)->Apply(sizes);
 BENCHMARK(PreparedFilms)->Apply(sizes);
+BENCHMARK(Playlist_QueriedAddresses)->Apply(sizes);
+BENCHMARK(Playlist_QueriedAddresses_Without)->Apply(sizes);
+BENCHMARK(Playlist_Core_QueriedAddresses)->Apply(sizes);
+BENCHMARK(Playlist_Core_QueriedAddresses_Without)->Apply(sizes);
 BENCHMARK(Playlist_LibVlc)->Apply(sizes)->UseManualTime();
 BENCHMARK(Playlist_Npm_IptvPlaylist)->Apply(sizes)->UseManualTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(Playlist_Npm_IptvPlaylistParser)->Apply(sizes)->UseManualTime()->Iterations(1)->Repetitions(1);
