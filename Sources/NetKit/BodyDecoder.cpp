@@ -85,7 +85,10 @@ QByteArray Inflater::next(qsizetype most)
     if (m_failed || most <= 0)
         return out;
     z_stream& z = m_stream->z;
-    out.resize(most);
+    // The buffer grows as output comes: a few bytes decoded from a small piece must not keep a buffer of `most`
+    // alive for as long as their reader holds them.
+    constexpr qsizetype kFirstBuffer = 16 * 1024;
+    out.resize(qMin(most, kFirstBuffer));
     qsizetype produced = 0;
     while (produced < most) {
         if (z.avail_in == 0 && !m_queue.isEmpty()) {
@@ -120,10 +123,12 @@ QByteArray Inflater::next(qsizetype most)
             }
             m_atEnd = false;
         }
+        if (produced == out.size())
+            out.resize(qMin(most, out.size() * 2));
         z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-        z.avail_out = uInt(most - produced);
+        z.avail_out = uInt(out.size() - produced);
         const int result = inflate(&z, Z_NO_FLUSH);
-        produced = most - qsizetype(z.avail_out);
+        produced = out.size() - qsizetype(z.avail_out);
         m_holdsOutput = z.avail_out == 0;
         if (result == Z_STREAM_END) {
             m_atEnd = true;
