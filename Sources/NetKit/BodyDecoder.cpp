@@ -85,10 +85,12 @@ QByteArray Inflater::next(qsizetype most)
     if (m_failed || most <= 0)
         return out;
     z_stream& z = m_stream->z;
-    // The buffer grows as output comes: a few bytes decoded from a small piece must not keep a buffer of `most`
-    // alive for as long as their reader holds them.
+    // The buffer starts near what the input it holds may give (lists shrink several times) and grows if it gives
+    // more: a few bytes decoded from a small piece must not keep a buffer of `most` alive for as long as their reader
+    // holds them.
     constexpr qsizetype kFirstBuffer = 16 * 1024;
-    out.resize(qMin(most, kFirstBuffer));
+    constexpr qsizetype kExpectedRatio = 8;
+    out.resize(qBound(qMin(most, kFirstBuffer), pendingInput() * kExpectedRatio, most));
     qsizetype produced = 0;
     while (produced < most) {
         if (z.avail_in == 0 && !m_queue.isEmpty()) {
