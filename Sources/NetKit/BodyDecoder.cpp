@@ -162,7 +162,12 @@ class DecodingThreads
 {
 public:
     DecodingThreads() { m_pool->setMaxThreadCount(2); }
-    ~DecodingThreads() { close(); }
+    ~DecodingThreads()
+    {
+        // A worker still busy by then is left to the end of the process, with its pool.
+        if (stopAll())
+            delete m_pool;
+    }
 
     bool closing() const { return m_closing.load(std::memory_order_relaxed); }
 
@@ -172,39 +177,44 @@ public:
             m_pool->start(std::move(job));
     }
 
-    void close()
+    // The application object goes: its bodies are not wanted any more. Once every worker has stopped, a later
+    // application object may decode again.
+    void applicationEnded()
     {
-        if (m_closing.exchange(true))
-            return;
-        m_pool->clear();
-        // A worker still busy after that is left to the end of the process, with its pool.
-        if (m_pool->waitForDone(1000))
-            delete m_pool;
+        if (stopAll())
+            m_closing = false;
     }
 
 private:
+    // Every worker stops after its current piece; true when all did within a second.
+    bool stopAll()
+    {
+        m_closing = true;
+        m_pool->clear();
+        return m_pool->waitForDone(1000);
+    }
+
     std::atomic<bool> m_closing{false};
     QThreadPool* m_pool = new QThreadPool;
 };
 
-void closeDecodingThreads();
+void applicationEnded();
 
 DecodingThreads& decodingThreads()
 {
     static DecodingThreads threads;
-    // Closed with the application object too, before everything it leaves for the end of the process.
     static const bool watched = [] {
         if (QCoreApplication::instance())
-            qAddPostRoutine(closeDecodingThreads);
+            qAddPostRoutine(applicationEnded);
         return true;
     }();
     Q_UNUSED(watched);
     return threads;
 }
 
-void closeDecodingThreads()
+void applicationEnded()
 {
-    decodingThreads().close();
+    decodingThreads().applicationEnded();
 }
 
 } // namespace
