@@ -1,10 +1,12 @@
 #include "NetKit/BodyDecoder.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QThreadPool>
 
 #include <zlib.h>
 
+#include <atomic>
 #include <utility>
 
 namespace netkit {
@@ -83,7 +85,12 @@ QByteArray Inflater::next(qsizetype most)
     if (m_failed || most <= 0)
         return out;
     z_stream& z = m_stream->z;
-    out.resize(most);
+    // The buffer starts near what the input it holds may give (lists shrink several times) and grows if it gives
+    // more: a few bytes decoded from a small piece must not keep a buffer of `most` alive for as long as their reader
+    // holds them.
+    constexpr qsizetype kFirstBuffer = 16 * 1024;
+    constexpr qsizetype kExpectedRatio = 8;
+    out.resize(qBound(qMin(most, kFirstBuffer), pendingInput() * kExpectedRatio, most));
     qsizetype produced = 0;
     while (produced < most) {
         if (z.avail_in == 0 && !m_queue.isEmpty()) {
@@ -118,10 +125,12 @@ QByteArray Inflater::next(qsizetype most)
             }
             m_atEnd = false;
         }
+        if (produced == out.size())
+            out.resize(qMin(most, out.size() * 2));
         z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-        z.avail_out = uInt(most - produced);
+        z.avail_out = uInt(out.size() - produced);
         const int result = inflate(&z, Z_NO_FLUSH);
-        produced = most - qsizetype(z.avail_out);
+        produced = out.size() - qsizetype(z.avail_out);
         m_holdsOutput = z.avail_out == 0;
         if (result == Z_STREAM_END) {
             m_atEnd = true;
@@ -146,16 +155,66 @@ QByteArray Inflater::next(qsizetype most)
 
 namespace {
 
-// Decoding has its own threads: the shared pool may be full of catalogue work waiting for this very body.
-QThreadPool& decodingThreads()
+// Decoding has its own threads: the shared pool may be full of catalogue work waiting for this very body. When the
+// application goes away its workers stop after their current piece and are waited for only briefly: a worker must
+// never keep the process from ending.
+class DecodingThreads
 {
-    static QThreadPool pool;
-    static const bool sized = [] {
-        pool.setMaxThreadCount(2);
+public:
+    DecodingThreads() { m_pool->setMaxThreadCount(2); }
+    ~DecodingThreads()
+    {
+        // A worker still busy by then is left to the end of the process, with its pool.
+        if (stopAll())
+            delete m_pool;
+    }
+
+    bool closing() const { return m_closing.load(std::memory_order_relaxed); }
+
+    void start(std::function<void()> job)
+    {
+        if (!closing())
+            m_pool->start(std::move(job));
+    }
+
+    // The application object goes: its bodies are not wanted any more. Once every worker has stopped, a later
+    // application object may decode again.
+    void applicationEnded()
+    {
+        if (stopAll())
+            m_closing = false;
+    }
+
+private:
+    // Every worker stops after its current piece; true when all did within a second.
+    bool stopAll()
+    {
+        m_closing = true;
+        m_pool->clear();
+        return m_pool->waitForDone(1000);
+    }
+
+    std::atomic<bool> m_closing{false};
+    QThreadPool* m_pool = new QThreadPool;
+};
+
+void applicationEnded();
+
+DecodingThreads& decodingThreads()
+{
+    static DecodingThreads threads;
+    static const bool watched = [] {
+        if (QCoreApplication::instance())
+            qAddPostRoutine(applicationEnded);
         return true;
     }();
-    Q_UNUSED(sized);
-    return pool;
+    Q_UNUSED(watched);
+    return threads;
+}
+
+void applicationEnded()
+{
+    decodingThreads().applicationEnded();
 }
 
 } // namespace
@@ -231,38 +290,28 @@ void BodyDecoder::scheduleLocked()
 {
     if (m_running || m_stopped || m_failed || m_finished || m_waitingOutput >= kMaxWaitingOutput)
         return;
-    if (m_waitingInput == 0 && !m_inputEnded)
+    // A worker that ran dry needs new input, or its end, to get any further.
+    if (m_starved && m_input.isEmpty() && !m_inputEnded)
         return;
     m_running = true;
+    m_starved = false;
     decodingThreads().start([self = shared_from_this()] { self->work(); });
 }
 
 void BodyDecoder::work()
 {
     for (;;) {
-        bool wake = false;
         {
             QMutexLocker lock(&m_mutex);
-            if (m_stopped || m_waitingOutput >= kMaxWaitingOutput) {
+            if (m_stopped || decodingThreads().closing() || m_waitingOutput >= kMaxWaitingOutput) {
                 m_running = false;
                 return;
             }
-            if (m_inflater.pendingInput() == 0) {
-                if (!m_input.isEmpty()) {
-                    m_inflater.append(m_input.takeFirst());
-                } else {
-                    m_running = false;
-                    if (!m_inputEnded)
-                        return;
-                    m_finished = true;
-                    m_failed = !m_inflater.complete();
-                    wake = true;
-                }
-            }
-        }
-        if (wake) {
-            m_wake();
-            return;
+            // The inflater gets every piece that came: what it holds may only be decodable together with a later
+            // piece (the two bytes that tell a deflate wrapper, a header, a block cut anywhere), so it must never
+            // wait for a piece while it is given none.
+            while (!m_input.isEmpty())
+                m_inflater.append(m_input.takeFirst());
         }
 
         QByteArray piece = m_inflater.next(kPiece);
@@ -279,14 +328,30 @@ void BodyDecoder::work()
             m_wake();
             return;
         }
-        if (piece.isEmpty() || m_stopped)
+        if (!piece.isEmpty()) {
+            if (m_stopped)
+                continue;
+            m_waitingOutput += piece.size();
+            m_output.append(std::move(piece));
+            if (!std::exchange(m_woken, true)) {
+                lock.unlock();
+                m_wake();
+            }
             continue;
-        m_waitingOutput += piece.size();
-        m_output.append(std::move(piece));
-        if (!std::exchange(m_woken, true)) {
-            lock.unlock();
-            m_wake();
         }
+        // Nothing came out: all it was given is decoded, or what it holds needs bytes that have not come yet.
+        if (!m_input.isEmpty())
+            continue;
+        m_running = false;
+        if (!m_inputEnded) {
+            m_starved = true;
+            return;
+        }
+        m_finished = true;
+        m_failed = !m_inflater.complete();
+        lock.unlock();
+        m_wake();
+        return;
     }
 }
 

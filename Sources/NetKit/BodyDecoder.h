@@ -33,7 +33,8 @@ public:
     void append(QByteArray compressed);
     // Compressed bytes not decoded yet (1 while zlib still holds decoded bytes for all it has read).
     qsizetype pendingInput() const;
-    // Up to `most` decoded bytes; empty when every byte given so far is decoded (or the data is corrupt).
+    // Up to `most` decoded bytes; fewer only when it cannot go on without more input (every byte given so far is
+    // decoded, or what it holds needs the bytes that follow) or the data is corrupt.
     QByteArray next(qsizetype most);
     bool failed() const { return m_failed; }
     // True when the input ends where the compressed data ends (or there was none at all).
@@ -98,6 +99,7 @@ private:
     qsizetype m_waitingOutput = 0;
     bool m_inputEnded = false;
     bool m_running = false;
+    bool m_starved = true; // the worker stopped because the inflater needs input it does not have
     bool m_woken = false;
     bool m_stopped = false;
     bool m_failed = false;

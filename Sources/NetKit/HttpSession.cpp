@@ -62,6 +62,7 @@ struct Exchange : detail::Wakeup
 {
     bool done = false;
     bool timedOut = false;
+    bool decodingTimedOut = false; // the deadline came after the transfer, while its body was still decoding
     bool tooLarge = false;
     bool undecodable = false;
     bool replyLost = false;
@@ -80,6 +81,12 @@ struct Exchange : detail::Wakeup
     QPointer<QNetworkReply> reply;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     HttpResponse response;
+
+    ~Exchange()
+    {
+        if (decoder)
+            decoder->stop();
+    }
 
     // False once the body has grown past its limit, or decodes to far more than any real list does.
     bool accept(QByteArray chunk)
@@ -386,8 +393,15 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
             idle.start();
     };
     const auto ended = [exchange, reply] {
+        if (exchange->done)
+            return;
         exchange->timedOut = true;
-        postAbort(reply);
+        if (exchange->replyEnded) {
+            exchange->decodingTimedOut = true;
+            exchange->complete();
+        } else {
+            postAbort(reply);
+        }
     };
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &idle, [exchange, reply, &idle] {
         idle.start();
@@ -401,9 +415,9 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     QObject::connect(reply, &QNetworkReply::downloadProgress, &idle, progress);
     QObject::connect(reply, &QNetworkReply::uploadProgress, &idle, progress);
     QObject::connect(reply, &QNetworkReply::redirected, &idle, progress);
-    QObject::connect(reply, &QNetworkReply::finished, &idle, [exchange, reply, &idle, &deadline] {
+    // The deadline outlives the transfer: it covers the decoding of what arrived, and a reader holding it back.
+    QObject::connect(reply, &QNetworkReply::finished, &idle, [exchange, reply, &idle] {
         idle.stop();
-        deadline.stop();
         exchange->finish(reply);
     });
     QObject::connect(reply, &QObject::destroyed, &idle, [exchange] { exchange->finish(nullptr); });
@@ -423,6 +437,8 @@ QCoro::Task<HttpResponse> HttpSession::send(HttpRequest request, CancelToken tok
     throwIfCancelled(token);
     if (exchange->replyLost)
         throw HttpError(HttpError::Kind::CancelledBySystem, QNetworkReply::OperationCanceledError);
+    if (exchange->decodingTimedOut)
+        throw HttpError(HttpError::Kind::TimedOut, QNetworkReply::OperationCanceledError);
     const auto error = exchange->error;
     if (exchange->tooLarge)
         throw HttpError(HttpError::Kind::TooLarge, error);

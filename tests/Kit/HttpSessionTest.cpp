@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
 
@@ -304,6 +306,17 @@ TEST_F(HttpSessionTest, DeadlineSizeLimitAndUndecodableBodiesEndTheRequest)
     const Outcome unreadable = run(get("/garbled"));
     EXPECT_EQ(unreadable.error, HttpError::Kind::Transport);
     EXPECT_FALSE(unreadable.response);
+
+    // A compressed body that has all arrived, read by a reader that keeps every piece: the deadline still ends it.
+    server.route("GET", "/packed", encoded(compressed(std::string(48 << 20, ' ')), "gzip"));
+    HttpRequest held = get("/packed");
+    held.deadline = 800ms;
+    QList<QByteArray> kept;
+    held.takeBody = [&](QByteArray chunk, qint64) { kept.append(std::move(chunk)); };
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(run(held).error, HttpError::Kind::TimedOut);
+    EXPECT_LT(took.elapsed(), 5000);
 }
 
 // A body handed on as it arrives: the pieces make up the served body, the answer keeps none of it, and the size
@@ -435,6 +448,61 @@ TEST_F(HttpSessionTest, CompressedAnswersDecodeOffTheMainThreadWithinTheLimit)
             EXPECT_LE(handed, qint64(100) << 20);
         }
     }
+}
+
+// A compressed body cut anywhere decodes: every byte arrives alone (the first one too, which alone cannot tell a
+// zlib wrapper from raw deflate), in each wrapper. A body of one byte is no body in any of them, and says so.
+TEST_F(HttpSessionTest, ACompressedBodyDecodesHoweverItIsCut)
+{
+    const std::string text = R"([{"num":1,"name":"Canal 1","stream_id":101},{"num":2,"name":"Canal 2"}])";
+    for (const auto& [coding, windowBits] :
+         {std::pair("deflate", 15), std::pair("deflate", -15), std::pair("gzip", 31)}) {
+        const std::string body = compressed(text, windowBits);
+        server.route("GET", "/cut", encoded(body, coding).trickled(5ms));
+        const Outcome cut = run(get("/cut"));
+        ASSERT_TRUE(cut.response) << coding << windowBits << cut.message;
+        EXPECT_EQ(cut.response->body, QByteArray::fromStdString(text)) << coding << windowBits;
+
+        server.route("GET", "/one", encoded(body.substr(0, 1), coding));
+        const Outcome one = run(get("/one"));
+        EXPECT_EQ(one.error, HttpError::Kind::Transport) << coding << windowBits;
+        EXPECT_FALSE(one.response) << coding << windowBits;
+    }
+}
+
+// The application quits while a compressed answer is still being decoded: the process ends all the same. The test
+// runs itself as a child process, so a process that never ends fails it instead of hanging it.
+TEST(HttpSessionQuitTest, QuittingWhileABodyDecodesEndsTheProcess)
+{
+    if (qEnvironmentVariableIsSet("SENDRA_QUIT_WHILE_DECODING")) {
+        // The child: a deflate answer whose bytes come one by one, then the network manager goes and the
+        // application ends, as they do when the application quits with the request still waiting.
+        LoopbackServer server;
+        server.route("GET", "/cut", encoded(compressed(std::string(200, 'a'), 15), "deflate").trickled(20ms));
+        auto manager = std::make_unique<QNetworkAccessManager>();
+        HttpRequest request;
+        request.url = server.url("/cut");
+        auto* out = new Outcome; // the request is never awaited, and may outlive everything here
+        capture(HttpSession(manager.get()), request, {}, out);
+        QTest::qWait(800);
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SENDRA_QUIT_WHILE_DECODING", "1");
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=HttpSessionQuitTest.QuittingWhileABodyDecodesEndsTheProcess"});
+    ASSERT_TRUE(child.waitForStarted(10'000));
+    const bool ended = child.waitForFinished(15'000);
+    if (!ended) {
+        child.kill();
+        child.waitForFinished(5'000);
+    }
+    EXPECT_TRUE(ended) << "the process did not end after quitting";
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
 }
 
 // A reader slower than the network: it keeps every piece until none has come for a while, then lets them all go.
