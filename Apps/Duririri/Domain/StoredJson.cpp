@@ -118,8 +118,8 @@ void insertOptional(QJsonObject& object, const char* key, const std::optional<QU
         object.insert(QLatin1StringView(key), addressText(*address));
 }
 
-// Reads one element of a damaged list on its own; unparsable ones are left out.
-void appendIfParsed(QJsonArray& list, QByteArrayView element)
+// One element of a damaged list read on its own; none when it does not parse.
+std::optional<QJsonValue> parsedElement(QByteArrayView element)
 {
     QByteArray wrapped;
     wrapped.reserve(element.size() + 2);
@@ -127,7 +127,61 @@ void appendIfParsed(QJsonArray& list, QByteArrayView element)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(wrapped, &error);
     if (error.error == QJsonParseError::NoError && document.isArray() && document.array().size() == 1)
-        list.append(document.array().first());
+        return document.array().first();
+    return std::nullopt;
+}
+
+qsizetype skipSpace(QByteArrayView text, qsizetype at)
+{
+    while (at < text.size() && QChar::isSpace(uchar(text[at])))
+        ++at;
+    return at;
+}
+
+// Where the element that starts at `from` ends: at the first ',' or ']' outside its own brackets and strings,
+// or at the end of the text.
+qsizetype elementEnd(QByteArrayView text, qsizetype from)
+{
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (qsizetype at = from; at < text.size(); ++at) {
+        const char c = text[at];
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            if (depth > 0)
+                --depth;
+            else if (c == ']')
+                return at;
+        } else if (c == ',' && depth == 0) {
+            return at;
+        }
+    }
+    return text.size();
+}
+
+// The start of the next element after `from`: a comma followed by what opens a record (an object, a list or
+// a text). Brackets and strings are not minded: past a damaged record they can no longer be trusted.
+qsizetype nextElementStart(QByteArrayView text, qsizetype from)
+{
+    for (qsizetype at = from; at < text.size(); ++at) {
+        if (text[at] != ',')
+            continue;
+        const qsizetype start = skipSpace(text, at + 1);
+        if (start < text.size() && (text[start] == '{' || text[start] == '[' || text[start] == '"'))
+            return start;
+    }
+    return text.size();
 }
 } // namespace
 
@@ -207,45 +261,30 @@ std::optional<QJsonValue> parseJsonList(const QByteArray& bytes)
 {
     if (std::optional<QJsonValue> whole = parseJsonDocument(bytes))
         return whole;
-    // Splits the top level of the list at its commas, minding brackets and strings, and reads each element
-    // alone: a record cut short or garbled takes only itself (and at worst the records after it) along.
+    // Reads the list element by element, minding brackets and strings. An element that does not parse (cut
+    // short, or an unbalanced quote or brace that would swallow everything after it) is left out, and reading
+    // goes on at the next element's start after it; going only forward, no element is read twice.
     const QByteArrayView text(bytes);
-    qsizetype at = 0;
-    while (at < text.size() && QChar::isSpace(uchar(text[at])))
-        ++at;
+    qsizetype at = skipSpace(text, 0);
     if (at == text.size() || text[at] != '[')
         return std::nullopt;
     QJsonArray kept;
-    qsizetype start = ++at;
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (depth > 0) {
-                --depth;
-            } else if (c == ']') {
-                appendIfParsed(kept, text.sliced(start, at - start));
-                return QJsonValue(kept);
-            }
-        } else if (c == ',' && depth == 0) {
-            appendIfParsed(kept, text.sliced(start, at - start));
-            start = at + 1;
+    ++at;
+    while ((at = skipSpace(text, at)) < text.size()) {
+        const qsizetype end = elementEnd(text, at);
+        const std::optional<QJsonValue> element = parsedElement(text.sliced(at, end - at));
+        if (!element) {
+            // Damaged: its end cannot be trusted either (an unbalanced quote or brace runs on into the records
+            // after it), so the next element is looked for from its start.
+            at = nextElementStart(text, at);
+            continue;
         }
+        kept.append(*element);
+        if (end == text.size() || (text[end] == ']' && skipSpace(text, end + 1) == text.size()))
+            break;
+        // A comma goes on to the next element; anything else after an element is damage too.
+        at = text[end] == ',' ? end + 1 : nextElementStart(text, end);
     }
-    appendIfParsed(kept, text.sliced(start));
     return QJsonValue(kept);
 }
 
