@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace sendra {
 
@@ -138,36 +139,104 @@ qsizetype skipSpace(QByteArrayView text, qsizetype at)
     return at;
 }
 
-// Where the element that starts at `from` ends: at the first ',' or ']' outside its own brackets and strings,
-// or at the end of the text.
-qsizetype elementEnd(QByteArrayView text, qsizetype from)
+// How far a read went: just past the value when it is whole, otherwise to the first byte that cannot belong to it.
+struct ValueRead {
+    qsizetype end = 0;
+    bool whole = false;
+};
+
+// A text from its opening quote at `at`; not whole when cut short or holding a control character (a line break
+// where its closing quote was lost).
+ValueRead readText(QByteArrayView text, qsizetype at)
 {
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (qsizetype at = from; at < text.size(); ++at) {
+    for (++at; at < text.size() && text[at] != '"'; ++at) {
+        if (uchar(text[at]) < 0x20)
+            return {at, false};
+        if (text[at] == '\\')
+            ++at;
+    }
+    return at < text.size() ? ValueRead{at + 1, true} : ValueRead{text.size(), false};
+}
+
+// One JSON value from `at`, read only as far as its form allows, so that damage (a lost quote or brace) is found
+// where it starts rather than at the end of the text. The finer rules (escapes, number forms) are left to the
+// parser that reads the value afterwards.
+ValueRead readValue(QByteArrayView text, qsizetype at)
+{
+    enum class Next { value, valueOrClose, key, keyOrClose, colon, after };
+    std::vector<char> open; // the containers entered and not yet closed: '{' or '['
+    Next next = Next::value;
+    while (true) {
+        if (next == Next::after && open.empty())
+            return {at, true};
+        at = skipSpace(text, at);
+        if (at == text.size())
+            return {at, false};
         const char c = text[at];
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (depth > 0)
-                --depth;
-            else if (c == ']')
-                return at;
-        } else if (c == ',' && depth == 0) {
-            return at;
+        if ((next == Next::valueOrClose && c == ']') || (next == Next::keyOrClose && c == '}')) {
+            open.pop_back();
+            ++at;
+            next = Next::after;
+            continue;
+        }
+        switch (next) {
+        case Next::value:
+        case Next::valueOrClose:
+            if (c == '{' || c == '[') {
+                open.push_back(c);
+                ++at;
+                next = c == '{' ? Next::keyOrClose : Next::valueOrClose;
+            } else if (c == '"') {
+                if (const ValueRead read = readText(text, at); read.whole)
+                    at = read.end;
+                else
+                    return read;
+                next = Next::after;
+            } else {
+                // A number or true, false, null.
+                const qsizetype start = at;
+                const auto inWord = [](char c) {
+                    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
+                           c == '+' || c == '.';
+                };
+                while (at < text.size() && inWord(text[at]))
+                    ++at;
+                const QByteArrayView word = text.sliced(start, at - start);
+                const bool number = !word.isEmpty() && (word[0] == '-' || (word[0] >= '0' && word[0] <= '9'));
+                if (!number && word != "true" && word != "false" && word != "null")
+                    return {at, false};
+                next = Next::after;
+            }
+            break;
+        case Next::key:
+        case Next::keyOrClose:
+            if (c != '"')
+                return {at, false};
+            if (const ValueRead read = readText(text, at); read.whole)
+                at = read.end;
+            else
+                return read;
+            next = Next::colon;
+            break;
+        case Next::colon:
+            if (c != ':')
+                return {at, false};
+            ++at;
+            next = Next::value;
+            break;
+        case Next::after:
+            if (c == ',') {
+                ++at;
+                next = open.back() == '{' ? Next::key : Next::value;
+            } else if ((c == '}' && open.back() == '{') || (c == ']' && open.back() == '[')) {
+                open.pop_back();
+                ++at;
+            } else {
+                return {at, false};
+            }
+            break;
         }
     }
-    return text.size();
 }
 
 // The start of the next element after `from`: a comma followed by what opens a record (an object, a list or
@@ -261,29 +330,43 @@ std::optional<QJsonValue> parseJsonList(const QByteArray& bytes)
 {
     if (std::optional<QJsonValue> whole = parseJsonDocument(bytes))
         return whole;
-    // Reads the list element by element, minding brackets and strings. An element that does not parse (cut
-    // short, or an unbalanced quote or brace that would swallow everything after it) is left out, and reading
-    // goes on at the next element's start after it; going only forward, no element is read twice.
+    // Reads the list element by element. An element that does not read (cut short, or an unbalanced quote or
+    // brace that would swallow everything after it) is left out, and reading goes on at the next element's start
+    // after it; going only forward, no element is read twice.
     const QByteArrayView text(bytes);
     qsizetype at = skipSpace(text, 0);
     if (at == text.size() || text[at] != '[')
         return std::nullopt;
     QJsonArray kept;
+    // A try at an element reads only as far as its first damage, but a text made of nothing but starts of values
+    // that all run to its end would cost the square of its length: past this much reading (far more than any
+    // real damage needs) the elements after are left unread rather than the window frozen.
+    qsizetype budget = 32 * text.size() + (qsizetype(1) << 20);
     ++at;
     while ((at = skipSpace(text, at)) < text.size()) {
-        const qsizetype end = elementEnd(text, at);
-        const std::optional<QJsonValue> element = parsedElement(text.sliced(at, end - at));
-        if (!element) {
-            // Damaged: its end cannot be trusted either (an unbalanced quote or brace runs on into the records
-            // after it), so the next element is looked for from its start.
+        const ValueRead read = readValue(text, at);
+        budget -= read.end - at;
+        std::optional<QJsonValue> element;
+        if (read.whole) {
+            budget -= read.end - at;
+            element = parsedElement(text.sliced(at, read.end - at));
+        }
+        if (budget < 0)
+            break;
+        const qsizetype after = skipSpace(text, read.end);
+        // A value followed by anything but a comma or a bracket is no element but a piece of a damaged one (a text
+        // inside it, read from a quote that closed another text).
+        if (!element || (after < text.size() && text[after] != ',' && text[after] != ']')) {
+            // Damaged (cut short, or an unbalanced quote or brace that would run on into the records after it):
+            // the next element is looked for from its start.
             at = nextElementStart(text, at);
             continue;
         }
         kept.append(*element);
-        if (end == text.size() || (text[end] == ']' && skipSpace(text, end + 1) == text.size()))
+        if (after == text.size() || (text[after] == ']' && skipSpace(text, after + 1) == text.size()))
             break;
-        // A comma goes on to the next element; anything else after an element is damage too.
-        at = text[end] == ',' ? end + 1 : nextElementStart(text, end);
+        // A comma goes on to the next element; a stray bracket is damage too.
+        at = text[after] == ',' ? after + 1 : nextElementStart(text, after);
     }
     return QJsonValue(kept);
 }
