@@ -1,6 +1,8 @@
 // Hostile answers over loopback: an endless gzip answer through the HTTP session (time to its error, the longest
 // the main thread went without running a 50 ms timer, peak resident growth) and screens of hostile posters
-// through the artwork provider (peak resident growth). Run each alone (--benchmark_filter) for a clean peak.
+// through the artwork provider (peak resident growth), and stored lists damaged on disk (time to read, records
+// kept). Run each alone (--benchmark_filter) for a clean peak.
+#include "Domain/StoredJson.h"
 #include "NetKit/HttpSession.h"
 #include "Networking/PlaylistIngestor.h"
 #include "UI/ArtworkProvider.h"
@@ -191,6 +193,46 @@ void HostilePosters(benchmark::State& state)
     }
 }
 BENCHMARK(HostilePosters)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Resume points with one record in ten damaged on disk (the quote closing a title or the closing brace lost), or
+// (second argument 1) a hostile text of about the same size made of nothing but starts of records.
+QByteArray damagedResumeList(int records, bool startsOnly)
+{
+    QByteArray text = "[";
+    for (int i = 0; i < records; ++i) {
+        QByteArray record =
+            QStringLiteral(R"({"id":"series:%1","node":{"id":"%1","title":"Capitulo %1, {parte}","groupID":"3",)"
+                           R"("groupName":"Drama","kind":"series","fileSuffix":"mkv"},"fraction":0.5,"updatedAt":7})")
+                .arg(i)
+                .toUtf8();
+        if (startsOnly)
+            record = QByteArray(record.size() / 4, ' ').replace(' ', "[1,{");
+        else if (i % 10 == 3)
+            record.remove(record.indexOf("\",\"groupID\""), 1);
+        else if (i % 10 == 7)
+            record.chop(1);
+        text += (i > 0 ? "," : "") + record;
+    }
+    return text + "]";
+}
+
+void DamagedStoredList(benchmark::State& state)
+{
+    const QByteArray text = damagedResumeList(int(state.range(0)), state.range(1) != 0);
+    qsizetype kept = 0;
+    for (auto _ : state) {
+        kept = sendra::decodeList<sendra::ResumeMarker>(text).value_or(QList<sendra::ResumeMarker>{}).size();
+        benchmark::DoNotOptimize(kept);
+    }
+    state.counters["bytes"] = double(text.size());
+    state.counters["kept"] = double(kept);
+}
+BENCHMARK(DamagedStoredList)
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

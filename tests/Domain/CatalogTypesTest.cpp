@@ -216,7 +216,7 @@ TEST(StoredJson, listsAreReadRecordByRecord)
     const QByteArray one = QJsonDocument(QJsonArray{marker}).toJson(QJsonDocument::Compact).chopped(1).sliced(1);
     EXPECT_EQ(decodeList<ResumeMarker>("[" + one + "," + one.left(30))->size(), 1);
     EXPECT_EQ(decodeList<ResumeMarker>("[" + one + ",{\"id\":\"x\",\"fraction\":0.5x},\n" + one + "]")->size(), 2);
-    EXPECT_EQ(decodeList<ResumeMarker>("[" + one + ",{\"id\":\"a,b}\" ,{{{}," + one + "]")->size(), 1);
+    EXPECT_EQ(decodeList<ResumeMarker>("[" + one + ",{\"id\":\"a,b}\" ,{{{}," + one + "]")->size(), 2);
     EXPECT_EQ(decodeList<ResumeMarker>("[{\"id\":")->size(), 0);
     EXPECT_FALSE(decodeList<ResumeMarker>(QJsonDocument(marker).toJson())); // an object where a list belongs
     EXPECT_FALSE(decodeList<ResumeMarker>("{\"id\": [" + one));

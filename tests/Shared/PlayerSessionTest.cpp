@@ -91,12 +91,17 @@ TEST_F(PlayerSessionTest, aMissingStreamReconnectsFourTimesThenFailsAndRetryStar
     session->setLanguage(QStringLiteral("en"));
     EXPECT_EQ(session->localizedStatusMessage(), QStringLiteral("Playback was interrupted. Try again."));
 
+    // The steps are short: under load the second attempt may have given way to the next before the test looks,
+    // so the statuses are noted as they come.
+    QStringList shown;
+    QObject watcher;
+    QObject::connect(session.get(), &PlayerSession::screenChanged, &watcher,
+                     [&] { shown.append(session->localizedStatusMessage()); });
     session->retry();
     EXPECT_FALSE(session->failed());
     EXPECT_EQ(session->reconnectAttempt(), 0);
     EXPECT_EQ(session->localizedStatusMessage(), QStringLiteral("Preparing playback…"));
-    ASSERT_TRUE(waitUntil([&] { return session->reconnectAttempt() == 2; }));
-    EXPECT_EQ(session->localizedStatusMessage(), QStringLiteral("Reconnecting… (2/4)"));
+    ASSERT_TRUE(waitUntil([&] { return shown.contains(QStringLiteral("Reconnecting… (2/4)")); }));
     EXPECT_GT(server->requestCount("/series/u/p/missing.ts"), asked);
     session->close();
 }
@@ -108,9 +113,15 @@ TEST_F(PlayerSessionTest, aLiveChannelThatStaysSilentIsCaughtByTheLiveWatchdog)
     timings.startupWatchdog = std::chrono::milliseconds(60000); // would time the test out if chosen
     timings.liveReconnectStep = std::chrono::milliseconds(100);
     start(makeRequest(server->url("/live/u/p/hang.ts"), ContentKind::live), timings);
-    ASSERT_TRUE(waitUntil([&] { return session->reconnectAttempt() == 1; }, 5000));
-    EXPECT_EQ(session->statusMessage(), QStringLiteral("Reconectando… (1/4)"));
-    EXPECT_TRUE(session->reconnectScheduled());
+    // The first attempt lasts one short step: what it showed is noted as it happens.
+    bool scheduledOnFirstAttempt = false;
+    QObject watcher;
+    QObject::connect(session.get(), &PlayerSession::screenChanged, &watcher, [&] {
+        if (session->reconnectAttempt() == 1 && session->reconnectScheduled())
+            scheduledOnFirstAttempt = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return statuses.contains(QStringLiteral("Reconectando… (1/4)")); }, 5000));
+    EXPECT_TRUE(scheduledOnFirstAttempt);
     // After the live step the channel is asked for again.
     ASSERT_TRUE(waitUntil([&] { return server->requestCount("/live/u/p/hang.ts") >= 2; }, 5000));
 

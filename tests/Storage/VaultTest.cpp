@@ -141,6 +141,74 @@ TEST_F(VaultTest, EverythingSurvivesARestart)
     EXPECT_FALSE(QSettings(settingsFile(), QSettings::IniFormat).contains(orrinth + QStringLiteral(".active-profile")));
 }
 
+TEST_F(VaultTest, ARecordDamagedOnDiskCostsOnlyItselfThroughAWriteAndARestart)
+{
+    const QUuid ana = QUuid::createUuid();
+    const QString resumeName = QStringLiteral("resume.") + uuidText(ana);
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    const auto marker = [&](int number) {
+        MediaNode node = episodeNode();
+        node.id = QString::number(number);
+        node.title = QStringLiteral("Capitulo %1, {parte} [uno]").arg(number);
+        return ResumeMarker{QStringLiteral("series:%1").arg(number), node, 0.1 * number, now, number};
+    };
+    QList<ResumeMarker> markers;
+    for (int number = 1; number <= 5; ++number)
+        markers.append(marker(number));
+    QList<ViewerIdentity> identities;
+    for (const char* name : {"Ana", "Bea", "Cai", "Dan"})
+        identities.append({QUuid::createUuid(), QString::fromLatin1(name), QStringLiteral("star")});
+    const auto ids = [](const auto& records) {
+        QStringList ids;
+        for (const auto& record : records) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(record)>, ResumeMarker>)
+                ids.append(record.id);
+            else
+                ids.append(record.name);
+        }
+        return ids;
+    };
+
+    // The second marker lost the quote that closes its title, the second identity its closing brace.
+    QByteArray resumeText = encodeList(markers);
+    const QByteArray title = "\"Capitulo 2, {parte} [uno]\"";
+    ASSERT_TRUE(resumeText.contains(title));
+    resumeText.replace(title, title.chopped(1));
+    QByteArray profilesText = encodeList(identities);
+    const QByteArray bea = "\"name\":\"Bea\"}";
+    ASSERT_TRUE(profilesText.contains(bea));
+    profilesText.replace(bea, bea.chopped(1));
+    writeRaw(orrinth + QStringLiteral(".") + resumeName, QString::fromUtf8(resumeText));
+    writeRaw(orrinth + QStringLiteral(".profiles"), QString::fromUtf8(profilesText));
+
+    {
+        auto vault = open();
+        std::optional<QList<ResumeMarker>> read = vault->decode<QList<ResumeMarker>>(resumeName);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(ids(*read), (QStringList{"series:1", "series:3", "series:4", "series:5"}));
+        read->prepend(marker(6));
+        EXPECT_TRUE(vault->encode(*read, resumeName));
+        std::optional<QList<ViewerIdentity>> people = vault->decode<QList<ViewerIdentity>>(QStringLiteral("profiles"));
+        ASSERT_TRUE(people);
+        EXPECT_EQ(ids(*people), (QStringList{"Ana", "Cai", "Dan"}));
+        people->append({QUuid::createUuid(), QStringLiteral("Eva"), QStringLiteral("star")});
+        EXPECT_TRUE(vault->encode(*people, QStringLiteral("profiles")));
+    }
+
+    // After the write and a restart every intact record is there once, and nothing of the damaged ones was
+    // written back.
+    auto vault = open();
+    EXPECT_EQ(ids(vault->decode<QList<ResumeMarker>>(resumeName).value_or(QList<ResumeMarker>{})),
+              (QStringList{"series:6", "series:1", "series:3", "series:4", "series:5"}));
+    EXPECT_EQ(ids(vault->decode<QList<ViewerIdentity>>(QStringLiteral("profiles")).value_or(QList<ViewerIdentity>{})),
+              (QStringList{"Ana", "Cai", "Dan", "Eva"}));
+    QFile file(settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray contents = file.readAll();
+    EXPECT_FALSE(contents.contains("Capitulo 2")) << contents.constData();
+    EXPECT_FALSE(contents.contains("Bea")) << contents.constData();
+}
+
 TEST_F(VaultTest, PinDigestIsBoundToTheProduct)
 {
     auto first = open(orrinth);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace sendra {
 
@@ -118,8 +119,8 @@ void insertOptional(QJsonObject& object, const char* key, const std::optional<QU
         object.insert(QLatin1StringView(key), addressText(*address));
 }
 
-// Reads one element of a damaged list on its own; unparsable ones are left out.
-void appendIfParsed(QJsonArray& list, QByteArrayView element)
+// One element of a damaged list read on its own; none when it does not parse.
+std::optional<QJsonValue> parsedElement(QByteArrayView element)
 {
     QByteArray wrapped;
     wrapped.reserve(element.size() + 2);
@@ -127,7 +128,129 @@ void appendIfParsed(QJsonArray& list, QByteArrayView element)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(wrapped, &error);
     if (error.error == QJsonParseError::NoError && document.isArray() && document.array().size() == 1)
-        list.append(document.array().first());
+        return document.array().first();
+    return std::nullopt;
+}
+
+qsizetype skipSpace(QByteArrayView text, qsizetype at)
+{
+    while (at < text.size() && QChar::isSpace(uchar(text[at])))
+        ++at;
+    return at;
+}
+
+// How far a read went: just past the value when it is whole, otherwise to the first byte that cannot belong to it.
+struct ValueRead {
+    qsizetype end = 0;
+    bool whole = false;
+};
+
+// A text from its opening quote at `at`; not whole when cut short or holding a control character (a line break
+// where its closing quote was lost).
+ValueRead readText(QByteArrayView text, qsizetype at)
+{
+    for (++at; at < text.size() && text[at] != '"'; ++at) {
+        if (uchar(text[at]) < 0x20)
+            return {at, false};
+        if (text[at] == '\\')
+            ++at;
+    }
+    return at < text.size() ? ValueRead{at + 1, true} : ValueRead{text.size(), false};
+}
+
+// One JSON value from `at`, read only as far as its form allows, so that damage (a lost quote or brace) is found
+// where it starts rather than at the end of the text. The finer rules (escapes, number forms) are left to the
+// parser that reads the value afterwards.
+ValueRead readValue(QByteArrayView text, qsizetype at)
+{
+    enum class Next { value, valueOrClose, key, keyOrClose, colon, after };
+    std::vector<char> open; // the containers entered and not yet closed: '{' or '['
+    Next next = Next::value;
+    while (true) {
+        if (next == Next::after && open.empty())
+            return {at, true};
+        at = skipSpace(text, at);
+        if (at == text.size())
+            return {at, false};
+        const char c = text[at];
+        if ((next == Next::valueOrClose && c == ']') || (next == Next::keyOrClose && c == '}')) {
+            open.pop_back();
+            ++at;
+            next = Next::after;
+            continue;
+        }
+        switch (next) {
+        case Next::value:
+        case Next::valueOrClose:
+            if (c == '{' || c == '[') {
+                open.push_back(c);
+                ++at;
+                next = c == '{' ? Next::keyOrClose : Next::valueOrClose;
+            } else if (c == '"') {
+                if (const ValueRead read = readText(text, at); read.whole)
+                    at = read.end;
+                else
+                    return read;
+                next = Next::after;
+            } else {
+                // A number or true, false, null.
+                const qsizetype start = at;
+                const auto inWord = [](char c) {
+                    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
+                           c == '+' || c == '.';
+                };
+                while (at < text.size() && inWord(text[at]))
+                    ++at;
+                const QByteArrayView word = text.sliced(start, at - start);
+                const bool number = !word.isEmpty() && (word[0] == '-' || (word[0] >= '0' && word[0] <= '9'));
+                if (!number && word != "true" && word != "false" && word != "null")
+                    return {at, false};
+                next = Next::after;
+            }
+            break;
+        case Next::key:
+        case Next::keyOrClose:
+            if (c != '"')
+                return {at, false};
+            if (const ValueRead read = readText(text, at); read.whole)
+                at = read.end;
+            else
+                return read;
+            next = Next::colon;
+            break;
+        case Next::colon:
+            if (c != ':')
+                return {at, false};
+            ++at;
+            next = Next::value;
+            break;
+        case Next::after:
+            if (c == ',') {
+                ++at;
+                next = open.back() == '{' ? Next::key : Next::value;
+            } else if ((c == '}' && open.back() == '{') || (c == ']' && open.back() == '[')) {
+                open.pop_back();
+                ++at;
+            } else {
+                return {at, false};
+            }
+            break;
+        }
+    }
+}
+
+// The start of the next element after `from`: a comma followed by what opens a record (an object, a list or
+// a text). Brackets and strings are not minded: past a damaged record they can no longer be trusted.
+qsizetype nextElementStart(QByteArrayView text, qsizetype from)
+{
+    for (qsizetype at = from; at < text.size(); ++at) {
+        if (text[at] != ',')
+            continue;
+        const qsizetype start = skipSpace(text, at + 1);
+        if (start < text.size() && (text[start] == '{' || text[start] == '[' || text[start] == '"'))
+            return start;
+    }
+    return text.size();
 }
 } // namespace
 
@@ -207,45 +330,44 @@ std::optional<QJsonValue> parseJsonList(const QByteArray& bytes)
 {
     if (std::optional<QJsonValue> whole = parseJsonDocument(bytes))
         return whole;
-    // Splits the top level of the list at its commas, minding brackets and strings, and reads each element
-    // alone: a record cut short or garbled takes only itself (and at worst the records after it) along.
+    // Reads the list element by element. An element that does not read (cut short, or an unbalanced quote or
+    // brace that would swallow everything after it) is left out, and reading goes on at the next element's start
+    // after it; going only forward, no element is read twice.
     const QByteArrayView text(bytes);
-    qsizetype at = 0;
-    while (at < text.size() && QChar::isSpace(uchar(text[at])))
-        ++at;
+    qsizetype at = skipSpace(text, 0);
     if (at == text.size() || text[at] != '[')
         return std::nullopt;
     QJsonArray kept;
-    qsizetype start = ++at;
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (depth > 0) {
-                --depth;
-            } else if (c == ']') {
-                appendIfParsed(kept, text.sliced(start, at - start));
-                return QJsonValue(kept);
-            }
-        } else if (c == ',' && depth == 0) {
-            appendIfParsed(kept, text.sliced(start, at - start));
-            start = at + 1;
+    // A try at an element reads only as far as its first damage, but a text made of nothing but starts of values
+    // that all run to its end would cost the square of its length: past this much reading (far more than any
+    // real damage needs) the elements after are left unread rather than the window frozen.
+    qsizetype budget = 32 * text.size() + (qsizetype(1) << 20);
+    ++at;
+    while ((at = skipSpace(text, at)) < text.size()) {
+        const ValueRead read = readValue(text, at);
+        budget -= read.end - at;
+        std::optional<QJsonValue> element;
+        if (read.whole) {
+            budget -= read.end - at;
+            element = parsedElement(text.sliced(at, read.end - at));
         }
+        if (budget < 0)
+            break;
+        const qsizetype after = skipSpace(text, read.end);
+        // A value followed by anything but a comma or a bracket is no element but a piece of a damaged one (a text
+        // inside it, read from a quote that closed another text).
+        if (!element || (after < text.size() && text[after] != ',' && text[after] != ']')) {
+            // Damaged (cut short, or an unbalanced quote or brace that would run on into the records after it):
+            // the next element is looked for from its start.
+            at = nextElementStart(text, at);
+            continue;
+        }
+        kept.append(*element);
+        if (after == text.size() || (text[after] == ']' && skipSpace(text, after + 1) == text.size()))
+            break;
+        // A comma goes on to the next element; a stray bracket is damage too.
+        at = text[after] == ',' ? after + 1 : nextElementStart(text, after);
     }
-    appendIfParsed(kept, text.sliced(start));
     return QJsonValue(kept);
 }
 
