@@ -3,6 +3,8 @@
 // rail and the library's rows. Each timing runs from the action (a real key or click, or a scroll step) to the end
 // of the frame that shows it. QT_QPA_UPDATE_IDLE_TIME is 0 so the platform's 5 ms frame throttle is not counted.
 // Every benchmark takes the catalogue size as its argument; the scene installs that catalogue when it changes.
+// The first keystrokes of a process are measured in processes of their own (this program started again with
+// --first-keys), since every later keystroke in one window finds the grid's tiles, fonts and images made.
 #include "CommandDeckProbe.h"
 #include "TestDeck.h"
 #include "SyntheticCatalog.h"
@@ -20,6 +22,7 @@
 #include "UI/UiConfig.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QQmlApplicationEngine>
@@ -33,7 +36,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -46,7 +53,7 @@ constexpr int groupCount = 5'000;
 class Scene
 {
 public:
-    Scene()
+    explicit Scene(int entries = 200'000)
     {
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         ui::UiConfig::setDefaults({.carouselInterval = 7000, .animationsEnabled = false});
@@ -63,7 +70,7 @@ public:
         window()->resize(1440, 900);
         window()->show();
         waitUntil([this] { return app->deck() != nullptr; }, 20000);
-        useCatalog(200'000);
+        useCatalog(entries);
         deck().addIdentity(QStringLiteral("Ana"), QStringLiteral("scope"));
         waitUntil([this] { return find(QStringLiteral("shell.screen")) != nullptr; }, 20000);
         settle();
@@ -214,22 +221,23 @@ BENCHMARK(BM_SwitchSection)->ArgNames({"entries", "dock"})->ArgsProduct({sizes, 
 
 const QString word = QStringLiteral("matrix");
 
-// Types one letter of "matrix" into the discover field after the letters before it. Unless `known`, the deck has
-// not searched for the new text before (it has for the letters before it, as when a user types a new word).
-double typeLetter(int position, bool known = false)
+// Types the letter at `position` of `text` into the discover field after the letters before it. Unless `known`,
+// the deck has not searched for the new text before (it has for the letters before it, as when a user types a new
+// word).
+double typeLetter(const QString& text, int position, bool known = false)
 {
     if (!known)
         CommandDeckProbe::forgetSearches(scene->deck());
-    scene->singleton<ui::Browse>().setSearchText(word.left(position));
+    scene->singleton<ui::Browse>().setSearchText(text.left(position));
     scene->settle();
     QQuickItem* field = scene->item(QStringLiteral("discover.field"));
     field->forceActiveFocus();
     field->setProperty("cursorPosition", position);
-    const QChar letter = word.at(position);
+    const QChar letter = text.at(position);
     const double ms = scene->toFrame([&] {
         QTest::keyClick(scene->window(), Qt::Key(letter.toUpper().unicode()), Qt::NoModifier);
     });
-    if (scene->deck().searchText() != word.left(position + 1))
+    if (scene->deck().searchText() != text.left(position + 1))
         qFatal("the field did not write the search text");
     // The frame measured shows the new results: the first tiles read the first results.
     const NodeView results = scene->deck().searchResults();
@@ -239,6 +247,11 @@ double typeLetter(int position, bool known = false)
             qFatal("the results grid does not show the new results");
     }
     return ms;
+}
+
+double typeLetter(int position, bool known = false)
+{
+    return typeLetter(word, position, known);
 }
 
 // The whole word typed once, each letter searched for the first time.
@@ -281,6 +294,51 @@ void BM_TypeMatrixKeystrokeKnown(benchmark::State& state)
 }
 BENCHMARK(BM_TypeMatrixKeystrokeKnown)->ArgNames({"entries", "letter"})->ArgsProduct({sizes, {0}})
     ->UseManualTime()->Unit(benchmark::kMillisecond)->Apply(eachAlone<30>);
+
+// The first two keystrokes of a process, as a user meets them: this program started again (--first-keys) with a
+// window over `entries` entries opens discover and types `keys`; it prints each key's time to its frame.
+int measureFirstKeys(int entries, const QString& keys)
+{
+    Scene built(entries);
+    scene = &built;
+    scene->showSection(Dock::Discover);
+    QThreadPool::globalInstance()->waitForDone();
+    scene->settle();
+    const double first = typeLetter(keys, 0, true);
+    const double second = typeLetter(keys, 1, true);
+    scene = nullptr;
+    std::printf("first_ms %.3f\nsecond_ms %.3f\n", first, second);
+    return first < 0 || second < 0 ? 1 : 0;
+}
+
+// Key to frame for the first and the second letter typed in a fresh process (each repetition is one): what no
+// benchmark that types again in one window sees (first use of the grid's tiles, of fonts and images).
+void BM_FirstKeystrokesOfAProcess(benchmark::State& state, const char* keys)
+{
+    for (auto _ : state) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--first-keys"), QString::number(state.range(0)), QString::fromLatin1(keys)});
+        if (!child.waitForFinished(300'000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+            state.SkipWithError("the measured process failed");
+            break;
+        }
+        std::map<QByteArray, double> values;
+        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() == 2)
+                values[parts[0]] = parts[1].toDouble();
+        }
+        report(state, values["first_ms"]);
+        state.counters["first_ms"] = values["first_ms"];
+        state.counters["second_ms"] = values["second_ms"];
+    }
+}
+BENCHMARK_CAPTURE(BM_FirstKeystrokesOfAProcess, fa, "fa")->ArgName("entries")->Arg(600'000)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Apply(eachAlone<10>);
+BENCHMARK_CAPTURE(BM_FirstKeystrokesOfAProcess, ma, "ma")->ArgName("entries")->Arg(600'000)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Apply(eachAlone<10>);
 
 // A click on the category menu (every category of every kind: ~5,000) until the frame that shows it.
 void BM_OpenCategoryMenu(benchmark::State& state)
@@ -410,6 +468,8 @@ int main(int argc, char** argv)
     qputenv("SENDRA_BUNDLE_DIR", SENDRA_BUNDLES_DIR "/brimvale");
     QGuiApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+    if (argc == 4 && std::strcmp(argv[1], "--first-keys") == 0)
+        return measureFirstKeys(std::atoi(argv[2]), QString::fromLatin1(argv[3]));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -215,3 +215,72 @@ TEST(CatalogEquivalence, EveryOneCharacterQueryMatchesTheReference)
         }
     }
 }
+
+// Typed searches narrow the kept results of the text before them. Titles are words over letters of very different
+// frequencies, so a first letter holds anything from none to most of the visible titles, and the kept results
+// narrowed are small and large. Every two-letter query typed after its first letter (and then erased again, as a
+// correction does), three-letter words typed on after a correction, against the reference ranking: rank, title
+// order, catalogue order, group names included.
+TEST(CatalogEquivalence, TypedSearchesMatchTheReference)
+{
+    QRandomGenerator random{2024};
+    const QString letters = QStringLiteral("eeeeeeaaaaaooooiiinnnrrrssttlcdmpuábfgñhvyjqxzkwÉ");
+    auto word = [&](int length) {
+        QString w;
+        for (int i = 0; i < length; ++i)
+            w += letters.at(random.bounded(int(letters.size())));
+        return w;
+    };
+    auto phrase = [&] {
+        QString text = word(2 + random.bounded(5));
+        if (random.bounded(2) == 0)
+            text += u' ' + word(2 + random.bounded(5));
+        return text;
+    };
+    QStringList groupNames;
+    for (int g = 0; g < 40; ++g)
+        groupNames.append(word(3 + random.bounded(3)));
+    QList<MediaNode> nodes;
+    for (int i = 0; i < 3'000; ++i) {
+        const int g = random.bounded(int(groupNames.size()));
+        // Two-letter titles equal a query; repeated titles come out in catalogue order.
+        QString title = random.bounded(25) == 0                       ? word(2)
+                        : random.bounded(20) == 0 && !nodes.isEmpty() ? nodes[random.bounded(int(nodes.size()))].title
+                                                                      : phrase();
+        MediaNode n = entry(allSignalKinds[size_t(random.bounded(3))], QString::number(i), title, QString::number(g),
+                            groupNames[g]);
+        if (random.bounded(12) == 0)
+            n.groupName = word(4);
+        nodes.append(n);
+    }
+    const QSet<QString> blocked{QStringLiteral("3"), groupNames[7]};
+    const auto snapshot = CatalogSnapshot::build(nodes, blocked, true);
+    const naive::Catalog ref = naive::apply(nodes, blocked, true);
+
+    QStringList alphabet;
+    for (char c = 'a'; c <= 'z'; ++c)
+        alphabet.append(QString(QLatin1Char(c)));
+    alphabet.append(QStringLiteral("ñ"));
+    auto check = [&](CatalogSearch& search, const QString& query) {
+        SCOPED_TRACE("typed \"" + query.toStdString() + "\"");
+        EXPECT_SAME(describeAll(search.results(query)), describeAll(naive::searchResults(ref, query)));
+    };
+    for (const QString& first : alphabet) {
+        CatalogSearch typed(snapshot);
+        for (const QString& second : alphabet) {
+            check(typed, first);
+            check(typed, first + second);
+        }
+    }
+    // Words from the titles typed letter by letter, corrected at the third letter and typed on.
+    for (int i = 0; i < 60; ++i) {
+        const QString title = nodes[random.bounded(int(nodes.size()))].title;
+        const QString text = title.mid(random.bounded(int(title.size()) - 1), 5);
+        CatalogSearch typed(snapshot);
+        for (qsizetype k = 1; k <= text.size(); ++k)
+            check(typed, text.left(k));
+        check(typed, text.left(2));
+        check(typed, text.left(2) + alphabet[random.bounded(int(alphabet.size()))]);
+        check(typed, text.left(3));
+    }
+}

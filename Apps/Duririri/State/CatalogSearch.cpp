@@ -21,15 +21,6 @@ constexpr size_t keptResults = 32;
 constexpr size_t keptPositionsPerEntry = 4;
 constexpr uint8_t noHit = 5;
 
-uint8_t titleRank(std::string_view title, std::string_view query)
-{
-    if (title.size() < query.size())
-        return noHit;
-    if (title.compare(0, query.size(), query) == 0)
-        return title.size() == query.size() ? 0 : 1;
-    return title.find(query) != std::string_view::npos ? 2 : noHit;
-}
-
 uint8_t groupRank(std::string_view group, std::string_view query)
 {
     if (group.starts_with(query))
@@ -44,6 +35,15 @@ public:
     explicit PositionBits(uint32_t count) : m_words((size_t(count) + 63) / 64, 0) {}
     void set(uint32_t p) { m_words[p >> 6] |= uint64_t(1) << (p & 63); }
     bool test(uint32_t p) const { return m_words[p >> 6] & (uint64_t(1) << (p & 63)); }
+    // Calls f(position) for every set bit, in position order.
+    template <class F>
+    void forEach(F&& f) const
+    {
+        for (size_t w = 0; w < m_words.size(); ++w) {
+            for (uint64_t word = m_words[w]; word != 0; word &= word - 1)
+                f(uint32_t(w * 64 + size_t(std::countr_zero(word))));
+        }
+    }
 
 private:
     std::vector<uint64_t> m_words;
@@ -174,51 +174,77 @@ void scanText(const CatalogEntries& entries, std::string_view query, const Ancho
     }
 }
 
+// The title rank (0 equal, 1 begins with the query, 2 holds it further on) of one title, or noHit: sixteen
+// candidate places at a time, reading up to sixteen bytes past a place (into the titles after it, never past the
+// text).
+class TitleMatcher
+{
+public:
+    TitleMatcher(const CatalogEntries& entries, std::string_view query, const Anchors& anchors)
+        : m_starts(entries.titleStarts()), m_data(entries.foldedTitles().data()),
+          m_textSize(entries.foldedTitles().size()), m_query(query), m_anchors(anchors)
+#if defined(__SSE2__)
+          ,
+          m_rarest(_mm_set1_epi8(query[anchors.rarest])), m_second(_mm_set1_epi8(query[anchors.second]))
+#endif
+    {}
+
+    uint8_t rank(uint32_t p) const
+    {
+        const size_t start = m_starts[p];
+        const size_t end = m_starts[p + 1];
+        const size_t m = m_query.size();
+        if (end - start < m)
+            return noHit;
+        const size_t last = end - m;
+        auto rankAt = [&](size_t at) { return uint8_t(at != start ? 2 : end - start == m ? 0 : 1); };
+        size_t at = start;
+#if defined(__SSE2__)
+        for (; at <= last && at + 15 + m <= m_textSize; at += 16) {
+            uint32_t mask = candidates(m_data + at, m_anchors, m_rarest, m_second);
+            if (last - at < 15)
+                mask &= (uint32_t(1) << (last - at + 1)) - 1;
+            for (; mask != 0; mask &= mask - 1) {
+                const size_t place = at + size_t(std::countr_zero(mask));
+                if (matches(place))
+                    return rankAt(place);
+            }
+        }
+#endif
+        for (; at <= last; ++at) {
+            if (m_data[at + m_anchors.rarest] == m_query[m_anchors.rarest] &&
+                m_data[at + m_anchors.second] == m_query[m_anchors.second] && matches(at))
+                return rankAt(at);
+        }
+        return noHit;
+    }
+
+private:
+    bool matches(size_t at) const
+    {
+        return m_anchors.whole || std::memcmp(m_data + at, m_query.data(), m_query.size()) == 0;
+    }
+
+    std::span<const uint32_t> m_starts;
+    const char* m_data;
+    size_t m_textSize;
+    std::string_view m_query;
+    const Anchors& m_anchors;
+#if defined(__SSE2__)
+    __m128i m_rarest;
+    __m128i m_second;
+#endif
+};
+
 // The same, title by title: for queries whose anchors are common (a single letter), when most titles hold them
 // and the scan of one text would stop in nearly every title anyway.
 template <class Found>
 void scanTitles(const CatalogEntries& entries, std::string_view query, const Anchors& anchors, Found&& found)
 {
-    const std::span<const uint32_t> starts = entries.titleStarts();
-    const size_t textSize = entries.foldedTitles().size();
-    const char* const data = entries.foldedTitles().data();
-    const size_t m = query.size();
-#if defined(__SSE2__)
-    const __m128i rarest = _mm_set1_epi8(query[anchors.rarest]);
-    const __m128i second = _mm_set1_epi8(query[anchors.second]);
-#endif
-    const auto titles = uint32_t(starts.size() - 1);
-    for (uint32_t p = 0; p < titles; ++p) {
-        const size_t start = starts[p];
-        const size_t end = starts[p + 1];
-        if (end - start < m)
-            continue;
-        const size_t last = end - m;
-        auto matches = [&](size_t at) { return anchors.whole || std::memcmp(data + at, query.data(), m) == 0; };
-        size_t at = start;
-#if defined(__SSE2__)
-        // Reads up to sixteen bytes past a place: into the titles after this one, never past the text.
-        for (; at <= last && at + 15 + m <= textSize; at += 16) {
-            uint32_t mask = candidates(data + at, anchors, rarest, second);
-            if (last - at < 15)
-                mask &= (uint32_t(1) << (last - at + 1)) - 1;
-            for (; mask != 0; mask &= mask - 1) {
-                const size_t place = at + size_t(std::countr_zero(mask));
-                if (matches(place)) {
-                    found(p, uint8_t(place != start ? 2 : end - start == m ? 0 : 1));
-                    goto nextTitle;
-                }
-            }
-        }
-#endif
-        for (; at <= last; ++at) {
-            if (data[at + anchors.rarest] == query[anchors.rarest] &&
-                data[at + anchors.second] == query[anchors.second] && matches(at)) {
-                found(p, uint8_t(at != start ? 2 : end - start == m ? 0 : 1));
-                break;
-            }
-        }
-    nextTitle:;
+    const TitleMatcher matcher(entries, query, anchors);
+    for (uint32_t p = 0; p < entries.size(); ++p) {
+        if (const uint8_t rank = matcher.rank(p); rank != noHit)
+            found(p, rank);
     }
 }
 
@@ -325,13 +351,20 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
     // Every hit of this query is a hit of any kept query it contains: when those are few, only they are tested.
     const Kept* narrower = narrowestContaining(query);
     if (narrower && narrower->positions->size() * 4 < snapshot.visibleCount()) {
-        for (uint32_t p : *narrower->positions) {
-            uint8_t rank = titleRank(entries.foldedTitle(p), query);
-            if (rank == noHit)
+        // Kept hits come by rank and title order: their titles are read in catalogue order instead, one pass
+        // through the text rather than a jump per hit.
+        PositionBits kept(entries.size());
+        for (uint32_t p : *narrower->positions)
+            kept.set(p);
+        const Anchors anchors(entries, query);
+        const TitleMatcher matcher(entries, query, anchors);
+        kept.forEach([&](uint32_t p) {
+            uint8_t rank = matcher.rank(p);
+            if (rank == noHit && anyName)
                 rank = nameRank[entries.nameOf(p)];
             if (rank != noHit)
                 hits.add(rank, entries.titleRank(p));
-        }
+        });
         return std::make_shared<const std::vector<uint32_t>>(hits.positions(entries));
     }
 
