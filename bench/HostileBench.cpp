@@ -1,10 +1,12 @@
 // Hostile answers over loopback: an endless gzip answer through the HTTP session (time to its error, the longest
 // the main thread went without running a 50 ms timer, peak resident growth) and screens of hostile posters
-// through the artwork provider (peak resident growth), and stored lists damaged on disk (time to read, records
-// kept). Run each alone (--benchmark_filter) for a clean peak.
+// through the artwork provider (peak resident growth), stored lists damaged on disk (time to read, records kept),
+// and a large prepared catalogue section read as it arrives (peak resident growth against its size). Run each
+// alone (--benchmark_filter) for a clean peak.
 #include "Domain/StoredJson.h"
 #include "NetKit/HttpSession.h"
 #include "Networking/PlaylistIngestor.h"
+#include "Networking/PreparedCatalogReader.h"
 #include "UI/ArtworkProvider.h"
 #include "fakes/Compressed.h"
 #include "fakes/LoopbackServer.h"
@@ -232,6 +234,56 @@ BENCHMARK(DamagedStoredList)
     ->Args({10000, 0})
     ->Args({1000, 1})
     ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// A films section of range(0) MB read in 64 KiB pieces as the platform road reads it, its keys written plainly
+// (range(1) 0) or with escapes (1): the peak resident growth against the body's size. The body is made before the
+// peak is reset, so only the reading side counts.
+void PreparedSection(benchmark::State& state)
+{
+    const qint64 size = state.range(0) << 20;
+    const bool escaped = state.range(1) == 1;
+    QByteArray body = escaped ? R"({"\u0076ersion":7,"\u0069tems":[)" : R"({"version":7,"items":[)";
+    body.reserve(size + 256);
+    qint64 count = 0;
+    for (; body.size() < size; ++count) {
+        if (count)
+            body += ',';
+        body += QStringLiteral(R"({"id":"f%1","name":"Película %1","categoryId":"%2",)"
+                               R"("category":"Categoría %2","image":"https://img.example/p/%1.jpg",)"
+                               R"("extension":"mkv"})")
+                    .arg(count)
+                    .arg(count % 97)
+                    .toUtf8();
+    }
+    body += "]}";
+    sendra::platform::CatalogIdentity identity;
+    identity.version = 7;
+    identity.counts = {0, count, 0};
+    const QUrl document(QStringLiteral("https://catalog.example/api/catalog/acme/movies"));
+    for (auto _ : state) {
+        const qint64 before = resetPeak();
+        QElapsedTimer took;
+        took.start();
+        qint64 entries = 0;
+        {
+            sendra::platform::SectionReader reader(identity, sendra::SignalKind::cinema, document);
+            for (qsizetype at = 0; at < body.size(); at += 64 * 1024)
+                reader.push(body.sliced(at, std::min<qsizetype>(64 * 1024, body.size() - at)), body.size());
+            entries = reader.finish().size();
+        }
+        state.SetIterationTime(took.elapsed() / 1000.0);
+        const double growth = double(statusKilobytes("VmHWM:") - before) / 1024.0;
+        state.counters["entries"] = double(entries);
+        state.counters["peak_rss_growth_MB"] = growth;
+        state.counters["peak_per_body"] = growth / double(size >> 20);
+    }
+}
+BENCHMARK(PreparedSection)
+    ->Args({200, 0})
+    ->Args({200, 1})
+    ->Iterations(1)
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

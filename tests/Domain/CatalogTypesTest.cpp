@@ -1,5 +1,6 @@
 #include "Domain/CatalogTypes.h"
 #include "Domain/StoredJson.h"
+#include "NetKit/Blocks.h"
 
 #include <QSet>
 #include "QtPrinters.h"
@@ -332,4 +333,54 @@ TEST(NodeTable, givesBackEveryEntryExactly)
     EXPECT_EQ(raw.at(0).artwork, QUrl("http://img.example/a/b.jpg"));
     raw.renameGroup(group, QStringLiteral("1"), QStringLiteral("Películas"));
     EXPECT_EQ(raw.at(2).groupName, QStringLiteral("Películas"));
+}
+
+// Tables whose texts fill more blocks than a 16-bit block number counts, alone and joined (a panel's three lists
+// of long names): every entry still reads back its own texts. Small blocks make as many blocks from little text.
+TEST(NodeTable, readsBackEveryEntryHoweverManyBlocksItsTextsFill)
+{
+    struct SmallBlocks {
+        SmallBlocks() { netkit::Blocks<char>::setBlockSizeForTests(64); }
+        ~SmallBlocks() { netkit::Blocks<char>::setBlockSizeForTests(0); }
+    } smallBlocks;
+    // Id and title take 40 bytes, more than half a block: a block each. So does the rest of each poster's address.
+    const auto title = [](int i) {
+        return QStringLiteral("Título %1 ").arg(i, 6, 10, QChar(u'0')).leftJustified(33, u'x');
+    };
+    const auto poster = [](int i) {
+        return QStringLiteral("http://img.example/p/%1-poster-large-format-original.jpg").arg(i, 6, 10, QChar(u'0'));
+    };
+    const auto filled = [&](int from, int to) {
+        NodeTable table;
+        const uint32_t group = table.addGroup(QStringLiteral("1"), QStringLiteral("Uno"));
+        for (int i = from; i < to; ++i) {
+            const QByteArray id = QByteArray::number(i).rightJustified(6, '0');
+            const QByteArray name = title(i).toUtf8();
+            const QByteArray artwork = poster(i).toUtf8();
+            NodeTable::RawNode node;
+            node.kind = SignalKind::cinema;
+            node.id = std::string_view(id.constData(), size_t(id.size()));
+            node.title = std::string_view(name.constData(), size_t(name.size()));
+            node.group = group;
+            node.artwork = QByteArrayView(artwork);
+            table.append(node);
+        }
+        return table;
+    };
+    const auto readsBack = [&](const NodeTable& table, int count, const char* what) {
+        ASSERT_EQ(table.size(), count) << what;
+        for (int i = 0; i < count; ++i) {
+            ASSERT_EQ(NodeTable::text(table.title(i)), title(i)) << what << ", entry " << i;
+            ASSERT_EQ(NodeTable::text(table.id(i)), QString::number(i).rightJustified(6, u'0'))
+                << what << ", entry " << i;
+            ASSERT_EQ(table.at(i).artwork, QUrl(poster(i))) << what << ", entry " << i;
+        }
+    };
+    constexpr int wrap = 65'536;
+    readsBack(filled(0, wrap + 1), wrap + 1, "one table");
+    for (const int count : {wrap, wrap + 1, wrap + 2}) {
+        NodeTable joined = filled(0, 40'000);
+        joined.append(filled(40'000, count));
+        readsBack(joined, count, count == wrap ? "joined at the wrap" : "joined past the wrap");
+    }
 }

@@ -154,7 +154,9 @@ TEST(XtreamListReader, ElementRules)
         {"stream_id":53,"name":"Sin esquema","stream_icon":"//cdn.test/53.png"},
         {"stream_id":54,"name":"Script","stream_icon":"javascript:void 0"},
         {"stream_id":55,"name":"Fichero","stream_icon":"file:///etc/passwd"},
-        {"stream_id":56,"name":"Marcador","stream_icon":"[NO LOGO]"}
+        {"stream_id":56,"name":"Marcador","stream_icon":"[NO LOGO]"},
+        {"stream_id":57,"name":"\uFEFF"},
+        {"stream_id":58,"name":"\uFEFFMarca"}
     ])", SignalKind::cinema, films);
     // id | title | group id | group name | artwork | suffix | classification; no entry carries a direct address.
     QStringList rows;
@@ -178,6 +180,8 @@ TEST(XtreamListReader, ElementRules)
                         "54|Script|group:contenido|Contenido|||-",
                         "55|Fichero|group:contenido|Contenido|||-",
                         "56|Marcador|group:contenido|Contenido|http://panel.test:8080/[NO LOGO]||-",
+                        // A byte-order mark is no name; before one, it is dropped.
+                        "58|Marca|group:contenido|Contenido|||-",
                     }));
 
     const QList<MediaNode> series = read(R"([{"series_id":"9","stream_id":1,"name":"Serie","cover":"http://img.test/s.jpg"}])",

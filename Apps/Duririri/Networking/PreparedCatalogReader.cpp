@@ -239,6 +239,17 @@ std::size_t stringEnd(std::string_view data, std::size_t from, bool& escaped)
     return std::string_view::npos;
 }
 
+// The text of the JSON string `quoted` (its quotes included) into `text`; false when it is no valid string.
+bool unescaped(std::string_view quoted, std::string& text)
+{
+    simdjson::dom::parser parser;
+    std::string_view value;
+    if (parser.parse(simdjson::padded_string(quoted)).get_string().get(value) != simdjson::SUCCESS)
+        return false;
+    text.assign(value);
+    return true;
+}
+
 // Where the JSON value starting at `from` ends; npos when it is not in yet. Only its brackets and strings are
 // followed: whether it is valid is the parser's question at the end.
 std::size_t valueEnd(std::string_view data, std::size_t from)
@@ -333,9 +344,13 @@ struct SectionReader::State
             const std::size_t keyEnd = stringEnd(data, at, escaped);
             if (keyEnd == std::string_view::npos)
                 return waitForMore();
-            if (escaped)
-                return wholeRoad();
-            const std::string_view key = data.substr(at + 1, keyEnd - at - 2);
+            std::string_view key = data.substr(at + 1, keyEnd - at - 2);
+            if (escaped) {
+                // A key written with escapes ("\u0069tems") is the same key: its section is read as it arrives too.
+                if (!unescaped(data.substr(at, keyEnd - at), keyScratch))
+                    return wholeRoad();
+                key = keyScratch;
+            }
             at = keyEnd;
             if (!skipSpace())
                 return waitForMore();
@@ -519,6 +534,7 @@ struct SectionReader::State
     std::string idScratch;
     std::string categoryScratch;
     std::string groupScratch;
+    std::string keyScratch;
 };
 
 SectionReader::SectionReader(const CatalogIdentity& identity, SignalKind kind, const QUrl& document)

@@ -131,7 +131,8 @@ struct StreamListReader::State
     void add(const object& item)
     {
         const RawEntry raw = collect(item, idKey);
-        if (!raw.id || !raw.name || raw.name->empty())
+        // A lone byte-order mark is dropped like any leading one: it names nothing.
+        if (!raw.id || !raw.name || raw.name->empty() || *raw.name == "\xEF\xBB\xBF")
             return;
         const std::optional<std::string_view> id = valueText(*raw.id, idScratch);
         if (!id)
