@@ -155,8 +155,8 @@ void OverLongLinePlaylist(benchmark::State& state)
     body.resize(size, 'a');
     body += "\n";
     for (int i = 1; i <= 10; ++i)
-        body += "#EXTINF:-1 tvg-id=\"c" + std::to_string(i) + "\" group-title=\"G\",Canal " + std::to_string(i)
-                + "\nhttp://example.test/live/u/p/" + std::to_string(i) + ".ts\n";
+        body += "#EXTINF:-1 tvg-id=\"c" + std::to_string(i) + "\" group-title=\"G\",Canal " + std::to_string(i) +
+                "\nhttp://example.test/live/u/p/" + std::to_string(i) + ".ts\n";
     const qint64 bodyBytes = qint64(body.size());
     LoopbackServer server;
     auto kept = std::make_shared<std::string>(std::move(body));

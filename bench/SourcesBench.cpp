@@ -107,9 +107,8 @@ const QByteArray& playlistSortedByGroup(int entries)
         std::map<QByteArray, std::size_t> firstSeen;
         for (const auto& record : records)
             firstSeen.try_emplace(record.first, firstSeen.size());
-        std::stable_sort(records.begin(), records.end(), [&](const auto& a, const auto& b) {
-            return firstSeen[a.first] < firstSeen[b.first];
-        });
+        std::stable_sort(records.begin(), records.end(),
+                         [&](const auto& a, const auto& b) { return firstSeen[a.first] < firstSeen[b.first]; });
         QByteArray sorted = scattered.first(firstEntry);
         sorted.reserve(scattered.size());
         for (const auto& record : records)
