@@ -308,14 +308,20 @@ TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
              [&](QByteArrayView piece) { last.push(piece); });
     EXPECT_EQ(last.finish().size(), 1);
 
-    QByteArray broken = longLine;
-    broken[9 << 20] = '\xFF';
-    PlaylistReader strict(QUrl(), true);
-    EXPECT_THROW(
-        {
-            inPieces("#EXTINF:-1,Uno\n" + broken + "\nhttp://cdn.test/1\n", 70000, 6,
-                     [&](QByteArrayView piece) { strict.push(piece); });
-            strict.finish();
-        },
-        CommandFailure);
+    // Inside the part held while the line is judged, and past it.
+    for (const qsizetype at : {qsizetype(9) << 20, qsizetype(33) << 19}) {
+        QByteArray broken = longLine;
+        broken[at] = '\xFF';
+        for (const qsizetype pieceBytes : {0, 1 << 20}) {
+            PlaylistReader strict(QUrl(), true, pieceBytes);
+            EXPECT_THROW(
+                {
+                    inPieces("#EXTINF:-1,Uno\n" + broken + "\nhttp://cdn.test/1\n", 70000, 6,
+                             [&](QByteArrayView piece) { strict.push(piece); });
+                    strict.finish();
+                },
+                CommandFailure)
+                << at;
+        }
+    }
 }

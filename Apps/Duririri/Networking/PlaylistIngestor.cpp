@@ -531,13 +531,31 @@ struct PlaylistPiece {
 
 // The pieces of one playlist, shared with the workers that read them (which may outlive the reader).
 struct PlaylistPieces {
-    explicit PlaylistPieces(const QUrl& origin) : origin(origin) {}
+    PlaylistPieces(const QUrl& origin, bool strictUtf8) : origin(origin), strictUtf8(strictUtf8) {}
+
+    // Room for the next piece's text: a piece read gives its memory back for the next, which spares the page
+    // faults of new memory for every piece.
+    std::string spareText(std::size_t bytes)
+    {
+        std::string text;
+        {
+            const std::lock_guard lock(mutex);
+            if (!spare.empty()) {
+                text = std::move(spare.back());
+                spare.pop_back();
+            }
+        }
+        text.reserve(bytes);
+        return text;
+    }
 
     void read(PlaylistPiece& piece)
     {
         std::exception_ptr failure;
         if (!abandoned) {
             try {
+                if (strictUtf8 && !simdjson::validate_utf8(piece.text.data(), piece.text.size()))
+                    throw CommandFailure(CommandError::invalidResponse);
                 LineReader lines(origin);
                 lines.read(piece.text, piece.opening, qint64(piece.text.size()));
                 piece.nodes = lines.finish();
@@ -548,9 +566,13 @@ struct PlaylistPieces {
                 failure = std::current_exception();
             }
         }
-        std::string().swap(piece.text);
+        std::string text = std::move(piece.text);
+        piece.text = {};
+        text.clear();
         {
             const std::lock_guard lock(mutex);
+            if (spare.size() < 4)
+                spare.push_back(std::move(text));
             if (failure) {
                 piece.failure = failure;
                 if (!firstFailure)
@@ -563,11 +585,13 @@ struct PlaylistPieces {
     }
 
     const QUrl origin;
+    const bool strictUtf8;
     std::vector<std::shared_ptr<PlaylistPiece>> list; // the reader's thread alone changes it
     std::mutex mutex;
     std::condition_variable finished;
     std::size_t done = 0;            // pieces read, under `mutex`
     std::exception_ptr firstFailure; // the first to fail, under `mutex`
+    std::vector<std::string> spare;  // texts of pieces read, under `mutex`
     std::atomic<bool> failed = false;
     std::atomic<bool> abandoned = false; // the reader is gone: what is left unread stays so
 };
@@ -580,7 +604,7 @@ struct PlaylistReader::State {
           pieceBytes(std::size_t(std::max<qsizetype>(pieceBytes, 0)))
     {
         if (this->pieceBytes > 0)
-            pieces = std::make_shared<PlaylistPieces>(origin);
+            pieces = std::make_shared<PlaylistPieces>(origin, strictUtf8);
     }
 
     ~State()
@@ -595,8 +619,6 @@ struct PlaylistReader::State {
             rethrowFailure();
         std::string_view bytes(data.data(), std::size_t(data.size()));
         declaredLength = declared;
-        if (strictUtf8)
-            checkUtf8(bytes, false);
         if (skipping || !tail.empty()) {
             // The line coming in ends in this piece, or the piece is all of it so far.
             const std::size_t end = firstLineEnd(bytes);
@@ -616,9 +638,9 @@ struct PlaylistReader::State {
 
     NodeTable finish()
     {
-        if (strictUtf8)
-            checkUtf8({}, true);
-        if (!skipping && !tail.empty())
+        if (skipping)
+            checkSkipped({}, true);
+        else if (!tail.empty())
             take(tail);
         std::string().swap(tail);
         if (!pieces)
@@ -693,6 +715,7 @@ struct PlaylistReader::State {
                 continue;
             }
             // The last bytes are kept, as the line end may be cut between them and the next piece.
+            checkSkipped(tail, false);
             skipped.assign(tail, tail.size() - 2, 2);
             tail.clear();
             skipping = true;
@@ -707,13 +730,16 @@ struct PlaylistReader::State {
         std::size_t end = findLineEnd(edge, 0, length);
         if (length > 0 && end < skipped.size()) {
             skipping = false;
+            checkSkipped(bytes.substr(0, end + length - skipped.size()), true);
             return bytes.substr(end + length - skipped.size());
         }
         end = findLineEnd(bytes, 0, length);
         if (length > 0) {
             skipping = false;
+            checkSkipped(bytes.substr(0, end), true);
             return bytes.substr(end + length);
         }
+        checkSkipped(bytes, false);
         skipped = (skipped + std::string(bytes.substr(bytes.size() - std::min<std::size_t>(bytes.size(), 2))));
         skipped.erase(0, skipped.size() - std::min<std::size_t>(skipped.size(), 2));
         return {};
@@ -723,11 +749,13 @@ struct PlaylistReader::State {
     void take(std::string_view text)
     {
         if (!pieces) {
+            if (strictUtf8 && !simdjson::validate_utf8(text.data(), text.size()))
+                throw CommandFailure(CommandError::invalidResponse);
             lines.read(text, true, declaredLength);
             return;
         }
-        if (current.empty())
-            current.reserve(pieceBytes + (std::size_t(1) << 16));
+        if (current.capacity() == 0)
+            current = pieces->spareText(pieceBytes + (std::size_t(1) << 16));
         current.append(text);
         if (current.size() >= pieceBytes)
             startPiece(true);
@@ -784,13 +812,17 @@ struct PlaylistReader::State {
                 waiting = std::move(piece->waiting);
         }
         pieces->list.clear();
+        pieces->spare.clear();
         joined.releaseSpare();
         return joined;
     }
 
-    // Strict UTF-8 over the text as it arrives: a character cut between pieces is checked once it is whole.
-    void checkUtf8(std::string_view bytes, bool last)
+    // Strict UTF-8 over the bytes of a skipped line as they arrive (a character cut between pieces is checked once it
+    // is whole); `last` ends the line. The lines read are checked whole as they are read.
+    void checkSkipped(std::string_view bytes, bool last)
     {
+        if (!strictUtf8)
+            return;
         const auto fail = [] { throw CommandFailure(CommandError::invalidResponse); };
         if (!cutChar.empty()) {
             const std::size_t wanted = claimedLength(static_cast<unsigned char>(cutChar[0]));
