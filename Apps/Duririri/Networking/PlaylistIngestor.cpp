@@ -527,6 +527,7 @@ struct PlaylistPiece {
     std::optional<std::string> firstAddress;
     std::optional<std::string> waiting;
     std::exception_ptr failure;
+    bool done = false; // under the pieces' mutex
 };
 
 // The pieces of one playlist, shared with the workers that read them (which may outlive the reader).
@@ -573,6 +574,7 @@ struct PlaylistPieces {
             const std::lock_guard lock(mutex);
             if (spare.size() < 4)
                 spare.push_back(std::move(text));
+            piece.done = true;
             if (failure) {
                 piece.failure = failure;
                 if (!firstFailure)
@@ -625,15 +627,17 @@ struct PlaylistReader::State {
             const std::size_t upTo = end == std::string_view::npos ? bytes.size() : end + 1;
             keep(bytes.substr(0, upTo));
             bytes.remove_prefix(upTo);
-            if (bytes.empty())
-                return;
         }
-        const std::size_t end = lastLineEnd(bytes);
-        if (end != std::string_view::npos) {
-            take(bytes.substr(0, end + 1));
-            bytes.remove_prefix(end + 1);
+        if (!bytes.empty()) {
+            const std::size_t end = lastLineEnd(bytes);
+            if (end != std::string_view::npos) {
+                take(bytes.substr(0, end + 1));
+                bytes.remove_prefix(end + 1);
+            }
+            keep(bytes);
         }
-        keep(bytes);
+        if (pieces)
+            joinReadPieces();
     }
 
     NodeTable finish()
@@ -655,10 +659,13 @@ struct PlaylistReader::State {
             std::unique_lock lock(pieces->mutex);
             pieces->finished.wait(lock, [this] { return pieces->done == pieces->list.size(); });
         }
-        for (const auto& piece : pieces->list)
-            if (piece->failure)
-                std::rethrow_exception(piece->failure);
-        return joinPieces();
+        joinReadPieces();
+        {
+            const std::lock_guard lock(pieces->mutex);
+            pieces->spare.clear();
+        }
+        joined.releaseSpare();
+        return std::move(joined);
     }
 
     // Pieces are cut just after a one-byte line end (LF, VT, FF, CR): each piece then holds whole lines, every
@@ -765,6 +772,8 @@ struct PlaylistReader::State {
     void startPiece(bool onWorker)
     {
         auto piece = std::make_shared<PlaylistPiece>();
+        if (pieces->list.empty())
+            expectedRows = estimatedEntries(std::string_view(current).substr(0, 1 << 20), declaredLength);
         piece->text = std::move(current);
         current = {};
         piece->opening = pieces->list.empty();
@@ -783,38 +792,44 @@ struct PlaylistReader::State {
             std::rethrow_exception(pieces->firstFailure);
     }
 
-    // The pieces' entries in order. An information line one piece leaves waiting takes the address line the next
-    // piece opens with, as reading the text in one go would have it.
-    NodeTable joinPieces()
+    // The pieces read so far, in order, joined to the entries: each piece's own table goes as soon as it is joined,
+    // and finish() has only the last ones to join. An information line one piece leaves waiting takes the address
+    // line the next piece opens with, as reading the text in one go would have it.
+    void joinReadPieces()
     {
-        qsizetype total = 0;
-        for (const auto& piece : pieces->list)
-            total += piece->nodes.size() + 1;
-        NodeTable joined;
-        const auto add = [&](NodeTable&& nodes) {
-            const bool first = joined.isEmpty();
-            joined.append(std::move(nodes));
-            if (first)
-                joined.reserve(total);
-        };
-        std::optional<std::string> waiting;
-        for (const auto& piece : pieces->list) {
-            if (waiting && piece->firstAddress) {
+        std::size_t ready = joinedPieces;
+        {
+            const std::lock_guard lock(pieces->mutex);
+            while (ready < pieces->list.size() && pieces->list[ready]->done)
+                ++ready;
+        }
+        for (; joinedPieces < ready; ++joinedPieces) {
+            PlaylistPiece& piece = *pieces->list[joinedPieces];
+            if (piece.failure)
+                std::rethrow_exception(piece.failure);
+            if (waiting && piece.firstAddress) {
                 PlaylistBuilder builder(origin);
                 QByteArray scratch;
-                if (const auto address = builder.address(*piece->firstAddress, scratch))
-                    builder.add(*waiting, *piece->firstAddress, *address);
-                add(std::move(builder.nodes));
+                if (const auto address = builder.address(*piece.firstAddress, scratch))
+                    builder.add(*waiting, *piece.firstAddress, *address);
+                join(std::move(builder.nodes));
                 waiting.reset();
             }
-            add(std::move(piece->nodes));
-            if (piece->metInformation)
-                waiting = std::move(piece->waiting);
+            join(std::move(piece.nodes));
+            if (piece.metInformation)
+                waiting = std::move(piece.waiting);
+            piece.nodes = NodeTable();
+            piece.firstAddress.reset();
+            piece.waiting.reset();
         }
-        pieces->list.clear();
-        pieces->spare.clear();
-        joined.releaseSpare();
-        return joined;
+    }
+
+    void join(NodeTable&& nodes)
+    {
+        const bool first = joined.isEmpty();
+        joined.append(std::move(nodes));
+        if (first && expectedRows > joined.size())
+            joined.reserve(expectedRows);
     }
 
     // Strict UTF-8 over the bytes of a skipped line as they arrive (a character cut between pieces is checked once it
@@ -856,6 +871,11 @@ struct PlaylistReader::State {
     bool skipping = false; // past an over-long line, up to its end
     std::string skipped;   // that line's last bytes
     std::string cutChar;   // a UTF-8 character the last piece cut
+    // Joining the pieces read.
+    NodeTable joined;
+    std::size_t joinedPieces = 0;
+    std::optional<std::string> waiting; // the information line the pieces joined leave waiting
+    qsizetype expectedRows = 0;
 };
 
 PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes)
