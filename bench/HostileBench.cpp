@@ -1,8 +1,8 @@
 // Hostile answers over loopback: an endless gzip answer through the HTTP session (time to its error, the longest
-// the main thread went without running a 50 ms timer, peak resident growth) and screens of hostile posters
-// through the artwork provider (peak resident growth), stored lists damaged on disk (time to read, records kept),
-// and a large prepared catalogue section read as it arrives (peak resident growth against its size). Run each
-// alone (--benchmark_filter) for a clean peak.
+// the main thread went without running a 50 ms timer, peak resident growth), a playlist with a line of a gigabyte,
+// screens of hostile posters through the artwork provider (peak resident growth), stored lists damaged on disk
+// (time to read, records kept), and a large prepared catalogue section read as it arrives (peak resident growth
+// against its size). Run each alone (--benchmark_filter) for a clean peak.
 #include "Domain/StoredJson.h"
 #include "NetKit/HttpSession.h"
 #include "Networking/PlaylistIngestor.h"
@@ -146,6 +146,46 @@ void LargePlaylist(benchmark::State& state)
     }
 }
 BENCHMARK(LargePlaylist)->Arg(300)->Arg(1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A playlist whose second line is range(0) MB long, between ordinary entries, through the real playlist road: the
+// line is skipped as it arrives, the entries after it kept. Peak resident growth against the body's size.
+void OverLongLinePlaylist(benchmark::State& state)
+{
+    const qint64 size = state.range(0) << 20;
+    std::string body = "#EXTM3U\n#EXTINF:-1 tvg-id=\"a\",Antes\nhttp://example.test/live/u/p/0.ts\n#EXTINF:-1,Larga\n";
+    body.reserve(size + 4096);
+    body.append("http://example.test/");
+    body.resize(size, 'a');
+    body += "\n";
+    for (int i = 1; i <= 10; ++i)
+        body += "#EXTINF:-1 tvg-id=\"c" + std::to_string(i) + "\" group-title=\"G\",Canal " + std::to_string(i) +
+                "\nhttp://example.test/live/u/p/" + std::to_string(i) + ".ts\n";
+    const qint64 bodyBytes = qint64(body.size());
+    LoopbackServer server;
+    auto kept = std::make_shared<std::string>(std::move(body));
+    server.route("GET", "/all.m3u", [kept](const sendra::fakes::RecordedRequest&) {
+        Reply reply = Reply::json(std::move(*kept));
+        reply.contentType = "audio/x-mpegurl";
+        return reply;
+    });
+    QNetworkAccessManager manager;
+    for (auto _ : state) {
+        const qint64 before = resetPeak();
+        QElapsedTimer took;
+        took.start();
+        bool done = false;
+        qint64 entries = 0;
+        downloadPlaylist(netkit::HttpSession(&manager), server.url("/all.m3u"), &entries, &done);
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        state.SetIterationTime(took.elapsed() / 1000.0);
+        const double growth = double(statusKilobytes("VmHWM:") - before) * 1024.0;
+        state.counters["entries"] = double(entries); // 11: the one before the line, its own, ten after it
+        state.counters["peak_rss_growth_MB"] = growth / double(1 << 20);
+        state.counters["peak_per_body"] = growth / double(bodyBytes);
+    }
+}
+BENCHMARK(OverLongLinePlaylist)->Arg(1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // range(0): 0 sixteen small PNGs that declare 5000x5000, 1 ten answers of 200 MB (no length declared).
 void HostilePosters(benchmark::State& state)

@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryFile>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 #include <simdjson.h>
@@ -127,6 +128,38 @@ const QByteArray& queriedPlaylist(int entries)
     auto found = bodies.find(entries);
     if (found == bodies.end())
         found = bodies.emplace(entries, withQueriesAndEscapes(playlist(entries))).first;
+    return found->second;
+}
+
+// The same entries listed group by group, each group where its first entry stood, as many playlists are written
+// (the generator's own order draws every entry's group anew, scattering the groups through the file).
+const QByteArray& playlistSortedByGroup(int entries)
+{
+    static std::map<int, QByteArray> bodies;
+    auto found = bodies.find(entries);
+    if (found == bodies.end()) {
+        const QByteArray& scattered = playlist(entries);
+        const qsizetype firstEntry = scattered.indexOf("#EXTINF");
+        std::vector<std::pair<QByteArray, QByteArrayView>> records; // group title, the entry's two lines
+        for (qsizetype at = firstEntry; at >= 0 && at < scattered.size();) {
+            const qsizetype infoEnd = scattered.indexOf('\n', at);
+            const qsizetype end = scattered.indexOf('\n', infoEnd + 1) + 1;
+            const QByteArrayView record = QByteArrayView(scattered).sliced(at, end - at);
+            const qsizetype title = record.indexOf("group-title=\"") + 13;
+            records.emplace_back(record.sliced(title, record.indexOf('"', title) - title).toByteArray(), record);
+            at = end;
+        }
+        std::map<QByteArray, std::size_t> firstSeen;
+        for (const auto& record : records)
+            firstSeen.try_emplace(record.first, firstSeen.size());
+        std::stable_sort(records.begin(), records.end(),
+                         [&](const auto& a, const auto& b) { return firstSeen[a.first] < firstSeen[b.first]; });
+        QByteArray sorted = scattered.first(firstEntry);
+        sorted.reserve(scattered.size());
+        for (const auto& record : records)
+            sorted.append(record.second);
+        found = bodies.emplace(entries, std::move(sorted)).first;
+    }
     return found->second;
 }
 
@@ -412,6 +445,36 @@ void Playlist_InPieces(benchmark::State& state)
     timeReading(state, playlist(int(state.range(0))), readPlaylistInPieces);
 }
 
+// The same entries with their groups scattered through the file and listed group by group: the group lookup should
+// cost about the same either way.
+void Playlist_GroupsScattered(benchmark::State& state)
+{
+    timeReading(state, playlist(int(state.range(0))), readPlaylist);
+}
+
+void Playlist_GroupsSorted(benchmark::State& state)
+{
+    timeReading(state, playlistSortedByGroup(int(state.range(0))), readPlaylist);
+}
+
+// What the download road does: 64 KiB pieces gathered into 2 MiB pieces, read on Qt's pool and joined (wall time;
+// the CPU time shown is the calling thread's). The heap meter counts one thread, so this road's memory is measured
+// by bench_hostile's LargePlaylist instead.
+NodeTable readPlaylistOnWorkers(const QByteArray& body)
+{
+    PlaylistReader reader(QUrl(), true, qsizetype(2) << 20);
+    constexpr qsizetype piece = 64 * 1024;
+    for (qsizetype at = 0; at < body.size(); at += piece)
+        reader.push(QByteArrayView(body).sliced(at, std::min(piece, body.size() - at)), body.size());
+    return reader.finish();
+}
+
+void Playlist_InPiecesOnWorkers(benchmark::State& state)
+{
+    timeReading(state, playlist(int(state.range(0))), readPlaylistOnWorkers);
+    state.counters["cores"] = double(QThread::idealThreadCount());
+}
+
 void Playlist_ScanningFloor(benchmark::State& state)
 {
     timeReading(state, playlist(int(state.range(0))), scanPlaylist);
@@ -642,6 +705,9 @@ BENCHMARK(FilmList_NodeJsonParse)->Apply(sizes)->UseManualTime()->Iterations(1);
 BENCHMARK(FilmList_QJsonDocument)->Apply(sizes);
 BENCHMARK(Playlist)->Apply(sizes);
 BENCHMARK(Playlist_InPieces)->Apply(sizes);
+BENCHMARK(Playlist_GroupsScattered)->Apply(sizes);
+BENCHMARK(Playlist_GroupsSorted)->Apply(sizes);
+BENCHMARK(Playlist_InPiecesOnWorkers)->Apply(sizes)->UseRealTime();
 BENCHMARK(Playlist_ScanningFloor)->Apply(sizes);
 BENCHMARK(PreparedFilms)->Apply(sizes);
 BENCHMARK(Playlist_QueriedAddresses)->Apply(sizes);

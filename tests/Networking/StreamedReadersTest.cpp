@@ -220,3 +220,111 @@ TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndEndlessBadOnesFailAtOnce
     ASSERT_TRUE(downloaded.value);
     EXPECT_EQ(downloaded.value->toList(), PlaylistIngestor::parse(playlist, address));
 }
+
+namespace {
+
+// Everything a reader gives: the entries and which group each one is in, by index.
+struct ReadPlaylist {
+    QList<MediaNode> nodes;
+    std::vector<uint32_t> groups;
+    qsizetype groupCount = 0;
+    bool operator==(const ReadPlaylist&) const = default;
+};
+
+ReadPlaylist described(const NodeTable& table)
+{
+    ReadPlaylist read{table.toList(), {}, table.groupCount()};
+    for (qsizetype i = 0; i < table.size(); ++i)
+        read.groups.push_back(table.group(i));
+    return read;
+}
+
+} // namespace
+
+// Read on several workers, a playlist is cut into pieces at line ends: an information line left waiting at the end of
+// one piece must take the address line that opens a later one, and entries, groups (their order too) and ids must be
+// exactly those of reading it in one go, wherever the cuts fall.
+TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
+{
+    const testkit::CatalogGenerator generator;
+    testkit::PlaylistShape windows;
+    windows.crlf = true;
+    windows.bom = true;
+    const QByteArray scattered = generator.playlist(1500); // every entry's group drawn anew
+    const QByteArray crlf = generator.playlist(700, windows);
+    // Information lines that wait over lines that are not addresses, over comments and over the longer line ends;
+    // one with no address at all, and a last record cut in its address line.
+    const QByteArray odd =
+        "\xEF\xBB\xBF#EXTM3U\n#EXTINF:-1 group-title=\"B\",Uno\nno address\n#EXTVLCOPT:x\n\n"
+        "  http://cdn.test/1  \xC2\x85#EXTINF:-1 group-title=\"A\",Dos\xE2\x80\xA8"
+        "http://cdn.test/2\r\n#EXTINF:-1,Sin\n#EXTINF:-1 group-title=\"B\",Tres\x0B\x0C"
+        "file:///etc/passwd\rhttp://cdn.test/3\nhttp://cdn.test/otra\n#EXTINF:-1 group-title=\"A\",Cuatro\n"
+        "http://cdn.test/4";
+    for (const QByteArray& text : {scattered, crlf, odd, scattered + odd, crlf.chopped(9)}) {
+        const ReadPlaylist whole = described(PlaylistIngestor::parseTable(text));
+        ASSERT_FALSE(whole.nodes.isEmpty());
+        for (const qsizetype pieceBytes : {1, 40, 300, 4000, 50000}) {
+            for (const int largest : {7, 70000}) {
+                PlaylistReader reader(QUrl(), true, pieceBytes);
+                inPieces(text, largest, unsigned(pieceBytes + largest),
+                         [&](QByteArrayView piece) { reader.push(piece); });
+                EXPECT_EQ(described(reader.finish()), whole)
+                    << text.size() << " bytes, pieces of " << pieceBytes << ", arriving in up to " << largest;
+            }
+        }
+    }
+    // A fault in any piece fails the whole reading.
+    PlaylistReader reader(QUrl(), true, 300);
+    EXPECT_THROW(
+        {
+            inPieces(scattered + "#EXTINF:-1,Pel\xEDula\nhttp://cdn.test/9\n" + scattered, 5000, 1,
+                     [&](QByteArrayView piece) { reader.push(piece); });
+            reader.finish();
+        },
+        CommandFailure);
+}
+
+// A line of many megabytes (a broken or hostile playlist) is skipped without being held, however it ends, and the
+// entries around it are kept; UTF-8 is still checked inside it.
+TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
+{
+    const QByteArray longLine = "http://cdn.test/" + QByteArray(17 << 20, 'a');
+    for (const QByteArray& end : {QByteArray("\n"), QByteArray("\xE2\x80\xA8"), QByteArray("\r\n")}) {
+        const QByteArray text = "#EXTINF:-1,Uno\nhttp://cdn.test/1\n#EXTINF:-1,Largo\n" + longLine + end +
+                                "http://cdn.test/2\n#EXTINF:-1,Tres\nhttp://cdn.test/3";
+        for (const qsizetype pieceBytes : {0, 1 << 20}) {
+            PlaylistReader reader(QUrl(), true, pieceBytes);
+            inPieces(text, 70000, 3, [&](QByteArrayView piece) { reader.push(piece); });
+            const QList<MediaNode> read = reader.finish().toList();
+            ASSERT_EQ(read.size(), 3);
+            EXPECT_EQ(read[1].title, "Largo");
+            EXPECT_EQ(read[1].directURL->text(), "http://cdn.test/2");
+            EXPECT_EQ(read, PlaylistIngestor::parse(text)) << "read whole";
+        }
+    }
+    // The whole playlist one line, and one that ends the text.
+    PlaylistReader alone(QUrl(), true);
+    inPieces(longLine, 70000, 4, [&](QByteArrayView piece) { alone.push(piece); });
+    EXPECT_TRUE(alone.finish().isEmpty());
+    PlaylistReader last(QUrl(), true, 1 << 20);
+    inPieces("#EXTINF:-1,Uno\nhttp://cdn.test/1\n#EXTINF:-1,Largo\n" + longLine, 70000, 5,
+             [&](QByteArrayView piece) { last.push(piece); });
+    EXPECT_EQ(last.finish().size(), 1);
+
+    // Inside the part held while the line is judged, and past it.
+    for (const qsizetype at : {qsizetype(9) << 20, qsizetype(33) << 19}) {
+        QByteArray broken = longLine;
+        broken[at] = '\xFF';
+        for (const qsizetype pieceBytes : {0, 1 << 20}) {
+            PlaylistReader strict(QUrl(), true, pieceBytes);
+            EXPECT_THROW(
+                {
+                    inPieces("#EXTINF:-1,Uno\n" + broken + "\nhttp://cdn.test/1\n", 70000, 6,
+                             [&](QByteArrayView piece) { strict.push(piece); });
+                    strict.finish();
+                },
+                CommandFailure)
+                << at;
+        }
+    }
+}

@@ -11,10 +11,17 @@
 
 #include <simdjson.h>
 
+#include <QThreadPool>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +42,7 @@ using netkit::playlist::isAscii;
 using netkit::playlist::trimmed;
 
 constexpr auto kDownloadTimeout = 45s;
+constexpr qsizetype kPieceBytes = qsizetype(2) << 20;
 
 QString fromUtf8(std::string_view text)
 {
@@ -296,12 +304,45 @@ private:
         return h ^ (h >> 32);
     }
 
+    // The same bytes, compared a word at a time in place: group titles are short, and a call to memcmp for each
+    // entry cost more than the rest of the lookup.
+    static bool sameKey(std::string_view a, std::string_view b)
+    {
+        const std::size_t n = a.size();
+        if (n != b.size())
+            return false;
+        const char* x = a.data();
+        const char* y = b.data();
+        const auto word = [](const char* at) {
+            std::uint64_t w;
+            std::memcpy(&w, at, 8);
+            return w;
+        };
+        const auto half = [](const char* at) {
+            std::uint32_t w;
+            std::memcpy(&w, at, 4);
+            return w;
+        };
+        if (n >= 8) {
+            for (std::size_t i = 0; i + 8 < n; i += 8)
+                if (word(x + i) != word(y + i))
+                    return false;
+            return word(x + n - 8) == word(y + n - 8);
+        }
+        if (n >= 4)
+            return half(x) == half(y) && half(x + n - 4) == half(y + n - 4);
+        for (std::size_t i = 0; i < n; ++i)
+            if (x[i] != y[i])
+                return false;
+        return true;
+    }
+
     // Playlists mostly list a group's entries together, so the last group is tried first; then the groups met so
     // far, in an open-addressed table that holds each one's hash beside it.
     const Group& groupOf(std::optional<std::string_view> title)
     {
         const std::string_view key = title.value_or("Contenido");
-        if (m_lastGroup != noGroup && m_groupList[m_lastGroup].key == key)
+        if (m_lastGroup != noGroup && sameKey(m_groupList[m_lastGroup].key, key))
             return m_groupList[m_lastGroup];
         const std::uint64_t hash = groupHash(key);
         const std::size_t mask = m_groupSlots.size() - 1;
@@ -318,7 +359,7 @@ private:
                     growGroupSlots();
                 return m_groupList[m_lastGroup];
             }
-            if (slot.hash == hash && m_groupList[slot.group].key == key) {
+            if (slot.hash == hash && sameKey(m_groupList[slot.group].key, key)) {
                 m_lastGroup = slot.group;
                 return m_groupList[m_lastGroup];
             }
@@ -366,41 +407,265 @@ QString PlaylistIngestor::fallbackId(QByteArrayView addressLine)
     return NameUuid().of(std::string_view(addressLine.data(), std::size_t(addressLine.size())));
 }
 
-struct PlaylistReader::State
-{
-    State(const QUrl& origin, bool strictUtf8)
-        : builder(origin)
-        , strictUtf8(strictUtf8)
-    {
-    }
+namespace {
 
-    void push(QByteArrayView piece, qint64 declaredLength)
+// A line longer than this is skipped whole: no playlist line comes near it (a few kilobytes at most, a logo given
+// inline perhaps a few megabytes), and the line coming in is held until its end arrives.
+constexpr std::size_t kMaxLineBytes = std::size_t(16) << 20;
+// Past this many bytes without a line end, the line held is too long: the longest line end takes three bytes.
+constexpr std::size_t kLineWindow = kMaxLineBytes + 3;
+
+// How long the UTF-8 sequence opening with `lead` says it is (a stray continuation byte counts as one).
+std::size_t claimedLength(unsigned char lead)
+{
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+// Where a character that the end of `bytes` cuts starts; bytes.size() when none is cut.
+std::size_t cutCharacter(std::string_view bytes)
+{
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, bytes.size()); ++back) {
+        const auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if (c < 0x80)
+            return bytes.size();
+        if (c >= 0xC0)
+            return claimedLength(c) > back ? bytes.size() - back : bytes.size();
+    }
+    return bytes.size();
+}
+
+// Whole lines of a playlist read into entries, in order: the information line met last waits for the next address
+// line.
+class LineReader
+{
+public:
+    explicit LineReader(const QUrl& origin) : builder(origin) {}
+
+    // `text` holds whole lines; with `opening` it starts the playlist (a byte-order mark there is dropped).
+    // `expectedBytes` (or -1) is how much text this reader will be given, so the entries are allocated once.
+    void read(std::string_view text, bool opening, qint64 expectedBytes)
     {
-        std::string_view bytes(piece.data(), std::size_t(piece.size()));
-        if (!tail.empty()) {
-            // The line coming in ends in this piece, or the piece is all of it so far.
-            const std::size_t end = firstLineEnd(bytes);
-            if (end == std::string_view::npos) {
-                tail.append(bytes);
-                return;
-            }
-            tail.append(bytes.substr(0, end + 1));
-            bytes.remove_prefix(end + 1);
-            read(tail, declaredLength);
-            tail.clear();
+        if (!m_started) {
+            m_started = true;
+            if (opening && text.starts_with("\xEF\xBB\xBF"))
+                text.remove_prefix(3);
+            builder.nodes.reserve(estimatedEntries(text.substr(0, 1 << 20), expectedBytes));
         }
-        const std::size_t end = lastLineEnd(bytes);
-        if (end != std::string_view::npos)
-            read(bytes.substr(0, end + 1), declaredLength);
-        tail.assign(bytes.substr(end == std::string_view::npos ? 0 : end + 1));
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t endLength = 0;
+            const std::size_t start = pos;
+            const std::size_t end = findLineEnd(text, pos, endLength);
+            pos = end + endLength;
+            if (end - start > kMaxLineBytes)
+                continue;
+            const std::string_view line = trimmed(text.substr(start, end - start));
+            if (line.empty())
+                continue;
+            if (isInformationLine(line)) {
+                m_pending = line;
+                m_hasPending = true;
+                m_metInformation = true;
+                continue;
+            }
+            if (line.front() == '#')
+                continue;
+            if (!m_hasPending) {
+                // A piece read apart may open with the address line of an information line the piece before it
+                // left waiting.
+                if (!m_metInformation && !m_firstAddress && builder.address(line, m_scratch))
+                    m_firstAddress.emplace(line);
+                continue;
+            }
+            if (const auto address = builder.address(line, m_scratch)) {
+                builder.add(m_pending, line, *address);
+                m_hasPending = false;
+            }
+        }
+        // The information line may wait for an address line in later text: it is kept, as this text goes.
+        if (m_hasPending && m_pending.data() != m_keptPending.data()) {
+            m_keptPending.assign(m_pending);
+            m_pending = m_keptPending;
+        }
     }
 
     NodeTable finish()
     {
-        read(tail, -1);
-        tail = {};
         builder.nodes.releaseSpare();
         return std::move(builder.nodes);
+    }
+
+    bool metInformation() const { return m_metInformation; }
+    // The first address line before any information line.
+    std::optional<std::string>& firstAddress() { return m_firstAddress; }
+    // The information line still waiting for its address line.
+    std::optional<std::string> waiting() const
+    {
+        return m_hasPending ? std::optional<std::string>(m_pending) : std::nullopt;
+    }
+
+    PlaylistBuilder builder;
+
+private:
+    bool m_started = false;
+    std::string_view m_pending;
+    bool m_hasPending = false;
+    bool m_metInformation = false;
+    std::string m_keptPending;
+    std::optional<std::string> m_firstAddress;
+    QByteArray m_scratch;
+};
+
+// A stretch of the playlist from a line start to a line end, read apart from the rest.
+struct PlaylistPiece {
+    std::string text;
+    bool opening = false; // holds the playlist's first bytes
+    std::atomic<bool> claimed = false;
+    // What reading it gave: its entries, and what joining it to the pieces around it needs.
+    NodeTable nodes;
+    bool metInformation = false;
+    std::optional<std::string> firstAddress;
+    std::optional<std::string> waiting;
+    std::exception_ptr failure;
+    bool done = false; // under the pieces' mutex
+};
+
+// The pieces of one playlist, shared with the workers that read them (which may outlive the reader).
+struct PlaylistPieces {
+    PlaylistPieces(const QUrl& origin, bool strictUtf8) : origin(origin), strictUtf8(strictUtf8) {}
+
+    // Room for the next piece's text: a piece read gives its memory back for the next, which spares the page
+    // faults of new memory for every piece.
+    std::string spareText(std::size_t bytes)
+    {
+        std::string text;
+        {
+            const std::lock_guard lock(mutex);
+            if (!spare.empty()) {
+                text = std::move(spare.back());
+                spare.pop_back();
+            }
+        }
+        text.reserve(bytes);
+        return text;
+    }
+
+    void read(PlaylistPiece& piece)
+    {
+        std::exception_ptr failure;
+        if (!abandoned) {
+            try {
+                if (strictUtf8 && !simdjson::validate_utf8(piece.text.data(), piece.text.size()))
+                    throw CommandFailure(CommandError::invalidResponse);
+                LineReader lines(origin);
+                lines.read(piece.text, piece.opening, qint64(piece.text.size()));
+                piece.nodes = lines.finish();
+                piece.metInformation = lines.metInformation();
+                piece.firstAddress = std::move(lines.firstAddress());
+                piece.waiting = lines.waiting();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
+        std::string text = std::move(piece.text);
+        piece.text = {};
+        text.clear();
+        {
+            const std::lock_guard lock(mutex);
+            if (spare.size() < 4)
+                spare.push_back(std::move(text));
+            piece.done = true;
+            if (failure) {
+                piece.failure = failure;
+                if (!firstFailure)
+                    firstFailure = failure;
+                failed = true;
+            }
+            ++done;
+        }
+        finished.notify_all();
+    }
+
+    const QUrl origin;
+    const bool strictUtf8;
+    std::vector<std::shared_ptr<PlaylistPiece>> list; // the reader's thread alone changes it
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::size_t done = 0;            // pieces read, under `mutex`
+    std::exception_ptr firstFailure; // the first to fail, under `mutex`
+    std::vector<std::string> spare;  // texts of pieces read, under `mutex`
+    std::atomic<bool> failed = false;
+    std::atomic<bool> abandoned = false; // the reader is gone: what is left unread stays so
+};
+
+} // namespace
+
+struct PlaylistReader::State {
+    State(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes)
+        : origin(origin), lines(origin), strictUtf8(strictUtf8),
+          pieceBytes(std::size_t(std::max<qsizetype>(pieceBytes, 0)))
+    {
+        if (this->pieceBytes > 0)
+            pieces = std::make_shared<PlaylistPieces>(origin, strictUtf8);
+    }
+
+    ~State()
+    {
+        if (pieces)
+            pieces->abandoned = true;
+    }
+
+    void push(QByteArrayView data, qint64 declared)
+    {
+        if (pieces && pieces->failed)
+            rethrowFailure();
+        std::string_view bytes(data.data(), std::size_t(data.size()));
+        declaredLength = declared;
+        if (skipping || !tail.empty()) {
+            // The line coming in ends in this piece, or the piece is all of it so far.
+            const std::size_t end = firstLineEnd(bytes);
+            const std::size_t upTo = end == std::string_view::npos ? bytes.size() : end + 1;
+            keep(bytes.substr(0, upTo));
+            bytes.remove_prefix(upTo);
+        }
+        if (!bytes.empty()) {
+            const std::size_t end = lastLineEnd(bytes);
+            if (end != std::string_view::npos) {
+                take(bytes.substr(0, end + 1));
+                bytes.remove_prefix(end + 1);
+            }
+            keep(bytes);
+        }
+        if (pieces)
+            joinReadPieces();
+    }
+
+    NodeTable finish()
+    {
+        if (skipping)
+            checkSkipped({}, true);
+        else if (!tail.empty())
+            take(tail);
+        std::string().swap(tail);
+        if (!pieces)
+            return lines.finish();
+        // The last piece is read here, and so is every piece no worker has started yet.
+        if (!current.empty() || pieces->list.empty())
+            startPiece(false);
+        for (const auto& piece : pieces->list)
+            if (!piece->claimed.exchange(true))
+                pieces->read(*piece);
+        {
+            std::unique_lock lock(pieces->mutex);
+            pieces->finished.wait(lock, [this] { return pieces->done == pieces->list.size(); });
+        }
+        joinReadPieces();
+        {
+            const std::lock_guard lock(pieces->mutex);
+            pieces->spare.clear();
+        }
+        joined.releaseSpare();
+        return std::move(joined);
     }
 
     // Pieces are cut just after a one-byte line end (LF, VT, FF, CR): each piece then holds whole lines, every
@@ -424,56 +689,197 @@ struct PlaylistReader::State
         return std::string_view::npos;
     }
 
-    // Whole lines of the text, in order.
-    void read(std::string_view text, qint64 declaredLength)
+    // Adds to the line coming in `bytes`, which hold no one-byte line end but perhaps as their last byte. The line
+    // is held up to kLineWindow bytes; the lines a longer stretch ends at NEL, U+2028 or U+2029 are read, and a line
+    // that fills it all is skipped up to its end.
+    void keep(std::string_view bytes)
     {
-        if (strictUtf8 && !simdjson::validate_utf8(text.data(), text.size()))
-            throw CommandFailure(CommandError::invalidResponse);
-        if (!started) {
-            started = true;
-            if (text.starts_with("\xEF\xBB\xBF"))
-                text.remove_prefix(3);
-            builder.nodes.reserve(estimatedEntries(text.substr(0, 1 << 20), declaredLength));
-        }
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            std::size_t endLength = 0;
-            const std::size_t end = findLineEnd(text, pos, endLength);
-            const std::string_view line = trimmed(text.substr(pos, end - pos));
-            pos = end + endLength;
-            if (line.empty())
-                continue;
-            if (isInformationLine(line)) {
-                pending = line;
-                hasPending = true;
+        while (!bytes.empty()) {
+            if (skipping) {
+                bytes = skipOverLongLine(bytes);
                 continue;
             }
-            if (line.front() == '#' || !hasPending)
+            const std::size_t n = std::min(kLineWindow - tail.size(), bytes.size());
+            tail.append(bytes.data(), n);
+            bytes.remove_prefix(n);
+            if (cutsAfter(tail.back())) {
+                take(tail);
+                tail.clear();
                 continue;
-            if (const auto address = builder.address(line, scratch)) {
-                builder.add(pending, line, *address);
-                hasPending = false;
             }
-        }
-        // The information line may wait for an address line in a later piece: it is kept, as this piece goes.
-        if (hasPending && pending.data() != keptPending.data()) {
-            keptPending.assign(pending);
-            pending = keptPending;
+            if (tail.size() < kLineWindow)
+                continue;
+            std::size_t read = 0;
+            for (std::size_t length = 0;;) {
+                const std::size_t end = findLineEnd(tail, read, length);
+                if (length == 0)
+                    break;
+                read = end + length;
+            }
+            if (read > 0) {
+                take(std::string_view(tail).substr(0, read));
+                tail.erase(0, read);
+                continue;
+            }
+            // The last bytes are kept, as the line end may be cut between them and the next piece.
+            checkSkipped(tail, false);
+            skipped.assign(tail, tail.size() - 2, 2);
+            tail.clear();
+            skipping = true;
         }
     }
 
-    PlaylistBuilder builder;
+    // The bytes of an over-long line up to its end; what follows it.
+    std::string_view skipOverLongLine(std::string_view bytes)
+    {
+        const std::string edge = skipped + std::string(bytes.substr(0, 2));
+        std::size_t length = 0;
+        std::size_t end = findLineEnd(edge, 0, length);
+        if (length > 0 && end < skipped.size()) {
+            skipping = false;
+            checkSkipped(bytes.substr(0, end + length - skipped.size()), true);
+            return bytes.substr(end + length - skipped.size());
+        }
+        end = findLineEnd(bytes, 0, length);
+        if (length > 0) {
+            skipping = false;
+            checkSkipped(bytes.substr(0, end), true);
+            return bytes.substr(end + length);
+        }
+        checkSkipped(bytes, false);
+        skipped = (skipped + std::string(bytes.substr(bytes.size() - std::min<std::size_t>(bytes.size(), 2))));
+        skipped.erase(0, skipped.size() - std::min<std::size_t>(skipped.size(), 2));
+        return {};
+    }
+
+    // Whole lines, in order.
+    void take(std::string_view text)
+    {
+        if (!pieces) {
+            if (strictUtf8 && !simdjson::validate_utf8(text.data(), text.size()))
+                throw CommandFailure(CommandError::invalidResponse);
+            lines.read(text, true, declaredLength);
+            return;
+        }
+        if (current.capacity() == 0)
+            current = pieces->spareText(pieceBytes + (std::size_t(1) << 16));
+        current.append(text);
+        if (current.size() >= pieceBytes)
+            startPiece(true);
+    }
+
+    // The text gathered as a piece of its own, read on a worker of Qt's pool (`onWorker`) or later by finish().
+    void startPiece(bool onWorker)
+    {
+        auto piece = std::make_shared<PlaylistPiece>();
+        if (pieces->list.empty())
+            expectedRows = estimatedEntries(std::string_view(current).substr(0, 1 << 20), declaredLength);
+        piece->text = std::move(current);
+        current = {};
+        piece->opening = pieces->list.empty();
+        pieces->list.push_back(piece);
+        if (onWorker)
+            QThreadPool::globalInstance()->start([shared = pieces, piece] {
+                if (!piece->claimed.exchange(true))
+                    shared->read(*piece);
+            });
+    }
+
+    void rethrowFailure()
+    {
+        const std::lock_guard lock(pieces->mutex);
+        if (pieces->firstFailure)
+            std::rethrow_exception(pieces->firstFailure);
+    }
+
+    // The pieces read so far, in order, joined to the entries: each piece's own table goes as soon as it is joined,
+    // and finish() has only the last ones to join. An information line one piece leaves waiting takes the address
+    // line the next piece opens with, as reading the text in one go would have it.
+    void joinReadPieces()
+    {
+        std::size_t ready = joinedPieces;
+        {
+            const std::lock_guard lock(pieces->mutex);
+            while (ready < pieces->list.size() && pieces->list[ready]->done)
+                ++ready;
+        }
+        for (; joinedPieces < ready; ++joinedPieces) {
+            PlaylistPiece& piece = *pieces->list[joinedPieces];
+            if (piece.failure)
+                std::rethrow_exception(piece.failure);
+            if (waiting && piece.firstAddress) {
+                PlaylistBuilder builder(origin);
+                QByteArray scratch;
+                if (const auto address = builder.address(*piece.firstAddress, scratch))
+                    builder.add(*waiting, *piece.firstAddress, *address);
+                join(std::move(builder.nodes));
+                waiting.reset();
+            }
+            join(std::move(piece.nodes));
+            if (piece.metInformation)
+                waiting = std::move(piece.waiting);
+            piece.nodes = NodeTable();
+            piece.firstAddress.reset();
+            piece.waiting.reset();
+        }
+    }
+
+    void join(NodeTable&& nodes)
+    {
+        const bool first = joined.isEmpty();
+        joined.append(std::move(nodes));
+        if (first && expectedRows > joined.size())
+            joined.reserve(expectedRows);
+    }
+
+    // Strict UTF-8 over the bytes of a skipped line as they arrive (a character cut between pieces is checked once it
+    // is whole); `last` ends the line. The lines read are checked whole as they are read.
+    void checkSkipped(std::string_view bytes, bool last)
+    {
+        if (!strictUtf8)
+            return;
+        const auto fail = [] { throw CommandFailure(CommandError::invalidResponse); };
+        if (!cutChar.empty()) {
+            const std::size_t wanted = claimedLength(static_cast<unsigned char>(cutChar[0]));
+            const std::size_t n = std::min(wanted - cutChar.size(), bytes.size());
+            cutChar.append(bytes.substr(0, n));
+            bytes.remove_prefix(n);
+            if (cutChar.size() == wanted) {
+                if (!simdjson::validate_utf8(cutChar.data(), cutChar.size()))
+                    fail();
+                cutChar.clear();
+            } else if (!last) {
+                return;
+            }
+        }
+        const std::size_t cut = cutCharacter(bytes);
+        if (!simdjson::validate_utf8(bytes.data(), cut))
+            fail();
+        cutChar.append(bytes.substr(cut));
+        if (last && !cutChar.empty())
+            fail();
+    }
+
+    const QUrl origin;
+    LineReader lines; // reading on one thread
     bool strictUtf8;
-    bool started = false;
-    std::string tail;           // the line still coming in
-    std::string_view pending;   // the information line waiting for its address line
-    bool hasPending = false;
-    std::string keptPending;
-    QByteArray scratch;
+    std::size_t pieceBytes;
+    std::shared_ptr<PlaylistPieces> pieces; // reading on several
+    std::string current;                    // the piece being gathered
+    qint64 declaredLength = -1;
+    std::string tail;      // the line still coming in
+    bool skipping = false; // past an over-long line, up to its end
+    std::string skipped;   // that line's last bytes
+    std::string cutChar;   // a UTF-8 character the last piece cut
+    // Joining the pieces read.
+    NodeTable joined;
+    std::size_t joinedPieces = 0;
+    std::optional<std::string> waiting; // the information line the pieces joined leave waiting
+    qsizetype expectedRows = 0;
 };
 
-PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8)
-    : m_state(std::make_unique<State>(origin, strictUtf8))
+PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes)
+    : m_state(std::make_unique<State>(origin, strictUtf8, pieceBytes))
 {
 }
 
@@ -509,8 +915,9 @@ QCoro::Task<NodeTable> PlaylistIngestor::download(QUrl address, netkit::CancelTo
 QCoro::Task<NodeTable> PlaylistIngestor::downloadWith(netkit::HttpSession session, QUrl address,
                                                       netkit::CancelToken token)
 {
-    // Read on a worker while it arrives: the text is never held whole and reading overlaps the download.
-    auto reader = std::make_shared<PlaylistReader>(address, true);
+    // Read while it arrives: reading overlaps the download, and pieces of 2 MiB are read on several workers at once
+    // (as a panel's three lists are), each let go once read.
+    auto reader = std::make_shared<PlaylistReader>(address, true, kPieceBytes);
     auto nodes = std::make_shared<NodeTable>();
     netkit::HttpRequest request;
     request.url = address;

@@ -16,13 +16,17 @@ namespace sendra {
 
 // Reads a playlist as it arrives, piece by piece, into catalogue entries: the lines that are in are read at once,
 // and only the line still coming in is kept. However the text is cut, the entries are those of the whole text
-// (PlaylistIngestor::parseTable). Use it from one thread at a time.
+// (PlaylistIngestor::parseTable). A line longer than 16 MiB is skipped as it arrives, never held whole. Use it from
+// one thread at a time.
 class PlaylistReader
 {
 public:
     // With `strictUtf8`, a text that is not valid UTF-8 (a truncated last sequence included) fails with
-    // CommandError::invalidResponse, whichever piece holds the fault.
-    explicit PlaylistReader(const QUrl& origin = QUrl(), bool strictUtf8 = false);
+    // CommandError::invalidResponse, whichever piece holds the fault. With `pieceBytes`, the text is gathered into
+    // pieces of about that many bytes, cut at line ends, each read on a worker of Qt's global pool as soon as it is
+    // complete; finish() reads the last one and joins them. The entries, their groups and ids are those of reading
+    // on one thread.
+    explicit PlaylistReader(const QUrl& origin = QUrl(), bool strictUtf8 = false, qsizetype pieceBytes = 0);
     ~PlaylistReader();
     PlaylistReader(const PlaylistReader&) = delete;
     PlaylistReader& operator=(const PlaylistReader&) = delete;
