@@ -68,6 +68,14 @@ long peakKilobytes()
     return usage.ru_maxrss;
 }
 
+// Page faults of this process so far: each is a page the kernel had to hand over, one to a few microseconds here.
+long pageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
 // Bytes the program's heap holds in live blocks, every arena counted.
 long liveHeapKilobytes()
 {
@@ -294,6 +302,7 @@ int measure(const QString& what, const QString& platformAddress, const QString& 
     };
 
     const long baseline = residentKilobytes();
+    const long faultsBefore = pageFaults();
     QElapsedTimer timer;
     timer.start();
     if (!connect()) {
@@ -301,6 +310,7 @@ int measure(const QString& what, const QString& platformAddress, const QString& 
         return 1;
     }
     std::printf("ready_ms %.3f\n", double(timer.nsecsElapsed()) / 1e6);
+    std::printf("faults %ld\n", pageFaults() - faultsBefore);
     std::printf("peak_kb %ld\nbaseline_kb %ld\n", peakKilobytes(), baseline);
     if (what == u"connect")
         return 0;
@@ -370,6 +380,7 @@ void ConnectToReady(benchmark::State& state)
         state.SetIterationTime(values["ready_ms"] / 1000.0);
         state.counters["ready_ms"] = values["ready_ms"];
         state.counters["peak_B/entry"] = (values["peak_kb"] - values["baseline_kb"]) * 1024.0 / entries;
+        state.counters["faults"] = values["faults"];
     }
     state.SetItemsProcessed(state.iterations() * entries);
 }

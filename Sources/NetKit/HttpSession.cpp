@@ -19,8 +19,9 @@ namespace {
 
 constexpr qint64 kReadBuffer = 1024 * 1024;
 // A body handed on as it arrives is read from the socket only while less than this much of what was handed on is
-// still held by its reader: a reader slower than the network never lets the pieces pile up.
-constexpr qint64 kMaxHandedHeld = 8 * 1024 * 1024;
+// still held by its reader: a reader slower than the network never lets the pieces pile up. Four pieces keep the
+// reader fed; more only raised the peak of a connect, with three lists arriving at once.
+constexpr qint64 kMaxHandedHeld = 4 * 1024 * 1024;
 // How often a paused transfer looks whether its reader caught up.
 constexpr int kResumeCheckMs = 5;
 

@@ -221,7 +221,12 @@ void CommandDeck::refreshSpotlights()
 
 QFuture<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareEntries(NodeTable nodes)
 {
-    return QtConcurrent::run([nodes = std::move(nodes)]() mutable { return CatalogEntries::prepare(std::move(nodes)); });
+    return QtConcurrent::run([nodes = std::move(nodes)]() mutable {
+        // What the lists' pieces and parsers left free in the arenas goes back before the preparation's own
+        // working memory comes on top of it: otherwise the two together make the connection's peak.
+        detail::returnFreedPages();
+        return CatalogEntries::prepare(std::move(nodes));
+    });
 }
 
 QCoro::Task<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareLoaded(NodeTable nodes,
