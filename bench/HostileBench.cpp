@@ -173,8 +173,6 @@ void HostilePosters(benchmark::State& state)
         server.route("GET", "/p" + std::to_string(i) + ".png", reply);
     }
     for (auto _ : state) {
-        QTemporaryDir cache;
-        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
         sendra::ui::ArtworkProvider provider;
         const qint64 before = resetPeak();
         QElapsedTimer took;
@@ -265,8 +263,6 @@ void HostileArtwork(benchmark::State& state)
             hostile << QStringLiteral("/big-%1.jpeg").arg(i);
     }
     for (auto _ : state) {
-        QTemporaryDir cache;
-        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
         sendra::ui::ArtworkProvider provider;
         const qint64 before = resetPeak();
         QElapsedTimer took;
@@ -307,6 +303,9 @@ BENCHMARK(HostileArtwork)->DenseRange(0, 4)->Iterations(1)->UseManualTime()->Uni
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The provider's network side, and its disk cache, live as long as the thread that asks: one cache for the run.
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     if (argc > 1 && std::strcmp(argv[1], "--hostile-picture-host") == 0) {
         QGuiApplication application(argc, argv);
         return serveHostilePictures();
