@@ -488,6 +488,16 @@ private:
         });
     }
 
+public:
+    // The replies go with the network manager, after the transfers they would report to.
+    ~ArtworkFetcher() override
+    {
+        for (const Transfer& transfer : std::as_const(m_transfers))
+            if (transfer.reply)
+                QObject::disconnect(transfer.reply, nullptr, this, nullptr);
+    }
+
+private:
     bool hasPaused() const
     {
         for (const Transfer& transfer : m_transfers)
