@@ -9,6 +9,7 @@
 #include "Networking/PreparedCatalogReader.h"
 #include "UI/ArtworkProvider.h"
 #include "fakes/Compressed.h"
+#include "fakes/HostilePictures.h"
 #include "fakes/LoopbackServer.h"
 
 #include <QBuffer>
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QNetworkAccessManager>
+#include <QProcess>
 #include <QQuickImageResponse>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -24,6 +26,8 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
+#include <cstring>
+#include <iostream>
 #include <memory>
 
 using sendra::fakes::compressed;
@@ -117,8 +121,8 @@ void LargePlaylist(benchmark::State& state)
     std::string body = "#EXTM3U\n";
     body.reserve(size + 256);
     for (int i = 0; qint64(body.size()) < size; ++i)
-        body += "#EXTINF:-1 tvg-id=\"c" + std::to_string(i) + "\" group-title=\"G" + std::to_string(i % 97)
-                + "\",Canal " + std::to_string(i) + "\nhttp://example.test/live/u/p/" + std::to_string(i) + ".ts\n";
+        body += "#EXTINF:-1 tvg-id=\"c" + std::to_string(i) + "\" group-title=\"G" + std::to_string(i % 97) +
+                "\",Canal " + std::to_string(i) + "\nhttp://example.test/live/u/p/" + std::to_string(i) + ".ts\n";
     LoopbackServer server;
     // A route made from a Reply copies it for every request: a copy of the body would count as the reader's. The
     // body is handed over once instead (one iteration, one request).
@@ -213,8 +217,6 @@ void HostilePosters(benchmark::State& state)
         server.route("GET", "/p" + std::to_string(i) + ".png", reply);
     }
     for (auto _ : state) {
-        QTemporaryDir cache;
-        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
         sendra::ui::ArtworkProvider provider;
         const qint64 before = resetPeak();
         QElapsedTimer took;
@@ -222,8 +224,8 @@ void HostilePosters(benchmark::State& state)
         std::vector<std::unique_ptr<QQuickImageResponse>> responses;
         int finished = 0;
         for (int i = 0; i < count; ++i) {
-            const QString id = QString::fromLatin1(
-                QUrl::toPercentEncoding(server.url("/p" + std::to_string(i) + ".png").toString()));
+            const QString id =
+                QString::fromLatin1(QUrl::toPercentEncoding(server.url("/p" + std::to_string(i) + ".png").toString()));
             responses.emplace_back(provider.requestImageResponse(id, QSize(300, 450)));
             QObject::connect(responses.back().get(), &QQuickImageResponse::finished, [&finished] { ++finished; });
         }
@@ -326,11 +328,122 @@ BENCHMARK(PreparedSection)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// The hostile picture host, run in a child process (this program with --hostile-picture-host) so that what it
+// holds never counts as the provider's memory. It prints its port and serves until its input closes.
+int serveHostilePictures()
+{
+    using namespace sendra::fakes;
+    LoopbackServer server;
+    const auto picture = [](QByteArray bytes, const char* type) {
+        Reply reply = Reply::text(bytes.toStdString());
+        reply.contentType = type;
+        return reply;
+    };
+    // Ten zTXt chunks of 7 MB of text each (libpng inflates at most 8 MB a chunk): 69 KB.
+    server.route("GET", "/ztxt.png", picture(pngWithCompressedText(10, 7'000'000), "image/png"));
+    server.route("GET", "/wide.png", picture(greyPng(4096, 1), "image/png"));
+    // 4096x4096 in one colour with its luminance refinement scan (33 bytes) repeated 1,500 times: 148 KB.
+    const Reply scans = picture(jpegRepeatingScan(4096, 4096, 1500, 5), "image/jpeg");
+    server.route("GET", "/scans-*", scans);
+    // About 1.1 KB, one byte every 50 ms: a minute.
+    Reply drip =
+        picture(greyPng(40, 40, {pngChunk("tEXt", QByteArray("Comment\0", 8) + QByteArray(1000, 'x'))}), "image/png");
+    server.route("GET", "/drip-*", std::move(drip).trickled(std::chrono::milliseconds(50)));
+    // 3,400x3,400 pixels of noise at quality 100: about 23 MB.
+    Reply big;
+    big.sharedBody = std::make_shared<const std::string>(noiseJpeg(3400, 3400, 100, false).toStdString());
+    big.contentType = "image/jpeg";
+    server.route("GET", "/big-*", big);
+    server.route("GET", "/plain-*", picture(greyPng(300, 450), "image/png"));
+    std::cout << server.port() << std::endl;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+    }
+    return 0;
+}
+
+// range(0): the hostile pictures of one kind asked for together, 200 ms before a plain poster:
+// 0 a PNG with compressed text, 1 a 4096x1 PNG, 2 two progressive JPEGs repeating a scan, 3 four posters sent a byte
+// at a time, 4 sixty JPEGs of 23 MB. Counters: the plain poster's wait, and peak resident growth until every
+// picture is in (or 120 s).
+void HostileArtwork(benchmark::State& state)
+{
+    QProcess host;
+    host.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hostile-picture-host")});
+    host.waitForReadyRead(120'000);
+    const int port = host.readLine().trimmed().toInt();
+    const auto address = [port](const QString& path) {
+        return QString::fromLatin1(
+            QUrl::toPercentEncoding(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)));
+    };
+    static int run = 0;
+    QStringList hostile;
+    switch (state.range(0)) {
+    case 0:
+        hostile << QStringLiteral("/ztxt.png");
+        break;
+    case 1:
+        hostile << QStringLiteral("/wide.png");
+        break;
+    case 2:
+        hostile << QStringLiteral("/scans-1.jpeg") << QStringLiteral("/scans-2.jpeg");
+        break;
+    case 3:
+        for (int i = 0; i < 4; ++i)
+            hostile << QStringLiteral("/drip-%1.png").arg(i);
+        break;
+    default:
+        for (int i = 0; i < 60; ++i)
+            hostile << QStringLiteral("/big-%1.jpeg").arg(i);
+    }
+    for (auto _ : state) {
+        sendra::ui::ArtworkProvider provider;
+        const qint64 before = resetPeak();
+        QElapsedTimer took;
+        took.start();
+        std::vector<std::unique_ptr<QQuickImageResponse>> responses;
+        int finished = 0;
+        for (const QString& path : std::as_const(hostile)) {
+            responses.emplace_back(provider.requestImageResponse(address(path), QSize(300, 450)));
+            QObject::connect(responses.back().get(), &QQuickImageResponse::finished, responses.back().get(),
+                             [&finished] { ++finished; });
+        }
+        QElapsedTimer meanwhile;
+        meanwhile.start();
+        while (meanwhile.elapsed() < 200)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        qint64 plainAfter = -1;
+        QElapsedTimer plainTook;
+        plainTook.start();
+        std::unique_ptr<QQuickImageResponse> plain(
+            provider.requestImageResponse(address(QStringLiteral("/plain-%1.png").arg(run++)), QSize(300, 450)));
+        QObject::connect(plain.get(), &QQuickImageResponse::finished, plain.get(),
+                         [&] { plainAfter = plainTook.elapsed(); });
+        while ((finished < hostile.size() || plainAfter < 0) && took.elapsed() < 120'000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        state.SetIterationTime(took.elapsed() / 1000.0);
+        state.counters["plain_ms"] = double(plainAfter);
+        state.counters["finished"] = double(finished);
+        state.counters["peak_rss_growth_MB"] = double(statusKilobytes("VmHWM:") - before) / 1024.0;
+        responses.clear();
+    }
+    host.closeWriteChannel();
+    host.waitForFinished(10'000);
+}
+BENCHMARK(HostileArtwork)->DenseRange(0, 4)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The provider's network side, and its disk cache, live as long as the thread that asks: one cache for the run.
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    if (argc > 1 && std::strcmp(argv[1], "--hostile-picture-host") == 0) {
+        QGuiApplication application(argc, argv);
+        return serveHostilePictures();
+    }
     QGuiApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

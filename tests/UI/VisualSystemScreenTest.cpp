@@ -396,7 +396,8 @@ Row {
     }
     EXPECT_TRUE(screen.warnings().isEmpty()) << warningsOf(screen);
 
-    // Ten posters from two hosts, each held by its server: four transfers at a time, and all of them arrive.
+    // Ten posters from two hosts, each held by its server: four transfers start at a time (a transfer held past a
+    // second lets another start, up to six), and all of them arrive.
     sendra::fakes::FakePlaylistHost other;
     QStringList tiles;
     for (int i = 0; i < 10; ++i) {
@@ -427,6 +428,6 @@ Row {
             return true;
         },
         15000));
-    EXPECT_LE(most, 4u);
+    EXPECT_LE(most, 6u);
     EXPECT_TRUE(many.warnings().isEmpty()) << warningsOf(many);
 }

@@ -3,6 +3,7 @@
 #include "Domain/ProductBrand.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QImageReader>
 #include <QNetworkAccessManager>
@@ -19,8 +20,14 @@
 #include <QtMath>
 #include <QTimer>
 
+#include <atomic>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace sendra::ui {
 
@@ -42,11 +49,7 @@ void deliver(const std::shared_ptr<Delivery>& delivery, const QImage& image);
 class ArtworkResponse final : public QQuickImageResponse
 {
 public:
-    ArtworkResponse()
-        : m_delivery(std::make_shared<Delivery>())
-    {
-        m_delivery->response = this;
-    }
+    ArtworkResponse() : m_delivery(std::make_shared<Delivery>()) { m_delivery->response = this; }
 
     ~ArtworkResponse() override
     {
@@ -77,7 +80,8 @@ public:
     // Fails on the next turn of the reader's event loop, once the engine listens for finished().
     void failLater()
     {
-        QMetaObject::invokeMethod(this, [delivery = m_delivery] { deliver(delivery, {}); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [delivery = m_delivery] { deliver(delivery, {}); }, Qt::QueuedConnection);
     }
 
     std::shared_ptr<Delivery> delivery() const { return m_delivery; }
@@ -142,20 +146,117 @@ QByteArray rasterFormat(QByteArrayView head)
     return readable.contains(format) ? format : QByteArray();
 }
 
-// At most this many transfers at once, each holding at most maximumBytes, and at most this many decodes, each of
-// at most kPixelBudget pixels before scaling: a screenful of hostile posters stays within a bounded amount of memory.
-constexpr int kTransfersAtOnce = 4;
-constexpr qint64 kPixelBudget = 4096LL * 4096;
-
-QThreadPool& decodingThreads()
+bool isWanted(const QList<Waiter>& waiters)
 {
-    static QThreadPool pool;
-    static const bool sized = [] {
-        pool.setMaxThreadCount(2);
-        return true;
-    }();
-    Q_UNUSED(sized);
-    return pool;
+    for (const Waiter& waiter : waiters) {
+        QMutexLocker lock(&waiter.delivery->mutex);
+        if (waiter.delivery->response && !waiter.delivery->done)
+            return true;
+    }
+    return false;
+}
+
+// A screenful of hostile posters stays within a bounded amount of memory and time:
+// - at most kTransfersAtOnce transfers start at a time; one that has run for kSlotTime (a slow server) or waits for
+//   room (below) gives its place to the next, up to kMostTransfers at once (Qt opens at most six connections to a
+//   host: more would wait in its queue, unseen), and each ends after its deadline whatever it receives;
+// - the bytes held by transfers and by pictures waiting for or in decoding count against kHeldBytes: past it a
+//   transfer stops reading (the server waits) until decoding frees room, except for its first kSmallPicture bytes;
+// - a picture is decoded at most kPixelBudget pixels large before scaling, a JPEG with more than kMostScans scans
+//   is refused, and PNG text chunks are never inflated;
+// - two decodes run at once, at most one of them a large picture, so small posters never wait behind large ones.
+constexpr int kTransfersAtOnce = 4;
+constexpr int kMostTransfers = 6;
+constexpr std::chrono::milliseconds kSlotTime{1000};
+constexpr qint64 kHeldBytes = 32LL * 1024 * 1024;
+constexpr qint64 kSmallPicture = 1024 * 1024;
+constexpr qint64 kPixelBudget = 4096LL * 4096;
+constexpr qint64 kLargePixels = 2048LL * 2048;
+constexpr int kMostScans = 32;
+
+quint32 bigEndian32(const char* at)
+{
+    return (quint32(quint8(at[0])) << 24) | (quint32(quint8(at[1])) << 16) | (quint32(quint8(at[2])) << 8) |
+           quint32(quint8(at[3]));
+}
+
+// Removes the text chunks (tEXt, zTXt, iTXt) of a PNG in place: the decoder would inflate compressed text, a
+// thousand times its size per chunk and chunk after chunk, only to keep it beside the image.
+void stripPngText(QByteArray& png)
+{
+    constexpr qsizetype kSignature = 8;
+    if (png.size() <= kSignature)
+        return;
+    char* data = png.data();
+    qsizetype read = kSignature;
+    qsizetype write = kSignature;
+    while (png.size() - read >= 12) {
+        const qint64 length = bigEndian32(data + read);
+        if (length > png.size() - read - 12)
+            break; // cut short: left for the decoder to refuse
+        const QByteArrayView type(data + read + 4, 4);
+        const qsizetype chunk = 12 + qsizetype(length);
+        if (type != "tEXt" && type != "zTXt" && type != "iTXt") {
+            if (write != read)
+                memmove(data + write, data + read, size_t(chunk));
+            write += chunk;
+        }
+        read += chunk;
+        if (type == "IEND")
+            break;
+    }
+    if (write == read)
+        return;
+    memmove(data + write, data + read, size_t(png.size() - read));
+    png.truncate(write + (png.size() - read));
+}
+
+struct Shape {
+    qint64 pixels = -1; // -1: not told by the header
+    int scans = 0;      // JPEG only
+};
+
+// What a picture's header declares, read without a decoder. A JPEG's scans are counted to the end: a progressive
+// JPEG may repeat a scan of a few bytes thousands of times, and the decoder would run each over the whole picture.
+Shape shapeOf(const QByteArray& bytes, const QByteArray& format)
+{
+    Shape shape;
+    const auto byte = [&bytes](qsizetype at) { return quint8(bytes[at]); };
+    if (format == "png" && bytes.size() >= 24) {
+        shape.pixels = qint64(bigEndian32(bytes.constData() + 16)) * bigEndian32(bytes.constData() + 20);
+    } else if (format == "gif" && bytes.size() >= 10) {
+        shape.pixels = qint64(byte(6) | byte(7) << 8) * (byte(8) | byte(9) << 8);
+    } else if (format == "jpeg") {
+        qsizetype at = 2;
+        while (at + 1 < bytes.size()) {
+            if (byte(at) != 0xff) {
+                // Entropy-coded data: the next marker is the next 0xff not followed by a stuffed 0 or a restart.
+                const void* next = memchr(bytes.constData() + at, 0xff, size_t(bytes.size() - at));
+                if (!next)
+                    break;
+                at = static_cast<const char*>(next) - bytes.constData();
+                continue;
+            }
+            const quint8 marker = byte(at + 1);
+            if (marker == 0xff) {
+                ++at;
+                continue;
+            }
+            if (marker == 0x00 || marker == 0x01 || marker == 0xd8 || (marker >= 0xd0 && marker <= 0xd7)) {
+                at += 2;
+                continue;
+            }
+            if (marker == 0xd9 || at + 3 >= bytes.size())
+                break;
+            const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+            if (frame && at + 8 < bytes.size())
+                shape.pixels = qint64(byte(at + 5) << 8 | byte(at + 6)) * (byte(at + 7) << 8 | byte(at + 8));
+            if (marker == 0xda && ++shape.scans > kMostScans)
+                break;
+            at += 2 + (byte(at + 2) << 8 | byte(at + 3));
+        }
+    }
+    return shape;
 }
 
 // The size to decode at: the smallest that still fills every waiter's tile, never larger than the image itself.
@@ -178,37 +279,153 @@ QSize decodeSize(const QSize& declared, const QList<Waiter>& waiters)
     return QSize(qMax(1, qCeil(declared.width() * factor)), qMax(1, qCeil(declared.height() * factor)));
 }
 
-// Decodes `bytes` (a picture in `format`) for every waiter. Runs on a decoding thread.
-void decode(const QByteArray& bytes, const QByteArray& format, const QList<Waiter>& waiters)
+// Gives freed memory back to the system. After a few large pictures glibc keeps buffers of their size for reuse
+// (its threshold for mapping them on their own grows with them): without this the process kept four times the
+// bytes it counted after sixty large pictures.
+void releaseFreedMemory()
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+struct DecodeJob {
+    QByteArray bytes;
+    QByteArray format;
+    QList<Waiter> waiters;
+    bool large = false;
+    qint64 counted = 0; // its size when it was queued (stripping a PNG makes it smaller)
+};
+
+// Decodes a picture for every waiter. Runs on a decoding thread.
+void decode(DecodeJob& job)
+{
+    if (job.format == "png")
+        stripPngText(job.bytes);
+    QBuffer buffer(&job.bytes);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
+    QImageReader reader(&buffer, job.format);
     reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
     const QSize declared = reader.size();
     QImage image;
     // A few kilobytes may declare a picture of gigabytes: refuse what no tile needs.
     if (declared.isValid() && qint64(declared.width()) * declared.height() <= kPixelBudget) {
-        const QSize scaled = decodeSize(declared, waiters);
+        const QSize scaled = decodeSize(declared, job.waiters);
         if (scaled != declared)
             reader.setScaledSize(scaled);
         image = reader.read();
     }
-    for (const Waiter& waiter : waiters)
+    for (const Waiter& waiter : std::as_const(job.waiters))
         deliver(waiter.delivery, ArtworkProvider::fill(image, waiter.size, waiter.radius));
 }
+
+// Pictures waiting for a decoding thread, shared by every engine. The smallest waiting picture goes first, and a
+// large one only while the other thread is free for small ones; pictures nobody waits for any more are dropped
+// unread.
+class Decoder
+{
+public:
+    static Decoder& instance()
+    {
+        static Decoder decoder;
+        return decoder;
+    }
+
+    void submit(DecodeJob job)
+    {
+        QMutexLocker lock(&m_mutex);
+        job.counted = job.bytes.size();
+        m_bytes += job.counted;
+        ++m_jobs;
+        m_waiting.push_back(std::move(job));
+        pump();
+    }
+
+    // Bytes of pictures waiting or being decoded, and whether there are any.
+    qint64 heldBytes() const { return m_bytes.load(); }
+    bool isBusy() const { return m_jobs.load() > 0; }
+
+    void dropUnwanted()
+    {
+        QMutexLocker lock(&m_mutex);
+        dropUnwantedLocked();
+    }
+
+private:
+    Decoder() { m_threads.setMaxThreadCount(kThreads); }
+    ~Decoder()
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_waiting.clear();
+        }
+        m_threads.waitForDone();
+    }
+
+    void dropUnwantedLocked()
+    {
+        std::erase_if(m_waiting, [this](const DecodeJob& job) {
+            if (isWanted(job.waiters))
+                return false;
+            m_bytes -= job.counted;
+            --m_jobs;
+            return true;
+        });
+    }
+
+    // Under the lock.
+    void pump()
+    {
+        while (m_running < kThreads) {
+            dropUnwantedLocked();
+            auto next = m_waiting.end();
+            for (auto job = m_waiting.begin(); job != m_waiting.end(); ++job)
+                if ((!job->large || !m_largeRunning) &&
+                    (next == m_waiting.end() || job->bytes.size() < next->bytes.size()))
+                    next = job;
+            if (next == m_waiting.end())
+                return;
+            auto job = std::make_shared<DecodeJob>(std::move(*next));
+            m_waiting.erase(next);
+            ++m_running;
+            m_largeRunning = m_largeRunning || job->large;
+            m_threads.start([this, job] {
+                decode(*job);
+                QMutexLocker lock(&m_mutex);
+                --m_running;
+                if (job->large)
+                    m_largeRunning = false;
+                m_bytes -= job->counted;
+                --m_jobs;
+                job->bytes.clear();
+                if (job->large)
+                    releaseFreedMemory();
+                pump();
+            });
+        }
+    }
+
+    static constexpr int kThreads = 2;
+    QMutex m_mutex;
+    std::vector<DecodeJob> m_waiting;
+    std::atomic<qint64> m_bytes{0};
+    std::atomic<int> m_jobs{0};
+    int m_running = 0;
+    bool m_largeRunning = false;
+    QThreadPool m_threads;
+};
 
 // The network side of the provider. It lives in the engine's image reader thread, which calls
 // requestImageResponse(): the network manager must belong to the thread whose event loop runs its replies.
 class ArtworkFetcher final : public QObject
 {
 public:
-    static ArtworkFetcher* forCurrentThread(const QString& cacheFolder, std::chrono::milliseconds idleTimeout)
+    static ArtworkFetcher* forCurrentThread(const QString& cacheFolder, std::chrono::milliseconds idleTimeout,
+                                            std::chrono::milliseconds deadline)
     {
         if (!current) {
-            current = new ArtworkFetcher(cacheFolder, idleTimeout);
+            current = new ArtworkFetcher(cacheFolder, idleTimeout, deadline);
             QObject::connect(
                 QThread::currentThread(), &QThread::finished, current,
                 [] {
@@ -232,7 +449,9 @@ public:
             found->waiters.append(waiter);
             return;
         }
-        m_transfers.insert(address, Transfer{nullptr, {waiter}, {}, {}});
+        Transfer transfer;
+        transfer.waiters = {waiter};
+        m_transfers.insert(address, std::move(transfer));
         m_queued.append(address);
         startQueued();
     }
@@ -243,25 +462,73 @@ private:
         QList<Waiter> waiters;
         QByteArray bytes;
         QByteArray format; // known once the first bytes are in
+        QTimer* idle = nullptr;
+        QTimer* deadline = nullptr;
+        int deadlineLeft = 0; // while paused
+        QElapsedTimer started;
+        bool fromCache = false;
+        bool paused = false; // stopped reading until there is room
     };
 
-    ArtworkFetcher(const QString& cacheFolder, std::chrono::milliseconds idleTimeout)
-        : m_idleTimeout(idleTimeout)
+    ArtworkFetcher(const QString& cacheFolder, std::chrono::milliseconds idleTimeout,
+                   std::chrono::milliseconds deadline)
+        : m_idleTimeout(idleTimeout), m_deadline(deadline)
     {
         auto* cache = new QNetworkDiskCache(&m_network);
         cache->setCacheDirectory(cacheFolder);
         cache->setMaximumCacheSize(256LL * 1024 * 1024);
         m_network.setCache(cache);
+        // While transfers wait for a place or for room, look again now and then: places free up with time too.
+        m_tick.setInterval(50);
+        QObject::connect(&m_tick, &QTimer::timeout, this, [this] {
+            resumePaused();
+            startQueued();
+            if (m_queued.isEmpty() && !hasPaused())
+                m_tick.stop();
+        });
+    }
+
+public:
+    // The replies go with the network manager, after the transfers they would report to.
+    ~ArtworkFetcher() override
+    {
+        for (const Transfer& transfer : std::as_const(m_transfers))
+            if (transfer.reply)
+                QObject::disconnect(transfer.reply, nullptr, this, nullptr);
+    }
+
+private:
+    bool hasPaused() const
+    {
+        for (const Transfer& transfer : m_transfers)
+            if (transfer.reply && transfer.paused)
+                return true;
+        return false;
     }
 
     void startQueued()
     {
-        while (m_running < kTransfersAtOnce && !m_queued.isEmpty()) {
-            const QUrl address = m_queued.takeFirst();
-            const auto found = m_transfers.find(address);
-            if (found != m_transfers.end() && !found->reply)
-                start(address, *found);
+        int running = 0;
+        int holdingPlace = 0;
+        for (const Transfer& transfer : std::as_const(m_transfers)) {
+            if (!transfer.reply)
+                continue;
+            ++running;
+            if (!transfer.paused && transfer.started.elapsed() < kSlotTime.count())
+                ++holdingPlace;
         }
+        // The latest asked first: it is what the screen shows now.
+        while (running < kMostTransfers && holdingPlace < kTransfersAtOnce && !m_queued.isEmpty()) {
+            const QUrl address = m_queued.takeLast();
+            const auto found = m_transfers.find(address);
+            if (found != m_transfers.end() && !found->reply) {
+                start(address, *found);
+                ++running;
+                ++holdingPlace;
+            }
+        }
+        if (!m_queued.isEmpty())
+            m_tick.start();
     }
 
     void start(const QUrl& address, Transfer& transfer)
@@ -269,9 +536,9 @@ private:
         QNetworkRequest request(address);
         // An artwork address keeps its image: a cached copy is used without asking the server again, also when the
         // server sent no caching headers (Qt would then count it stale and fetch it anew).
-        const bool cached = m_network.cache()->metaData(address).isValid();
+        transfer.fromCache = m_network.cache()->metaData(address).isValid();
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                             cached ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferCache);
+                             transfer.fromCache ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferCache);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
         request.setMaximumRedirectsAllowed(5);
         // Pictures are compressed already; asking for them as they are keeps Qt from inflating a body past the
@@ -281,12 +548,19 @@ private:
         // Qt stops reading the socket while this much waits for us: what is held is what we counted.
         reply->setReadBufferSize(256 * 1024);
         transfer.reply = reply;
-        ++m_running;
+        transfer.started.start();
         auto* idle = new QTimer(reply);
         idle->setSingleShot(true);
         idle->setInterval(m_idleTimeout);
+        transfer.idle = idle;
+        // A server that sends a byte now and then is never idle: the whole transfer has a deadline too.
+        auto* deadline = new QTimer(reply);
+        deadline->setSingleShot(true);
+        deadline->setInterval(m_deadline);
+        transfer.deadline = deadline;
 
         QObject::connect(idle, &QTimer::timeout, reply, &QNetworkReply::abort);
+        QObject::connect(deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
         QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, from = address](const QUrl& to) {
             // Only on to another web address, and never from an encrypted one to a plain one.
             if (isWebAddress(to) && !(from.scheme() == u"https" && to.scheme() != u"https"))
@@ -299,17 +573,36 @@ private:
             if (declared.isValid() && declared.toLongLong() > ArtworkProvider::maximumBytes)
                 reply->abort();
         });
-        QObject::connect(reply, &QNetworkReply::readyRead, this, [this, reply, idle, address] {
-            idle->start();
+        QObject::connect(reply, &QNetworkReply::readyRead, this, [this, reply, address] {
             if (!take(address, reply))
                 reply->abort(); // finishes the transfer at once
         });
         QObject::connect(reply, &QNetworkReply::finished, this, [this, address] { finish(address); });
         idle->start();
+        deadline->start();
     }
 
-    // Moves what arrived into the transfer's own buffer; false once it is too large or plainly no picture.
-    bool take(const QUrl& address, QNetworkReply* reply)
+    // Bytes held by transfers and by pictures waiting for or in decoding.
+    qint64 heldBytes() const { return m_transferBytes + Decoder::instance().heldBytes(); }
+
+    // Whether `transfer` may take `more` bytes now. When nothing waits for decoding, the transfer holding the most
+    // always may, so that a full budget never stops every transfer for good.
+    bool hasRoom(const Transfer& transfer, qint64 more) const
+    {
+        if (transfer.bytes.size() + more <= kSmallPicture || heldBytes() + more <= kHeldBytes)
+            return true;
+        if (Decoder::instance().isBusy())
+            return false;
+        for (const Transfer& other : m_transfers)
+            if (other.reply && other.bytes.size() > transfer.bytes.size())
+                return false;
+        return true;
+    }
+
+    // Moves what arrived into the transfer's own buffer, or leaves it with Qt while there is no room (unless
+    // `whole`: the transfer ended, and what Qt holds is all there is); false once it is too large or plainly no
+    // picture.
+    bool take(const QUrl& address, QNetworkReply* reply, bool whole = false)
     {
         const auto found = m_transfers.find(address);
         if (found == m_transfers.end() || found->reply != reply)
@@ -319,7 +612,31 @@ private:
             return true;
         if (found->bytes.size() + available > ArtworkProvider::maximumBytes)
             return false;
+        if (found->bytes.isEmpty()) {
+            // One buffer of the declared size rather than one grown by doubling: held is what is counted. A length
+            // declared past the limit ended the transfer before this.
+            const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (declared.isValid())
+                found->bytes.reserve(qBound<qint64>(available, declared.toLongLong(), ArtworkProvider::maximumBytes));
+        }
+        if (!whole && !hasRoom(*found, available)) {
+            // The server waits meanwhile (Qt stops reading the socket): neither idle nor late on its side.
+            if (!found->paused) {
+                found->paused = true;
+                found->idle->stop();
+                found->deadlineLeft = qMax(1, found->deadline->remainingTime());
+                found->deadline->stop();
+            }
+            m_tick.start();
+            return true;
+        }
+        if (found->paused) {
+            found->paused = false;
+            found->deadline->start(found->deadlineLeft);
+        }
+        found->idle->start();
         found->bytes.append(reply->read(available));
+        m_transferBytes += available;
         if (found->format.isEmpty() && found->bytes.size() >= kSniffBytes) {
             found->format = rasterFormat(found->bytes);
             if (found->format.isEmpty())
@@ -328,24 +645,39 @@ private:
         return true;
     }
 
-    // Nobody waits for the address any more (views scrolled away): stop its transfer.
+    void resumePaused()
+    {
+        QList<std::pair<QUrl, QNetworkReply*>> paused;
+        for (auto transfer = m_transfers.cbegin(); transfer != m_transfers.cend(); ++transfer)
+            if (transfer->reply && transfer->paused)
+                paused.append({transfer.key(), transfer->reply});
+        for (const auto& [address, reply] : std::as_const(paused))
+            if (!take(address, reply))
+                reply->abort();
+    }
+
+    // Nobody waits for the address any more (views scrolled away): stop its transfer, or drop its picture from
+    // the decoding queue.
     void dropIfUnwanted(const QUrl& address)
     {
         const auto found = m_transfers.find(address);
-        if (found == m_transfers.end())
+        if (found == m_transfers.end()) {
+            Decoder::instance().dropUnwanted();
             return;
-        for (const Waiter& waiter : std::as_const(found->waiters)) {
-            QMutexLocker lock(&waiter.delivery->mutex);
-            if (waiter.delivery->response && !waiter.delivery->done)
-                return;
         }
+        if (isWanted(found->waiters))
+            return;
         QNetworkReply* reply = found->reply;
+        const bool fromCache = found->fromCache;
+        m_transferBytes -= found->bytes.size();
         m_transfers.erase(found);
         if (!reply)
             return; // it never started; its place in the queue is skipped
-        --m_running;
         QObject::disconnect(reply, nullptr, this, nullptr);
-        reply->abort();
+        // A reply read from the disk cache starts on the next turn of the event loop, and aborting it before then
+        // makes Qt report an internal error and finish it twice: deleting it is enough.
+        if (!fromCache)
+            reply->abort();
         reply->deleteLater();
         startQueued();
     }
@@ -356,10 +688,10 @@ private:
         if (found == m_transfers.end())
             return;
         QNetworkReply* reply = found->reply;
-        const bool whole = reply->error() == QNetworkReply::NoError && take(address, reply);
+        const bool whole = reply->error() == QNetworkReply::NoError && take(address, reply, true);
         Transfer transfer = std::move(*found);
         m_transfers.erase(found);
-        --m_running;
+        m_transferBytes -= transfer.bytes.size();
         reply->deleteLater();
         startQueued();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -371,30 +703,35 @@ private:
                 deliver(waiter.delivery, {});
             return;
         }
-        decodingThreads().start(
-            [bytes = std::move(transfer.bytes), format = transfer.format, waiters = transfer.waiters] {
-                decode(bytes, format, waiters);
-            });
+        const Shape shape = shapeOf(transfer.bytes, transfer.format);
+        if (shape.pixels > kPixelBudget || shape.scans > kMostScans || !isWanted(transfer.waiters)) {
+            for (const Waiter& waiter : std::as_const(transfer.waiters))
+                deliver(waiter.delivery, {});
+            return;
+        }
+        const bool large = shape.pixels > kLargePixels || transfer.bytes.size() > 2 * kSmallPicture;
+        Decoder::instance().submit(
+            DecodeJob{std::move(transfer.bytes), std::move(transfer.format), std::move(transfer.waiters), large});
     }
 
     static thread_local ArtworkFetcher* current;
 
     std::chrono::milliseconds m_idleTimeout;
+    std::chrono::milliseconds m_deadline;
     QNetworkAccessManager m_network;
     QHash<QUrl, Transfer> m_transfers;
     QList<QUrl> m_queued;
-    int m_running = 0;
+    qint64 m_transferBytes = 0;
+    QTimer m_tick;
 };
 
 thread_local ArtworkFetcher* ArtworkFetcher::current = nullptr;
 
 } // namespace
 
-ArtworkProvider::ArtworkProvider(std::chrono::milliseconds idleTimeout)
-    : m_cacheFolder(cacheFolder())
-    , m_idleTimeout(idleTimeout)
-{
-}
+ArtworkProvider::ArtworkProvider(std::chrono::milliseconds idleTimeout, std::chrono::milliseconds deadline)
+    : m_cacheFolder(cacheFolder()), m_idleTimeout(idleTimeout), m_deadline(deadline)
+{}
 
 QString ArtworkProvider::cacheFolder()
 {
@@ -435,11 +772,17 @@ QImage ArtworkProvider::fill(const QImage& image, const QSize& size, int radius)
     // A request size comes from QML: never let one allocate more than a large poster needs.
     target = target.boundedTo(QSize(4096, 4096));
 
-    const QImage scaled = image.size() == target
-                              ? image
-                              : image.scaled(target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-    QImage cropped = scaled.copy((scaled.width() - target.width()) / 2, (scaled.height() - target.height()) / 2,
-                                 target.width(), target.height());
+    // Crop to the part that shows before scaling it: a sliver scaled up to cover the tile whole would take
+    // thousands of times the tile's memory (4096x1 to 300 wide is 4096*450 pixels wide).
+    const double factor = qMax(double(target.width()) / image.width(), double(target.height()) / image.height());
+    const QSize shown(qBound(1, qRound(target.width() / factor), image.width()),
+                      qBound(1, qRound(target.height() / factor), image.height()));
+    const QImage part = shown == image.size()
+                            ? image
+                            : image.copy((image.width() - shown.width()) / 2, (image.height() - shown.height()) / 2,
+                                         shown.width(), shown.height());
+    QImage cropped =
+        part.size() == target ? part : part.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (radius <= 0)
         return cropped;
 
@@ -465,7 +808,7 @@ QQuickImageResponse* ArtworkProvider::requestImageResponse(const QString& id, co
         response->failLater();
         return response;
     }
-    ArtworkFetcher::forCurrentThread(m_cacheFolder, m_idleTimeout)
+    ArtworkFetcher::forCurrentThread(m_cacheFolder, m_idleTimeout, m_deadline)
         ->fetch(request->address, response, requestedSize, request->radius);
     return response;
 }

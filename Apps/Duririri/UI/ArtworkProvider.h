@@ -16,14 +16,17 @@ namespace sendra::ui {
 // pixels of the delivered image. Only http and https addresses are fetched, and only raster pictures (told by their
 // first bytes) are decoded; anything else fails, and the item shows its placeholder. Requests for one address share
 // one transfer; transfers go through a disk cache in the product's cache folder, a few at a time; decoding straight
-// to the size drawn, scaling to fill the requested size, cropping and rounding happen on worker threads.
+// to the size drawn, scaling to fill the requested size, cropping and rounding happen on worker threads. Whatever a
+// picture host sends, the memory and time one picture may take are bounded (see the .cpp), and a hostile picture
+// never keeps the others waiting for long.
 // A failed load gives a 1x1 transparent image rather than an error (which the engine would log as a QML warning):
 // items treat an image of at most 1x1 pixel as not loaded.
 class ArtworkProvider final : public QQuickAsyncImageProvider
 {
 public:
-    // A transfer that receives nothing for `idleTimeout` fails.
-    explicit ArtworkProvider(std::chrono::milliseconds idleTimeout = defaultIdleTimeout);
+    // A transfer that receives nothing for `idleTimeout`, or has not ended `deadline` after it started, fails.
+    explicit ArtworkProvider(std::chrono::milliseconds idleTimeout = defaultIdleTimeout,
+                             std::chrono::milliseconds deadline = defaultDeadline);
 
     QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
 
@@ -41,12 +44,14 @@ public:
     // Folder of the disk cache, below the XDG cache folder, one per product.
     static QString cacheFolder();
     static constexpr std::chrono::milliseconds defaultIdleTimeout{20'000};
+    static constexpr std::chrono::milliseconds defaultDeadline{30'000};
     // Larger answers are refused as they arrive (or before, when their length is declared).
     static constexpr qint64 maximumBytes = 24 * 1024 * 1024;
 
 private:
     QString m_cacheFolder;
     std::chrono::milliseconds m_idleTimeout;
+    std::chrono::milliseconds m_deadline;
 };
 
 } // namespace sendra::ui

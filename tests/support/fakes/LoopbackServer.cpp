@@ -328,10 +328,11 @@ struct LoopbackServer::Impl
                 });
             break;
         default:
-            if (reply.body.size() > largeBody) {
+            if (reply.sharedBody || reply.body.size() > largeBody) {
                 // Sent as it is, piece by piece, the way a panel streams a big list: compressing it whole
                 // first (brotli, at its slowest setting) held back the first byte for most of a minute.
-                auto body = std::make_shared<const std::string>(std::move(reply.body));
+                auto body = reply.sharedBody ? reply.sharedBody
+                                             : std::make_shared<const std::string>(std::move(reply.body));
                 out.set_content_provider(body->size(), reply.contentType,
                                          [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                                              const std::size_t piece = std::min(length, largePiece);

@@ -48,6 +48,8 @@ struct Reply
 
     int status = 200;
     std::string body;
+    // When set, sent in place of `body` (Answer mode) without a copy per request: many requests for one big body.
+    std::shared_ptr<const std::string> sharedBody;
     std::string contentType = "application/json";
     std::vector<Header> headers;
     std::chrono::milliseconds delay{0};
