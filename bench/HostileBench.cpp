@@ -11,6 +11,7 @@
 #include "fakes/Compressed.h"
 #include "fakes/HostilePictures.h"
 #include "fakes/LoopbackServer.h"
+#include "fakes/ResidentMemory.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -33,28 +34,10 @@
 using sendra::fakes::compressed;
 using sendra::fakes::LoopbackServer;
 using sendra::fakes::Reply;
+using sendra::fakes::resetResidentPeak;
+using sendra::fakes::statusKilobytes;
 
 namespace {
-
-qint64 statusKilobytes(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-// Starts a new peak at the present resident size.
-qint64 resetPeak()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-    return statusKilobytes("VmRSS:");
-}
 
 QCoro::Task<void> sendIgnoringErrors(netkit::HttpSession session, netkit::HttpRequest request, bool* done)
 {
@@ -81,7 +64,7 @@ void GzipBomb(benchmark::State& state)
             request.boundAsLargeList();
         if (state.range(0) == 2)
             request.takeBody = [](QByteArray, qint64) {};
-        const qint64 before = resetPeak();
+        const qint64 before = resetResidentPeak();
         qint64 longestGap = 0;
         QElapsedTimer sinceTick;
         sinceTick.start();
@@ -134,7 +117,7 @@ void LargePlaylist(benchmark::State& state)
     });
     QNetworkAccessManager manager;
     for (auto _ : state) {
-        const qint64 before = resetPeak();
+        const qint64 before = resetResidentPeak();
         QElapsedTimer took;
         took.start();
         bool done = false;
@@ -174,7 +157,7 @@ void OverLongLinePlaylist(benchmark::State& state)
     });
     QNetworkAccessManager manager;
     for (auto _ : state) {
-        const qint64 before = resetPeak();
+        const qint64 before = resetResidentPeak();
         QElapsedTimer took;
         took.start();
         bool done = false;
@@ -218,7 +201,7 @@ void HostilePosters(benchmark::State& state)
     }
     for (auto _ : state) {
         sendra::ui::ArtworkProvider provider;
-        const qint64 before = resetPeak();
+        const qint64 before = resetResidentPeak();
         QElapsedTimer took;
         took.start();
         std::vector<std::unique_ptr<QQuickImageResponse>> responses;
@@ -304,7 +287,7 @@ void PreparedSection(benchmark::State& state)
     identity.counts = {0, count, 0};
     const QUrl document(QStringLiteral("https://catalog.example/api/catalog/acme/movies"));
     for (auto _ : state) {
-        const qint64 before = resetPeak();
+        const qint64 before = resetResidentPeak();
         QElapsedTimer took;
         took.start();
         qint64 entries = 0;
@@ -398,7 +381,7 @@ void HostileArtwork(benchmark::State& state)
     }
     for (auto _ : state) {
         sendra::ui::ArtworkProvider provider;
-        const qint64 before = resetPeak();
+        const qint64 before = resetResidentPeak();
         QElapsedTimer took;
         took.start();
         std::vector<std::unique_ptr<QQuickImageResponse>> responses;

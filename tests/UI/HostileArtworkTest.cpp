@@ -1,5 +1,6 @@
 #include "fakes/HostilePictures.h"
 #include "fakes/LoopbackServer.h"
+#include "fakes/ResidentMemory.h"
 
 #include "UI/ArtworkProvider.h"
 
@@ -17,25 +18,6 @@
 using namespace sendra::fakes;
 
 namespace {
-
-qint64 statusKilobytes(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-// Starts a new peak of resident memory at the present size.
-void resetResidentPeak()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-}
 
 QStringList warnings;
 QMutex warningsMutex;
@@ -129,8 +111,7 @@ TEST(HostileArtwork, hostilePicturesStayBoundedWhilePlainPostersArrive)
     int plainNumber = 0;
     for (const Case& hostile : cases) {
         SCOPED_TRACE(hostile.name);
-        resetResidentPeak();
-        const qint64 before = statusKilobytes("VmRSS:");
+        const qint64 before = resetResidentPeak();
         std::vector<std::unique_ptr<Asked>> asked;
         for (const std::string& path : hostile.paths)
             asked.push_back(ask(provider, host, path));
