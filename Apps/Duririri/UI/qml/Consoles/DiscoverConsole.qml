@@ -33,6 +33,59 @@ Item {
     }
     Component.onCompleted: updateMode()
 
+    // Building the first word's tiles took most of a window's first keystroke (a dozen and more at once), while
+    // every later word finds the grid's tiles made. So the tiles that fill the grid are incubated between frames
+    // once the console opens, and the grid's cells wear them; a cell finding none left makes its own.
+    property var spareTiles: []
+    function tileValues() {
+        return { index: 0, title: "", artwork: "", kind: "", generic: false, groupName: "", isFavorite: false,
+                 nodes: results, sharedPlaceholder: true }
+    }
+    function wearTile(cell) {
+        const tile = discover.spareTiles.length > 0 ? discover.spareTiles.pop()
+                                                     : tileComponent.createObject(cell, discover.tileValues())
+        tile.parent = cell
+        tile.objectName = Qt.binding(() => "discover.result." + cell.index)
+        tile.width = Qt.binding(() => cell.width)
+        tile.index = Qt.binding(() => cell.index)
+        tile.title = Qt.binding(() => cell.title)
+        tile.artwork = Qt.binding(() => cell.artwork)
+        tile.kind = Qt.binding(() => cell.kind)
+        tile.generic = Qt.binding(() => cell.generic)
+        tile.groupName = Qt.binding(() => cell.groupName)
+        tile.isFavorite = Qt.binding(() => cell.isFavorite)
+        return tile
+    }
+    Component {
+        id: tileComponent
+        MediaTile {}
+    }
+    Item {
+        id: tileStore
+        visible: false
+    }
+    Timer {
+        // Once the console is laid out, and only while the grid has no tiles of its own.
+        running: true
+        interval: 0
+        onTriggered: {
+            if (grid.count > 0)
+                return
+            const wanted = grid.columns * (Math.ceil(grid.height / grid.cellHeight) + 1)
+            for (let i = 0; i < wanted; ++i) {
+                const incubator = tileComponent.incubateObject(tileStore, discover.tileValues(), Qt.Asynchronous)
+                const keep = () => {
+                    if (incubator.status === Component.Ready)
+                        discover.spareTiles.push(incubator.object)
+                }
+                if (incubator.status === Component.Loading)
+                    incubator.onStatusChanged = keep
+                else
+                    keep()
+            }
+        }
+    }
+
     NodeListModel {
         id: results
         source: NodeListModel.Search
@@ -130,11 +183,22 @@ Item {
                 model: results
                 ScrollBar.vertical: ScrollBar {}
 
-                delegate: MediaTile {
-                    objectName: "discover.result." + index
+                // A cell wears a tile made ahead (above), so the first word's cells only take their rows, as the
+                // next word's do. The tile carries the cell's name, so its parts keep their names.
+                delegate: Item {
+                    id: cell
+                    required property int index
+                    required property string title
+                    required property string artwork
+                    required property string kind
+                    required property bool generic
+                    required property string groupName
+                    required property bool isFavorite
+                    property Item tile: null
                     width: grid.cellWidth - 14
-                    nodes: results
-                    sharedPlaceholder: true
+                    height: cell.tile ? cell.tile.height : 0
+                    Component.onCompleted: cell.tile = discover.wearTile(cell)
+                    Component.onDestruction: if (cell.tile) cell.tile.destroy()
                 }
             }
         }
