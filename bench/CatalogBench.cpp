@@ -166,6 +166,7 @@ BENCHMARK_CAPTURE(searchOnce, zzz, "zzz")->Apply(sizes);
 BENCHMARK_CAPTURE(searchOnce, blanks, "   ")->Apply(sizes);
 BENCHMARK_CAPTURE(searchOnce, CAFE, "CAFÉ")->Apply(sizes);
 BENCHMARK_CAPTURE(searchOnce, m, "m")->Apply(sizes);
+BENCHMARK_CAPTURE(searchOnce, in, "in")->Apply(sizes);
 
 // The floor a search is measured against: every visible folded title read once for the query, nothing ranked,
 // no group name read, no result built.

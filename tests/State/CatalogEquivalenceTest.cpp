@@ -10,6 +10,8 @@
 
 #include <QRandomGenerator>
 
+#include <optional>
+
 using namespace sendra;
 using namespace statetest;
 
@@ -86,6 +88,20 @@ QList<MediaNode> nodesAt(const CatalogSnapshot& snapshot, const std::vector<uint
     return out;
 }
 
+// While it lives, a fresh search shares its entries out over threads of a few entries each, so that small catalogues
+// reach the joins of the threads' parts.
+class SmallThreadShares
+{
+public:
+    explicit SmallThreadShares(uint32_t entries) : m_previous(CatalogSearch::setLeastPerThreadForTests(entries)) {}
+    ~SmallThreadShares() { CatalogSearch::setLeastPerThreadForTests(m_previous); }
+    SmallThreadShares(const SmallThreadShares&) = delete;
+    SmallThreadShares& operator=(const SmallThreadShares&) = delete;
+
+private:
+    uint32_t m_previous;
+};
+
 } // namespace
 
 TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
@@ -116,6 +132,10 @@ TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
         }
 
         QRandomGenerator random{quint32(seed)};
+        // Odd seeds search over parts of a few entries, joined.
+        std::optional<SmallThreadShares> shares;
+        if (seed % 2 == 1)
+            shares.emplace(uint32_t(1 + seed % 7));
         CatalogSearch search(snapshot);
         for (const QString& query : queriesFor(c.nodes, random)) {
             SCOPED_TRACE("query \"" + query.toStdString() + "\"");
@@ -207,6 +227,7 @@ TEST(CatalogEquivalence, EveryOneCharacterQueryMatchesTheReference)
         const QSet<QString> blocked{QStringLiteral("canal"), QStringLiteral("3")};
         const auto snapshot = CatalogSnapshot::build(nodes, blocked, parental);
         const naive::Catalog ref = naive::apply(nodes, blocked, parental);
+        const SmallThreadShares shares(parental ? 97 : 1'000'000);
         CatalogSearch search(snapshot);
         for (qsizetype i = 0; i < alphabet.size(); ++i) {
             const QString query = alphabet.mid(i, 1);
@@ -265,11 +286,16 @@ TEST(CatalogEquivalence, TypedSearchesMatchTheReference)
         SCOPED_TRACE("typed \"" + query.toStdString() + "\"");
         EXPECT_SAME(describeAll(search.results(query)), describeAll(naive::searchResults(ref, query)));
     };
-    for (const QString& first : alphabet) {
-        CatalogSearch typed(snapshot);
-        for (const QString& second : alphabet) {
-            check(typed, first);
-            check(typed, first + second);
+    // Alone, and shared out over threads (the narrowing too, past a few hundred kept results).
+    for (uint32_t share : {1'000'000U, 97U}) {
+        SCOPED_TRACE("entries per thread " + std::to_string(share));
+        const SmallThreadShares shares(share);
+        for (const QString& first : alphabet) {
+            CatalogSearch typed(snapshot);
+            for (const QString& second : alphabet) {
+                check(typed, first);
+                check(typed, first + second);
+            }
         }
     }
     // Words from the titles typed letter by letter, corrected at the third letter and typed on.

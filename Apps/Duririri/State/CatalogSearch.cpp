@@ -1,11 +1,14 @@
 #include "State/CatalogSearch.h"
 
+#include "State/InParallel.h"
 #include "State/TextFold.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -34,13 +37,20 @@ class PositionBits
 public:
     explicit PositionBits(uint32_t count) : m_words((size_t(count) + 63) / 64, 0) {}
     void set(uint32_t p) { m_words[p >> 6] |= uint64_t(1) << (p & 63); }
-    bool test(uint32_t p) const { return m_words[p >> 6] & (uint64_t(1) << (p & 63)); }
-    // Calls f(position) for every set bit, in position order.
+    // Calls f(position) for every set bit in [first, end), in position order.
     template <class F>
-    void forEach(F&& f) const
+    void forEach(uint32_t first, uint32_t end, F&& f) const
     {
-        for (size_t w = 0; w < m_words.size(); ++w) {
-            for (uint64_t word = m_words[w]; word != 0; word &= word - 1)
+        if (first >= end)
+            return;
+        const size_t last = (end - 1) >> 6;
+        for (size_t w = first >> 6; w <= last; ++w) {
+            uint64_t word = m_words[w];
+            if (w == first >> 6)
+                word &= ~uint64_t(0) << (first & 63);
+            if (w == last && (end & 63) != 0)
+                word &= ~(~uint64_t(0) << (end & 63));
+            for (; word != 0; word &= word - 1)
                 f(uint32_t(w * 64 + size_t(std::countr_zero(word))));
         }
     }
@@ -121,40 +131,41 @@ uint32_t candidates(const char* at, const Anchors& anchors, __m128i rarest, __m1
 }
 #endif
 
-// The title ranks (0 equal, 1 begins with the query, 2 holds it further on) of every title that holds the query,
-// found by reading all folded titles as one text: for queries whose anchors are rare, most of the text is passed
-// over sixteen bytes at a time. Calls found(position, rank) in catalogue order.
+// The title ranks (0 equal, 1 begins with the query, 2 holds it further on) of every title in [first, end) that
+// holds the query, found by reading those folded titles as one text: for queries whose anchors are rare, most of the
+// text is passed over sixteen bytes at a time. Calls found(position, rank) in catalogue order.
 template <class Found>
-void scanText(const CatalogEntries& entries, std::string_view query, const Anchors& anchors, Found&& found)
+void scanText(const CatalogEntries& entries, std::string_view query, const Anchors& anchors, uint32_t first,
+              uint32_t end, Found&& found)
 {
     const std::span<const uint32_t> starts = entries.titleStarts();
-    const std::string_view text = entries.foldedTitles();
+    const char* const data = entries.foldedTitles().data();
     const size_t m = query.size();
-    const size_t titles = starts.size() - 1;
-    if (text.size() < m)
+    const size_t textEnd = starts[end];
+    if (textEnd - starts[first] < m)
         return;
-    const char* const data = text.data();
-    const size_t last = text.size() - m; // the last place a match can start
-    size_t title = 0;
+    const size_t last = textEnd - m; // the last place a match can start
+    size_t title = first;
     size_t skipUntil = 0; // the end of the last title found: it is not looked at again
     auto candidate = [&](size_t at) {
         if (starts[title + 1] <= at) {
-            if (title + 8 < titles && starts[title + 8] <= at)
-                title = size_t(std::upper_bound(starts.begin() + qsizetype(title) + 8, starts.end(), uint32_t(at)) -
+            if (title + 8 < end && starts[title + 8] <= at)
+                title = size_t(std::upper_bound(starts.begin() + qsizetype(title) + 8,
+                                                starts.begin() + qsizetype(end) + 1, uint32_t(at)) -
                                starts.begin()) -
                         1;
             else
                 while (starts[title + 1] <= at)
                     ++title;
         }
-        const size_t end = starts[title + 1];
-        if (at + m > end || (!anchors.whole && std::memcmp(data + at, query.data(), m) != 0))
+        const size_t titleEnd = starts[title + 1];
+        if (at + m > titleEnd || (!anchors.whole && std::memcmp(data + at, query.data(), m) != 0))
             return;
-        found(uint32_t(title), uint8_t(at != starts[title] ? 2 : end - at == m ? 0 : 1));
-        skipUntil = end;
+        found(uint32_t(title), uint8_t(at != starts[title] ? 2 : titleEnd - at == m ? 0 : 1));
+        skipUntil = titleEnd;
     };
 
-    size_t at = 0;
+    size_t at = starts[first];
 #if defined(__SSE2__)
     const __m128i rarest = _mm_set1_epi8(query[anchors.rarest]);
     const __m128i second = _mm_set1_epi8(query[anchors.second]);
@@ -239,67 +250,131 @@ private:
 // The same, title by title: for queries whose anchors are common (a single letter), when most titles hold them
 // and the scan of one text would stop in nearly every title anyway.
 template <class Found>
-void scanTitles(const CatalogEntries& entries, std::string_view query, const Anchors& anchors, Found&& found)
+void scanTitles(const CatalogEntries& entries, std::string_view query, const Anchors& anchors, uint32_t first,
+                uint32_t end, Found&& found)
 {
     const TitleMatcher matcher(entries, query, anchors);
-    for (uint32_t p = 0; p < entries.size(); ++p) {
+    for (uint32_t p = first; p < end; ++p) {
         if (const uint8_t rank = matcher.rank(p); rank != noHit)
             found(p, rank);
     }
 }
 
-// Every hit of a one-byte query (an ASCII byte, as folding leaves it), from the entries' title bytes: a title
-// is read only where its byte shares a bit with others. Each entry's rank is written at its title rank, then
-// each rank's hits are gathered from those bytes in title order, sixteen at a time, so no hit is sorted.
-std::vector<uint32_t> oneByteResults(const CatalogSnapshot& snapshot, char byte, const std::vector<uint8_t>& nameRank,
-                                     bool anyName)
+// The rank of a one-byte query (an ASCII byte, as folding leaves it) for the entries in [first, end), from their
+// title bytes: a title is read only where its byte shares a bit with others.
+void rankOneByte(const CatalogSnapshot& snapshot, char byte, const std::vector<uint8_t>& nameRank, bool anyName,
+                 uint32_t first, uint32_t end, uint8_t* rankOf)
 {
     const CatalogEntries& entries = snapshot.entries();
-    const uint32_t count = entries.size();
     const uint32_t bit = CatalogEntries::asciiBit(uint8_t(byte));
     const bool exact = CatalogEntries::asciiBitIsExact(uint8_t(byte));
-    std::vector<uint8_t> rankAt(count); // by title rank
-    std::array<uint32_t, noHit + 1> perRank{};
-    for (uint32_t p = 0; p < count; ++p) {
+    for (uint32_t p = first; p < end; ++p) {
         const bool inTitle =
             (entries.titleBytes(p) & bit) && (exact || entries.foldedTitle(p).find(byte) != std::string_view::npos);
         uint8_t rank = anyName ? nameRank[entries.nameOf(p)] : noHit;
         if (inTitle)
             rank = entries.firstTitleByte(p) != uint8_t(byte) ? 2 : entries.foldedTitle(p).size() == 1 ? 0 : 1;
-        if (!snapshot.isVisible(p))
-            rank = noHit;
-        rankAt[entries.titleRank(p)] = rank;
-        ++perRank[rank];
+        rankOf[p] = snapshot.isVisible(p) ? rank : noHit;
     }
-    size_t total = 0;
-    for (size_t r = 0; r < noHit; ++r)
-        total += perRank[r];
-    std::vector<uint32_t> out(total);
-    size_t next = 0;
-    for (uint8_t r = 0; r < noHit; ++r) {
-        if (perRank[r] == 0)
-            continue;
-        uint32_t t = 0;
+}
+
+// The hits by rank and title rank, written by the threads of a fresh search at once: each range of positions sets
+// bits of its own, which are then joined. Reading the joined bits in order gives the result order, without a sort.
+class SharedHitBits
+{
+public:
+    SharedHitBits(uint32_t count, size_t parts, std::vector<uint64_t>& storage)
+        : m_words((size_t(count) + 63) / 64), m_parts(parts), m_storage(storage)
+    {
+        m_storage.resize(m_parts * noHit * m_words);
+    }
+
+    // Sets the part's bits for the hits among positions [first, end), whose ranks rankOf holds.
+    void add(const CatalogEntries& entries, size_t part, uint32_t first, uint32_t end, const uint8_t* rankOf)
+    {
+        uint64_t* bits = bitsOf(part, 0);
+        std::fill(bits, bits + noHit * m_words, 0);
+        uint32_t p = first;
+        auto one = [&](uint32_t position) {
+            if (const uint8_t r = rankOf[position]; r != noHit) {
+                const uint32_t t = entries.titleRank(position);
+                bits[r * m_words + (t >> 6)] |= uint64_t(1) << (t & 63);
+            }
+        };
 #if defined(__SSE2__)
-        const __m128i wanted = _mm_set1_epi8(char(r));
-        for (; t + 16 <= count; t += 16) {
-            const __m128i ranks = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rankAt.data() + t));
-            for (auto mask = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(ranks, wanted))); mask != 0; mask &= mask - 1)
-                out[next++] = entries.positionOfTitleRank(t + uint32_t(std::countr_zero(mask)));
+        const __m128i none = _mm_set1_epi8(char(noHit));
+        for (; p + 16 <= end; p += 16) {
+            const __m128i ranks = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rankOf + p));
+            for (auto hit = uint32_t(~_mm_movemask_epi8(_mm_cmpeq_epi8(ranks, none))) & 0xFFFF; hit != 0;
+                 hit &= hit - 1)
+                one(p + uint32_t(std::countr_zero(hit)));
         }
 #endif
-        for (; t < count; ++t) {
-            if (rankAt[t] == r)
-                out[next++] = entries.positionOfTitleRank(t);
-        }
+        for (; p < end; ++p)
+            one(p);
     }
-    return out;
-}
+
+    // Every part's hits joined, in result order: a range of words per thread counts the hits of each rank in its
+    // words, then writes them at their place.
+    std::vector<uint32_t> positions(const CatalogEntries& entries) const
+    {
+        const std::vector<Range> ranges = splitForThreads(uint32_t(m_words), 512);
+        std::vector<std::array<size_t, noHit>> count(ranges.size());
+        onStandingThreads(ranges, [&](size_t range, uint32_t first, uint32_t end) {
+            std::array<size_t, noHit> n{};
+            for (size_t r = 0; r < noHit; ++r) {
+                uint64_t* joined = bitsOf(0, r);
+                for (uint32_t w = first; w < end; ++w) {
+                    uint64_t word = joined[w];
+                    for (size_t part = 1; part < m_parts; ++part)
+                        word |= bitsOf(part, r)[w];
+                    joined[w] = word;
+                    if (word != 0)
+                        n[r] += size_t(std::popcount(word));
+                }
+            }
+            count[range] = n;
+        });
+        size_t total = 0;
+        for (size_t r = 0; r < noHit; ++r) {
+            for (std::array<size_t, noHit>& n : count)
+                total += std::exchange(n[r], total);
+        }
+        std::vector<uint32_t> out(total);
+        if (total == 0)
+            return out;
+        onStandingThreads(ranges, [&](size_t range, uint32_t first, uint32_t end) {
+            for (size_t r = 0; r < noHit; ++r) {
+                const uint64_t* joined = bitsOf(0, r);
+                size_t next = count[range][r];
+                for (uint32_t w = first; w < end; ++w) {
+                    for (uint64_t word = joined[w]; word != 0; word &= word - 1)
+                        out[next++] = entries.positionOfTitleRank(w * 64 + uint32_t(std::countr_zero(word)));
+                }
+            }
+        });
+        return out;
+    }
+
+private:
+    uint64_t* bitsOf(size_t part, size_t rank) const { return m_storage.data() + (part * noHit + rank) * m_words; }
+
+    size_t m_words;
+    size_t m_parts;
+    std::vector<uint64_t>& m_storage;
+};
+
+// How many entries a thread of a fresh search takes at least.
+uint32_t leastPerThread = 20'000;
 
 } // namespace
 
 CatalogSearch::CatalogSearch(std::shared_ptr<const CatalogSnapshot> snapshot) : m_snapshot(std::move(snapshot))
-{}
+{
+    // The first keystroke over a large catalogue should not wait for its threads to start.
+    if (m_snapshot->entries().size() >= 2 * leastPerThread)
+        startStandingThreads();
+}
 
 NodeView CatalogSearch::results(const QString& query)
 {
@@ -344,76 +419,81 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
         anyName = anyName || nameRank[n] != noHit;
     }
 
-    if (query.size() == 1 && uint8_t(query[0]) < 0x80)
-        return std::make_shared<const std::vector<uint32_t>>(oneByteResults(snapshot, query[0], nameRank, anyName));
-
-    HitBits hits(entries.size());
     // Every hit of this query is a hit of any kept query it contains: when those are few, only they are tested.
+    // Kept hits come by rank and title order: their titles are read in catalogue order instead, one pass through
+    // the text rather than a jump per hit.
     const Kept* narrower = narrowestContaining(query);
+    std::optional<PositionBits> only;
     if (narrower && narrower->positions->size() * 4 < snapshot.visibleCount()) {
-        // Kept hits come by rank and title order: their titles are read in catalogue order instead, one pass
-        // through the text rather than a jump per hit.
-        PositionBits kept(entries.size());
+        only.emplace(entries.size());
         for (uint32_t p : *narrower->positions)
-            kept.set(p);
+            only->set(p);
+    }
+    auto narrowed = [&](const TitleMatcher& matcher, uint32_t p) {
+        uint8_t rank = matcher.rank(p);
+        if (rank == noHit && anyName)
+            rank = nameRank[entries.nameOf(p)];
+        return rank;
+    };
+    if (only && narrower->positions->size() < 2 * size_t(leastPerThread)) {
+        // Too few to share out.
+        HitBits hits(entries.size());
         const Anchors anchors(entries, query);
         const TitleMatcher matcher(entries, query, anchors);
-        kept.forEach([&](uint32_t p) {
-            uint8_t rank = matcher.rank(p);
-            if (rank == noHit && anyName)
-                rank = nameRank[entries.nameOf(p)];
-            if (rank != noHit)
+        only->forEach(0, entries.size(), [&](uint32_t p) {
+            if (const uint8_t rank = narrowed(matcher, p); rank != noHit)
                 hits.add(rank, entries.titleRank(p));
         });
         return std::make_shared<const std::vector<uint32_t>>(hits.positions(entries));
     }
 
-    PositionBits titleHit(entries.size());
-    auto found = [&](uint32_t p, uint8_t rank) {
-        if (!snapshot.isVisible(p))
-            return;
-        hits.add(rank, entries.titleRank(p));
-        titleHit.set(p);
-    };
+    // Otherwise every entry's rank (or every kept one's), a range of entries per thread, then the hits in result
+    // order.
+    std::vector<uint8_t> rankOf(entries.size());
+    const std::vector<Range> ranges = splitForThreads(entries.size(), leastPerThread);
+    SharedHitBits hits(entries.size(), ranges.size(), m_scratch);
+    if (!only && query.size() == 1 && uint8_t(query[0]) < 0x80) {
+        onStandingThreads(ranges, [&](size_t part, uint32_t first, uint32_t end) {
+            rankOneByte(snapshot, query[0], nameRank, anyName, first, end, rankOf.data());
+            hits.add(entries, part, first, end, rankOf.data());
+        });
+        return std::make_shared<const std::vector<uint32_t>>(hits.positions(entries));
+    }
     const Anchors anchors(entries, query);
     // Past one anchor in two titles, a scan of the one text would stop in most titles.
-    if (size_t(entries.byteCount(uint8_t(query[anchors.rarest]))) * 2 > entries.size())
-        scanTitles(entries, query, anchors, found);
-    else
-        scanText(entries, query, anchors, found);
-    // Group names, for the entries whose title holds nothing: a group whose entries share one name is passed
-    // over when that name holds nothing.
-    if (anyName) {
-        const std::vector<CatalogEntries::Group>& groups = entries.groups();
-        std::vector<uint32_t> named;
-        size_t members = 0;
-        for (uint32_t g = 0; g < groups.size(); ++g) {
-            const uint32_t only = groups[g].onlyName;
-            if (only == CatalogEntries::Group::severalNames || nameRank[only] != noHit) {
-                named.push_back(g);
-                members += snapshot.positionsOfGroup(g).size();
-            }
+    const bool titleByTitle = size_t(entries.byteCount(uint8_t(query[anchors.rarest]))) * 2 > entries.size();
+    onStandingThreads(ranges, [&](size_t part, uint32_t first, uint32_t end) {
+        uint8_t* rank = rankOf.data();
+        if (only) {
+            std::memset(rank + first, noHit, end - first);
+            const TitleMatcher matcher(entries, query, anchors);
+            only->forEach(first, end, [&](uint32_t p) { rank[p] = narrowed(matcher, p); });
+            hits.add(entries, part, first, end, rank);
+            return;
         }
-        auto byName = [&](uint32_t p) {
-            const uint8_t rank = nameRank[entries.nameOf(p)];
-            if (rank != noHit && !titleHit.test(p))
-                hits.add(rank, entries.titleRank(p));
-        };
-        // A group's entries are spread over the catalogue: when the groups hold many, one pass in catalogue order
-        // reads less memory than the groups one by one.
-        if (members * 4 > entries.size()) {
-            for (uint32_t p = 0; p < entries.size(); ++p) {
-                if (snapshot.isVisible(p))
-                    byName(p);
-            }
+        // The group name's rank, unless the title holds the query.
+        if (anyName) {
+            for (uint32_t p = first; p < end; ++p)
+                rank[p] = snapshot.isVisible(p) ? nameRank[entries.nameOf(p)] : noHit;
         } else {
-            for (uint32_t g : named) {
-                for (uint32_t p : snapshot.positionsOfGroup(g))
-                    byName(p);
-            }
+            std::memset(rank + first, noHit, end - first);
         }
-    }
+        auto found = [&](uint32_t p, uint8_t r) {
+            if (snapshot.isVisible(p))
+                rank[p] = r;
+        };
+        if (titleByTitle)
+            scanTitles(entries, query, anchors, first, end, found);
+        else
+            scanText(entries, query, anchors, first, end, found);
+        hits.add(entries, part, first, end, rank);
+    });
     return std::make_shared<const std::vector<uint32_t>>(hits.positions(entries));
+}
+
+uint32_t CatalogSearch::setLeastPerThreadForTests(uint32_t entries)
+{
+    return std::exchange(leastPerThread, entries);
 }
 
 } // namespace sendra

@@ -27,6 +27,10 @@ public:
 
     const std::shared_ptr<const CatalogSnapshot>& snapshot() const { return m_snapshot; }
 
+    // A fresh search spreads its entries over a few threads, each taking at least this many: tests lower it to
+    // reach the joins with small catalogues. Returns the share it replaces.
+    static uint32_t setLeastPerThreadForTests(uint32_t entries);
+
 private:
     using Positions = std::shared_ptr<const std::vector<uint32_t>>;
     struct Kept {
@@ -40,6 +44,7 @@ private:
     std::shared_ptr<const CatalogSnapshot> m_snapshot;
     std::list<Kept> m_kept; // most recently used first
     size_t m_keptPositions = 0;
+    std::vector<uint64_t> m_scratch; // a fresh search's bits, kept for the next one
 };
 
 } // namespace sendra

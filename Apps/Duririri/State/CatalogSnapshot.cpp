@@ -1,6 +1,7 @@
 #include "State/CatalogSnapshot.h"
 
 #include "State/HomeFeed.h"
+#include "State/InParallel.h"
 #include "State/NameCollator.h"
 #include "State/TextFold.h"
 
@@ -121,36 +122,6 @@ struct CollationOrder {
     std::vector<uint32_t> order;
     std::vector<bool> equalToPrevious;
 };
-
-// Consecutive ranges of [0, count) for the threads that share a pass: one range for small counts, at most eight.
-struct Range {
-    uint32_t first;
-    uint32_t end;
-};
-
-std::vector<Range> splitForThreads(uint32_t count)
-{
-    constexpr uint32_t leastPerThread = 20'000;
-    const uint32_t threads =
-        std::clamp<uint32_t>(std::min(count / leastPerThread, std::thread::hardware_concurrency()), 1, 8);
-    std::vector<Range> ranges;
-    for (uint32_t t = 0; t < threads; ++t)
-        ranges.push_back({uint32_t(uint64_t(count) * t / threads), uint32_t(uint64_t(count) * (t + 1) / threads)});
-    return ranges;
-}
-
-// Runs work(chunk, first, end) for every range, the first on this thread and the others on threads of their own
-// (not the shared pool, which may be busy with the very tasks that wait for this one).
-template <class Work>
-void inParallel(const std::vector<Range>& ranges, Work&& work)
-{
-    std::vector<std::thread> threads;
-    for (size_t chunk = 1; chunk < ranges.size(); ++chunk)
-        threads.emplace_back([&work, &ranges, chunk] { work(chunk, ranges[chunk].first, ranges[chunk].end); });
-    work(0, ranges[0].first, ranges[0].end);
-    for (std::thread& thread : threads)
-        thread.join();
-}
 
 // Joins texts written a part per range, where start[i] was each element's offset in its own part: afterwards start[i]
 // is its offset in the joined text, and start[count] the text's size.
