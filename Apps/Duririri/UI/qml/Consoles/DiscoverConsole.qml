@@ -37,28 +37,33 @@ Item {
     // every later word finds the grid's tiles made. So the tiles that fill the grid are incubated between frames
     // once the console opens, and the grid's cells wear them; a cell finding none left makes its own.
     property var spareTiles: []
+    readonly property real tileWidth: grid.cellWidth - 14
     function tileValues() {
-        return { index: 0, title: "", artwork: "", kind: "", generic: false, groupName: "", isFavorite: false,
-                 nodes: results, sharedPlaceholder: true }
+        return { nodes: results, sharedPlaceholder: true }
     }
     function wearTile(cell) {
         const tile = discover.spareTiles.length > 0 ? discover.spareTiles.pop()
                                                      : tileComponent.createObject(cell, discover.tileValues())
         tile.parent = cell
-        tile.objectName = Qt.binding(() => "discover.result." + cell.index)
-        tile.width = Qt.binding(() => cell.width)
-        tile.index = Qt.binding(() => cell.index)
-        tile.title = Qt.binding(() => cell.title)
-        tile.artwork = Qt.binding(() => cell.artwork)
-        tile.kind = Qt.binding(() => cell.kind)
-        tile.generic = Qt.binding(() => cell.generic)
-        tile.groupName = Qt.binding(() => cell.groupName)
-        tile.isFavorite = Qt.binding(() => cell.isFavorite)
+        tile.cell = cell
         return tile
     }
+    // A tile follows the cell it wears through bindings made with the tile, so wearing one makes none.
     Component {
         id: tileComponent
-        MediaTile {}
+        MediaTile {
+            id: worn
+            property Item cell: null
+            objectName: worn.cell ? "discover.result." + worn.cell.index : ""
+            width: worn.cell ? worn.cell.width : discover.tileWidth
+            index: worn.cell ? worn.cell.index : 0
+            title: worn.cell ? worn.cell.title : ""
+            artwork: worn.cell ? worn.cell.artwork : ""
+            kind: worn.cell ? worn.cell.kind : ""
+            generic: worn.cell ? worn.cell.generic : false
+            groupName: worn.cell ? worn.cell.groupName : ""
+            isFavorite: worn.cell ? worn.cell.isFavorite : false
+        }
     }
     Item {
         id: tileStore
