@@ -1,5 +1,6 @@
 #include "QmlScreenHarness.h"
 #include "fakes/FakePlaylistHost.h"
+#include "fakes/HostilePictures.h"
 
 #include "UI/AppQml.h"
 #include "UI/ArtworkProvider.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+using sendra::fakes::greyPng;
 using sendra::testing::QmlScreenHarness;
 using sendra::ui::Symbols;
 
@@ -302,49 +304,6 @@ Row {
     EXPECT_TRUE(next.warnings().isEmpty()) << warningsOf(next);
 }
 
-namespace {
-
-quint32 crc32Of(const QByteArray& bytes)
-{
-    quint32 crc = 0xffffffffu;
-    for (const char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-// A real grey PNG of any size; a huge one takes a few kilobytes.
-std::string greyPng(int width, int height)
-{
-    const auto chunk = [](const char* type, const QByteArray& data) {
-        QByteArray out;
-        const quint32 length = quint32(data.size());
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out += char(length >> shift);
-        const QByteArray typed = QByteArray(type) + data;
-        const quint32 crc = crc32Of(typed);
-        out += typed;
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out += char(crc >> shift);
-        return out;
-    };
-    QByteArray header;
-    for (const int value : {width, height})
-        for (int shift = 24; shift >= 0; shift -= 8)
-            header += char(quint32(value) >> shift);
-    header += QByteArray("\x08\x00\x00\x00\x00", 5); // 8-bit grey, no interlace
-    QByteArray rows(qsizetype(width + 1) * height, '\x80');
-    for (int row = 0; row < height; ++row)
-        rows[qsizetype(row) * (width + 1)] = 0; // no filter
-    const QByteArray idat = qCompress(rows, 9).mid(4); // qCompress puts a length before the zlib stream
-    return (QByteArray("\x89PNG\r\n\x1a\n") + chunk("IHDR", header) + chunk("IDAT", idat) + chunk("IEND", {}))
-        .toStdString();
-}
-
-} // namespace
-
 // Hostile artwork: an SVG that names a local picture, a tiny PNG that declares 5000x5000, and answers past the size
 // limit (declared or not) all show the placeholder; a big real picture is decoded to its tile; and however many
 // posters a screen asks for, only a few transfers run at once.
@@ -364,8 +323,8 @@ TEST(VisualSystemScreen, hostileArtworkIsRefusedAndTransfersAreBounded)
 
     sendra::fakes::FakePlaylistHost host;
     const QUrl vector = host.publish("/art/vector.png", svg, 200, "image/png");
-    const QUrl huge = host.publish("/art/huge.png", greyPng(5000, 5000), 200, "image/png");
-    const QUrl big = host.publish("/art/big.png", greyPng(1600, 900), 200, "image/png");
+    const QUrl huge = host.publish("/art/huge.png", greyPng(5000, 5000).toStdString(), 200, "image/png");
+    const QUrl big = host.publish("/art/big.png", greyPng(1600, 900).toStdString(), 200, "image/png");
     const QUrl declared = host.publish("/art/declared.png", signature + std::string(30 << 20, '\0'), 200, "image/png");
     sendra::fakes::Reply endless = sendra::fakes::Reply::text(signature + std::string(64 << 10, '\0')).endless();
     endless.contentType = "image/png";
@@ -402,7 +361,7 @@ Row {
     QStringList tiles;
     for (int i = 0; i < 10; ++i) {
         sendra::fakes::FakePlaylistHost& server = i % 2 ? other : host;
-        sendra::fakes::Reply poster = sendra::fakes::Reply::text(greyPng(300 + i, 200));
+        sendra::fakes::Reply poster = sendra::fakes::Reply::text(greyPng(300 + i, 200).toStdString());
         poster.contentType = "image/png";
         const QUrl address = server.publish("/art/" + std::to_string(i) + ".png", std::move(poster).held());
         tiles << QStringLiteral(R"(AsyncArtwork { objectName: "p%1"; width: 50; aspect: 1; kind: "tv"; artwork: "%2" })")
