@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <initializer_list>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -31,20 +32,29 @@ constexpr std::array<bool, 256> plainPathTable()
 }
 constexpr auto kPlainPath = plainPathTable();
 
+#ifdef __SSE2__
+// Per byte of `v`: all ones where it is not printable ASCII or is one of `listed`.
+__m128i unprintableOrOneOf(__m128i v, std::initializer_list<char> listed)
+{
+    const __m128i low = _mm_set1_epi8(0x20);  // bytes above it and
+    const __m128i high = _mm_set1_epi8(0x7F); // below it are printable (signed: 0x80 and up are below 0)
+    __m128i bad = _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi8(low, v), _mm_cmpeq_epi8(v, low)), _mm_cmpeq_epi8(v, high));
+    for (const char c : listed)
+        bad = _mm_or_si128(bad, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+    return bad;
+}
+#endif
+
 // Every byte of `path` is in kPlainPath: printable ASCII but for the fourteen characters QUrl may encode or read
 // apart. Sixteen bytes at a time, as every entry's addresses ask.
 bool isPlainPath(std::string_view path)
 {
     std::size_t i = 0;
 #ifdef __SSE2__
-    const __m128i low = _mm_set1_epi8(0x20);  // bytes above it and
-    const __m128i high = _mm_set1_epi8(0x7F); // below it are printable (signed: 0x80 and up are below 0)
     for (; i + 16 <= path.size(); i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(path.data() + i));
-        __m128i bad = _mm_or_si128(_mm_cmpgt_epi8(low, v), _mm_cmpeq_epi8(v, low));
-        bad = _mm_or_si128(bad, _mm_cmpeq_epi8(v, high));
-        for (const char c : {'"', '#', '%', '<', '>', '?', '[', '\\', ']', '^', '`', '{', '|', '}'})
-            bad = _mm_or_si128(bad, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+        const __m128i bad =
+            unprintableOrOneOf(v, {'"', '#', '%', '<', '>', '?', '[', '\\', ']', '^', '`', '{', '|', '}'});
         if (_mm_movemask_epi8(bad) != 0)
             return false;
     }
@@ -90,15 +100,9 @@ bool keepsRestAsWritten(std::string_view rest)
     };
     std::size_t i = 0;
 #ifdef __SSE2__
-    const __m128i low = _mm_set1_epi8(0x20);  // bytes above it and
-    const __m128i high = _mm_set1_epi8(0x7F); // below it are printable (signed: 0x80 and up are below 0)
     for (; i + 16 <= rest.size(); i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rest.data() + i));
-        __m128i bad = _mm_or_si128(_mm_cmpgt_epi8(low, v), _mm_cmpeq_epi8(v, low));
-        bad = _mm_or_si128(bad, _mm_cmpeq_epi8(v, high));
-        for (const char c : {'"', '<', '>', '[', '\\', ']', '^', '`', '{', '|', '}'})
-            bad = _mm_or_si128(bad, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
-        if (_mm_movemask_epi8(bad) != 0)
+        if (_mm_movemask_epi8(unprintableOrOneOf(v, {'"', '<', '>', '[', '\\', ']', '^', '`', '{', '|', '}'})) != 0)
             return false;
         auto specials = unsigned(_mm_movemask_epi8(
             _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('#')), _mm_cmpeq_epi8(v, _mm_set1_epi8('%')))));

@@ -59,42 +59,6 @@ private:
     std::vector<uint64_t> m_words;
 };
 
-// The hits by rank and title rank, one bit each. Title ranks are unique, so reading the bits in order gives the
-// result order (rank, then title order, then catalogue order) without a sort.
-class HitBits
-{
-public:
-    explicit HitBits(uint32_t count) : m_words((size_t(count) + 63) / 64)
-    {
-        for (std::vector<uint64_t>& bits : m_bits)
-            bits.assign(m_words, 0);
-    }
-
-    void add(uint8_t rank, uint32_t titleRank)
-    {
-        m_bits[rank][titleRank >> 6] |= uint64_t(1) << (titleRank & 63);
-        ++m_count;
-    }
-
-    std::vector<uint32_t> positions(const CatalogEntries& entries) const
-    {
-        std::vector<uint32_t> out(m_count);
-        size_t next = 0;
-        for (const std::vector<uint64_t>& bits : m_bits) {
-            for (size_t w = 0; w < m_words; ++w) {
-                for (uint64_t word = bits[w]; word != 0; word &= word - 1)
-                    out[next++] = entries.positionOfTitleRank(uint32_t(w * 64 + size_t(std::countr_zero(word))));
-            }
-        }
-        return out;
-    }
-
-private:
-    size_t m_words;
-    size_t m_count = 0;
-    std::array<std::vector<uint64_t>, 5> m_bits;
-};
-
 // What the title scans compare: two places of the query, those of its rarest bytes in the catalogue's titles,
 // picked sixteen candidate places at a time; a candidate is then compared whole unless those two are the query.
 struct Anchors {
@@ -429,28 +393,13 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
         for (uint32_t p : *narrower->positions)
             only->set(p);
     }
-    auto narrowed = [&](const TitleMatcher& matcher, uint32_t p) {
-        uint8_t rank = matcher.rank(p);
-        if (rank == noHit && anyName)
-            rank = nameRank[entries.nameOf(p)];
-        return rank;
-    };
-    if (only && narrower->positions->size() < 2 * size_t(leastPerThread)) {
-        // Too few to share out.
-        HitBits hits(entries.size());
-        const Anchors anchors(entries, query);
-        const TitleMatcher matcher(entries, query, anchors);
-        only->forEach(0, entries.size(), [&](uint32_t p) {
-            if (const uint8_t rank = narrowed(matcher, p); rank != noHit)
-                hits.add(rank, entries.titleRank(p));
-        });
-        return std::make_shared<const std::vector<uint32_t>>(hits.positions(entries));
-    }
 
-    // Otherwise every entry's rank (or every kept one's), a range of entries per thread, then the hits in result
-    // order.
+    // Every entry's rank (or every kept one's), a range of entries per thread (one range for a narrowing too small
+    // to share out), then the hits in result order.
     std::vector<uint8_t> rankOf(entries.size());
-    const std::vector<Range> ranges = splitForThreads(entries.size(), leastPerThread);
+    const std::vector<Range> ranges = only && narrower->positions->size() < 2 * size_t(leastPerThread)
+                                          ? std::vector<Range>{{0, entries.size()}}
+                                          : splitForThreads(entries.size(), leastPerThread);
     SharedHitBits hits(entries.size(), ranges.size(), m_scratch);
     if (!only && query.size() == 1 && uint8_t(query[0]) < 0x80) {
         onStandingThreads(ranges, [&](size_t part, uint32_t first, uint32_t end) {
@@ -467,7 +416,11 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
         if (only) {
             std::memset(rank + first, noHit, end - first);
             const TitleMatcher matcher(entries, query, anchors);
-            only->forEach(first, end, [&](uint32_t p) { rank[p] = narrowed(matcher, p); });
+            only->forEach(first, end, [&](uint32_t p) {
+                rank[p] = matcher.rank(p);
+                if (rank[p] == noHit && anyName)
+                    rank[p] = nameRank[entries.nameOf(p)];
+            });
             hits.add(entries, part, first, end, rank);
             return;
         }
