@@ -1,10 +1,11 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Shapes
 import Sendra.App
 
-// A small turning arc for buttons that wait on the deck. Drawn as a path, so the software renderer shows it too.
+// A small wheel of spokes for buttons that wait on the deck; the bright spoke steps a twelfth of a turn at a time.
+// It steps rather than turns: an animation that turns asks for a whole window's frame at every vsync, which a
+// machine drawing without a GPU pays for on every core while the catalogue is being read.
 Item {
     id: spinner
 
@@ -12,37 +13,41 @@ Item {
     property bool running: true
     property real lineWidth: 2.5
 
+    property int step: 0
+
     implicitWidth: 20
     implicitHeight: 20
 
-    Shape {
-        id: arc
-        anchors.fill: parent
-        antialiasing: true
+    Timer {
+        interval: 80
+        repeat: true
+        running: spinner.running && spinner.visible
+        onTriggered: spinner.step = (spinner.step + 1) % 12
+    }
 
-        readonly property real radius: Math.max(0, Math.min(width, height) / 2 - spinner.lineWidth)
+    Repeater {
+        model: 12
 
-        ShapePath {
-            strokeColor: spinner.color
-            strokeWidth: spinner.lineWidth
-            fillColor: "transparent"
-            capStyle: ShapePath.RoundCap
-            PathAngleArc {
-                centerX: arc.width / 2
-                centerY: arc.height / 2
-                radiusX: arc.radius
-                radiusY: arc.radius
-                startAngle: -90
-                sweepAngle: 270
+        Rectangle {
+            id: spoke
+
+            required property int index
+            readonly property real outer: Math.min(spinner.width, spinner.height) / 2
+
+            x: (spinner.width - width) / 2
+            y: spinner.height / 2 - outer
+            width: spinner.lineWidth
+            height: outer * 0.55
+            radius: width / 2
+            antialiasing: true
+            color: spinner.color
+            // The spoke the wheel reached last is the brightest; those behind it fade.
+            opacity: 1 - 0.07 * ((spinner.step - index + 12) % 12)
+            transform: Rotation {
+                origin.x: spoke.width / 2
+                origin.y: spoke.outer
+                angle: spoke.index * 30
             }
-        }
-
-        RotationAnimator on rotation {
-            from: 0
-            to: 360
-            duration: 900
-            loops: Animation.Infinite
-            running: spinner.running && spinner.visible
         }
     }
 }
