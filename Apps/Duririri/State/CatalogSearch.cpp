@@ -328,15 +328,12 @@ private:
     std::vector<uint64_t>& m_storage;
 };
 
-// How many entries a thread of a fresh search takes at least.
-uint32_t leastPerThread = 20'000;
-
 } // namespace
 
 CatalogSearch::CatalogSearch(std::shared_ptr<const CatalogSnapshot> snapshot) : m_snapshot(std::move(snapshot))
 {
     // The first keystroke over a large catalogue should not wait for its threads to start.
-    if (m_snapshot->entries().size() >= 2 * leastPerThread)
+    if (m_snapshot->entries().size() >= 2 * leastPerThread())
         startStandingThreads();
 }
 
@@ -397,9 +394,9 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
     // Every entry's rank (or every kept one's), a range of entries per thread (one range for a narrowing too small
     // to share out), then the hits in result order.
     std::vector<uint8_t> rankOf(entries.size());
-    const std::vector<Range> ranges = only && narrower->positions->size() < 2 * size_t(leastPerThread)
+    const std::vector<Range> ranges = only && narrower->positions->size() < 2 * size_t(leastPerThread())
                                           ? std::vector<Range>{{0, entries.size()}}
-                                          : splitForThreads(entries.size(), leastPerThread);
+                                          : splitForThreads(entries.size());
     SharedHitBits hits(entries.size(), ranges.size(), m_scratch);
     if (!only && query.size() == 1 && uint8_t(query[0]) < 0x80) {
         onStandingThreads(ranges, [&](size_t part, uint32_t first, uint32_t end) {
@@ -442,11 +439,6 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
         hits.add(entries, part, first, end, rank);
     });
     return std::make_shared<const std::vector<uint32_t>>(hits.positions(entries));
-}
-
-uint32_t CatalogSearch::setLeastPerThreadForTests(uint32_t entries)
-{
-    return std::exchange(leastPerThread, entries);
 }
 
 } // namespace sendra

@@ -27,10 +27,6 @@ public:
 
     const std::shared_ptr<const CatalogSnapshot>& snapshot() const { return m_snapshot; }
 
-    // A fresh search spreads its entries over a few threads, each taking at least this many: tests lower it to
-    // reach the joins with small catalogues. Returns the share it replaces.
-    static uint32_t setLeastPerThreadForTests(uint32_t entries);
-
 private:
     using Positions = std::shared_ptr<const std::vector<uint32_t>>;
     struct Kept {

@@ -71,18 +71,31 @@ private:
 };
 
 // Finds, for every entry, the first entry whose value is equal, probing a few entries ahead of the one compared.
+// Equal values have equal hashes, so the entries are shared out among threads by hash: each thread walks the whole
+// catalogue in order but keeps only its own share, in a table of its own, and writes only its share's duplicates.
 template <class SameAs>
-std::vector<uint32_t> firstOccurrences(const std::vector<uint32_t>& hashes, SameAs&& same)
+std::vector<uint32_t> firstOccurrences(std::span<const uint32_t> hashes, SameAs&& same)
 {
     constexpr size_t ahead = 16;
     const uint32_t count = uint32_t(hashes.size());
-    FirstSeenTable table(count);
     std::vector<uint32_t> first(count);
-    for (uint32_t p = 0; p < count; ++p) {
-        if (p + ahead < count)
-            table.prefetch(hashes[p + ahead]);
-        first[p] = table.findOrAdd(hashes[p], p, [&](uint32_t q) { return same(p, q); });
-    }
+    std::iota(first.begin(), first.end(), 0U);
+    const std::vector<Range> shares = splitForThreads(count);
+    const uint64_t parts = shares.size();
+    // The table's slots come from a hash's low bits; the share from its high ones.
+    inParallel(shares, [&](size_t part, uint32_t, uint32_t) {
+        const auto mine = [&](uint32_t hash) { return (hash * parts) >> 32 == part; };
+        FirstSeenTable table(count / parts);
+        for (uint32_t p = 0; p < count; ++p) {
+            if (p + ahead < count && mine(hashes[p + ahead]))
+                table.prefetch(hashes[p + ahead]);
+            if (!mine(hashes[p]))
+                continue;
+            const uint32_t found = table.findOrAdd(hashes[p], p, [&](uint32_t q) { return same(p, q); });
+            if (found != p)
+                first[p] = found;
+        }
+    });
     return first;
 }
 
@@ -119,38 +132,99 @@ uint32_t kindSalt(SignalKind kind)
 // The positions of `texts` in collation order (equal texts in order of appearance), and for each rank whether
 // its text compares equal to the one before.
 struct CollationOrder {
-    std::vector<uint32_t> order;
-    std::vector<bool> equalToPrevious;
+    PerEntry<uint32_t> order;
+    PerEntry<uint8_t> equalToPrevious;
 };
 
 // Joins texts written a part per range, where start[i] was each element's offset in its own part: afterwards start[i]
-// is its offset in the joined text, and start[count] the text's size.
-std::string joinParts(const std::vector<Range>& ranges, std::vector<std::string>& parts, std::vector<uint32_t>& start)
+// is its offset in the joined text, and start[count] the text's size. The parts are copied on several threads.
+PerEntry<char> joinParts(const std::vector<Range>& ranges, std::vector<std::string>& parts, std::span<uint32_t> start)
 {
-    size_t total = 0;
-    for (const std::string& part : parts)
-        total += part.size();
-    std::string joined;
-    joined.reserve(total);
-    for (size_t chunk = 0; chunk < ranges.size(); ++chunk) {
-        const auto base = uint32_t(joined.size());
-        for (uint32_t i = ranges[chunk].first; i < ranges[chunk].end; ++i)
-            start[i] += base;
-        joined += parts[chunk];
+    std::vector<size_t> base(parts.size() + 1, 0);
+    for (size_t chunk = 0; chunk < parts.size(); ++chunk)
+        base[chunk + 1] = base[chunk] + parts[chunk].size();
+    PerEntry<char> joined(base.back());
+    inPieces(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
+        for (uint32_t i = first; i < end; ++i)
+            start[i] += uint32_t(base[chunk]);
+        if (!parts[chunk].empty())
+            std::memcpy(joined.data() + base[chunk], parts[chunk].data(), parts[chunk].size());
         std::string().swap(parts[chunk]);
-    }
+    });
     start[ranges.back().end] = uint32_t(joined.size());
     return joined;
+}
+
+// Merges the sorted runs of `items` (consecutive ranges) pairwise until one is left, through `spare` (as large as
+// `items`). Every merge is cut into pieces of about the same size, one per thread, so each round keeps all the
+// threads busy; the order is total, so the cuts are exact.
+template <class Items, class Less>
+void mergeRuns(Items& items, Items& spare, std::vector<Range> runs, const Less& less)
+{
+    const size_t threads = runs.size();
+    while (runs.size() > 1) {
+        std::vector<Range> merged;
+        struct Piece {
+            uint32_t a, aEnd, b, bEnd, out;
+        };
+        std::vector<Piece> pieces;
+        for (size_t r = 0; r < runs.size(); r += 2) {
+            if (r + 1 == runs.size()) {
+                pieces.push_back({runs[r].first, runs[r].end, runs[r].end, runs[r].end, runs[r].first});
+                merged.push_back(runs[r]);
+                continue;
+            }
+            const Range a = runs[r];
+            const Range b = runs[r + 1];
+            const uint32_t total = b.end - a.first;
+            const size_t cuts = std::max<size_t>(1, threads * total / items.size());
+            // The first `at` outputs of the merge take `from` of them from a, the rest from b.
+            auto cut = [&](uint32_t at) {
+                uint32_t low = at > b.end - b.first ? at - (b.end - b.first) : 0;
+                uint32_t high = std::min(at, a.end - a.first);
+                while (low < high) {
+                    const uint32_t from = (low + high) / 2;
+                    if (less(items[b.first + (at - from - 1)], items[a.first + from]))
+                        high = from;
+                    else
+                        low = from + 1;
+                }
+                return low;
+            };
+            uint32_t previousAt = 0;
+            uint32_t previousFrom = 0;
+            for (size_t c = 1; c <= cuts; ++c) {
+                const auto at = uint32_t(uint64_t(total) * c / cuts);
+                const uint32_t from = c == cuts ? a.end - a.first : cut(at);
+                pieces.push_back({a.first + previousFrom, a.first + from, b.first + (previousAt - previousFrom),
+                                  b.first + (at - from), a.first + previousAt});
+                previousAt = at;
+                previousFrom = from;
+            }
+            merged.push_back({a.first, b.end});
+        }
+        std::vector<Range> work;
+        for (uint32_t p = 0; p < pieces.size(); ++p)
+            work.push_back({p, p + 1});
+        inParallel(work, [&](size_t, uint32_t p, uint32_t) {
+            const Piece& piece = pieces[p];
+            std::merge(items.begin() + piece.a, items.begin() + piece.aEnd, items.begin() + piece.b,
+                       items.begin() + piece.bEnd, spare.begin() + piece.out, less);
+        });
+        items.swap(spare);
+        runs = std::move(merged);
+    }
 }
 
 template <class TextAt>
 CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
 {
     // Sort keys take most of the time: each thread writes its own (with its own collator), joined afterwards.
-    std::vector<uint32_t> start(size_t(count) + 1);
-    std::vector<Range> ranges = splitForThreads(count);
-    std::vector<std::string> parts(ranges.size());
-    inParallel(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
+    PerEntry<uint32_t> start(size_t(count) + 1);
+    const std::vector<Range> ranges = splitForThreads(count);
+    const std::vector<Range> pieces = splitIntoPieces(count);
+    std::vector<std::string> parts(pieces.size());
+    inPieces(pieces, [&](size_t chunk, uint32_t first, uint32_t end) {
         const NameCollator& collator = NameCollator::shared();
         std::string& out = parts[chunk];
         out.reserve(size_t(end - first) * 32);
@@ -159,9 +233,9 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
             collator.appendSortKey(textAt(i), out);
         }
     });
-    const std::string keys = joinParts(ranges, parts, start);
+    const PerEntry<char> keys = joinParts(pieces, parts, start);
 
-    auto key = [&](uint32_t i) { return std::string_view(keys).substr(start[i], start[i + 1] - start[i]); };
+    auto key = [&](uint32_t i) { return std::string_view(keys.data() + start[i], start[i + 1] - start[i]); };
     // Most keys differ in their first sixteen bytes: sort on those as two integers, read the rest only on a tie.
     constexpr size_t prefixBytes = 16;
     struct Item {
@@ -169,14 +243,16 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
         uint64_t low;
         uint32_t index;
     };
-    std::vector<Item> items(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        const std::string_view k = key(i);
-        uint64_t word[2] = {0, 0};
-        for (size_t b = 0; b < prefixBytes; ++b)
-            word[b / 8] = (word[b / 8] << 8) | (b < k.size() ? uint8_t(k[b]) : 0);
-        items[i] = {word[0], word[1], i};
-    }
+    PerEntry<Item> items(count);
+    inParallel(ranges, [&](size_t, uint32_t first, uint32_t end) {
+        for (uint32_t i = first; i < end; ++i) {
+            const std::string_view k = key(i);
+            uint64_t word[2] = {0, 0};
+            for (size_t b = 0; b < prefixBytes; ++b)
+                word[b / 8] = (word[b / 8] << 8) | (b < k.size() ? uint8_t(k[b]) : 0);
+            items[i] = {word[0], word[1], i};
+        }
+    });
     auto tail = [&](uint32_t i) {
         const std::string_view k = key(i);
         return k.size() > prefixBytes ? k.substr(prefixBytes) : std::string_view();
@@ -195,29 +271,22 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
     inParallel(ranges, [&](size_t, uint32_t first, uint32_t end) {
         std::sort(items.begin() + first, items.begin() + end, less);
     });
-    while (ranges.size() > 1) {
-        std::vector<Range> merged;
-        for (size_t r = 0; r + 1 < ranges.size(); r += 2)
-            merged.push_back({ranges[r].first, ranges[r + 1].end});
-        if (ranges.size() % 2)
-            merged.push_back(ranges.back());
-        inParallel(merged, [&](size_t chunk, uint32_t first, uint32_t end) {
-            if (2 * chunk + 1 < ranges.size())
-                std::inplace_merge(items.begin() + first, items.begin() + ranges[2 * chunk].end, items.begin() + end,
-                                   less);
-        });
-        ranges = std::move(merged);
+    if (ranges.size() > 1) {
+        PerEntry<Item> spare(count);
+        mergeRuns(items, spare, ranges, less);
     }
 
     CollationOrder result;
     result.order.resize(count);
     result.equalToPrevious.resize(count);
-    for (uint32_t r = 0; r < count; ++r) {
-        result.order[r] = items[r].index;
-        result.equalToPrevious[r] = r > 0 && items[r].high == items[r - 1].high &&
-                                    items[r].low == items[r - 1].low &&
-                                    tail(items[r].index) == tail(items[r - 1].index);
-    }
+    inParallel(ranges, [&](size_t, uint32_t first, uint32_t end) {
+        for (uint32_t r = first; r < end; ++r) {
+            result.order[r] = items[r].index;
+            result.equalToPrevious[r] = r > 0 && items[r].high == items[r - 1].high &&
+                                        items[r].low == items[r - 1].low &&
+                                        tail(items[r].index) == tail(items[r - 1].index);
+        }
+    });
     return result;
 }
 
@@ -231,7 +300,7 @@ public:
     explicit GroupAssigner(CatalogEntries& e) : m_e(e) {}
 
     void assign(uint32_t p, std::vector<CatalogEntries::Group>& groups, std::vector<CatalogEntries::Name>& names,
-                std::vector<uint32_t>& groupOf, std::vector<uint32_t>& nameOf)
+                PerEntry<uint32_t>& groupOf, PerEntry<uint32_t>& nameOf)
     {
         const SignalKind kind = m_e.nodes().kind(p);
         const QString& groupID = m_e.groupID(p);
@@ -301,10 +370,12 @@ public:
         CatalogEntries& e = *entries;
         e.m_nodes = std::move(nodes);
         e.m_nodes.releaseSpare();
-        std::vector<uint32_t> titleHashes;
-        readEntries(e, titleHashes);
-        const std::vector<uint32_t> sameTitle = firstOccurrences(
-            titleHashes, [&](uint32_t p, uint32_t q) { return e.title(p) == e.title(q); });
+        std::vector<uint32_t> sameTitle;
+        {
+            PerEntry<uint32_t> titleHashes;
+            readEntries(e, titleHashes);
+            sameTitle = firstOccurrences(titleHashes, [&](uint32_t p, uint32_t q) { return e.title(p) == e.title(q); });
+        }
         findKeyOwners(e);
         rankTitles(e, sameTitle);
         e.m_groupIndex.reserve(qsizetype(e.m_groups.size()));
@@ -316,7 +387,7 @@ public:
 private:
     // One pass reads each entry's texts while they are at hand: traits, folded title, the title's and the node
     // key's hashes, group and group name.
-    static void readEntries(CatalogEntries& e, std::vector<uint32_t>& titleHashes)
+    static void readEntries(CatalogEntries& e, PerEntry<uint32_t>& titleHashes)
     {
         const uint32_t count = e.size();
         titleHashes.resize(count);
@@ -329,10 +400,10 @@ private:
         e.m_name.resize(count);
         // Folding and hashing each title is independent of the others: spread over a few threads, each folding
         // into its own text, joined afterwards.
-        const std::vector<Range> ranges = splitForThreads(count);
+        const std::vector<Range> ranges = splitIntoPieces(count);
         std::vector<std::string> folded(ranges.size());
         std::vector<std::array<uint32_t, 256>> byteCounts(ranges.size());
-        inParallel(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
+        inPieces(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
             const NodeTable& nodes = e.m_nodes;
             std::string& out = folded[chunk];
             out.reserve(size_t(end - first) * 24);
@@ -467,8 +538,7 @@ uint32_t CatalogEntries::keyHash(SignalKind kind, QStringView id)
 
 std::string_view CatalogEntries::foldedTitle(uint32_t position) const
 {
-    return std::string_view(m_foldedTitles).substr(m_titleStart[position],
-                                                   m_titleStart[position + 1] - m_titleStart[position]);
+    return foldedTitles().substr(m_titleStart[position], m_titleStart[position + 1] - m_titleStart[position]);
 }
 
 uint32_t CatalogEntries::keyOwner(uint32_t position) const

@@ -19,6 +19,28 @@
 
 namespace sendra {
 
+// Per-entry arrays are written whole by the threads that fill them: resizing one leaves its elements uninitialised,
+// so its pages are first touched by those threads rather than zeroed on one.
+template <class T>
+struct UnsetAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    template <class U>
+    void construct(U* at) noexcept
+    {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* at, Args&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+template <class T>
+using PerEntry = std::vector<T, UnsetAllocator<T>>;
+
 // One loaded catalogue: the entries, stored once, and everything that depends on their texts alone (folded
 // titles, collation ranks, groups, node-key owners). Built once per load and shared by every application of
 // that load, so switching the parental filter folds and collates nothing again. Immutable once built; safe to
@@ -64,7 +86,7 @@ public:
     std::string_view foldedTitle(uint32_t position) const;
     // Every folded title, one after the other in catalogue order; title p spans [titleStarts()[p],
     // titleStarts()[p + 1]).
-    std::string_view foldedTitles() const { return m_foldedTitles; }
+    std::string_view foldedTitles() const { return std::string_view(m_foldedTitles.data(), m_foldedTitles.size()); }
     std::span<const uint32_t> titleStarts() const { return m_titleStart; }
     // How often each byte occurs in the folded titles (a search looks for its query's rarest bytes first).
     uint32_t byteCount(uint8_t byte) const { return m_byteCount[byte]; }
@@ -109,17 +131,17 @@ private:
     friend class CatalogEntriesBuilder;
 
     NodeTable m_nodes;
-    std::vector<uint8_t> m_traits;
-    std::vector<uint32_t> m_titleStart; // size + 1 offsets into m_foldedTitles
-    std::string m_foldedTitles;
+    PerEntry<uint8_t> m_traits;
+    PerEntry<uint32_t> m_titleStart; // size + 1 offsets into m_foldedTitles
+    PerEntry<char> m_foldedTitles;
     std::array<uint32_t, 256> m_byteCount{};
-    std::vector<uint32_t> m_titleBytes;
-    std::vector<uint8_t> m_titleFirst;
-    std::vector<uint32_t> m_titleRank;
-    std::vector<uint32_t> m_byTitleRank;
-    std::vector<uint32_t> m_group;
-    std::vector<uint32_t> m_name;
-    std::vector<uint32_t> m_keyHash;
+    PerEntry<uint32_t> m_titleBytes;
+    PerEntry<uint8_t> m_titleFirst;
+    PerEntry<uint32_t> m_titleRank;
+    PerEntry<uint32_t> m_byTitleRank;
+    PerEntry<uint32_t> m_group;
+    PerEntry<uint32_t> m_name;
+    PerEntry<uint32_t> m_keyHash;
     QHash<uint32_t, uint32_t> m_keyOwners; // only for positions whose key an earlier entry holds
     std::vector<Group> m_groups;
     std::vector<Name> m_names;

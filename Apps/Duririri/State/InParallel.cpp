@@ -108,7 +108,19 @@ private:
     void* m_context = nullptr;
 };
 
+std::atomic<uint32_t> leastShare{20'000};
+
 } // namespace
+
+uint32_t leastPerThread()
+{
+    return leastShare.load(std::memory_order_relaxed);
+}
+
+uint32_t setLeastPerThreadForTests(uint32_t entries)
+{
+    return leastShare.exchange(entries, std::memory_order_relaxed);
+}
 
 void onStandingThreads(const std::vector<Range>& ranges, void (*call)(void* context, size_t chunk), void* context)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -13,10 +14,15 @@ struct Range {
     uint32_t end;
 };
 
-inline std::vector<Range> splitForThreads(uint32_t count, uint32_t leastPerThread = 20'000)
+// How many entries a thread of a shared pass takes at least (20,000). Tests lower it so that small catalogues reach
+// the joins of the threads' parts; it returns the share it replaces.
+uint32_t leastPerThread();
+uint32_t setLeastPerThreadForTests(uint32_t entries);
+
+inline std::vector<Range> splitForThreads(uint32_t count, uint32_t least = leastPerThread())
 {
     const uint32_t threads = std::clamp<uint32_t>(
-        std::min(count / std::max<uint32_t>(leastPerThread, 1), std::thread::hardware_concurrency()), 1, 8);
+        std::min(count / std::max<uint32_t>(least, 1), std::thread::hardware_concurrency()), 1, 8);
     std::vector<Range> ranges;
     for (uint32_t t = 0; t < threads; ++t)
         ranges.push_back({uint32_t(uint64_t(count) * t / threads), uint32_t(uint64_t(count) * (t + 1) / threads)});
@@ -34,6 +40,38 @@ void inParallel(const std::vector<Range>& ranges, Work&& work)
     work(0, ranges[0].first, ranges[0].end);
     for (std::thread& thread : threads)
         thread.join();
+}
+
+// Ranges for a pass whose entries differ in cost (texts of every length and script): a few per thread, so that a
+// thread that finishes early takes more rather than waiting for the slowest.
+inline constexpr uint32_t piecesPerThread = 4;
+
+inline std::vector<Range> splitIntoPieces(uint32_t count)
+{
+    const auto pieces = uint32_t(splitForThreads(count).size()) * piecesPerThread;
+    std::vector<Range> ranges;
+    for (uint32_t p = 0; p < pieces; ++p)
+        ranges.push_back({uint32_t(uint64_t(count) * p / pieces), uint32_t(uint64_t(count) * (p + 1) / pieces)});
+    return ranges;
+}
+
+// Runs work(piece, first, end) for every range of splitIntoPieces on its threads (this one and threads of its own),
+// each taking the next range nobody has begun.
+template <class Work>
+void inPieces(const std::vector<Range>& ranges, Work&& work)
+{
+    const size_t threads = (ranges.size() + piecesPerThread - 1) / piecesPerThread;
+    std::atomic<size_t> next{0};
+    const auto take = [&] {
+        for (size_t piece; (piece = next.fetch_add(1, std::memory_order_relaxed)) < ranges.size();)
+            work(piece, ranges[piece].first, ranges[piece].end);
+    };
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threads; ++t)
+        helpers.emplace_back(take);
+    take();
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 // The same for passes of a few milliseconds, where starting threads would cost as much as the pass itself: threads

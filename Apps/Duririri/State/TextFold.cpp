@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <vector>
 
 namespace sendra {
@@ -144,7 +145,8 @@ const LatinFold& latinFold()
     return table;
 }
 
-// The keywords by their first byte, so a scan looks at each byte of a text once.
+// The keywords by their first byte, so a scan looks at each byte of a text once, and the pairs of bytes they begin
+// with: common letters start keywords, but rarely with the letter that follows them, so most bytes cost one bit test.
 class KeywordTable
 {
 public:
@@ -152,29 +154,39 @@ public:
     {
         for (const QString& keyword : CenterContentPolicy::adultKeywords()) {
             const QByteArray bytes = keyword.toUtf8();
-            if (!bytes.isEmpty()) {
-                m_byFirst[uint8_t(bytes[0])].push_back(bytes.toStdString());
-                m_starts[uint8_t(bytes[0])] = true;
-            }
+            if (bytes.isEmpty())
+                continue;
+            const auto first = uint8_t(bytes[0]);
+            m_byFirst[first].push_back(bytes.toStdString());
+            if (bytes.size() == 1)
+                m_alone[first] = true;
+            else
+                m_pairs[pair(first, uint8_t(bytes[1]))] = true;
         }
     }
 
     bool matches(std::string_view text) const
     {
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (!m_starts[uint8_t(text[i])])
+        for (size_t i = 0; i + 1 < text.size(); ++i) {
+            const auto first = uint8_t(text[i]);
+            if (m_alone[first])
+                return true;
+            if (!m_pairs[pair(first, uint8_t(text[i + 1]))])
                 continue;
-            for (const std::string& keyword : m_byFirst[uint8_t(text[i])]) {
+            for (const std::string& keyword : m_byFirst[first]) {
                 if (text.compare(i, keyword.size(), keyword) == 0)
                     return true;
             }
         }
-        return false;
+        return !text.empty() && m_alone[uint8_t(text.back())];
     }
 
 private:
+    static size_t pair(uint8_t first, uint8_t second) { return size_t(first) << 8 | second; }
+
     std::array<std::vector<std::string>, 256> m_byFirst;
-    std::array<bool, 256> m_starts{};
+    std::array<bool, 256> m_alone{};
+    std::bitset<65536> m_pairs;
 };
 
 } // namespace
