@@ -19,14 +19,19 @@ struct Range {
 uint32_t leastPerThread();
 uint32_t setLeastPerThreadForTests(uint32_t entries);
 
+// [0, count) cut into `parts` consecutive ranges of nearly equal size.
+inline std::vector<Range> equalRanges(uint32_t count, uint32_t parts)
+{
+    std::vector<Range> ranges;
+    for (uint32_t p = 0; p < parts; ++p)
+        ranges.push_back({uint32_t(uint64_t(count) * p / parts), uint32_t(uint64_t(count) * (p + 1) / parts)});
+    return ranges;
+}
+
 inline std::vector<Range> splitForThreads(uint32_t count, uint32_t least = leastPerThread())
 {
-    const uint32_t threads = std::clamp<uint32_t>(
-        std::min(count / std::max<uint32_t>(least, 1), std::thread::hardware_concurrency()), 1, 8);
-    std::vector<Range> ranges;
-    for (uint32_t t = 0; t < threads; ++t)
-        ranges.push_back({uint32_t(uint64_t(count) * t / threads), uint32_t(uint64_t(count) * (t + 1) / threads)});
-    return ranges;
+    const uint32_t wanted = std::min(count / std::max<uint32_t>(least, 1), std::thread::hardware_concurrency());
+    return equalRanges(count, std::clamp<uint32_t>(wanted, 1, 8));
 }
 
 // Runs work(chunk, first, end) for every range, the first on this thread and the others on threads of their own
@@ -48,11 +53,7 @@ inline constexpr uint32_t piecesPerThread = 4;
 
 inline std::vector<Range> splitIntoPieces(uint32_t count)
 {
-    const auto pieces = uint32_t(splitForThreads(count).size()) * piecesPerThread;
-    std::vector<Range> ranges;
-    for (uint32_t p = 0; p < pieces; ++p)
-        ranges.push_back({uint32_t(uint64_t(count) * p / pieces), uint32_t(uint64_t(count) * (p + 1) / pieces)});
-    return ranges;
+    return equalRanges(count, uint32_t(splitForThreads(count).size()) * piecesPerThread);
 }
 
 // Runs work(piece, first, end) for every range of splitIntoPieces on its threads (this one and threads of its own),
