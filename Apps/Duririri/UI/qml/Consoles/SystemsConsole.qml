@@ -300,13 +300,13 @@ Item {
                         wrapMode: Text.Wrap
                     }
                 }
-                BusyIndicator {
+                BusySpinner {
                     objectName: row.objectName + ".spinner"
                     visible: row.busy
                     running: row.busy
                     Layout.preferredWidth: 22
                     Layout.preferredHeight: 22
-                    palette.dark: row.tint
+                    color: row.tint
                 }
                 Symbol {
                     visible: !row.busy

@@ -173,11 +173,11 @@ Sheet {
                     objectName: "detail.loading"
                     visible: Details.isLoadingBrief
                     spacing: Theme.spacingRegular
-                    BusyIndicator {
+                    BusySpinner {
                         running: Details.isLoadingBrief
                         Layout.preferredWidth: 24
                         Layout.preferredHeight: 24
-                        palette.dark: CommandPalette.primary
+                        color: CommandPalette.primary
                     }
                     Text {
                         objectName: "detail.loading.text"
