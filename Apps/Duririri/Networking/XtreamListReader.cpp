@@ -288,7 +288,7 @@ struct StreamListReader::State
 
     void nameGroups(const CategoryMap& categories)
     {
-        const QString fallback = QStringLiteral("Contenido");
+        const QString fallback = utf8(defaultGroupName);
         for (const auto& [categoryId, group] : groupsById) {
             const QString id = utf8(categoryId);
             const QString name = categories.value(id, fallback);
