@@ -204,11 +204,10 @@ struct StreamListReader::State
                                           ? valueText(*raw.categoryId, categoryScratch).value_or(std::string_view())
                                           : std::string_view();
         if (categoryId.empty() && raw.categoryIds) {
-            const size_t listed = readListedIds(*raw.categoryIds);
-            if (listed > 1)
+            bool several = false;
+            categoryId = firstListedId(*raw.categoryIds, several);
+            if (several)
                 return listedGroup(raw.categoryName);
-            if (listed == 1)
-                categoryId = listedIds.front();
         }
         if (raw.categoryName && !raw.categoryName->empty()) {
             namedScratch.assign(categoryId).push_back('\0');
@@ -239,19 +238,29 @@ struct StreamListReader::State
         return byId(categoryId);
     }
 
-    // The non-empty ids of a "category_ids" list (numbers or texts) into listedIds; how many there are.
-    size_t readListedIds(const element& value)
+    // The first non-empty id of a "category_ids" list (numbers or texts); `several` tells whether it lists more, which
+    // are all in listedIds then. One id, the common list, is read without a copy.
+    std::string_view firstListedId(const element& value, bool& several)
     {
-        listedIds.clear();
+        several = false;
         simdjson::dom::array ids;
         if (value.get_array().get(ids) != simdjson::SUCCESS)
-            return 0;
+            return {};
+        std::string_view first;
         for (const element id : ids) {
-            const std::optional<std::string_view> text = valueText(id, listedScratch);
-            if (text && !text->empty())
-                listedIds.emplace_back(*text);
+            const std::optional<std::string_view> text = valueText(id, first.empty() ? listedScratch : otherScratch);
+            if (!text || text->empty())
+                continue;
+            if (first.empty()) {
+                first = *text;
+                continue;
+            }
+            if (!several)
+                listedIds.assign(1, std::string(first));
+            several = true;
+            listedIds.emplace_back(*text);
         }
-        return listedIds.size();
+        return first;
     }
 
     // Entries that list several ids belong to the first one whose category is named, which is known only once the
@@ -339,6 +348,7 @@ struct StreamListReader::State
     std::vector<std::string> listedIds;
     std::string listedKey;
     std::string listedScratch;
+    std::string otherScratch;
     Last lastSuffix;
     Last lastClassification;
     Last lastGroup;
