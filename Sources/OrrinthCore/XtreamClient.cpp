@@ -6,6 +6,7 @@
 #include "OrrinthCore/JsonDecoding.h"
 #include "NetKit/Join.h"
 #include "NetKit/LenientJson.h"
+#include "NetKit/NetLog.h"
 #include "NetKit/UrlCodec.h"
 
 #include <algorithm>
@@ -201,6 +202,9 @@ QCoro::Task<CategoryTable> categoryTable(Transport transport, XtreamCredentials 
         const QByteArray body = co_await fetch(transport, credentials, action(request), 25s, token);
         co_return categoryTableFrom(body);
     } catch (...) {
+        if (!token.isCancelled())
+            qCWarning(netkit::netLog,
+                      "Sendra: a category list of the panel could not be read; its groups stay unnamed");
     }
     co_return CategoryTable();
 }
@@ -214,6 +218,8 @@ QCoro::Task<QList<CatalogItem>> streamItems(Transport transport, XtreamCredentia
         auto decode = [body, kind, names] { return itemsFrom(body, kind, names); };
         co_return co_await inBackground(std::move(decode), token);
     } catch (...) {
+        if (!token.isCancelled())
+            qCWarning(netkit::netLog, "Sendra: a stream list of the panel could not be read; it counts as empty");
     }
     co_return QList<CatalogItem>();
 }
