@@ -2,6 +2,7 @@
 
 #include "Shared/MediaOptions.h"
 #include "Shared/NativeEngine.h"
+#include "Shared/PlaybackLog.h"
 #include "Shared/ProviderMovieRedirectResolver.h"
 #include "Shared/VlcEngine.h"
 
@@ -138,6 +139,8 @@ void VLCPlaybackController::startRedirectResolution(const QUrl &url)
             self->m_resolvedURL = target;
             self->openOnVlc(target, url);
         } catch (...) {
+            if (!token.isCancelled())
+                qCWarning(playbackLog, "Sendra: the film's address could not be followed to its server");
         }
     }(this, m_network, url, token, timeouts);
 }

@@ -1,5 +1,7 @@
 #include "NetKit/TaskSlot.h"
 
+#include "NetKit/NetLog.h"
+
 #include <utility>
 
 namespace netkit {
@@ -10,16 +12,21 @@ QCoro::Task<void> guarded(std::function<QCoro::Task<void>()> body)
 {
     try {
         co_await body();
+    } catch (const Cancelled&) {
     } catch (...) {
         // A detached task has nobody to report to; its owner learns the outcome through its own state.
+        qCWarning(netLog, "Sendra: a background task ended with a failure it did not handle");
     }
 }
 
 QCoro::Task<void> runInSlot(TaskBody body, CancelToken token, std::shared_ptr<bool> finished)
 {
     try {
-        co_await body(std::move(token));
+        co_await body(token);
+    } catch (const Cancelled&) {
     } catch (...) {
+        if (!token.isCancelled())
+            qCWarning(netLog, "Sendra: a task ended with a failure it did not handle");
     }
     *finished = true;
 }

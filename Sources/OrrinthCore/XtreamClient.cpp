@@ -6,6 +6,7 @@
 #include "OrrinthCore/JsonDecoding.h"
 #include "NetKit/Join.h"
 #include "NetKit/LenientJson.h"
+#include "NetKit/NetLog.h"
 #include "NetKit/UrlCodec.h"
 
 #include <algorithm>
@@ -101,6 +102,28 @@ QString idText(Object row, std::string_view key)
     return netkit::json::string(row[key]).value_or(QString());
 }
 
+// Panels send the category in "category_id" and again in "category_ids"; some rows fill only the list. Then the
+// first listed id whose category is named stands in for it, else the first listed id.
+QString categoryIdOf(Object row, const CategoryTable& names)
+{
+    QString id = idText(row, "category_id");
+    if (!id.isEmpty())
+        return id;
+    const auto listed = netkit::json::array(row["category_ids"]);
+    if (!listed)
+        return id;
+    for (const json::Element element : *listed) {
+        const QString candidate = netkit::json::string(element).value_or(QString());
+        if (candidate.isEmpty())
+            continue;
+        if (names.contains(candidate))
+            return candidate;
+        if (id.isEmpty())
+            id = candidate;
+    }
+    return id;
+}
+
 std::optional<QString> nonEmptyText(Object row, std::string_view key)
 {
     auto text = netkit::json::text(row[key]);
@@ -145,7 +168,7 @@ std::optional<CatalogItem> itemFrom(Object row, ContentKind kind, const Category
     const auto name = nonEmptyText(row, "name");
     if (!id || !name)
         return std::nullopt;
-    const QString categoryID = idText(row, "category_id");
+    const QString categoryID = categoryIdOf(row, names);
     QString category = nonEmptyText(row, "category_name").value_or(names.value(categoryID));
     if (category.isEmpty())
         category = uncategorizedCategoryName();
@@ -179,6 +202,9 @@ QCoro::Task<CategoryTable> categoryTable(Transport transport, XtreamCredentials 
         const QByteArray body = co_await fetch(transport, credentials, action(request), 25s, token);
         co_return categoryTableFrom(body);
     } catch (...) {
+        if (!token.isCancelled())
+            qCWarning(netkit::netLog,
+                      "Sendra: a category list of the panel could not be read; its groups stay unnamed");
     }
     co_return CategoryTable();
 }
@@ -192,6 +218,8 @@ QCoro::Task<QList<CatalogItem>> streamItems(Transport transport, XtreamCredentia
         auto decode = [body, kind, names] { return itemsFrom(body, kind, names); };
         co_return co_await inBackground(std::move(decode), token);
     } catch (...) {
+        if (!token.isCancelled())
+            qCWarning(netkit::netLog, "Sendra: a stream list of the panel could not be read; it counts as empty");
     }
     co_return QList<CatalogItem>();
 }

@@ -79,6 +79,25 @@ TEST_F(XtreamClientTest, AccountCheck)
     EXPECT_THROW(wait(client.validate(credentials)), DecodingError);
 }
 
+// Rows that fill only "category_ids" take the first listed id whose category is named, else the first; a
+// "category_id" with a text wins.
+TEST_F(XtreamClientTest, CategoryIdsStandInForAMissingCategoryId)
+{
+    transport->on(QStringLiteral("get_live_categories"), answer(R"([{"category_id":3,"category_name":"Noticias"}])"));
+    transport->on(QStringLiteral("get_vod_categories"), answer(R"([{"category_id":"8","category_name":"Cine"}])"));
+    transport->on(QStringLiteral("get_series_categories"), answer(R"([{"category_id":"5","category_name":"Drama"}])"));
+    transport->on(QStringLiteral("get_live_streams"),
+                  answer(R"([{"stream_id":1,"name":"a","category_id":null,"category_ids":[9,3]},
+                             {"stream_id":2,"name":"b","category_id":"4","category_ids":[3]}])"));
+    transport->on(QStringLiteral("get_vod_streams"), answer(R"([{"stream_id":3,"name":"c","category_ids":["8"]},
+                             {"stream_id":4,"name":"d","category_id":"","category_ids":[null,"",9,10]}])"));
+    transport->on(QStringLiteral("get_series"), answer(R"([{"series_id":5,"name":"e","category_ids":[7,5]}])"));
+    QStringList rows;
+    for (const CatalogItem& item : wait(client.catalogItems(credentials)))
+        rows << item.id() + '|' + item.categoryID() + '|' + item.category();
+    EXPECT_EQ(rows, (QStringList{"1|3|Noticias", "2|4|Sin categoría", "3|8|Cine", "4|9|Sin categoría", "5|5|Drama"}));
+}
+
 TEST_F(XtreamClientTest, CatalogueReadsRowsWithTheirFallbacks)
 {
     scriptCatalogue();

@@ -192,6 +192,48 @@ TEST(XtreamListReader, ElementRules)
     EXPECT_EQ(series[0].kind, SignalKind::episodic);
 }
 
+// Panels send the category in "category_id" and again in "category_ids"; entries that fill only the list must not
+// fall into the default group.
+TEST(XtreamListReader, CategoryIdsStandInForAMissingCategoryId)
+{
+    const xtream::CategoryMap map{{"7", "Estrenos"}, {"12", "Doce"}};
+    for (const SignalKind kind : {SignalKind::broadcast, SignalKind::cinema, SignalKind::episodic}) {
+        SCOPED_TRACE(int(kind));
+        QByteArray body = R"([
+            {"ID":1,"name":"Sin id","category_ids":[7]},
+            {"ID":2,"name":"Nulo","category_id":null,"category_ids":["12"]},
+            {"ID":3,"name":"Vacío","category_id":"","category_ids":[9,7]},
+            {"ID":4,"name":"Orden","category_ids":["7",9]},
+            {"ID":5,"name":"Gana","category_id":"8","category_ids":[7]},
+            {"ID":6,"name":"Gana con número","category_id":12,"category_ids":[7]},
+            {"ID":7,"name":"Desconocidas","category_ids":[9,10]},
+            {"ID":8,"name":"Huecos","category_ids":[null,"",{},[],"12"]},
+            {"ID":9,"name":"Propia","category_ids":[9,7],"category_name":"Mía"},
+            {"ID":10,"name":"Lista vacía","category_id":null,"category_ids":[]},
+            {"ID":11,"name":"No es lista","category_ids":"7"}
+        ])";
+        body.replace("\"ID\"", kind == SignalKind::episodic ? "\"series_id\"" : "\"stream_id\"");
+        const QList<MediaNode> nodes = read(body, kind, map);
+        QStringList rows;
+        for (const MediaNode& n : nodes)
+            rows << QStringList{n.id, n.groupID, n.groupName}.join('|');
+        EXPECT_EQ(rows, (QStringList{
+                            "1|7|Estrenos",
+                            "2|12|Doce",
+                            "3|7|Estrenos", // the first id whose category is named
+                            "4|7|Estrenos",
+                            "5|8|Contenido", // a category_id with a text wins, named or not
+                            "6|12|Doce",
+                            "7|9|Contenido", // none named: the first
+                            "8|12|Doce",
+                            "9|7|Mía",
+                            "10|group:contenido|Contenido",
+                            "11|group:contenido|Contenido",
+                        }));
+        expectSameNodes(nodes, testkit::readStreamListWithQJson(body, kind, map, panel));
+    }
+}
+
 TEST(XtreamListReader, CategoryMap)
 {
     const xtream::CategoryMap map = xtream::readCategoryMap(R"([

@@ -467,10 +467,11 @@ namespace {
 QMutex capturedMutex;
 QStringList captured;
 
-void capture(QtMsgType, const QMessageLogContext& context, const QString& text)
+void capture(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     const QMutexLocker lock(&capturedMutex);
-    captured.append(QString::fromLatin1(context.category ? context.category : "") + QStringLiteral(": ") + text);
+    captured.append(QString::fromLatin1(type == QtWarningMsg ? "warning " : "") +
+                    QString::fromLatin1(context.category ? context.category : "") + QStringLiteral(": ") + text);
 }
 
 } // namespace
@@ -517,6 +518,9 @@ TEST_F(DeckConnectionTest, FailedConnectionsLogNoAddressNorCredential)
 
     // "w0rd" is in the password however an address encodes it.
     const QMutexLocker lock(&capturedMutex);
+    // Each failure is told, so that an address in a message would be seen.
+    EXPECT_EQ(captured.filter(QStringLiteral("warning sendra.deck: Sendra: connecting to the source failed")).size(), 3)
+        << qPrintable(captured.join('\n'));
     for (const QString& line : captured) {
         for (const QString& secret : {password, QStringLiteral("w0rd"), user, gone, freePanel.baseUrl().authority(),
                                       host.baseUrl().authority()})

@@ -10,6 +10,7 @@
 #include <QUuid>
 
 #include <optional>
+#include <string_view>
 
 namespace sendra {
 
@@ -36,6 +37,9 @@ size_t qHash(const MediaNode& node, size_t seed = 0) noexcept;
 
 // The node key of an entry of the given kind and id (same form as MediaNode::catalogKey).
 QString catalogKey(SignalKind kind, const QString& id);
+
+// The group of entries whose category is missing or has no name. It is data, shown as written in every language.
+inline constexpr std::string_view defaultGroupName = "Contenido";
 
 // A category of one kind.
 struct MediaGroup {

@@ -7,6 +7,7 @@
 #include "Networking/PlatformRequests.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "NetKit/Join.h"
+#include "NetKit/NetLog.h"
 #include "NetKit/UrlCodec.h"
 
 #include <QJsonDocument>
@@ -183,6 +184,8 @@ QCoro::Task<std::optional<CommandFeed>> preparedFeed(CatalogRequest request, Cat
                                                         true, request.timeouts.home, token);
         co_return readHome(home.object, identity, document);
     } catch (...) {
+        if (!token.isCancelled())
+            qCWarning(netkit::netLog, "Sendra: the prepared catalogue's home could not be read; it is shown without");
         co_return std::nullopt;
     }
 }

@@ -74,7 +74,8 @@ std::optional<MediaNode> readItem(const simdjson::dom::object& item, const QUrl&
     node.title = *name;
     node.kind = signalKindFromStored(text(item["kind"]).value_or(QString())).value_or(SignalKind::cinema);
     node.groupID = string(item["categoryId"]).value_or(QString());
-    node.groupName = text(item["category"]).value_or(QStringLiteral("Contenido"));
+    static const QString defaultGroup = QString::fromUtf8(defaultGroupName);
+    node.groupName = text(item["category"]).value_or(defaultGroup);
     if (const auto image = address(item["image"]))
         node.artwork = artworkAddress(*image, document);
     node.fileSuffix = text(item["extension"]).value_or(QString());
@@ -504,8 +505,8 @@ struct SectionReader::State
             return lastGroup.value;
         auto found = groups.find(groupScratch);
         if (found == groups.end()) {
-            const uint32_t index = table.addGroup(utf8(id.value_or(std::string_view())),
-                                                  name ? utf8(*name) : QStringLiteral("Contenido"));
+            const uint32_t index =
+                table.addGroup(utf8(id.value_or(std::string_view())), name ? utf8(*name) : utf8(defaultGroupName));
             found = groups.emplace(groupScratch, index).first;
         }
         lastGroup = {found->first, found->second};

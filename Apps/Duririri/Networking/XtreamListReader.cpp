@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sendra::xtream {
 
@@ -29,6 +30,7 @@ struct RawEntry
     std::optional<element> id;
     std::optional<std::string_view> name;
     std::optional<element> categoryId;
+    std::optional<element> categoryIds;
     std::optional<std::string_view> categoryName;
     std::optional<std::string_view> icon;
     std::optional<std::string_view> cover;
@@ -90,6 +92,8 @@ RawEntry collect(const object& item, std::string_view idKey)
         case 12:
             if (key == "content_type")
                 raw.contentType = textOf(member.value);
+            else if (key == "category_ids")
+                raw.categoryIds = member.value;
             break;
         case 13:
             if (key == "category_name")
@@ -194,9 +198,17 @@ struct StreamListReader::State
 
     uint32_t group(const RawEntry& raw)
     {
-        // No category id, or one with no text form, is the empty id.
-        const std::string_view categoryId =
-            raw.categoryId ? valueText(*raw.categoryId, categoryScratch).value_or(std::string_view()) : std::string_view();
+        // No category id, or one with no text form, is the empty id. Panels send the category twice, in
+        // "category_id" and in "category_ids"; some entries fill only the list, which then stands in for it.
+        std::string_view categoryId = raw.categoryId
+                                          ? valueText(*raw.categoryId, categoryScratch).value_or(std::string_view())
+                                          : std::string_view();
+        if (categoryId.empty() && raw.categoryIds) {
+            bool several = false;
+            categoryId = firstListedId(*raw.categoryIds, several);
+            if (several)
+                return listedGroup(raw.categoryName);
+        }
         if (raw.categoryName && !raw.categoryName->empty()) {
             namedScratch.assign(categoryId).push_back('\0');
             namedScratch.append(*raw.categoryName);
@@ -226,6 +238,52 @@ struct StreamListReader::State
         return byId(categoryId);
     }
 
+    // The first non-empty id of a "category_ids" list (numbers or texts); `several` tells whether it lists more, which
+    // are all in listedIds then. One id, the common list, is read without a copy.
+    std::string_view firstListedId(const element& value, bool& several)
+    {
+        several = false;
+        simdjson::dom::array ids;
+        if (value.get_array().get(ids) != simdjson::SUCCESS)
+            return {};
+        std::string_view first;
+        for (const element id : ids) {
+            const std::optional<std::string_view> text = valueText(id, first.empty() ? listedScratch : otherScratch);
+            if (!text || text->empty())
+                continue;
+            if (first.empty()) {
+                first = *text;
+                continue;
+            }
+            if (!several)
+                listedIds.assign(1, std::string(first));
+            several = true;
+            listedIds.emplace_back(*text);
+        }
+        return first;
+    }
+
+    // Entries that list several ids belong to the first one whose category is named, which is known only once the
+    // category list is in: such a group gets a placeholder until then. No other group has an empty id and a name.
+    uint32_t listedGroup(const std::optional<std::string_view>& ownName)
+    {
+        const bool named = ownName && !ownName->empty();
+        listedKey.clear();
+        for (const std::string& id : listedIds) {
+            const auto size = uint32_t(id.size());
+            listedKey.append(reinterpret_cast<const char*>(&size), sizeof size).append(id);
+        }
+        if (named)
+            listedKey.append(sizeof(uint32_t), '\xFF').append(*ownName);
+        auto found = listedGroupIndex.find(listedKey);
+        if (found == listedGroupIndex.end()) {
+            const uint32_t group = table.addGroup(QString(), QString::number(listed.size()));
+            listed.push_back({group, listedIds, named ? std::optional<std::string>(*ownName) : std::nullopt});
+            found = listedGroupIndex.emplace(listedKey, group).first;
+        }
+        return found->second;
+    }
+
     uint32_t byId(std::string_view categoryId)
     {
         auto found = groupsById.find(categoryId);
@@ -239,11 +297,22 @@ struct StreamListReader::State
 
     void nameGroups(const CategoryMap& categories)
     {
-        const QString contenido = QStringLiteral("Contenido");
+        const QString fallback = utf8(defaultGroupName);
         for (const auto& [categoryId, group] : groupsById) {
             const QString id = utf8(categoryId);
-            const QString name = categories.value(id, contenido);
+            const QString name = categories.value(id, fallback);
             table.renameGroup(group, id.isEmpty() ? slugGroupId(name) : id, name);
+        }
+        for (const Listed& entry : listed) {
+            QString id = utf8(entry.ids.front());
+            for (const std::string& candidate : entry.ids) {
+                const QString text = utf8(candidate);
+                if (categories.contains(text)) {
+                    id = text;
+                    break;
+                }
+            }
+            table.renameGroup(entry.group, id, entry.ownName ? utf8(*entry.ownName) : categories.value(id, fallback));
         }
     }
 
@@ -254,6 +323,8 @@ struct StreamListReader::State
         groupsById.clear();
         groupsByNumber.clear();
         namedGroups.clear();
+        listed.clear();
+        listedGroupIndex.clear();
         lastSuffix = lastClassification = lastGroup = Last();
     }
 
@@ -267,6 +338,17 @@ struct StreamListReader::State
     std::vector<uint32_t> groupsByNumber;
     BytesMap<uint32_t> namedGroups; // category id, NUL, category name
     std::string namedScratch;
+    struct Listed {
+        uint32_t group;
+        std::vector<std::string> ids;
+        std::optional<std::string> ownName;
+    };
+    std::vector<Listed> listed;
+    BytesMap<uint32_t> listedGroupIndex; // each id after its length, then the entry's own category name if any
+    std::vector<std::string> listedIds;
+    std::string listedKey;
+    std::string listedScratch;
+    std::string otherScratch;
     Last lastSuffix;
     Last lastClassification;
     Last lastGroup;

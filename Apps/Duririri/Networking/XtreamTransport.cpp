@@ -6,6 +6,7 @@
 #include "Networking/BackgroundWork.h"
 #include "Networking/BodyFeed.h"
 #include "NetKit/LargeList.h"
+#include "NetKit/NetLog.h"
 #include "Networking/XtreamDetails.h"
 #include "Networking/XtreamListReader.h"
 
@@ -90,6 +91,7 @@ QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderS
     } catch (const netkit::Cancelled&) {
         throw;
     } catch (...) {
+        qCWarning(netkit::netLog, "Sendra: a category list of the panel could not be read; its groups stay unnamed");
         co_return xtream::CategoryMap{};
     }
 }

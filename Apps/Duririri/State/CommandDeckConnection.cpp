@@ -7,6 +7,7 @@
 #include "Domain/ProductBrand.h"
 #include "Domain/StoredJson.h"
 #include "Networking/PlatformEndpoints.h"
+#include "State/DeckLog.h"
 #include "State/NetworkCheck.h"
 #include "Storage/CommandVault.h"
 
@@ -160,8 +161,10 @@ void CommandDeck::endConnectionTask(const CancelToken& token, const std::excepti
     const Batch batch(*this);
     assign(m_isConnecting, false, {&CommandDeck::isConnectingChanged});
     assign(m_connectionStatus, QString(), {&CommandDeck::connectionStatusChanged});
-    if (!token.isCancelled())
+    if (!token.isCancelled()) {
+        qCWarning(deckLog, "Sendra: connecting to the source failed");
         setErrorMessage(failureMessage(failure, fallback));
+    }
 }
 
 QCoro::Task<void> CommandDeck::openFreeConnection(SourceDraft draft, CancelToken token)
@@ -253,6 +256,8 @@ QCoro::Task<void> CommandDeck::preparePrivateConnection(SourceDraft draft, Cance
             co_await m_clients.xtream->authenticate(session, token);
         } catch (...) {
             accepted = false;
+            if (!token.isCancelled())
+                qCWarning(deckLog, "Sendra: a server of the brand did not accept the account; trying the next one");
         }
         throwIfCancelled(token);
         if (accepted) {
@@ -439,6 +444,7 @@ QCoro::Task<LoadedCatalog> CommandDeck::loadCatalog(ConnectionFinish finish, Can
         throwIfCancelled(token);
         if (cancelledBySystem(failure))
             std::rethrow_exception(failure);
+        qCWarning(deckLog, "Sendra: the prepared catalogue could not be loaded; reading the panel's own lists");
         // Any other failure of the prepared catalogue: the panel's whole catalogue instead.
     }
     throwIfCancelled(token);

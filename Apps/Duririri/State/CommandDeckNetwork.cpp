@@ -1,6 +1,7 @@
 // The network check: latency, download and upload measured one after the other against the speed-test service,
 // each published as soon as it is known. A failed step ends the check with latency -1; nothing is shown.
 #include "State/CommandDeck.h"
+#include "State/DeckLog.h"
 
 #include "State/NetworkCheck.h"
 
@@ -40,6 +41,8 @@ QCoro::Task<void> CommandDeck::networkCheckTask(netkit::CancelToken token)
         assign(m_networkCheckRunning, false, {&CommandDeck::networkCheckRunningChanged});
         co_return;
     } catch (...) {
+        if (!token.isCancelled())
+            qCWarning(deckLog, "Sendra: the network check failed");
     }
     // Only the deck going away cancels a check.
     if (token.isCancelled())

@@ -2,6 +2,7 @@
 // and records how far each entry was played. Lookups run in the detail and playback slots; a lookup cancelled by
 // the user's own next action ends silently, whatever the network reported.
 #include "State/CommandDeck.h"
+#include "State/DeckLog.h"
 
 #include "Domain/CommandError.h"
 #include "Domain/StoredJson.h"
@@ -68,6 +69,8 @@ QCoro::Task<void> CommandDeck::detailsTask(MediaNode node, CancelToken token)
         }
     } catch (...) {
         brief.reset();
+        if (!token.isCancelled())
+            qCWarning(deckLog, "Sendra: the details of an entry could not be loaded");
     }
     if (!self || token.isCancelled())
         co_return;

@@ -42,11 +42,13 @@ Item {
             id: statusRow
             anchors.centerIn: parent
             spacing: 12
-            BusyIndicator {
+            BusySpinner {
+                objectName: "statusSpinner"
                 running: parent.visible
                 width: 32
                 height: 32
-                palette.dark: screen.accent
+                lineWidth: 3
+                color: screen.accent
                 anchors.verticalCenter: parent.verticalCenter
             }
             Label {

@@ -75,7 +75,23 @@ QList<MediaNode> readStreamListWithQJson(const QByteArray& body, SignalKind kind
         MediaNode node;
         node.id = *id;
         node.title = name.toString();
-        const QString categoryId = lenientString(object.value(QStringLiteral("category_id"))).value_or(QString());
+        QString categoryId = lenientString(object.value(QStringLiteral("category_id"))).value_or(QString());
+        if (categoryId.isEmpty()) {
+            // The first listed id whose category is named, else the first.
+            QString first;
+            for (const QJsonValue listed : object.value(QStringLiteral("category_ids")).toArray()) {
+                const QString id = lenientString(listed).value_or(QString());
+                if (id.isEmpty())
+                    continue;
+                if (first.isEmpty())
+                    first = id;
+                if (categories.contains(id)) {
+                    first = id;
+                    break;
+                }
+            }
+            categoryId = first;
+        }
         const QJsonValue categoryName = object.value(QStringLiteral("category_name"));
         if (categoryName.isString() && !categoryName.toString().isEmpty())
             node.groupName = categoryName.toString();

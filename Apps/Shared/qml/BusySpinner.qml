@@ -1,15 +1,15 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import Sendra.App
 
-// A small wheel of spokes for buttons that wait on the deck; the bright spoke steps a twelfth of a turn at a time.
+// A small wheel of spokes for whatever waits, in the player and in every screen of the application (which sees it
+// through its import of this module); the bright spoke steps a twelfth of a turn at a time.
 // It steps rather than turns: an animation that turns asks for a whole window's frame at every vsync, which a
 // machine drawing without a GPU pays for on every core while the catalogue is being read.
 Item {
     id: spinner
 
-    property color color: Theme.textOnAccent
+    property color color: "white"
     property bool running: true
     property real lineWidth: 2.5
 
