@@ -3,6 +3,7 @@
 #include "fakes/ResidentMemory.h"
 
 #include "UI/ArtworkProvider.h"
+#include "UI/DecodeQueue.h"
 #include "UI/PictureHeader.h"
 
 #include <QElapsedTimer>
@@ -309,6 +310,8 @@ TEST(HostileArtwork, headersOfOddChunksAndMarkersAreReadWithoutADecoder)
 
     EXPECT_EQ(sendra::ui::readPictureHeader(greyPng(5000, 5000), "png").pixels, 25'000'000);
     EXPECT_EQ(sendra::ui::readPictureHeader(signature + ihdr.first(12), "png").pixels, -1);
+    const QByteArray vast = pngChunk("IHDR", bigEndian32(0xe1e1e1e1u) + bigEndian32(0xe1e1e1e1u) + "\x08");
+    EXPECT_GT(sendra::ui::readPictureHeader(signature + vast, "png").pixels, sendra::ui::kPixelBudget);
     EXPECT_EQ(sendra::ui::readPictureHeader(QByteArray("GIF89a\x10\x27\x10\x27", 10), "gif").pixels, 100'000'000);
     EXPECT_EQ(sendra::ui::readPictureHeader(QByteArray("GIF89a\x10\x27\x10", 9), "gif").pixels, -1);
 

@@ -1,6 +1,7 @@
 #include "UI/PictureHeader.h"
 
 #include <cstring>
+#include <limits>
 
 namespace sendra::ui {
 
@@ -34,7 +35,10 @@ PictureHeader readPictureHeader(QByteArrayView bytes, QByteArrayView format)
     PictureHeader header;
     const auto byte = [&bytes](qsizetype at) { return quint8(bytes[at]); };
     if (format == "png" && bytes.size() >= 24) {
-        header.pixels = qint64(bigEndian32(bytes.data() + 16)) * bigEndian32(bytes.data() + 20);
+        // Two sides of 32 bits: their product fits unsigned, and a size past what a signed one holds is refused
+        // as any other too large (wrapped, it read as no size at all).
+        const quint64 pixels = quint64(bigEndian32(bytes.data() + 16)) * bigEndian32(bytes.data() + 20);
+        header.pixels = qint64(qMin<quint64>(pixels, std::numeric_limits<qint64>::max()));
     } else if (format == "gif" && bytes.size() >= 10) {
         header.pixels = qint64(byte(6) | byte(7) << 8) * (byte(8) | byte(9) << 8);
     } else if (format == "jpeg") {
