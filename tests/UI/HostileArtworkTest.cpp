@@ -3,6 +3,8 @@
 #include "fakes/ResidentMemory.h"
 
 #include "UI/ArtworkProvider.h"
+#include "UI/DecodeQueue.h"
+#include "UI/PictureHeader.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -74,7 +76,8 @@ Reply picture(const QByteArray& bytes, const char* type)
 // each), four posters sent a byte at a time, and 24 JPEGs of 23 MB asked at once. Each stays below 100 MB of
 // resident memory, a plain poster asked meanwhile arrives (within seconds, where it waited a minute behind the
 // JPEGs and the dripping posters), the dripping posters end at their deadline, and no Qt warning is printed, also
-// when transfers read from the disk cache are dropped as they start.
+// when transfers read from the disk cache are dropped as they start. Servers that hold their answers give up their
+// places after a second.
 TEST(HostileArtwork, hostilePicturesStayBoundedWhilePlainPostersArrive)
 {
     LoopbackServer host;
@@ -159,6 +162,184 @@ TEST(HostileArtwork, hostilePicturesStayBoundedWhilePlainPostersArrive)
     EXPECT_TRUE(QTest::qWaitFor([&] { return held.front()->arrivedAfter >= 0; }, 15'000));
     EXPECT_EQ(held.front()->size, QSize(300, 450));
 
+    // Servers that hold their answers keep one of the four places for a second at most: two more transfers start
+    // while the first four are still held (none of them has ended: their deadline is seconds away), and no more.
+    host.route("GET", "/slow-*", picture(greyPng(30, 45), "image/png").held());
+    std::vector<std::unique_ptr<Asked>> slow;
+    for (int i = 0; i < 8; ++i)
+        slow.push_back(ask(provider, host, "/slow-" + std::to_string(i) + ".png"));
+    const auto anyEnded = [&] {
+        for (const auto& one : slow)
+            if (one->arrivedAfter >= 0)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.heldCount() >= 6 || anyEnded(); }, 10'000));
+    QTest::qWait(500);
+    EXPECT_FALSE(anyEnded());
+    EXPECT_EQ(host.heldCount(), 6u);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            host.release();
+            for (const auto& one : slow)
+                if (one->arrivedAfter < 0)
+                    return false;
+            return true;
+        },
+        15'000));
+
     qInstallMessageHandler(previousHandler);
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+}
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (const int value : values)
+        out += char(value);
+    return out;
+}
+
+// A JPEG segment: its marker, its length (which counts itself) and its payload.
+QByteArray jpegSegment(int marker, const QByteArray& payload)
+{
+    return bytes({0xff, marker, int(payload.size() + 2) >> 8, int(payload.size() + 2) & 0xff}) + payload;
+}
+
+// A frame header declaring `width`x`height`, eight bits, one component.
+QByteArray jpegFrame(int marker, int width, int height)
+{
+    return jpegSegment(marker, bytes({8, height >> 8, height & 0xff, width >> 8, width & 0xff, 1, 1, 0x11, 0}));
+}
+
+} // namespace
+
+// The header readers over odd bytes, without a decoder: PNG text chunks go wherever they are and whatever their
+// CRC, and every other byte stays (a chunk cut short or declaring more than there is stays with all that follows,
+// for the decoder to refuse); a JPEG's size is found past fill bytes, markers without a length, padding segments
+// and entropy-coded data, a cut segment reads as nothing rather than past the end, and scans are counted to one
+// past the most allowed.
+TEST(HostileArtwork, headersOfOddChunksAndMarkersAreReadWithoutADecoder)
+{
+    using namespace sendra::fakes;
+    using sendra::ui::kMostScans;
+    const QByteArray signature("\x89PNG\r\n\x1a\n");
+    const QByteArray ihdr = pngChunk("IHDR", bigEndian32(300) + bigEndian32(450) + QByteArray("\x08\0\0\0\0", 5));
+    const QByteArray idat = pngChunk("IDAT", "pixels");
+    const QByteArray iend = pngChunk("IEND", {});
+    const QByteArray text = pngChunk("tEXt", QByteArray("Comment\0hello", 13));
+    const QByteArray ztxt = pngChunk("zTXt", QByteArray("Comment\0\0", 9) + qCompress("hello").mid(4));
+    const QByteArray itxt = pngChunk("iTXt", QByteArray("Comment\0\0\0\0\0hello", 17));
+    QByteArray badCrc = text;
+    badCrc[badCrc.size() - 1] = char(badCrc.back() ^ 0x5a);
+    const QByteArray pastTheEnd = bigEndian32(0xffffffffu) + "tEXt" + "short";
+
+    struct PngCase {
+        const char* name;
+        QByteArray png;
+        QByteArray stripped;
+    };
+    const std::vector<PngCase> pngs{
+        {"text before the pixels", signature + ihdr + text + ztxt + idat + iend, signature + ihdr + idat + iend},
+        {"text after the pixels", signature + ihdr + idat + itxt + ztxt + iend, signature + ihdr + idat + iend},
+        {"text between pixel chunks", signature + ihdr + idat + text + idat + iend,
+         signature + ihdr + idat + idat + iend},
+        {"a text chunk with a wrong CRC", signature + ihdr + badCrc + idat + iend, signature + ihdr + idat + iend},
+        {"a zero-length text chunk", signature + ihdr + pngChunk("tEXt", {}) + idat + iend,
+         signature + ihdr + idat + iend},
+        {"zero-length chunks of other types stay", signature + ihdr + pngChunk("sRGB", {}) + idat + iend,
+         signature + ihdr + pngChunk("sRGB", {}) + idat + iend},
+        {"a type differing only in case stays", signature + ihdr + pngChunk("tEXT", "x") + idat + iend,
+         signature + ihdr + pngChunk("tEXT", "x") + idat + iend},
+        {"what follows the end stays", signature + ihdr + text + idat + iend + text + "tail",
+         signature + ihdr + idat + iend + text + "tail"},
+        {"a truncated text chunk stays", signature + ihdr + text + idat + text.chopped(3),
+         signature + ihdr + idat + text.chopped(3)},
+        {"a chunk length past the end stays with what follows", signature + ihdr + ztxt + pastTheEnd + text,
+         signature + ihdr + pastTheEnd + text},
+        {"fewer bytes than a chunk after the signature", signature + "0123456789a", signature + "0123456789a"},
+        {"the signature alone", signature, signature},
+        {"nothing", {}, {}},
+    };
+    for (const PngCase& png : pngs) {
+        SCOPED_TRACE(png.name);
+        EXPECT_EQ(sendra::ui::withoutPngText(png.png).toHex(' ').toStdString(), png.stripped.toHex(' ').toStdString());
+    }
+
+    const QByteArray soi = bytes({0xff, 0xd8});
+    const QByteArray eoi = bytes({0xff, 0xd9});
+    const QByteArray app0 = jpegSegment(0xe0, QByteArray("JFIF\0\1\1\0\0\1\0\1\0\0", 14));
+    const QByteArray sos = jpegSegment(0xda, bytes({1, 1, 0, 0, 0x3f, 0}));
+    // Entropy-coded data holding a stuffed 0xff and restarts, none of them a marker with a length.
+    const QByteArray scan = sos + bytes({0x12, 0xff, 0x00, 0x34, 0xff, 0xd0, 0x56, 0xff, 0xd7, 0x78});
+    const QByteArray dht = jpegSegment(0xc4, bytes({0x7f, 0xff, 0x7f, 0xff, 0, 0, 0, 0}));
+
+    struct JpegCase {
+        const char* name;
+        QByteArray jpeg;
+        qint64 pixels;
+        int scans;
+    };
+    QByteArray manyScans = soi + jpegFrame(0xc2, 64, 64);
+    for (int i = 0; i < kMostScans + 20; ++i)
+        manyScans += scan;
+    const std::vector<JpegCase> jpegs{
+        {"plain", soi + app0 + jpegFrame(0xc0, 300, 450) + scan + eoi, 300 * 450, 1},
+        {"fill bytes before markers",
+         soi + bytes({0xff, 0xff, 0xff}) + app0 + bytes({0xff, 0xff}) + jpegFrame(0xc0, 300, 450) + scan + eoi,
+         300 * 450, 1},
+        {"markers without a length", soi + bytes({0xff, 0x01, 0xff, 0xd3, 0xff, 0xd8}) + jpegFrame(0xc1, 20, 10) + eoi,
+         200, 0},
+        {"tables that are no frame",
+         soi + dht + jpegSegment(0xc8, bytes({8, 0x7f, 0xff, 0x7f, 0xff})) +
+             jpegSegment(0xcc, bytes({8, 0x7f, 0xff, 0x7f, 0xff})) + scan + eoi,
+         -1, 1},
+        {"frame found late, after scans", soi + app0 + app0 + scan + dht + scan + jpegFrame(0xc2, 4096, 4096) + eoi,
+         4096LL * 4096, 2},
+        {"the last frame counts", soi + jpegFrame(0xc0, 30, 30) + jpegFrame(0xcf, 5000, 6000) + eoi, 30'000'000, 0},
+        {"nothing after the end counts",
+         soi + jpegFrame(0xc0, 30, 30) + scan + eoi + jpegFrame(0xc0, 9000, 9000) + scan, 900, 1},
+        {"a zero-length segment", soi + bytes({0xff, 0xe1, 0, 0}) + jpegFrame(0xc0, 7, 3) + eoi, 21, 0},
+        {"a frame cut inside its size", soi + jpegFrame(0xc0, 300, 450).first(8), -1, 0},
+        {"a segment declaring more than there is", soi + jpegFrame(0xc0, 30, 20) + bytes({0xff, 0xe2, 0xff, 0xff, 1}),
+         600, 0},
+        {"a marker cut before its length", soi + jpegFrame(0xc0, 30, 20) + bytes({0xff, 0xc0, 0x00}), 600, 0},
+        {"scans past the most allowed", manyScans + eoi, 64 * 64, kMostScans + 1},
+        {"the signature alone", soi, -1, 0},
+    };
+    for (const JpegCase& jpeg : jpegs) {
+        SCOPED_TRACE(jpeg.name);
+        const sendra::ui::PictureHeader header = sendra::ui::readPictureHeader(jpeg.jpeg, "jpeg");
+        EXPECT_EQ(header.pixels, jpeg.pixels);
+        EXPECT_EQ(header.scans, jpeg.scans);
+    }
+
+    EXPECT_EQ(sendra::ui::readPictureHeader(greyPng(5000, 5000), "png").pixels, 25'000'000);
+    EXPECT_EQ(sendra::ui::readPictureHeader(signature + ihdr.first(12), "png").pixels, -1);
+    const QByteArray vast = pngChunk("IHDR", bigEndian32(0xe1e1e1e1u) + bigEndian32(0xe1e1e1e1u) + "\x08");
+    EXPECT_GT(sendra::ui::readPictureHeader(signature + vast, "png").pixels, sendra::ui::kPixelBudget);
+    EXPECT_EQ(sendra::ui::readPictureHeader(QByteArray("GIF89a\x10\x27\x10\x27", 10), "gif").pixels, 100'000'000);
+    EXPECT_EQ(sendra::ui::readPictureHeader(QByteArray("GIF89a\x10\x27\x10", 9), "gif").pixels, -1);
+
+    struct Sniffed {
+        QByteArray head;
+        QByteArray format;
+    };
+    const std::vector<Sniffed> heads{{signature + "rest", "png"},
+                                     {bytes({0xff, 0xd8, 0xff, 0xe0}), "jpeg"},
+                                     {"GIF87a", "gif"},
+                                     {"GIF89a", "gif"},
+                                     {"BM", "bmp"},
+                                     {QByteArray("RIFF\0\0\0\0WEBPVP8 ", 16), "webp"},
+                                     {QByteArray("RIFF\0\0\0\0WAVE", 12), {}},
+                                     {QByteArray("RIFF\0\0\0\0WEB", 11), {}},
+                                     {bytes({0xff, 0xd8}), {}},
+                                     {"\x89PNG\r\n", {}},
+                                     {"<svg xmlns=\"http://www.w3.org/2000/svg\">", {}},
+                                     {{}, {}}};
+    for (const Sniffed& head : heads)
+        EXPECT_EQ(sendra::ui::pictureFormat(head.head).toStdString(), head.format.toStdString())
+            << head.head.toHex(' ').toStdString();
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QQuickAsyncImageProvider>
 #include <QSize>
 #include <QString>
@@ -17,10 +16,9 @@ namespace sendra::ui {
 // first bytes) are decoded; anything else fails, and the item shows its placeholder. Requests for one address share
 // one transfer; transfers go through a disk cache in the product's cache folder, a few at a time; decoding straight
 // to the size drawn, scaling to fill the requested size, cropping and rounding happen on worker threads. Whatever a
-// picture host sends, the memory and time one picture may take are bounded (see the .cpp), and a hostile picture
-// never keeps the others waiting for long.
-// A failed load gives a 1x1 transparent image rather than an error (which the engine would log as a QML warning):
-// items treat an image of at most 1x1 pixel as not loaded.
+// picture host sends, the memory and time one picture may take are bounded (see ArtworkFetcher.h), and a hostile
+// picture never keeps the others waiting for long. A failed load gives a 1x1 transparent image rather than an error
+// (which the engine would log as a QML warning): items treat an image of at most 1x1 pixel as not loaded.
 class ArtworkProvider final : public QQuickAsyncImageProvider
 {
 public:
@@ -36,10 +34,6 @@ public:
     };
     // The address and corner radius in an image id; no value when the address is not a web address.
     static std::optional<Request> parseId(const QString& id);
-    // `image` scaled to fill `size` (keeping its proportions, centred, the overflow cropped) with its corners
-    // rounded by `radius`. A size with one dimension 0 or less scales to the other; an invalid size keeps the
-    // image's own.
-    static QImage fill(const QImage& image, const QSize& size, int radius);
 
     // Folder of the disk cache, below the XDG cache folder, one per product.
     static QString cacheFolder();
