@@ -144,14 +144,15 @@ bool keepsRestAsWritten(std::string_view rest)
     return restForm(rest) == EscapeForm::kept;
 }
 
-// Writes `text` to `out`, the hex digits of its escapes (all checked by restForm) in upper case.
-void appendUpperCased(std::string_view text, char* out)
+// The hex digits of the escapes in `text` (all checked by restForm) in upper case.
+void upperCaseEscapes(char* text, std::size_t size)
 {
-    std::memcpy(out, text.data(), text.size());
-    for (char* p = out; (p = static_cast<char*>(std::memchr(p, '%', std::size_t(out + text.size() - p))));) {
-        p[1] = char(p[1] >= 'a' ? p[1] - ('a' - 'A') : p[1]);
-        p[2] = char(p[2] >= 'a' ? p[2] - ('a' - 'A') : p[2]);
-        p += 3;
+    for (std::size_t i = 0; i + 2 < size; ++i) {
+        if (text[i] == '%') {
+            text[i + 1] = char(text[i + 1] >= 'a' ? text[i + 1] - ('a' - 'A') : text[i + 1]);
+            text[i + 2] = char(text[i + 2] >= 'a' ? text[i + 2] - ('a' - 'A') : text[i + 2]);
+            i += 2;
+        }
     }
 }
 
@@ -180,14 +181,30 @@ std::size_t removeDotSegments(char* path, std::size_t size)
     return out;
 }
 
-bool hasDotSegment(std::string_view path)
+// The path of a reference (what comes before any "?" or "#") and what in it QUrl reads apart.
+struct PathShape {
+    std::size_t size = 0;
+    bool colon = false;      // it may end a scheme
+    bool dotSegment = false; // "." or ".." as a whole segment
+};
+
+PathShape pathShape(std::string_view reference)
 {
-    for (std::size_t at = path.find("/."); at != std::string_view::npos; at = path.find("/.", at + 1)) {
-        const std::string_view after = path.substr(at + 2);
-        if (after.empty() || after[0] == '/' || (after[0] == '.' && (after.size() == 1 || after[1] == '/')))
-            return true;
+    PathShape shape;
+    std::size_t i = 0;
+    for (; i < reference.size(); ++i) {
+        const char c = reference[i];
+        if (c == '?' || c == '#')
+            break;
+        shape.colon |= c == ':';
+        if (c == '.' && (i == 0 || reference[i - 1] == '/')) {
+            const std::size_t after = i + 1 < reference.size() && reference[i + 1] == '.' ? i + 2 : i + 1;
+            shape.dotSegment |= after == reference.size() || reference[after] == '/' || reference[after] == '?' ||
+                                reference[after] == '#';
+        }
     }
-    return false;
+    shape.size = i;
+    return shape;
 }
 
 bool isHostChar(char c)
@@ -329,18 +346,19 @@ void AddressReader::setBase(const QUrl& base)
     const QByteArray withPath = base.toEncoded(QUrl::RemoveQuery | QUrl::RemoveFragment);
     const QByteArray withQuery = base.toEncoded(QUrl::RemoveFragment);
     m_baseOrigin.assign(origin.constData(), std::size_t(origin.size()));
-    m_basePath.assign(withPath.constData() + origin.size(), std::size_t(withPath.size() - origin.size()));
+    const std::string path(withPath.constData() + origin.size(), std::size_t(withPath.size() - origin.size()));
     m_baseQuery.assign(withQuery.constData() + withPath.size(), std::size_t(withQuery.size() - withPath.size()));
     // Pieces that do not join back into the base (a path that does not start with "/" after an authority) are
     // left to QUrl.
-    if (!withPath.startsWith(origin) || !withQuery.startsWith(withPath) ||
-        (!m_basePath.empty() && m_basePath[0] != '/')) {
+    if (!withPath.startsWith(origin) || !withQuery.startsWith(withPath) || (!path.empty() && path[0] != '/')) {
         m_hasBase = false;
         return;
     }
-    m_baseDotless = m_basePath;
+    m_baseDotless = path;
     if (!m_baseDotless.empty())
         m_baseDotless.resize(removeDotSegments(m_baseDotless.data(), m_baseDotless.size()));
+    m_baseDirectory = path.empty() ? std::string("/") : path.substr(0, path.rfind('/') + 1);
+    m_baseDirectoryHasDots = pathShape(m_baseDirectory).dotSegment;
 }
 
 std::optional<QByteArrayView> AddressReader::encoded(std::string_view utf8, QByteArray& scratch)
@@ -370,8 +388,8 @@ std::optional<QByteArrayView> AddressReader::encoded(std::string_view utf8, QByt
     if (form == EscapeForm::kept)
         return QByteArrayView(utf8.data(), qsizetype(utf8.size()));
     scratch.resize(qsizetype(utf8.size()));
-    std::memcpy(scratch.data(), utf8.data(), originLength);
-    appendUpperCased(rest, scratch.data() + originLength);
+    std::memcpy(scratch.data(), utf8.data(), utf8.size());
+    upperCaseEscapes(scratch.data() + originLength, rest.size());
     return QByteArrayView(scratch);
 }
 
@@ -382,41 +400,43 @@ std::optional<QByteArrayView> AddressReader::resolved(std::string_view reference
 {
     if (!m_hasBase || reference.empty())
         return std::nullopt;
-    const std::size_t pathEnd = std::min(reference.find_first_of("?#"), reference.size());
-    const std::string_view path = reference.substr(0, pathEnd);
+    const PathShape path = pathShape(reference);
     // A ":" in the path may end a scheme, "//" opens an authority: QUrl's road.
-    if (path.find(':') != std::string_view::npos || path.starts_with("//"))
+    if (path.colon || reference.starts_with("//"))
         return std::nullopt;
-    if (restForm(reference) == EscapeForm::other)
+    const EscapeForm form = restForm(reference);
+    if (form == EscapeForm::other)
         return std::nullopt;
-    const std::string_view rest = reference.substr(pathEnd);
 
     std::string_view directory; // what the reference's path is written after
     std::string_view query;     // the base's, kept by a reference of a fragment only
-    if (path.empty()) {
+    bool dotSegment = path.dotSegment;
+    if (path.size == 0) {
         directory = m_baseDotless;
-        if (rest[0] == '#')
+        if (reference[0] == '#')
             query = m_baseQuery;
-    } else if (path[0] != '/') {
-        directory = m_basePath.empty() ? std::string_view("/")
-                                       : std::string_view(m_basePath).substr(0, m_basePath.rfind('/') + 1);
+    } else if (reference[0] != '/') {
+        directory = m_baseDirectory;
+        dotSegment |= m_baseDirectoryHasDots;
     }
-    m_path.resize(directory.size() + path.size());
-    std::memcpy(m_path.data(), directory.data(), directory.size());
-    appendUpperCased(path, m_path.data() + directory.size());
-    std::size_t pathSize = m_path.size();
-    if (!path.empty() && hasDotSegment(m_path))
-        pathSize = removeDotSegments(m_path.data(), pathSize);
-
-    scratch.resize(qsizetype(m_baseOrigin.size() + pathSize + query.size() + rest.size()));
+    const std::size_t origin = m_baseOrigin.size();
+    scratch.resize(qsizetype(origin + directory.size() + query.size() + reference.size()));
     char* out = scratch.data();
-    std::memcpy(out, m_baseOrigin.data(), m_baseOrigin.size());
-    out += m_baseOrigin.size();
-    std::memcpy(out, m_path.data(), pathSize);
-    out += pathSize;
-    std::memcpy(out, query.data(), query.size());
-    out += query.size();
-    appendUpperCased(rest, out);
+    std::memcpy(out, m_baseOrigin.data(), origin);
+    std::memcpy(out + origin, directory.data(), directory.size());
+    char* written = out + origin + directory.size();
+    std::memcpy(written, reference.data(), path.size);
+    std::memcpy(written + path.size, query.data(), query.size());
+    std::memcpy(written + path.size + query.size(), reference.data() + path.size, reference.size() - path.size);
+    if (form == EscapeForm::upperCased)
+        upperCaseEscapes(written, path.size + query.size() + reference.size() - path.size);
+    if (dotSegment) {
+        const std::size_t pathSize = directory.size() + path.size;
+        const std::size_t dotless = removeDotSegments(out + origin, pathSize);
+        const std::size_t after = query.size() + reference.size() - path.size;
+        std::memmove(out + origin + dotless, out + origin + pathSize, after);
+        scratch.resize(qsizetype(origin + dotless + after));
+    }
     return QByteArrayView(scratch);
 }
 

@@ -64,11 +64,11 @@ private:
 
     // The base's fully encoded pieces, when it has the form encoded() resolves against.
     bool m_hasBase = false;
-    std::string m_baseOrigin;  // "http://host:port", with any user information
-    std::string m_basePath;    // as written, dot segments and all: a relative path is merged with it
-    std::string m_baseDotless; // with its dot segments removed, for a reference with no path
-    std::string m_baseQuery;   // "?..." when the base has a query, for a reference of a fragment only
-    std::string m_path;        // scratch for a merged path
+    std::string m_baseOrigin;    // "http://host:port", with any user information
+    std::string m_baseDotless;   // its path without dot segments, for a reference with no path
+    std::string m_baseQuery;     // "?..." when the base has a query, for a reference of a fragment only
+    std::string m_baseDirectory; // up to its last "/": what a relative path is written after
+    bool m_baseDirectoryHasDots = false;
 };
 
 } // namespace netkit
