@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <initializer_list>

@@ -41,8 +41,9 @@ public:
 
     // The fully encoded text QUrl gives for `utf8` (QUrl::toEncoded() of read(), resolved against the base when it is
     // a relative reference), when that is an http or https address with a host that can be written from the bytes
-    // alone: `utf8` itself when QUrl keeps it as written, else the text written into `scratch`. Nothing leaves the
-    // text to QUrl, which may still find an address in it or not. What it gives is printable ASCII.
+    // alone: `utf8` itself when QUrl keeps it as written, else the text written into `scratch`. Nothing where QUrl
+    // must be asked (it may still find an address there, or none). Both the text and what it gives are printable
+    // ASCII then.
     std::optional<QByteArrayView> encoded(std::string_view utf8, QByteArray& scratch);
 
     static std::optional<QUrl> readSlowly(std::string_view utf8, QUrl::ParsingMode mode = QUrl::TolerantMode);
