@@ -727,4 +727,106 @@ BENCHMARK(Playlist_InPieces_Memory)->Apply(memorySizes)->Arg(5'000'000);
 BENCHMARK(PreparedFilms_Memory)->Apply(memorySizes)->Arg(3'000'000);
 BENCHMARK(Playlist_Core_Memory)->Apply(memorySizes);
 
+// Logos written relative to the playlist's own address and addresses with lower-case escapes, each beside the same
+// playlist written the plain way: absolute logos, upper-case escapes.
+namespace {
+
+const QUrl& playlistAddress()
+{
+    static const QUrl address(
+        QStringLiteral("http://lists.example.test:8080/get.php?username=demo&password=s3cret&type=m3u_plus"));
+    return address;
+}
+
+// Every logo's text rewritten by `logo`, every stream address's by `stream`.
+template<typename Logo, typename Stream>
+QByteArray rewritten(const QByteArray& body, const Logo& logo, const Stream& stream)
+{
+    QByteArray out;
+    out.reserve(body.size() + body.size() / 4);
+    for (qsizetype at = 0; at < body.size();) {
+        qsizetype end = body.indexOf('\n', at);
+        end = end < 0 ? body.size() : end;
+        const QByteArrayView line = QByteArrayView(body).sliced(at, end - at);
+        if (line.startsWith("#EXTINF")) {
+            const qsizetype from = line.indexOf("tvg-logo=\"") + 10;
+            const qsizetype to = line.indexOf('"', from);
+            out.append(line.first(from)).append(logo(line.sliced(from, to - from))).append(line.sliced(to));
+        } else if (!line.isEmpty() && !line.startsWith('#')) {
+            out.append(stream(line));
+        } else {
+            out.append(line);
+        }
+        if (end < body.size())
+            out.append('\n');
+        at = end + 1;
+    }
+    return out;
+}
+
+enum class AddressShape { pathAbsoluteLogos, lowerCaseEscapes, upperCaseEscapes };
+
+const QByteArray& shapedPlaylist(AddressShape shape, int entries)
+{
+    static std::map<std::pair<AddressShape, int>, QByteArray> bodies;
+    auto found = bodies.find({shape, entries});
+    if (found != bodies.end())
+        return found->second;
+    const auto same = [](QByteArrayView address) { return address.toByteArray(); };
+    // "http://img.example.test/logos/5000.png" as "/logos/5000.png".
+    const auto pathOnly = [](QByteArrayView address) { return address.sliced(address.indexOf('/', 8)).toByteArray(); };
+    const auto escaped = [](const char* escape) {
+        return [escape](QByteArrayView address) {
+            const qsizetype dot = address.lastIndexOf('.');
+            return address.first(dot).toByteArray().append(escape).append(address.sliced(dot));
+        };
+    };
+    QByteArray body;
+    switch (shape) {
+    case AddressShape::pathAbsoluteLogos: body = rewritten(playlist(entries), pathOnly, same); break;
+    case AddressShape::lowerCaseEscapes:
+        body = rewritten(playlist(entries), escaped("-Se%c3%b1al"), escaped("-Se%c3%b1al"));
+        break;
+    case AddressShape::upperCaseEscapes:
+        body = rewritten(playlist(entries), escaped("-Se%C3%B1al"), escaped("-Se%C3%B1al"));
+        break;
+    }
+    return bodies.emplace(std::pair(shape, entries), std::move(body)).first->second;
+}
+
+NodeTable readPlaylistFromItsAddress(const QByteArray& body)
+{
+    if (!simdjson::validate_utf8(body.constData(), std::size_t(body.size())))
+        return {};
+    return PlaylistIngestor::parseTable(body, playlistAddress());
+}
+
+void Playlist_PathAbsoluteLogos(benchmark::State& state)
+{
+    timeReading(state, shapedPlaylist(AddressShape::pathAbsoluteLogos, int(state.range(0))),
+                readPlaylistFromItsAddress);
+}
+
+void Playlist_PathAbsoluteLogos_Absolute(benchmark::State& state)
+{
+    timeReading(state, playlist(int(state.range(0))), readPlaylistFromItsAddress);
+}
+
+void Playlist_LowerCaseEscapes(benchmark::State& state)
+{
+    timeReading(state, shapedPlaylist(AddressShape::lowerCaseEscapes, int(state.range(0))), readPlaylistFromItsAddress);
+}
+
+void Playlist_LowerCaseEscapes_UpperCase(benchmark::State& state)
+{
+    timeReading(state, shapedPlaylist(AddressShape::upperCaseEscapes, int(state.range(0))), readPlaylistFromItsAddress);
+}
+
+} // namespace
+
+BENCHMARK(Playlist_PathAbsoluteLogos)->Apply(sizes);
+BENCHMARK(Playlist_PathAbsoluteLogos_Absolute)->Apply(sizes);
+BENCHMARK(Playlist_LowerCaseEscapes)->Apply(sizes);
+BENCHMARK(Playlist_LowerCaseEscapes_UpperCase)->Apply(sizes);
+
 BENCHMARK_MAIN();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QUrl>
 
 #include <optional>
@@ -20,10 +22,7 @@ QString utf8Text(std::string_view bytes);
 class AddressReader
 {
 public:
-    explicit AddressReader(QUrl::ParsingMode mode = QUrl::TolerantMode)
-        : m_mode(mode)
-    {
-    }
+    explicit AddressReader(QUrl::ParsingMode mode = QUrl::TolerantMode) : m_mode(mode) {}
 
     // Nothing for an empty text or one that QUrl cannot make a valid address of.
     std::optional<QUrl> read(std::string_view utf8);
@@ -36,11 +35,21 @@ public:
     // fully encoded text is `utf8` itself, so the text can be kept without making a QUrl.
     bool keepsAsWritten(std::string_view utf8);
 
+    // The address relative references are resolved against by encoded(), as QUrl::resolved resolves them. Only an
+    // http or https base with a host is used; with none, relative references are left to QUrl.
+    void setBase(const QUrl& base);
+
+    // The fully encoded text QUrl gives for `utf8` (QUrl::toEncoded() of read(), resolved against the base when it is
+    // a relative reference), when that is an http or https address with a host that can be written from the bytes
+    // alone: `utf8` itself when QUrl keeps it as written, else the text written into `scratch`. Nothing where QUrl
+    // must be asked (it may still find an address there, or none). Both the text and what it gives are printable
+    // ASCII then.
+    std::optional<QByteArrayView> encoded(std::string_view utf8, QByteArray& scratch);
+
     static std::optional<QUrl> readSlowly(std::string_view utf8, QUrl::ParsingMode mode = QUrl::TolerantMode);
 
 private:
-    struct Origin
-    {
+    struct Origin {
         std::string text;
         QUrl url;
         bool asWritten = false; // QUrl gives `text` back as its fully encoded form
@@ -48,10 +57,19 @@ private:
 
     std::size_t originLength(std::string_view text) const;
     const Origin* originFor(std::string_view prefix);
+    std::optional<QByteArrayView> resolved(std::string_view reference, QByteArray& scratch);
 
     QUrl::ParsingMode m_mode;
     std::vector<Origin> m_origins;
     std::size_t m_lastOrigin = 0;
+
+    // The base's fully encoded pieces, when it has the form encoded() resolves against.
+    bool m_hasBase = false;
+    std::string m_baseOrigin;    // "http://host:port", with any user information
+    std::string m_baseDotless;   // its path without dot segments, for a reference with no path
+    std::string m_baseQuery;     // "?..." when the base has a query, for a reference of a fragment only
+    std::string m_baseDirectory; // up to its last "/": what a relative path is written after
+    bool m_baseDirectoryHasDots = false;
 };
 
 } // namespace netkit
