@@ -241,7 +241,8 @@ QString CenterContentPolicy::normalize(const QString& text)
     dropMarks(folded);
     mapCase(folded, [](char32_t c) { return QChar::toCaseFolded(c); });
     mapCase(folded, [](char32_t c) { return QChar::toLower(c); });
-    folded = decomposed(folded);
+    // Still canonically decomposed and ordered: no character changes case into one that decomposes or combines
+    // differently.
     compose(folded);
     return fromCodePoints(folded).trimmed();
 }
