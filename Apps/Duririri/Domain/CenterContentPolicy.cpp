@@ -114,22 +114,6 @@ const CanonicalTables& canonicalTables()
     return tables;
 }
 
-// The code points of a text; a lone surrogate stands for itself, as QString::normalized() leaves it.
-std::vector<char32_t> codePoints(QStringView text)
-{
-    std::vector<char32_t> out;
-    out.reserve(size_t(text.size()));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
-        }
-        out.push_back(c);
-    }
-    return out;
-}
-
 QString fromCodePoints(const std::vector<char32_t>& text)
 {
     QString out;
@@ -173,13 +157,20 @@ void mapCase(std::vector<char32_t>& text, Map map)
 
 // The full canonical decomposition, canonically ordered (NFD). Each run of combining characters is sorted once, so
 // even a text of nothing but marks takes n log n.
-std::vector<char32_t> decomposed(const std::vector<char32_t>& text)
+std::vector<char32_t> decomposed(QStringView text)
 {
     const CanonicalTables& tables = canonicalTables();
     std::vector<char32_t> out;
-    out.reserve(text.size());
-    for (const char32_t c : text)
+    out.reserve(size_t(text.size()));
+    // A lone surrogate stands for itself, as QString::normalized() leaves it.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
         tables.decompose(c, out);
+    }
     const auto byClass = [](char32_t a, char32_t b) { return QChar::combiningClass(a) < QChar::combiningClass(b); };
     for (auto it = out.begin(); it != out.end();) {
         if (QChar::combiningClass(*it) == 0) {
@@ -187,7 +178,8 @@ std::vector<char32_t> decomposed(const std::vector<char32_t>& text)
             continue;
         }
         const auto runEnd = std::find_if(it, out.end(), [](char32_t c) { return QChar::combiningClass(c) == 0; });
-        std::stable_sort(it, runEnd, byClass);
+        if (!std::is_sorted(it, runEnd, byClass))
+            std::stable_sort(it, runEnd, byClass);
         it = runEnd;
     }
     return out;
@@ -237,7 +229,7 @@ QString CenterContentPolicy::normalize(const QString& text)
     if (isAscii(text))
         return text.toLower().trimmed();
     // NFD, the non-spacing marks (the accents) dropped, case folded and lower-cased, then NFC.
-    std::vector<char32_t> folded = decomposed(codePoints(text));
+    std::vector<char32_t> folded = decomposed(text);
     dropMarks(folded);
     mapCase(folded, [](char32_t c) { return QChar::toCaseFolded(c); });
     mapCase(folded, [](char32_t c) { return QChar::toLower(c); });
