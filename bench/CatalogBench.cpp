@@ -1,7 +1,9 @@
 // The catalogue engine at 10k, 100k, 200k and 600k entries over about 5,000 groups: applying a catalogue, search
-// keystrokes, featured groups, home feed, prepared-feed rewrite, spotlight, favourites and resume rails.
+// keystrokes, featured groups, home feed, prepared-feed rewrite, spotlight, favourites and resume rails; and folding
+// long accented texts.
 #include "SyntheticCatalog.h"
 
+#include "Networking/PlaylistIngestor.h"
 #include "State/CatalogSearch.h"
 #include "State/CatalogSnapshot.h"
 #include "State/CatalogViews.h"
@@ -203,7 +205,8 @@ void BM_TypedSequence(benchmark::State& state)
         for (qsizetype k = 1; k <= word.size(); ++k) {
             const auto start = std::chrono::steady_clock::now();
             benchmark::DoNotOptimize(search.results(word.left(k)).size());
-            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            const double ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
             keystroke[size_t(k - 1)] += ms;
             slowest = std::max(slowest, ms);
         }
@@ -294,8 +297,8 @@ void BM_PreparedFeedRewrite(benchmark::State& state)
     const Fixture& f = fixture(int(state.range(0)));
     const CommandFeed prepared = bench::syntheticPreparedFeed(f.nodes, 3);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(materialize(
-            *f.snapshot, rewritePreparedFeed(*f.snapshot, prepared, NodeView::allEntries(f.snapshot))));
+        benchmark::DoNotOptimize(
+            materialize(*f.snapshot, rewritePreparedFeed(*f.snapshot, prepared, NodeView::allEntries(f.snapshot))));
     }
 }
 BENCHMARK(BM_PreparedFeedRewrite)->Apply(sizes);
@@ -337,6 +340,63 @@ void BM_ResumeRail(benchmark::State& state)
         benchmark::DoNotOptimize(centerResumeMarkers(*f.snapshot, markers));
 }
 BENCHMARK(BM_ResumeRail)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+
+// Long accented texts, which every fold must take in linear time: an address line of n "é" (the playlist reader folds
+// a non-ASCII address to guess the entry's kind), the longest line the reader still reads (16 MiB), a 2.6 MB playlist
+// whose one long line carries most of it, and a title of n "ά" (outside the Latin fold table) as preparation folds it.
+QByteArray accentedPlaylist(int64_t letters, int ordinaryEntries)
+{
+    QByteArray playlist("#EXTM3U\n");
+    for (int i = 0; i < ordinaryEntries; ++i)
+        playlist += "#EXTINF:-1 tvg-id=\"c" + QByteArray::number(i) + "\" group-title=\"Noticias\",Canal " +
+                    QByteArray::number(i) + "\nhttp://h.example/live/u/p/" + QByteArray::number(i) + ".ts\n";
+    playlist += "#EXTINF:-1 group-title=\"Películas\",Largo\nhttp://h.example/";
+    playlist += QByteArray("é").repeated(letters);
+    playlist += ".mkv\n";
+    return playlist;
+}
+
+constexpr int64_t longestLineLetters = ((int64_t(16) << 20) - 32) / 2;
+
+void BM_PlaylistAccentedAddress(benchmark::State& state)
+{
+    const QByteArray playlist = accentedPlaylist(state.range(0), int(state.range(1)));
+    for (auto _ : state) {
+        const NodeTable table = PlaylistIngestor::parseTable(playlist);
+        if (table.size() != state.range(1) + 1)
+            state.SkipWithError("the long line was not read");
+    }
+    state.SetBytesProcessed(state.iterations() * playlist.size());
+    state.counters["bytes"] = double(playlist.size());
+}
+BENCHMARK(BM_PlaylistAccentedAddress)
+    ->Args({160'000, 0})
+    ->Args({320'000, 0})
+    ->Args({640'000, 0})
+    ->Args({longestLineLetters, 0})
+    ->Args({1'250'000, 1'000})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_PrepareAccentedTitle(benchmark::State& state)
+{
+    const QList<MediaNode> nodes{[&] {
+        MediaNode n;
+        n.kind = SignalKind::cinema;
+        n.id = QStringLiteral("1");
+        n.title = QStringLiteral("ά").repeated(state.range(0));
+        n.groupID = QStringLiteral("g");
+        n.groupName = QStringLiteral("Películas");
+        return n;
+    }()};
+    for (auto _ : state) {
+        state.PauseTiming();
+        NodeTable table(nodes);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(CatalogEntries::prepare(std::move(table)));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_PrepareAccentedTitle)->Arg(160'000)->Arg(320'000)->Arg(640'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

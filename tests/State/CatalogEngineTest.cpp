@@ -10,8 +10,13 @@
 #include "State/NameCollator.h"
 #include "State/SpotlightDraw.h"
 #include "State/TextFold.h"
+#include "Networking/PlaylistIngestor.h"
 
 #include <QRandomGenerator>
+
+#include <algorithm>
+#include <ctime>
+#include <limits>
 
 using namespace sendra;
 using namespace statetest;
@@ -48,8 +53,8 @@ QList<MediaNode> groupOf(SignalKind kind, const QString& groupID, const QString&
 {
     QList<MediaNode> nodes;
     for (int i = 0; i < n; ++i)
-        nodes.append(entry(kind, groupID + u'-' + QString::number(i), name + u' ' + QString::number(i), groupID,
-                           name, i < withArtwork));
+        nodes.append(entry(kind, groupID + u'-' + QString::number(i), name + u' ' + QString::number(i), groupID, name,
+                           i < withArtwork));
     return nodes;
 }
 
@@ -109,10 +114,9 @@ TEST(CatalogEngine, BrowsableGroupsNeedAUsefulName)
 
 TEST(CatalogEngine, ParentalFilterReachesEveryIndex)
 {
-    const QList<MediaNode> nodes{entry(tv, "1", "Noticias 24", "5", "Noticias", true),
-                                 entry(film, "2", "XXX Night", "6", "Cine", true),
-                                 entry(film, "3", "Matrix", "6", "Cine", true),
-                                 entry(series, "4", "Serie", "9", "Blocked by name", true)};
+    const QList<MediaNode> nodes{
+        entry(tv, "1", "Noticias 24", "5", "Noticias", true), entry(film, "2", "XXX Night", "6", "Cine", true),
+        entry(film, "3", "Matrix", "6", "Cine", true), entry(series, "4", "Serie", "9", "Blocked by name", true)};
     const QSet<QString> blocked{" BLOCKED BY NAME ", "5"};
     for (bool parental : {false, true}) {
         SCOPED_TRACE(parental ? "parental on" : "parental off");
@@ -120,10 +124,10 @@ TEST(CatalogEngine, ParentalFilterReachesEveryIndex)
         const QStringList expectedVisible =
             parental ? QStringList{"Matrix"} : QStringList{"Noticias 24", "XXX Night", "Matrix", "Serie"};
         EXPECT_EQ(titles(NodeView(s, s->visiblePositions())), expectedVisible);
-        EXPECT_EQ(search(s, "i"), parental ? QStringList{"Matrix"}
-                                           : (QStringList{"Matrix", "Noticias 24", "Serie", "XXX Night"}));
-        EXPECT_EQ(names(s->groups()), parental ? QStringList{"Cine"}
-                                               : (QStringList{"Noticias", "Cine", "Blocked by name"}));
+        EXPECT_EQ(search(s, "i"),
+                  parental ? QStringList{"Matrix"} : (QStringList{"Matrix", "Noticias 24", "Serie", "XXX Night"}));
+        EXPECT_EQ(names(s->groups()),
+                  parental ? QStringList{"Cine"} : (QStringList{"Noticias", "Cine", "Blocked by name"}));
         // Whatever the filter, the centre recommends only the clean film.
         EXPECT_EQ(spotlightKeys(s), QStringList{"movies:3"});
         for (uint32_t p = 0; p < 4; ++p)
@@ -185,11 +189,11 @@ TEST(CatalogEngine, PresentationFollowsTheContentClassification)
 
 TEST(CatalogEngine, SearchRanksTitlesThenGroupNames)
 {
-    const auto s = snapshotOf({entry(film, "1", "Banana", "1", "Frutas"), entry(film, "2", "Anaconda", "1", "Frutas"),
-                               entry(film, "3", "Zeta", "2", "Mañanas"), entry(film, "4", "Ana", "1", "Frutas"),
-                               entry(film, "5", "Café", "1", "Frutas"), entry(series, "6", "cafe", "3", "Otros"),
-                               entry(series, "7", "Episodio 10", "3", "Otros"),
-                               entry(series, "8", "Episodio 9", "3", "Otros")});
+    const auto s =
+        snapshotOf({entry(film, "1", "Banana", "1", "Frutas"), entry(film, "2", "Anaconda", "1", "Frutas"),
+                    entry(film, "3", "Zeta", "2", "Mañanas"), entry(film, "4", "Ana", "1", "Frutas"),
+                    entry(film, "5", "Café", "1", "Frutas"), entry(series, "6", "cafe", "3", "Otros"),
+                    entry(series, "7", "Episodio 10", "3", "Otros"), entry(series, "8", "Episodio 9", "3", "Otros")});
     EXPECT_EQ(search(s, "ana"), (QStringList{"Ana", "Anaconda", "Banana", "Zeta"}));
     EXPECT_EQ(search(s, "cafe"), (QStringList{"cafe", "Café"}));
     EXPECT_EQ(search(s, "CAFÉ"), (QStringList{"cafe", "Café"}));
@@ -220,6 +224,62 @@ TEST(CatalogEngine, FoldingMatchesThePolicyOnLatinAndOtherText)
     EXPECT_TRUE(containsAdultKeyword(foldedUtf8(u"Canal ERÓTICO")));
     EXPECT_TRUE(containsAdultKeyword(foldedUtf8(u"asexuales")));
     EXPECT_TRUE(containsAdultKeyword(foldedUtf8(u"Cine +18")));
+}
+
+// The processor time this thread has used: unlike the wall clock, it does not run on while a busy machine lets others
+// work.
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// How much longer `fold` takes over `unit` repeated 4n times than n times: the best of seven runs each, the two sizes
+// alternated.
+template <typename Fold>
+double fourfoldGrowth(const QString& unit, int n, Fold fold)
+{
+    const QString small = unit.repeated(n);
+    const QString large = unit.repeated(4 * n);
+    auto best = [&fold](const QString& text, double& seconds) {
+        const double start = threadSeconds();
+        fold(text);
+        seconds = std::min(seconds, threadSeconds() - start);
+    };
+    double smallSeconds = std::numeric_limits<double>::infinity();
+    double largeSeconds = smallSeconds;
+    for (int round = 0; round < 7; ++round) {
+        best(small, smallSeconds);
+        best(large, largeSeconds);
+    }
+    return largeSeconds / std::max(smallSeconds, 1e-6);
+}
+
+TEST(CatalogEngine, LongAccentedTextsFoldInLinearTime)
+{
+    // Folding four times the text takes about four times as long; rebuilding the text for each accented letter, as
+    // QString::normalized() does, took sixteen times as long.
+    constexpr double linear = 8;
+    constexpr int n = 50000;
+    const double policyGrowth = fourfoldGrowth(QStringLiteral("É"), n, [](const QString& text) {
+        ASSERT_EQ(CenterContentPolicy::normalize(text), QStringLiteral("e").repeated(text.size()));
+    });
+    EXPECT_LT(policyGrowth, linear);
+
+    // A title outside the Latin fold table, as catalogue preparation folds it.
+    const double preparationGrowth = fourfoldGrowth(QStringLiteral("ά"), n, [](const QString& title) {
+        const auto entries = CatalogEntries::prepare(NodeTable({entry(film, "1", title, "g", "G")}));
+        ASSERT_EQ(entries->foldedTitle(0), QStringLiteral("α").repeated(title.size()).toStdString());
+    });
+    EXPECT_LT(preparationGrowth, linear);
+
+    // A playlist's address line, which the reader folds to guess the entry's kind.
+    const double addressGrowth = fourfoldGrowth(QStringLiteral("é"), n, [](const QString& path) {
+        const QByteArray playlist = "#EXTM3U\n#EXTINF:-1,Canal\nhttp://h.example/" + path.toUtf8() + "/serie.mkv\n";
+        ASSERT_EQ(PlaylistIngestor::parse(playlist).size(), 1);
+    });
+    EXPECT_LT(addressGrowth, linear);
 }
 
 TEST(CatalogEngine, GroupQualityAndFeaturedGroupsFollowTheBalancedPass)
@@ -275,7 +335,8 @@ TEST(CatalogEngine, GroupQualityAndFeaturedGroupsFollowTheBalancedPass)
 
 TEST(CatalogEngine, VariedPickTakesOneEntryPerGroupInTurn)
 {
-    QList<MediaNode> nodes = groupOf(film, "A", "A", 3, 3) + groupOf(film, "B", "B", 5, 1) + groupOf(film, "C", "C", 2, 0);
+    QList<MediaNode> nodes =
+        groupOf(film, "A", "A", 3, 3) + groupOf(film, "B", "B", 5, 1) + groupOf(film, "C", "C", 2, 0);
     const auto s = snapshotOf(nodes);
     std::vector<uint32_t> all(nodes.size());
     std::iota(all.begin(), all.end(), 0u);
@@ -331,8 +392,7 @@ TEST(CatalogEngine, PreparedFeedResolvesByIdAndTitleThenNodeKeyThenTitle)
         prepared.lanes.append({"lane", "Carril", "Sub", {p}});
         const CommandFeed out = materialize(*s, rewritePreparedFeed(*s, prepared, NodeView::allEntries(s)));
         EXPECT_EQ(out.revision, 41);
-        return out.lanes.isEmpty() || out.lanes[0].id != "lane" ? QString("none")
-                                                                : out.lanes[0].nodes[0].catalogKey();
+        return out.lanes.isEmpty() || out.lanes[0].id != "lane" ? QString("none") : out.lanes[0].nodes[0].catalogKey();
     };
     EXPECT_EQ(resolve(entry(film, "5", "Matrix", "", "")), "series:5") << "id and title, whatever the kind";
     EXPECT_EQ(resolve(entry(film, "6", "Matrix", "", "")), "movies:6") << "node key";
