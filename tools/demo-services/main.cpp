@@ -138,6 +138,8 @@ int main(int argc, char* argv[])
             std::rethrow_exception(failure);
         } catch (const std::exception& error) {
             std::fprintf(stderr, "sendra-demo-services: %s\n", error.what());
+        } catch (...) {
+            std::fprintf(stderr, "sendra-demo-services: the services could not start\n");
         }
         return 1;
     }
@@ -149,7 +151,7 @@ int main(int argc, char* argv[])
         services->forgetRequests();
     std::fprintf(stderr, "Stopping.\n");
     // The signals stay blocked: a second one (Ctrl-C, then the script's TERM) waits unheard while the servers
-    // stop, instead of killing the process before its temporary files are gone.
+    // stop, instead of killing the process half-way through.
     services.reset();
     return 0;
 }
