@@ -3,8 +3,18 @@
 
 #include "Domain/CommandError.h"
 #include "Domain/StoredJson.h"
+#include "Shared/PlayerSession.h"
+#include "Shared/VlcEngine.h"
+
+#include "MediaClips.h"
+#include "MediaServer.h"
+
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QVideoSink>
 
 #include <cmath>
+#include <functional>
 
 using namespace decktest;
 
@@ -400,4 +410,67 @@ TEST_F(DeckPlaybackTest, ADeckGoingAwayLeavesItsTasksInFlightHarmless)
     panel.release();
     platform.release();
     idle(300);
+}
+
+// A film in a transport stream has no length over HTTP, and libvlc's position is then the share of bytes read,
+// which runs well ahead of the picture on a short film. Closed before its end, it must keep where the viewer was,
+// in the list and after a restart, and go on from there when resumed.
+TEST_F(DeckPlaybackTest, AFilmWithoutALengthKeepsWhereItWasLeftAcrossARestart)
+{
+    using playback::PlayerSession;
+    constexpr double filmSeconds = 8.0;
+    const QByteArray clip = sendra::testing::mediaClip(sendra::testing::Clip::ts);
+    ASSERT_FALSE(clip.isEmpty()) << "ffmpeg could not make the test clip";
+    playback::VlcEngine::setInstanceArguments({QStringLiteral("--aout=adummy")});
+    sendra::testing::MediaServer media;
+    media.serveFile("/movie/u/p/31.ts", clip, "video/mp2t");
+    deck->addIdentity("Ana", "person");
+    const ViewerIdentity ana = *deck->activeIdentity();
+    const MediaNode film = ownAddress(SignalKind::cinema, "31", media.url("/movie/u/p/31.ts").toString());
+
+    QNetworkAccessManager network;
+    QVideoSink sink;
+    // Plays the deck's ticket as the player's host does, for as long as `playing` holds after the first picture:
+    // the last reported fraction goes to the deck at the close. Gives the play time shown at the close.
+    const auto playTicket = [&](const std::function<bool(const PlayerSession&, qint64)>& playing) {
+        const PlaybackTicket ticket = *deck->playback();
+        const orrinth::CatalogItem item(film.id, film.title, {}, {}, std::nullopt, "ts", orrinth::ContentKind::movie,
+                                        film.directURL);
+        PlayerSession session(orrinth::PlaybackRequest(item, ticket.stream, {}, 0, ticket.resumeFraction), &network);
+        double progress = ticket.resumeFraction;
+        QObject::connect(&session, &PlayerSession::progressReported,
+                         [&progress](double fraction) { progress = fraction; });
+        session.attachVideoSink(&sink);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return session.videoStarted(); }, 15000)) << "the film did not play";
+        QElapsedTimer since;
+        since.start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !playing(session, since.elapsed()); }, 15000));
+        const double elapsed = session.elapsedSeconds();
+        EXPECT_FALSE(session.showsTimeRow()) << "a stream without a length shows no times";
+        session.close();
+        deck->closePlayback(progress);
+        return elapsed;
+    };
+
+    deck->play(film);
+    const double left =
+        playTicket([](const PlayerSession& session, qint64) { return session.elapsedSeconds() <= 6.5; });
+    ASSERT_GT(left, 6.5);
+    ASSERT_TRUE(markerKeys().contains("movies:31")) << "the film counted as finished";
+    const double kept = front().fraction;
+    EXPECT_NEAR(kept * filmSeconds, left, 0.6);
+
+    CommandVault& reopened = openVault();
+    deck = makeDeck(reopened);
+    deck->selectIdentity(ana);
+    ASSERT_EQ(markerKeys(), QStringList{"movies:31"});
+    EXPECT_EQ(front().fraction, kept);
+
+    // Resumed for a moment: it went on from there, not from the start.
+    deck->resume(front());
+    ASSERT_TRUE(deck->playback());
+    playTicket([](const PlayerSession&, qint64 shown) { return shown < 500; });
+    ASSERT_EQ(markerKeys(), QStringList{"movies:31"});
+    EXPECT_GE(front().fraction, kept - 0.01);
+    EXPECT_LT(front().fraction * filmSeconds, left + 1.5);
 }

@@ -7,11 +7,14 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <optional>
+#include <thread>
 
 #include <pthread.h>
 
@@ -96,11 +99,48 @@ int main(int argc, char* argv[])
     }
 
     std::fprintf(stderr, "Making the clips and a catalogue of %d entries...\n", options.entries);
-    std::optional<sendra::demo::DemoServices> services;
+    // The clips first, here: ffmpeg writes each into a temporary folder that goes once it is read, so whatever
+    // stops the process after this leaves no folder behind. The services find them made.
     try {
-        services.emplace(options);
+        sendra::demo::DemoClips::make();
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "sendra-demo-services: %s\n", failure.what());
+        return 1;
+    }
+    const timespec now{0, 0};
+    if (const int signal = sigtimedwait(&stopSignals, nullptr, &now); signal > 0)
+        return 128 + signal;
+
+    // A big catalogue takes many seconds to build, and a stop must not wait for it: it is built on a thread of
+    // its own while this one listens. Nothing of a half-built catalogue outlives the process, so a stop then
+    // ends it at once.
+    std::optional<sendra::demo::DemoServices> services;
+    std::exception_ptr failure;
+    std::atomic<bool> built = false;
+    std::thread builder([&] {
+        try {
+            services.emplace(options);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        built = true;
+    });
+    const timespec listenEvery{0, 20'000'000};
+    while (!built) {
+        if (const int signal = sigtimedwait(&stopSignals, nullptr, &listenEvery); signal > 0) {
+            std::fprintf(stderr, "Stopping.\n");
+            std::_Exit(128 + signal);
+        }
+    }
+    builder.join();
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "sendra-demo-services: %s\n", error.what());
+        } catch (...) {
+            std::fprintf(stderr, "sendra-demo-services: the services could not start\n");
+        }
         return 1;
     }
     std::printf("%s", qPrintable(services->instructions()));
@@ -110,8 +150,8 @@ int main(int argc, char* argv[])
     while (sigtimedwait(&stopSignals, nullptr, &forgetEvery) < 0)
         services->forgetRequests();
     std::fprintf(stderr, "Stopping.\n");
-    // A second Ctrl-C ends the process at once, should a client keep the servers from stopping.
-    pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
+    // The signals stay blocked: a second one (Ctrl-C, then the script's TERM) waits unheard while the servers
+    // stop, instead of killing the process half-way through.
     services.reset();
     return 0;
 }

@@ -56,10 +56,11 @@ QStringList ffmpegArguments(Clip clip, const QString &output, const QString &sub
 
 QByteArray mediaClip(Clip clip)
 {
-    static QTemporaryDir folder;
     static QMap<Clip, QByteArray> made;
     if (made.contains(clip))
         return made.value(clip);
+    // Only for as long as ffmpeg writes: a process that is killed later (the demo services) leaves nothing behind.
+    const QTemporaryDir folder;
     const QString output = folder.filePath(QStringLiteral("clip-%1.%2").arg(int(clip)).arg(
         clip == Clip::ts || clip == Clip::audioOnly || clip == Clip::shortTs ? "ts"
         : clip == Clip::tracks                                               ? "mkv"
