@@ -263,6 +263,18 @@ void WorkerPool::warmUp()
     }
 }
 
+bool WorkerPool::busy() const
+{
+    const std::lock_guard lock(m_state->mutex);
+    return !m_state->queue.empty() || m_state->idle < m_state->running;
+}
+
+void WorkerPool::waitUntilIdle() const
+{
+    std::unique_lock lock(m_state->mutex);
+    m_state->ended.wait(lock, [this] { return m_state->queue.empty() && m_state->idle == m_state->running; });
+}
+
 unsigned WorkerPool::threadCount() const
 {
     const std::lock_guard lock(m_state->mutex);

@@ -52,6 +52,10 @@ public:
 
     // Starts its threads now, so that the first work does not pay for it.
     void warmUp();
+    // Whether a job is queued or under way.
+    bool busy() const;
+    // Blocks until no job is queued or under way (benchmarks, before they measure).
+    void waitUntilIdle() const;
     // Threads running now (busy or waiting).
     unsigned threadCount() const;
     unsigned maxThreads() const;
