@@ -63,29 +63,18 @@ CommandFeed preparedFeedFrom(const QList<MediaNode>& nodes, QRandomGenerator& ra
     feed.revision = 7 + random.bounded(5);
     const int lanes = random.bounded(10);
     for (int l = 0; l < lanes; ++l) {
-        CommandLane lane{QStringLiteral("lane-%1").arg(l),
-                         l % 4 == 0 ? QStringLiteral("Noticias") : QStringLiteral("Carril"),
-                         QStringLiteral("Subtítulo"),
-                         {}};
+        CommandLane lane{QStringLiteral("lane-%1").arg(l), l % 4 == 0 ? QStringLiteral("Noticias") : QStringLiteral("Carril"),
+                         QStringLiteral("Subtítulo"), {}};
         const int count = random.bounded(8);
         for (int i = 0; i < count; ++i) {
             MediaNode p = nodes.isEmpty() ? entry(SignalKind::cinema, "1", "Nada", "", "")
                                           : nodes[random.bounded(int(nodes.size()))];
             switch (random.bounded(5)) {
-            case 0:
-                p.title = p.title.toUpper() + QStringLiteral("  ");
-                break; // same folded title
-            case 1:
-                p.id = QStringLiteral("x:") + p.id;
-                break; // found by title only
-            case 2:
-                p.title = QStringLiteral("Otra cosa");
-                break; // found by node key
-            case 3:
-                p.kind = SignalKind(random.bounded(3));
-                break;
-            default:
-                break;
+            case 0: p.title = p.title.toUpper() + QStringLiteral("  "); break; // same folded title
+            case 1: p.id = QStringLiteral("x:") + p.id; break;                  // found by title only
+            case 2: p.title = QStringLiteral("Otra cosa"); break;               // found by node key
+            case 3: p.kind = SignalKind(random.bounded(3)); break;
+            default: break;
             }
             lane.nodes.append(p);
         }
@@ -161,10 +150,10 @@ TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
         EXPECT_EQ(snapshot->presentedKinds(), ref.presentedKinds);
         for (SignalKind kind : allSignalKinds) {
             EXPECT_SAME(describeAll(NodeView(snapshot, snapshot->positionsOfKind(kind))),
-                        describeAll(ref.nodesByKind.value(kind)));
+                      describeAll(ref.nodesByKind.value(kind)));
             EXPECT_SAME(describeGroups(snapshot->groupsOfKind(kind)), describeGroups(ref.groupsByKind.value(kind)));
             EXPECT_SAME(describeGroups(snapshot->browsableGroupsOfKind(kind)),
-                        describeGroups(ref.browsableGroupsByKind.value(kind)));
+                      describeGroups(ref.browsableGroupsByKind.value(kind)));
         }
         EXPECT_SAME(describeGroups(snapshot->groups()), describeGroups(ref.groups));
         EXPECT_SAME(describeGroups(snapshot->browsableGroups()), describeGroups(ref.browsableGroups));
@@ -194,19 +183,19 @@ TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
             favorites.insert(c.nodes[random.bounded(int(c.nodes.size()))].catalogKey());
         EXPECT_SAME(describeAll(favoriteNodes(snapshot, favorites)), describeAll(naive::favoriteNodes(ref, favorites)));
         EXPECT_SAME(describeAll(centerFavoriteNodes(snapshot, favorites)),
-                    describeAll(naive::centerFavoriteNodes(ref, favorites)));
+                  describeAll(naive::centerFavoriteNodes(ref, favorites)));
 
         const NodeView loaded = NodeView::allEntries(snapshot);
         const NodeView visible(snapshot, snapshot->visiblePositions());
         EXPECT_SAME(describeFeed(materialize(*snapshot, planFeed(*snapshot, loaded))),
-                    describeFeed(naive::makeFeed(ref, c.nodes)));
+                  describeFeed(naive::makeFeed(ref, c.nodes)));
         EXPECT_SAME(describeFeed(materialize(*snapshot, planFeed(*snapshot, visible))),
-                    describeFeed(naive::makeFeed(ref, ref.visibleNodes())));
+                  describeFeed(naive::makeFeed(ref, ref.visibleNodes())));
         const CommandFeed prepared = preparedFeedFrom(c.nodes, random);
         EXPECT_SAME(describeFeed(materialize(*snapshot, rewritePreparedFeed(*snapshot, prepared, loaded))),
-                    describeFeed(naive::rewritePreparedFeed(ref, prepared, c.nodes)));
+                  describeFeed(naive::rewritePreparedFeed(ref, prepared, c.nodes)));
         EXPECT_SAME(describeFeed(materialize(*snapshot, rewritePreparedFeed(*snapshot, prepared, visible))),
-                    describeFeed(naive::rewritePreparedFeed(ref, prepared, ref.visibleNodes())));
+                  describeFeed(naive::rewritePreparedFeed(ref, prepared, ref.visibleNodes())));
 
         QSet<QString> shown;
         for (int draw = 0; draw < 3; ++draw) {
@@ -214,7 +203,7 @@ TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
             QRandomGenerator theirs{quint32(seed + draw)};
             const QList<MediaNode> expected = ref.spotlight.selection(9, shown, theirs);
             EXPECT_SAME(describeAll(nodesAt(*snapshot, drawSpotlight(*snapshot, 9, shown, mine))),
-                        describeAll(expected));
+                      describeAll(expected));
             shown.clear();
             for (const MediaNode& n : expected)
                 shown.insert(n.catalogKey());
