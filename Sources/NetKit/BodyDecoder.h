@@ -78,7 +78,8 @@ public:
     qint64 consumedInput() const;
     // Every decoded piece ready so far, in order.
     QByteArrayList takeOutput();
-    // Stops the worker after its current piece; nothing more comes out.
+    // Stops the worker after its current piece; nothing more comes out, and `wake` is not called once this returns
+    // (a call under way is waited for).
     void stop();
 
     enum class State { Decoding, Done, Failed };
