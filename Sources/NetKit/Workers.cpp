@@ -308,6 +308,12 @@ WorkerPool& teamPool()
     return *pool;
 }
 
+WorkerPool& searchPool()
+{
+    static auto* pool = new WorkerPool("search", std::max(cores() - 1, 1U));
+    return *pool;
+}
+
 WorkerPool& decodingPool()
 {
     static auto* pool = new WorkerPool("decoding", 2);

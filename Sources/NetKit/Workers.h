@@ -71,8 +71,11 @@ private:
 // Work that leaves the main thread: reading, parsing and preparing catalogues, releasing them. Its jobs may wait for
 // the team's or the decoders' work, never for another job of this pool.
 WorkerPool& backgroundPool();
-// The parts of one pass over a catalogue (folding, sorting, searching). Its jobs never wait for anything.
+// The parts of one pass over a catalogue while it is prepared (folding, sorting). Its jobs never wait for anything.
 WorkerPool& teamPool();
+// The same for the passes of a keystroke's search, a few milliseconds each: apart, so that a search never queues
+// behind a preparation's parts.
+WorkerPool& searchPool();
 // Decoding compressed bodies, which the background pool's work may be waiting for.
 WorkerPool& decodingPool();
 // Decoding artwork images, two at a time at most.

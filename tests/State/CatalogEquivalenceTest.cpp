@@ -219,7 +219,7 @@ TEST(CatalogEquivalence, ThreadsRestAfterASearch)
     CatalogSearch search(snapshot);
     EXPECT_FALSE(search.results(QStringLiteral("a")).isEmpty());
     search.results(QStringLiteral("ca"));
-    EXPECT_GT(netkit::teamPool().threadCount(), 1U);
+    EXPECT_GT(netkit::searchPool().threadCount(), 1U);
     const double before = processorMilliseconds();
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_LT(processorMilliseconds() - before, 100.0) << "milliseconds of processor time over a second of rest";

@@ -22,7 +22,7 @@ uint32_t setLeastPerThreadForTests(uint32_t entries)
 
 void startStandingThreads()
 {
-    netkit::teamPool().warmUp();
+    netkit::searchPool().warmUp();
 }
 
 } // namespace sendra

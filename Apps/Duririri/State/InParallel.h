@@ -64,14 +64,16 @@ void inPieces(const std::vector<Range>& ranges, Work&& work)
         ranges.size(), [&](size_t piece) { work(piece, ranges[piece].first, ranges[piece].end); }, threads);
 }
 
-// The same for passes of a few milliseconds (a keystroke's search): the team's threads wait started between passes.
+// The same for passes of a few milliseconds (a keystroke's search), on threads of their own that wait started between
+// passes.
 template <class Work>
 void onStandingThreads(const std::vector<Range>& ranges, Work&& work)
 {
-    inParallel(ranges, std::forward<Work>(work));
+    netkit::searchPool().forEach(ranges.size(),
+                                 [&](size_t chunk) { work(chunk, ranges[chunk].first, ranges[chunk].end); });
 }
 
-// Starts the team's threads now, so that the first pass does not pay for it.
+// Starts the search's threads now, so that the first keystroke does not pay for it.
 void startStandingThreads();
 
 } // namespace sendra
