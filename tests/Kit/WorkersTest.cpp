@@ -126,7 +126,7 @@ TEST(Workers, PassesAndJobsRunWhetherThreadsStartOrNot)
 TEST(Workers, AStoppedDecoderNeverCallsBack)
 {
     std::string text;
-    for (int i = 0; text.size() < 3'000'000; ++i)
+    for (int64_t i = 0; text.size() < 3'000'000; ++i)
         text += "#EXTINF:-1 tvg-name=\"Canal " + std::to_string(i * 7919 % 100003) + "\",Canal " + std::to_string(i) +
                 "\nhttp://cdn.test/" + std::to_string(i * 104729 % 1000003) + "\n";
     const QByteArray large = QByteArray::fromStdString(sendra::fakes::compressed(text));
