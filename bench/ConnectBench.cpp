@@ -7,6 +7,7 @@
 // Every measurement runs in a process of its own (this program started again with --measure), so a repetition's
 // peak is its own and no repetition inherits the heap of the one before. The fake platform and panel run in
 // another child, so their bodies and buffers are not counted.
+#include "NetKit/Workers.h"
 #include "State/CommandDeck.h"
 #include "State/ReleaseOnWorker.h"
 #include "Storage/CommandVault.h"
@@ -263,7 +264,7 @@ double settle()
         std::free(block);
         longest = std::max(longest, double(clock.nsecsElapsed()) / 1e6);
         QThread::usleep(500);
-        if (QThreadPool::globalInstance()->activeThreadCount() > 0)
+        if (netkit::backgroundPool().busy() || QThreadPool::globalInstance()->activeThreadCount() > 0)
             idle.restart();
     }
     return longest;

@@ -11,6 +11,7 @@
 
 #include "Domain/ProductBrand.h"
 #include "NetKit/HttpSession.h"
+#include "NetKit/Workers.h"
 #include "State/CatalogSnapshot.h"
 #include "State/CommandDeck.h"
 #include "State/ReleaseOnWorker.h"
@@ -30,7 +31,6 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTest>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -84,7 +84,7 @@ public:
         CommandDeckProbe::install(deck(), bench::syntheticCatalog(entries, groupCount, 7));
         m_entries = entries;
         // The old catalogue is released on a worker: let it go before anything is measured.
-        QThreadPool::globalInstance()->waitForDone();
+        netkit::backgroundPool().waitUntilIdle();
         settle();
     }
 
@@ -302,7 +302,7 @@ int measureFirstKeys(int entries, const QString& keys)
     Scene built(entries);
     scene = &built;
     scene->showSection(Dock::Discover);
-    QThreadPool::globalInstance()->waitForDone();
+    netkit::backgroundPool().waitUntilIdle();
     scene->settle();
     const double first = typeLetter(keys, 0, true);
     const double second = typeLetter(keys, 1, true);

@@ -1,8 +1,8 @@
 #include "NetKit/BodyDecoder.h"
 
-#include <QCoreApplication>
+#include "NetKit/Workers.h"
+
 #include <QList>
-#include <QThreadPool>
 
 #include <zlib.h>
 
@@ -28,8 +28,7 @@ QByteArray acceptedCodings()
     return QByteArrayLiteral("gzip, deflate");
 }
 
-struct Inflater::Stream
-{
+struct Inflater::Stream {
     z_stream z{};
     bool open = false;
     ~Stream()
@@ -39,11 +38,8 @@ struct Inflater::Stream
     }
 };
 
-Inflater::Inflater(ContentCoding coding)
-    : m_stream(std::make_unique<Stream>())
-    , m_coding(coding)
-{
-}
+Inflater::Inflater(ContentCoding coding) : m_stream(std::make_unique<Stream>()), m_coding(coding)
+{}
 
 Inflater::~Inflater() = default;
 
@@ -153,82 +149,13 @@ QByteArray Inflater::next(qsizetype most)
     return out;
 }
 
-namespace {
-
-// Decoding has its own threads: the shared pool may be full of catalogue work waiting for this very body. When the
-// application goes away its workers stop after their current piece and are waited for only briefly: a worker must
-// never keep the process from ending.
-class DecodingThreads
-{
-public:
-    DecodingThreads() { m_pool->setMaxThreadCount(2); }
-    ~DecodingThreads()
-    {
-        // A worker still busy by then is left to the end of the process, with its pool.
-        if (stopAll())
-            delete m_pool;
-    }
-
-    bool closing() const { return m_closing.load(std::memory_order_relaxed); }
-
-    void start(std::function<void()> job)
-    {
-        if (!closing())
-            m_pool->start(std::move(job));
-    }
-
-    // The application object goes: its bodies are not wanted any more. Once every worker has stopped, a later
-    // application object may decode again.
-    void applicationEnded()
-    {
-        if (stopAll())
-            m_closing = false;
-    }
-
-private:
-    // Every worker stops after its current piece; true when all did within a second.
-    bool stopAll()
-    {
-        m_closing = true;
-        m_pool->clear();
-        return m_pool->waitForDone(1000);
-    }
-
-    std::atomic<bool> m_closing{false};
-    QThreadPool* m_pool = new QThreadPool;
-};
-
-void applicationEnded();
-
-DecodingThreads& decodingThreads()
-{
-    static DecodingThreads threads;
-    static const bool watched = [] {
-        if (QCoreApplication::instance())
-            qAddPostRoutine(applicationEnded);
-        return true;
-    }();
-    Q_UNUSED(watched);
-    return threads;
-}
-
-void applicationEnded()
-{
-    decodingThreads().applicationEnded();
-}
-
-} // namespace
-
 std::shared_ptr<BodyDecoder> BodyDecoder::create(ContentCoding coding, std::function<void()> wake)
 {
     return std::shared_ptr<BodyDecoder>(new BodyDecoder(coding, std::move(wake)));
 }
 
-BodyDecoder::BodyDecoder(ContentCoding coding, std::function<void()> wake)
-    : m_inflater(coding)
-    , m_wake(std::move(wake))
-{
-}
+BodyDecoder::BodyDecoder(ContentCoding coding, std::function<void()> wake) : m_inflater(coding), m_wake(std::move(wake))
+{}
 
 bool BodyDecoder::wantsInput() const
 {
@@ -244,14 +171,20 @@ void BodyDecoder::push(QByteArray compressed)
     m_waitingInput += compressed.size();
     m_pushed += compressed.size();
     m_input.append(std::move(compressed));
-    scheduleLocked();
+    if (scheduleLocked()) {
+        lock.unlock();
+        startWorker();
+    }
 }
 
 void BodyDecoder::endInput()
 {
     QMutexLocker lock(&m_mutex);
     m_inputEnded = true;
-    scheduleLocked();
+    if (scheduleLocked()) {
+        lock.unlock();
+        startWorker();
+    }
 }
 
 qint64 BodyDecoder::consumedInput() const
@@ -266,16 +199,23 @@ QByteArrayList BodyDecoder::takeOutput()
     QByteArrayList taken = std::exchange(m_output, {});
     m_waitingOutput = 0;
     m_woken = false;
-    scheduleLocked();
+    if (scheduleLocked()) {
+        lock.unlock();
+        startWorker();
+    }
     return taken;
 }
 
 void BodyDecoder::stop()
 {
-    QMutexLocker lock(&m_mutex);
-    m_stopped = true;
-    m_input.clear();
-    m_output.clear();
+    {
+        QMutexLocker lock(&m_mutex);
+        m_stopped = true;
+        m_input.clear();
+        m_output.clear();
+    }
+    // A call of `wake` under way ends before this returns; none begins after.
+    const std::lock_guard waking(m_waking);
 }
 
 BodyDecoder::State BodyDecoder::state() const
@@ -286,16 +226,34 @@ BodyDecoder::State BodyDecoder::state() const
     return m_finished && m_output.isEmpty() ? State::Done : State::Decoding;
 }
 
-void BodyDecoder::scheduleLocked()
+bool BodyDecoder::scheduleLocked()
 {
     if (m_running || m_stopped || m_failed || m_finished || m_waitingOutput >= kMaxWaitingOutput)
-        return;
+        return false;
     // A worker that ran dry needs new input, or its end, to get any further.
     if (m_starved && m_input.isEmpty() && !m_inputEnded)
-        return;
+        return false;
     m_running = true;
     m_starved = false;
-    decodingThreads().start([self = shared_from_this()] { self->work(); });
+    return true;
+}
+
+// Decoding has threads of its own: the background pool may be full of catalogue work waiting for this very body.
+void BodyDecoder::startWorker()
+{
+    decodingPool().run([self = shared_from_this()] { self->work(); });
+}
+
+void BodyDecoder::wake()
+{
+    const std::lock_guard waking(m_waking);
+    bool stopped;
+    {
+        QMutexLocker lock(&m_mutex);
+        stopped = m_stopped;
+    }
+    if (!stopped)
+        m_wake();
 }
 
 void BodyDecoder::work()
@@ -303,7 +261,7 @@ void BodyDecoder::work()
     for (;;) {
         {
             QMutexLocker lock(&m_mutex);
-            if (m_stopped || decodingThreads().closing() || m_waitingOutput >= kMaxWaitingOutput) {
+            if (m_stopped || workersStopping() || m_waitingOutput >= kMaxWaitingOutput) {
                 m_running = false;
                 return;
             }
@@ -325,7 +283,7 @@ void BodyDecoder::work()
             m_failed = true;
             m_running = false;
             lock.unlock();
-            m_wake();
+            wake();
             return;
         }
         if (!piece.isEmpty()) {
@@ -335,7 +293,7 @@ void BodyDecoder::work()
             m_output.append(std::move(piece));
             if (!std::exchange(m_woken, true)) {
                 lock.unlock();
-                m_wake();
+                wake();
             }
             continue;
         }
@@ -350,7 +308,7 @@ void BodyDecoder::work()
         m_finished = true;
         m_failed = !m_inflater.complete();
         lock.unlock();
-        m_wake();
+        wake();
         return;
     }
 }

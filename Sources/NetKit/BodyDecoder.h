@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace netkit {
@@ -59,7 +60,7 @@ private:
 // One body decoded on a worker thread. Compressed pieces go in and decoded pieces come out on the thread that owns
 // it; at most a bounded amount of either waits, so a bomb stalls its worker instead of filling memory, and the
 // reader stops reading until there is room. `wake` is called on the worker when decoded bytes are ready or the
-// body is done; it must only post to the owner's thread.
+// body is done, never once stop() has returned; it must only post to the owner's thread.
 class BodyDecoder : public std::enable_shared_from_this<BodyDecoder>
 {
 public:
@@ -77,7 +78,8 @@ public:
     qint64 consumedInput() const;
     // Every decoded piece ready so far, in order.
     QByteArrayList takeOutput();
-    // Stops the worker after its current piece; nothing more comes out.
+    // Stops the worker after its current piece; nothing more comes out, and `wake` is not called once this returns
+    // (a call under way is waited for).
     void stop();
 
     enum class State { Decoding, Done, Failed };
@@ -86,10 +88,13 @@ public:
 
 private:
     BodyDecoder(ContentCoding coding, std::function<void()> wake);
-    void scheduleLocked();
+    bool scheduleLocked(); // true: a worker must start
+    void startWorker();
     void work();
+    void wake();
 
     mutable QMutex m_mutex;
+    std::mutex m_waking; // held while `wake` runs
     Inflater m_inflater; // touched only by the running worker
     std::function<void()> m_wake;
     QByteArrayList m_input;

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "NetKit/CancelToken.h"
+#include "NetKit/Workers.h"
 
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroTask>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <exception>
 #include <memory>
@@ -14,18 +14,17 @@
 
 namespace orrinth {
 
-// Runs `work` on the thread pool and awaits it, so decoding a large answer never blocks the event loop. An
+// Runs `work` on the background pool and awaits it, so decoding a large answer never blocks the event loop. An
 // exception of `work` is rethrown here; a token cancelled meanwhile ends the caller with netkit::Cancelled.
 template <typename Work>
 QCoro::Task<std::invoke_result_t<Work>> inBackground(Work work, netkit::CancelToken token)
 {
     using Value = std::invoke_result_t<Work>;
-    struct Outcome
-    {
+    struct Outcome {
         std::optional<Value> value;
         std::exception_ptr error;
     };
-    auto future = QtConcurrent::run([work = std::move(work)]() mutable {
+    auto future = netkit::startInBackground([work = std::move(work)]() mutable {
         auto outcome = std::make_shared<Outcome>();
         try {
             outcome->value.emplace(work());

@@ -9,9 +9,13 @@
 #include "State/InParallel.h"
 #include "State/SpotlightDraw.h"
 
+#include "NetKit/Workers.h"
+
 #include <QRandomGenerator>
 
+#include <ctime>
 #include <optional>
+#include <thread>
 
 using namespace sendra;
 using namespace statetest;
@@ -103,6 +107,27 @@ private:
     uint32_t m_previous;
 };
 
+// While it lives, no worker thread can start (as under a thread limit), and none is waiting started.
+class ThreadsCannotStart
+{
+public:
+    ThreadsCannotStart()
+    {
+        netkit::endIdleThreadsForTests();
+        netkit::failThreadStartsForTests(true);
+    }
+    ~ThreadsCannotStart() { netkit::failThreadStartsForTests(false); }
+    ThreadsCannotStart(const ThreadsCannotStart&) = delete;
+    ThreadsCannotStart& operator=(const ThreadsCannotStart&) = delete;
+};
+
+double processorMilliseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
 } // namespace
 
 TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
@@ -114,6 +139,10 @@ TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
         std::optional<SmallThreadShares> shares;
         if (seed % 2 == 1)
             shares.emplace(uint32_t(1 + seed % 7));
+        // Some of those build and search where no thread can start: the same results, all on this thread.
+        std::optional<ThreadsCannotStart> limit;
+        if (seed % 4 == 3)
+            limit.emplace();
         const auto snapshot = CatalogSnapshot::build(c.nodes, c.blocked, c.parental);
         const naive::Catalog ref = naive::apply(c.nodes, c.blocked, c.parental);
 
@@ -180,6 +209,20 @@ TEST(CatalogEquivalence, EngineMatchesTheReferenceOnRandomCatalogues)
                 shown.insert(n.catalogKey());
         }
     }
+}
+
+// Once a search over several threads has ended, they wait without using the processor.
+TEST(CatalogEquivalence, ThreadsRestAfterASearch)
+{
+    const SmallThreadShares shares(500);
+    const auto snapshot = CatalogSnapshot::build(randomCatalog(5, 20'000), {}, false);
+    CatalogSearch search(snapshot);
+    EXPECT_FALSE(search.results(QStringLiteral("a")).isEmpty());
+    search.results(QStringLiteral("ca"));
+    EXPECT_GT(netkit::searchPool().threadCount(), 1U);
+    const double before = processorMilliseconds();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(processorMilliseconds() - before, 100.0) << "milliseconds of processor time over a second of rest";
 }
 
 TEST(CatalogEquivalence, ParentalReapplicationOfOneLoadMatchesAFreshBuild)

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "NetKit/Workers.h"
+
 #include <QCoro/QCoroFuture>
 #include <QCoro/QCoroTask>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <exception>
 #include <memory>
@@ -12,15 +13,14 @@
 
 namespace sendra {
 
-// Runs CPU-heavy `work` on Qt's thread pool and awaits it, so the main thread never parses a catalogue.
-// Whatever `work` throws is rethrown to the awaiting coroutine (QtConcurrent would otherwise swallow or wrap it).
-template<class Work, class Result = std::invoke_result_t<Work&>>
+// Runs CPU-heavy `work` on the background pool and awaits it, so the main thread never parses a catalogue.
+// Whatever `work` throws is rethrown to the awaiting coroutine.
+template <class Work, class Result = std::invoke_result_t<Work&>>
 QCoro::Task<Result> runInBackground(Work work)
 {
     // QFuture hands its result out by copy: the value travels behind a pointer, so a big result (an entry table)
     // is never copied on its way back.
-    struct Outcome
-    {
+    struct Outcome {
         std::shared_ptr<Result> value;
         std::exception_ptr error;
     };
@@ -34,7 +34,7 @@ QCoro::Task<Result> runInBackground(Work work)
         }
         return result;
     };
-    Outcome outcome = co_await QtConcurrent::run(std::move(job));
+    Outcome outcome = co_await netkit::startInBackground(std::move(job));
     if (outcome.error)
         std::rethrow_exception(outcome.error);
     co_return std::move(*outcome.value);

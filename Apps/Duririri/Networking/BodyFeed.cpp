@@ -1,11 +1,11 @@
 #include "Networking/BodyFeed.h"
 
 #include "Domain/CommandError.h"
+#include "NetKit/Workers.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroFuture>
 #include <QScopeGuard>
-#include <QThreadPool>
 
 #include <utility>
 
@@ -17,30 +17,37 @@ std::shared_ptr<BodyFeed> BodyFeed::make(Read read, End end, netkit::CancelToken
 }
 
 BodyFeed::BodyFeed(Read read, End end, netkit::CancelToken stop)
-    : m_read(std::move(read))
-    , m_end(std::move(end))
-    , m_stop(std::move(stop))
+    : m_read(std::move(read)), m_end(std::move(end)), m_stop(std::move(stop))
 {
     m_done.start();
 }
 
 void BodyFeed::push(QByteArray chunk, qint64 declaredLength)
 {
-    const std::lock_guard lock(m_mutex);
-    if (m_dropped || m_failure)
-        return;
-    if (m_declaredLength < 0)
-        m_declaredLength = declaredLength;
-    m_inbox.append(std::move(chunk));
-    schedule();
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_dropped || m_failure)
+            return;
+        if (m_declaredLength < 0)
+            m_declaredLength = declaredLength;
+        m_inbox.append(std::move(chunk));
+        if (std::exchange(m_running, true))
+            return;
+    }
+    startReading();
 }
 
 QFuture<void> BodyFeed::close()
 {
-    const std::lock_guard lock(m_mutex);
-    m_closed = true;
-    schedule();
-    return m_done.future();
+    QFuture<void> done = m_done.future();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closed = true;
+        if (std::exchange(m_running, true))
+            return done;
+    }
+    startReading();
+    return done;
 }
 
 void BodyFeed::drop()
@@ -57,13 +64,10 @@ void BodyFeed::rethrow()
         std::rethrow_exception(m_failure);
 }
 
-// With m_mutex held. One worker at a time, so the pieces are read in order.
-void BodyFeed::schedule()
+// One worker at a time (m_running), so the pieces are read in order. Without a worker they are read here.
+void BodyFeed::startReading()
 {
-    if (m_running)
-        return;
-    m_running = true;
-    QThreadPool::globalInstance()->start([self = shared_from_this()] { self->drain(); });
+    netkit::backgroundPool().run([self = shared_from_this()] { self->drain(); });
 }
 
 void BodyFeed::drain()
@@ -77,7 +81,8 @@ void BodyFeed::drain()
             const std::lock_guard lock(m_mutex);
             batch.swap(m_inbox);
             declaredLength = m_declaredLength;
-            skip = m_dropped || m_failure;
+            // A process that ends does not finish reading what is left.
+            skip = m_dropped || m_failure || netkit::workersStopping();
             if (batch.isEmpty()) {
                 if (!m_closed) {
                     m_running = false;
@@ -104,7 +109,8 @@ void BodyFeed::drain()
             // Cancelled where the transfer lives: its abort is the main thread's to make.
             if (!last)
                 if (QCoreApplication* application = QCoreApplication::instance())
-                    QMetaObject::invokeMethod(application, [stop = m_stop] { stop.cancel(); }, Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        application, [stop = m_stop] { stop.cancel(); }, Qt::QueuedConnection);
         }
         if (last) {
             // The readers' state goes with the worker's last call, not with whichever thread drops the feed.
@@ -122,7 +128,9 @@ QCoro::Task<void> readWhileArriving(netkit::HttpSession session, netkit::HttpReq
     const netkit::CancelToken transfer = token.child();
     auto feed = BodyFeed::make(std::move(read), std::move(end), transfer);
     auto dropUnlessRead = qScopeGuard([feed] { feed->drop(); });
-    request.takeBody = [feed](QByteArray chunk, qint64 declaredLength) { feed->push(std::move(chunk), declaredLength); };
+    request.takeBody = [feed](QByteArray chunk, qint64 declaredLength) {
+        feed->push(std::move(chunk), declaredLength);
+    };
     netkit::HttpResponse response;
     try {
         response = co_await session.send(std::move(request), transfer);

@@ -17,8 +17,8 @@
 namespace sendra {
 
 // A body read while it arrives: the main thread hands each piece over (HttpRequest::takeBody), and a worker of
-// Qt's pool reads the pieces, one batch at a time and in order. The main thread never parses and the body is never
-// held whole; reading overlaps the download.
+// the background pool reads the pieces, one batch at a time and in order. The main thread never parses and the body is
+// never held whole; reading overlaps the download.
 class BodyFeed : public std::enable_shared_from_this<BodyFeed>
 {
 public:
@@ -41,7 +41,7 @@ public:
 
 private:
     BodyFeed(Read read, End end, netkit::CancelToken stop);
-    void schedule();
+    void startReading();
     void drain();
 
     Read m_read;

@@ -2,13 +2,13 @@
 
 #include "Domain/ActiveBrandColors.h"
 #include "Domain/ProductBrand.h"
+#include "NetKit/Workers.h"
 #include "State/CatalogViews.h"
 #include "State/HomeFeed.h"
 #include "State/ReleaseOnWorker.h"
 #include "State/SpotlightDraw.h"
 #include "Storage/CommandVault.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <QCoro/QCoroFuture>
 
 #include <algorithm>
@@ -221,7 +221,7 @@ void CommandDeck::refreshSpotlights()
 
 QFuture<std::shared_ptr<const CatalogEntries>> CommandDeck::prepareEntries(NodeTable nodes)
 {
-    return QtConcurrent::run([nodes = std::move(nodes)]() mutable {
+    return netkit::startInBackground([nodes = std::move(nodes)]() mutable {
         // What the lists' pieces and parsers left free in the arenas goes back before the preparation's own
         // working memory comes on top of it: otherwise the two together make the connection's peak.
         detail::returnFreedPages();

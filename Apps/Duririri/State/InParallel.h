@@ -1,7 +1,8 @@
 #pragma once
 
+#include "NetKit/Workers.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -34,17 +35,14 @@ inline std::vector<Range> splitForThreads(uint32_t count, uint32_t least = least
     return equalRanges(count, std::clamp<uint32_t>(wanted, 1, 8));
 }
 
-// Runs work(chunk, first, end) for every range, the first on this thread and the others on threads of their own
-// (not the shared pool, which may be busy with the very tasks that wait for this one).
+// Runs work(chunk, first, end) for every range, on this thread and the team's (never the background pool, whose
+// jobs may be the very ones that wait for this). A range nobody has begun is this thread's to run; the first
+// exception comes back here once the ranges under way have ended.
 template <class Work>
 void inParallel(const std::vector<Range>& ranges, Work&& work)
 {
-    std::vector<std::thread> threads;
-    for (size_t chunk = 1; chunk < ranges.size(); ++chunk)
-        threads.emplace_back([&work, &ranges, chunk] { work(chunk, ranges[chunk].first, ranges[chunk].end); });
-    work(0, ranges[0].first, ranges[0].end);
-    for (std::thread& thread : threads)
-        thread.join();
+    netkit::teamPool().forEach(ranges.size(),
+                               [&](size_t chunk) { work(chunk, ranges[chunk].first, ranges[chunk].end); });
 }
 
 // Ranges for a pass whose entries differ in cost (texts of every length and script): a few per thread, so that a
@@ -56,47 +54,26 @@ inline std::vector<Range> splitIntoPieces(uint32_t count)
     return equalRanges(count, uint32_t(splitForThreads(count).size()) * piecesPerThread);
 }
 
-// Runs work(piece, first, end) for every range of splitIntoPieces on its threads (this one and threads of its own),
-// each taking the next range nobody has begun.
+// Runs work(piece, first, end) for every range of splitIntoPieces on as many threads as splitForThreads gave (this
+// one and the team's), each taking the next range nobody has begun.
 template <class Work>
 void inPieces(const std::vector<Range>& ranges, Work&& work)
 {
     const size_t threads = (ranges.size() + piecesPerThread - 1) / piecesPerThread;
-    std::atomic<size_t> next{0};
-    const auto take = [&] {
-        for (size_t piece; (piece = next.fetch_add(1, std::memory_order_relaxed)) < ranges.size();)
-            work(piece, ranges[piece].first, ranges[piece].end);
-    };
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < threads; ++t)
-        helpers.emplace_back(take);
-    take();
-    for (std::thread& helper : helpers)
-        helper.join();
+    netkit::teamPool().forEach(
+        ranges.size(), [&](size_t piece) { work(piece, ranges[piece].first, ranges[piece].end); }, threads);
 }
 
-// The same for passes of a few milliseconds, where starting threads would cost as much as the pass itself: threads
-// kept waiting for the next pass take ranges as they come, and this thread takes them too, so it never waits for a
-// range nobody has begun. While another thread's pass holds the team, this one runs its ranges alone.
-void onStandingThreads(const std::vector<Range>& ranges, void (*call)(void* context, size_t chunk), void* context);
-
-// Starts those threads now, so that the first pass does not pay for it.
-void startStandingThreads();
-
+// The same for passes of a few milliseconds (a keystroke's search), on threads of their own that wait started between
+// passes.
 template <class Work>
 void onStandingThreads(const std::vector<Range>& ranges, Work&& work)
 {
-    struct Context {
-        const std::vector<Range>& ranges;
-        Work& work;
-    } context{ranges, work};
-    onStandingThreads(
-        ranges,
-        [](void* c, size_t chunk) {
-            auto& [ranges, work] = *static_cast<Context*>(c);
-            work(chunk, ranges[chunk].first, ranges[chunk].end);
-        },
-        &context);
+    netkit::searchPool().forEach(ranges.size(),
+                                 [&](size_t chunk) { work(chunk, ranges[chunk].first, ranges[chunk].end); });
 }
+
+// Starts the search's threads now, so that the first keystroke does not pay for it.
+void startStandingThreads();
 
 } // namespace sendra

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QThreadPool>
+#include "NetKit/Workers.h"
 
 #include <atomic>
 #include <memory>
@@ -53,7 +53,7 @@ void releaseOnWorker(std::shared_ptr<Held>... held)
     if ((!held && ...))
         return;
     ++detail::releasesUnderway;
-    QThreadPool::globalInstance()->start([references = std::make_tuple(std::move(held)...)]() mutable {
+    netkit::backgroundPool().run([references = std::make_tuple(std::move(held)...)]() mutable {
         // Reset here, not when the job is destroyed, so that no copy of the job keeps them.
         std::apply([](auto&... each) { (each.reset(), ...); }, references);
         if (--detail::releasesUnderway == 0)
