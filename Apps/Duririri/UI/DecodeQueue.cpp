@@ -5,6 +5,8 @@
 #include "UI/TileFill.h"
 #include "UI/UiLog.h"
 
+#include "NetKit/Workers.h"
+
 #include <QBuffer>
 #include <QImageReader>
 #include <QtMath>
@@ -74,7 +76,10 @@ DecodeQueue::~DecodeQueue()
         QMutexLocker lock(&m_mutex);
         m_waiting.clear();
     }
-    m_pool.stop();
+    // The decodes under way still reach this queue when they end; once the process is ending the pool has dropped
+    // or stopped them already.
+    if (!netkit::workersStopping())
+        netkit::imagePool().waitUntilIdle();
 }
 
 void DecodeQueue::submit(DecodeJob job)
@@ -84,7 +89,10 @@ void DecodeQueue::submit(DecodeJob job)
     m_bytes += job.counted;
     ++m_jobs;
     m_waiting.push_back(std::move(job));
-    pump();
+    const auto unstarted = pump();
+    lock.unlock();
+    for (const auto& left : unstarted)
+        run(left);
 }
 
 void DecodeQueue::dropUnwanted()
@@ -107,8 +115,9 @@ bool DecodeQueue::dropUnwantedLocked()
            }) > 0;
 }
 
-void DecodeQueue::pump()
+std::vector<std::shared_ptr<DecodeJob>> DecodeQueue::pump()
 {
+    std::vector<std::shared_ptr<DecodeJob>> unstarted;
     while (m_running < kThreads) {
         dropUnwantedLocked();
         auto next = m_waiting.end();
@@ -116,37 +125,44 @@ void DecodeQueue::pump()
             if ((!job->large || !m_largeRunning) && (next == m_waiting.end() || job->bytes.size() < next->bytes.size()))
                 next = job;
         if (next == m_waiting.end())
-            return;
+            break;
         auto job = std::make_shared<DecodeJob>(std::move(*next));
         m_waiting.erase(next);
         ++m_running;
         m_largeRunning = m_largeRunning || job->large;
-        m_pool.submit([this, job] {
-            try {
-                decode(*job);
-            } catch (...) {
-                // Out of memory, most likely: the picture fails like any unreadable one, and the queue goes on.
-                qCWarning(uiLog) << "Decoding a picture failed";
-                for (const Waiter& waiter : std::as_const(job->waiters))
-                    deliver(waiter.delivery, {});
-            }
-            QMutexLocker lock(&m_mutex);
-            --m_running;
-            if (job->large)
-                m_largeRunning = false;
-            m_bytes -= job->counted;
-            --m_jobs;
-            job->bytes.clear();
-            // After a few large pictures glibc keeps buffers of their size for reuse (its threshold for mapping
-            // them on their own grows with them): without this the process kept four times the bytes it counted
-            // after sixty large pictures.
-            if (job->large)
-                detail::returnFreedPages();
-            pump();
-            lock.unlock();
-            emit roomFreed();
-        });
+        if (!netkit::imagePool().start([this, job] { run(job); }))
+            unstarted.push_back(std::move(job));
     }
+    return unstarted;
+}
+
+void DecodeQueue::run(const std::shared_ptr<DecodeJob>& job)
+{
+    try {
+        decode(*job);
+    } catch (...) {
+        // Out of memory, most likely: the picture fails like any unreadable one, and the queue goes on.
+        qCWarning(uiLog) << "Decoding a picture failed";
+        for (const Waiter& waiter : std::as_const(job->waiters))
+            deliver(waiter.delivery, {});
+    }
+    QMutexLocker lock(&m_mutex);
+    --m_running;
+    if (job->large)
+        m_largeRunning = false;
+    m_bytes -= job->counted;
+    --m_jobs;
+    job->bytes.clear();
+    // After a few large pictures glibc keeps buffers of their size for reuse (its threshold for mapping them on
+    // their own grows with them): without this the process kept four times the bytes it counted after sixty large
+    // pictures.
+    if (job->large)
+        detail::returnFreedPages();
+    const auto unstarted = pump();
+    lock.unlock();
+    emit roomFreed();
+    for (const auto& left : unstarted)
+        run(left);
 }
 
 } // namespace sendra::ui

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "UI/ArtworkResponse.h"
-#include "UI/DecodePool.h"
 
 #include <QByteArray>
 #include <QList>
@@ -56,7 +55,11 @@ private:
 
     // Under the lock; whether any were dropped.
     bool dropUnwantedLocked();
-    void pump();
+    // Under the lock: starts what may start on the decoding threads. Returns the jobs no thread could take (none can
+    // start), for the caller to decode itself once it has let go of the lock.
+    std::vector<std::shared_ptr<DecodeJob>> pump();
+    // Decodes `job` here, then starts what waits.
+    void run(const std::shared_ptr<DecodeJob>& job);
 
     static constexpr int kThreads = 2;
     QMutex m_mutex;
@@ -65,7 +68,6 @@ private:
     std::atomic<int> m_jobs{0};
     int m_running = 0;
     bool m_largeRunning = false;
-    DecodePool m_pool{kThreads};
 };
 
 } // namespace sendra::ui
