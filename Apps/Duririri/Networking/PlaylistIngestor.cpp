@@ -198,21 +198,27 @@ public:
         std::uint32_t hash;
     };
 
-    // The hash of `key`, whose slot is fetched meanwhile.
-    std::uint32_t prefetch(std::string_view key) const
+    // Begins looking `key` up: unless it is the last group's title, its slot is fetched while the caller does
+    // other work, and find() ends the lookup.
+    // Says whether it is the last group's.
+    bool expect(std::string_view key)
     {
-        const std::uint32_t hash = seededHash(key);
-        m_table.prefetch(hash);
-        return hash;
+        m_lastHit = m_last.length == key.size() && sameKey(text(m_last.offset, m_last.length), key);
+        if (!m_lastHit) {
+            m_hash = seededHash(key);
+            m_table.prefetch(m_hash);
+        }
+        return m_lastHit;
     }
+
+    // The group of the title expect() was given, made in `nodes` when new; without `nodes`, the title's index here.
+    Found find(std::string_view key, NodeTable* nodes) { return m_lastHit ? m_last.found : find(key, m_hash, nodes); }
 
     void prefetch(std::uint32_t hash) const { m_table.prefetch(hash); }
 
-    // The group of `key` (of hash `hash`), made in `nodes` when new; without `nodes`, the title's index here.
+    // The same for `key` of hash `hash`, met anew.
     Found find(std::string_view key, std::uint32_t hash, NodeTable* nodes)
     {
-        if (m_last.length == key.size() && sameKey(text(m_last.offset, m_last.length), key))
-            return m_last.found;
         const auto* slot = m_table.find(
             hash, [&](const Slot& stored) { return sameKey(text(stored.payload.offset, stored.payload.length), key); });
         if (slot) {
@@ -291,6 +297,8 @@ private:
         std::uint32_t length = UINT32_MAX;
         Found found{};
     } m_last;
+    bool m_lastHit = false;   // what expect() found
+    std::uint32_t m_hash = 0; // the hash expect() worked out
 };
 
 class PlaylistBuilder
@@ -308,20 +316,24 @@ public:
     void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
     {
         const InformationLine attributes(info);
-        // The group's slot is asked for now, to arrive while the id is worked out.
+        // Another group than the last: its slot is asked for now, to arrive while the id and the address's kind are
+        // worked out.
         const std::string_view groupTitle = attributes.groupTitle.value_or("Contenido");
-        const std::uint32_t groupHash = m_groups.prefetch(groupTitle);
+        const bool lastGroup = m_groups.expect(groupTitle);
         // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
         char fallback[36];
         const std::string_view id = attributes.tvgId && !trimmed(*attributes.tvgId).empty()
                                         ? *attributes.tvgId
                                         : m_fallbackIds.of(addressLine, fallback);
-        const GroupBook::Found group = m_groups.find(groupTitle, groupHash, m_titlesOnly ? nullptr : &nodes);
+        std::optional<KindHint> addressHint;
+        if (!lastGroup)
+            addressHint = addressHintOf(addressLine);
+        const GroupBook::Found group = m_groups.find(groupTitle, m_titlesOnly ? nullptr : &nodes);
         // Every entry's suffix is the empty text: looked up once, not for every row.
         if (m_emptySuffix == NodeTable::nullText)
             m_emptySuffix = nodes.addText(QStringView(u""));
         // Every field given, so the node is not cleared first.
-        nodes.append(NodeTable::RawNode{.kind = kindOf(group.hint, addressLine),
+        nodes.append(NodeTable::RawNode{.kind = kindOf(group.hint, addressLine, addressHint),
                                         .id = id,
                                         .title = titleOf(info, attributes.titleComma),
                                         .group = group.group,
@@ -362,22 +374,25 @@ public:
 private:
     // The kind guess over the folded group name and address, both searched whole: a series keyword in either
     // wins over a film keyword in either; a live channel otherwise. The group's part is worked out once per group.
-    SignalKind kindOf(KindHint groupHint, std::string_view addressLine)
+    // (`known`: the address's part, when already worked out.)
+    SignalKind kindOf(KindHint groupHint, std::string_view addressLine, std::optional<KindHint> known)
     {
         if (groupHint == KindHint::episodic)
             return SignalKind::episodic;
-        KindHint addressHint;
-        if (m_addressIsAscii || isAscii(addressLine)) {
-            addressHint = kindHint(addressLine);
-        } else {
-            foldedLowerUtf8(addressLine, m_foldedAddress);
-            addressHint = kindHint(m_foldedAddress);
-        }
+        const KindHint addressHint = known ? *known : addressHintOf(addressLine);
         if (addressHint == KindHint::episodic)
             return SignalKind::episodic;
         if (groupHint == KindHint::cinema || addressHint == KindHint::cinema)
             return SignalKind::cinema;
         return SignalKind::broadcast;
+    }
+
+    KindHint addressHintOf(std::string_view addressLine)
+    {
+        if (m_addressIsAscii || isAscii(addressLine))
+            return kindHint(addressLine);
+        foldedLowerUtf8(addressLine, m_foldedAddress);
+        return kindHint(m_foldedAddress);
     }
 
     QUrl m_origin;
