@@ -102,17 +102,25 @@ TEST(StreamedReaders, PiecesOfAnySizeGiveTheEntriesOfTheWholeBody)
     const QByteArray list = QJsonDocument(films).toJson(QJsonDocument::Compact);
     QJsonArray repeated = films;
     repeated.replace(2000, films[1500]);
-    struct Case { const char* what; QByteArray body; platform::CatalogIdentity identity; bool reads; };
+    struct Case {
+        const char* what;
+        QByteArray body;
+        platform::CatalogIdentity identity;
+        bool reads;
+    };
     const QList<Case> sections{
-        {"version first", "\xEF\xBB\xBF {\"version\": 7, \"note\": {\"items\": [1]}, \"items\" : " + list + " }", identity, true},
+        {"version first", "\xEF\xBB\xBF {\"version\": 7, \"note\": {\"items\": [1]}, \"items\" : " + list + " }",
+         identity, true},
         {"version last", "{\"catalogMode\":\"protected\",\"items\":" + list + ",\"extra\":[{},{}],\"version\":\"7\"}",
          protectedIdentity, true},
         {"a repeated list", "{\"items\":" + list + ",\"version\":7,\"items\":[]}", identity, true},
         {"keys with escapes", "{\"\\u0076ersion\":7,\"\\u0069tems\":" + list + "}", identity, true},
-        {"pretty", QJsonDocument(QJsonObject{{"version", 7}, {"items", films}}).toJson(QJsonDocument::Indented), identity, true},
+        {"pretty", QJsonDocument(QJsonObject{{"version", 7}, {"items", films}}).toJson(QJsonDocument::Indented),
+         identity, true},
         {"wrong version", "{\"items\":" + list + ",\"version\":8}", identity, false},
         {"no protected mode", "{\"items\":" + list + ",\"version\":7}", protectedIdentity, false},
-        {"a repeated id", "{\"version\":7,\"items\":" + QJsonDocument(repeated).toJson(QJsonDocument::Compact) + "}", identity, false},
+        {"a repeated id", "{\"version\":7,\"items\":" + QJsonDocument(repeated).toJson(QJsonDocument::Compact) + "}",
+         identity, false},
         {"one entry too many", "{\"version\":7,\"items\":" + list.chopped(1) + ",{\"id\":\"x\"}]}", identity, false},
         {"cut short", "{\"version\":7,\"items\":" + list.chopped(200), identity, false},
         {"not a list", "{\"version\":7,\"items\":{\"a\":1}}", identity, false},
@@ -137,7 +145,8 @@ TEST(StreamedReaders, PiecesOfAnySizeGiveTheEntriesOfTheWholeBody)
     const QByteArray generated = generator.playlist(4000, shape);
     const QByteArray odd = "#EXTM3U\r#EXTINF:-1 tvg-id=\"a\" group-title=\"Series, x\",Uno\xC2\x85"
                            "no address\x0B#comment\x0C  http://cdn.test/1  \xE2\x80\xA8#EXTINF:-1,Dos\xE2\x80\xA9"
-                           "\xE2\x80\x83 http://cdn.test/pel\xC3\xAD" "cula/2 \n\n#EXTINF:-1,Tres";
+                           "\xE2\x80\x83 http://cdn.test/pel\xC3\xAD"
+                           "cula/2 \n\n#EXTINF:-1,Tres";
     for (const QByteArray& text : {generated, odd, odd + "\r\nhttp://cdn.test/3"}) {
         const QList<MediaNode> whole = PlaylistIngestor::parse(text);
         ASSERT_FALSE(whole.isEmpty());
@@ -171,7 +180,9 @@ TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndEndlessBadOnesFailAtOnce
     build.normal.tv = trickyFilms(2);
     platform.publish("acme", 2, origin, build);
     PanelAccess access(session, {platform.baseUrl(), platform.baseUrl()}, PanelTimeouts{2s, 2s, 2s, 5s, 2s});
-    const auto load = [&] { return awaitOutcome(access.preparedCatalog("acme", 2, QUrl(QString::fromStdString(origin)), false, {})); };
+    const auto load = [&] {
+        return awaitOutcome(access.preparedCatalog("acme", 2, QUrl(QString::fromStdString(origin)), false, {}));
+    };
 
     platform::CatalogIdentity identity;
     identity.version = 7;
@@ -179,8 +190,8 @@ TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndEndlessBadOnesFailAtOnce
     const QUrl movies = platform.url("/api/catalog/acme/movies");
     const QByteArray served =
         QJsonDocument(QJsonObject{{"version", 7}, {"items", build.normal.movies}}).toJson(QJsonDocument::Compact);
-    const QList<MediaNode> expected = platform::readSection(platform::parseObject(served).object, identity,
-                                                            SignalKind::cinema, movies);
+    const QList<MediaNode> expected =
+        platform::readSection(platform::parseObject(served).object, identity, SignalKind::cinema, movies);
     const auto loaded = load();
     ASSERT_TRUE(loaded.value);
     ASSERT_EQ(loaded.value->nodes.size(), 3002);
@@ -204,10 +215,12 @@ TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndEndlessBadOnesFailAtOnce
     // soon as it is known bad, its transfer stopped, not after a gigabyte.
     fakes::FakeXtreamPanel panel;
     const XtreamTransport transport(session);
-    for (const std::string& hostile : {std::string(R"([{"stream_id":1,"name":"Canal"}}])"), std::string("<html>No</html>")}) {
+    for (const std::string& hostile :
+         {std::string(R"([{"stream_id":1,"name":"Canal"}}])"), std::string("<html>No</html>")}) {
         panel.answer("get_live_streams", Reply::json(hostile).endless());
         timer.restart();
-        const auto bad = awaitOutcome(transport.universe(ProviderSession::create(panel.baseUrl(), "demo", "s3cret"), {}));
+        const auto bad =
+            awaitOutcome(transport.universe(ProviderSession::create(panel.baseUrl(), "demo", "s3cret"), {}));
         EXPECT_TRUE(bad.threw<netkit::JsonError>()) << hostile;
         EXPECT_LT(timer.elapsed(), 5000) << hostile;
     }
@@ -230,6 +243,38 @@ struct ReadPlaylist {
     qsizetype groupCount = 0;
     bool operator==(const ReadPlaylist&) const = default;
 };
+
+// Entries spread among many groups, so that every piece meets groups the pieces before it met: case and accent
+// variants of one title (composed and decomposed), titles with a series or film keyword beside addresses that carry
+// another one, an empty title and none at all.
+QByteArray manyGroupsPlaylist(int entries, int groups)
+{
+    static const char* const variants[] = {"Películas",
+                                           "PELÍCULAS",
+                                           "películas",
+                                           "Peliculas",
+                                           "Peli\xCC\x81"
+                                           "culas",
+                                           "Series de TV",
+                                           "SERIES DE TV",
+                                           "Movie Club",
+                                           "vod Estrenos",
+                                           ""};
+    static const char* const paths[] = {"live/%1.ts", "movie/%1.mp4", "series/%1.mkv", "canal/%1"};
+    QByteArray text = "#EXTM3U\n";
+    for (int i = 0; i < entries; ++i) {
+        const int drawn = int((unsigned(i) * 2654435761U) >> 7);
+        text += "#EXTINF:-1 tvg-id=\"" + QByteArray::number(i) + "\"";
+        if (i % 17 != 5) {
+            const QByteArray group =
+                i % 3 == 0 ? QByteArray(variants[drawn % 10]) : "Canal " + QByteArray::number(drawn % groups) + " ñ";
+            text += " group-title=\"" + group + "\"";
+        }
+        text += ",Entrada " + QByteArray::number(i) + "\nhttp://cdn.test/" +
+                QString::fromLatin1(paths[drawn % 4]).arg(i).toUtf8() + "\n";
+    }
+    return text;
+}
 
 ReadPlaylist described(const NodeTable& table)
 {
@@ -260,7 +305,8 @@ TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
         "http://cdn.test/2\r\n#EXTINF:-1,Sin\n#EXTINF:-1 group-title=\"B\",Tres\x0B\x0C"
         "file:///etc/passwd\rhttp://cdn.test/3\nhttp://cdn.test/otra\n#EXTINF:-1 group-title=\"A\",Cuatro\n"
         "http://cdn.test/4";
-    for (const QByteArray& text : {scattered, crlf, odd, scattered + odd, crlf.chopped(9)}) {
+    const QByteArray manyGroups = manyGroupsPlaylist(2000, 300);
+    for (const QByteArray& text : {scattered, crlf, odd, scattered + odd, crlf.chopped(9), manyGroups}) {
         const ReadPlaylist whole = described(PlaylistIngestor::parseTable(text));
         ASSERT_FALSE(whole.nodes.isEmpty());
         for (const qsizetype pieceBytes : {1, 40, 300, 4000, 50000}) {
@@ -273,6 +319,18 @@ TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
             }
         }
     }
+    // The groups are made once whatever piece meets them first, also from texts that are not UTF-8 (two titles that
+    // differ only in invalid bytes name one group).
+    const QByteArray invalid = manyGroups + "#EXTINF:-1 group-title=\"Canal \xFF\",X\nhttp://cdn.test/x\n" +
+                               manyGroups + "#EXTINF:-1 group-title=\"Canal \xFE\",Y\nhttp://cdn.test/y\n";
+    const ReadPlaylist whole = described(PlaylistIngestor::parseTable(invalid));
+    EXPECT_EQ(whole.groupCount, 300 + 10 + 1 + 1); // "Contenido" for entries without a title; one for both invalid
+    for (const qsizetype pieceBytes : {1, 300, 4000}) {
+        PlaylistReader reader(QUrl(), false, pieceBytes);
+        inPieces(invalid, 900, unsigned(pieceBytes), [&](QByteArrayView piece) { reader.push(piece); });
+        EXPECT_EQ(described(reader.finish()), whole) << "pieces of " << pieceBytes;
+    }
+
     // A fault in any piece fails the whole reading.
     PlaylistReader reader(QUrl(), true, 300);
     EXPECT_THROW(
