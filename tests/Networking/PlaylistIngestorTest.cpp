@@ -1,10 +1,12 @@
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/Sha1.h"
+#include "Domain/SeededTable.h"
 
 #include "AwaitOutcome.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "fakes/FakePlaylistHost.h"
 
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QSet>
 #include <QUuid>
@@ -35,31 +37,35 @@ QStringList titles(const QList<MediaNode>& nodes)
 
 TEST(PlaylistParse, ReadsEntriesAttributesAndKinds)
 {
-    const QList<MediaNode> nodes = parse(
-        "#EXTM3U\n"
-        "#EXTINF:-1 tvg-id=\"a1\" tvg-logo=\"http://img.test/a1.png\" group-title=\"Películas Acción\",Film One\n"
-        "http://cdn.test/u/p/1.mkv\n"
-        "#EXTINF:-1 group-title=\"Series Turcas\",Capítulo 1\n"
-        "http://cdn.test/u/p/2.mp4\n"
-        "#EXTINF:-1 group-title=\"Otros\",Estreno\n"
-        "http://cdn.test/movie/u/p/3.mkv\n"
-        "#EXTINF:-1 group-title=\"Deportes\" tvg-logo=\"\",Canal 5\n"
-        "http://cdn.test/u/p/5.ts\n"
-        "#EXTINF:-1 tvg-id=\"\" group-title=\"\",Sin grupo\n"
-        "http://cdn.test/u/p/6.ts\n"
-        "#EXTINF:-1,Sin atributos\n"
-        "http://cdn.test/live/VOD-7.ts\n");
+    const QList<MediaNode> nodes =
+        parse("#EXTM3U\n"
+              "#EXTINF:-1 tvg-id=\"a1\" tvg-logo=\"http://img.test/a1.png\" group-title=\"Películas Acción\",Film One\n"
+              "http://cdn.test/u/p/1.mkv\n"
+              "#EXTINF:-1 group-title=\"Series Turcas\",Capítulo 1\n"
+              "http://cdn.test/u/p/2.mp4\n"
+              "#EXTINF:-1 group-title=\"Otros\",Estreno\n"
+              "http://cdn.test/movie/u/p/3.mkv\n"
+              "#EXTINF:-1 group-title=\"Deportes\" tvg-logo=\"\",Canal 5\n"
+              "http://cdn.test/u/p/5.ts\n"
+              "#EXTINF:-1 tvg-id=\"\" group-title=\"\",Sin grupo\n"
+              "http://cdn.test/u/p/6.ts\n"
+              "#EXTINF:-1,Sin atributos\n"
+              "http://cdn.test/live/VOD-7.ts\n");
     // id | title | group id | group name | artwork | kind; every entry plays its own address.
     QStringList rows;
     for (const MediaNode& n : nodes) {
         EXPECT_TRUE(n.directURL.has_value() && n.fileSuffix.isEmpty() && !n.contentClassification);
-        rows << QStringList{n.id.size() == 36 ? "uuid" : n.id, n.title, n.groupID, n.groupName,
-                            n.artwork.value_or(QUrl()).toString(), storedValue(n.kind)}.join('|');
+        rows << QStringList{n.id.size() == 36 ? "uuid" : n.id,
+                            n.title,
+                            n.groupID,
+                            n.groupName,
+                            n.artwork.value_or(QUrl()).toString(),
+                            storedValue(n.kind)}
+                    .join('|');
     }
     EXPECT_EQ(rows, (QStringList{"a1|Film One|group:películas acción|Películas Acción|http://img.test/a1.png|movies",
                                  "uuid|Capítulo 1|group:series turcas|Series Turcas||series",
-                                 "uuid|Estreno|group:otros|Otros||movies",
-                                 "uuid|Canal 5|group:deportes|Deportes||tv",
+                                 "uuid|Estreno|group:otros|Otros||movies", "uuid|Canal 5|group:deportes|Deportes||tv",
                                  "uuid|Sin grupo|group:|||tv",
                                  "uuid|Sin atributos|group:contenido|Contenido||movies"})); // "VOD" in the address
     EXPECT_EQ(nodes[0].directURL, QUrl("http://cdn.test/u/p/1.mkv"));
@@ -112,13 +118,13 @@ TEST(Sha1, MatchesQtOnEveryLengthAndSplit)
 
 TEST(PlaylistParse, Titles)
 {
-    const QList<MediaNode> nodes = parse(
-        "#EXTINF:-1 tvg-name=\"Uno, dos\" group-title=\"A, B\",Título real\nhttp://cdn.test/1\n"
-        "#EXTINF:-1 tvg-name=\"sin cierre,Título suelto\nhttp://cdn.test/2\n"
-        "  #EXTINF:-1 group-title=\"X\"  \nhttp://cdn.test/3\n"
-        "#EXTINF:-1 group-title=\"X\",\nhttp://cdn.test/4\n"
-        "#EXTINF:-1,   \nhttp://cdn.test/5\n"
-        "#EXTINF:-1,\u00A0Con espacios raros\u3000\nhttp://cdn.test/6\n");
+    const QList<MediaNode> nodes =
+        parse("#EXTINF:-1 tvg-name=\"Uno, dos\" group-title=\"A, B\",Título real\nhttp://cdn.test/1\n"
+              "#EXTINF:-1 tvg-name=\"sin cierre,Título suelto\nhttp://cdn.test/2\n"
+              "  #EXTINF:-1 group-title=\"X\"  \nhttp://cdn.test/3\n"
+              "#EXTINF:-1 group-title=\"X\",\nhttp://cdn.test/4\n"
+              "#EXTINF:-1,   \nhttp://cdn.test/5\n"
+              "#EXTINF:-1,\u00A0Con espacios raros\u3000\nhttp://cdn.test/6\n");
     EXPECT_EQ(titles(nodes), (QStringList{"Título real", "Título suelto", "#EXTINF:-1 group-title=\"X\"",
                                           "#EXTINF:-1 group-title=\"X\"", "#EXTINF:-1", "Con espacios raros"}));
     EXPECT_EQ(nodes[0].groupName, "A, B");
@@ -161,7 +167,8 @@ TEST(PlaylistParse, StreamAddressesLogosAndBlankIds)
 {
     const QList<MediaNode> nodes = PlaylistIngestor::parse(
         "#EXTINF:-1 tvg-id=\"uno\" tvg-logo=\"logos/1.png\",Uno\n[NO PUBLIC STREAM]\nhttp://cdn.test/1\n"
-        "#EXTINF:-1 tvg-id=\"  \" tvg-logo=\"/img/2.png?s=1\",Dos\nmovie/2.mkv\nfile:///etc/passwd\njavascript:alert(1)\n"
+        "#EXTINF:-1 tvg-id=\"  \" "
+        "tvg-logo=\"/img/2.png?s=1\",Dos\nmovie/2.mkv\nfile:///etc/passwd\njavascript:alert(1)\n"
         "C:\\peliculas\\2.mkv\nrtmp://media.test/live/2\n"
         "#EXTINF:-1 tvg-id=\"\xEF\xBB\xBF\" tvg-logo=\"file:///logo.png\",Tres\nudp://@239.0.0.1:1234\n"
         "#EXTINF:-1 tvg-logo=\"javascript:alert(1)\",Cuatro\nRTSP://Camara.test/4\n"
@@ -171,11 +178,11 @@ TEST(PlaylistParse, StreamAddressesLogosAndBlankIds)
     QStringList rows;
     for (const MediaNode& n : nodes)
         rows << QStringList{n.id.size() == 36 ? "uuid" : n.id, n.title, n.directURL.value_or(QUrl()).toString(),
-                            n.artwork.value_or(QUrl()).toString()}.join('|');
+                            n.artwork.value_or(QUrl()).toString()}
+                    .join('|');
     EXPECT_EQ(rows, (QStringList{"uno|Uno|http://cdn.test/1|http://lists.test/u/logos/1.png",
                                  "uuid|Dos|rtmp://media.test/live/2|http://lists.test/img/2.png?s=1",
-                                 "uuid|Tres|udp://@239.0.0.1:1234|",
-                                 "uuid|Cuatro|rtsp://camara.test/4|",
+                                 "uuid|Tres|udp://@239.0.0.1:1234|", "uuid|Cuatro|rtsp://camara.test/4|",
                                  "uuid|Cinco|mmsh://radio.test/5|"}));
     ASSERT_EQ(nodes.size(), 5);
     EXPECT_EQ(nodes[1].id, PlaylistIngestor::fallbackId("rtmp://media.test/live/2"));
@@ -200,6 +207,75 @@ TEST(PlaylistParse, GeneratedPlaylistKeepsEveryEntry)
     EXPECT_EQ(nodes[0].kind, SignalKind::broadcast);
     EXPECT_EQ(nodes[5].kind, SignalKind::cinema);
     EXPECT_EQ(nodes[9].kind, SignalKind::episodic);
+}
+
+namespace {
+
+// `titles` each the group of `perGroup` entries, the groups taking turns so that no entry follows one of its group.
+QByteArray playlistOfGroups(const std::vector<std::string>& titles, int perGroup)
+{
+    QByteArray text = "#EXTM3U\n";
+    for (int round = 0; round < perGroup; ++round)
+        for (std::size_t g = 0; g < titles.size(); ++g)
+            text += "#EXTINF:-1 tvg-id=\"" + QByteArray::number(round) + "." + QByteArray::number(qulonglong(g)) +
+                    "\" group-title=\"" + QByteArray::fromStdString(titles[g]) + "\",E\nhttp://cdn.test/" +
+                    QByteArray::number(qulonglong(g)) + "/" + QByteArray::number(round) + "\n";
+    return text;
+}
+
+// The shortest of a few readings, in milliseconds.
+double fastestReading(const QByteArray& text)
+{
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const NodeTable nodes = PlaylistIngestor::parseTable(text);
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+} // namespace
+
+// Group titles that a hostile playlist chose to collide under one hash seed (here the titles a fixed seed makes
+// collide) are read in about the time of distinct ones under the process's own seed, and read right even where they
+// do collide, on both roads.
+TEST(PlaylistParse, GroupTitlesChosenToCollideCostNoMoreThanOthers)
+{
+    constexpr int groups = 3000;
+    constexpr std::uint32_t lowBits = 0x1FFF; // a table of 8,192 slots or fewer puts them all in one run
+    fixHashSeedForTesting(0x5EED5EED5EEDULL);
+    std::vector<std::string> colliding;
+    std::vector<std::string> distinct;
+    for (std::uint64_t n = 0; colliding.size() < std::size_t(groups); ++n) {
+        std::string title = "Grupo " + std::to_string(n);
+        if ((seededHash(title) & lowBits) == 0x0ACE)
+            colliding.push_back(std::move(title));
+    }
+    for (int n = 0; n < groups; ++n)
+        distinct.push_back("Grupo " + std::to_string(n * 7919));
+    const QByteArray hostile = playlistOfGroups(colliding, 10);
+    const QByteArray ordinary = playlistOfGroups(distinct, 10);
+
+    // Where they collide, every entry still finds its own group, on one thread and in pieces.
+    const NodeTable whole = PlaylistIngestor::parseTable(hostile);
+    ASSERT_EQ(whole.size(), 10 * groups);
+    EXPECT_EQ(whole.groupCount(), groups);
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        ASSERT_EQ(whole.groupName(i).toStdString(), colliding[std::size_t(i) % colliding.size()]) << i;
+    PlaylistReader pieces(QUrl(), true, 4000);
+    pieces.push(hostile);
+    const NodeTable joined = pieces.finish();
+    ASSERT_EQ(joined.size(), whole.size());
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        ASSERT_EQ(joined.group(i), whole.group(i)) << i;
+    EXPECT_EQ(joined.groupCount(), groups);
+
+    fixHashSeedForTesting(0);
+    const double hostileMs = fastestReading(hostile);
+    const double ordinaryMs = fastestReading(ordinary);
+    EXPECT_LT(hostileMs, 2.0 * ordinaryMs) << hostileMs << " ms against " << ordinaryMs << " ms";
 }
 
 class PlaylistDownloadTest : public ::testing::Test
@@ -230,7 +306,9 @@ TEST_F(PlaylistDownloadTest, ReadsOrRefusesWhatTheServerSends)
     EXPECT_EQ(download("").commandError(), CommandError::emptyCatalog);
     EXPECT_EQ(download("#EXTM3U\n#EXTINF:-1,Sin dirección\n").commandError(), CommandError::emptyCatalog);
     // Latin-1 "Películas", and a file cut inside a two-byte sequence.
-    EXPECT_EQ(download("#EXTINF:-1 group-title=\"Pel\xED" "culas\",Uno\nhttp://cdn.test/1\n").commandError(),
+    EXPECT_EQ(download("#EXTINF:-1 group-title=\"Pel\xED"
+                       "culas\",Uno\nhttp://cdn.test/1\n")
+                  .commandError(),
               CommandError::invalidResponse);
     EXPECT_EQ(download("#EXTINF:-1,Uno\nhttp://cdn.test/1\n#EXTINF:-1,Espa\xC3").commandError(),
               CommandError::invalidResponse);
