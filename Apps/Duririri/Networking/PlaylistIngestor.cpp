@@ -664,12 +664,18 @@ void fillOnWorkers(NodeTable& table, std::vector<NodeTable::Adoption> adoptions)
 } // namespace
 
 struct PlaylistReader::State {
-    State(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes)
+    State(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes, netkit::CancelToken token)
         : origin(origin), lines(origin), strictUtf8(strictUtf8),
-          pieceBytes(std::size_t(std::max<qsizetype>(pieceBytes, 0)))
+          pieceBytes(std::size_t(std::max<qsizetype>(pieceBytes, 0))), token(std::move(token))
     {
-        if (this->pieceBytes > 0)
+        if (this->pieceBytes > 0) {
             pieces = std::make_shared<PlaylistPieces>(origin, strictUtf8);
+            // Only a flag is set: the workers see it between lines.
+            cancelled = this->token.onCancel([weak = std::weak_ptr<PlaylistPieces>(pieces)] {
+                if (const auto shared = weak.lock())
+                    shared->abandoned = true;
+            });
+        }
     }
 
     ~State()
@@ -680,6 +686,7 @@ struct PlaylistReader::State {
 
     void push(QByteArrayView data, qint64 declared)
     {
+        netkit::throwIfCancelled(token);
         if (pieces && pieces->failed)
             rethrowFailure();
         std::string_view bytes(data.data(), std::size_t(data.size()));
@@ -705,6 +712,7 @@ struct PlaylistReader::State {
 
     NodeTable finish()
     {
+        netkit::throwIfCancelled(token);
         if (skipping)
             checkSkipped({}, true);
         else if (!tail.empty())
@@ -722,6 +730,8 @@ struct PlaylistReader::State {
             std::unique_lock lock(pieces->mutex);
             pieces->finished.wait(lock, [this] { return pieces->done == pieces->list.size(); });
         }
+        // A piece a worker gave up on is not to be joined.
+        netkit::throwIfCancelled(token);
         joinReadPieces();
         {
             const std::lock_guard lock(pieces->mutex);
@@ -963,10 +973,12 @@ struct PlaylistReader::State {
     std::size_t joinedPieces = 0;
     std::optional<std::string> waiting; // the information line the pieces joined leave waiting
     qsizetype expectedRows = 0;
+    netkit::CancelToken token;
+    netkit::CancelRegistration cancelled;
 };
 
-PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes)
-    : m_state(std::make_unique<State>(origin, strictUtf8, pieceBytes))
+PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes, netkit::CancelToken token)
+    : m_state(std::make_unique<State>(origin, strictUtf8, pieceBytes, std::move(token)))
 {}
 
 PlaylistReader::~PlaylistReader() = default;
@@ -1003,7 +1015,7 @@ QCoro::Task<NodeTable> PlaylistIngestor::downloadWith(netkit::HttpSession sessio
 {
     // Read while it arrives: reading overlaps the download, and pieces of 2 MiB are read on several workers at once
     // (as a panel's three lists are), each let go once read.
-    auto reader = std::make_shared<PlaylistReader>(address, true, kPieceBytes);
+    auto reader = std::make_shared<PlaylistReader>(address, true, kPieceBytes, token);
     auto nodes = std::make_shared<NodeTable>();
     netkit::HttpRequest request;
     request.url = address;
