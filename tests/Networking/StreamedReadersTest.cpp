@@ -13,6 +13,8 @@
 #include "fakes/FakeXtreamPanel.h"
 
 #include <QElapsedTimer>
+#include <QThread>
+#include <QThreadPool>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 
@@ -384,5 +386,36 @@ TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
                 CommandFailure)
                 << at;
         }
+    }
+}
+
+// Quitting waits for the workers of Qt's pool: a reader dropped or cancelled in the middle of its pieces lets its
+// workers go within a line, not once their pieces are read.
+TEST(StreamedReaders, ADroppedOrCancelledPlaylistReaderLetsItsWorkersGoAtOnce)
+{
+    const QByteArray text = testkit::CatalogGenerator().playlist(200000);
+    constexpr qsizetype pieceBytes = qsizetype(12) << 20;
+    QElapsedTimer timer;
+    timer.start();
+    {
+        PlaylistReader reader(QUrl(), true, pieceBytes);
+        reader.push(text);
+        ASSERT_EQ(reader.finish().size(), 200000);
+    }
+    const qint64 wholeMs = timer.elapsed();
+    for (const bool cancel : {false, true}) {
+        netkit::CancelToken token;
+        auto reader = std::make_unique<PlaylistReader>(QUrl(), true, pieceBytes, token);
+        reader->push(text.first(text.size() * 3 / 4));
+        QThread::msleep(std::max<qint64>(1, wholeMs / 20)); // the workers are well into their pieces
+        timer.restart();
+        if (cancel) {
+            token.cancel();
+            EXPECT_THROW(reader->finish(), netkit::Cancelled);
+        } else {
+            reader.reset();
+        }
+        QThreadPool::globalInstance()->waitForDone();
+        EXPECT_LT(timer.elapsed(), wholeMs / 3) << (cancel ? "cancelled" : "dropped") << "; reading takes " << wholeMs;
     }
 }
