@@ -706,8 +706,14 @@ struct PlaylistReader::State {
             }
             keep(bytes);
         }
-        if (pieces)
+        if (pieces) {
             joinReadPieces();
+            // While the text arrives there is time to write the rows here, and each piece's own rows go at once.
+            for (NodeTable::Adoption& adoption : adoptions)
+                if (!adoption.filled())
+                    joined.fill(adoption);
+            adoptions.clear();
+        }
     }
 
     NodeTable finish()
@@ -902,7 +908,7 @@ struct PlaylistReader::State {
 
     // A piece's rows taken over, their group titles looked up among the playlist's (each group made once, as
     // reading on one thread makes it) and their kinds completed with what the group's name says; the rows
-    // themselves are written by finish(), on several threads.
+    // themselves are written after (by push(), or by finish() on several threads).
     void join(NodeTable&& nodes, const GroupBook& groups)
     {
         if (nodes.isEmpty())
