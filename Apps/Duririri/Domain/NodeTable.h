@@ -23,6 +23,29 @@
 
 namespace sendra {
 
+// Large arrays whose elements are made room for and then written whole: they are not zeroed first.
+template <class T>
+struct UnzeroedAllocator : netkit::LargeAllocator<T> {
+    UnzeroedAllocator() = default;
+    template <class U>
+    UnzeroedAllocator(const UnzeroedAllocator<U>&) noexcept
+    {}
+    template <class U>
+    struct rebind {
+        using other = UnzeroedAllocator<U>;
+    };
+    template <class U>
+    void construct(U* at) noexcept
+    {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* at, Args&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+
 // A catalogue's entries in compact form: one fixed-size row per entry, its id and title in shared UTF-8 blocks,
 // its addresses as encoded text split after their last "/" so that the directory an address shares with others (a
 // panel's or an image service's) is kept once, and group, suffix and kind texts kept once for all entries that
@@ -159,6 +182,8 @@ public:
 
 private:
     static constexpr uint32_t noAddress = 0;
+    struct Row;
+    using RowAllocator = UnzeroedAllocator<Row>;
     struct Row {
         uint32_t text; // id, then title, in the UTF-8 blocks
         uint32_t idLength;
@@ -188,7 +213,7 @@ private:
     uint32_t storeTexts(std::string_view id, std::string_view title);
     void appendRow(Row row, const RawNode& node);
 
-    std::vector<Row, netkit::LargeAllocator<Row>> m_rows;
+    std::vector<Row, RowAllocator> m_rows;
     netkit::Blocks<char> m_chars;
     netkit::AddressStore m_addresses;
     std::vector<Group> m_groups;
@@ -207,7 +232,7 @@ public:
 private:
     friend class NodeTable;
     Adoption() = default;
-    std::vector<Row, netkit::LargeAllocator<Row>> m_rows;
+    std::vector<Row, RowAllocator> m_rows;
     std::vector<Regrouped> m_regrouped;
     std::vector<uint32_t> m_texts;
     netkit::AddressStore::Adopted m_addresses;
