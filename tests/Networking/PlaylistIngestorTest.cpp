@@ -37,35 +37,31 @@ QStringList titles(const QList<MediaNode>& nodes)
 
 TEST(PlaylistParse, ReadsEntriesAttributesAndKinds)
 {
-    const QList<MediaNode> nodes =
-        parse("#EXTM3U\n"
-              "#EXTINF:-1 tvg-id=\"a1\" tvg-logo=\"http://img.test/a1.png\" group-title=\"Películas Acción\",Film One\n"
-              "http://cdn.test/u/p/1.mkv\n"
-              "#EXTINF:-1 group-title=\"Series Turcas\",Capítulo 1\n"
-              "http://cdn.test/u/p/2.mp4\n"
-              "#EXTINF:-1 group-title=\"Otros\",Estreno\n"
-              "http://cdn.test/movie/u/p/3.mkv\n"
-              "#EXTINF:-1 group-title=\"Deportes\" tvg-logo=\"\",Canal 5\n"
-              "http://cdn.test/u/p/5.ts\n"
-              "#EXTINF:-1 tvg-id=\"\" group-title=\"\",Sin grupo\n"
-              "http://cdn.test/u/p/6.ts\n"
-              "#EXTINF:-1,Sin atributos\n"
-              "http://cdn.test/live/VOD-7.ts\n");
+    const QList<MediaNode> nodes = parse(
+        "#EXTM3U\n"
+        "#EXTINF:-1 tvg-id=\"a1\" tvg-logo=\"http://img.test/a1.png\" group-title=\"Películas Acción\",Film One\n"
+        "http://cdn.test/u/p/1.mkv\n"
+        "#EXTINF:-1 group-title=\"Series Turcas\",Capítulo 1\n"
+        "http://cdn.test/u/p/2.mp4\n"
+        "#EXTINF:-1 group-title=\"Otros\",Estreno\n"
+        "http://cdn.test/movie/u/p/3.mkv\n"
+        "#EXTINF:-1 group-title=\"Deportes\" tvg-logo=\"\",Canal 5\n"
+        "http://cdn.test/u/p/5.ts\n"
+        "#EXTINF:-1 tvg-id=\"\" group-title=\"\",Sin grupo\n"
+        "http://cdn.test/u/p/6.ts\n"
+        "#EXTINF:-1,Sin atributos\n"
+        "http://cdn.test/live/VOD-7.ts\n");
     // id | title | group id | group name | artwork | kind; every entry plays its own address.
     QStringList rows;
     for (const MediaNode& n : nodes) {
         EXPECT_TRUE(n.directURL.has_value() && n.fileSuffix.isEmpty() && !n.contentClassification);
-        rows << QStringList{n.id.size() == 36 ? "uuid" : n.id,
-                            n.title,
-                            n.groupID,
-                            n.groupName,
-                            n.artwork.value_or(QUrl()).toString(),
-                            storedValue(n.kind)}
-                    .join('|');
+        rows << QStringList{n.id.size() == 36 ? "uuid" : n.id, n.title, n.groupID, n.groupName,
+                            n.artwork.value_or(QUrl()).toString(), storedValue(n.kind)}.join('|');
     }
     EXPECT_EQ(rows, (QStringList{"a1|Film One|group:películas acción|Películas Acción|http://img.test/a1.png|movies",
                                  "uuid|Capítulo 1|group:series turcas|Series Turcas||series",
-                                 "uuid|Estreno|group:otros|Otros||movies", "uuid|Canal 5|group:deportes|Deportes||tv",
+                                 "uuid|Estreno|group:otros|Otros||movies",
+                                 "uuid|Canal 5|group:deportes|Deportes||tv",
                                  "uuid|Sin grupo|group:|||tv",
                                  "uuid|Sin atributos|group:contenido|Contenido||movies"})); // "VOD" in the address
     EXPECT_EQ(nodes[0].directURL, QUrl("http://cdn.test/u/p/1.mkv"));
@@ -118,13 +114,13 @@ TEST(Sha1, MatchesQtOnEveryLengthAndSplit)
 
 TEST(PlaylistParse, Titles)
 {
-    const QList<MediaNode> nodes =
-        parse("#EXTINF:-1 tvg-name=\"Uno, dos\" group-title=\"A, B\",Título real\nhttp://cdn.test/1\n"
-              "#EXTINF:-1 tvg-name=\"sin cierre,Título suelto\nhttp://cdn.test/2\n"
-              "  #EXTINF:-1 group-title=\"X\"  \nhttp://cdn.test/3\n"
-              "#EXTINF:-1 group-title=\"X\",\nhttp://cdn.test/4\n"
-              "#EXTINF:-1,   \nhttp://cdn.test/5\n"
-              "#EXTINF:-1,\u00A0Con espacios raros\u3000\nhttp://cdn.test/6\n");
+    const QList<MediaNode> nodes = parse(
+        "#EXTINF:-1 tvg-name=\"Uno, dos\" group-title=\"A, B\",Título real\nhttp://cdn.test/1\n"
+        "#EXTINF:-1 tvg-name=\"sin cierre,Título suelto\nhttp://cdn.test/2\n"
+        "  #EXTINF:-1 group-title=\"X\"  \nhttp://cdn.test/3\n"
+        "#EXTINF:-1 group-title=\"X\",\nhttp://cdn.test/4\n"
+        "#EXTINF:-1,   \nhttp://cdn.test/5\n"
+        "#EXTINF:-1,\u00A0Con espacios raros\u3000\nhttp://cdn.test/6\n");
     EXPECT_EQ(titles(nodes), (QStringList{"Título real", "Título suelto", "#EXTINF:-1 group-title=\"X\"",
                                           "#EXTINF:-1 group-title=\"X\"", "#EXTINF:-1", "Con espacios raros"}));
     EXPECT_EQ(nodes[0].groupName, "A, B");
@@ -167,8 +163,7 @@ TEST(PlaylistParse, StreamAddressesLogosAndBlankIds)
 {
     const QList<MediaNode> nodes = PlaylistIngestor::parse(
         "#EXTINF:-1 tvg-id=\"uno\" tvg-logo=\"logos/1.png\",Uno\n[NO PUBLIC STREAM]\nhttp://cdn.test/1\n"
-        "#EXTINF:-1 tvg-id=\"  \" "
-        "tvg-logo=\"/img/2.png?s=1\",Dos\nmovie/2.mkv\nfile:///etc/passwd\njavascript:alert(1)\n"
+        "#EXTINF:-1 tvg-id=\"  \" tvg-logo=\"/img/2.png?s=1\",Dos\nmovie/2.mkv\nfile:///etc/passwd\njavascript:alert(1)\n"
         "C:\\peliculas\\2.mkv\nrtmp://media.test/live/2\n"
         "#EXTINF:-1 tvg-id=\"\xEF\xBB\xBF\" tvg-logo=\"file:///logo.png\",Tres\nudp://@239.0.0.1:1234\n"
         "#EXTINF:-1 tvg-logo=\"javascript:alert(1)\",Cuatro\nRTSP://Camara.test/4\n"
@@ -178,11 +173,11 @@ TEST(PlaylistParse, StreamAddressesLogosAndBlankIds)
     QStringList rows;
     for (const MediaNode& n : nodes)
         rows << QStringList{n.id.size() == 36 ? "uuid" : n.id, n.title, n.directURL.value_or(QUrl()).toString(),
-                            n.artwork.value_or(QUrl()).toString()}
-                    .join('|');
+                            n.artwork.value_or(QUrl()).toString()}.join('|');
     EXPECT_EQ(rows, (QStringList{"uno|Uno|http://cdn.test/1|http://lists.test/u/logos/1.png",
                                  "uuid|Dos|rtmp://media.test/live/2|http://lists.test/img/2.png?s=1",
-                                 "uuid|Tres|udp://@239.0.0.1:1234|", "uuid|Cuatro|rtsp://camara.test/4|",
+                                 "uuid|Tres|udp://@239.0.0.1:1234|",
+                                 "uuid|Cuatro|rtsp://camara.test/4|",
                                  "uuid|Cinco|mmsh://radio.test/5|"}));
     ASSERT_EQ(nodes.size(), 5);
     EXPECT_EQ(nodes[1].id, PlaylistIngestor::fallbackId("rtmp://media.test/live/2"));
@@ -306,9 +301,7 @@ TEST_F(PlaylistDownloadTest, ReadsOrRefusesWhatTheServerSends)
     EXPECT_EQ(download("").commandError(), CommandError::emptyCatalog);
     EXPECT_EQ(download("#EXTM3U\n#EXTINF:-1,Sin dirección\n").commandError(), CommandError::emptyCatalog);
     // Latin-1 "Películas", and a file cut inside a two-byte sequence.
-    EXPECT_EQ(download("#EXTINF:-1 group-title=\"Pel\xED"
-                       "culas\",Uno\nhttp://cdn.test/1\n")
-                  .commandError(),
+    EXPECT_EQ(download("#EXTINF:-1 group-title=\"Pel\xED" "culas\",Uno\nhttp://cdn.test/1\n").commandError(),
               CommandError::invalidResponse);
     EXPECT_EQ(download("#EXTINF:-1,Uno\nhttp://cdn.test/1\n#EXTINF:-1,Espa\xC3").commandError(),
               CommandError::invalidResponse);

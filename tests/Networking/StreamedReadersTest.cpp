@@ -104,25 +104,17 @@ TEST(StreamedReaders, PiecesOfAnySizeGiveTheEntriesOfTheWholeBody)
     const QByteArray list = QJsonDocument(films).toJson(QJsonDocument::Compact);
     QJsonArray repeated = films;
     repeated.replace(2000, films[1500]);
-    struct Case {
-        const char* what;
-        QByteArray body;
-        platform::CatalogIdentity identity;
-        bool reads;
-    };
+    struct Case { const char* what; QByteArray body; platform::CatalogIdentity identity; bool reads; };
     const QList<Case> sections{
-        {"version first", "\xEF\xBB\xBF {\"version\": 7, \"note\": {\"items\": [1]}, \"items\" : " + list + " }",
-         identity, true},
+        {"version first", "\xEF\xBB\xBF {\"version\": 7, \"note\": {\"items\": [1]}, \"items\" : " + list + " }", identity, true},
         {"version last", "{\"catalogMode\":\"protected\",\"items\":" + list + ",\"extra\":[{},{}],\"version\":\"7\"}",
          protectedIdentity, true},
         {"a repeated list", "{\"items\":" + list + ",\"version\":7,\"items\":[]}", identity, true},
         {"keys with escapes", "{\"\\u0076ersion\":7,\"\\u0069tems\":" + list + "}", identity, true},
-        {"pretty", QJsonDocument(QJsonObject{{"version", 7}, {"items", films}}).toJson(QJsonDocument::Indented),
-         identity, true},
+        {"pretty", QJsonDocument(QJsonObject{{"version", 7}, {"items", films}}).toJson(QJsonDocument::Indented), identity, true},
         {"wrong version", "{\"items\":" + list + ",\"version\":8}", identity, false},
         {"no protected mode", "{\"items\":" + list + ",\"version\":7}", protectedIdentity, false},
-        {"a repeated id", "{\"version\":7,\"items\":" + QJsonDocument(repeated).toJson(QJsonDocument::Compact) + "}",
-         identity, false},
+        {"a repeated id", "{\"version\":7,\"items\":" + QJsonDocument(repeated).toJson(QJsonDocument::Compact) + "}", identity, false},
         {"one entry too many", "{\"version\":7,\"items\":" + list.chopped(1) + ",{\"id\":\"x\"}]}", identity, false},
         {"cut short", "{\"version\":7,\"items\":" + list.chopped(200), identity, false},
         {"not a list", "{\"version\":7,\"items\":{\"a\":1}}", identity, false},
@@ -147,8 +139,7 @@ TEST(StreamedReaders, PiecesOfAnySizeGiveTheEntriesOfTheWholeBody)
     const QByteArray generated = generator.playlist(4000, shape);
     const QByteArray odd = "#EXTM3U\r#EXTINF:-1 tvg-id=\"a\" group-title=\"Series, x\",Uno\xC2\x85"
                            "no address\x0B#comment\x0C  http://cdn.test/1  \xE2\x80\xA8#EXTINF:-1,Dos\xE2\x80\xA9"
-                           "\xE2\x80\x83 http://cdn.test/pel\xC3\xAD"
-                           "cula/2 \n\n#EXTINF:-1,Tres";
+                           "\xE2\x80\x83 http://cdn.test/pel\xC3\xAD" "cula/2 \n\n#EXTINF:-1,Tres";
     for (const QByteArray& text : {generated, odd, odd + "\r\nhttp://cdn.test/3"}) {
         const QList<MediaNode> whole = PlaylistIngestor::parse(text);
         ASSERT_FALSE(whole.isEmpty());
@@ -182,9 +173,7 @@ TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndEndlessBadOnesFailAtOnce
     build.normal.tv = trickyFilms(2);
     platform.publish("acme", 2, origin, build);
     PanelAccess access(session, {platform.baseUrl(), platform.baseUrl()}, PanelTimeouts{2s, 2s, 2s, 5s, 2s});
-    const auto load = [&] {
-        return awaitOutcome(access.preparedCatalog("acme", 2, QUrl(QString::fromStdString(origin)), false, {}));
-    };
+    const auto load = [&] { return awaitOutcome(access.preparedCatalog("acme", 2, QUrl(QString::fromStdString(origin)), false, {})); };
 
     platform::CatalogIdentity identity;
     identity.version = 7;
@@ -192,8 +181,8 @@ TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndEndlessBadOnesFailAtOnce
     const QUrl movies = platform.url("/api/catalog/acme/movies");
     const QByteArray served =
         QJsonDocument(QJsonObject{{"version", 7}, {"items", build.normal.movies}}).toJson(QJsonDocument::Compact);
-    const QList<MediaNode> expected =
-        platform::readSection(platform::parseObject(served).object, identity, SignalKind::cinema, movies);
+    const QList<MediaNode> expected = platform::readSection(platform::parseObject(served).object, identity,
+                                                            SignalKind::cinema, movies);
     const auto loaded = load();
     ASSERT_TRUE(loaded.value);
     ASSERT_EQ(loaded.value->nodes.size(), 3002);
@@ -217,12 +206,10 @@ TEST(StreamedReaders, ServedBodiesAreReadAsTheyArriveAndEndlessBadOnesFailAtOnce
     // soon as it is known bad, its transfer stopped, not after a gigabyte.
     fakes::FakeXtreamPanel panel;
     const XtreamTransport transport(session);
-    for (const std::string& hostile :
-         {std::string(R"([{"stream_id":1,"name":"Canal"}}])"), std::string("<html>No</html>")}) {
+    for (const std::string& hostile : {std::string(R"([{"stream_id":1,"name":"Canal"}}])"), std::string("<html>No</html>")}) {
         panel.answer("get_live_streams", Reply::json(hostile).endless());
         timer.restart();
-        const auto bad =
-            awaitOutcome(transport.universe(ProviderSession::create(panel.baseUrl(), "demo", "s3cret"), {}));
+        const auto bad = awaitOutcome(transport.universe(ProviderSession::create(panel.baseUrl(), "demo", "s3cret"), {}));
         EXPECT_TRUE(bad.threw<netkit::JsonError>()) << hostile;
         EXPECT_LT(timer.elapsed(), 5000) << hostile;
     }
@@ -251,17 +238,9 @@ struct ReadPlaylist {
 // another one, an empty title and none at all.
 QByteArray manyGroupsPlaylist(int entries, int groups)
 {
-    static const char* const variants[] = {"Películas",
-                                           "PELÍCULAS",
-                                           "películas",
-                                           "Peliculas",
-                                           "Peli\xCC\x81"
-                                           "culas",
-                                           "Series de TV",
-                                           "SERIES DE TV",
-                                           "Movie Club",
-                                           "vod Estrenos",
-                                           ""};
+    static const char* const variants[] = {
+        "Películas",    "PELÍCULAS",    "películas",  "Peliculas",    "Peli\u0301culas",
+        "Series de TV", "SERIES DE TV", "Movie Club", "vod Estrenos", ""};
     static const char* const paths[] = {"live/%1.ts", "movie/%1.mp4", "series/%1.mkv", "canal/%1"};
     QByteArray text = "#EXTM3U\n";
     for (int i = 0; i < entries; ++i) {
