@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -37,6 +38,7 @@
 #include <mutex>
 #include <string>
 #include <sys/resource.h>
+#include <vector>
 
 using namespace sendra;
 
@@ -682,6 +684,74 @@ void Playlist_Memory(benchmark::State& state)
     measureMemory(state, playlist(int(state.range(0))), readPlaylist);
 }
 
+// ---- Playlists whose entries are spread among many groups ----
+// The generator's entries with their group titles drawn among `groups` titles: drawn anew for every entry
+// (scattered), or the same entries listed group by group (sorted). Real playlists of 600k entries carry 15,000 to
+// 50,000 groups; a piece read apart meets most of them.
+QByteArray manyGroupsPlaylist(int entries, int groups, bool sorted)
+{
+    const QByteArray& source = playlist(entries);
+    const qsizetype firstEntry = source.indexOf("#EXTINF");
+    std::vector<std::pair<int, QByteArray>> records; // group, the entry's two lines
+    records.reserve(std::size_t(entries));
+    std::uint64_t draw = 0x9E3779B97F4A7C15ULL;
+    for (qsizetype at = firstEntry; at >= 0 && at < source.size();) {
+        const qsizetype infoEnd = source.indexOf('\n', at);
+        const qsizetype end = source.indexOf('\n', infoEnd + 1) + 1;
+        QByteArray record = source.sliced(at, end - at);
+        const qsizetype from = record.indexOf("group-title=\"") + 13;
+        const qsizetype to = record.indexOf('"', from);
+        draw = draw * 6364136223846793005ULL + 1442695040888963407ULL;
+        const int group = int((draw >> 33) % std::uint64_t(groups));
+        static const char* const kinds[] = {"Deportes", "Películas", "Noticias", "Series", "Música", "Niños"};
+        const QByteArray title = QByteArray(kinds[group % 6]) + " | País " + QByteArray::number(group * 7919 % 100000);
+        record.replace(from, to - from, title);
+        records.emplace_back(group, std::move(record));
+        at = end;
+    }
+    if (sorted) {
+        std::vector<int> firstSeen(std::size_t(groups), -1);
+        int next = 0;
+        for (const auto& record : records)
+            if (firstSeen[std::size_t(record.first)] < 0)
+                firstSeen[std::size_t(record.first)] = next++;
+        std::stable_sort(records.begin(), records.end(), [&](const auto& a, const auto& b) {
+            return firstSeen[std::size_t(a.first)] < firstSeen[std::size_t(b.first)];
+        });
+    }
+    QByteArray out = source.first(firstEntry);
+    out.reserve(source.size() + source.size() / 8);
+    for (const auto& record : records)
+        out.append(record.second);
+    return out;
+}
+
+// Arguments: entries, groups, sorted (0 or 1). Each is best run once per process (--benchmark_filter), the
+// scattered and sorted sides alternated, as the first read of a process is what a connect pays.
+void Playlist_ManyGroups_OnWorkers(benchmark::State& state)
+{
+    const QByteArray body = manyGroupsPlaylist(int(state.range(0)), int(state.range(1)), state.range(2) != 0);
+    timeReading(state, body, readPlaylistOnWorkers);
+    state.counters["cores"] = double(QThread::idealThreadCount());
+}
+
+void Playlist_ManyGroups_OneThread(benchmark::State& state)
+{
+    const QByteArray body = manyGroupsPlaylist(int(state.range(0)), int(state.range(1)), state.range(2) != 0);
+    timeReading(state, body, readPlaylist);
+}
+
+void manyGroups(benchmark::internal::Benchmark* bench)
+{
+    bench->ArgNames({"entries", "groups", "sorted"});
+    for (const int groups : {15'000, 50'000})
+        for (const int sorted : {0, 1})
+            bench->Args({600'000, groups, sorted});
+    bench->Args({600'000, 120, 1}); // an ordinary playlist, for the road in pieces against one thread
+    bench->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+// ---- end of the many-groups block ----
+
 void sizes(benchmark::internal::Benchmark* bench)
 {
     bench->Arg(10'000)->Arg(100'000)->Arg(200'000)->Arg(600'000)->Unit(benchmark::kMillisecond);
@@ -726,6 +796,9 @@ BENCHMARK(Playlist_Memory)->Apply(memorySizes);
 BENCHMARK(Playlist_InPieces_Memory)->Apply(memorySizes)->Arg(5'000'000);
 BENCHMARK(PreparedFilms_Memory)->Apply(memorySizes)->Arg(3'000'000);
 BENCHMARK(Playlist_Core_Memory)->Apply(memorySizes);
+
+BENCHMARK(Playlist_ManyGroups_OnWorkers)->Apply(manyGroups);
+BENCHMARK(Playlist_ManyGroups_OneThread)->Apply(manyGroups);
 
 // Logos written relative to the playlist's own address and addresses with lower-case escapes, each beside the same
 // playlist written the plain way: absolute logos, upper-case escapes.

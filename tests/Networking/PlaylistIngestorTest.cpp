@@ -1,10 +1,12 @@
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/Sha1.h"
+#include "Domain/SeededTable.h"
 
 #include "AwaitOutcome.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "fakes/FakePlaylistHost.h"
 
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QSet>
 #include <QUuid>
@@ -200,6 +202,75 @@ TEST(PlaylistParse, GeneratedPlaylistKeepsEveryEntry)
     EXPECT_EQ(nodes[0].kind, SignalKind::broadcast);
     EXPECT_EQ(nodes[5].kind, SignalKind::cinema);
     EXPECT_EQ(nodes[9].kind, SignalKind::episodic);
+}
+
+namespace {
+
+// `titles` each the group of `perGroup` entries, the groups taking turns so that no entry follows one of its group.
+QByteArray playlistOfGroups(const std::vector<std::string>& titles, int perGroup)
+{
+    QByteArray text = "#EXTM3U\n";
+    for (int round = 0; round < perGroup; ++round)
+        for (std::size_t g = 0; g < titles.size(); ++g)
+            text += "#EXTINF:-1 tvg-id=\"" + QByteArray::number(round) + "." + QByteArray::number(qulonglong(g)) +
+                    "\" group-title=\"" + QByteArray::fromStdString(titles[g]) + "\",E\nhttp://cdn.test/" +
+                    QByteArray::number(qulonglong(g)) + "/" + QByteArray::number(round) + "\n";
+    return text;
+}
+
+// The shortest of a few readings, in milliseconds.
+double fastestReading(const QByteArray& text)
+{
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const NodeTable nodes = PlaylistIngestor::parseTable(text);
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+} // namespace
+
+// Group titles that a hostile playlist chose to collide under one hash seed (here the titles a fixed seed makes
+// collide) are read in about the time of distinct ones under the process's own seed, and read right even where they
+// do collide, on both roads.
+TEST(PlaylistParse, GroupTitlesChosenToCollideCostNoMoreThanOthers)
+{
+    constexpr int groups = 3000;
+    constexpr std::uint32_t lowBits = 0x1FFF; // a table of 8,192 slots or fewer puts them all in one run
+    fixHashSeedForTesting(0x5EED5EED5EEDULL);
+    std::vector<std::string> colliding;
+    std::vector<std::string> distinct;
+    for (std::uint64_t n = 0; colliding.size() < std::size_t(groups); ++n) {
+        std::string title = "Grupo " + std::to_string(n);
+        if ((seededHash(title) & lowBits) == 0x0ACE)
+            colliding.push_back(std::move(title));
+    }
+    for (int n = 0; n < groups; ++n)
+        distinct.push_back("Grupo " + std::to_string(n * 7919));
+    const QByteArray hostile = playlistOfGroups(colliding, 10);
+    const QByteArray ordinary = playlistOfGroups(distinct, 10);
+
+    // Where they collide, every entry still finds its own group, on one thread and in pieces.
+    const NodeTable whole = PlaylistIngestor::parseTable(hostile);
+    ASSERT_EQ(whole.size(), 10 * groups);
+    EXPECT_EQ(whole.groupCount(), groups);
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        ASSERT_EQ(whole.groupName(i).toStdString(), colliding[std::size_t(i) % colliding.size()]) << i;
+    PlaylistReader pieces(QUrl(), true, 4000);
+    pieces.push(hostile);
+    const NodeTable joined = pieces.finish();
+    ASSERT_EQ(joined.size(), whole.size());
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        ASSERT_EQ(joined.group(i), whole.group(i)) << i;
+    EXPECT_EQ(joined.groupCount(), groups);
+
+    fixHashSeedForTesting(0);
+    const double hostileMs = fastestReading(hostile);
+    const double ordinaryMs = fastestReading(ordinary);
+    EXPECT_LT(hostileMs, 2.0 * ordinaryMs) << hostileMs << " ms against " << ordinaryMs << " ms";
 }
 
 class PlaylistDownloadTest : public ::testing::Test

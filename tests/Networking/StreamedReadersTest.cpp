@@ -13,6 +13,8 @@
 #include "fakes/FakeXtreamPanel.h"
 
 #include <QElapsedTimer>
+#include <QThread>
+#include <QThreadPool>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 
@@ -231,6 +233,30 @@ struct ReadPlaylist {
     bool operator==(const ReadPlaylist&) const = default;
 };
 
+// Entries spread among many groups, so that every piece meets groups the pieces before it met: case and accent
+// variants of one title (composed and decomposed), titles with a series or film keyword beside addresses that carry
+// another one, an empty title and none at all.
+QByteArray manyGroupsPlaylist(int entries, int groups)
+{
+    static const char* const variants[] = {
+        "Películas",    "PELÍCULAS",    "películas",  "Peliculas",    "Peli\u0301culas",
+        "Series de TV", "SERIES DE TV", "Movie Club", "vod Estrenos", ""};
+    static const char* const paths[] = {"live/%1.ts", "movie/%1.mp4", "series/%1.mkv", "canal/%1"};
+    QByteArray text = "#EXTM3U\n";
+    for (int i = 0; i < entries; ++i) {
+        const int drawn = int((unsigned(i) * 2654435761U) >> 7);
+        text += "#EXTINF:-1 tvg-id=\"" + QByteArray::number(i) + "\"";
+        if (i % 17 != 5) {
+            const QByteArray group =
+                i % 3 == 0 ? QByteArray(variants[drawn % 10]) : "Canal " + QByteArray::number(drawn % groups) + " ñ";
+            text += " group-title=\"" + group + "\"";
+        }
+        text += ",Entrada " + QByteArray::number(i) + "\nhttp://cdn.test/" +
+                QString::fromLatin1(paths[drawn % 4]).arg(i).toUtf8() + "\n";
+    }
+    return text;
+}
+
 ReadPlaylist described(const NodeTable& table)
 {
     ReadPlaylist read{table.toList(), {}, table.groupCount()};
@@ -260,7 +286,8 @@ TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
         "http://cdn.test/2\r\n#EXTINF:-1,Sin\n#EXTINF:-1 group-title=\"B\",Tres\x0B\x0C"
         "file:///etc/passwd\rhttp://cdn.test/3\nhttp://cdn.test/otra\n#EXTINF:-1 group-title=\"A\",Cuatro\n"
         "http://cdn.test/4";
-    for (const QByteArray& text : {scattered, crlf, odd, scattered + odd, crlf.chopped(9)}) {
+    const QByteArray manyGroups = manyGroupsPlaylist(2000, 300);
+    for (const QByteArray& text : {scattered, crlf, odd, scattered + odd, crlf.chopped(9), manyGroups}) {
         const ReadPlaylist whole = described(PlaylistIngestor::parseTable(text));
         ASSERT_FALSE(whole.nodes.isEmpty());
         for (const qsizetype pieceBytes : {1, 40, 300, 4000, 50000}) {
@@ -273,6 +300,18 @@ TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
             }
         }
     }
+    // The groups are made once whatever piece meets them first, also from texts that are not UTF-8 (two titles that
+    // differ only in invalid bytes name one group).
+    const QByteArray invalid = manyGroups + "#EXTINF:-1 group-title=\"Canal \xFF\",X\nhttp://cdn.test/x\n" +
+                               manyGroups + "#EXTINF:-1 group-title=\"Canal \xFE\",Y\nhttp://cdn.test/y\n";
+    const ReadPlaylist whole = described(PlaylistIngestor::parseTable(invalid));
+    EXPECT_EQ(whole.groupCount, 300 + 10 + 1 + 1); // "Contenido" for entries without a title; one for both invalid
+    for (const qsizetype pieceBytes : {1, 300, 4000}) {
+        PlaylistReader reader(QUrl(), false, pieceBytes);
+        inPieces(invalid, 900, unsigned(pieceBytes), [&](QByteArrayView piece) { reader.push(piece); });
+        EXPECT_EQ(described(reader.finish()), whole) << "pieces of " << pieceBytes;
+    }
+
     // A fault in any piece fails the whole reading.
     PlaylistReader reader(QUrl(), true, 300);
     EXPECT_THROW(
@@ -326,5 +365,32 @@ TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
                 CommandFailure)
                 << at;
         }
+    }
+}
+
+// Quitting waits for the workers of Qt's pool: a reader dropped or cancelled in the middle of its pieces lets its
+// workers go within a line, not once their pieces are read.
+TEST(StreamedReaders, ADroppedOrCancelledPlaylistReaderLetsItsWorkersGoAtOnce)
+{
+    const QByteArray text = testkit::CatalogGenerator().playlist(200000);
+    const qsizetype pieceBytes = text.size() / 2;
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_FALSE(PlaylistIngestor::parseTable(text.first(pieceBytes)).isEmpty());
+    const qint64 pieceMs = timer.elapsed(); // what reading one piece takes
+    for (const bool cancel : {false, true}) {
+        netkit::CancelToken token;
+        auto reader = std::make_unique<PlaylistReader>(QUrl(), true, pieceBytes, token);
+        reader->push(text.first(pieceBytes + 1000)); // one piece, read on a worker
+        QThread::msleep(std::max<qint64>(1, pieceMs / 5));
+        timer.restart();
+        if (cancel) {
+            token.cancel();
+            EXPECT_THROW(reader->finish(), netkit::Cancelled);
+        } else {
+            reader.reset();
+        }
+        QThreadPool::globalInstance()->waitForDone();
+        EXPECT_LT(timer.elapsed(), pieceMs / 2) << (cancel ? "cancelled" : "dropped") << "; a piece takes " << pieceMs;
     }
 }

@@ -92,8 +92,7 @@ NodeTable::NodeTable()
     m_texts.emplace_back();
 }
 
-NodeTable::NodeTable(const QList<MediaNode>& nodes)
-    : NodeTable()
+NodeTable::NodeTable(const QList<MediaNode>& nodes) : NodeTable()
 {
     reserve(nodes.size());
     for (const MediaNode& node : nodes)
@@ -127,8 +126,8 @@ QString NodeTable::text(QUtf8StringView utf8)
 QStringView NodeTable::text(QUtf8StringView utf8, std::u16string& units)
 {
     units.resize(size_t(utf8.size()));
-    const size_t length = netkit::decodeUtf8(std::string_view(utf8.data(), size_t(utf8.size())), units.data(),
-                                             netkit::LeadingMark::keep);
+    const size_t length =
+        netkit::decodeUtf8(std::string_view(utf8.data(), size_t(utf8.size())), units.data(), netkit::LeadingMark::keep);
     return QStringView(units.data(), qsizetype(length));
 }
 
@@ -215,7 +214,9 @@ void NodeTable::append(const MediaNode& node)
     if (node.directURL)
         row.directURLPrefix = storeAddress(node.directURL->encoded(), row.directURL, row.directURLLength);
     // A null text and an empty one compare equal: both are kept as the empty text, so nullText keeps meaning "none".
-    const auto present = [this](const QString& text) { return addText(text.isNull() ? QStringView(u"") : QStringView(text)); };
+    const auto present = [this](const QString& text) {
+        return addText(text.isNull() ? QStringView(u"") : QStringView(text));
+    };
     row.suffix = present(node.fileSuffix);
     row.classification = node.contentClassification ? present(*node.contentClassification) : nullText;
     row.kind = uint8_t(node.kind);
@@ -289,6 +290,48 @@ void NodeTable::append(NodeTable&& other)
         m_rows.push_back(row);
     }
     other.clear();
+}
+
+NodeTable::Adoption NodeTable::adopt(NodeTable&& other, std::vector<Regrouped> regrouped)
+{
+    Adoption adoption;
+    adoption.m_regrouped = std::move(regrouped);
+    adoption.m_texts.assign(other.m_texts.size(), nullText);
+    for (size_t t = 1; t < other.m_texts.size(); ++t)
+        adoption.m_texts[t] = addText(other.m_texts[t]);
+    adoption.m_addresses = m_addresses.adopt(std::move(other.m_addresses));
+    adoption.m_charShift = m_chars.adopt(std::move(other.m_chars));
+    adoption.m_at = m_rows.size();
+    adoption.m_rows = std::move(other.m_rows);
+    m_rows.resize(m_rows.size() + adoption.m_rows.size());
+    other.clear();
+    // A directory that found no room here makes its addresses new text, which cannot be stored from several
+    // threads at once: such rows are written now.
+    const auto& mapped = adoption.m_addresses.mapped;
+    if (std::find(mapped.begin() + 1, mapped.end(), 0U) != mapped.end())
+        fill(adoption);
+    return adoption;
+}
+
+void NodeTable::fill(Adoption& adoption)
+{
+    Row* out = m_rows.data() + adoption.m_at;
+    const auto moveAddress = [&](uint32_t& prefix, uint32_t& place, uint32_t& length) {
+        if (prefix != noAddress)
+            m_addresses.rehome(adoption.m_addresses, prefix, place, length);
+    };
+    for (Row row : adoption.m_rows) {
+        const Regrouped& regrouped = adoption.m_regrouped[row.group];
+        row.text += adoption.m_charShift;
+        row.group = regrouped.group;
+        row.kind = uint8_t(regrouped.kinds[row.kind]);
+        row.suffix = adoption.m_texts[row.suffix];
+        row.classification = adoption.m_texts[row.classification];
+        moveAddress(row.artworkPrefix, row.artwork, row.artworkLength);
+        moveAddress(row.directURLPrefix, row.directURL, row.directURLLength);
+        *out++ = row;
+    }
+    decltype(adoption.m_rows)().swap(adoption.m_rows);
 }
 
 } // namespace sendra

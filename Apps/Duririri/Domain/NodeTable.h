@@ -10,6 +10,8 @@
 #include <QStringView>
 #include <QUtf8StringView>
 
+#include <array>
+
 #include <cstdint>
 #include <iterator>
 #include <memory>
@@ -20,6 +22,29 @@
 #include <vector>
 
 namespace sendra {
+
+// Large arrays whose elements are made room for and then written whole: they are not zeroed first.
+template <class T>
+struct UnzeroedAllocator : netkit::LargeAllocator<T> {
+    UnzeroedAllocator() = default;
+    template <class U>
+    UnzeroedAllocator(const UnzeroedAllocator<U>&) noexcept
+    {}
+    template <class U>
+    struct rebind {
+        using other = UnzeroedAllocator<U>;
+    };
+    template <class U>
+    void construct(U* at) noexcept
+    {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* at, Args&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
 
 // A catalogue's entries in compact form: one fixed-size row per entry, its id and title in shared UTF-8 blocks,
 // its addresses as encoded text split after their last "/" so that the directory an address shares with others (a
@@ -81,6 +106,18 @@ public:
     // Moves every entry of `other` to the end of this table; `other` is left empty.
     void append(NodeTable&& other);
 
+    // Joining tables read apart, whose rows name their groups by the caller's own numbers: `adopt` takes over
+    // another table's texts and addresses and makes room for its rows at the end of this one; `fill` then writes
+    // them, each row's group and kind given by `regrouped[row's group]`. Fills of different adoptions may run at
+    // once on several threads, once every adoption is made and while nothing else touches the table.
+    struct Regrouped {
+        uint32_t group = 0;
+        std::array<SignalKind, 3> kinds{SignalKind::broadcast, SignalKind::cinema, SignalKind::episodic};
+    };
+    class Adoption;
+    Adoption adopt(NodeTable&& other, std::vector<Regrouped> regrouped);
+    void fill(Adoption& adoption);
+
     // Building straight from a reader's texts, without a MediaNode in between.
     // A group's index; a group can be renamed later (a list's category names may arrive after its entries).
     uint32_t addGroup(const QString& id, const QString& name);
@@ -111,10 +148,27 @@ public:
         Iterator() = default;
         Iterator(const NodeTable* table, qsizetype index) : m_table(table), m_index(index) {}
         MediaNode operator*() const { return m_table->at(m_index); }
-        Iterator& operator++() { ++m_index; return *this; }
-        Iterator operator++(int) { Iterator old = *this; ++m_index; return old; }
-        Iterator& operator--() { --m_index; return *this; }
-        Iterator& operator+=(difference_type n) { m_index += n; return *this; }
+        Iterator& operator++()
+        {
+            ++m_index;
+            return *this;
+        }
+        Iterator operator++(int)
+        {
+            Iterator old = *this;
+            ++m_index;
+            return old;
+        }
+        Iterator& operator--()
+        {
+            --m_index;
+            return *this;
+        }
+        Iterator& operator+=(difference_type n)
+        {
+            m_index += n;
+            return *this;
+        }
         friend Iterator operator+(Iterator it, difference_type n) { return it += n; }
         friend difference_type operator-(const Iterator& a, const Iterator& b) { return a.m_index - b.m_index; }
         friend bool operator==(const Iterator& a, const Iterator& b) { return a.m_index == b.m_index; }
@@ -128,12 +182,14 @@ public:
 
 private:
     static constexpr uint32_t noAddress = 0;
+    struct Row;
+    using RowAllocator = UnzeroedAllocator<Row>;
     struct Row {
-        uint32_t text;       // id, then title, in the UTF-8 blocks
+        uint32_t text; // id, then title, in the UTF-8 blocks
         uint32_t idLength;
         uint32_t titleLength;
         uint32_t group;
-        uint32_t artwork;    // the part after the directory, in the address store
+        uint32_t artwork; // the part after the directory, in the address store
         uint32_t artworkLength;
         uint32_t directURL;
         uint32_t directURLLength;
@@ -157,13 +213,31 @@ private:
     uint32_t storeTexts(std::string_view id, std::string_view title);
     void appendRow(Row row, const RawNode& node);
 
-    std::vector<Row, netkit::LargeAllocator<Row>> m_rows;
+    std::vector<Row, RowAllocator> m_rows;
     netkit::Blocks<char> m_chars;
     netkit::AddressStore m_addresses;
     std::vector<Group> m_groups;
     std::unordered_map<std::string, uint32_t> m_groupIndex; // id and name as UTF-8, joined by a NUL
-    std::vector<QString> m_texts;                                  // [0] is the null text
+    std::vector<QString> m_texts;                           // [0] is the null text
     std::unordered_map<std::u16string, uint32_t> m_textIndex;
+};
+
+class NodeTable::Adoption
+{
+public:
+    Adoption(Adoption&&) noexcept = default;
+    Adoption& operator=(Adoption&&) noexcept = default;
+    bool filled() const { return m_rows.empty(); }
+
+private:
+    friend class NodeTable;
+    Adoption() = default;
+    std::vector<Row, RowAllocator> m_rows;
+    std::vector<Regrouped> m_regrouped;
+    std::vector<uint32_t> m_texts;
+    netkit::AddressStore::Adopted m_addresses;
+    uint32_t m_charShift = 0;
+    size_t m_at = 0; // where its rows go
 };
 
 // The result of loading any source. Only a prepared catalogue has a feed and a version.

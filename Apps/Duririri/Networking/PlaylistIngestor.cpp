@@ -2,6 +2,7 @@
 
 #include "Domain/CommandError.h"
 #include "Domain/CenterContentPolicy.h"
+#include "Domain/SeededTable.h"
 #include "Networking/ArtworkAddress.h"
 #include "Networking/BackgroundWork.h"
 #include "Networking/BodyFeed.h"
@@ -11,6 +12,7 @@
 
 #include <simdjson.h>
 
+#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -20,6 +22,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -162,10 +165,12 @@ KindHint kindHint(std::string_view text)
     };
     for (; i + 17 <= text.size(); i += 16) {
         const __m128i first = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)), caseBit);
-        const __m128i second = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 1)), caseBit);
-        const __m128i openings = _mm_or_si128(
-            _mm_or_si128(pair(first, second, 's', 'e'), pair(first, second, 'e', 'p')),
-            _mm_or_si128(_mm_or_si128(pair(first, second, 'm', 'o'), pair(first, second, 'p', 'e')), pair(first, second, 'v', 'o')));
+        const __m128i second =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 1)), caseBit);
+        const __m128i openings =
+            _mm_or_si128(_mm_or_si128(pair(first, second, 's', 'e'), pair(first, second, 'e', 'p')),
+                         _mm_or_si128(_mm_or_si128(pair(first, second, 'm', 'o'), pair(first, second, 'p', 'e')),
+                                      pair(first, second, 'v', 'o')));
         for (unsigned mask = unsigned(_mm_movemask_epi8(openings)); mask != 0; mask &= mask - 1)
             if (look(i + unsigned(__builtin_ctz(mask))))
                 return KindHint::episodic;
@@ -177,131 +182,78 @@ KindHint kindHint(std::string_view text)
     return hint;
 }
 
-class PlaylistBuilder
+// Group titles as written, each kept once in one block of text, and the group each stands for. A lookup that hits
+// reads one slot (which holds the title's place in the block) and the title's bytes; playlists mostly list a group's
+// entries together, so the last group is tried first.
+class GroupBook
 {
 public:
-    NodeTable nodes;
-
-    explicit PlaylistBuilder(const QUrl& origin)
-        : m_origin(origin)
-    {
-    }
-
-    void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
-    {
-        const InformationLine attributes(info);
-        // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
-        char fallback[36];
-        const std::string_view id = attributes.tvgId && !trimmed(*attributes.tvgId).empty()
-                                        ? *attributes.tvgId
-                                        : m_fallbackIds.of(addressLine, fallback);
-        const Group& group = groupOf(attributes.groupTitle);
-        // Every entry's suffix is the empty text: looked up once, not for every row.
-        if (m_emptySuffix == NodeTable::nullText)
-            m_emptySuffix = nodes.addText(QStringView(u""));
-        // Every field given, so the node is not cleared first.
-        nodes.append(NodeTable::RawNode{.kind = kindOf(group, addressLine),
-                                        .id = id,
-                                        .title = titleOf(info, attributes.titleComma),
-                                        .group = group.index,
-                                        .artwork = artworkOf(attributes.tvgLogo),
-                                        .directURL = address,
-                                        .fileSuffix = m_emptySuffix,
-                                        .contentClassification = NodeTable::nullText});
-    }
-
-    // A logo QUrl would keep as written is kept as it is, without making a QUrl. (Returned into the node in place:
-    // a copy of the optional would be read before its flag was written.)
-    std::optional<QByteArrayView> artworkOf(std::optional<std::string_view> logo)
-    {
-        if (!logo)
-            return std::nullopt;
-        if (m_logos.keepsAsWritten(*logo))
-            return QByteArrayView(logo->data(), qsizetype(logo->size()));
-        if (const auto read = readArtwork(m_logos, *logo, m_origin)) {
-            m_logoScratch = read->toEncoded();
-            return QByteArrayView(m_logoScratch);
-        }
-        return std::nullopt;
-    }
-
-    // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
-    std::optional<QByteArrayView> address(std::string_view line, QByteArray& scratch)
-    {
-        m_addressIsAscii = m_streams.keepsAsWritten(line); // such an address is printable ASCII
-        if (m_addressIsAscii)
-            return QByteArrayView(line.data(), qsizetype(line.size()));
-        const std::optional<QUrl> address = m_streams.readStream(line);
-        if (!address)
-            return std::nullopt;
-        scratch = address->toEncoded();
-        return QByteArrayView(scratch);
-    }
-
-private:
-    struct Group
-    {
-        std::string key; // the group title as written
-        uint32_t index;  // in the table
+    struct Found {
+        std::uint32_t group;
         KindHint hint;
     };
-    static constexpr uint32_t noGroup = UINT32_MAX;
-    struct GroupSlot
-    {
-        std::uint64_t hash = 0;
-        uint32_t group = noGroup; // in m_groupList
+    struct Title {
+        std::uint32_t offset;
+        std::uint32_t length;
+        std::uint32_t hash;
     };
 
-    // The kind guess over the folded group name and address, both searched whole: a series keyword in either
-    // wins over a film keyword in either; a live channel otherwise. The group's part is worked out once per group.
-    SignalKind kindOf(const Group& group, std::string_view addressLine)
+    // Begins looking `key` up: unless it is the last group's title, its slot is fetched while the caller does
+    // other work, and find() ends the lookup.
+    // Says whether it is the last group's.
+    bool expect(std::string_view key)
     {
-        if (group.hint == KindHint::episodic)
-            return SignalKind::episodic;
-        KindHint addressHint;
-        if (m_addressIsAscii || isAscii(addressLine)) {
-            addressHint = kindHint(addressLine);
-        } else {
-            foldedLowerUtf8(addressLine, m_foldedAddress);
-            addressHint = kindHint(m_foldedAddress);
+        m_lastHit = m_last.length == key.size() && sameKey(text(m_last.offset, m_last.length), key);
+        if (!m_lastHit) {
+            m_hash = seededHash(key);
+            m_table.prefetch(m_hash);
         }
-        if (addressHint == KindHint::episodic)
-            return SignalKind::episodic;
-        if (group.hint == KindHint::cinema || addressHint == KindHint::cinema)
-            return SignalKind::cinema;
-        return SignalKind::broadcast;
+        return m_lastHit;
     }
 
-    // A hash of the whole group title, eight bytes at a time.
-    static std::uint64_t groupHash(std::string_view key)
+    // The group of the title expect() was given, made in `nodes` when new; without `nodes`, the title's index here.
+    Found find(std::string_view key, NodeTable* nodes) { return m_lastHit ? m_last.found : find(key, m_hash, nodes); }
+
+    void prefetch(std::uint32_t hash) const { m_table.prefetch(hash); }
+
+    // The same for `key` of hash `hash`, met anew.
+    Found find(std::string_view key, std::uint32_t hash, NodeTable* nodes)
     {
-        std::uint64_t h = (key.size() + 1) * 0x9E3779B97F4A7C15ULL;
-        std::size_t i = 0;
-        for (; i + 8 <= key.size(); i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, key.data() + i, 8);
-            h = (h ^ word) * 0xFF51AFD7ED558CCDULL;
-            h ^= h >> 32;
+        const auto* slot = m_table.find(
+            hash, [&](const Slot& stored) { return sameKey(text(stored.payload.offset, stored.payload.length), key); });
+        if (slot) {
+            m_last = {slot->payload.offset, slot->payload.length, {slot->id, slot->payload.hint}};
+            return m_last.found;
         }
-        // The last bytes in one load (overlapping those hashed when the title is long enough), not through a
-        // copy that the load would then wait for.
-        std::uint64_t last = 0;
-        if (key.size() >= 8) {
-            std::memcpy(&last, key.data() + key.size() - 8, 8);
-        } else if (key.size() >= 4) {
-            std::uint32_t head;
-            std::uint32_t tail;
-            std::memcpy(&head, key.data(), 4);
-            std::memcpy(&tail, key.data() + key.size() - 4, 4);
-            last = std::uint64_t(head) << 32 | tail;
-        } else {
-            for (const char c : key)
-                last = last << 8 | std::uint8_t(c);
+        const auto offset = std::uint32_t(m_text.size());
+        m_text.append(key);
+        Found found{std::uint32_t(m_titles.size()), KindHint::none};
+        if (nodes) {
+            const QString name = fromUtf8(key);
+            found.group = nodes->addGroup(QStringLiteral("group:") + name.toLower(), name);
+            found.hint = kindHint(CenterContentPolicy::normalize(name).toStdString());
         }
-        h = (h ^ last) * 0xC4CEB9FE1A85EC53ULL;
-        h ^= h >> 29;
-        h *= 0x94D049BB133111EBULL;
-        return h ^ (h >> 32);
+        m_titles.push_back({offset, std::uint32_t(key.size()), hash});
+        m_table.add(hash, found.group, {offset, std::uint32_t(key.size()), found.hint});
+        m_last = {offset, std::uint32_t(key.size()), found};
+        return found;
+    }
+
+    // The titles met, in the order met.
+    const std::vector<Title>& titles() const { return m_titles; }
+    std::string_view text(const Title& title) const { return text(title.offset, title.length); }
+
+private:
+    struct Place {
+        std::uint32_t offset;
+        std::uint32_t length;
+        KindHint hint;
+    };
+    using Slot = SeededTable<Place>::Slot;
+
+    std::string_view text(std::uint32_t offset, std::uint32_t length) const
+    {
+        return std::string_view(m_text.data() + offset, length);
     }
 
     // The same bytes, compared a word at a time in place: group titles are short, and a call to memcmp for each
@@ -337,48 +289,110 @@ private:
         return true;
     }
 
-    // Playlists mostly list a group's entries together, so the last group is tried first; then the groups met so
-    // far, in an open-addressed table that holds each one's hash beside it.
-    const Group& groupOf(std::optional<std::string_view> title)
+    std::string m_text;
+    std::vector<Title> m_titles;
+    SeededTable<Place> m_table{128};
+    struct {
+        std::uint32_t offset = 0;
+        std::uint32_t length = UINT32_MAX;
+        Found found{};
+    } m_last;
+    bool m_lastHit = false;   // what expect() found
+    std::uint32_t m_hash = 0; // the hash expect() worked out
+};
+
+class PlaylistBuilder
+{
+public:
+    NodeTable nodes;
+
+    // With `titlesOnly`, the entries' groups are the indexes of their titles in groups(), and their kinds are
+    // those of their addresses alone: a piece read apart leaves its groups to the join, which makes each once.
+    explicit PlaylistBuilder(const QUrl& origin, bool titlesOnly = false) : m_origin(origin), m_titlesOnly(titlesOnly)
+    {}
+
+    GroupBook& groups() { return m_groups; }
+
+    void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
     {
-        const std::string_view key = title.value_or("Contenido");
-        if (m_lastGroup != noGroup && sameKey(m_groupList[m_lastGroup].key, key))
-            return m_groupList[m_lastGroup];
-        const std::uint64_t hash = groupHash(key);
-        const std::size_t mask = m_groupSlots.size() - 1;
-        for (std::size_t at = std::size_t(hash) & mask;; at = (at + 1) & mask) {
-            GroupSlot& slot = m_groupSlots[at];
-            if (slot.group == noGroup) {
-                const QString name = fromUtf8(key);
-                const std::string folded = CenterContentPolicy::normalize(name).toStdString();
-                m_groupList.push_back(
-                    {std::string(key), nodes.addGroup(QStringLiteral("group:") + name.toLower(), name), kindHint(folded)});
-                slot = {hash, uint32_t(m_groupList.size() - 1)};
-                m_lastGroup = slot.group;
-                if (m_groupList.size() * 2 > m_groupSlots.size())
-                    growGroupSlots();
-                return m_groupList[m_lastGroup];
-            }
-            if (slot.hash == hash && sameKey(m_groupList[slot.group].key, key)) {
-                m_lastGroup = slot.group;
-                return m_groupList[m_lastGroup];
-            }
-        }
+        const InformationLine attributes(info);
+        // Another group than the last: its slot is asked for now, to arrive while the id and the address's kind are
+        // worked out.
+        const std::string_view groupTitle = attributes.groupTitle.value_or("Contenido");
+        const bool lastGroup = m_groups.expect(groupTitle);
+        // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
+        char fallback[36];
+        const std::string_view id = attributes.tvgId && !trimmed(*attributes.tvgId).empty()
+                                        ? *attributes.tvgId
+                                        : m_fallbackIds.of(addressLine, fallback);
+        std::optional<KindHint> addressHint;
+        if (!lastGroup)
+            addressHint = addressHintOf(addressLine);
+        const GroupBook::Found group = m_groups.find(groupTitle, m_titlesOnly ? nullptr : &nodes);
+        // Every entry's suffix is the empty text: looked up once, not for every row.
+        if (m_emptySuffix == NodeTable::nullText)
+            m_emptySuffix = nodes.addText(QStringView(u""));
+        // Every field given, so the node is not cleared first.
+        nodes.append(NodeTable::RawNode{.kind = kindOf(group.hint, addressLine, addressHint),
+                                        .id = id,
+                                        .title = titleOf(info, attributes.titleComma),
+                                        .group = group.group,
+                                        .artwork = artworkOf(attributes.tvgLogo),
+                                        .directURL = address,
+                                        .fileSuffix = m_emptySuffix,
+                                        .contentClassification = NodeTable::nullText});
     }
 
-    void growGroupSlots()
+    // A logo QUrl would keep as written is kept as it is, without making a QUrl. (Returned into the node in place:
+    // a copy of the optional would be read before its flag was written.)
+    std::optional<QByteArrayView> artworkOf(std::optional<std::string_view> logo)
     {
-        std::vector<GroupSlot> wider(m_groupSlots.size() * 2);
-        const std::size_t mask = wider.size() - 1;
-        for (const GroupSlot& slot : m_groupSlots) {
-            if (slot.group == noGroup)
-                continue;
-            std::size_t at = std::size_t(slot.hash) & mask;
-            while (wider[at].group != noGroup)
-                at = (at + 1) & mask;
-            wider[at] = slot;
+        if (!logo)
+            return std::nullopt;
+        if (m_logos.keepsAsWritten(*logo))
+            return QByteArrayView(logo->data(), qsizetype(logo->size()));
+        if (const auto read = readArtwork(m_logos, *logo, m_origin)) {
+            m_logoScratch = read->toEncoded();
+            return QByteArrayView(m_logoScratch);
         }
-        m_groupSlots = std::move(wider);
+        return std::nullopt;
+    }
+
+    // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
+    std::optional<QByteArrayView> address(std::string_view line, QByteArray& scratch)
+    {
+        m_addressIsAscii = m_streams.keepsAsWritten(line); // such an address is printable ASCII
+        if (m_addressIsAscii)
+            return QByteArrayView(line.data(), qsizetype(line.size()));
+        const std::optional<QUrl> address = m_streams.readStream(line);
+        if (!address)
+            return std::nullopt;
+        scratch = address->toEncoded();
+        return QByteArrayView(scratch);
+    }
+
+private:
+    // The kind guess over the folded group name and address, both searched whole: a series keyword in either
+    // wins over a film keyword in either; a live channel otherwise. The group's part is worked out once per group.
+    // (`known`: the address's part, when already worked out.)
+    SignalKind kindOf(KindHint groupHint, std::string_view addressLine, std::optional<KindHint> known)
+    {
+        if (groupHint == KindHint::episodic)
+            return SignalKind::episodic;
+        const KindHint addressHint = known ? *known : addressHintOf(addressLine);
+        if (addressHint == KindHint::episodic)
+            return SignalKind::episodic;
+        if (groupHint == KindHint::cinema || addressHint == KindHint::cinema)
+            return SignalKind::cinema;
+        return SignalKind::broadcast;
+    }
+
+    KindHint addressHintOf(std::string_view addressLine)
+    {
+        if (m_addressIsAscii || isAscii(addressLine))
+            return kindHint(addressLine);
+        foldedLowerUtf8(addressLine, m_foldedAddress);
+        return kindHint(m_foldedAddress);
     }
 
     QUrl m_origin;
@@ -388,19 +402,16 @@ private:
     NameUuid m_fallbackIds;
     QByteArray m_logoScratch;
     uint32_t m_emptySuffix = NodeTable::nullText;
-    std::vector<Group> m_groupList;
-    std::vector<GroupSlot> m_groupSlots = std::vector<GroupSlot>(256);
-    uint32_t m_lastGroup = noGroup;
+    GroupBook m_groups;
+    bool m_titlesOnly;
     std::string m_foldedAddress;
     bool m_addressIsAscii = false; // the address line last read by address()
 };
 
 } // namespace
 
-PlaylistIngestor::PlaylistIngestor(netkit::HttpSession session)
-    : m_session(std::move(session))
-{
-}
+PlaylistIngestor::PlaylistIngestor(netkit::HttpSession session) : m_session(std::move(session))
+{}
 
 QString PlaylistIngestor::fallbackId(QByteArrayView addressLine)
 {
@@ -439,7 +450,11 @@ std::size_t cutCharacter(std::string_view bytes)
 class LineReader
 {
 public:
-    explicit LineReader(const QUrl& origin) : builder(origin) {}
+    // With `stop`, reading ends early once it is set (the reader is gone); with `titlesOnly`, the groups are left
+    // to the join (PlaylistBuilder).
+    explicit LineReader(const QUrl& origin, const std::atomic<bool>* stop = nullptr, bool titlesOnly = false)
+        : builder(origin, titlesOnly), m_stop(stop)
+    {}
 
     // `text` holds whole lines; with `opening` it starts the playlist (a byte-order mark there is dropped).
     // `expectedBytes` (or -1) is how much text this reader will be given, so the entries are allocated once.
@@ -453,6 +468,8 @@ public:
         }
         std::size_t pos = 0;
         while (pos < text.size()) {
+            if (m_stop && m_stop->load(std::memory_order_relaxed))
+                return;
             std::size_t endLength = 0;
             const std::size_t start = pos;
             const std::size_t end = findLineEnd(text, pos, endLength);
@@ -507,6 +524,7 @@ public:
     PlaylistBuilder builder;
 
 private:
+    const std::atomic<bool>* m_stop;
     bool m_started = false;
     std::string_view m_pending;
     bool m_hasPending = false;
@@ -521,8 +539,10 @@ struct PlaylistPiece {
     std::string text;
     bool opening = false; // holds the playlist's first bytes
     std::atomic<bool> claimed = false;
-    // What reading it gave: its entries, and what joining it to the pieces around it needs.
+    // What reading it gave: its entries (their groups numbered by `groups`), and what joining it to the pieces
+    // around it needs.
     NodeTable nodes;
+    GroupBook groups;
     bool metInformation = false;
     std::optional<std::string> firstAddress;
     std::optional<std::string> waiting;
@@ -557,9 +577,10 @@ struct PlaylistPieces {
             try {
                 if (strictUtf8 && !simdjson::validate_utf8(piece.text.data(), piece.text.size()))
                     throw CommandFailure(CommandError::invalidResponse);
-                LineReader lines(origin);
+                LineReader lines(origin, &abandoned, true);
                 lines.read(piece.text, piece.opening, qint64(piece.text.size()));
                 piece.nodes = lines.finish();
+                piece.groups = std::move(lines.builder.groups());
                 piece.metInformation = lines.metInformation();
                 piece.firstAddress = std::move(lines.firstAddress());
                 piece.waiting = lines.waiting();
@@ -595,18 +616,66 @@ struct PlaylistPieces {
     std::exception_ptr firstFailure; // the first to fail, under `mutex`
     std::vector<std::string> spare;  // texts of pieces read, under `mutex`
     std::atomic<bool> failed = false;
-    std::atomic<bool> abandoned = false; // the reader is gone: what is left unread stays so
+    std::atomic<bool> abandoned = false; // the reader is gone (or cancelled): what is left unread stays so
 };
+
+// Work for a worker of Qt's global pool: the one place the reader hands work out.
+void startOnWorker(std::function<void()> work)
+{
+    QThreadPool::globalInstance()->start(std::move(work));
+}
+
+// The rows of every piece joined, written on several threads: each piece's rows go to their own place.
+struct RowFill {
+    std::vector<NodeTable::Adoption> adoptions;
+    NodeTable* table = nullptr;
+    std::atomic<std::size_t> next = 0;
+    std::atomic<std::size_t> done = 0;
+
+    // Fills what is left; a worker that starts once all is claimed touches nothing.
+    void claim()
+    {
+        for (std::size_t i = next++; i < adoptions.size(); i = next++) {
+            table->fill(adoptions[i]);
+            if (++done == adoptions.size())
+                done.notify_all();
+        }
+    }
+};
+
+void fillOnWorkers(NodeTable& table, std::vector<NodeTable::Adoption> adoptions)
+{
+    auto fill = std::make_shared<RowFill>();
+    fill->table = &table;
+    for (auto& adoption : adoptions)
+        if (!adoption.filled())
+            fill->adoptions.push_back(std::move(adoption));
+    const std::size_t count = fill->adoptions.size();
+    if (count == 0)
+        return;
+    const std::size_t helpers = std::min<std::size_t>(count, std::size_t(std::max(1, QThread::idealThreadCount()))) - 1;
+    for (std::size_t i = 0; i < helpers; ++i)
+        startOnWorker([fill] { fill->claim(); });
+    fill->claim();
+    for (std::size_t done = fill->done; done != count; done = fill->done)
+        fill->done.wait(done);
+}
 
 } // namespace
 
 struct PlaylistReader::State {
-    State(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes)
+    State(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes, netkit::CancelToken token)
         : origin(origin), lines(origin), strictUtf8(strictUtf8),
-          pieceBytes(std::size_t(std::max<qsizetype>(pieceBytes, 0)))
+          pieceBytes(std::size_t(std::max<qsizetype>(pieceBytes, 0))), token(std::move(token))
     {
-        if (this->pieceBytes > 0)
+        if (this->pieceBytes > 0) {
             pieces = std::make_shared<PlaylistPieces>(origin, strictUtf8);
+            // Only a flag is set: the workers see it between lines.
+            cancelled = this->token.onCancel([weak = std::weak_ptr<PlaylistPieces>(pieces)] {
+                if (const auto shared = weak.lock())
+                    shared->abandoned = true;
+            });
+        }
     }
 
     ~State()
@@ -617,6 +686,7 @@ struct PlaylistReader::State {
 
     void push(QByteArrayView data, qint64 declared)
     {
+        netkit::throwIfCancelled(token);
         if (pieces && pieces->failed)
             rethrowFailure();
         std::string_view bytes(data.data(), std::size_t(data.size()));
@@ -636,12 +706,19 @@ struct PlaylistReader::State {
             }
             keep(bytes);
         }
-        if (pieces)
+        if (pieces) {
             joinReadPieces();
+            // While the text arrives there is time to write the rows here, and each piece's own rows go at once.
+            for (NodeTable::Adoption& adoption : adoptions)
+                if (!adoption.filled())
+                    joined.fill(adoption);
+            adoptions.clear();
+        }
     }
 
     NodeTable finish()
     {
+        netkit::throwIfCancelled(token);
         if (skipping)
             checkSkipped({}, true);
         else if (!tail.empty())
@@ -659,11 +736,15 @@ struct PlaylistReader::State {
             std::unique_lock lock(pieces->mutex);
             pieces->finished.wait(lock, [this] { return pieces->done == pieces->list.size(); });
         }
+        // A piece a worker gave up on is not to be joined.
+        netkit::throwIfCancelled(token);
         joinReadPieces();
         {
             const std::lock_guard lock(pieces->mutex);
             pieces->spare.clear();
         }
+        fillOnWorkers(joined, std::move(adoptions));
+        adoptions.clear();
         joined.releaseSpare();
         return std::move(joined);
     }
@@ -779,7 +860,7 @@ struct PlaylistReader::State {
         piece->opening = pieces->list.empty();
         pieces->list.push_back(piece);
         if (onWorker)
-            QThreadPool::globalInstance()->start([shared = pieces, piece] {
+            startOnWorker([shared = pieces, piece] {
                 if (!piece->claimed.exchange(true))
                     shared->read(*piece);
             });
@@ -808,14 +889,15 @@ struct PlaylistReader::State {
             if (piece.failure)
                 std::rethrow_exception(piece.failure);
             if (waiting && piece.firstAddress) {
-                PlaylistBuilder builder(origin);
+                PlaylistBuilder builder(origin, true);
                 QByteArray scratch;
                 if (const auto address = builder.address(*piece.firstAddress, scratch))
                     builder.add(*waiting, *piece.firstAddress, *address);
-                join(std::move(builder.nodes));
+                join(std::move(builder.nodes), builder.groups());
                 waiting.reset();
             }
-            join(std::move(piece.nodes));
+            join(std::move(piece.nodes), piece.groups);
+            piece.groups = GroupBook();
             if (piece.metInformation)
                 waiting = std::move(piece.waiting);
             piece.nodes = NodeTable();
@@ -824,12 +906,31 @@ struct PlaylistReader::State {
         }
     }
 
-    void join(NodeTable&& nodes)
+    // A piece's rows taken over, their group titles looked up among the playlist's (each group made once, as
+    // reading on one thread makes it) and their kinds completed with what the group's name says; the rows
+    // themselves are written after (by push(), or by finish() on several threads).
+    void join(NodeTable&& nodes, const GroupBook& groups)
     {
-        const bool first = joined.isEmpty();
-        joined.append(std::move(nodes));
-        if (first && expectedRows > joined.size())
+        if (nodes.isEmpty())
+            return;
+        if (joined.isEmpty() && expectedRows > nodes.size())
             joined.reserve(expectedRows);
+        const auto& titles = groups.titles();
+        std::vector<NodeTable::Regrouped> regrouped(titles.size());
+        constexpr std::size_t ahead = 8;
+        for (std::size_t i = 0; i < titles.size(); ++i) {
+            if (i + ahead < titles.size())
+                joinedGroups.prefetch(titles[i + ahead].hash);
+            const GroupBook::Found found = joinedGroups.find(groups.text(titles[i]), titles[i].hash, &joined);
+            NodeTable::Regrouped& to = regrouped[i];
+            to.group = found.group;
+            // A series keyword in the group wins over anything its addresses say; a film keyword over a live channel.
+            if (found.hint == KindHint::episodic)
+                to.kinds.fill(SignalKind::episodic);
+            else if (found.hint == KindHint::cinema)
+                to.kinds[std::size_t(SignalKind::broadcast)] = SignalKind::cinema;
+        }
+        adoptions.push_back(joined.adopt(std::move(nodes), std::move(regrouped)));
     }
 
     // Strict UTF-8 over the bytes of a skipped line as they arrive (a character cut between pieces is checked once it
@@ -873,15 +974,18 @@ struct PlaylistReader::State {
     std::string cutChar;   // a UTF-8 character the last piece cut
     // Joining the pieces read.
     NodeTable joined;
+    GroupBook joinedGroups;
+    std::vector<NodeTable::Adoption> adoptions; // rows still to write
     std::size_t joinedPieces = 0;
     std::optional<std::string> waiting; // the information line the pieces joined leave waiting
     qsizetype expectedRows = 0;
+    netkit::CancelToken token;
+    netkit::CancelRegistration cancelled;
 };
 
-PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes)
-    : m_state(std::make_unique<State>(origin, strictUtf8, pieceBytes))
-{
-}
+PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes, netkit::CancelToken token)
+    : m_state(std::make_unique<State>(origin, strictUtf8, pieceBytes, std::move(token)))
+{}
 
 PlaylistReader::~PlaylistReader() = default;
 
@@ -917,7 +1021,7 @@ QCoro::Task<NodeTable> PlaylistIngestor::downloadWith(netkit::HttpSession sessio
 {
     // Read while it arrives: reading overlaps the download, and pieces of 2 MiB are read on several workers at once
     // (as a panel's three lists are), each let go once read.
-    auto reader = std::make_shared<PlaylistReader>(address, true, kPieceBytes);
+    auto reader = std::make_shared<PlaylistReader>(address, true, kPieceBytes, token);
     auto nodes = std::make_shared<NodeTable>();
     netkit::HttpRequest request;
     request.url = address;

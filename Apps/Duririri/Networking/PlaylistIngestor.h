@@ -25,8 +25,10 @@ public:
     // CommandError::invalidResponse, whichever piece holds the fault. With `pieceBytes`, the text is gathered into
     // pieces of about that many bytes, cut at line ends, each read on a worker of Qt's global pool as soon as it is
     // complete; finish() reads the last one and joins them. The entries, their groups and ids are those of reading
-    // on one thread.
-    explicit PlaylistReader(const QUrl& origin = QUrl(), bool strictUtf8 = false, qsizetype pieceBytes = 0);
+    // on one thread. Once `token` is cancelled (or the reader dropped), the workers stop within a line, and push()
+    // and finish() throw netkit::Cancelled.
+    explicit PlaylistReader(const QUrl& origin = QUrl(), bool strictUtf8 = false, qsizetype pieceBytes = 0,
+                            netkit::CancelToken token = netkit::CancelToken());
     ~PlaylistReader();
     PlaylistReader(const PlaylistReader&) = delete;
     PlaylistReader& operator=(const PlaylistReader&) = delete;

@@ -1,5 +1,7 @@
 #include "State/CatalogSnapshot.h"
 
+#include "Domain/SeededTable.h"
+
 #include "State/HomeFeed.h"
 #include "State/InParallel.h"
 #include "State/NameCollator.h"
@@ -17,58 +19,7 @@ namespace sendra {
 
 namespace {
 
-// Open addressing over small integer ids: the caller hashes and compares, the table keeps only ids and 32-bit
-// hashes. It finds the first id seen with a given value without copying any text.
-class FirstSeenTable
-{
-public:
-    explicit FirstSeenTable(size_t expected) { resize(std::bit_ceil(std::max<size_t>(16, expected * 2))); }
-
-    // Large tables miss the cache on every probe; a caller that knows its next hashes asks for them early.
-    void prefetch(uint32_t hash) const { __builtin_prefetch(&m_slots[hash & m_mask]); }
-
-    // The id already stored for an equal value, else `id` (which is then stored).
-    template <class SameAs>
-    uint32_t findOrAdd(uint32_t hash, uint32_t id, SameAs&& sameAs)
-    {
-        for (size_t slot = hash & m_mask;; slot = (slot + 1) & m_mask) {
-            Slot& stored = m_slots[slot];
-            if (stored.id == empty) {
-                stored = {hash, id};
-                if (++m_used * 2 > m_slots.size())
-                    resize(m_slots.size() * 2);
-                return id;
-            }
-            if (stored.hash == hash && sameAs(stored.id))
-                return stored.id;
-        }
-    }
-
-private:
-    static constexpr uint32_t empty = UINT32_MAX;
-    struct Slot {
-        uint32_t hash = 0;
-        uint32_t id = empty;
-    };
-
-    void resize(size_t size)
-    {
-        std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(size));
-        m_mask = size - 1;
-        for (const Slot& slot : old) {
-            if (slot.id == empty)
-                continue;
-            size_t at = slot.hash & m_mask;
-            while (m_slots[at].id != empty)
-                at = (at + 1) & m_mask;
-            m_slots[at] = slot;
-        }
-    }
-
-    std::vector<Slot> m_slots;
-    size_t m_mask = 0;
-    size_t m_used = 0;
-};
+using FirstSeenTable = SeededTable<>;
 
 // Finds, for every entry, the first entry whose value is equal, probing a few entries ahead of the one compared.
 // Equal values have equal hashes, so the entries are shared out among threads by hash: each thread walks the whole
@@ -110,18 +61,14 @@ bool codePointLess(const QString& a, const QString& b)
                                         [&](QChar x, QChar y) { return rank(x) < rank(y); });
 }
 
-// Qt hashes with its fast AES hash only when given a seed; the process's random seed also keeps a hostile
-// catalogue from choosing colliding texts.
 size_t textHash(QStringView text)
 {
-    static const size_t seed = QHashSeed::globalSeed() ? size_t(QHashSeed::globalSeed()) : 1;
-    return qHash(text, seed);
+    return seededHash(text);
 }
 
 size_t bytesHash(QUtf8StringView text)
 {
-    static const size_t seed = QHashSeed::globalSeed() ? size_t(QHashSeed::globalSeed()) : 1;
-    return qHash(QByteArrayView(text.data(), text.size()), seed);
+    return seededHash(std::string_view(text.data(), size_t(text.size())));
 }
 
 uint32_t kindSalt(SignalKind kind)
