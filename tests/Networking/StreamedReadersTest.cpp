@@ -2,6 +2,7 @@
 // the entries must be exactly those of the whole body, and a section that runs past its manifest fails at once.
 #include "Networking/PanelAccess.h"
 #include "Networking/PlatformRequests.h"
+#include "NetKit/Workers.h"
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "Networking/XtreamTransport.h"
@@ -311,6 +312,16 @@ TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
         inPieces(invalid, 900, unsigned(pieceBytes), [&](QByteArrayView piece) { reader.push(piece); });
         EXPECT_EQ(described(reader.finish()), whole) << "pieces of " << pieceBytes;
     }
+
+    // With no worker able to start (a thread limit), the reader reads and joins every piece itself.
+    netkit::endIdleThreadsForTests();
+    netkit::failThreadStartsForTests(true);
+    {
+        PlaylistReader alone(QUrl(), true, 300);
+        inPieces(manyGroups, 900, 300, [&](QByteArrayView piece) { alone.push(piece); });
+        EXPECT_EQ(described(alone.finish()), described(PlaylistIngestor::parseTable(manyGroups)));
+    }
+    netkit::failThreadStartsForTests(false);
 
     // A fault in any piece fails the whole reading.
     PlaylistReader reader(QUrl(), true, 300);

@@ -9,11 +9,9 @@
 #include "Networking/Sha1.h"
 #include "NetKit/PlaylistText.h"
 #include "Networking/TextFold.h"
+#include "NetKit/Workers.h"
 
 #include <simdjson.h>
-
-#include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
@@ -309,7 +307,9 @@ public:
     // With `titlesOnly`, the entries' groups are the indexes of their titles in groups(), and their kinds are
     // those of their addresses alone: a piece read apart leaves its groups to the join, which makes each once.
     explicit PlaylistBuilder(const QUrl& origin, bool titlesOnly = false) : m_origin(origin), m_titlesOnly(titlesOnly)
-    {}
+    {
+        m_logos.setBase(origin.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo));
+    }
 
     GroupBook& groups() { return m_groups; }
 
@@ -318,7 +318,7 @@ public:
         const InformationLine attributes(info);
         // Another group than the last: its slot is asked for now, to arrive while the id and the address's kind are
         // worked out.
-        const std::string_view groupTitle = attributes.groupTitle.value_or("Contenido");
+        const std::string_view groupTitle = attributes.groupTitle.value_or(defaultGroupName);
         const bool lastGroup = m_groups.expect(groupTitle);
         // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
         char fallback[36];
@@ -349,8 +349,8 @@ public:
     {
         if (!logo)
             return std::nullopt;
-        if (m_logos.keepsAsWritten(*logo))
-            return QByteArrayView(logo->data(), qsizetype(logo->size()));
+        if (const auto text = m_logos.encoded(*logo, m_logoScratch))
+            return *text;
         if (const auto read = readArtwork(m_logos, *logo, m_origin)) {
             m_logoScratch = read->toEncoded();
             return QByteArrayView(m_logoScratch);
@@ -361,9 +361,10 @@ public:
     // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
     std::optional<QByteArrayView> address(std::string_view line, QByteArray& scratch)
     {
-        m_addressIsAscii = m_streams.keepsAsWritten(line); // such an address is printable ASCII
-        if (m_addressIsAscii)
-            return QByteArrayView(line.data(), qsizetype(line.size()));
+        const auto text = m_streams.encoded(line, scratch);
+        m_addressIsAscii = text.has_value(); // such an address is printable ASCII
+        if (text)
+            return *text;
         const std::optional<QUrl> address = m_streams.readStream(line);
         if (!address)
             return std::nullopt;
@@ -468,7 +469,7 @@ public:
         }
         std::size_t pos = 0;
         while (pos < text.size()) {
-            if (m_stop && m_stop->load(std::memory_order_relaxed))
+            if ((m_stop && m_stop->load(std::memory_order_relaxed)) || netkit::workersStopping())
                 return;
             std::size_t endLength = 0;
             const std::size_t start = pos;
@@ -619,46 +620,17 @@ struct PlaylistPieces {
     std::atomic<bool> abandoned = false; // the reader is gone (or cancelled): what is left unread stays so
 };
 
-// Work for a worker of Qt's global pool: the one place the reader hands work out.
+// The one place the reader hands work out. Work no worker takes is left to finish(), which reads what nobody began.
 void startOnWorker(std::function<void()> work)
 {
-    QThreadPool::globalInstance()->start(std::move(work));
+    (void)netkit::backgroundPool().start(std::move(work));
 }
 
 // The rows of every piece joined, written on several threads: each piece's rows go to their own place.
-struct RowFill {
-    std::vector<NodeTable::Adoption> adoptions;
-    NodeTable* table = nullptr;
-    std::atomic<std::size_t> next = 0;
-    std::atomic<std::size_t> done = 0;
-
-    // Fills what is left; a worker that starts once all is claimed touches nothing.
-    void claim()
-    {
-        for (std::size_t i = next++; i < adoptions.size(); i = next++) {
-            table->fill(adoptions[i]);
-            if (++done == adoptions.size())
-                done.notify_all();
-        }
-    }
-};
-
 void fillOnWorkers(NodeTable& table, std::vector<NodeTable::Adoption> adoptions)
 {
-    auto fill = std::make_shared<RowFill>();
-    fill->table = &table;
-    for (auto& adoption : adoptions)
-        if (!adoption.filled())
-            fill->adoptions.push_back(std::move(adoption));
-    const std::size_t count = fill->adoptions.size();
-    if (count == 0)
-        return;
-    const std::size_t helpers = std::min<std::size_t>(count, std::size_t(std::max(1, QThread::idealThreadCount()))) - 1;
-    for (std::size_t i = 0; i < helpers; ++i)
-        startOnWorker([fill] { fill->claim(); });
-    fill->claim();
-    for (std::size_t done = fill->done; done != count; done = fill->done)
-        fill->done.wait(done);
+    std::erase_if(adoptions, [](const NodeTable::Adoption& adoption) { return adoption.filled(); });
+    netkit::teamPool().forEach(adoptions.size(), [&](std::size_t piece) { table.fill(adoptions[piece]); });
 }
 
 } // namespace
