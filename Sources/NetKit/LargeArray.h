@@ -6,6 +6,7 @@
 // that goes gives its memory straight back to the system.
 
 #include <cstddef>
+#include <new>
 #include <utility>
 
 namespace netkit {
@@ -74,6 +75,30 @@ struct LargeAllocator {
     bool operator==(const LargeAllocator<U>&) const noexcept
     {
         return true;
+    }
+};
+
+// The same allocation as Base, for arrays whose elements are made room for and then written whole: resizing leaves the
+// new elements unset instead of zeroing them, so their pages are first touched by the threads that write them.
+template <template <class> class Base, class T>
+struct UnzeroedAllocator : Base<T> {
+    UnzeroedAllocator() = default;
+    template <class U>
+    UnzeroedAllocator(const UnzeroedAllocator<Base, U>&) noexcept
+    {}
+    template <class U>
+    struct rebind {
+        using other = UnzeroedAllocator<Base, U>;
+    };
+    template <class U>
+    void construct(U* at) noexcept
+    {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* at, Args&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
     }
 };
 

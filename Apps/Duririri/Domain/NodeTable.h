@@ -23,29 +23,6 @@
 
 namespace sendra {
 
-// Large arrays whose elements are made room for and then written whole: they are not zeroed first.
-template <class T>
-struct UnzeroedAllocator : netkit::LargeAllocator<T> {
-    UnzeroedAllocator() = default;
-    template <class U>
-    UnzeroedAllocator(const UnzeroedAllocator<U>&) noexcept
-    {}
-    template <class U>
-    struct rebind {
-        using other = UnzeroedAllocator<U>;
-    };
-    template <class U>
-    void construct(U* at) noexcept
-    {
-        ::new (static_cast<void*>(at)) U;
-    }
-    template <class U, class... Args>
-    void construct(U* at, Args&&... args)
-    {
-        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
-    }
-};
-
 // A catalogue's entries in compact form: one fixed-size row per entry, its id and title in shared UTF-8 blocks,
 // its addresses as encoded text split after their last "/" so that the directory an address shares with others (a
 // panel's or an image service's) is kept once, and group, suffix and kind texts kept once for all entries that
@@ -183,7 +160,7 @@ public:
 private:
     static constexpr uint32_t noAddress = 0;
     struct Row;
-    using RowAllocator = UnzeroedAllocator<Row>;
+    using RowAllocator = netkit::UnzeroedAllocator<netkit::LargeAllocator, Row>;
     struct Row {
         uint32_t text; // id, then title, in the UTF-8 blocks
         uint32_t idLength;

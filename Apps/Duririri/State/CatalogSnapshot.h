@@ -3,6 +3,7 @@
 #include "Domain/CatalogTypes.h"
 #include "Domain/CenterContentPolicy.h"
 #include "Domain/NodeTable.h"
+#include "NetKit/LargeArray.h"
 
 #include <QHash>
 #include <QList>
@@ -19,27 +20,10 @@
 
 namespace sendra {
 
-// Per-entry arrays are written whole by the threads that fill them: resizing one leaves its elements uninitialised,
-// so its pages are first touched by those threads rather than zeroed on one.
+// Per-entry arrays are written whole by the threads that fill them, so their pages are first touched by those threads
+// rather than zeroed on one.
 template <class T>
-struct UnsetAllocator : std::allocator<T> {
-    template <class U>
-    struct rebind {
-        using other = UnsetAllocator<U>;
-    };
-    template <class U>
-    void construct(U* at) noexcept
-    {
-        ::new (static_cast<void*>(at)) U;
-    }
-    template <class U, class... Args>
-    void construct(U* at, Args&&... args)
-    {
-        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
-    }
-};
-template <class T>
-using PerEntry = std::vector<T, UnsetAllocator<T>>;
+using PerEntry = std::vector<T, netkit::UnzeroedAllocator<std::allocator, T>>;
 
 // One loaded catalogue: the entries, stored once, and everything that depends on their texts alone (folded
 // titles, collation ranks, groups, node-key owners). Built once per load and shared by every application of
