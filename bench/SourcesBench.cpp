@@ -88,32 +88,22 @@ const QByteArray& playlist(int entries)
     return found->second;
 }
 
-// The same playlist with every stream address and logo carrying what real ones carry: a token or a size in a
-// query on one entry, a percent escape in the path on the next.
-QByteArray withQueriesAndEscapes(const QByteArray& body)
+// Every logo's text rewritten by `logo`, every stream address's by `stream`.
+template<typename Logo, typename Stream>
+QByteArray rewritten(const QByteArray& body, const Logo& logo, const Stream& stream)
 {
     QByteArray out;
     out.reserve(body.size() + body.size() / 4);
-    qsizetype entry = 0;
-    const auto withEscape = [](QByteArrayView address) {
-        const qsizetype dot = address.lastIndexOf('.');
-        return address.first(dot).toByteArray().append("%20HD").append(address.sliced(dot));
-    };
     for (qsizetype at = 0; at < body.size();) {
         qsizetype end = body.indexOf('\n', at);
         end = end < 0 ? body.size() : end;
         const QByteArrayView line = QByteArrayView(body).sliced(at, end - at);
-        const bool query = entry % 2 == 0;
         if (line.startsWith("#EXTINF")) {
             const qsizetype from = line.indexOf("tvg-logo=\"") + 10;
             const qsizetype to = line.indexOf('"', from);
-            const QByteArrayView logo = line.sliced(from, to - from);
-            out.append(line.first(from));
-            out.append(query ? logo.toByteArray().append("?w=300&h=450") : withEscape(logo));
-            out.append(line.sliced(to));
+            out.append(line.first(from)).append(logo(line.sliced(from, to - from))).append(line.sliced(to));
         } else if (!line.isEmpty() && !line.startsWith('#')) {
-            out.append(query ? line.toByteArray().append("?token=9f86d081884c7d65&exp=1733650000") : withEscape(line));
-            ++entry;
+            out.append(stream(line));
         } else {
             out.append(line);
         }
@@ -122,6 +112,26 @@ QByteArray withQueriesAndEscapes(const QByteArray& body)
         at = end + 1;
     }
     return out;
+}
+
+// The same playlist with every stream address and logo carrying what real ones carry: a token or a size in a
+// query on one entry, a percent escape in the path on the next.
+QByteArray withQueriesAndEscapes(const QByteArray& body)
+{
+    qsizetype entry = 0;
+    const auto withEscape = [](QByteArrayView address) {
+        const qsizetype dot = address.lastIndexOf('.');
+        return address.first(dot).toByteArray().append("%20HD").append(address.sliced(dot));
+    };
+    return rewritten(
+        body,
+        [&](QByteArrayView logo) {
+            return entry % 2 == 0 ? logo.toByteArray().append("?w=300&h=450") : withEscape(logo);
+        },
+        [&](QByteArrayView line) {
+            return entry++ % 2 == 0 ? line.toByteArray().append("?token=9f86d081884c7d65&exp=1733650000")
+                                    : withEscape(line);
+        });
 }
 
 const QByteArray& queriedPlaylist(int entries)
@@ -809,32 +819,6 @@ const QUrl& playlistAddress()
     static const QUrl address(
         QStringLiteral("http://lists.example.test:8080/get.php?username=demo&password=s3cret&type=m3u_plus"));
     return address;
-}
-
-// Every logo's text rewritten by `logo`, every stream address's by `stream`.
-template<typename Logo, typename Stream>
-QByteArray rewritten(const QByteArray& body, const Logo& logo, const Stream& stream)
-{
-    QByteArray out;
-    out.reserve(body.size() + body.size() / 4);
-    for (qsizetype at = 0; at < body.size();) {
-        qsizetype end = body.indexOf('\n', at);
-        end = end < 0 ? body.size() : end;
-        const QByteArrayView line = QByteArrayView(body).sliced(at, end - at);
-        if (line.startsWith("#EXTINF")) {
-            const qsizetype from = line.indexOf("tvg-logo=\"") + 10;
-            const qsizetype to = line.indexOf('"', from);
-            out.append(line.first(from)).append(logo(line.sliced(from, to - from))).append(line.sliced(to));
-        } else if (!line.isEmpty() && !line.startsWith('#')) {
-            out.append(stream(line));
-        } else {
-            out.append(line);
-        }
-        if (end < body.size())
-            out.append('\n');
-        at = end + 1;
-    }
-    return out;
 }
 
 enum class AddressShape { pathAbsoluteLogos, lowerCaseEscapes, upperCaseEscapes };
