@@ -52,6 +52,8 @@ Item {
                 id: titleText
                 width: tile.width
                 text: tile.title
+                // Titles are data, shown verbatim; plain text also spares the rich-text check on every row.
+                textFormat: Text.PlainText
                 color: Theme.textPrimary
                 font.pixelSize: Theme.fontBody
                 font.bold: true
@@ -62,6 +64,7 @@ Item {
             Text {
                 width: tile.width
                 text: tile.groupName.toUpperCase()
+                textFormat: Text.PlainText
                 color: Qt.rgba(tile.primary.r, tile.primary.g, tile.primary.b, 0.82)
                 font.pixelSize: Theme.fontCaption
                 font.bold: true
