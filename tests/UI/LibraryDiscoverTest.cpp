@@ -294,7 +294,8 @@ TEST_F(LibraryDiscoverTest, discoverShowsBrowseNoMatchOrTheRankedResults)
 }
 
 // A film's tile opens its detail sheet, left by "Cerrar" or by Escape with the selection cleared; a channel's
-// tile plays it. Typing fast over results still being built leaves no warning behind.
+// tile plays it. Typing fast over results still being built leaves no warning behind, and a pooled tile shows the
+// heart of the row it shows now.
 TEST_F(LibraryDiscoverTest, tilesOpenTheirSheetOrPlayAndTheSheetClosesBothWays)
 {
     AppHarness& app = open(CommandDeck::Dock::discover);
@@ -321,6 +322,16 @@ TEST_F(LibraryDiscoverTest, tilesOpenTheirSheetOrPlayAndTheSheetClosesBothWays)
             << (escape ? "Escape" : "Cerrar");
     }
 
+    // The grid's tiles are pooled: a tile showing the next word's row shows that row's heart, not the last one's.
+    ASSERT_TRUE(app.click("discover.result.0.favorite"));
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0.favorite", "isFavorite").toBool(); }));
+    ASSERT_TRUE(app.type("discover.field", "Canal Uno"));
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == "Canal Uno"; }));
+    EXPECT_FALSE(app.property("discover.result.0.favorite", "isFavorite").toBool());
+    ASSERT_TRUE(app.click("discover.clear"));
+    ASSERT_TRUE(app.type("discover.field", "Matrix"));
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == "Matrix"; }));
+    EXPECT_TRUE(app.property("discover.result.0.favorite", "isFavorite").toBool());
     ASSERT_TRUE(app.type("discover.field", "Canal Uno"));
     ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == "Canal Uno"; }));
     ASSERT_TRUE(app.click("discover.result.0.open"));
