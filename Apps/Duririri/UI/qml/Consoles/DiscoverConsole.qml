@@ -35,6 +35,32 @@ Item {
     }
     Component.onCompleted: updateMode()
 
+    // The grid's own pool is filled once, after the console's first frame: the grid, still hidden, lays out a
+    // screenful of the library's rows, then its model turns back to the search, those rows leave, and their tiles wait
+    // in the pool for the first word's rows. Building them in the first keystroke's frame missed the frame at 600k
+    // entries. Skipped when a word came first.
+    function warmGrid(): void {
+        if (Browse.searchText !== "" || results.count > 0)
+            return
+        results.source = NodeListModel.Library
+        grid.forceLayout()
+        results.source = NodeListModel.Search
+    }
+    Connections {
+        id: firstFrame
+        target: discover.Window.window
+        function onAfterAnimating() {
+            firstFrame.enabled = false
+            warmTimer.start()
+        }
+    }
+    // Out of the frame being drawn.
+    Timer {
+        id: warmTimer
+        interval: 0
+        onTriggered: discover.warmGrid()
+    }
+
     NodeListModel {
         id: results
         source: NodeListModel.Search
@@ -281,6 +307,8 @@ Item {
                     width: grid.cellWidth - 14
                     nodes: results
                     sharedPlaceholder: true
+                    // No poster is fetched for the rows laid out only to fill the pool.
+                    fetchesArtwork: results.source === NodeListModel.Search
                 }
             }
         }
