@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QQuickItem>
+#include <QSet>
 
 namespace uitest {
 
@@ -51,6 +53,19 @@ void serveShelves(fakes::FakeXtreamPanel& panel)
     }
     panel.answer("get_series_categories", Reply::json(json(seriesCategories)));
     panel.answer("get_series", Reply::json(json(series)));
+}
+
+// The tiles the results grid holds, shown or waiting in its pool.
+QSet<QQuickItem*> gridTiles(AppHarness& app)
+{
+    QSet<QQuickItem*> tiles;
+    QQuickItem* grid = app.item("discover.results");
+    auto* content = grid ? grid->property("contentItem").value<QQuickItem*>() : nullptr;
+    for (QQuickItem* child : content ? content->childItems() : QList<QQuickItem*>()) {
+        if (QByteArray(child->metaObject()->className()).startsWith("MediaTile"))
+            tiles.insert(child);
+    }
+    return tiles;
 }
 
 AppHarness& openOnShelves(AppTest& test, std::unique_ptr<AppHarness>& harness, CommandDeck::Dock dock)
@@ -294,11 +309,24 @@ TEST_F(LibraryDiscoverTest, discoverShowsBrowseNoMatchOrTheRankedResults)
 }
 
 // A film's tile opens its detail sheet, left by "Cerrar" or by Escape with the selection cleared; a channel's
-// tile plays it. Typing fast over results still being built leaves no warning behind.
+// tile plays it. Typing fast over results still being built leaves no warning behind, and a pooled tile shows the
+// heart of the row it shows now.
 TEST_F(LibraryDiscoverTest, tilesOpenTheirSheetOrPlayAndTheSheetClosesBothWays)
 {
     AppHarness& app = open(CommandDeck::Dock::discover);
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("discover.field"); }));
+    // The grid makes its tiles before the first word, while nobody types, and the first word's rows take them.
+    ASSERT_TRUE(app.waitFor([&] { return gridTiles(app).size() >= 4; }));
+    const QSet<QQuickItem*> madeAhead = gridTiles(app);
+    ASSERT_TRUE(app.type("discover.field", "Película"));
+    const NodeView first = app.deck().searchResults();
+    ASSERT_GE(first.size(), 4);
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == first[0].title; }));
+    for (int i = 0; i < std::min<int>(int(first.size()), madeAhead.size()); ++i) {
+        auto* tile = app.item(QStringLiteral("discover.result.%1").arg(i));
+        EXPECT_TRUE(madeAhead.contains(tile)) << i;
+        EXPECT_EQ(tile->property("title").toString(), first[i].title) << i;
+    }
     for (const char* word : {"Película", "Serie", "Película 1", "Cine"}) {
         ASSERT_TRUE(app.click("discover.field"));
         QTest::keyClick(app.window(), Qt::Key_A, Qt::ControlModifier);
@@ -321,6 +349,16 @@ TEST_F(LibraryDiscoverTest, tilesOpenTheirSheetOrPlayAndTheSheetClosesBothWays)
             << (escape ? "Escape" : "Cerrar");
     }
 
+    // The grid's tiles are pooled: a tile showing the next word's row shows that row's heart, not the last one's.
+    ASSERT_TRUE(app.click("discover.result.0.favorite"));
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0.favorite", "isFavorite").toBool(); }));
+    ASSERT_TRUE(app.type("discover.field", "Canal Uno"));
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == "Canal Uno"; }));
+    EXPECT_FALSE(app.property("discover.result.0.favorite", "isFavorite").toBool());
+    ASSERT_TRUE(app.click("discover.clear"));
+    ASSERT_TRUE(app.type("discover.field", "Matrix"));
+    ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == "Matrix"; }));
+    EXPECT_TRUE(app.property("discover.result.0.favorite", "isFavorite").toBool());
     ASSERT_TRUE(app.type("discover.field", "Canal Uno"));
     ASSERT_TRUE(app.waitFor([&] { return app.property("discover.result.0", "title").toString() == "Canal Uno"; }));
     ASSERT_TRUE(app.click("discover.result.0.open"));

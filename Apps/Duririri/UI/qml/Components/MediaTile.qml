@@ -24,19 +24,38 @@ Item {
     property NodeListModel nodes
     // Draws the artwork's placeholder from one image shared with the other tiles (a grid of whole-pixel cells).
     property alias sharedPlaceholder: poster.sharedPlaceholder
+    // False while a hidden view lays tiles out ahead: no poster is fetched for rows nobody sees.
+    property bool fetchesArtwork: true
 
     readonly property color primary: CommandPalette.primary
 
-    implicitHeight: button.implicitContentHeight
+    implicitHeight: content.implicitHeight
 
-    AbstractButton {
+    // Opens the entry: a left click, Space or the accessibility press. Plain items rather than a Controls button: a
+    // results grid builds a screenful of tiles on the first keystroke. The right button opens the menu.
+    MouseArea {
         id: button
         objectName: tile.objectName.length > 0 ? tile.objectName + ".open" : ""
         anchors.fill: parent
+        acceptedButtons: Qt.LeftButton | Qt.RightButton
+        activeFocusOnTab: true
+        Accessible.role: Accessible.Button
         Accessible.name: tile.title
-        onClicked: if (tile.nodes) tile.nodes.open(tile.index)
+        Accessible.onPressAction: tile.open()
+        Keys.onSpacePressed: tile.open()
+        onPressed: (mouse) => {
+            if (mouse.button === Qt.LeftButton)
+                button.forceActiveFocus(Qt.MouseFocusReason)
+        }
+        onClicked: (mouse) => {
+            if (mouse.button === Qt.RightButton)
+                tile.showMenu(mouse.x, mouse.y)
+            else
+                tile.open()
+        }
 
-        contentItem: Column {
+        Column {
+            id: content
             spacing: Theme.spacingMedium
             AsyncArtwork {
                 id: poster
@@ -44,7 +63,7 @@ Item {
                 height: tile.width * 1.5
                 aspect: 2 / 3
                 radius: Theme.radiusLarge
-                artwork: tile.artwork
+                artwork: tile.fetchesArtwork ? tile.artwork : ""
                 kind: tile.kind
                 generic: tile.generic
             }
@@ -52,6 +71,8 @@ Item {
                 id: titleText
                 width: tile.width
                 text: tile.title
+                // Titles are data, shown verbatim; plain text also spares the rich-text check on every row.
+                textFormat: Text.PlainText
                 color: Theme.textPrimary
                 font.pixelSize: Theme.fontBody
                 font.bold: true
@@ -62,6 +83,7 @@ Item {
             Text {
                 width: tile.width
                 text: tile.groupName.toUpperCase()
+                textFormat: Text.PlainText
                 color: Qt.rgba(tile.primary.r, tile.primary.g, tile.primary.b, 0.82)
                 font.pixelSize: Theme.fontCaption
                 font.bold: true
@@ -69,7 +91,6 @@ Item {
                 elide: Text.ElideRight
             }
         }
-        background: null
     }
 
     FavoriteToggle {
@@ -84,13 +105,14 @@ Item {
 
     // The menu is made on the first right click: a rail or grid of tiles should not build one per tile.
     property Menu menu: null
-    TapHandler {
-        acceptedButtons: Qt.RightButton
-        onTapped: (point) => {
-            if (!tile.menu)
-                tile.menu = menuComponent.createObject(tile)
-            tile.menu.popup(tile, point.position)
-        }
+    function showMenu(x: real, y: real): void {
+        if (!tile.menu)
+            tile.menu = menuComponent.createObject(tile)
+        tile.menu.popup(tile, Qt.point(x, y))
+    }
+    function open(): void {
+        if (tile.nodes)
+            tile.nodes.open(tile.index)
     }
     Component {
         id: menuComponent

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -14,11 +16,11 @@ Item {
     // results, and deciding in between would build the empty state for nothing on every keystroke.
     property string mode: "browse"
     // Puts the text cursor in the search field (the header's search button).
-    function focusSearch() {
+    function focusSearch(): void {
         field.forceActiveFocus()
     }
 
-    function updateMode() {
+    function updateMode(): void {
         mode = Browse.searchText.trim() === "" ? "browse" : results.count === 0 ? "none" : "results"
     }
     Connections {
@@ -33,62 +35,30 @@ Item {
     }
     Component.onCompleted: updateMode()
 
-    // Building the first word's tiles took most of a window's first keystroke (a dozen and more at once), while
-    // every later word finds the grid's tiles made. So the tiles that fill the grid are incubated between frames
-    // once the console opens, and the grid's cells wear them; a cell finding none left makes its own.
-    property var spareTiles: []
-    readonly property real tileWidth: grid.cellWidth - 14
-    function tileValues() {
-        return { nodes: results, sharedPlaceholder: true }
+    // The grid's own pool is filled once, after the console's first frame: the grid, still hidden, lays out a
+    // screenful of the library's rows, then its model turns back to the search, those rows leave, and their tiles wait
+    // in the pool for the first word's rows. Building them in the first keystroke's frame missed the frame at 600k
+    // entries. Skipped when a word came first.
+    function warmGrid(): void {
+        if (Browse.searchText !== "" || results.count > 0)
+            return
+        results.source = NodeListModel.Library
+        grid.forceLayout()
+        results.source = NodeListModel.Search
     }
-    function wearTile(cell) {
-        const tile = discover.spareTiles.length > 0 ? discover.spareTiles.pop()
-                                                     : tileComponent.createObject(cell, discover.tileValues())
-        tile.parent = cell
-        tile.cell = cell
-        return tile
-    }
-    // A tile follows the cell it wears through bindings made with the tile, so wearing one makes none.
-    Component {
-        id: tileComponent
-        MediaTile {
-            id: worn
-            property Item cell: null
-            objectName: worn.cell ? "discover.result." + worn.cell.index : ""
-            width: worn.cell ? worn.cell.width : discover.tileWidth
-            index: worn.cell ? worn.cell.index : 0
-            title: worn.cell ? worn.cell.title : ""
-            artwork: worn.cell ? worn.cell.artwork : ""
-            kind: worn.cell ? worn.cell.kind : ""
-            generic: worn.cell ? worn.cell.generic : false
-            groupName: worn.cell ? worn.cell.groupName : ""
-            isFavorite: worn.cell ? worn.cell.isFavorite : false
+    Connections {
+        id: firstFrame
+        target: discover.Window.window
+        function onAfterAnimating() {
+            firstFrame.enabled = false
+            warmTimer.start()
         }
     }
-    Item {
-        id: tileStore
-        visible: false
-    }
+    // Out of the frame being drawn.
     Timer {
-        // Once the console is laid out, and only while the grid has no tiles of its own.
-        running: true
+        id: warmTimer
         interval: 0
-        onTriggered: {
-            if (grid.count > 0)
-                return
-            const wanted = grid.columns * (Math.ceil(grid.height / grid.cellHeight) + 1)
-            for (let i = 0; i < wanted; ++i) {
-                const incubator = tileComponent.incubateObject(tileStore, discover.tileValues(), Qt.Asynchronous)
-                const keep = () => {
-                    if (incubator.status === Component.Ready)
-                        discover.spareTiles.push(incubator.object)
-                }
-                if (incubator.status === Component.Loading)
-                    incubator.onStatusChanged = keep
-                else
-                    keep()
-            }
-        }
+        onTriggered: discover.warmGrid()
     }
 
     NodeListModel {
@@ -154,15 +124,158 @@ Item {
 
             // The browse view and the empty state are kept and only hidden: the first letter of a word would
             // otherwise destroy the browse view and build the grid's tiles from nothing in the same frame.
-            Loader {
+            Flickable {
+                id: flick
+                objectName: "discover.browse"
                 anchors.fill: parent
                 visible: discover.mode === "browse"
-                sourceComponent: browse
+                clip: true
+                contentWidth: width
+                contentHeight: browseColumn.height + 24
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar {}
+
+                Column {
+                    id: browseColumn
+                    x: 17
+                    width: flick.width - 34
+                    spacing: Theme.spacingSection
+
+                    Column {
+                        width: parent.width
+                        spacing: 9
+
+                        StatusPill {
+                            text: "Radar global"
+                            color: CommandPalette.secondary
+                        }
+                        Text {
+                            width: parent.width
+                            text: L10n.lookup(L10n.language, "Una búsqueda. Toda la fuente.")
+                            color: Theme.textPrimary
+                            font.pixelSize: Theme.fontLargeTitle
+                            font.weight: Font.Black
+                            wrapMode: Text.Wrap
+                        }
+                        Text {
+                            objectName: "discover.description"
+                            width: parent.width
+                            text: Browse.usesGenericPresentation
+                                  ? L10n.lookup(L10n.language, "Explora los títulos y categorías disponibles en la fuente conectada.")
+                                  : L10n.lookup(L10n.language, "Explora títulos y categorías sin importar si pertenecen a TV, películas o series.")
+                            color: Theme.textSecondary
+                            font.pixelSize: Theme.fontCallout
+                            wrapMode: Text.Wrap
+                        }
+                    }
+
+                    FontMetrics {
+                        id: nameMetrics
+                        font.pixelSize: Theme.fontCallout
+                        font.bold: true
+                    }
+
+                    Grid {
+                        id: categories
+                        objectName: "discover.categories"
+                        readonly property real tileWidth: (width - (columns - 1) * columnSpacing) / columns
+                        // Every tile as tall as one with a two-line name, so the rows line up.
+                        readonly property real tileHeight: Math.max(82, 26 + 18 + 7 + 2 * nameMetrics.height
+                                                                    + (Browse.usesGenericPresentation ? 0 : 7 + 14))
+                        width: parent.width
+                        columns: LibraryPaging.gridColumns(width, 145, 10)
+                        columnSpacing: Theme.spacingRegular
+                        rowSpacing: Theme.spacingRegular
+
+                        Repeater {
+                            model: GroupListModel {
+                                source: GroupListModel.Groups
+                                limit: 18
+                            }
+                            delegate: AbstractButton {
+                                id: category
+                                required property int index
+                                required property string groupId
+                                required property string name
+                                required property string kind
+                                objectName: "discover.category." + category.index
+                                width: categories.tileWidth
+                                height: categories.tileHeight
+                                onClicked: Browse.openLibrary(category.kind, category.groupId)
+
+                                CommandCard {
+                                    id: card
+                                    anchors.fill: parent
+                                    padding: 13
+                                    opacity: category.down ? 0.8 : 1
+
+                                    Column {
+                                        anchors.fill: parent
+                                        spacing: 7
+
+                                        Symbol {
+                                            name: Kinds.symbol(category.kind, Browse.usesGenericPresentation)
+                                            color: CommandPalette.secondary
+                                            size: Theme.iconMedium
+                                        }
+                                        Text {
+                                            objectName: "discover.category." + category.index + ".name"
+                                            width: parent.width
+                                            text: category.name
+                                            color: Theme.textPrimary
+                                            font.pixelSize: Theme.fontCallout
+                                            font.bold: true
+                                            wrapMode: Text.Wrap
+                                            maximumLineCount: 2
+                                            elide: Text.ElideRight
+                                        }
+                                        Text {
+                                            visible: !Browse.usesGenericPresentation
+                                            text: L10n.lookup(L10n.language, Kinds.title(category.kind))
+                                            color: Theme.textKind
+                                            font.pixelSize: Theme.fontCaption
+                                            font.bold: true
+                                        }
+                                    }
+                                }
+                            }
+                        }
+                    }
+                }
             }
-            Loader {
+            Item {
+                objectName: "discover.none"
                 anchors.fill: parent
                 visible: discover.mode === "none"
-                sourceComponent: nothingFound
+
+                Column {
+                    anchors.centerIn: parent
+                    width: Math.min(parent.width - 34, 420)
+                    spacing: Theme.spacingRegular
+
+                    Symbol {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        name: "scope"
+                        color: Theme.textCaption
+                        size: Theme.iconEmptyState
+                    }
+                    Text {
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        text: L10n.lookup(L10n.language, "Sin coincidencias")
+                        color: Theme.textPrimary
+                        font.pixelSize: Theme.fontTitle3
+                        font.bold: true
+                    }
+                    Text {
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        text: L10n.lookup(L10n.language, "Prueba con otro título o categoría.")
+                        color: Theme.textSecondary
+                        font.pixelSize: Theme.fontBody
+                        wrapMode: Text.Wrap
+                    }
+                }
             }
 
             // Kept while the console lives, so typing only changes its model; without results it holds none.
@@ -188,181 +301,14 @@ Item {
                 model: results
                 ScrollBar.vertical: ScrollBar {}
 
-                // A cell wears a tile made ahead (above), so the first word's cells only take their rows, as the
-                // next word's do. The tile carries the cell's name, so its parts keep their names.
-                delegate: Item {
-                    id: cell
-                    required property int index
-                    required property string title
-                    required property string artwork
-                    required property string kind
-                    required property bool generic
-                    required property string groupName
-                    required property bool isFavorite
-                    property Item tile: null
+                delegate: MediaTile {
+                    id: tile
+                    objectName: "discover.result." + tile.index
                     width: grid.cellWidth - 14
-                    height: cell.tile ? cell.tile.height : 0
-                    Component.onCompleted: cell.tile = discover.wearTile(cell)
-                    Component.onDestruction: if (cell.tile) cell.tile.destroy()
-                }
-            }
-        }
-    }
-
-    Component {
-        id: browse
-
-        Flickable {
-            id: flick
-            objectName: "discover.browse"
-            clip: true
-            contentWidth: width
-            contentHeight: browseColumn.height + 24
-            boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar {}
-
-            Column {
-                id: browseColumn
-                x: 17
-                width: flick.width - 34
-                spacing: Theme.spacingSection
-
-                Column {
-                    width: parent.width
-                    spacing: 9
-
-                    StatusPill {
-                        text: "Radar global"
-                        color: CommandPalette.secondary
-                    }
-                    Text {
-                        width: parent.width
-                        text: L10n.lookup(L10n.language, "Una búsqueda. Toda la fuente.")
-                        color: Theme.textPrimary
-                        font.pixelSize: Theme.fontLargeTitle
-                        font.weight: Font.Black
-                        wrapMode: Text.Wrap
-                    }
-                    Text {
-                        objectName: "discover.description"
-                        width: parent.width
-                        text: Browse.usesGenericPresentation
-                              ? L10n.lookup(L10n.language, "Explora los títulos y categorías disponibles en la fuente conectada.")
-                              : L10n.lookup(L10n.language, "Explora títulos y categorías sin importar si pertenecen a TV, películas o series.")
-                        color: Theme.textSecondary
-                        font.pixelSize: Theme.fontCallout
-                        wrapMode: Text.Wrap
-                    }
-                }
-
-                FontMetrics {
-                    id: nameMetrics
-                    font.pixelSize: Theme.fontCallout
-                    font.bold: true
-                }
-
-                Grid {
-                    id: categories
-                    objectName: "discover.categories"
-                    readonly property real tileWidth: (width - (columns - 1) * columnSpacing) / columns
-                    // Every tile as tall as one with a two-line name, so the rows line up.
-                    readonly property real tileHeight: Math.max(82, 26 + 18 + 7 + 2 * nameMetrics.height
-                                                                + (Browse.usesGenericPresentation ? 0 : 7 + 14))
-                    width: parent.width
-                    columns: LibraryPaging.gridColumns(width, 145, 10)
-                    columnSpacing: Theme.spacingRegular
-                    rowSpacing: Theme.spacingRegular
-
-                    Repeater {
-                        model: GroupListModel {
-                            source: GroupListModel.Groups
-                            limit: 18
-                        }
-                        delegate: AbstractButton {
-                            id: category
-                            required property int index
-                            required property string groupId
-                            required property string name
-                            required property string kind
-                            objectName: "discover.category." + category.index
-                            width: categories.tileWidth
-                            height: categories.tileHeight
-                            onClicked: Browse.openLibrary(category.kind, category.groupId)
-
-                            CommandCard {
-                                id: card
-                                anchors.fill: parent
-                                padding: 13
-                                opacity: category.down ? 0.8 : 1
-
-                                Column {
-                                    anchors.fill: parent
-                                    spacing: 7
-
-                                    Symbol {
-                                        name: Kinds.symbol(category.kind, Browse.usesGenericPresentation)
-                                        color: CommandPalette.secondary
-                                        size: Theme.iconMedium
-                                    }
-                                    Text {
-                                        objectName: "discover.category." + category.index + ".name"
-                                        width: parent.width
-                                        text: category.name
-                                        color: Theme.textPrimary
-                                        font.pixelSize: Theme.fontCallout
-                                        font.bold: true
-                                        wrapMode: Text.Wrap
-                                        maximumLineCount: 2
-                                        elide: Text.ElideRight
-                                    }
-                                    Text {
-                                        visible: !Browse.usesGenericPresentation
-                                        text: L10n.lookup(L10n.language, Kinds.title(category.kind))
-                                        color: Theme.textKind
-                                        font.pixelSize: Theme.fontCaption
-                                        font.bold: true
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
-            }
-        }
-    }
-
-    Component {
-        id: nothingFound
-
-        Item {
-            objectName: "discover.none"
-
-            Column {
-                anchors.centerIn: parent
-                width: Math.min(parent.width - 34, 420)
-                spacing: Theme.spacingRegular
-
-                Symbol {
-                    anchors.horizontalCenter: parent.horizontalCenter
-                    name: "scope"
-                    color: Theme.textCaption
-                    size: Theme.iconEmptyState
-                }
-                Text {
-                    width: parent.width
-                    horizontalAlignment: Text.AlignHCenter
-                    text: L10n.lookup(L10n.language, "Sin coincidencias")
-                    color: Theme.textPrimary
-                    font.pixelSize: Theme.fontTitle3
-                    font.bold: true
-                }
-                Text {
-                    width: parent.width
-                    horizontalAlignment: Text.AlignHCenter
-                    text: L10n.lookup(L10n.language, "Prueba con otro título o categoría.")
-                    color: Theme.textSecondary
-                    font.pixelSize: Theme.fontBody
-                    wrapMode: Text.Wrap
+                    nodes: results
+                    sharedPlaceholder: true
+                    // No poster is fetched for the rows laid out only to fill the pool.
+                    fetchesArtwork: results.source === NodeListModel.Search
                 }
             }
         }
