@@ -313,6 +313,15 @@ TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
         EXPECT_EQ(described(reader.finish()), whole) << "pieces of " << pieceBytes;
     }
 
+    // Pieces that each meet hundreds of groups for the first time, whose groups are made on several threads.
+    const QByteArray thousands = manyGroupsPlaylist(12000, 6000);
+    const ReadPlaylist many = described(PlaylistIngestor::parseTable(thousands));
+    for (const qsizetype pieceBytes : {150000, 1 << 22}) {
+        PlaylistReader reader(QUrl(), true, pieceBytes);
+        inPieces(thousands, 70000, unsigned(pieceBytes), [&](QByteArrayView piece) { reader.push(piece); });
+        EXPECT_EQ(described(reader.finish()), many) << "pieces of " << pieceBytes;
+    }
+
     // With no worker able to start (a thread limit), the reader reads and joins every piece itself.
     netkit::endIdleThreadsForTests();
     netkit::failThreadStartsForTests(true);

@@ -217,20 +217,44 @@ public:
     // The same for `key` of hash `hash`, met anew.
     Found find(std::string_view key, std::uint32_t hash, NodeTable* nodes)
     {
+        if (const std::optional<Found> known = lookUp(key, hash))
+            return *known;
+        if (!nodes)
+            return add(key, hash, {std::uint32_t(m_titles.size()), KindHint::none});
+        const MadeGroup made = makeGroup(key);
+        return add(key, hash, {nodes->addGroup(made.id, made.name), made.hint});
+    }
+
+    // The group of `key` when it has been met before.
+    std::optional<Found> lookUp(std::string_view key, std::uint32_t hash)
+    {
         const auto* slot = m_table.find(
             hash, [&](const Slot& stored) { return sameKey(text(stored.payload.offset, stored.payload.length), key); });
-        if (slot) {
-            m_last = {slot->payload.offset, slot->payload.length, {slot->id, slot->payload.hint}};
-            return m_last.found;
-        }
+        if (!slot)
+            return std::nullopt;
+        m_last = {slot->payload.offset, slot->payload.length, {slot->id, slot->payload.hint}};
+        return m_last.found;
+    }
+
+    // What a group's title makes of it: the costly part of a new group, which needs nothing but the title.
+    struct MadeGroup {
+        QString id;
+        QString name;
+        KindHint hint;
+    };
+    static MadeGroup makeGroup(std::string_view key)
+    {
+        QString name = fromUtf8(key);
+        QString id = QStringLiteral("group:") + name.toLower();
+        const KindHint hint = kindHint(CenterContentPolicy::normalize(name).toStdString());
+        return {std::move(id), std::move(name), hint};
+    }
+
+    // `key`, not met before, as `found`.
+    Found add(std::string_view key, std::uint32_t hash, Found found)
+    {
         const auto offset = std::uint32_t(m_text.size());
         m_text.append(key);
-        Found found{std::uint32_t(m_titles.size()), KindHint::none};
-        if (nodes) {
-            const QString name = fromUtf8(key);
-            found.group = nodes->addGroup(QStringLiteral("group:") + name.toLower(), name);
-            found.hint = kindHint(CenterContentPolicy::normalize(name).toStdString());
-        }
         m_titles.push_back({offset, std::uint32_t(key.size()), hash});
         m_table.add(hash, found.group, {offset, std::uint32_t(key.size()), found.hint});
         m_last = {offset, std::uint32_t(key.size()), found};
@@ -889,11 +913,7 @@ struct PlaylistReader::State {
             joined.reserve(expectedRows);
         const auto& titles = groups.titles();
         std::vector<NodeTable::Regrouped> regrouped(titles.size());
-        constexpr std::size_t ahead = 8;
-        for (std::size_t i = 0; i < titles.size(); ++i) {
-            if (i + ahead < titles.size())
-                joinedGroups.prefetch(titles[i + ahead].hash);
-            const GroupBook::Found found = joinedGroups.find(groups.text(titles[i]), titles[i].hash, &joined);
+        const auto regroup = [&](std::size_t i, const GroupBook::Found& found) {
             NodeTable::Regrouped& to = regrouped[i];
             to.group = found.group;
             // A series keyword in the group wins over anything its addresses say; a film keyword over a live channel.
@@ -901,6 +921,30 @@ struct PlaylistReader::State {
                 to.kinds.fill(SignalKind::episodic);
             else if (found.hint == KindHint::cinema)
                 to.kinds[std::size_t(SignalKind::broadcast)] = SignalKind::cinema;
+        };
+        // A piece's titles are distinct: those not met before are made on several threads (a playlist sorted by
+        // group meets most of its groups once, each in one piece), then numbered here in the order met.
+        std::vector<std::size_t> fresh;
+        constexpr std::size_t ahead = 8;
+        for (std::size_t i = 0; i < titles.size(); ++i) {
+            if (i + ahead < titles.size())
+                joinedGroups.prefetch(titles[i + ahead].hash);
+            if (const auto found = joinedGroups.lookUp(groups.text(titles[i]), titles[i].hash))
+                regroup(i, *found);
+            else
+                fresh.push_back(i);
+        }
+        std::vector<GroupBook::MadeGroup> made(fresh.size());
+        const auto make = [&](std::size_t j) { made[j] = GroupBook::makeGroup(groups.text(titles[fresh[j]])); };
+        if (fresh.size() >= 512)
+            netkit::teamPool().forEach(fresh.size(), make);
+        else
+            for (std::size_t j = 0; j < fresh.size(); ++j)
+                make(j);
+        for (std::size_t j = 0; j < fresh.size(); ++j) {
+            const std::size_t i = fresh[j];
+            regroup(i, joinedGroups.add(groups.text(titles[i]), titles[i].hash,
+                                        {joined.addGroup(made[j].id, made[j].name), made[j].hint}));
         }
         adoptions.push_back(joined.adopt(std::move(nodes), std::move(regrouped)));
     }
