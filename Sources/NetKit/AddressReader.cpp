@@ -421,12 +421,17 @@ std::optional<QByteArrayView> AddressReader::resolved(std::string_view reference
     const std::size_t origin = m_baseOrigin.size();
     scratch.resize(qsizetype(origin + directory.size() + query.size() + reference.size()));
     char* out = scratch.data();
-    std::memcpy(out, m_baseOrigin.data(), origin);
-    std::memcpy(out + origin, directory.data(), directory.size());
+    // An empty part may have no storage at all: memcpy must not be handed its null pointer.
+    const auto put = [](char* at, const char* from, std::size_t size) {
+        if (size > 0)
+            std::memcpy(at, from, size);
+    };
+    put(out, m_baseOrigin.data(), origin);
+    put(out + origin, directory.data(), directory.size());
     char* written = out + origin + directory.size();
-    std::memcpy(written, reference.data(), path.size);
-    std::memcpy(written + path.size, query.data(), query.size());
-    std::memcpy(written + path.size + query.size(), reference.data() + path.size, reference.size() - path.size);
+    put(written, reference.data(), path.size);
+    put(written + path.size, query.data(), query.size());
+    put(written + path.size + query.size(), reference.data() + path.size, reference.size() - path.size);
     if (form == EscapeForm::upperCased)
         upperCaseEscapes(written, path.size + query.size() + reference.size() - path.size);
     if (dotSegment) {
