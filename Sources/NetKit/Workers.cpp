@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QThreadPool>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -25,10 +27,6 @@ namespace {
 
 std::atomic<bool> stopping{false};
 std::atomic<bool> failStarts{false};
-
-} // namespace
-
-namespace {
 
 struct Job {
     std::function<void()> run;
@@ -80,6 +78,8 @@ struct WorkerPool::State {
 
     void serve()
     {
+        // So that a profiler or a debugger tells the pools' threads apart.
+        pthread_setname_np(pthread_self(), name);
         std::unique_lock lock(mutex);
         for (;;) {
             while (queue.empty() && !ending) {
