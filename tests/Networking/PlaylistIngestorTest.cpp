@@ -13,6 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 using namespace sendra;
 using sendra::fakes::FakePlaylistHost;
 using sendra::fakes::Reply;
@@ -266,6 +270,24 @@ TEST(PlaylistParse, GroupTitlesChosenToCollideCostNoMoreThanOthers)
     for (qsizetype i = 0; i < whole.size(); ++i)
         ASSERT_EQ(joined.group(i), whole.group(i)) << i;
     EXPECT_EQ(joined.groupCount(), groups);
+
+    // Two titles of one whole hash, each met first in several pieces at once: each still names its own group.
+    std::unordered_map<std::uint32_t, std::string> seen;
+    std::vector<std::string> twins;
+    for (std::uint64_t n = 0; twins.empty(); ++n) {
+        std::string title = "Grupo " + std::to_string(n);
+        const auto [found, added] = seen.try_emplace(seededHash(title), title);
+        if (!added)
+            twins = {found->second, title};
+    }
+    const QByteArray twinList = playlistOfGroups(twins, 200);
+    PlaylistReader twinPieces(QUrl(), true, 2000);
+    twinPieces.push(twinList);
+    const NodeTable twinsJoined = twinPieces.finish();
+    ASSERT_EQ(twinsJoined.size(), 400);
+    EXPECT_EQ(twinsJoined.groupCount(), 2);
+    for (qsizetype i = 0; i < twinsJoined.size(); ++i)
+        ASSERT_EQ(twinsJoined.groupName(i).toStdString(), twins[std::size_t(i) % 2]) << i;
 
     fixHashSeedForTesting(0);
     const double hostileMs = fastestReading(hostile);

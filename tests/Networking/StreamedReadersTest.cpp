@@ -313,13 +313,18 @@ TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
         EXPECT_EQ(described(reader.finish()), whole) << "pieces of " << pieceBytes;
     }
 
-    // Pieces that each meet hundreds of groups for the first time, whose groups are made on several threads.
+    // Pieces that each meet hundreds of groups for the first time, whose groups are made by the workers that read
+    // them (or, once the room kept for them is full, as a length declared far too short leaves it, by each piece
+    // for itself), and where the pieces are joined when no worker made them.
     const QByteArray thousands = manyGroupsPlaylist(12000, 6000);
     const ReadPlaylist many = described(PlaylistIngestor::parseTable(thousands));
     for (const qsizetype pieceBytes : {150000, 1 << 22}) {
-        PlaylistReader reader(QUrl(), true, pieceBytes);
-        inPieces(thousands, 70000, unsigned(pieceBytes), [&](QByteArrayView piece) { reader.push(piece); });
-        EXPECT_EQ(described(reader.finish()), many) << "pieces of " << pieceBytes;
+        for (const qint64 declared : {qint64(-1), qint64(9000)}) {
+            PlaylistReader reader(QUrl(), true, pieceBytes);
+            inPieces(thousands, 70000, unsigned(pieceBytes),
+                     [&](QByteArrayView piece) { reader.push(piece, declared); });
+            EXPECT_EQ(described(reader.finish()), many) << "pieces of " << pieceBytes << ", declared " << declared;
+        }
     }
 
     // With no worker able to start (a thread limit), the reader reads and joins every piece itself.

@@ -77,12 +77,10 @@ QByteArray repairedUtf8(std::string_view text)
     return QStringView(units.data(), qsizetype(units.size())).toUtf8();
 }
 
-std::string groupKey(const QString& id, const QString& name)
+// Both texts under the process's seed, so that a hostile source cannot choose groups that collide.
+std::uint32_t groupHash(const QString& id, const QString& name)
 {
-    std::string key = id.toStdString();
-    key.push_back('\0');
-    key += name.toStdString();
-    return key;
+    return seededHash(QStringView(id)) * 0x9E3779B1U + seededHash(QStringView(name));
 }
 
 } // namespace
@@ -166,17 +164,22 @@ QList<MediaNode> NodeTable::toList() const
 
 uint32_t NodeTable::addGroup(const QString& id, const QString& name)
 {
-    auto [found, added] = m_groupIndex.try_emplace(groupKey(id, name), uint32_t(m_groups.size()));
-    if (added)
+    const auto next = uint32_t(m_groups.size());
+    const uint32_t found = m_groupIndex.findOrAdd(groupHash(id, name), next, [&](uint32_t group) {
+        return m_groups[group].id == id && m_groups[group].name == name;
+    });
+    if (found == next)
         m_groups.push_back({id, name});
-    return found->second;
+    return found;
 }
 
 void NodeTable::renameGroup(uint32_t group, const QString& id, const QString& name)
 {
-    m_groupIndex.erase(groupKey(m_groups[group].id, m_groups[group].name));
+    // The slot of the group's old names stays, and no longer matches them: slots compare the group's names as
+    // they are now.
     m_groups[group] = {id, name};
-    m_groupIndex.try_emplace(groupKey(id, name), group);
+    m_groupIndex.findOrAdd(groupHash(id, name), group,
+                           [&](uint32_t other) { return m_groups[other].id == id && m_groups[other].name == name; });
 }
 
 uint32_t NodeTable::addText(QStringView text)

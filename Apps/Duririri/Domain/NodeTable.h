@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Domain/CatalogTypes.h"
+#include "Domain/SeededTable.h"
 #include "NetKit/AddressStore.h"
 #include "NetKit/LargeArray.h"
 
@@ -194,8 +195,8 @@ private:
     netkit::Blocks<char> m_chars;
     netkit::AddressStore m_addresses;
     std::vector<Group> m_groups;
-    std::unordered_map<std::string, uint32_t> m_groupIndex; // id and name as UTF-8, joined by a NUL
-    std::vector<QString> m_texts;                           // [0] is the null text
+    SeededTable<> m_groupIndex;   // the groups, by id and name
+    std::vector<QString> m_texts; // [0] is the null text
     std::unordered_map<std::u16string, uint32_t> m_textIndex;
 };
 

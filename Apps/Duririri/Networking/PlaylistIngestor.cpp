@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -180,6 +181,102 @@ KindHint kindHint(std::string_view text)
     return hint;
 }
 
+// What a group's title makes of it: the costly part of a new group, which needs nothing but the title.
+struct MadeGroup {
+    QString id;
+    QString name;
+    KindHint hint = KindHint::none;
+};
+
+MadeGroup makeGroup(std::string_view key)
+{
+    QString name = fromUtf8(key);
+    QString id = QStringLiteral("group:") + name.toLower();
+    const KindHint hint = kindHint(CenterContentPolicy::normalize(name).toStdString());
+    return {std::move(id), std::move(name), hint};
+}
+
+// The groups made while a playlist's pieces are read: each title is claimed by the first piece to meet it, which
+// makes its group on its own worker, so that joining the pieces finds the group made. (A playlist sorted by group
+// meets most titles in one piece only; joining them one by one on one thread made every group there.) Titles are
+// claimed by hash alone: a title whose hash another title claimed first is made where the pieces are joined.
+// The room is fixed: once half of it is claimed, pieces make the titles they meet first themselves.
+class MadeGroups
+{
+public:
+    enum class Claim : std::uint8_t { ours, taken, full };
+
+    explicit MadeGroups(std::size_t titles)
+        : m_mask(std::bit_ceil(std::clamp<std::size_t>(titles * 2, 1024, std::size_t(1) << 18)) - 1),
+          m_slots(std::make_unique<Slot[]>(m_mask + 1))
+    {}
+
+    ~MadeGroups()
+    {
+        for (std::size_t i = 0; i <= m_mask; ++i)
+            delete m_slots[i].made.load(std::memory_order_relaxed);
+    }
+
+    MadeGroups(const MadeGroups&) = delete;
+    MadeGroups& operator=(const MadeGroups&) = delete;
+
+    // Claims the title of `hash`; with `ours`, `slot` is where publish() is to put its group.
+    Claim claim(std::uint32_t hash, std::size_t& slot)
+    {
+        const std::uint64_t tagged = kClaimed | hash;
+        for (std::size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
+            std::uint64_t word = m_slots[at].word.load(std::memory_order_relaxed);
+            if (word == 0) {
+                if (m_claimed.fetch_add(1, std::memory_order_relaxed) >= (m_mask + 1) / 2) {
+                    m_claimed.fetch_sub(1, std::memory_order_relaxed);
+                    return Claim::full;
+                }
+                if (m_slots[at].word.compare_exchange_strong(word, tagged, std::memory_order_relaxed)) {
+                    slot = at;
+                    return Claim::ours;
+                }
+                m_claimed.fetch_sub(1, std::memory_order_relaxed);
+            }
+            if (word == tagged)
+                return Claim::taken;
+        }
+    }
+
+    void publish(std::size_t slot, std::string_view key, MadeGroup made)
+    {
+        m_slots[slot].made.store(new Published{std::string(key), std::move(made)}, std::memory_order_release);
+    }
+
+    // The group made for `key`, when the piece that claimed it has made it.
+    const MadeGroup* find(std::uint32_t hash, std::string_view key) const
+    {
+        const std::uint64_t tagged = kClaimed | hash;
+        for (std::size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
+            const std::uint64_t word = m_slots[at].word.load(std::memory_order_relaxed);
+            if (word == 0)
+                return nullptr;
+            if (word == tagged) {
+                const Published* published = m_slots[at].made.load(std::memory_order_acquire);
+                return published && published->key == key ? &published->made : nullptr;
+            }
+        }
+    }
+
+private:
+    static constexpr std::uint64_t kClaimed = std::uint64_t(1) << 32;
+    struct Published {
+        std::string key;
+        MadeGroup made;
+    };
+    struct Slot {
+        std::atomic<std::uint64_t> word{0}; // kClaimed and the hash, once claimed
+        std::atomic<Published*> made{nullptr};
+    };
+    const std::size_t m_mask;
+    const std::unique_ptr<Slot[]> m_slots;
+    std::atomic<std::size_t> m_claimed{0};
+};
+
 // Group titles as written, each kept once in one block of text, and the group each stands for. A lookup that hits
 // reads one slot (which holds the title's place in the block) and the title's bytes; playlists mostly list a group's
 // entries together, so the last group is tried first.
@@ -219,8 +316,11 @@ public:
     {
         if (const std::optional<Found> known = lookUp(key, hash))
             return *known;
-        if (!nodes)
+        if (!nodes) {
+            if (m_shared)
+                premake(key, hash, m_titles.size());
             return add(key, hash, {std::uint32_t(m_titles.size()), KindHint::none});
+        }
         const MadeGroup made = makeGroup(key);
         return add(key, hash, {nodes->addGroup(made.id, made.name), made.hint});
     }
@@ -236,20 +336,6 @@ public:
         return m_last.found;
     }
 
-    // What a group's title makes of it: the costly part of a new group, which needs nothing but the title.
-    struct MadeGroup {
-        QString id;
-        QString name;
-        KindHint hint;
-    };
-    static MadeGroup makeGroup(std::string_view key)
-    {
-        QString name = fromUtf8(key);
-        QString id = QStringLiteral("group:") + name.toLower();
-        const KindHint hint = kindHint(CenterContentPolicy::normalize(name).toStdString());
-        return {std::move(id), std::move(name), hint};
-    }
-
     // `key`, not met before, as `found`.
     Found add(std::string_view key, std::uint32_t hash, Found found)
     {
@@ -261,11 +347,37 @@ public:
         return found;
     }
 
+    // Titles met first here are claimed in `shared`, and their groups made at once when claimed (or when `shared`
+    // is full: then premade() keeps them).
+    void shareMaking(MadeGroups* shared) { m_shared = shared; }
+
+    // The group made here for the title of index `title`, if any.
+    MadeGroup* premade(std::size_t title)
+    {
+        return title < m_premade.size() && m_premade[title] ? &*m_premade[title] : nullptr;
+    }
+
     // The titles met, in the order met.
     const std::vector<Title>& titles() const { return m_titles; }
     std::string_view text(const Title& title) const { return text(title.offset, title.length); }
 
 private:
+    void premake(std::string_view key, std::uint32_t hash, std::size_t title)
+    {
+        std::size_t slot = 0;
+        switch (m_shared->claim(hash, slot)) {
+        case MadeGroups::Claim::ours:
+            m_shared->publish(slot, key, makeGroup(key));
+            break;
+        case MadeGroups::Claim::taken:
+            break;
+        case MadeGroups::Claim::full:
+            m_premade.resize(title + 1);
+            m_premade[title] = makeGroup(key);
+            break;
+        }
+    }
+
     struct Place {
         std::uint32_t offset;
         std::uint32_t length;
@@ -321,6 +433,8 @@ private:
     } m_last;
     bool m_lastHit = false;   // what expect() found
     std::uint32_t m_hash = 0; // the hash expect() worked out
+    MadeGroups* m_shared = nullptr;
+    std::vector<std::optional<MadeGroup>> m_premade; // by title, once `m_shared` is full
 };
 
 class PlaylistBuilder
@@ -603,6 +717,7 @@ struct PlaylistPieces {
                 if (strictUtf8 && !simdjson::validate_utf8(piece.text.data(), piece.text.size()))
                     throw CommandFailure(CommandError::invalidResponse);
                 LineReader lines(origin, &abandoned, true);
+                lines.builder.groups().shareMaking(made.get());
                 lines.read(piece.text, piece.opening, qint64(piece.text.size()));
                 piece.nodes = lines.finish();
                 piece.groups = std::move(lines.builder.groups());
@@ -635,6 +750,7 @@ struct PlaylistPieces {
     const QUrl origin;
     const bool strictUtf8;
     std::vector<std::shared_ptr<PlaylistPiece>> list; // the reader's thread alone changes it
+    std::unique_ptr<MadeGroups> made;                 // set before the first piece is read
     std::mutex mutex;
     std::condition_variable finished;
     std::size_t done = 0;            // pieces read, under `mutex`
@@ -739,6 +855,7 @@ struct PlaylistReader::State {
             const std::lock_guard lock(pieces->mutex);
             pieces->spare.clear();
         }
+        pieces->made.reset(); // every piece is read and joined
         fillOnWorkers(joined, std::move(adoptions));
         adoptions.clear();
         joined.releaseSpare();
@@ -849,8 +966,11 @@ struct PlaylistReader::State {
     void startPiece(bool onWorker)
     {
         auto piece = std::make_shared<PlaylistPiece>();
-        if (pieces->list.empty())
+        if (pieces->list.empty()) {
             expectedRows = estimatedEntries(std::string_view(current).substr(0, 1 << 20), declaredLength);
+            // A playlist of unknown length is given room for tens of thousands of groups.
+            pieces->made = std::make_unique<MadeGroups>(expectedRows > 0 ? std::size_t(expectedRows) : 1U << 15);
+        }
         piece->text = std::move(current);
         current = {};
         piece->opening = pieces->list.empty();
@@ -905,7 +1025,7 @@ struct PlaylistReader::State {
     // A piece's rows taken over, their group titles looked up among the playlist's (each group made once, as
     // reading on one thread makes it) and their kinds completed with what the group's name says; the rows
     // themselves are written after (by push(), or by finish() on several threads).
-    void join(NodeTable&& nodes, const GroupBook& groups)
+    void join(NodeTable&& nodes, GroupBook& groups)
     {
         if (nodes.isEmpty())
             return;
@@ -922,8 +1042,8 @@ struct PlaylistReader::State {
             else if (found.hint == KindHint::cinema)
                 to.kinds[std::size_t(SignalKind::broadcast)] = SignalKind::cinema;
         };
-        // A piece's titles are distinct: those not met before are made on several threads (a playlist sorted by
-        // group meets most of its groups once, each in one piece), then numbered here in the order met.
+        // A piece's titles are distinct: those not met before were mostly made by the workers that read the pieces;
+        // the rest are made here (on several threads when many), then all are numbered in the order met.
         std::vector<std::size_t> fresh;
         constexpr std::size_t ahead = 8;
         for (std::size_t i = 0; i < titles.size(); ++i) {
@@ -934,13 +1054,24 @@ struct PlaylistReader::State {
             else
                 fresh.push_back(i);
         }
-        std::vector<GroupBook::MadeGroup> made(fresh.size());
-        const auto make = [&](std::size_t j) { made[j] = GroupBook::makeGroup(groups.text(titles[fresh[j]])); };
-        if (fresh.size() >= 512)
-            netkit::teamPool().forEach(fresh.size(), make);
+        std::vector<MadeGroup> made(fresh.size());
+        std::vector<std::size_t> unmade;
+        for (std::size_t j = 0; j < fresh.size(); ++j) {
+            const GroupBook::Title& title = titles[fresh[j]];
+            if (MadeGroup* own = groups.premade(fresh[j]))
+                made[j] = std::move(*own);
+            else if (const MadeGroup* shared =
+                         pieces && pieces->made ? pieces->made->find(title.hash, groups.text(title)) : nullptr)
+                made[j] = *shared;
+            else
+                unmade.push_back(j);
+        }
+        const auto make = [&](std::size_t k) { made[unmade[k]] = makeGroup(groups.text(titles[fresh[unmade[k]]])); };
+        if (unmade.size() >= 512)
+            netkit::teamPool().forEach(unmade.size(), make);
         else
-            for (std::size_t j = 0; j < fresh.size(); ++j)
-                make(j);
+            for (std::size_t k = 0; k < unmade.size(); ++k)
+                make(k);
         for (std::size_t j = 0; j < fresh.size(); ++j) {
             const std::size_t i = fresh[j];
             regroup(i, joinedGroups.add(groups.text(titles[i]), titles[i].hash,
