@@ -53,6 +53,8 @@ public:
 
     // Large tables miss the cache on every probe; a caller that knows its next hashes asks for them early.
     void prefetch(std::uint32_t hash) const { __builtin_prefetch(&m_slots[hash & m_mask]); }
+    // The slot a lookup of `hash` reads first (where a value of that hash mostly is).
+    const Slot& home(std::uint32_t hash) const { return m_slots[hash & m_mask]; }
 
     // The slot stored for an equal value (`sameAs(const Slot&)`, asked only of slots of the same hash), or null.
     template <class SameAs>

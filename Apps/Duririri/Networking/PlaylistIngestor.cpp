@@ -311,6 +311,16 @@ public:
 
     void prefetch(std::uint32_t hash) const { m_table.prefetch(hash); }
 
+    // Between expect() and find(), once the slot has had time to arrive: the title it names is fetched in turn.
+    void approach() const
+    {
+        if (m_lastHit)
+            return;
+        const Slot& slot = m_table.home(m_hash);
+        if (slot.hash == m_hash && slot.id != SeededTable<Place>::none)
+            __builtin_prefetch(m_text.data() + slot.payload.offset);
+    }
+
     // The same for `key` of hash `hash`, met anew.
     Found find(std::string_view key, std::uint32_t hash, NodeTable* nodes)
     {
@@ -451,13 +461,24 @@ public:
 
     GroupBook& groups() { return m_groups; }
 
+    // The information line of the entry to come, read as soon as it is met: another group than the last has its
+    // slot asked for now, and the title that slot names once the address line is found (address()), so that both
+    // have arrived when the entry is added.
+    void expect(std::string_view info)
+    {
+        m_info.emplace(info);
+        m_infoText = info;
+        m_lastGroup = m_groups.expect(m_info->groupTitle.value_or(defaultGroupName));
+    }
+
     void add(std::string_view info, std::string_view addressLine, QByteArrayView address)
     {
-        const InformationLine attributes(info);
-        // Another group than the last: its slot is asked for now, to arrive while the id and the address's kind are
-        // worked out.
+        if (!m_info || m_infoText.data() != info.data() || m_infoText.size() != info.size())
+            expect(info);
+        const InformationLine attributes = *m_info;
+        m_info.reset();
         const std::string_view groupTitle = attributes.groupTitle.value_or(defaultGroupName);
-        const bool lastGroup = m_groups.expect(groupTitle);
+        const bool lastGroup = m_lastGroup;
         // An id of blanks (or of a stray byte-order mark) would make every such entry the same entry.
         char fallback[36];
         const std::string_view id = attributes.tvgId && !trimmed(*attributes.tvgId).empty()
@@ -499,6 +520,8 @@ public:
     // A playlist line's stream address as encoded text, in `scratch` when it is not the line itself.
     std::optional<QByteArrayView> address(std::string_view line, QByteArray& scratch)
     {
+        if (m_info)
+            m_groups.approach();
         const auto text = m_streams.encoded(line, scratch);
         m_addressIsAscii = text.has_value(); // such an address is printable ASCII
         if (text)
@@ -542,6 +565,9 @@ private:
     QByteArray m_logoScratch;
     uint32_t m_emptySuffix = NodeTable::nullText;
     GroupBook m_groups;
+    std::optional<InformationLine> m_info; // what expect() read, of `m_infoText`
+    std::string_view m_infoText;
+    bool m_lastGroup = false; // the entry to come is in the last group's
     bool m_titlesOnly;
     std::string m_foldedAddress;
     bool m_addressIsAscii = false; // the address line last read by address()
@@ -619,6 +645,7 @@ public:
             if (line.empty())
                 continue;
             if (isInformationLine(line)) {
+                builder.expect(line);
                 m_pending = line;
                 m_hasPending = true;
                 m_metInformation = true;
@@ -642,6 +669,7 @@ public:
         if (m_hasPending && m_pending.data() != m_keptPending.data()) {
             m_keptPending.assign(m_pending);
             m_pending = m_keptPending;
+            builder.expect(m_pending);
         }
     }
 
