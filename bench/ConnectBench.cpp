@@ -7,6 +7,7 @@
 // Every measurement runs in a process of its own (this program started again with --measure), so a repetition's
 // peak is its own and no repetition inherits the heap of the one before. The fake platform and panel run in
 // another child, so their bodies and buffers are not counted.
+#include "ManyGroups.h"
 #include "NetKit/Workers.h"
 #include "State/CommandDeck.h"
 #include "State/ReleaseOnWorker.h"
@@ -48,7 +49,14 @@ using namespace sendra;
 
 namespace {
 
-enum Road { panelRoad = 0, preparedRoad = 1, playlistRoad = 2 };
+// The playlist roads after the first carry 15,000 groups, drawn anew for every entry or listed group by group.
+enum Road { panelRoad = 0, preparedRoad = 1, playlistRoad = 2, scatteredGroupsRoad = 3, sortedGroupsRoad = 4 };
+constexpr int manyGroups = 15'000;
+
+bool isPlaylistRoad(Road road)
+{
+    return road == playlistRoad || road == scatteredGroupsRoad || road == sortedGroupsRoad;
+}
 constexpr int panelSlot = 2;
 const char* const catalogSlug = "calvenor"; // the catalogue brand FakePlatform::providerAnswer names
 
@@ -136,8 +144,11 @@ std::string preparedSection(const testkit::CatalogGenerator& generator, const Ki
     }
     if (road == panelRoad) {
         platform.setOriginAnswer(origin, fakes::FakePlatform::freeAnswer());
-    } else if (road == playlistRoad) {
-        origin = host.publish("/all.m3u", generator.playlist(entries).toStdString()).toString().toStdString();
+    } else if (isPlaylistRoad(road)) {
+        QByteArray playlist = generator.playlist(entries);
+        if (road != playlistRoad)
+            playlist = bench::regroupedPlaylist(playlist, manyGroups, road == sortedGroupsRoad);
+        origin = host.publish("/all.m3u", playlist.toStdString()).toString().toStdString();
         platform.setOriginAnswer(host.baseUrl().toString().toStdString(), fakes::FakePlatform::freeAnswer());
     } else {
         platform.setOriginAnswer(origin, fakes::FakePlatform::providerAnswer(panel.baseUrl().toString(), panelSlot));
@@ -285,7 +296,7 @@ int measure(const QString& what, const QString& platformAddress, const QString& 
                                  std::make_shared<const PlaylistIngestor>(session)};
     CommandDeck deck(vault, std::move(clients));
     SourceDraft draft;
-    if (road == playlistRoad) {
+    if (isPlaylistRoad(road)) {
         draft.method = SourceMethod::playlist;
         draft.playlist = panelAddress;
     }
@@ -419,6 +430,7 @@ void sizes(benchmark::internal::Benchmark* b, std::initializer_list<Road> roads,
 
 BENCHMARK(ConnectToReady)->Apply([](benchmark::internal::Benchmark* b) {
     sizes(b, {panelRoad, preparedRoad, playlistRoad}, {10'000, 100'000, 200'000, 600'000});
+    sizes(b, {scatteredGroupsRoad, sortedGroupsRoad}, {600'000});
 });
 BENCHMARK_CAPTURE(MemoryAfterCycles, refresh, "refresh")->Apply([](benchmark::internal::Benchmark* b) {
     sizes(b, {preparedRoad}, {200'000, 600'000});

@@ -5,6 +5,7 @@
 // list is parsed on one worker; the memory runs report the heap that parsing takes on top of the body.
 // The playlist is also read by libvlc's own M3U reader and by npm's IPTV playlist parsers in Node, from the same bytes.
 #include "AllocationMeter.h"
+#include "ManyGroups.h"
 
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
@@ -695,45 +696,9 @@ void Playlist_Memory(benchmark::State& state)
 }
 
 // ---- Playlists whose entries are spread among many groups ----
-// The generator's entries with their group titles drawn among `groups` titles: drawn anew for every entry
-// (scattered), or the same entries listed group by group (sorted). Real playlists of 600k entries carry 15,000 to
-// 50,000 groups; a piece read apart meets most of them.
 QByteArray manyGroupsPlaylist(int entries, int groups, bool sorted)
 {
-    const QByteArray& source = playlist(entries);
-    const qsizetype firstEntry = source.indexOf("#EXTINF");
-    std::vector<std::pair<int, QByteArray>> records; // group, the entry's two lines
-    records.reserve(std::size_t(entries));
-    std::uint64_t draw = 0x9E3779B97F4A7C15ULL;
-    for (qsizetype at = firstEntry; at >= 0 && at < source.size();) {
-        const qsizetype infoEnd = source.indexOf('\n', at);
-        const qsizetype end = source.indexOf('\n', infoEnd + 1) + 1;
-        QByteArray record = source.sliced(at, end - at);
-        const qsizetype from = record.indexOf("group-title=\"") + 13;
-        const qsizetype to = record.indexOf('"', from);
-        draw = draw * 6364136223846793005ULL + 1442695040888963407ULL;
-        const int group = int((draw >> 33) % std::uint64_t(groups));
-        static const char* const kinds[] = {"Deportes", "Películas", "Noticias", "Series", "Música", "Niños"};
-        const QByteArray title = QByteArray(kinds[group % 6]) + " | País " + QByteArray::number(group * 7919 % 100000);
-        record.replace(from, to - from, title);
-        records.emplace_back(group, std::move(record));
-        at = end;
-    }
-    if (sorted) {
-        std::vector<int> firstSeen(std::size_t(groups), -1);
-        int next = 0;
-        for (const auto& record : records)
-            if (firstSeen[std::size_t(record.first)] < 0)
-                firstSeen[std::size_t(record.first)] = next++;
-        std::stable_sort(records.begin(), records.end(), [&](const auto& a, const auto& b) {
-            return firstSeen[std::size_t(a.first)] < firstSeen[std::size_t(b.first)];
-        });
-    }
-    QByteArray out = source.first(firstEntry);
-    out.reserve(source.size() + source.size() / 8);
-    for (const auto& record : records)
-        out.append(record.second);
-    return out;
+    return bench::regroupedPlaylist(playlist(entries), groups, sorted);
 }
 
 // Arguments: entries, groups, sorted (0 or 1). Each is best run once per process (--benchmark_filter), the
