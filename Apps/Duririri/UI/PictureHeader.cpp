@@ -87,7 +87,9 @@ QByteArray withoutPngText(QByteArray png)
         const qint64 length = bigEndian32(data + read);
         if (length > png.size() - read - 12)
             break; // cut short: left for the decoder to refuse
+        // The type is judged before the chunk moves: moving it over its own place overwrites the bytes read here.
         const QByteArrayView type(data + read + 4, 4);
+        const bool last = type == "IEND";
         const qsizetype chunk = 12 + qsizetype(length);
         if (type != "tEXt" && type != "zTXt" && type != "iTXt") {
             if (write != read)
@@ -95,7 +97,7 @@ QByteArray withoutPngText(QByteArray png)
             write += chunk;
         }
         read += chunk;
-        if (type == "IEND")
+        if (last)
             break;
     }
     if (write == read)
