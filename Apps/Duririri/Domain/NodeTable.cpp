@@ -162,12 +162,17 @@ QList<MediaNode> NodeTable::toList() const
     return nodes;
 }
 
+uint32_t NodeTable::indexGroup(uint32_t group, const QString& id, const QString& name)
+{
+    return m_groupIndex.findOrAdd(groupHash(id, name), group, [&](uint32_t other) {
+        return m_groups[other].id == id && m_groups[other].name == name;
+    });
+}
+
 uint32_t NodeTable::addGroup(const QString& id, const QString& name)
 {
     const auto next = uint32_t(m_groups.size());
-    const uint32_t found = m_groupIndex.findOrAdd(groupHash(id, name), next, [&](uint32_t group) {
-        return m_groups[group].id == id && m_groups[group].name == name;
-    });
+    const uint32_t found = indexGroup(next, id, name);
     if (found == next)
         m_groups.push_back({id, name});
     return found;
@@ -178,8 +183,7 @@ void NodeTable::renameGroup(uint32_t group, const QString& id, const QString& na
     // The slot of the group's old names stays, and no longer matches them: slots compare the group's names as
     // they are now.
     m_groups[group] = {id, name};
-    m_groupIndex.findOrAdd(groupHash(id, name), group,
-                           [&](uint32_t other) { return m_groups[other].id == id && m_groups[other].name == name; });
+    indexGroup(group, id, name);
 }
 
 uint32_t NodeTable::addText(QStringView text)

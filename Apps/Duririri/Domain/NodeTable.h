@@ -189,6 +189,8 @@ private:
     }
     std::optional<AddressText> address(uint32_t prefix, uint32_t place, uint32_t length) const;
     uint32_t storeTexts(std::string_view id, std::string_view title);
+    // The group already indexed under `id` and `name`, else `group`, indexed under them now.
+    uint32_t indexGroup(uint32_t group, const QString& id, const QString& name);
     void appendRow(Row row, const RawNode& node);
 
     std::vector<Row, RowAllocator> m_rows;

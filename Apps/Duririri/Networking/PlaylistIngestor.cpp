@@ -1070,40 +1070,27 @@ struct PlaylistReader::State {
             else if (found.hint == KindHint::cinema)
                 to.kinds[std::size_t(SignalKind::broadcast)] = SignalKind::cinema;
         };
-        // A piece's titles are distinct: those not met before were mostly made by the workers that read the pieces;
-        // the rest are made here (on several threads when many), then all are numbered in the order met.
-        std::vector<std::size_t> fresh;
+        // A piece's titles are distinct. Those not met before were mostly made by the workers that read the pieces;
+        // the rest (a title another claimed by its hash, or not yet made) are made here. All are numbered in the
+        // order met.
         constexpr std::size_t ahead = 8;
         for (std::size_t i = 0; i < titles.size(); ++i) {
             if (i + ahead < titles.size())
                 joinedGroups.prefetch(titles[i + ahead].hash);
-            if (const auto found = joinedGroups.lookUp(groups.text(titles[i]), titles[i].hash))
+            const std::string_view title = groups.text(titles[i]);
+            if (const auto found = joinedGroups.lookUp(title, titles[i].hash)) {
                 regroup(i, *found);
-            else
-                fresh.push_back(i);
-        }
-        std::vector<MadeGroup> made(fresh.size());
-        std::vector<std::size_t> unmade;
-        for (std::size_t j = 0; j < fresh.size(); ++j) {
-            const GroupBook::Title& title = titles[fresh[j]];
-            if (MadeGroup* own = groups.premade(fresh[j]))
-                made[j] = std::move(*own);
+                continue;
+            }
+            MadeGroup made;
+            if (MadeGroup* own = groups.premade(i))
+                made = std::move(*own);
             else if (const MadeGroup* shared =
-                         pieces && pieces->made ? pieces->made->find(title.hash, groups.text(title)) : nullptr)
-                made[j] = *shared;
+                         pieces && pieces->made ? pieces->made->find(titles[i].hash, title) : nullptr)
+                made = *shared;
             else
-                unmade.push_back(j);
-        }
-        const auto make = [&](std::size_t k) { made[unmade[k]] = makeGroup(groups.text(titles[fresh[unmade[k]]])); };
-        if (unmade.size() >= 512)
-            netkit::teamPool().forEach(unmade.size(), make);
-        else
-            for (std::size_t k = 0; k < unmade.size(); ++k)
-                make(k);
-        for (std::size_t j = 0; j < fresh.size(); ++j) {
-            const std::size_t i = fresh[j];
-            regroup(i, joinedGroups.add(groups.text(titles[i]), titles[i].hash,
-                                        {joined.addGroup(made[j].id, made[j].name), made[j].hint}));
+                made = makeGroup(title);
+            regroup(i, joinedGroups.add(title, titles[i].hash, {joined.addGroup(made.id, made.name), made.hint}));
         }
         adoptions.push_back(joined.adopt(std::move(nodes), std::move(regrouped)));
     }
