@@ -21,11 +21,6 @@ namespace {
 // share of the length: the last time event can lag the end by half a second, which is most of a short clip.
 constexpr qint64 cutShortMargin = 10000; // ms
 
-// How long a stretch of play must be before its byte rate tells the media's length, and the largest step of play
-// time between two reports that still counts as playing on (more is a jump).
-constexpr qint64 rateSpan = 1000;    // ms
-constexpr qint64 playingStep = 3000; // ms
-
 double finiteFraction(double value)
 {
     return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0;
@@ -116,7 +111,7 @@ void VLCPlaybackController::update(const QUrl &url, double resumeProgress)
     m_ended = false;
     m_endedLength = -1;
     m_lastLength = -1;
-    m_byteRateLength = 0;
+    m_position.forget();
     m_startFraction = startPosition(resumeProgress);
     m_pendingResumeProgress = m_startFraction;
     emit timelineChanged(PlaybackTimeline{});
@@ -163,7 +158,7 @@ void VLCPlaybackController::openOnVlc(const QUrl &openURL, const QUrl &requested
     if (m_isShutdown)
         return;
     m_vlc->setVideoSink(m_hostSink);
-    m_stretch = Stretch{};
+    m_position.reopen();
     m_vlc->open(openURL, configuredMediaOptions(openURL, requestedURL));
     beginVideoOutputMonitoring();
 }
@@ -336,9 +331,7 @@ void VLCPlaybackController::handleVlcTime()
     if (!std::isfinite(position) || position <= 0)
         return;
     const qint64 length = m_vlc->length();
-    if (length <= 0)
-        followByteRate(time, std::min(position, 1.0));
-    m_lastRealPosition = viewerPosition(length, time, std::min(position, 1.0));
+    m_lastRealPosition = m_position.report(length, time, std::min(position, 1.0));
     m_lastElapsed = time;
     m_lastLength = length;
     const double elapsed = double(std::max<qint64>(0, time)) / 1000.0;
@@ -347,48 +340,6 @@ void VLCPlaybackController::handleVlcTime()
     emit timelineChanged(PlaybackTimeline{m_lastRealPosition, elapsed, duration, m_vlc->isSeekable()});
     if (due)
         emit progressReported(m_lastRealPosition);
-}
-
-void VLCPlaybackController::beginStretch(double fraction)
-{
-    m_stretch = Stretch{fraction, -1};
-}
-
-void VLCPlaybackController::followByteRate(qint64 time, double position)
-{
-    Stretch& stretch = m_stretch;
-    // A jump nobody asked for (the play time went back, or leapt): the viewer goes on from where they were.
-    if (stretch.time >= 0 && m_lastElapsed >= 0 && (time < m_lastElapsed || time - m_lastElapsed > playingStep))
-        stretch = Stretch{m_lastRealPosition, time};
-    if (stretch.time < 0)
-        stretch.time = time;
-    if (stretch.anchorTime < 0) {
-        stretch.anchorTime = time;
-        stretch.anchorPosition = position;
-        return;
-    }
-    // Once all is read the share stops growing while the picture goes on: the rate stays the one before.
-    const qint64 span = time - stretch.anchorTime;
-    const double read = position - stretch.anchorPosition;
-    if (position < 1.0 && span >= rateSpan && read > 0)
-        m_byteRateLength = double(span) / read;
-}
-
-double VLCPlaybackController::viewerPosition(qint64 length, qint64 time, double position) const
-{
-    // With a length, libvlc's position is the share of the play time.
-    if (length > 0)
-        return position;
-    // Without one (a transport stream over HTTP) it is the share of the bytes the demuxer has read, ahead of the
-    // picture by all it buffers: on a short film most of the rest, and a film left at three quarters would count
-    // as finished. Nor is the play time after a jump always counted from the media's start. What holds is the
-    // play time since the jump and the byte rate (the buffered lead is the same at both ends of a stretch).
-    const Stretch& stretch = m_stretch;
-    if (stretch.time < 0 || time < stretch.time || m_byteRateLength <= 0)
-        return stretch.fraction;
-    const double played = double(time - stretch.time) / m_byteRateLength;
-    // Never past what was read: the picture cannot be.
-    return std::clamp(stretch.fraction + played, 0.0, std::max(position, stretch.fraction));
 }
 
 void VLCPlaybackController::handleVlcState(PlayerState state)
@@ -404,7 +355,7 @@ void VLCPlaybackController::handleVlcState(PlayerState state)
     emit stateChanged(state);
     if (state == PlayerState::playing && m_pendingResumeProgress > 0) {
         m_vlc->setPosition(m_pendingResumeProgress);
-        beginStretch(m_pendingResumeProgress);
+        m_position.moveTo(m_pendingResumeProgress);
         m_pendingResumeProgress = 0;
     }
 }
@@ -485,7 +436,7 @@ std::optional<double> VLCPlaybackController::livePosition() const
     const double position = m_vlc->position();
     if (!std::isfinite(position) || position <= 0)
         return std::nullopt;
-    const double viewer = viewerPosition(m_vlc->length(), m_vlc->time(), std::min(position, 1.0));
+    const double viewer = m_position.at(m_vlc->length(), m_vlc->time(), std::min(position, 1.0));
     return viewer > 0 ? std::optional<double>(viewer) : std::nullopt;
 }
 
@@ -521,7 +472,7 @@ void VLCPlaybackController::seek(double fraction)
     }
     if (m_vlc->isSeekable()) {
         m_vlc->setPosition(target);
-        beginStretch(target);
+        m_position.moveTo(target);
     }
 }
 
@@ -534,9 +485,9 @@ void VLCPlaybackController::jump(double seconds)
         return;
     }
     // Without a length, where the jump lands follows from the byte rate (unknown yet: from the leap in play time).
-    if (m_engine == Engine::vlc && m_vlc->length() <= 0 && m_byteRateLength > 0 && std::isfinite(seconds)) {
+    if (m_engine == Engine::vlc && m_vlc->length() <= 0) {
         if (const std::optional<double> now = livePosition())
-            beginStretch(std::clamp(*now + seconds * 1000.0 / m_byteRateLength, 0.0, 1.0));
+            m_position.jump(*now, seconds);
     }
     active().jump(seconds);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Shared/PlaybackTypes.h"
+#include "Shared/ViewerPosition.h"
 
 #include "NetKit/CancelToken.h"
 
@@ -102,9 +103,6 @@ private:
     void nativeTimelineTick();
     void handleVlcState(PlayerState state);
     void handleVlcTime();
-    void beginStretch(double fraction);
-    void followByteRate(qint64 time, double position);
-    double viewerPosition(qint64 length, qint64 time, double position) const;
     bool takeProgressSlot();
     void reportEndOfMedia();
     void replayFrom(double fraction);
@@ -132,16 +130,7 @@ private:
     bool m_ended = false;
     qint64 m_endedLength = -1;
     qint64 m_lastLength = -1; // ms, from the last time report
-    // A media without a length: the play since its last jump, and its length as its byte rate gives it (0 while
-    // unknown). See viewerPosition().
-    struct Stretch {
-        double fraction = 0;    // where it began
-        qint64 time = 0;        // the play time there (ms); -1 until the first report after a jump
-        qint64 anchorTime = -1; // its first report: the play time (ms) and libvlc's position
-        double anchorPosition = 0;
-    };
-    Stretch m_stretch;
-    double m_byteRateLength = 0; // ms
+    ViewerPosition m_position;
     QTimer m_videoOutputMonitor;
     QTimer m_nativeTimelineMonitor;
     bool m_isShutdown = false;

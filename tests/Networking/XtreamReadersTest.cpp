@@ -210,7 +210,9 @@ TEST(XtreamListReader, CategoryIdsStandInForAMissingCategoryId)
             {"ID":8,"name":"Huecos","category_ids":[null,"",{},[],"12"]},
             {"ID":9,"name":"Propia","category_ids":[9,7],"category_name":"Mía"},
             {"ID":10,"name":"Lista vacía","category_id":null,"category_ids":[]},
-            {"ID":11,"name":"No es lista","category_ids":"7"}
+            {"ID":11,"name":"No es lista","category_ids":"7"},
+            {"ID":12,"name":"Booleano","category_ids":[true]},
+            {"ID":13,"name":"Booleano y lista","category_id":true,"category_ids":[false,"12"]}
         ])";
         body.replace("\"ID\"", kind == SignalKind::episodic ? "\"series_id\"" : "\"stream_id\"");
         const QList<MediaNode> nodes = read(body, kind, map);
@@ -229,6 +231,8 @@ TEST(XtreamListReader, CategoryIdsStandInForAMissingCategoryId)
                             "9|7|Mía",
                             "10|group:contenido|Contenido",
                             "11|group:contenido|Contenido",
+                            "12|group:contenido|Contenido", // a boolean is no id
+                            "13|12|Doce",
                         }));
         expectSameNodes(nodes, testkit::readStreamListWithQJson(body, kind, map, panel));
     }
@@ -242,6 +246,7 @@ TEST(XtreamListReader, CategoryMap)
         {"category_id":"1","category_name":"Uno bis"},
         {"category_id":"3","category_name":""},
         {"category_id":null,"category_name":"Nadie"},
+        {"category_id":true,"category_name":"Verdad"},
         {"category_name":"Sin id"}
     ])");
     EXPECT_EQ(map, (xtream::CategoryMap{{"1", "Uno bis"}, {"2", "Dos"}}));

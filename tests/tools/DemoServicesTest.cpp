@@ -357,6 +357,19 @@ TEST(DemoServices, CatalogueHasDistinctCategoriesAndProtectedContentOnEveryRoad)
     roads.push_back(
         {"private", syncWait(platform.preparedCatalog(slug, 3, services.privatePanel(), false, {})).nodes, blocked});
 
+    // The private road files every entry where the panel does: the platform publishes the panel's categories.
+    std::map<std::pair<int, QString>, QString> panelCategories;
+    for (qsizetype i = 0; i < roads[0].nodes.size(); ++i)
+        panelCategories[{int(roads[0].nodes.kind(i)), roads[0].nodes.id(i).toString()}] = roads[0].nodes.groupName(i);
+    ASSERT_EQ(roads[2].nodes.size(), roads[0].nodes.size());
+    int elsewhere = 0;
+    for (qsizetype i = 0; i < roads[2].nodes.size(); ++i) {
+        const QString name = roads[2].nodes.groupName(i);
+        if (panelCategories[{int(roads[2].nodes.kind(i)), roads[2].nodes.id(i).toString()}] != name && ++elsewhere == 1)
+            ADD_FAILURE() << qPrintable(roads[2].nodes.id(i).toString()) << " filed under " << qPrintable(name);
+    }
+    EXPECT_EQ(elsewhere, 0);
+
     for (Road& road : roads) {
         SCOPED_TRACE(road.name);
         const auto entries = CatalogEntries::prepare(std::move(road.nodes));

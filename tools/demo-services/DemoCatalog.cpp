@@ -65,6 +65,25 @@ QHash<QString, QString> categoryNames(const QByteArray& categories)
     return map;
 }
 
+// The category a panel client files a stream under: "category_id", or where a stream fills only "category_ids", the
+// first listed id whose category is named, else the first listed id.
+QString panelCategoryId(const QJsonObject& stream, const QHash<QString, QString>& groups)
+{
+    QString id = looseText(stream.value("category_id"));
+    if (!id.isEmpty())
+        return id;
+    for (const QJsonValue& listed : stream.value("category_ids").toArray()) {
+        const QString candidate = looseText(listed);
+        if (candidate.isEmpty())
+            continue;
+        if (groups.contains(candidate))
+            return candidate;
+        if (id.isEmpty())
+            id = candidate;
+    }
+    return id;
+}
+
 QJsonArray platformItems(PanelKind kind, const std::string& streams, const QByteArray& categories)
 {
     const KindNames name = names(kind);
@@ -78,12 +97,13 @@ QJsonArray platformItems(PanelKind kind, const std::string& streams, const QByte
         if (id.isEmpty() || title.isEmpty())
             continue;
         QJsonObject item{{"id", id}, {"name", title}, {"kind", name.section}};
-        const QString categoryId = looseText(stream.value("category_id"));
-        if (!categoryId.isEmpty()) {
+        const QString categoryId = panelCategoryId(stream, groups);
+        if (!categoryId.isEmpty())
             item.insert("categoryId", categoryId);
-            if (groups.contains(categoryId))
-                item.insert("category", groups.value(categoryId));
-        }
+        if (const QString own = stream.value("category_name").toString(); !own.isEmpty())
+            item.insert("category", own);
+        else if (groups.contains(categoryId))
+            item.insert("category", groups.value(categoryId));
         if (const QString image = firstNonEmptyText(stream, {"stream_icon", "cover"}); !image.isEmpty())
             item.insert("image", image);
         if (const QJsonValue suffix = stream.value("container_extension"); suffix.isString())

@@ -23,8 +23,9 @@ class PlaylistReader
 public:
     // With `strictUtf8`, a text that is not valid UTF-8 (a truncated last sequence included) fails with
     // CommandError::invalidResponse, whichever piece holds the fault. With `pieceBytes`, the text is gathered into
-    // pieces of about that many bytes, cut at line ends, each read on a worker of Qt's global pool as soon as it is
-    // complete; finish() reads the last one and joins them. The entries, their groups and ids are those of reading
+    // pieces of about that many bytes, cut at line ends, each read on a worker of the shared background pool
+    // (NetKit/Workers.h) as soon as it is complete; finish() reads the last one (and any no worker has begun) and
+    // joins them, their rows written on the team pool. The entries, their groups and ids are those of reading
     // on one thread. Once `token` is cancelled (or the reader dropped), the workers stop within a line, and push()
     // and finish() throw netkit::Cancelled.
     explicit PlaylistReader(const QUrl& origin = QUrl(), bool strictUtf8 = false, qsizetype pieceBytes = 0,

@@ -46,10 +46,12 @@ std::optional<std::string_view> textOf(const element& value)
     return text;
 }
 
-// A value as `string` reads it (an id, a category id), in `scratch` when it has to be formatted; the common integer
-// is written straight there.
+// An id or a category id as text, in `scratch` when it has to be formatted; the common integer is written straight
+// there. A boolean is no id (PHP's `true` is no category "1").
 std::optional<std::string_view> valueText(const element& value, std::string& scratch)
 {
+    if (value.is_bool())
+        return std::nullopt;
     if (value.type() == simdjson::dom::element_type::INT64) {
         char digits[24];
         scratch.assign(digits, std::to_chars(digits, digits + sizeof digits, value.get_int64().value_unsafe()).ptr);
@@ -393,7 +395,7 @@ CategoryMap readCategoryMap(QByteArrayView body)
     CategoryMap map;
     walkObjectList(body, {.visit =
                               [&map](const object& item) {
-                                  const std::optional<QString> id = string(item["category_id"]);
+                                  const std::optional<QString> id = netkit::json::string(item["category_id"]);
                                   std::string_view name;
                                   if (!id || item["category_name"].get_string().get(name) != simdjson::SUCCESS
                                       || name.empty())

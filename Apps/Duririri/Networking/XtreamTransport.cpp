@@ -96,9 +96,9 @@ QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderS
     }
 }
 
-// One kind's stream list, read while it arrives (readWhileArriving): a worker of Qt's pool cuts and parses the
-// pieces in order, so the main thread never parses and the list is never held whole. A list known bad stops its
-// transfer at once, rather than downloading up to a large list's bound.
+// One kind's stream list, read while it arrives (readWhileArriving): a worker of the shared background pool
+// (NetKit/Workers.h) cuts and parses the pieces in order, so the main thread never parses and the list is never
+// held whole. A list known bad stops its transfer at once, rather than downloading up to a large list's bound.
 class ListReading
 {
 public:

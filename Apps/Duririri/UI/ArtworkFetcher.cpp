@@ -1,6 +1,5 @@
 #include "UI/ArtworkFetcher.h"
 
-#include "UI/ArtworkProvider.h"
 #include "UI/DecodeQueue.h"
 #include "UI/PictureHeader.h"
 
@@ -167,7 +166,7 @@ void ArtworkFetcher::start(const QUrl& address, Transfer& transfer)
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] {
         const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (declared.isValid() && declared.toLongLong() > ArtworkProvider::maximumBytes)
+        if (declared.isValid() && declared.toLongLong() > kMostBytes)
             reply->abort();
     });
     QObject::connect(reply, &QNetworkReply::readyRead, this, [this, reply, address] {
@@ -209,14 +208,14 @@ bool ArtworkFetcher::take(const QUrl& address, QNetworkReply* reply, bool whole)
     const qint64 available = reply->bytesAvailable();
     if (available <= 0)
         return true;
-    if (found->bytes.size() + available > ArtworkProvider::maximumBytes)
+    if (found->bytes.size() + available > kMostBytes)
         return false;
     if (found->bytes.isEmpty()) {
         // One buffer of the declared size rather than one grown by doubling: held is what is counted. A length
         // declared past the limit ended the transfer before this.
         const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
         if (declared.isValid())
-            found->bytes.reserve(qBound<qint64>(available, declared.toLongLong(), ArtworkProvider::maximumBytes));
+            found->bytes.reserve(qBound<qint64>(available, declared.toLongLong(), kMostBytes));
     }
     if (!whole && !hasRoom(*found, available)) {
         // The server waits meanwhile (Qt stops reading the socket): neither idle nor late on its side. The place

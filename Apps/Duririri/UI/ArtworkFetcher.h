@@ -22,6 +22,7 @@ namespace sendra::ui {
 bool isWebAddress(const QUrl& address);
 
 // A screenful of hostile posters stays within a bounded amount of memory and time:
+// - an answer larger than kMostBytes is refused as it arrives (or before, when its length is declared);
 // - at most kTransfersAtOnce transfers start at a time; one that has run for kSlotTime (a slow server) or waits for
 //   room (below) gives its place to the next, up to kMostTransfers at once (Qt opens at most six connections to a
 //   host: more would wait in its queue, unseen), and each ends after its deadline whatever it receives;
@@ -36,6 +37,7 @@ constexpr int kMostTransfers = 6;
 constexpr std::chrono::milliseconds kSlotTime{1000};
 constexpr qint64 kHeldBytes = 32LL * 1024 * 1024;
 constexpr qint64 kSmallPicture = 1024 * 1024;
+constexpr qint64 kMostBytes = 24LL * 1024 * 1024;
 
 // The network side of the provider: one transfer per address, shared by every request for it, through a disk
 // cache, handed to the decode queue once whole. It lives in the engine's image reader thread, which calls

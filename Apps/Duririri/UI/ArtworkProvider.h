@@ -39,8 +39,6 @@ public:
     static QString cacheFolder();
     static constexpr std::chrono::milliseconds defaultIdleTimeout{20'000};
     static constexpr std::chrono::milliseconds defaultDeadline{30'000};
-    // Larger answers are refused as they arrive (or before, when their length is declared).
-    static constexpr qint64 maximumBytes = 24 * 1024 * 1024;
 
 private:
     QString m_cacheFolder;

@@ -16,12 +16,11 @@ namespace sendra::testkit {
 
 namespace {
 
-std::optional<QString> lenientString(const QJsonValue& value)
+// An id as text: a text, or a number's decimal form. A boolean is no id.
+std::optional<QString> lenientId(const QJsonValue& value)
 {
     if (value.isString())
         return value.toString();
-    if (value.isBool())
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     if (value.isDouble()) {
         const double number = value.toDouble();
         if (std::trunc(number) == number && std::fabs(number) < 9.0e15)
@@ -68,19 +67,19 @@ QList<MediaNode> readStreamListWithQJson(const QByteArray& body, SignalKind kind
         if (!item.isObject())
             throw std::runtime_error("an element is not an object");
         const QJsonObject object = item.toObject();
-        const std::optional<QString> id = lenientString(object.value(idKey));
+        const std::optional<QString> id = lenientId(object.value(idKey));
         const QJsonValue name = object.value(QStringLiteral("name"));
         if (!id || !name.isString() || name.toString().isEmpty())
             continue;
         MediaNode node;
         node.id = *id;
         node.title = name.toString();
-        QString categoryId = lenientString(object.value(QStringLiteral("category_id"))).value_or(QString());
+        QString categoryId = lenientId(object.value(QStringLiteral("category_id"))).value_or(QString());
         if (categoryId.isEmpty()) {
             // The first listed id whose category is named, else the first.
             QString first;
             for (const QJsonValue listed : object.value(QStringLiteral("category_ids")).toArray()) {
-                const QString id = lenientString(listed).value_or(QString());
+                const QString id = lenientId(listed).value_or(QString());
                 if (id.isEmpty())
                     continue;
                 if (first.isEmpty())

@@ -1,0 +1,103 @@
+#include "Networking/Playlist/PieceJoin.h"
+
+#include "Networking/Playlist/GroupMaking.h"
+#include "Networking/Playlist/KindHint.h"
+#include "Networking/Playlist/PlaylistBuilder.h"
+
+#include <QByteArray>
+
+#include <mutex>
+#include <string_view>
+
+namespace sendra::playlist {
+
+void PieceJoin::joinRead(PlaylistPieces& pieces)
+{
+    std::size_t ready = m_joinedPieces;
+    {
+        const std::lock_guard lock(pieces.mutex);
+        while (ready < pieces.list.size() && pieces.list[ready]->done)
+            ++ready;
+    }
+    for (; m_joinedPieces < ready; ++m_joinedPieces) {
+        PlaylistPiece& piece = *pieces.list[m_joinedPieces];
+        if (piece.failure)
+            std::rethrow_exception(piece.failure);
+        if (m_waiting && piece.firstAddress) {
+            PlaylistBuilder builder(m_origin, true);
+            QByteArray scratch;
+            if (const auto address = builder.address(*piece.firstAddress, scratch))
+                builder.add(*m_waiting, *piece.firstAddress, *address);
+            join(std::move(builder.nodes), builder.groups(), pieces.made.get());
+            m_waiting.reset();
+        }
+        join(std::move(piece.nodes), piece.groups, pieces.made.get());
+        piece.groups = GroupBook();
+        if (piece.metInformation)
+            m_waiting = std::move(piece.waiting);
+        piece.nodes = NodeTable();
+        piece.firstAddress.reset();
+        piece.waiting.reset();
+    }
+}
+
+void PieceJoin::writeRows()
+{
+    for (NodeTable::Adoption& adoption : m_adoptions)
+        if (!adoption.filled())
+            m_joined.fill(adoption);
+    m_adoptions.clear();
+}
+
+NodeTable PieceJoin::finish()
+{
+    fillOnWorkers(m_joined, std::move(m_adoptions));
+    m_adoptions.clear();
+    m_joined.releaseSpare();
+    return std::move(m_joined);
+}
+
+// A piece's rows taken over, their group titles looked up among the playlist's (each group made once, as reading on
+// one thread makes it) and their kinds completed with what the group's name says; the rows themselves are written
+// after (by writeRows(), or by finish() on several threads).
+void PieceJoin::join(NodeTable&& nodes, GroupBook& groups, const MadeGroups* made)
+{
+    if (nodes.isEmpty())
+        return;
+    if (m_joined.isEmpty() && m_expectedRows > nodes.size())
+        m_joined.reserve(m_expectedRows);
+    const auto& titles = groups.titles();
+    std::vector<NodeTable::Regrouped> regrouped(titles.size());
+    const auto regroup = [&](std::size_t i, const GroupBook::Found& found) {
+        NodeTable::Regrouped& to = regrouped[i];
+        to.group = found.group;
+        // A series keyword in the group wins over anything its addresses say; a film keyword over a live channel.
+        if (found.hint == KindHint::episodic)
+            to.kinds.fill(SignalKind::episodic);
+        else if (found.hint == KindHint::cinema)
+            to.kinds[std::size_t(SignalKind::broadcast)] = SignalKind::cinema;
+    };
+    // A piece's titles are distinct. Those not met before were mostly made by the workers that read the pieces; the
+    // rest (a title another claimed by its hash, or not yet made) are made here. All are numbered in the order met.
+    constexpr std::size_t ahead = 8;
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        if (i + ahead < titles.size())
+            m_groups.prefetch(titles[i + ahead].hash);
+        const std::string_view title = groups.text(titles[i]);
+        if (const auto found = m_groups.lookUp(title, titles[i].hash)) {
+            regroup(i, *found);
+            continue;
+        }
+        MadeGroup group;
+        if (MadeGroup* own = groups.premade(i))
+            group = std::move(*own);
+        else if (const MadeGroup* shared = made ? made->find(titles[i].hash, title) : nullptr)
+            group = *shared;
+        else
+            group = makeGroup(title);
+        regroup(i, m_groups.add(title, titles[i].hash, {m_joined.addGroup(group.id, group.name), group.hint}));
+    }
+    m_adoptions.push_back(m_joined.adopt(std::move(nodes), std::move(regrouped)));
+}
+
+} // namespace sendra::playlist

@@ -1,0 +1,74 @@
+#include "Networking/Playlist/PlaylistPieces.h"
+
+#include "Domain/CommandError.h"
+#include "Networking/Playlist/LineReader.h"
+#include "NetKit/Workers.h"
+
+#include <simdjson.h>
+
+namespace sendra::playlist {
+
+std::string PlaylistPieces::spareText(std::size_t bytes)
+{
+    std::string text;
+    {
+        const std::lock_guard lock(mutex);
+        if (!spare.empty()) {
+            text = std::move(spare.back());
+            spare.pop_back();
+        }
+    }
+    text.reserve(bytes);
+    return text;
+}
+
+void PlaylistPieces::read(PlaylistPiece& piece)
+{
+    std::exception_ptr failure;
+    if (!abandoned) {
+        try {
+            if (strictUtf8 && !simdjson::validate_utf8(piece.text.data(), piece.text.size()))
+                throw CommandFailure(CommandError::invalidResponse);
+            LineReader lines(origin, &abandoned, true);
+            lines.builder.groups().shareMaking(made.get());
+            lines.read(piece.text, piece.opening, qint64(piece.text.size()));
+            piece.nodes = lines.finish();
+            piece.groups = std::move(lines.builder.groups());
+            piece.metInformation = lines.metInformation();
+            piece.firstAddress = std::move(lines.firstAddress());
+            piece.waiting = lines.waiting();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    std::string text = std::move(piece.text);
+    piece.text = {};
+    text.clear();
+    {
+        const std::lock_guard lock(mutex);
+        if (spare.size() < 4)
+            spare.push_back(std::move(text));
+        piece.done = true;
+        if (failure) {
+            piece.failure = failure;
+            if (!firstFailure)
+                firstFailure = failure;
+            failed = true;
+        }
+        ++done;
+    }
+    finished.notify_all();
+}
+
+void startOnWorker(std::function<void()> work)
+{
+    (void)netkit::backgroundPool().start(std::move(work));
+}
+
+void fillOnWorkers(NodeTable& table, std::vector<NodeTable::Adoption> adoptions)
+{
+    std::erase_if(adoptions, [](const NodeTable::Adoption& adoption) { return adoption.filled(); });
+    netkit::teamPool().forEach(adoptions.size(), [&](std::size_t piece) { table.fill(adoptions[piece]); });
+}
+
+} // namespace sendra::playlist
