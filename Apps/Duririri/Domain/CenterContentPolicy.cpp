@@ -124,18 +124,24 @@ QString fromCodePoints(const std::vector<char32_t>& text)
 }
 
 // Sorts each run of combining characters by class, stably: canonical order, in n log n even for a text of nothing but
-// marks.
+// marks. Each character is sorted with its class above its 21 bits, so that comparing looks nothing up.
 void orderCanonically(std::vector<char32_t>& text)
 {
     const auto byClass = [](char32_t a, char32_t b) { return QChar::combiningClass(a) < QChar::combiningClass(b); };
+    std::vector<uint32_t> run;
     for (auto it = text.begin(); it != text.end();) {
         if (QChar::combiningClass(*it) == 0) {
             ++it;
             continue;
         }
         const auto runEnd = std::find_if(it, text.end(), [](char32_t c) { return QChar::combiningClass(c) == 0; });
-        if (!std::is_sorted(it, runEnd, byClass))
-            std::stable_sort(it, runEnd, byClass);
+        if (!std::is_sorted(it, runEnd, byClass)) {
+            run.clear();
+            for (auto c = it; c != runEnd; ++c)
+                run.push_back(uint32_t(QChar::combiningClass(*c)) << 21 | uint32_t(*c));
+            std::stable_sort(run.begin(), run.end(), [](uint32_t a, uint32_t b) { return a >> 21 < b >> 21; });
+            std::transform(run.begin(), run.end(), it, [](uint32_t c) { return char32_t(c & 0x1FFFFF); });
+        }
         it = runEnd;
     }
 }
