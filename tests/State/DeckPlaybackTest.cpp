@@ -7,6 +7,8 @@
 #include "Shared/VlcEngine.h"
 #include "State/CatalogSearch.h"
 #include "State/CatalogSnapshot.h"
+#include "State/HomeFeed.h"
+#include "State/SpotlightDraw.h"
 #include "Networking/PlaylistIngestor.h"
 
 #include "MediaClips.h"
@@ -14,6 +16,7 @@
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
+#include <QRandomGenerator>
 #include <QVideoSink>
 
 #include <algorithm>
@@ -442,10 +445,9 @@ TEST_F(DeckPlaybackTest, ALongRunOfMarksTakesLinearTimeFromThePlaylistToTheTicke
     const char* const stepNames[] = {"reading", "preparation", "search", "details", "ticket"};
     const auto journey = [&](int cycles, double* seconds) {
         const QString text = QStringLiteral("a") + cycle.repeated(cycles);
-        const QByteArray playlist =
-            "#EXTM3U\n#EXTINF:-1 group-title=\"Deportes\",Uno\nhttp://h.example/live/u/p/1.ts\n"
-            "#EXTINF:-1 group-title=\"" +
-            text.toUtf8() + "\"," + text.toUtf8() + "\nhttp://h.example/movie/u/p/2.mkv\n";
+        const QByteArray playlist = "#EXTM3U\n#EXTINF:-1 group-title=\"Deportes\",Uno\nhttp://h.example/live/u/p/1.ts\n"
+                                    "#EXTINF:-1 group-title=\"" +
+                                    text.toUtf8() + "\"," + text.toUtf8() + "\nhttp://h.example/movie/u/p/2.mkv\n";
         double start = threadSeconds();
         NodeTable table = PlaylistIngestor::parseTable(playlist);
         seconds[reading] = threadSeconds() - start;
@@ -453,6 +455,9 @@ TEST_F(DeckPlaybackTest, ALongRunOfMarksTakesLinearTimeFromThePlaylistToTheTicke
 
         start = threadSeconds();
         const auto snapshot = CatalogSnapshot::build(std::move(table), {}, false);
+        QRandomGenerator random(5);
+        ASSERT_EQ(drawSpotlight(*snapshot, 9, {}, random).size(), 2u);
+        ASSERT_TRUE(materialize(*snapshot, planFeed(*snapshot, NodeView::allEntries(snapshot))).spotlight);
         seconds[preparation] = threadSeconds() - start;
         ASSERT_EQ(snapshot->visibleCount(), 2u);
         const uint32_t position = snapshot->entries().positionOfTitleRank(0);
