@@ -1,6 +1,6 @@
 // The catalogue engine at 10k, 100k, 200k and 600k entries over about 5,000 groups: applying a catalogue, search
 // keystrokes, featured groups, home feed, prepared-feed rewrite, spotlight, favourites and resume rails; and folding
-// long accented texts.
+// long accented texts and long runs of marks.
 #include "SyntheticCatalog.h"
 
 #include "Networking/PlaylistIngestor.h"
@@ -397,6 +397,33 @@ void BM_PrepareAccentedTitle(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_PrepareAccentedTitle)->Arg(160'000)->Arg(320'000)->Arg(640'000)->Unit(benchmark::kMillisecond);
+
+// A title or a group name of a letter and a run of marks, each pair out of canonical order, as one playlist entry,
+// prepared as the deck prepares a read playlist. The last size is the longest line the reader keeps (16 MiB).
+void BM_PrepareMarkedTitle(benchmark::State& state)
+{
+    const QString marks = QStringLiteral("\u0301\u0316\u0327\U0001D167");
+    QString text = QStringLiteral("a");
+    for (int64_t i = 0; i < state.range(0); ++i)
+        text += QStringView(marks).sliced(i % 4 == 3 ? 3 : i % 4, i % 4 == 3 ? 2 : 1);
+    const QByteArray utf8 = text.toUtf8();
+    const bool inGroup = state.range(1) != 0;
+    const QByteArray playlist = "#EXTM3U\n#EXTINF:-1 group-title=\"" + (inGroup ? utf8 : QByteArray("Cine")) + "\"," +
+                                (inGroup ? QByteArray("Largo") : utf8) + "\nhttp://h.example/movie/u/p/1.mkv\n";
+    for (auto _ : state) {
+        state.PauseTiming();
+        NodeTable table = PlaylistIngestor::parseTable(playlist);
+        if (table.size() != 1)
+            state.SkipWithError("the entry was not read");
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(CatalogSnapshot::build(std::move(table), {}, false));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["bytes"] = double(utf8.size());
+}
+BENCHMARK(BM_PrepareMarkedTitle)
+    ->ArgsProduct({{100'000, 400'000, ((int64_t(16) << 20) - 64) * 2 / 5}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

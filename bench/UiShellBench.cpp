@@ -1,8 +1,9 @@
 // The signed-in window over a seeded catalogue of 200,000 or 600,000 entries in about 5,000 groups, offscreen with
 // the software renderer: switching sections, typing "matrix" in discover, opening the category menu, scrolling a
-// rail and the library's rows. Each timing runs from the action (a real key or click, or a scroll step) to the end
-// of the frame that shows it. QT_QPA_UPDATE_IDLE_TIME is 0 so the platform's 5 ms frame throttle is not counted.
-// Every benchmark takes the catalogue size as its argument; the scene installs that catalogue when it changes.
+// rail and the library's rows; and, over six films, each screen that draws a title of megabytes. Each timing runs
+// from the action (a real key or click, or a scroll step) to the end of the frame that shows it.
+// QT_QPA_UPDATE_IDLE_TIME is 0 so the platform's 5 ms frame throttle is not counted. Every benchmark but the long
+// titles' takes the catalogue size as its argument; the scene installs that catalogue when it changes.
 // The first keystrokes of a process are measured in processes of their own (this program started again with
 // --first-keys), since every later keystroke in one window finds the grid's tiles, fonts and images made.
 #include "CommandDeckProbe.h"
@@ -21,6 +22,7 @@
 #include "UI/Deck.h"
 #include "UI/SendraApplication.h"
 #include "UI/UiConfig.h"
+#include "fakes/ResidentMemory.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -84,7 +86,20 @@ public:
             return;
         CommandDeckProbe::install(deck(), bench::syntheticCatalog(entries, groupCount, 7));
         m_entries = entries;
+        m_nodesName.clear();
         // The old catalogue is released on a worker: let it go before anything is measured.
+        netkit::backgroundPool().waitUntilIdle();
+        settle();
+    }
+
+    // Installs a small catalogue of the caller's, named by `name`, unless it is the one shown.
+    void useNodes(const QString& name, const std::function<QList<MediaNode>()>& nodes)
+    {
+        if (name == m_nodesName)
+            return;
+        CommandDeckProbe::install(deck(), nodes());
+        m_entries = 0;
+        m_nodesName = name;
         netkit::backgroundPool().waitUntilIdle();
         settle();
     }
@@ -123,15 +138,15 @@ public:
         QObject::disconnect(connection);
     }
 
-    // Milliseconds from the action to the end of the next frame; negative when no frame came within 2 s.
-    double toFrame(const std::function<void()>& action) const
+    // Milliseconds from the action to the end of the next frame; negative when no frame came within `waitMs`.
+    double toFrame(const std::function<void()>& action, int waitMs = 2000) const
     {
         bool swapped = false;
         const auto connection = QObject::connect(window(), &QQuickWindow::frameSwapped, [&] { swapped = true; });
         QElapsedTimer clock;
         clock.start();
         action();
-        while (!swapped && clock.elapsed() < 2000)
+        while (!swapped && clock.elapsed() < waitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         const double ms = double(clock.nsecsElapsed()) / 1e6;
         QObject::disconnect(connection);
@@ -174,6 +189,7 @@ private:
     std::unique_ptr<CommandVault> vault;
     std::unique_ptr<ui::SendraApplication> app;
     int m_entries = 0;
+    QString m_nodesName;
 };
 
 Scene* scene = nullptr;
@@ -475,6 +491,81 @@ void BM_LiveDelegatesAfter1000Rows(benchmark::State& state)
     state.counters["items_in_window"] = countAllItems(scene->window()->contentItem());
 }
 BENCHMARK(BM_LiveDelegatesAfter1000Rows)->Apply(eachSize)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Five films and one titled by `title` (0: an ordinary title, 1: 50,000 emoji joined by zero-width joiners, 2:
+// 2,000,000 letters) in a category of its own.
+QList<MediaNode> longTitleCatalog(int title)
+{
+    const auto film = [](int id, const QString& name, const QString& group, const QString& groupName) {
+        MediaNode node;
+        node.id = QString::number(id);
+        node.title = name;
+        node.kind = SignalKind::cinema;
+        node.groupID = group;
+        node.groupName = groupName;
+        node.fileSuffix = QStringLiteral("mp4");
+        node.directURL = QUrl(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(id));
+        return node;
+    };
+    QString text = QStringLiteral("Película 6");
+    if (title == 1) {
+        const QString family[] = {QString::fromUtf8("👨"), QString::fromUtf8("👩"), QString::fromUtf8("👧"),
+                                  QString::fromUtf8("👦")};
+        text.clear();
+        for (int i = 0; i < 50'000; ++i)
+            text += (i > 0 ? QString(QChar(0x200D)) : QString()) + family[i % 4];
+    } else if (title == 2) {
+        text = QString(2'000'000, Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i)
+            text[i] = QChar(char16_t(u'a' + i % 26));
+    }
+    QList<MediaNode> nodes;
+    for (int id = 1; id <= 5; ++id)
+        nodes.append(film(id, QStringLiteral("Película %1").arg(id), QStringLiteral("5"), QStringLiteral("Acción")));
+    nodes.append(film(6, text, QStringLiteral("8"), QStringLiteral("Extensos")));
+    return nodes;
+}
+
+// From a screen without it to the first frame of one that draws the sixth film's title: 0 the spotlight's page of
+// it, 1 its category's grid, 2 the search results, 3 the detail sheet. `peak_growth_mb` is the largest
+// rise of resident memory during one of those frames, `rss_mb` resident memory after them.
+void BM_ShowLongTitle(benchmark::State& state)
+{
+    const int title = int(state.range(0));
+    const int screen = int(state.range(1));
+    scene->useNodes(QStringLiteral("long title %1").arg(title), [title] { return longTitleCatalog(title); });
+    auto& browse = scene->singleton<ui::Browse>();
+    const MediaNode node = scene->deck().nodesByGroup(QStringLiteral("movies:8"))[0];
+    const QList<MediaNode> spotlight = scene->deck().spotlightNodes();
+    const auto page = int(std::find_if(spotlight.begin(), spotlight.end(),
+                                       [&](const MediaNode& n) { return n.id == node.id; }) - spotlight.begin());
+    double peak = 0;
+    for (auto _ : state) {
+        scene->deck().setSelectedNode(std::nullopt);
+        browse.setSearchText(QString());
+        browse.chooseGroup(QString());
+        scene->showSection(screen == 0 ? Dock::Center : screen == 2 ? Dock::Discover : Dock::Library);
+        QObject* carousel = scene->find(QStringLiteral("carousel"));
+        if (screen == 0) {
+            carousel->setProperty("index", (page + 1) % int(spotlight.size()));
+            scene->settle();
+        }
+        const std::function<void()> actions[] = {
+            [&] { carousel->setProperty("index", page); },
+            [&] { browse.chooseGroup(QStringLiteral("movies:8")); },
+            [&] { browse.setSearchText(QStringLiteral("extensos")); },
+            [&] { scene->deck().open(node); },
+        };
+        const qint64 before = fakes::resetResidentPeak();
+        report(state, scene->toFrame(actions[screen], 30'000));
+        peak = std::max(peak, double(fakes::statusKilobytes("VmHWM:") - before) / 1024.0);
+        scene->settle();
+    }
+    state.counters["peak_growth_mb"] = peak;
+    state.counters["rss_mb"] = double(fakes::statusKilobytes("VmRSS:")) / 1024.0;
+}
+BENCHMARK(BM_ShowLongTitle)->ArgNames({"title", "screen"})->ArgsProduct({{0, 1, 2}, {0, 1, 2, 3}})->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Apply(eachAlone<5>);
 
 } // namespace
 

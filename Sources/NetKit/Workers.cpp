@@ -95,7 +95,12 @@ struct PoolState {
                 break;
             Job job = std::move(queue.front());
             queue.pop_front();
+            // The wakes a pass's helpers need are shared out: each thread that takes a job wakes up to two more
+            // while jobs wait, so the thread that queued them woke only one.
+            const size_t more = std::min<size_t>({queue.size(), idle, 2});
             lock.unlock();
+            for (size_t w = 0; w < more; ++w)
+                wake.notify_one();
             try {
                 job.run();
             } catch (...) {
@@ -121,6 +126,27 @@ struct PoolState {
         lock.unlock();
         wake.notify_one();
         return true;
+    }
+
+    // Queues `count` copies of `job` (a pass's helpers) and wakes one waiting thread, which wakes the others (serve);
+    // returns how many were queued.
+    size_t startMany(const Job& job, size_t count)
+    {
+        std::unique_lock lock(mutex);
+        if (ending)
+            return 0;
+        size_t queued = 0;
+        for (; queued < count; ++queued) {
+            queue.push_back(job);
+            if (queue.size() > idle && running < max && !startThread() && running == 0) {
+                queue.pop_back();
+                break;
+            }
+        }
+        lock.unlock();
+        if (queued > 0)
+            wake.notify_one();
+        return queued;
     }
 
     void withdraw(const void* tag)
@@ -251,9 +277,7 @@ void WorkerPool::pass(size_t count, size_t threads, void (*call)(void*, size_t),
     pass->context = context;
     pass->count = uint32_t(count);
     const size_t helpers = std::min<size_t>({count - 1, m_state->max, threads == 0 ? count : threads - 1});
-    for (size_t h = 0; h < helpers; ++h)
-        if (!m_state->start({[pass] { pass->take(); }, pass.get()}))
-            break;
+    m_state->startMany({[pass] { pass->take(); }, pass.get()}, helpers);
     pass->take();
     for (uint32_t done; (done = pass->done.load(std::memory_order_acquire)) < pass->count;)
         pass->done.wait(done, std::memory_order_acquire);

@@ -133,6 +133,17 @@ TEST(CenterContentPolicyTest, NormalisedFormFoldsCaseAccentsAndBlanksAsQtsNormal
             text += codePoint(alphabet[random.bounded(int(alphabet.size()))]);
         ASSERT_EQ(CenterContentPolicy::normalize(text), qtNormalizationFold(text)) << hex(text).toStdString();
     }
+
+    // Spacing marks with a combining class either side of a dropped mark of class 0, which leaves them side by side
+    // to be ordered again.
+    const std::vector<char32_t> spacingMarks{0x1D165, 0x1D16D, 0x1D16E, 0x302E, 0x302F,
+                                             0x16FF0, 0x902,   0x981,   0x301,  0x316};
+    for (int i = 0; i < 20000; ++i) {
+        QString text = QStringLiteral("x");
+        for (int length = 2 + random.bounded(6); length > 0; --length)
+            text += codePoint(spacingMarks[random.bounded(int(spacingMarks.size()))]);
+        ASSERT_EQ(CenterContentPolicy::normalize(text), qtNormalizationFold(text)) << hex(text).toStdString();
+    }
 }
 
 TEST(CenterContentPolicyTest, BlockedGroupsAndKeywordsKeepCategoriesOffTheCentre)

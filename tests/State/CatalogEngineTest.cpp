@@ -11,12 +11,17 @@
 #include "State/SpotlightDraw.h"
 #include "State/TextFold.h"
 #include "Networking/PlaylistIngestor.h"
+#include "catalog-gen/CatalogGenerator.h"
 
 #include <QRandomGenerator>
+
+#include <unicode/ucol.h>
 
 #include <algorithm>
 #include <ctime>
 #include <limits>
+#include <numeric>
+#include <string>
 
 using namespace sendra;
 using namespace statetest;
@@ -76,6 +81,119 @@ TEST(CatalogEngine, GroupsSortByKindThenNameWithDigitRunsByValue)
     EXPECT_LT(c.compare(u"Ápice", u"canal 2"), 0);
     EXPECT_LT(c.compare(u"canal", u"Canal"), 0) << "names equal but for case still have one order";
     EXPECT_EQ(c.compare(u"Caf\u00e9", u"Cafe\u0301"), 0);
+}
+
+// The sort key ICU's collator gives with its normalisation on, as every name was ordered before texts with a long run
+// of marks were decomposed first: the reference for ordinary names.
+std::string normalisingSortKey(const QString& text)
+{
+    static UCollator* const collator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UCollator* c = ucol_open(NameCollator::shared().localeName().c_str(), &status);
+        ucol_setAttribute(c, UCOL_STRENGTH, UCOL_TERTIARY, &status);
+        ucol_setAttribute(c, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
+        ucol_setAttribute(c, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+        return c;
+    }();
+    const auto* units = reinterpret_cast<const UChar*>(text.utf16());
+    std::string key(size_t(ucol_getSortKey(collator, units, int32_t(text.size()), nullptr, 0)), '\0');
+    ucol_getSortKey(collator, units, int32_t(text.size()), reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
+    return key;
+}
+
+TEST(CatalogEngine, OrdinaryTitlesAndGroupNamesKeepTheNormalisingCollatorsOrder)
+{
+    // The demo's titles and category names, mixed scripts, numerals, and each in other case and spelling.
+    testkit::CatalogShape demo;
+    demo.adultCategories = 2;
+    demo.distinctCategoryNames = true;
+    const testkit::CatalogGenerator generator(demo);
+    QStringList bases;
+    for (const auto kind : {testkit::PanelKind::Live, testkit::PanelKind::Vod, testkit::PanelKind::Series}) {
+        for (int i = 0; i < 150; ++i)
+            bases << generator.title(kind, i);
+        for (int c = 0; c < demo.categories; ++c)
+            bases << generator.categoryName(kind, c);
+    }
+    bases << "Canal 2"
+          << "canal 10"
+          << "Canal 02"
+          << "Canal 2.5"
+          << "Canal ٣"
+          << "Canal ３"
+          << "Canal 999"
+          << "Canal 1000"
+          << "Ápice"
+          << "apice"
+          << "Ελληνικά Νέα ΐΰ"
+          << "Русский Канал Ёё"
+          << "Українська Ї"
+          << "日本のテレビ がぎ"
+          << "中文頻道"
+          << "한국 방송 각"
+          << "عربي ٢٠٢٤"
+          << "עברית"
+          << "ไทย ข่าว"
+          << "हिन्दी समाचार"
+          << "Tiếng Việt ệ"
+          << "ﬁlm Straße ß"
+          << "İstanbul ıi"
+          << "Ｆｕｌｌ ｗｉｄｔｈ"
+          << "𝔸 𐐀𐐨"
+          << "🎬 Cine"
+          << ""
+          << " ";
+    // Short runs of marks out of canonical order, a run longer than the stream-safe thirty in both orders, and texts
+    // long enough to be collated from their decomposition.
+    const QString cycle = QStringLiteral("\u0301\u0316\u0327\U0001D167");
+    bases << "e\u0301\u0316"
+          << "e\u0316\u0301"
+          << "a" + cycle.repeated(4) + "b"
+          << "a" + cycle.repeated(9) + "b"
+          << "a" + cycle.repeated(9) + "c"
+          << "a" + QStringLiteral("\U0001D167").repeated(9) + QStringLiteral("\u0327").repeated(9) +
+                 QStringLiteral("\u0316").repeated(9) + QStringLiteral("\u0301").repeated(9) + "b"
+          << QStringLiteral("Película de Acción ").repeated(60) + "1"
+          << QStringLiteral("Película de Acción ").repeated(60) + "2"
+          << QStringLiteral("Pelicula de Accion ").repeated(200) << QStringLiteral("Ωμέγα ").repeated(300);
+    QStringList names;
+    for (const QString& base : bases) {
+        names << base << base.toUpper() << base.toLower() << base.normalized(QString::NormalizationForm_D)
+              << base.normalized(QString::NormalizationForm_C);
+    }
+
+    QList<MediaNode> nodes;
+    for (int i = 0; i < names.size(); ++i)
+        nodes.append(entry(film, QString::number(i), names[i], QString::number(i), names[i]));
+    const auto entries = CatalogEntries::prepare(NodeTable(nodes));
+
+    std::vector<std::string> keys;
+    for (const QString& name : names)
+        keys.push_back(normalisingSortKey(name));
+    std::vector<uint32_t> byKey(size_t(names.size()));
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::stable_sort(byKey.begin(), byKey.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    std::vector<uint32_t> titleOrder;
+    for (uint32_t r = 0; r < entries->size(); ++r)
+        titleOrder.push_back(entries->positionOfTitleRank(r));
+    EXPECT_EQ(titleOrder, byKey);
+
+    // Group names are ranked once per distinct text; equal keys share a rank.
+    uint32_t rank = 0;
+    for (size_t r = 0; r < byKey.size(); ++r) {
+        if (r > 0 && keys[byKey[r]] != keys[byKey[r - 1]])
+            ++rank;
+        const uint32_t p = byKey[r];
+        ASSERT_EQ(entries->names()[entries->nameOf(p)].rank, rank) << names[int(p)].left(80).toStdString();
+    }
+
+    const NameCollator& collator = NameCollator::shared();
+    for (int i = 0; i + 1 < names.size(); ++i) {
+        const int expected = keys[size_t(i)] < keys[size_t(i + 1)]    ? -1
+                             : keys[size_t(i)] == keys[size_t(i + 1)] ? 0
+                                                                      : 1;
+        ASSERT_EQ(collator.compare(names[i], names[i + 1]), expected) << names[i].left(80).toStdString();
+    }
 }
 
 TEST(CatalogEngine, GroupKeysKeepKindsApartAndNamesComeFromTheEarliestEntry)

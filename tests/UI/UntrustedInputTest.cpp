@@ -1,12 +1,20 @@
-// What a person types or a link carries is cut down to what can be sent or shown safely: access codes to 0-9,
-// identity names to what is visible, mail links to their recipients and message fields.
+// What a person types, a link or a source carries is cut down to what can be sent or shown safely: access codes
+// to 0-9, identity names to what is visible, mail links to their recipients and message fields, a source's huge
+// titles and names to what a text item can lay out at once.
 #include "AppHarness.h"
+#include "CommandDeckProbe.h"
+#include "StubPlayers.h"
 
 #include "Domain/ProductBrand.h"
 #include "UI/AccessCode.h"
+#include "UI/Browse.h"
+#include "UI/FloatingPlayer.h"
 #include "UI/Links.h"
+#include "UI/NodeValues.h"
 
 #include <QDesktopServices>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace uitest {
 
@@ -122,6 +130,191 @@ TEST(Links, AMailtoLinkKeepsOnlyItsRecipientsAndMessageFields)
               "mailto:help@example.com,b@example.com?Subject=Hola%20t%C3%BA&body=a%26b%3Dc&cc=c@example.com"
               "&bcc=d@example.com&to=e@example.com");
     EXPECT_EQ(mail.opened[1].toString(QUrl::FullyEncoded), "mailto:help@example.com");
+}
+
+namespace {
+
+// One grapheme cluster: 50,000 emoji of a family joined by zero-width joiners.
+QString joinedEmoji()
+{
+    const QString family[] = {QString::fromUtf8("👨"), QString::fromUtf8("👩"), QString::fromUtf8("👧"),
+                              QString::fromUtf8("👦")};
+    QString text;
+    for (int i = 0; i < 50'000; ++i) {
+        if (i > 0)
+            text += QChar(0x200D);
+        text += family[i % 4];
+    }
+    return text;
+}
+
+QString letters()
+{
+    QString text(2'000'000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = QChar(char16_t(u'a' + i % 26));
+    return text;
+}
+
+MediaNode film(int id, const QString& title, const QString& group, const QString& groupName)
+{
+    MediaNode node;
+    node.id = QString::number(id);
+    node.title = title;
+    node.kind = SignalKind::cinema;
+    node.groupID = group;
+    node.groupName = groupName;
+    node.fileSuffix = QStringLiteral("mp4");
+    node.directURL = QUrl(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(id));
+    return node;
+}
+
+QString withoutJoiners(QString text)
+{
+    return text.remove(QChar(0x200D));
+}
+
+// What a text item was handed of a huge text: more than a window shows, yet bounded, its start (a run of
+// joined emoji broken where it may wrap), cut neither inside a surrogate pair nor after a joiner, and ended with
+// "…"; drawn, an item of a few lines shows "…" within them.
+void expectCut(QObject* item, const QString& huge, qsizetype limit = ui::shownNameLimit)
+{
+    ASSERT_NE(item, nullptr);
+    const QString shown = item->property("text").toString();
+    const QString name = item->objectName();
+    EXPECT_LE(shown.size(), limit + 1) << name.toStdString();
+    EXPECT_GE(shown.size(), limit * 9 / 10) << name.toStdString();
+    ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << name.toStdString();
+    const QString kept = shown.chopped(1);
+    EXPECT_TRUE(withoutJoiners(huge).startsWith(withoutJoiners(kept))) << name.toStdString();
+    EXPECT_FALSE(kept.back().isHighSurrogate()) << name.toStdString();
+    EXPECT_NE(kept.back(), QChar(0x200D)) << name.toStdString();
+    auto* quick = qobject_cast<QQuickItem*>(item);
+    if (quick && quick->isVisible() && quick->property("maximumLineCount").toInt() < 10 &&
+        item->metaObject()->indexOfProperty("truncated") >= 0)
+        EXPECT_TRUE(item->property("truncated").toBool()) << name.toStdString();
+}
+
+} // namespace
+
+// A title, a category name or a synopsis of megabytes (one cluster of joined emoji, or two million letters) among
+// ordinary entries: every screen that draws it (the spotlight, the library's rows, header and grid, the search
+// results, the detail sheet, both players) is handed a bounded prefix ending in "…", and ordinary titles as they
+// are.
+TEST_F(UntrustedInputTest, AHugeTitleOrCategoryNameReachesEveryScreenAsABoundedElidedPrefix)
+{
+    StubPlayers stubs;
+    AppHarness::Options options;
+    options.prepare = [&](AppHarness& app) { app.context().setSessionFactory(stubs.factory()); };
+    AppHarness& app = open(std::move(options));
+    app.connectPanel();
+    ui::FloatingPlayer& floating = app.app->floating();
+    const QString action = QString::fromUtf8("Acción");
+    const QString longTitled = QStringLiteral("Títulos extensos");
+    const QString inLongGroup = QStringLiteral("Película en categoría larga");
+
+    int round = 0;
+    for (const QString& huge : {joinedEmoji(), letters()}) {
+        SCOPED_TRACE(huge.size());
+        // New ids each round: the deck keeps the details it loaded by id.
+        const int ids = 10 * ++round;
+        QList<MediaNode> nodes;
+        for (int id = 1; id <= 5; ++id)
+            nodes.append(film(ids + id, QStringLiteral("Película %1").arg(id), QStringLiteral("5"), action));
+        nodes.append(film(ids + 6, huge, QStringLiteral("8"), longTitled));
+        nodes.append(film(ids + 7, inLongGroup, QStringLiteral("9"), huge));
+        CommandDeckProbe::install(app.deck(), nodes);
+        const QString plot = QString::fromUtf8(
+            QJsonDocument(QJsonObject{{"info", QJsonObject{{"plot", huge}}}}).toJson(QJsonDocument::Compact));
+        app.panel.answer("get_vod_info", fakes::Reply::json(plot.toStdString()));
+
+        // The spotlight draws all seven; its pages are turned with "next".
+        app.deck().selectDock(CommandDeck::Dock::center);
+        ASSERT_TRUE(app.waitFor([&] { return app.property("carousel", "count").toInt() == 7; }));
+        int cut = 0;
+        for (int page = 0; page < 7; ++page) {
+            ASSERT_TRUE(app.waitFor([&] { return app.property("carousel", "index").toInt() == page; }));
+            ASSERT_TRUE(app.waitFor([&] { return app.isShown("carousel.title"); }));
+            QObject* title = app.find("carousel.title");
+            const QString shown = title->property("text").toString();
+            if (shown != inLongGroup && !shown.startsWith(QStringLiteral("Película "))) {
+                app.drawn();
+                expectCut(title, huge);
+                ++cut;
+            } else {
+                EXPECT_FALSE(title->property("truncated").toBool()) << shown.toStdString();
+            }
+            ASSERT_TRUE(app.click("carousel.next"));
+        }
+        EXPECT_EQ(cut, 1);
+
+        // The library's rows name the categories; a category's grid and the header's capsule.
+        app.deck().selectDock(CommandDeck::Dock::library);
+        app.singleton<ui::Browse>().setChosenKind(QString());
+        app.singleton<ui::Browse>().chooseGroup(QString());
+        // (A name without letters, as the emoji, is not offered as a row.)
+        const int rowCount = int(app.deck().browsableGroups().size());
+        ASSERT_TRUE(app.waitFor([&] { return app.property("library.rows", "count").toInt() == rowCount; }));
+        QStringList rows;
+        for (int row = 0; row < rowCount; ++row) {
+            QMetaObject::invokeMethod(app.find("library.rows"), "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1));
+            const QString name = QStringLiteral("library.row.%1.title").arg(row);
+            ASSERT_TRUE(app.waitFor([&] { return app.isShown(name); }));
+            app.drawn();
+            QObject* title = app.find(name);
+            rows.append(title->property("text").toString());
+            if (rows.back() != action && rows.back() != longTitled)
+                expectCut(title, huge);
+        }
+        EXPECT_TRUE(rows.contains(action) && rows.contains(longTitled)) << rows.join(", ").toStdString();
+        app.singleton<ui::Browse>().openLibrary(QStringLiteral("movies"), QStringLiteral("movies:9"));
+        ASSERT_TRUE(app.waitFor([&] { return app.isShown("library.grid.tile.0.title"); }));
+        expectCut(app.find("library.menu"), huge);
+        EXPECT_EQ(app.property("library.grid.tile.0.title", "text").toString(), inLongGroup);
+        app.singleton<ui::Browse>().openLibrary(QStringLiteral("movies"), QStringLiteral("movies:8"));
+        ASSERT_TRUE(app.waitFor([&] { return app.property("library.menu", "text").toString() == longTitled; }));
+        ASSERT_TRUE(app.waitFor([&] { return app.isShown("library.grid.tile.0.title"); }));
+        expectCut(app.find("library.grid.tile.0.title"), huge);
+
+        // Found by its category's name and shown cut.
+        app.deck().selectDock(CommandDeck::Dock::discover);
+        app.singleton<ui::Browse>().setSearchText(QStringLiteral("extensos"));
+        ASSERT_TRUE(app.waitFor([&] { return app.isShown("discover.result.0.title"); }));
+        EXPECT_EQ(app.deck().searchResults().size(), 1);
+        expectCut(app.find("discover.result.0.title"), huge);
+        app.singleton<ui::Browse>().setSearchText(QStringLiteral("Película 3"));
+        ASSERT_TRUE(app.waitFor([&] {
+            return app.property("discover.result.0.title", "text").toString() == QStringLiteral("Película 3");
+        }));
+
+        // The detail sheet: title, synopsis, and a category name.
+        app.deck().open(nodes[5]);
+        ASSERT_TRUE(app.waitFor([&] { return app.isShown("detail.title"); }));
+        expectCut(app.find("detail.title"), huge);
+        EXPECT_EQ(app.property("detail.group", "text").toString(), longTitled);
+        ASSERT_TRUE(app.waitFor([&] { return app.deck().selectedBrief().has_value(); }));
+        ASSERT_TRUE(app.waitFor(
+            [&] { return app.property("detail.synopsis", "text").toString().endsWith(QChar(0x2026)); }));
+        expectCut(app.find("detail.synopsis"), huge, ui::shownSynopsisLimit);
+        app.deck().open(nodes[6]);
+        ASSERT_TRUE(app.waitFor([&] { return app.property("detail.title", "text").toString() == inLongGroup; }));
+        expectCut(app.find("detail.group"), huge);
+        app.deck().setSelectedNode(std::nullopt);
+        ASSERT_TRUE(app.waitFor([&] { return !app.isShown("detail.title"); }));
+
+        // The player in the main window and in the floating window.
+        app.deck().play(nodes[5]);
+        ASSERT_TRUE(app.waitFor([&] { return app.singleton<ui::Deck>().embeddedHost() != nullptr; }));
+        expectCut(sendra::testing::findInWindow(app.window(), QStringLiteral("titleText")), huge);
+        app.deck().minimizePlayback(0);
+        ASSERT_TRUE(app.waitFor([&] { return floating.isShowing() && floating.window()->isVisible(); }));
+        expectCut(sendra::testing::findInWindow(floating.window(), QStringLiteral("titleText")), huge);
+        const QString windowTitle = floating.window()->title();
+        EXPECT_LE(windowTitle.size(), ui::shownNameLimit + 1);
+        EXPECT_TRUE(windowTitle.endsWith(QChar(0x2026)));
+        app.deck().closePlayback(0);
+        ASSERT_TRUE(app.waitFor([&] { return !floating.isShowing(); }));
+    }
 }
 
 } // namespace uitest

@@ -123,20 +123,50 @@ QString fromCodePoints(const std::vector<char32_t>& text)
     return out;
 }
 
-// Drops the non-spacing marks: what is left is the letters without their accents. A lone high surrogate that ends up
-// before a lone low one pairs with it, as it does in a QString.
-void dropMarks(std::vector<char32_t>& text)
+// Sorts each run of combining characters by class, stably: canonical order, in n log n even for a text of nothing but
+// marks. Each character is sorted with its class above its 21 bits, so that comparing looks nothing up.
+void orderCanonically(std::vector<char32_t>& text)
 {
+    const auto byClass = [](char32_t a, char32_t b) { return QChar::combiningClass(a) < QChar::combiningClass(b); };
+    std::vector<uint32_t> run;
+    for (auto it = text.begin(); it != text.end();) {
+        if (QChar::combiningClass(*it) == 0) {
+            ++it;
+            continue;
+        }
+        const auto runEnd = std::find_if(it, text.end(), [](char32_t c) { return QChar::combiningClass(c) == 0; });
+        if (!std::is_sorted(it, runEnd, byClass)) {
+            run.clear();
+            for (auto c = it; c != runEnd; ++c)
+                run.push_back(uint32_t(QChar::combiningClass(*c)) << 21 | uint32_t(*c));
+            std::stable_sort(run.begin(), run.end(), [](uint32_t a, uint32_t b) { return a >> 21 < b >> 21; });
+            std::transform(run.begin(), run.end(), it, [](uint32_t c) { return char32_t(c & 0x1FFFFF); });
+        }
+        it = runEnd;
+    }
+}
+
+// Drops the non-spacing marks: what is left is the letters without their accents. A lone high surrogate that ends up
+// before a lone low one pairs with it, as it does in a QString. Returns whether the text may have left canonical
+// order: a dropped mark of class 0 (or a new pair) that parted two runs of combining characters joins them.
+bool dropMarks(std::vector<char32_t>& text)
+{
+    bool joined = false;
     size_t write = 0;
     for (const char32_t c : text) {
-        if (QChar::category(c) == QChar::Mark_NonSpacing)
+        if (QChar::category(c) == QChar::Mark_NonSpacing) {
+            joined = joined || QChar::combiningClass(c) == 0;
             continue;
-        if (QChar::isLowSurrogate(c) && write > 0 && QChar::isHighSurrogate(text[write - 1]))
+        }
+        if (QChar::isLowSurrogate(c) && write > 0 && QChar::isHighSurrogate(text[write - 1])) {
             text[write - 1] = QChar::surrogateToUcs4(char16_t(text[write - 1]), char16_t(c));
-        else
+            joined = true;
+        } else {
             text[write++] = c;
+        }
     }
     text.resize(write);
+    return joined;
 }
 
 // Case mapping as QString does it: character by character (its case folding is the simple one, and lower-casing a
@@ -155,8 +185,7 @@ void mapCase(std::vector<char32_t>& text, Map map)
         text[i] = QChar::isSurrogate(text[i]) ? char32_t(QChar::ReplacementCharacter) : map(text[i]);
 }
 
-// The full canonical decomposition, canonically ordered (NFD). Each run of combining characters is sorted once, so
-// even a text of nothing but marks takes n log n.
+// The full canonical decomposition, canonically ordered (NFD).
 std::vector<char32_t> decomposed(QStringView text)
 {
     const CanonicalTables& tables = canonicalTables();
@@ -171,17 +200,7 @@ std::vector<char32_t> decomposed(QStringView text)
         }
         tables.decompose(c, out);
     }
-    const auto byClass = [](char32_t a, char32_t b) { return QChar::combiningClass(a) < QChar::combiningClass(b); };
-    for (auto it = out.begin(); it != out.end();) {
-        if (QChar::combiningClass(*it) == 0) {
-            ++it;
-            continue;
-        }
-        const auto runEnd = std::find_if(it, out.end(), [](char32_t c) { return QChar::combiningClass(c) == 0; });
-        if (!std::is_sorted(it, runEnd, byClass))
-            std::stable_sort(it, runEnd, byClass);
-        it = runEnd;
-    }
+    orderCanonically(out);
     return out;
 }
 
@@ -230,7 +249,8 @@ QString CenterContentPolicy::normalize(const QString& text)
         return text.toLower().trimmed();
     // NFD, the non-spacing marks (the accents) dropped, case folded and lower-cased, then NFC.
     std::vector<char32_t> folded = decomposed(text);
-    dropMarks(folded);
+    if (dropMarks(folded))
+        orderCanonically(folded);
     mapCase(folded, [](char32_t c) { return QChar::toCaseFolded(c); });
     mapCase(folded, [](char32_t c) { return QChar::toLower(c); });
     // Still canonically decomposed and ordered: no character changes case into one that decomposes or combines

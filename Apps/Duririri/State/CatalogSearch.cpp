@@ -284,10 +284,12 @@ public:
     }
 
     // Every part's hits joined, in result order: a range of words per thread counts the hits of each rank in its
-    // words, then writes them at their place.
+    // words, then writes them at their place. Hits of one part (a narrowing, a small catalogue) are few and their
+    // words read once: waking threads for them costs more than the work.
     std::vector<uint32_t> positions(const CatalogEntries& entries) const
     {
-        const std::vector<Range> ranges = splitForThreads(uint32_t(m_words), 512);
+        const std::vector<Range> ranges =
+            m_parts == 1 ? std::vector<Range>{{0, uint32_t(m_words)}} : splitForThreads(uint32_t(m_words), 512);
         std::vector<std::array<size_t, noHit>> count(ranges.size());
         netkit::searchPool().forEach(ranges, [&](size_t range, uint32_t first, uint32_t end) {
             std::array<size_t, noHit> n{};

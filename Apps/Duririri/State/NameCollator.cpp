@@ -1,8 +1,12 @@
 #include "State/NameCollator.h"
 
 #include <unicode/ucol.h>
+#include <unicode/unorm2.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace sendra {
 
@@ -36,11 +40,141 @@ UCollator* openCollator(const std::string& localeName, bool normalizing)
     return collator;
 }
 
-// Text made only of characters below the combining marks is in FCD form (every character's decomposition starts
-// with a base character), which ICU collates correctly without checking.
-bool needsNoNormalization(QStringView text)
+const UNormalizer2* normalizer(const char* name, UNormalization2Mode mode)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x300; });
+    UErrorCode status = U_ZERO_ERROR;
+    return unorm2_getInstance(nullptr, name, mode, &status);
+}
+
+// ICU's own data, so that the decomposition below is the one its collator would make.
+const UNormalizer2* nfd()
+{
+    static const UNormalizer2* instance = normalizer("nfc", UNORM2_DECOMPOSE);
+    return instance;
+}
+
+const UNormalizer2* fcd()
+{
+    static const UNormalizer2* instance = normalizer("nfc", UNORM2_FCD);
+    return instance;
+}
+
+// The longest run of combining characters left to ICU's normalisation, which reorders a run by insertion: no more
+// than the stream-safe format allows, far beyond any real name.
+constexpr int shortRun = 30;
+// Texts longer than this are ordered by the start of their canonical decomposition. A UTF-16 unit decomposes to at
+// most four, so a text of this length or less is never cut and is ordered exactly as ICU orders it.
+constexpr qsizetype shortText = 1024;
+constexpr qsizetype keptUnits = 4 * shortText;
+
+enum class Route {
+    plain,       // below the combining marks: in FCD form, which ICU collates correctly without checking
+    normalizing, // ICU's normalisation, whose work stays linear in the text
+    decomposed,  // a long run of combining characters or a long text: decomposed here, then collated plainly
+};
+
+Route routeFor(QStringView text)
+{
+    if (text.size() > shortText)
+        return Route::decomposed;
+    Route route = Route::plain;
+    int run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (c < 0x300) {
+            run = 1; // a precomposed letter may end in a combining mark
+            continue;
+        }
+        route = Route::normalizing;
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        if (unorm2_hasBoundaryBefore(fcd(), UChar32(c)))
+            run = 1;
+        else if (++run > shortRun)
+            return Route::decomposed;
+    }
+    return route;
+}
+
+void appendUnits(char32_t c, std::u16string& out)
+{
+    if (c > 0xFFFF) {
+        out.push_back(QChar::highSurrogate(c));
+        out.push_back(QChar::lowSurrogate(c));
+    } else {
+        out.push_back(char16_t(c));
+    }
+}
+
+// The start of the text's canonical decomposition (NFD), at most keptUnits long. Each run of combining characters is
+// sorted once, so even a text of nothing but marks takes n log n; canonically equivalent texts have one
+// decomposition, and so one start.
+void decomposeStart(QStringView text, std::u16string& out)
+{
+    // A code point with its combining class above the bits of the code point.
+    std::vector<uint32_t> points;
+    points.reserve(size_t(std::min(text.size(), keptUnits)) + 8);
+    const auto combiningClass = [](uint32_t point) { return point >> 21; };
+    const auto push = [&](UChar32 c) {
+        points.push_back(uint32_t(unorm2_getCombiningClass(nfd(), c)) << 21 | uint32_t(c));
+    };
+    size_t units = 0;
+    UChar parts[32];
+    for (qsizetype i = 0; i < text.size();) {
+        UChar32 c = text[i++].unicode();
+        if (QChar::isHighSurrogate(char32_t(c)) && i < text.size() && text[i].isLowSurrogate())
+            c = UChar32(QChar::surrogateToUcs4(char16_t(c), text[i++].unicode()));
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t length = c < 0xC0 ? -1 : unorm2_getDecomposition(nfd(), c, parts, 32, &status);
+        const size_t before = points.size();
+        if (length < 0 || U_FAILURE(status)) {
+            push(c);
+        } else {
+            for (int32_t k = 0; k < length;) {
+                UChar32 part;
+                U16_NEXT(parts, k, length, part);
+                push(part);
+            }
+        }
+        // Nothing after a starter moves before it: once enough is kept, the rest can go.
+        if (units >= size_t(keptUnits) && combiningClass(points[before]) == 0) {
+            points.resize(before);
+            break;
+        }
+        for (size_t k = before; k < points.size(); ++k)
+            units += (points[k] & 0x1FFFFF) > 0xFFFF ? 2 : 1;
+    }
+    const auto byClass = [&](uint32_t a, uint32_t b) { return combiningClass(a) < combiningClass(b); };
+    for (auto it = points.begin(); it != points.end();) {
+        if (combiningClass(*it) == 0) {
+            ++it;
+            continue;
+        }
+        const auto runEnd = std::find_if(it, points.end(), [&](uint32_t p) { return combiningClass(p) == 0; });
+        if (!std::is_sorted(it, runEnd, byClass))
+            std::stable_sort(it, runEnd, byClass);
+        it = runEnd;
+    }
+    out.clear();
+    for (const uint32_t point : points) {
+        if (out.size() >= size_t(keptUnits))
+            break;
+        appendUnits(point & 0x1FFFFF, out);
+    }
+    if (out.size() > size_t(keptUnits))
+        out.resize(size_t(keptUnits) - 1); // a surrogate pair across the cut goes whole
+}
+
+// The text ICU is handed and whether the collator must normalise it; `storage` holds a decomposition when one is made.
+std::pair<QStringView, Route> collatedText(QStringView text, std::u16string& storage)
+{
+    const Route route = routeFor(text);
+    if (route != Route::decomposed)
+        return {text, route};
+    decomposeStart(text, storage);
+    return {QStringView(storage), route};
 }
 
 } // namespace
@@ -58,11 +192,6 @@ NameCollator::~NameCollator()
     ucol_close(m_plainCollator);
 }
 
-const UCollator* NameCollator::collatorFor(QStringView text) const
-{
-    return needsNoNormalization(text) ? m_plainCollator : m_collator;
-}
-
 const NameCollator& NameCollator::shared()
 {
     // One locale for the process, decided on first use; one collator per thread, since catalogues are prepared
@@ -74,18 +203,28 @@ const NameCollator& NameCollator::shared()
 
 int NameCollator::compare(QStringView a, QStringView b) const
 {
+    std::u16string aStorage;
+    std::u16string bStorage;
+    const auto [aText, aRoute] = collatedText(a, aStorage);
+    const auto [bText, bRoute] = collatedText(b, bStorage);
+    // A decomposition is in FCD form, so the normalising collator checks it without reordering anything.
+    const UCollator* collator =
+        aRoute == Route::normalizing || bRoute == Route::normalizing ? m_collator : m_plainCollator;
     const UCollationResult result =
-        ucol_strcoll(needsNoNormalization(a) && needsNoNormalization(b) ? m_plainCollator : m_collator, chars(a), int32_t(a.size()), chars(b), int32_t(b.size()));
+        ucol_strcoll(collator, chars(aText), int32_t(aText.size()), chars(bText), int32_t(bText.size()));
     return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
 }
 
 void NameCollator::appendSortKey(QStringView text, std::string& out) const
 {
+    std::u16string storage;
+    const auto [collated, route] = collatedText(text, storage);
+    const UCollator* collator = route == Route::normalizing ? m_collator : m_plainCollator;
     const size_t start = out.size();
-    size_t room = size_t(text.size()) * 4 + 32;
+    size_t room = size_t(collated.size()) * 4 + 32;
     for (;;) {
         out.resize(start + room);
-        const int32_t length = ucol_getSortKey(collatorFor(text), chars(text), int32_t(text.size()),
+        const int32_t length = ucol_getSortKey(collator, chars(collated), int32_t(collated.size()),
                                                reinterpret_cast<uint8_t*>(out.data() + start), int32_t(room));
         if (length > 0 && size_t(length) <= room) {
             out.resize(start + size_t(length) - 1); // drop the terminating zero

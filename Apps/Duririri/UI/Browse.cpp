@@ -100,8 +100,8 @@ QVariantList Browse::lanes() const
     // shown as they are, even when one equals an interface text ("Películas", "Todo").
     for (const CommandLane& lane : current->feed()->lanes) {
         out.append(QVariantMap{{QStringLiteral("id"), lane.id},
-                               {QStringLiteral("title"), lane.title},
-                               {QStringLiteral("subtitle"), lane.subtitle},
+                               {QStringLiteral("title"), shownText(lane.title)},
+                               {QStringLiteral("subtitle"), shownText(lane.subtitle)},
                                {QStringLiteral("titleIsText"), lane.titleIsText},
                                {QStringLiteral("subtitleIsText"), lane.subtitleIsText},
                                {QStringLiteral("count"), int(lane.nodes.size())}});

@@ -45,11 +45,11 @@ QVariant Details::selectedBrief() const
         for (const EpisodeNode& episode : season.episodes) {
             episodes.append(QVariantMap{{QStringLiteral("id"), episode.id},
                                         {QStringLiteral("number"), episode.number},
-                                        {QStringLiteral("title"), episode.title}});
+                                        {QStringLiteral("title"), shownText(episode.title)}});
         }
         seasons.append(QVariantMap{{QStringLiteral("number"), season.number}, {QStringLiteral("episodes"), episodes}});
     }
-    return QVariantMap{{QStringLiteral("synopsis"), brief.synopsis},
+    return QVariantMap{{QStringLiteral("synopsis"), shownText(brief.synopsis, shownSynopsisLimit)},
                        {QStringLiteral("genre"), brief.genre},
                        {QStringLiteral("year"), brief.year},
                        {QStringLiteral("seasons"), seasons}};

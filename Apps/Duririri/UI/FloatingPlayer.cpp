@@ -3,6 +3,7 @@
 #include "Domain/L10n.h"
 #include "Shared/PlayerSession.h"
 #include "State/CommandDeck.h"
+#include "UI/NodeValues.h"
 #include "UI/UiLog.h"
 
 #include <QEvent>
@@ -62,7 +63,7 @@ void FloatingPlayer::present(const PlaybackTicket& ticket, CommandDeck& deck)
     if (!window)
         return;
     showSession(m_host->session());
-    window->setTitle(ticket.node.title);
+    window->setTitle(shownText(ticket.node.title));
     window->show();
     window->raise();
     window->requestActivate();

@@ -96,7 +96,7 @@ QVariant GroupListModel::data(const QModelIndex& index, int role) const
         return group->id;
     case NameRole:
     case Qt::DisplayRole:
-        return group->name;
+        return shownText(group->name);
     case KindRole:
         return storedValue(group->kind);
     }

@@ -206,7 +206,7 @@ QVariant NodeListModel::data(const QModelIndex& index, int role) const
         return node->id;
     case TitleRole:
     case Qt::DisplayRole:
-        return node->title;
+        return shownText(node->title);
     case ArtworkRole:
         return artworkText(node->artwork);
     case KindRole:
@@ -214,7 +214,7 @@ QVariant NodeListModel::data(const QModelIndex& index, int role) const
     case GenericRole:
         return node->contentClassification == u"generic";
     case GroupNameRole:
-        return node->groupName;
+        return shownText(node->groupName);
     case GroupIdRole:
         return node->groupID;
     case IsFavoriteRole:

@@ -7,8 +7,16 @@
 
 namespace sendra::ui {
 
-// An entry as QML reads it: key ("kind:id"), id, title, groupID, groupName, artwork (address text, empty when
-// none), kind ("tv", "movies", "series"), generic (shown without the kind split), isFavorite.
+// A source may send a title, a category name or a synopsis of up to 16 MiB, and a text item lays out all it is
+// given (a megabyte holds the window for a second). The screens get a prefix longer than the widest window
+// shows in a text's lines, cut between two characters as a reader sees them and ended with "…"; the deck
+// keeps, orders and searches the whole text. The limits count UTF-16 units.
+inline constexpr qsizetype shownNameLimit = 1024;
+inline constexpr qsizetype shownSynopsisLimit = 8192;
+QString shownText(const QString& text, qsizetype limit = shownNameLimit);
+
+// An entry as QML reads it: key ("kind:id"), id, title (as shown), groupID, groupName (as shown), artwork (address
+// text, empty when none), kind ("tv", "movies", "series"), generic (shown without the kind split), isFavorite.
 QVariantMap nodeValue(const MediaNode& node, const QSet<QString>& favorites);
 // A category: id (the group key), name, kind.
 QVariantMap groupValue(const MediaGroup& group);

@@ -1,6 +1,7 @@
 #include "UI/PlayerHost.h"
 
 #include "Domain/L10n.h"
+#include "UI/NodeValues.h"
 
 #include "OrrinthCore/PlaybackRequest.h"
 #include "Shared/PlayerSession.h"
@@ -28,8 +29,9 @@ orrinth::ContentKind contentKind(SignalKind kind)
 orrinth::PlaybackRequest playbackRequest(const PlaybackTicket& ticket)
 {
     const MediaNode& node = ticket.node;
-    const orrinth::CatalogItem item(node.id, node.title, node.groupID, node.groupName, node.artwork, node.fileSuffix,
-                                    contentKind(node.kind), node.directURL);
+    // The player only shows the title and the category: it gets them as the screens do.
+    const orrinth::CatalogItem item(node.id, shownText(node.title), node.groupID, shownText(node.groupName),
+                                    node.artwork, node.fileSuffix, contentKind(node.kind), node.directURL);
     return orrinth::PlaybackRequest(item, ticket.stream, ticket.episodes, ticket.episodeIndex,
                                     orrinth::PlaybackRequest::clampedResumeProgress(ticket.resumeFraction));
 }

@@ -9,7 +9,7 @@ import Sendra.App
 //
 // A click opens the entry (nodes.open(index)); the heart and the menu flip it (nodes.toggleFavorite(index)).
 // The tile has no width of its own; its height follows from its width. Children get the names
-// <objectName>.favorite, <objectName>.menu and <objectName>.menu.toggle.
+// <objectName>.title, <objectName>.group, <objectName>.favorite, <objectName>.menu and <objectName>.menu.toggle.
 Item {
     id: tile
 
@@ -69,6 +69,7 @@ Item {
             }
             Text {
                 id: titleText
+                objectName: tile.objectName.length > 0 ? tile.objectName + ".title" : ""
                 width: tile.width
                 text: tile.title
                 // Titles are data, shown verbatim; plain text also spares the rich-text check on every row.
@@ -81,6 +82,7 @@ Item {
                 elide: Text.ElideRight
             }
             Text {
+                objectName: tile.objectName.length > 0 ? tile.objectName + ".group" : ""
                 width: tile.width
                 text: tile.groupName.toUpperCase()
                 textFormat: Text.PlainText
