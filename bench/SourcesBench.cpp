@@ -470,9 +470,9 @@ void Playlist_GroupsSorted(benchmark::State& state)
     timeReading(state, playlistSortedByGroup(int(state.range(0))), readPlaylist);
 }
 
-// What the download road does: 64 KiB pieces gathered into 2 MiB pieces, read on Qt's pool and joined (wall time;
-// the CPU time shown is the calling thread's). The heap meter counts one thread, so this road's memory is measured
-// by bench_hostile's LargePlaylist instead.
+// What the download road does: 64 KiB pieces gathered into 2 MiB pieces, read on the background pool and joined (wall
+// time; the CPU time shown is the calling thread's). The heap meter counts one thread, so this road's memory is
+// measured by bench_hostile's LargePlaylist instead.
 NodeTable readPlaylistOnWorkers(const QByteArray& body)
 {
     PlaylistReader reader(QUrl(), true, qsizetype(2) << 20);

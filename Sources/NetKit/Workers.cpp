@@ -1,9 +1,9 @@
 #include "NetKit/Workers.h"
 
 #include "NetKit/NetLog.h"
+#include "NetKit/WorkersTesting.h"
 
 #include <QCoreApplication>
-#include <QThreadPool>
 
 #include <pthread.h>
 
@@ -27,6 +27,7 @@ namespace {
 
 std::atomic<bool> stopping{false};
 std::atomic<bool> failStarts{false};
+std::atomic<uint32_t> leastShare{20'000};
 
 struct Job {
     std::function<void()> run;
@@ -46,7 +47,9 @@ void watchApplication();
 
 } // namespace
 
-struct WorkerPool::State {
+namespace detail {
+
+struct PoolState {
     const char* name;
     unsigned max;
     mutable std::mutex mutex;
@@ -180,16 +183,20 @@ struct WorkerPool::State {
     }
 };
 
+} // namespace detail
+
 namespace {
 
+using detail::PoolState;
+
 std::mutex registryMutex;
-std::vector<WorkerPool::State*>& registry()
+std::vector<PoolState*>& registry()
 {
-    static auto* pools = new std::vector<WorkerPool::State*>;
+    static auto* pools = new std::vector<PoolState*>;
     return *pools;
 }
 
-std::vector<WorkerPool::State*> pools()
+std::vector<PoolState*> pools()
 {
     const std::lock_guard lock(registryMutex);
     return registry();
@@ -225,7 +232,7 @@ struct Pass {
 
 } // namespace
 
-WorkerPool::WorkerPool(const char* name, unsigned maxThreads) : m_state(std::make_shared<State>())
+WorkerPool::WorkerPool(const char* name, unsigned maxThreads) : m_state(std::make_shared<PoolState>())
 {
     m_state->name = name;
     m_state->max = std::max(maxThreads, 1U);
@@ -256,7 +263,7 @@ void WorkerPool::runHere(const std::function<void()>& job)
     }
 }
 
-void WorkerPool::forEach(size_t count, void (*call)(void*, size_t), void* context, size_t threads)
+void WorkerPool::pass(size_t count, size_t threads, void (*call)(void*, size_t), void* context)
 {
     if (count == 0)
         return;
@@ -310,6 +317,11 @@ unsigned WorkerPool::maxThreads() const
     return m_state->max;
 }
 
+uint32_t leastPerThread()
+{
+    return leastShare.load(std::memory_order_relaxed);
+}
+
 namespace {
 
 unsigned cores()
@@ -360,15 +372,10 @@ bool stopWorkers(std::chrono::milliseconds bound)
     stopping = true;
     const auto deadline = std::chrono::steady_clock::now() + bound;
     bool all = true;
-    for (WorkerPool::State* pool : pools())
+    // Qt's global pool is not waited for: nothing here starts work there, and the image scaling Qt shares out on it
+    // is awaited by the thread that asked for it.
+    for (PoolState* pool : pools())
         all = pool->endThreads(deadline, true) && all;
-    // Qt's own pool: its owner waits for it without a bound when the application object goes.
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (QThreadPool* qtPool = QThreadPool::globalInstance()) {
-        qtPool->clear();
-        all = qtPool->waitForDone(int(std::max<long long>(left.count(), 0))) && all;
-    }
     return all;
 }
 
@@ -385,7 +392,7 @@ namespace {
 
 void reopen()
 {
-    for (WorkerPool::State* pool : pools()) {
+    for (PoolState* pool : pools()) {
         const std::lock_guard lock(pool->mutex);
         pool->ending = false;
     }
@@ -416,9 +423,14 @@ void failThreadStartsForTests(bool fail)
 
 void endIdleThreadsForTests()
 {
-    for (WorkerPool::State* pool : pools())
+    for (PoolState* pool : pools())
         pool->endThreads(std::chrono::steady_clock::time_point::max(), false);
     reopen();
+}
+
+uint32_t setLeastPerThreadForTests(uint32_t entries)
+{
+    return leastShare.exchange(entries, std::memory_order_relaxed);
 }
 
 } // namespace netkit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NetKit/Ranges.h"
+
 #include <QFuture>
 #include <QPromise>
 
@@ -8,9 +10,14 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <span>
 #include <type_traits>
 
 namespace netkit {
+
+namespace detail {
+struct PoolState;
+}
 
 // A named set of worker threads, started when work comes and kept waiting (blocked, never spinning) for more. A
 // thread that cannot start (a thread limit) leaves the work to the threads there are, or to the caller when there
@@ -36,18 +43,35 @@ public:
             runHere([&held] { (*held)(); });
     }
 
-    // Calls call(context, i) for every i in [0, count): this thread takes pieces too, so it never waits for a piece
-    // nobody has begun, and blocks only for pieces other threads are busy with. The first exception is rethrown here
-    // once every piece begun has ended; pieces not begun by then are skipped. At most `threads` threads take part,
-    // this one included (0: as many as the pool has).
-    void forEach(size_t count, void (*call)(void* context, size_t piece), void* context, size_t threads = 0);
+    // Calls work(i) for every i in [0, count): this thread takes pieces too, so it never waits for a piece nobody has
+    // begun, and blocks only for pieces other threads are busy with. The first exception is rethrown here once every
+    // piece begun has ended; pieces not begun by then are skipped. At most `threads` threads take part, this one
+    // included (0: as many as the pool has).
+    template <class Work>
+    void forEach(size_t count, size_t threads, Work&& work)
+    {
+        pass(
+            count, threads, [](void* w, size_t piece) { (*static_cast<std::remove_reference_t<Work>*>(w))(piece); },
+            const_cast<void*>(static_cast<const void*>(&work)));
+    }
 
     template <class Work>
-    void forEach(size_t count, Work&& work, size_t threads = 0)
+    void forEach(size_t count, Work&& work)
     {
-        forEach(
-            count, [](void* w, size_t piece) { (*static_cast<std::remove_reference_t<Work>*>(w))(piece); },
-            const_cast<void*>(static_cast<const void*>(&work)), threads);
+        forEach(count, 0, work);
+    }
+
+    // Calls work(i, ranges[i].first, ranges[i].end) for every range, as above.
+    template <class Work>
+    void forEach(std::span<const Range> ranges, size_t threads, Work&& work)
+    {
+        forEach(ranges.size(), threads, [&](size_t i) { work(i, ranges[i].first, ranges[i].end); });
+    }
+
+    template <class Work>
+    void forEach(std::span<const Range> ranges, Work&& work)
+    {
+        forEach(ranges, 0, work);
     }
 
     // Starts its threads now, so that the first work does not pay for it.
@@ -60,12 +84,11 @@ public:
     unsigned threadCount() const;
     unsigned maxThreads() const;
 
-    struct State;
-
 private:
     static void runHere(const std::function<void()>& job);
+    void pass(size_t count, size_t threads, void (*call)(void* context, size_t piece), void* context);
 
-    std::shared_ptr<State> m_state;
+    std::shared_ptr<detail::PoolState> m_state;
 };
 
 // Work that leaves the main thread: reading, parsing and preparing catalogues, releasing them. Its jobs may wait for
@@ -105,18 +128,13 @@ QFuture<Result> startInBackground(Work work)
 // True once the process is ending: long loops on a worker check it between lines or pieces and give up.
 bool workersStopping();
 
-// The process is ending: asks every pool's workers to stop, and waits at most `bound` for those still busy (Qt's
-// global pool included). True when all ended (their threads are joined, static destructors may run); false when some
-// are still busy, and the process must end without running destructors under them (see leaveProcess()).
+// The process is ending: asks every pool's workers to stop, and waits at most `bound` for those still busy. True when
+// all ended (their threads are joined, static destructors may run); false when some are still busy, and the process
+// must end without running destructors under them (see leaveProcess()).
 bool stopWorkers(std::chrono::milliseconds bound);
 
 // The end of main(), once the application has saved everything: returns `code` when every worker stopped within
 // `bound`, or else flushes the standard streams and ends the process at once with `code`.
 int leaveProcess(int code, std::chrono::milliseconds bound = std::chrono::milliseconds(800));
-
-// Tests: while set, no worker thread starts (as under a thread limit); threads already there stay.
-void failThreadStartsForTests(bool fail);
-// Tests: ends every waiting worker thread of every pool, so that the next work has to start threads again.
-void endIdleThreadsForTests();
 
 } // namespace netkit

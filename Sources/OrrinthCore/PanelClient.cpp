@@ -2,7 +2,7 @@
 
 #include "OrrinthCore/AccessFlowPolicy.h"
 #include "OrrinthCore/Addresses.h"
-#include "OrrinthCore/Background.h"
+#include "NetKit/InBackground.h"
 #include "OrrinthCore/JsonDecoding.h"
 #include "NetKit/UrlCodec.h"
 
@@ -94,7 +94,7 @@ QCoro::Task<Record> fetchRecord(std::shared_ptr<HttpTransport> transport, HttpRe
     }
     requireSuccess(response);
     auto decode = [body = response.body, read] { return json::decodeDocument(body, read); };
-    co_return co_await inBackground(std::move(decode), token);
+    co_return co_await netkit::inBackground(std::move(decode), token);
 }
 
 // Exactly four ASCII digits: other Unicode digits are not part of an access code.

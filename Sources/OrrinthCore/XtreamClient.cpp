@@ -1,7 +1,7 @@
 #include "OrrinthCore/XtreamClient.h"
 
 #include "OrrinthCore/Addresses.h"
-#include "OrrinthCore/Background.h"
+#include "NetKit/InBackground.h"
 #include "OrrinthCore/CoreErrors.h"
 #include "OrrinthCore/JsonDecoding.h"
 #include "NetKit/Join.h"
@@ -216,7 +216,7 @@ QCoro::Task<QList<CatalogItem>> streamItems(Transport transport, XtreamCredentia
         const QByteArray body = co_await fetch(transport, credentials, action(request), 40s, token, true);
         // Named: g++ 12 destroys a lambda temporary of a co_await expression twice.
         auto decode = [body, kind, names] { return itemsFrom(body, kind, names); };
-        co_return co_await inBackground(std::move(decode), token);
+        co_return co_await netkit::inBackground(std::move(decode), token);
     } catch (...) {
         if (!token.isCancelled())
             qCWarning(netkit::netLog, "Sendra: a stream list of the panel could not be read; it counts as empty");

@@ -3,6 +3,7 @@
 #include "Networking/PanelAccess.h"
 #include "Networking/PlatformRequests.h"
 #include "NetKit/Workers.h"
+#include "NetKit/WorkersTesting.h"
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "Networking/XtreamTransport.h"
@@ -15,7 +16,6 @@
 
 #include <QElapsedTimer>
 #include <QThread>
-#include <QThreadPool>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 
@@ -393,7 +393,7 @@ TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
     }
 }
 
-// Quitting waits for the workers of Qt's pool: a reader dropped or cancelled in the middle of its pieces lets its
+// Quitting waits for the background pool's workers: a reader dropped or cancelled in the middle of its pieces lets its
 // workers go within a line, not once their pieces are read.
 TEST(StreamedReaders, ADroppedOrCancelledPlaylistReaderLetsItsWorkersGoAtOnce)
 {
@@ -415,7 +415,7 @@ TEST(StreamedReaders, ADroppedOrCancelledPlaylistReaderLetsItsWorkersGoAtOnce)
         } else {
             reader.reset();
         }
-        QThreadPool::globalInstance()->waitForDone();
+        netkit::backgroundPool().waitUntilIdle();
         EXPECT_LT(timer.elapsed(), pieceMs / 2) << (cancel ? "cancelled" : "dropped") << "; a piece takes " << pieceMs;
     }
 }

@@ -6,10 +6,10 @@
 #include "State/CatalogSnapshot.h"
 #include "State/CatalogViews.h"
 #include "State/HomeFeed.h"
-#include "State/InParallel.h"
 #include "State/SpotlightDraw.h"
 
 #include "NetKit/Workers.h"
+#include "NetKit/WorkersTesting.h"
 
 #include <QRandomGenerator>
 
@@ -98,8 +98,8 @@ QList<MediaNode> nodesAt(const CatalogSnapshot& snapshot, const std::vector<uint
 class SmallThreadShares
 {
 public:
-    explicit SmallThreadShares(uint32_t entries) : m_previous(setLeastPerThreadForTests(entries)) {}
-    ~SmallThreadShares() { setLeastPerThreadForTests(m_previous); }
+    explicit SmallThreadShares(uint32_t entries) : m_previous(netkit::setLeastPerThreadForTests(entries)) {}
+    ~SmallThreadShares() { netkit::setLeastPerThreadForTests(m_previous); }
     SmallThreadShares(const SmallThreadShares&) = delete;
     SmallThreadShares& operator=(const SmallThreadShares&) = delete;
 

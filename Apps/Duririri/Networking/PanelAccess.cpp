@@ -1,7 +1,7 @@
 #include "Networking/PanelAccess.h"
 
 #include "Domain/OriginNormalization.h"
-#include "Networking/BackgroundWork.h"
+#include "NetKit/InBackground.h"
 #include "Networking/BodyFeed.h"
 #include "Networking/BrandResolutionReader.h"
 #include "Networking/PlatformRequests.h"
@@ -213,7 +213,7 @@ QCoro::Task<LoadedCatalog> loadPreparedCatalog(CatalogRequest request, CancelTok
         live.append(std::move(series));
         return std::move(live);
     };
-    catalog.nodes = co_await runInBackground(std::move(join));
+    catalog.nodes = co_await netkit::inBackground(std::move(join), token);
     if (again != identity || catalog.nodes.isEmpty())
         fail(CommandError::invalidResponse);
     catalog.feed = std::move(feed);

@@ -3,7 +3,7 @@
 #include "Domain/CommandError.h"
 #include "Domain/XtreamStreamAddressPolicy.h"
 #include "NetKit/Join.h"
-#include "Networking/BackgroundWork.h"
+#include "NetKit/InBackground.h"
 #include "Networking/BodyFeed.h"
 #include "NetKit/LargeList.h"
 #include "NetKit/NetLog.h"
@@ -87,7 +87,7 @@ QCoro::Task<xtream::CategoryMap> categoriesOrNone(HttpSession session, ProviderS
         const QByteArray body = co_await fetchList(session, source, action, token);
         netkit::throwIfCancelled(token);
         auto read = [body] { return xtream::readCategoryMap(body); };
-        co_return co_await runInBackground(std::move(read));
+        co_return co_await netkit::inBackground(std::move(read), token);
     } catch (const netkit::Cancelled&) {
         throw;
     } catch (...) {
@@ -169,7 +169,7 @@ QCoro::Task<NodeTable> kindNodes(HttpSession session, ProviderSession source, Ki
     auto [feed, categories] = co_await netkit::joinAll(token, std::move(streams), std::move(categoryNames));
     netkit::throwIfCancelled(token);
     auto read = [feed = std::move(feed), categories = std::move(categories)] { return feed->finish(categories); };
-    co_return co_await runInBackground(std::move(read));
+    co_return co_await netkit::inBackground(std::move(read), token);
 }
 
 QCoro::Task<NodeTable> loadUniverse(HttpSession session, ProviderSession source, CancelToken token)
@@ -192,7 +192,7 @@ QCoro::Task<NodeTable> loadUniverse(HttpSession session, ProviderSession source,
         all.append(std::move(series));
         return std::move(all);
     };
-    NodeTable all = co_await runInBackground(std::move(concatenate));
+    NodeTable all = co_await netkit::inBackground(std::move(concatenate), token);
     if (all.isEmpty())
         throw CommandFailure(CommandError::emptyCatalog);
     co_return all;
@@ -210,7 +210,7 @@ QCoro::Task<ContentBrief> loadDetails(HttpSession session, MediaNode node, Provi
     const QByteArray body = co_await fetch(session, source, query, timeout, token);
     netkit::throwIfCancelled(token);
     auto read = [body, kind = node.kind, source] { return xtream::readBrief(body, kind, source); };
-    co_return co_await runInBackground(std::move(read));
+    co_return co_await netkit::inBackground(std::move(read), token);
 }
 
 QCoro::Task<void> checkAccount(HttpSession session, ProviderSession source, CancelToken token)
@@ -219,7 +219,7 @@ QCoro::Task<void> checkAccount(HttpSession session, ProviderSession source, Canc
     const QByteArray body = co_await fetch(session, source, noQuery, kAccountTimeout, token);
     netkit::throwIfCancelled(token);
     auto read = [body] { return xtream::accountAccepted(body); };
-    const bool accepted = co_await runInBackground(std::move(read));
+    const bool accepted = co_await netkit::inBackground(std::move(read), token);
     if (!accepted)
         throw CommandFailure(CommandError::invalidCredentials);
 }

@@ -1,7 +1,8 @@
 #include "State/CatalogSearch.h"
 
-#include "State/InParallel.h"
 #include "State/TextFold.h"
+
+#include "NetKit/Workers.h"
 
 #include <algorithm>
 #include <array>
@@ -17,6 +18,10 @@
 namespace sendra {
 
 namespace {
+
+using netkit::leastPerThread;
+using netkit::Range;
+using netkit::splitForThreads;
 
 // Results kept per snapshot: a typed word needs one per keystroke. Their positions together stay within a few
 // times the visible entries, however many queries come.
@@ -286,7 +291,7 @@ public:
         const std::vector<Range> ranges =
             m_parts == 1 ? std::vector<Range>{{0, uint32_t(m_words)}} : splitForThreads(uint32_t(m_words), 512);
         std::vector<std::array<size_t, noHit>> count(ranges.size());
-        onStandingThreads(ranges, [&](size_t range, uint32_t first, uint32_t end) {
+        netkit::searchPool().forEach(ranges, [&](size_t range, uint32_t first, uint32_t end) {
             std::array<size_t, noHit> n{};
             for (size_t r = 0; r < noHit; ++r) {
                 uint64_t* joined = bitsOf(0, r);
@@ -309,7 +314,7 @@ public:
         std::vector<uint32_t> out(total);
         if (total == 0)
             return out;
-        onStandingThreads(ranges, [&](size_t range, uint32_t first, uint32_t end) {
+        netkit::searchPool().forEach(ranges, [&](size_t range, uint32_t first, uint32_t end) {
             for (size_t r = 0; r < noHit; ++r) {
                 const uint64_t* joined = bitsOf(0, r);
                 size_t next = count[range][r];
@@ -336,7 +341,7 @@ CatalogSearch::CatalogSearch(std::shared_ptr<const CatalogSnapshot> snapshot) : 
 {
     // The first keystroke over a large catalogue should not wait for its threads to start.
     if (m_snapshot->entries().size() >= 2 * leastPerThread())
-        startStandingThreads();
+        netkit::searchPool().warmUp();
 }
 
 NodeView CatalogSearch::results(const QString& query)
@@ -401,7 +406,7 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
                                           : splitForThreads(entries.size());
     SharedHitBits hits(entries.size(), ranges.size(), m_scratch);
     if (!only && query.size() == 1 && uint8_t(query[0]) < 0x80) {
-        onStandingThreads(ranges, [&](size_t part, uint32_t first, uint32_t end) {
+        netkit::searchPool().forEach(ranges, [&](size_t part, uint32_t first, uint32_t end) {
             rankOneByte(snapshot, query[0], nameRank, anyName, first, end, rankOf.data());
             hits.add(entries, part, first, end, rankOf.data());
         });
@@ -410,7 +415,7 @@ CatalogSearch::Positions CatalogSearch::compute(const std::string& query)
     const Anchors anchors(entries, query);
     // Past one anchor in two titles, a scan of the one text would stop in most titles.
     const bool titleByTitle = size_t(entries.byteCount(uint8_t(query[anchors.rarest]))) * 2 > entries.size();
-    onStandingThreads(ranges, [&](size_t part, uint32_t first, uint32_t end) {
+    netkit::searchPool().forEach(ranges, [&](size_t part, uint32_t first, uint32_t end) {
         uint8_t* rank = rankOf.data();
         if (only) {
             std::memset(rank + first, noHit, end - first);

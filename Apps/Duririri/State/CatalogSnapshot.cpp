@@ -1,9 +1,9 @@
 #include "State/CatalogSnapshot.h"
 
 #include "Domain/SeededTable.h"
+#include "NetKit/Workers.h"
 
 #include "State/HomeFeed.h"
-#include "State/InParallel.h"
 #include "State/NameCollator.h"
 #include "State/ReleaseOnWorker.h"
 #include "State/TextFold.h"
@@ -20,6 +20,10 @@ namespace sendra {
 
 namespace {
 
+using netkit::Range;
+using netkit::splitForThreads;
+using netkit::splitIntoPieces;
+using netkit::threadsForPieces;
 using FirstSeenTable = SeededTable<>;
 
 // Finds, for every entry, the first entry whose value is equal, probing a few entries ahead of the one compared.
@@ -35,7 +39,7 @@ std::vector<uint32_t> firstOccurrences(std::span<const uint32_t> hashes, SameAs&
     const std::vector<Range> shares = splitForThreads(count);
     const uint64_t parts = shares.size();
     // The table's slots come from a hash's low bits; the share from its high ones.
-    inParallel(shares, [&](size_t part, uint32_t, uint32_t) {
+    netkit::teamPool().forEach(shares, [&](size_t part, uint32_t, uint32_t) {
         const auto mine = [&](uint32_t hash) { return (hash * parts) >> 32 == part; };
         FirstSeenTable table(count / parts);
         for (uint32_t p = 0; p < count; ++p) {
@@ -95,7 +99,7 @@ PerEntry<char> joinParts(const std::vector<Range>& ranges, std::vector<std::stri
     for (size_t chunk = 0; chunk < parts.size(); ++chunk)
         base[chunk + 1] = base[chunk] + parts[chunk].size();
     PerEntry<char> joined(base.back());
-    inPieces(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
+    netkit::teamPool().forEach(ranges, threadsForPieces(ranges), [&](size_t chunk, uint32_t first, uint32_t end) {
         for (uint32_t i = first; i < end; ++i)
             start[i] += uint32_t(base[chunk]);
         if (!parts[chunk].empty())
@@ -162,7 +166,7 @@ void mergeRuns(Items& items, Items& spare, std::vector<Range> runs, const Less& 
         std::vector<Range> work;
         for (uint32_t p = 0; p < pieces.size(); ++p)
             work.push_back({p, p + 1});
-        inParallel(work, [&](size_t, uint32_t p, uint32_t) {
+        netkit::teamPool().forEach(work, [&](size_t, uint32_t p, uint32_t) {
             const Piece& piece = pieces[p];
             std::merge(items.begin() + piece.a, items.begin() + piece.aEnd, items.begin() + piece.b,
                        items.begin() + piece.bEnd, spare.begin() + piece.out, less);
@@ -180,7 +184,7 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
     const std::vector<Range> ranges = splitForThreads(count);
     const std::vector<Range> pieces = splitIntoPieces(count);
     std::vector<std::string> parts(pieces.size());
-    inPieces(pieces, [&](size_t chunk, uint32_t first, uint32_t end) {
+    netkit::teamPool().forEach(pieces, threadsForPieces(pieces), [&](size_t chunk, uint32_t first, uint32_t end) {
         const NameCollator& collator = NameCollator::shared();
         std::string& out = parts[chunk];
         out.reserve(size_t(end - first) * 32);
@@ -200,7 +204,7 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
         uint32_t index;
     };
     PerEntry<Item> items(count);
-    inParallel(ranges, [&](size_t, uint32_t first, uint32_t end) {
+    netkit::teamPool().forEach(ranges, [&](size_t, uint32_t first, uint32_t end) {
         for (uint32_t i = first; i < end; ++i) {
             const std::string_view k = key(i);
             uint64_t word[2] = {0, 0};
@@ -224,7 +228,7 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
     };
     // Each thread sorts its range; the sorted ranges are then merged (the order is total, so the result is the
     // one a single sort gives).
-    inParallel(ranges, [&](size_t, uint32_t first, uint32_t end) {
+    netkit::teamPool().forEach(ranges, [&](size_t, uint32_t first, uint32_t end) {
         std::sort(items.begin() + first, items.begin() + end, less);
     });
     if (ranges.size() > 1) {
@@ -235,7 +239,7 @@ CollationOrder collationOrder(uint32_t count, TextAt&& textAt)
     CollationOrder result;
     result.order.resize(count);
     result.equalToPrevious.resize(count);
-    inParallel(ranges, [&](size_t, uint32_t first, uint32_t end) {
+    netkit::teamPool().forEach(ranges, [&](size_t, uint32_t first, uint32_t end) {
         for (uint32_t r = first; r < end; ++r) {
             result.order[r] = items[r].index;
             result.equalToPrevious[r] = r > 0 && items[r].high == items[r - 1].high &&
@@ -359,7 +363,7 @@ private:
         const std::vector<Range> ranges = splitIntoPieces(count);
         std::vector<std::string> folded(ranges.size());
         std::vector<std::array<uint32_t, 256>> byteCounts(ranges.size());
-        inPieces(ranges, [&](size_t chunk, uint32_t first, uint32_t end) {
+        netkit::teamPool().forEach(ranges, threadsForPieces(ranges), [&](size_t chunk, uint32_t first, uint32_t end) {
             const NodeTable& nodes = e.m_nodes;
             std::string& out = folded[chunk];
             out.reserve(size_t(end - first) * 24);

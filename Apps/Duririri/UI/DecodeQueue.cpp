@@ -118,7 +118,7 @@ bool DecodeQueue::dropUnwantedLocked()
 std::vector<std::shared_ptr<DecodeJob>> DecodeQueue::pump()
 {
     std::vector<std::shared_ptr<DecodeJob>> unstarted;
-    while (m_running < kThreads) {
+    while (m_running < int(netkit::imagePool().maxThreads())) {
         dropUnwantedLocked();
         auto next = m_waiting.end();
         for (auto job = m_waiting.begin(); job != m_waiting.end(); ++job)

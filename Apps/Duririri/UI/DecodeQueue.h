@@ -26,10 +26,10 @@ struct DecodeJob {
     qint64 counted = 0; // its size when it was queued (stripping a PNG makes it smaller)
 };
 
-// Pictures waiting for a decoding thread, shared by every engine. Two decodes run at once, at most one of them a
-// large picture, so small posters never wait behind large ones: the smallest waiting picture goes first, and a
-// large one only while the other thread is free for small ones. Pictures nobody waits for any more are dropped
-// unread. Each waiter gets the picture decoded straight to the size drawn, filled to its tile.
+// Pictures waiting for a decoding thread, shared by every engine. A decode runs on each of the image pool's threads
+// (two), at most one of them a large picture, so small posters never wait behind large ones: the smallest waiting
+// picture goes first, and a large one only while another thread is free for small ones. Pictures nobody waits for any
+// more are dropped unread. Each waiter gets the picture decoded straight to the size drawn, filled to its tile.
 class DecodeQueue final : public QObject
 {
     Q_OBJECT
@@ -61,7 +61,6 @@ private:
     // Decodes `job` here, then starts what waits.
     void run(const std::shared_ptr<DecodeJob>& job);
 
-    static constexpr int kThreads = 2;
     QMutex m_mutex;
     std::vector<DecodeJob> m_waiting;
     std::atomic<qint64> m_bytes{0};

@@ -3,6 +3,7 @@
 #include "Networking/Playlist/GroupMaking.h"
 #include "Networking/Playlist/KindHint.h"
 #include "Networking/Playlist/PlaylistBuilder.h"
+#include "NetKit/Workers.h"
 
 #include <QByteArray>
 
@@ -51,8 +52,11 @@ void PieceJoin::writeRows()
 
 NodeTable PieceJoin::finish()
 {
-    fillOnWorkers(m_joined, std::move(m_adoptions));
+    std::vector<NodeTable::Adoption> adoptions = std::move(m_adoptions);
     m_adoptions.clear();
+    std::erase_if(adoptions, [](const NodeTable::Adoption& adoption) { return adoption.filled(); });
+    // Each piece's rows go to their own place: the pieces are written on several threads.
+    netkit::teamPool().forEach(adoptions.size(), [&](std::size_t piece) { m_joined.fill(adoptions[piece]); });
     m_joined.releaseSpare();
     return std::move(m_joined);
 }

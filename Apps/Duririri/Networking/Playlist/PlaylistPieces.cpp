@@ -2,7 +2,6 @@
 
 #include "Domain/CommandError.h"
 #include "Networking/Playlist/LineReader.h"
-#include "NetKit/Workers.h"
 
 #include <simdjson.h>
 
@@ -58,17 +57,6 @@ void PlaylistPieces::read(PlaylistPiece& piece)
         ++done;
     }
     finished.notify_all();
-}
-
-void startOnWorker(std::function<void()> work)
-{
-    (void)netkit::backgroundPool().start(std::move(work));
-}
-
-void fillOnWorkers(NodeTable& table, std::vector<NodeTable::Adoption> adoptions)
-{
-    std::erase_if(adoptions, [](const NodeTable::Adoption& adoption) { return adoption.filled(); });
-    netkit::teamPool().forEach(adoptions.size(), [&](std::size_t piece) { table.fill(adoptions[piece]); });
 }
 
 } // namespace sendra::playlist

@@ -10,7 +10,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -58,16 +57,5 @@ struct PlaylistPieces {
     std::atomic<bool> failed = false;
     std::atomic<bool> abandoned = false; // the reader is gone (or cancelled): what is left unread stays so
 };
-
-// The pieces' workers: the only two places the reader hands work out, both to the shared named pools of
-// NetKit/Workers.h.
-
-// Starts `work` on a worker of the background pool. Work no worker takes is left to the reader's finish(), which
-// reads what nobody began.
-void startOnWorker(std::function<void()> work);
-
-// The rows of every piece joined, written on several threads of the team pool: each piece's rows go to their own
-// place.
-void fillOnWorkers(NodeTable& table, std::vector<NodeTable::Adoption> adoptions);
 
 } // namespace sendra::playlist

@@ -7,6 +7,7 @@
 #include "Networking/Playlist/MadeGroups.h"
 #include "Networking/Playlist/PieceJoin.h"
 #include "Networking/Playlist/PlaylistPieces.h"
+#include "NetKit/Workers.h"
 
 #include <simdjson.h>
 
@@ -119,8 +120,9 @@ struct PlaylistReader::State {
         current = {};
         piece->opening = pieces->list.empty();
         pieces->list.push_back(piece);
+        // A piece no worker takes is left to finish(), which reads what nobody began.
         if (onWorker)
-            playlist::startOnWorker([shared = pieces, piece] {
+            (void)netkit::backgroundPool().start([shared = pieces, piece] {
                 if (!piece->claimed.exchange(true))
                     shared->read(*piece);
             });
