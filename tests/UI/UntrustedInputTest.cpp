@@ -191,8 +191,9 @@ void expectCut(QObject* item, const QString& huge, qsizetype limit = ui::shownNa
     EXPECT_NE(kept.back(), QChar(0x200D)) << name.toStdString();
     auto* quick = qobject_cast<QQuickItem*>(item);
     if (quick && quick->isVisible() && quick->property("maximumLineCount").toInt() < 10 &&
-        item->metaObject()->indexOfProperty("truncated") >= 0)
+        item->metaObject()->indexOfProperty("truncated") >= 0) {
         EXPECT_TRUE(item->property("truncated").toBool()) << name.toStdString();
+    }
 }
 
 } // namespace
