@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -52,12 +51,6 @@ protected:
     static constexpr bool pastHalf(std::size_t used, std::size_t room) { return used * 2 > room; }
 };
 
-// SHIM until the playlist reader moves
-inline std::uint32_t seededHash(std::string_view bytes)
-{
-    return SeededHashing::hash(bytes);
-}
-
 struct NoPayload {
 };
 
@@ -84,20 +77,14 @@ public:
     template <class Text, class SameAs>
     const Slot* find(const Text& text, SameAs&& sameAs) const
     {
-        if constexpr (std::is_same_v<Text, std::uint32_t>) // SHIM until the playlist reader moves
-            return findHashed(text, std::forward<SameAs>(sameAs));
-        else
-            return findHashed(hash(text), std::forward<SameAs>(sameAs));
+        return findHashed(hash(text), std::forward<SameAs>(sameAs));
     }
 
     // Stores `id` with `payload` for `text` (which must not be equal to a text stored).
     template <class Text>
     void add(const Text& text, std::uint32_t id, Payload payload = {})
     {
-        if constexpr (std::is_same_v<Text, std::uint32_t>) // SHIM until the playlist reader moves
-            addHashed(text, id, std::move(payload));
-        else
-            addHashed(hash(text), id, std::move(payload));
+        addHashed(hash(text), id, std::move(payload));
     }
 
     // The id already stored for a text equal to `text` (`sameAs(id)`), else `id` (which is then stored).
