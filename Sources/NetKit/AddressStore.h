@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NetKit/Blocks.h"
+#include "NetKit/HashSeed.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -51,7 +52,7 @@ private:
 
     Blocks<char> m_rests;
     std::vector<QByteArray> m_directories;
-    std::unordered_map<std::string_view, uint32_t> m_directoryIndex; // views into m_directories
+    std::unordered_map<std::string_view, uint32_t, SeededTextHash> m_directoryIndex; // views into m_directories
     // The directories met last, tried before the table: neighbours mostly share theirs, and a table's artwork and
     // stream addresses take turns.
     std::array<uint32_t, 4> m_recent{};

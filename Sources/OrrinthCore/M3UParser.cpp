@@ -1,6 +1,7 @@
 #include "OrrinthCore/M3UParser.h"
 
 #include "NetKit/AddressReader.h"
+#include "NetKit/HashSeed.h"
 #include "NetKit/PlaylistText.h"
 
 #include <QByteArray>
@@ -108,12 +109,6 @@ KindHint kindHint(std::string_view bytes)
     return hint;
 }
 
-struct BytesHash
-{
-    using is_transparent = void;
-    std::size_t operator()(std::string_view bytes) const { return std::hash<std::string_view>{}(bytes); }
-};
-
 struct Category
 {
     uint32_t index; // in the table
@@ -195,7 +190,7 @@ private:
     netkit::AddressReader m_logos{QUrl::StrictMode};
     QByteArray m_streamScratch;
     QByteArray m_logoScratch;
-    std::unordered_map<std::string, Category, BytesHash, std::equal_to<>> m_categories;
+    std::unordered_map<std::string, Category, netkit::SeededTextHash, std::equal_to<>> m_categories;
     const std::pair<const std::string, Category>* m_last = nullptr;
     std::optional<Category> m_uncategorized;
 };

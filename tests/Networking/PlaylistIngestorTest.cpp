@@ -244,12 +244,12 @@ TEST(PlaylistParse, GroupTitlesChosenToCollideCostNoMoreThanOthers)
 {
     constexpr int groups = 3000;
     constexpr std::uint32_t lowBits = 0x1FFF; // a table of 8,192 slots or fewer puts them all in one run
-    fixHashSeedForTesting(0x5EED5EED5EEDULL);
+    netkit::fixHashSeedForTesting(0x5EED5EED5EEDULL);
     std::vector<std::string> colliding;
     std::vector<std::string> distinct;
     for (std::uint64_t n = 0; colliding.size() < std::size_t(groups); ++n) {
         std::string title = "Grupo " + std::to_string(n);
-        if ((seededHash(title) & lowBits) == 0x0ACE)
+        if ((SeededHashing::hash(title) & lowBits) == 0x0ACE)
             colliding.push_back(std::move(title));
     }
     for (int n = 0; n < groups; ++n)
@@ -276,7 +276,7 @@ TEST(PlaylistParse, GroupTitlesChosenToCollideCostNoMoreThanOthers)
     std::vector<std::string> twins;
     for (std::uint64_t n = 0; twins.empty(); ++n) {
         std::string title = "Grupo " + std::to_string(n);
-        const auto [found, added] = seen.try_emplace(seededHash(title), title);
+        const auto [found, added] = seen.try_emplace(SeededHashing::hash(title), title);
         if (!added)
             twins = {found->second, title};
     }
@@ -289,7 +289,7 @@ TEST(PlaylistParse, GroupTitlesChosenToCollideCostNoMoreThanOthers)
     for (qsizetype i = 0; i < twinsJoined.size(); ++i)
         ASSERT_EQ(twinsJoined.groupName(i).toStdString(), twins[std::size_t(i) % 2]) << i;
 
-    fixHashSeedForTesting(0);
+    netkit::fixHashSeedForTesting(0);
     const double hostileMs = fastestReading(hostile);
     const double ordinaryMs = fastestReading(ordinary);
     EXPECT_LT(hostileMs, 2.0 * ordinaryMs) << hostileMs << " ms against " << ordinaryMs << " ms";

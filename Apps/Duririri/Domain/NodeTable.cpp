@@ -77,12 +77,6 @@ QByteArray repairedUtf8(std::string_view text)
     return QStringView(units.data(), qsizetype(units.size())).toUtf8();
 }
 
-// Both texts under the process's seed, so that a hostile source cannot choose groups that collide.
-std::uint32_t groupHash(const QString& id, const QString& name)
-{
-    return seededHash(QStringView(id)) * 0x9E3779B1U + seededHash(QStringView(name));
-}
-
 } // namespace
 
 NodeTable::NodeTable()
@@ -164,7 +158,7 @@ QList<MediaNode> NodeTable::toList() const
 
 uint32_t NodeTable::indexGroup(uint32_t group, const QString& id, const QString& name)
 {
-    return m_groupIndex.findOrAdd(groupHash(id, name), group, [&](uint32_t other) {
+    return m_groupIndex.findOrAddHashed(SeededHashing::hash(id, name), group, [&](uint32_t other) {
         return m_groups[other].id == id && m_groups[other].name == name;
     });
 }

@@ -199,7 +199,7 @@ private:
     std::vector<Group> m_groups;
     SeededTable<> m_groupIndex;   // the groups, by id and name
     std::vector<QString> m_texts; // [0] is the null text
-    std::unordered_map<std::u16string, uint32_t> m_textIndex;
+    std::unordered_map<std::u16string, uint32_t, netkit::SeededTextHash, std::equal_to<>> m_textIndex;
 };
 
 class NodeTable::Adoption

@@ -2,6 +2,7 @@
 
 #include "Domain/L10n.h"
 #include "Domain/OriginNormalization.h"
+#include "Domain/SeededTable.h"
 #include "Networking/ArtworkAddress.h"
 #include "Networking/BytesMap.h"
 #include "Networking/ObjectListStream.h"
@@ -170,45 +171,11 @@ public:
     {
         if (id.starts_with("\xEF\xBB\xBF"))
             id.remove_prefix(3);
-        if ((m_used + 1) * 2 > m_slots.size())
-            grow();
-        const uint64_t hash = std::hash<std::string_view>{}(id);
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t at = std::size_t(hash) & mask;; at = (at + 1) & mask) {
-            Slot& slot = m_slots[at];
-            if (slot.row == 0) {
-                slot = {hash, row + 1};
-                ++m_used;
-                return true;
-            }
-            if (slot.hash == hash && table.id(slot.row - 1) == table.id(row))
-                return false;
-        }
+        return m_rows.findOrAdd(id, row, [&](uint32_t earlier) { return table.id(earlier) == table.id(row); }) == row;
     }
 
 private:
-    struct Slot
-    {
-        uint64_t hash = 0;
-        uint32_t row = 0; // row + 1; 0 is free
-    };
-
-    void grow()
-    {
-        std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(std::max<std::size_t>(64, m_slots.size() * 2)));
-        const std::size_t mask = m_slots.size() - 1;
-        for (const Slot& slot : old) {
-            if (slot.row == 0)
-                continue;
-            std::size_t at = std::size_t(slot.hash) & mask;
-            while (m_slots[at].row != 0)
-                at = (at + 1) & mask;
-            m_slots[at] = slot;
-        }
-    }
-
-    std::vector<Slot> m_slots;
-    std::size_t m_used = 0;
+    SeededTable<> m_rows{64};
 };
 
 enum class Road {

@@ -47,7 +47,7 @@ std::vector<uint32_t> firstOccurrences(std::span<const uint32_t> hashes, SameAs&
                 table.prefetch(hashes[p + ahead]);
             if (!mine(hashes[p]))
                 continue;
-            const uint32_t found = table.findOrAdd(hashes[p], p, [&](uint32_t q) { return same(p, q); });
+            const uint32_t found = table.findOrAddHashed(hashes[p], p, [&](uint32_t q) { return same(p, q); });
             if (found != p)
                 first[p] = found;
         }
@@ -66,14 +66,14 @@ bool codePointLess(const QString& a, const QString& b)
                                         [&](QChar x, QChar y) { return rank(x) < rank(y); });
 }
 
-size_t textHash(QStringView text)
+uint32_t textHash(QStringView text)
 {
-    return seededHash(text);
+    return FirstSeenTable::hash(text);
 }
 
-size_t bytesHash(QUtf8StringView text)
+uint32_t bytesHash(QUtf8StringView text)
 {
-    return seededHash(std::string_view(text.data(), size_t(text.size())));
+    return FirstSeenTable::hash(text);
 }
 
 uint32_t kindSalt(SignalKind kind)
@@ -269,7 +269,7 @@ public:
             groupOf[p] = groupOf[p - 1];
         } else {
             const uint32_t next = uint32_t(groups.size());
-            groupOf[p] = m_groupTable.findOrAdd(textHash(groupID) ^ kindSalt(kind), next, [&](uint32_t g) {
+            groupOf[p] = m_groupTable.findOrAddHashed(textHash(groupID) ^ kindSalt(kind), next, [&](uint32_t g) {
                 return groups[g].kind == kind && groups[g].groupID == groupID;
             });
             if (groupOf[p] == next) {
@@ -284,8 +284,7 @@ public:
             return;
         }
         const uint32_t next = uint32_t(m_nameTexts.size());
-        nameOf[p] = m_nameTable.findOrAdd(textHash(groupName), next,
-                                          [&](uint32_t n) { return m_nameTexts[n] == groupName; });
+        nameOf[p] = m_nameTable.findOrAdd(groupName, next, [&](uint32_t n) { return m_nameTexts[n] == groupName; });
         if (nameOf[p] == next) {
             m_nameTexts.push_back(groupName);
             CatalogEntries::Name name;

@@ -1,6 +1,7 @@
 #include "State/HomeFeed.h"
 
 #include "Domain/L10n.h"
+#include "NetKit/HashSeed.h"
 #include "State/TextFold.h"
 
 #include <QRegularExpression>
@@ -187,11 +188,6 @@ FeedPlan recommendedFeed(const CatalogSnapshot& snapshot, FeedPlan feed)
     return feed;
 }
 
-struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
-};
-
 // The prepared entries' lookups, answered in one pass over the entry list: the first entry with the same id and
 // folded title, the first with the same node key, the first with the same folded title. The id and the title
 // stay a pair, so an id holding ":" cannot pass for another id and title.
@@ -265,7 +261,7 @@ private:
     }
 
     // Node-based, so the Wanted entries' pointers stay put while titles are added.
-    std::unordered_map<std::string, Title, TextHash, std::equal_to<>> m_titles;
+    std::unordered_map<std::string, Title, netkit::SeededTextHash, std::equal_to<>> m_titles;
     std::vector<Wanted> m_wanted;
     QHash<uint32_t, std::vector<size_t>> m_byKey; // by node-key hash
 };

@@ -39,7 +39,7 @@ public:
     {
         m_lastHit = m_last.length == key.size() && sameKey(text(m_last.offset, m_last.length), key);
         if (!m_lastHit) {
-            m_hash = seededHash(key);
+            m_hash = Table::hash(key);
             m_table.prefetch(m_hash);
         }
         return m_lastHit;
@@ -56,7 +56,7 @@ public:
         if (m_lastHit)
             return;
         const Slot& slot = m_table.home(m_hash);
-        if (slot.hash == m_hash && slot.id != SeededTable<Place>::none)
+        if (slot.hash == m_hash && slot.id != Table::none)
             __builtin_prefetch(m_text.data() + slot.payload.offset);
     }
 
@@ -77,7 +77,7 @@ public:
     // The group of `key` when it has been met before.
     std::optional<Found> lookUp(std::string_view key, std::uint32_t hash)
     {
-        const auto* slot = m_table.find(
+        const auto* slot = m_table.findHashed(
             hash, [&](const Slot& stored) { return sameKey(text(stored.payload.offset, stored.payload.length), key); });
         if (!slot)
             return std::nullopt;
@@ -91,7 +91,7 @@ public:
         const auto offset = std::uint32_t(m_text.size());
         m_text.append(key);
         m_titles.push_back({offset, std::uint32_t(key.size()), hash});
-        m_table.add(hash, found.group, {offset, std::uint32_t(key.size()), found.hint});
+        m_table.addHashed(hash, found.group, {offset, std::uint32_t(key.size()), found.hint});
         m_last = {offset, std::uint32_t(key.size()), found};
         return found;
     }
@@ -132,7 +132,8 @@ private:
         std::uint32_t length;
         KindHint hint;
     };
-    using Slot = SeededTable<Place>::Slot;
+    using Table = SeededTable<Place>;
+    using Slot = Table::Slot;
 
     std::string_view text(std::uint32_t offset, std::uint32_t length) const
     {
@@ -174,7 +175,7 @@ private:
 
     std::string m_text;
     std::vector<Title> m_titles;
-    SeededTable<Place> m_table{128};
+    Table m_table{128};
     struct {
         std::uint32_t offset = 0;
         std::uint32_t length = UINT32_MAX;

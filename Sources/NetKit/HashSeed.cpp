@@ -1,10 +1,10 @@
-#include "Domain/SeededTable.h"
+#include "NetKit/HashSeed.h"
 
 #include <QHashSeed>
 
 #include <atomic>
 
-namespace sendra {
+namespace netkit {
 
 namespace {
 
@@ -25,4 +25,4 @@ void fixHashSeedForTesting(std::size_t seed)
     fixedSeed.store(seed, std::memory_order_relaxed);
 }
 
-} // namespace sendra
+} // namespace netkit
