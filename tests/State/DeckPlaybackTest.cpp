@@ -440,7 +440,16 @@ TEST_F(DeckPlaybackTest, ALongRunOfMarksTakesLinearTimeFromThePlaylistToTheTicke
 {
     deck->addIdentity("Ana", "person");
     const QString cycle = QStringLiteral("\u0301\u0316\u0327\U0001D167");
+#ifdef __SANITIZE_ADDRESS__
+    // Under the address sanitizer every realloc copies, so Qt's settings writer, which grows its buffer by steps,
+    // takes time quadratic in the stored resume marker's title there (not with the C library's realloc): the steps
+    // are walked with a shorter run and not timed.
+    constexpr int n = 500;
+    constexpr bool timed = false;
+#else
     constexpr int n = 6250; // cycles of four marks
+    constexpr bool timed = true;
+#endif
     enum Step { reading, preparation, search, details, ticket, steps };
     const char* const stepNames[] = {"reading", "preparation", "search", "details", "ticket"};
     const auto journey = [&](int cycles, double* seconds) {
@@ -488,7 +497,7 @@ TEST_F(DeckPlaybackTest, ALongRunOfMarksTakesLinearTimeFromThePlaylistToTheTicke
     double large[steps];
     std::fill(std::begin(small), std::end(small), std::numeric_limits<double>::infinity());
     std::fill(std::begin(large), std::end(large), std::numeric_limits<double>::infinity());
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < (timed ? 5 : 1); ++round) {
         for (auto [cycles, best] : {std::pair{n, small}, std::pair{4 * n, large}}) {
             double seconds[steps];
             journey(cycles, seconds);
@@ -498,6 +507,8 @@ TEST_F(DeckPlaybackTest, ALongRunOfMarksTakesLinearTimeFromThePlaylistToTheTicke
                 best[s] = std::min(best[s], seconds[s]);
         }
     }
+    if (!timed)
+        return;
     // Steps too short to time well count as a millisecond.
     for (int s = 0; s < steps; ++s)
         EXPECT_LT(large[s] / std::max(small[s], 1e-3), 8)
