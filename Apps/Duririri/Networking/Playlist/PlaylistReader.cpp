@@ -5,8 +5,8 @@
 #include "Networking/Playlist/LineFramer.h"
 #include "Networking/Playlist/LineReader.h"
 #include "Networking/Playlist/MadeGroups.h"
-#include "Networking/Playlist/PieceJoin.h"
-#include "Networking/Playlist/PlaylistPieces.h"
+#include "Networking/Playlist/ChunkJoin.h"
+#include "Networking/Playlist/PlaylistChunks.h"
 #include "NetKit/Workers.h"
 
 #include <simdjson.h>
@@ -21,9 +21,9 @@ namespace sendra {
 
 using playlist::LineFramer;
 using playlist::LineReader;
-using playlist::PieceJoin;
-using playlist::PlaylistPiece;
-using playlist::PlaylistPieces;
+using playlist::ChunkJoin;
+using playlist::PlaylistChunk;
+using playlist::PlaylistChunks;
 
 // The text framed into whole lines, read on this thread or gathered into pieces read on workers and joined.
 struct PlaylistReader::State {
@@ -32,9 +32,9 @@ struct PlaylistReader::State {
           strictUtf8(strictUtf8), pieceBytes(std::size_t(std::max<qsizetype>(pieceBytes, 0))), token(std::move(token))
     {
         if (this->pieceBytes > 0) {
-            pieces = std::make_shared<PlaylistPieces>(origin, strictUtf8);
+            pieces = std::make_shared<PlaylistChunks>(origin, strictUtf8);
             // Only a flag is set: the workers see it between lines.
-            cancelled = this->token.onCancel([weak = std::weak_ptr<PlaylistPieces>(pieces)] {
+            cancelled = this->token.onCancel([weak = std::weak_ptr<PlaylistChunks>(pieces)] {
                 if (const auto shared = weak.lock())
                     shared->abandoned = true;
             });
@@ -107,7 +107,7 @@ struct PlaylistReader::State {
     // finish().
     void startPiece(bool onWorker)
     {
-        auto piece = std::make_shared<PlaylistPiece>();
+        auto piece = std::make_shared<PlaylistChunk>();
         if (pieces->list.empty()) {
             const qsizetype expectedRows =
                 playlist::estimatedEntries(std::string_view(current).substr(0, 1 << 20), declaredLength);
@@ -137,10 +137,10 @@ struct PlaylistReader::State {
 
     LineReader lines; // reading on one thread
     LineFramer framer;
-    PieceJoin join; // joining the pieces read
+    ChunkJoin join; // joining the pieces read
     bool strictUtf8;
     std::size_t pieceBytes;
-    std::shared_ptr<PlaylistPieces> pieces; // reading on several
+    std::shared_ptr<PlaylistChunks> pieces; // reading on several
     std::string current;                    // the piece being gathered
     qint64 declaredLength = -1;
     netkit::CancelToken token;

@@ -1,4 +1,4 @@
-#include "Networking/Playlist/PieceJoin.h"
+#include "Networking/Playlist/ChunkJoin.h"
 
 #include "Networking/Playlist/GroupMaking.h"
 #include "Networking/Playlist/KindHint.h"
@@ -12,7 +12,7 @@
 
 namespace sendra::playlist {
 
-void PieceJoin::joinRead(PlaylistPieces& pieces)
+void ChunkJoin::joinRead(PlaylistChunks& pieces)
 {
     std::size_t ready = m_joinedPieces;
     {
@@ -21,7 +21,7 @@ void PieceJoin::joinRead(PlaylistPieces& pieces)
             ++ready;
     }
     for (; m_joinedPieces < ready; ++m_joinedPieces) {
-        PlaylistPiece& piece = *pieces.list[m_joinedPieces];
+        PlaylistChunk& piece = *pieces.list[m_joinedPieces];
         if (piece.failure)
             std::rethrow_exception(piece.failure);
         if (m_waiting && piece.firstAddress) {
@@ -42,7 +42,7 @@ void PieceJoin::joinRead(PlaylistPieces& pieces)
     }
 }
 
-void PieceJoin::writeRows()
+void ChunkJoin::writeRows()
 {
     for (NodeTable::Adoption& adoption : m_adoptions)
         if (!adoption.filled())
@@ -50,7 +50,7 @@ void PieceJoin::writeRows()
     m_adoptions.clear();
 }
 
-NodeTable PieceJoin::finish()
+NodeTable ChunkJoin::finish()
 {
     std::vector<NodeTable::Adoption> adoptions = std::move(m_adoptions);
     m_adoptions.clear();
@@ -64,7 +64,7 @@ NodeTable PieceJoin::finish()
 // A piece's rows taken over, their group titles looked up among the playlist's (each group made once, as reading on
 // one thread makes it) and their kinds completed with what the group's name says; the rows themselves are written
 // after (by writeRows(), or by finish() on several threads).
-void PieceJoin::join(NodeTable&& nodes, GroupBook& groups, const MadeGroups* made)
+void ChunkJoin::join(NodeTable&& nodes, GroupBook& groups, const MadeGroups* made)
 {
     if (nodes.isEmpty())
         return;

@@ -3,7 +3,7 @@
 #include "Domain/CatalogTypes.h"
 #include "Networking/Playlist/GroupBook.h"
 #include "Networking/Playlist/MadeGroups.h"
-#include "Networking/Playlist/PlaylistPieces.h"
+#include "Networking/Playlist/PlaylistChunks.h"
 
 #include <QUrl>
 
@@ -17,17 +17,17 @@ namespace sendra::playlist {
 // The pieces read, joined in order into the playlist's entries, as reading the text on one thread would have made
 // them: each group made once and numbered in the order met, and an information line one piece leaves waiting given
 // the address line the next piece opens with.
-class PieceJoin
+class ChunkJoin
 {
 public:
-    explicit PieceJoin(const QUrl& origin) : m_origin(origin) {}
+    explicit ChunkJoin(const QUrl& origin) : m_origin(origin) {}
 
     // About how many entries the whole playlist holds (0 when unknown), so the joined rows are allocated once.
     void expectRows(qsizetype rows) { m_expectedRows = rows; }
 
     // The pieces read so far, in order, joined to the entries: each piece's own table goes as soon as it is joined,
     // and the last ones are left for when every piece is read. Rethrows a piece's failure.
-    void joinRead(PlaylistPieces& pieces);
+    void joinRead(PlaylistChunks& pieces);
     // While the text arrives there is time to write the rows here, and each piece's own rows go at once.
     void writeRows();
     // Every piece joined: the rows still to write written on several threads, and the entries.

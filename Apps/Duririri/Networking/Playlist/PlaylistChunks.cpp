@@ -1,4 +1,4 @@
-#include "Networking/Playlist/PlaylistPieces.h"
+#include "Networking/Playlist/PlaylistChunks.h"
 
 #include "Domain/CommandError.h"
 #include "Networking/Playlist/LineReader.h"
@@ -7,7 +7,7 @@
 
 namespace sendra::playlist {
 
-std::string PlaylistPieces::spareText(std::size_t bytes)
+std::string PlaylistChunks::spareText(std::size_t bytes)
 {
     std::string text;
     {
@@ -21,7 +21,7 @@ std::string PlaylistPieces::spareText(std::size_t bytes)
     return text;
 }
 
-void PlaylistPieces::read(PlaylistPiece& piece)
+void PlaylistChunks::read(PlaylistChunk& piece)
 {
     std::exception_ptr failure;
     if (!abandoned) {

@@ -19,7 +19,7 @@
 namespace sendra::playlist {
 
 // A stretch of the playlist from a line start to a line end, read apart from the rest.
-struct PlaylistPiece {
+struct PlaylistChunk {
     std::string text;
     bool opening = false; // holds the playlist's first bytes
     std::atomic<bool> claimed = false;
@@ -35,19 +35,19 @@ struct PlaylistPiece {
 };
 
 // The pieces of one playlist, shared with the workers that read them (which may outlive the reader).
-struct PlaylistPieces {
-    PlaylistPieces(const QUrl& origin, bool strictUtf8) : origin(origin), strictUtf8(strictUtf8) {}
+struct PlaylistChunks {
+    PlaylistChunks(const QUrl& origin, bool strictUtf8) : origin(origin), strictUtf8(strictUtf8) {}
 
     // Room for the next piece's text: a piece read gives its memory back for the next, which spares the page
     // faults of new memory for every piece.
     std::string spareText(std::size_t bytes);
 
     // Reads `piece` (on whichever thread claimed it) and marks it done.
-    void read(PlaylistPiece& piece);
+    void read(PlaylistChunk& piece);
 
     const QUrl origin;
     const bool strictUtf8;
-    std::vector<std::shared_ptr<PlaylistPiece>> list; // the reader's thread alone changes it
+    std::vector<std::shared_ptr<PlaylistChunk>> list; // the reader's thread alone changes it
     std::unique_ptr<MadeGroups> made;                 // set before the first piece is read
     std::mutex mutex;
     std::condition_variable finished;
