@@ -1,9 +1,10 @@
 // The catalogue engine at 10k, 100k, 200k and 600k entries over about 5,000 groups: applying a catalogue, search
 // keystrokes, featured groups, home feed, prepared-feed rewrite, spotlight, favourites and resume rails; and folding
-// long accented texts and long runs of marks.
+// long accented texts, long runs of marks and long Thai group names.
 #include "SyntheticCatalog.h"
 
 #include "Networking/PlaylistIngestor.h"
+#include "Networking/XtreamListReader.h"
 #include "State/CatalogSearch.h"
 #include "State/CatalogSnapshot.h"
 #include "State/CatalogViews.h"
@@ -398,6 +399,22 @@ void BM_PrepareAccentedTitle(benchmark::State& state)
 }
 BENCHMARK(BM_PrepareAccentedTitle)->Arg(160'000)->Arg(320'000)->Arg(640'000)->Unit(benchmark::kMillisecond);
 
+// Prepares what `read` gives, as the deck prepares a read catalogue; reading is not timed.
+template <typename Read>
+void timePreparation(benchmark::State& state, Read read, qsizetype bytes)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        NodeTable table = read();
+        if (table.size() != 1)
+            state.SkipWithError("the entry was not read");
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(CatalogSnapshot::build(std::move(table), {}, false));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["bytes"] = double(bytes);
+}
+
 // A title or a group name of a letter and a run of marks, each pair out of canonical order, as one playlist entry,
 // prepared as the deck prepares a read playlist. The last size is the longest line the reader keeps (16 MiB).
 void BM_PrepareMarkedTitle(benchmark::State& state)
@@ -410,19 +427,37 @@ void BM_PrepareMarkedTitle(benchmark::State& state)
     const bool inGroup = state.range(1) != 0;
     const QByteArray playlist = "#EXTM3U\n#EXTINF:-1 group-title=\"" + (inGroup ? utf8 : QByteArray("Cine")) + "\"," +
                                 (inGroup ? QByteArray("Largo") : utf8) + "\nhttp://h.example/movie/u/p/1.mkv\n";
-    for (auto _ : state) {
-        state.PauseTiming();
-        NodeTable table = PlaylistIngestor::parseTable(playlist);
-        if (table.size() != 1)
-            state.SkipWithError("the entry was not read");
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(CatalogSnapshot::build(std::move(table), {}, false));
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-    state.counters["bytes"] = double(utf8.size());
+    timePreparation(
+        state, [&] { return PlaylistIngestor::parseTable(playlist); }, utf8.size());
 }
 BENCHMARK(BM_PrepareMarkedTitle)
     ->ArgsProduct({{100'000, 400'000, ((int64_t(16) << 20) - 64) * 2 / 5}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+// A group name of one Thai consonant repeated (what the fold leaves of any Thai name) as a playlist entry's group
+// title or as a panel's category name. The last size is the longest line the playlist reader keeps (16 MiB).
+void BM_PrepareThaiGroupName(benchmark::State& state)
+{
+    const QByteArray utf8 = QString(qsizetype(state.range(0)), QChar(0x0E01)).toUtf8();
+    const QByteArray playlist =
+        "#EXTM3U\n#EXTINF:-1 group-title=\"" + utf8 + "\",Largo\nhttp://h.example/movie/u/p/1.mkv\n";
+    const QByteArray categories = R"([{"category_id":"1","category_name":")" + utf8 + R"("}])";
+    const QByteArray streams = R"([{"stream_id":1,"name":"Largo","category_id":"1"}])";
+    const QUrl panel(QStringLiteral("http://h.example"));
+    if (state.range(1) == 0) {
+        timePreparation(
+            state, [&] { return PlaylistIngestor::parseTable(playlist); }, utf8.size());
+    } else {
+        timePreparation(
+            state,
+            [&] {
+                return xtream::readStreamTable(streams, SignalKind::cinema, xtream::readCategoryMap(categories), panel);
+            },
+            utf8.size());
+    }
+}
+BENCHMARK(BM_PrepareThaiGroupName)
+    ->ArgsProduct({{100'000, 400'000, ((int64_t(16) << 20) - 64) / 3}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -24,16 +24,24 @@ constexpr size_t fullFeed = 7;
 constexpr qsizetype addedLaneLength = 22;
 constexpr size_t bucketArtworkWindow = 12;
 
-qsizetype graphemeCount(const QString& text)
+// Whether a text holds at least `wanted` user-perceived characters. Qt's finder works out every break kind over
+// all it is given (Thai words through a dictionary, far above linear on a long run), so it sees a prefix that holds
+// a few characters of any script. A break depends only on what precedes it, so every character that starts inside
+// the prefix is one of the whole text's, provided the prefix does not end inside a surrogate pair.
+bool hasCharacters(const QString& text, qsizetype wanted)
 {
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii)
-        return text.size();
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    constexpr qsizetype prefixLength = 256;
+    qsizetype length = std::min(text.size(), prefixLength);
+    if (length < text.size() && text.at(length - 1).isHighSurrogate())
+        --length;
+    const QStringView prefix = QStringView(text).first(length);
+    if (std::all_of(prefix.begin(), prefix.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return length >= wanted;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, prefix.data(), prefix.size());
     qsizetype count = 0;
-    while (finder.toNextBoundary() != -1)
+    while (count < wanted && finder.toNextBoundary() != -1)
         ++count;
-    return count;
+    return count >= wanted;
 }
 
 bool containsLetter(const QString& text)
@@ -83,8 +91,7 @@ class ShownKeys
 public:
     explicit ShownKeys(const CatalogSnapshot& snapshot)
         : m_snapshot(snapshot), m_shown(snapshot.entries().size(), false)
-    {
-    }
+    {}
     void add(uint32_t position) { m_shown[m_snapshot.entries().keyOwner(position)] = true; }
     // What the centre may recommend and no lane shows yet.
     bool unused(uint32_t position) const
@@ -152,7 +159,11 @@ struct ViewPositions {
         const NodeView* view;
         qsizetype index;
         uint32_t operator*() const { return view->position(index); }
-        Iterator& operator++() { ++index; return *this; }
+        Iterator& operator++()
+        {
+            ++index;
+            return *this;
+        }
         bool operator!=(const Iterator& other) const { return index != other.index; }
     };
     Iterator begin() const { return {&view, 0}; }
@@ -253,7 +264,8 @@ private:
             }
             if (const auto key = m_byKey.constFind(entries.keyHash(p)); key != m_byKey.cend()) {
                 for (size_t w : *key) {
-                    if (m_wanted[w].byKey == none && m_wanted[w].kind == entries.kind(p) && QUtf8StringView(m_wanted[w].id) == id)
+                    if (m_wanted[w].byKey == none && m_wanted[w].kind == entries.kind(p) &&
+                        QUtf8StringView(m_wanted[w].id) == id)
                         m_wanted[w].byKey = p;
                 }
             }
@@ -280,10 +292,10 @@ QString LaneText::availableContent()
 
 bool isUsefulFeaturedGroupName(const QString& foldedName)
 {
-    static const QStringList catchAll{QStringLiteral("todo"),      QStringLiteral("todos"),
-                                      QStringLiteral("all"),       QStringLiteral("contenido"),
+    static const QStringList catchAll{QStringLiteral("todo"),          QStringLiteral("todos"),
+                                      QStringLiteral("all"),           QStringLiteral("contenido"),
                                       QStringLiteral("uncategorized"), QStringLiteral("sin categoria")};
-    return graphemeCount(foldedName) >= 3 && containsLetter(foldedName) && !catchAll.contains(foldedName) &&
+    return hasCharacters(foldedName, 3) && containsLetter(foldedName) && !catchAll.contains(foldedName) &&
            !isDateLike(foldedName);
 }
 
@@ -356,7 +368,8 @@ NodeView nodesInGroup(const std::shared_ptr<const CatalogSnapshot>& snapshot, co
 std::vector<uint32_t> variedPositions(const CatalogSnapshot& snapshot, std::span<const uint32_t> candidates,
                                       qsizetype limit)
 {
-    return variedPick(snapshot, candidates, [](uint32_t) { return true; }, limit);
+    return variedPick(
+        snapshot, candidates, [](uint32_t) { return true; }, limit);
 }
 
 FeedPlan planFeed(const CatalogSnapshot& snapshot, const NodeView& nodes)

@@ -41,16 +41,16 @@ QString withShortClusters(QStringView text)
     return out;
 }
 
-// Where to cut when no character ends within the limit (one cluster of thousands of joined emoji or marks):
-// before a joiner, so the prefix ends on a whole emoji; else after anything but a joiner; never inside a
-// surrogate pair.
-qsizetype cutInsideCluster(const QString& text, qsizetype limit)
+// Where to cut inside a cluster longer than any font draws as one (thousands of joined emoji or marks) that starts
+// at `start` and runs past the limit: before a joiner, so the prefix ends on a whole emoji; else after anything but
+// a joiner; never inside a surrogate pair.
+qsizetype cutInsideCluster(const QString& text, qsizetype start, qsizetype limit)
 {
     const auto splitsPair = [&text](qsizetype at) {
         return text.at(at).isLowSurrogate() && text.at(at - 1).isHighSurrogate();
     };
     qsizetype afterOther = 0;
-    for (qsizetype at = limit; at > 0; --at) {
+    for (qsizetype at = limit; at > start; --at) {
         if (splitsPair(at))
             continue;
         if (text.at(at) == zeroWidthJoiner && text.at(at - 1) != zeroWidthJoiner)
@@ -60,6 +60,8 @@ qsizetype cutInsideCluster(const QString& text, qsizetype limit)
     }
     if (afterOther > 0)
         return afterOther;
+    if (start > 0)
+        return start;
     return splitsPair(limit) ? limit - 1 : limit;
 }
 
@@ -76,7 +78,9 @@ QString shownText(const QString& text, qsizetype limit)
     graphemes.setPosition(limit);
     qsizetype cut = graphemes.isAtBoundary() ? limit : graphemes.toPreviousBoundary();
     if (cut <= 0 || text.at(cut - 1) == zeroWidthJoiner)
-        cut = cutInsideCluster(text, limit);
+        cut = cutInsideCluster(text, 0, limit);
+    else if (limit - cut > longestJoinedRun) // a word before a long cluster keeps the cluster's share of the limit
+        cut = cutInsideCluster(text, cut, limit);
     const QStringView kept = QStringView(text).first(cut);
     return (mayHoldLongCluster(kept) ? withShortClusters(kept) : kept.toString()) + QChar(0x2026);
 }
