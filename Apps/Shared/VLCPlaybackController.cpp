@@ -20,8 +20,6 @@ namespace {
 // A film cut short by the server ends with "end reached" all the same. Judged by the time left, not by a
 // share of the length: the last time event can lag the end by half a second, which is most of a short clip.
 constexpr qint64 cutShortMargin = 10000; // ms
-// Reports of the old place playing on after a seek or jump: this many and the engine did not move.
-constexpr int staleStepLimit = 8;
 
 double finiteFraction(double value)
 {
@@ -427,7 +425,7 @@ std::optional<double> VLCPlaybackController::livePosition() const
     if (m_engine == Engine::vlc && m_pendingResumeProgress > 0)
         return double(m_pendingResumeProgress);
     if (m_move)
-        return m_move->shown;
+        return m_move->fraction();
     if (m_engine == Engine::native) {
         if (!m_native)
             return std::nullopt;
@@ -506,36 +504,22 @@ void VLCPlaybackController::jump(double seconds)
     engine.jump(seconds);
 }
 
-// Paused, VLC reports no time until play resumes, and a report taken before a move may arrive after it: the
-// place moved to is shown at once and held until the engine reports from there.
 void VLCPlaybackController::showMove(qint64 from, qint64 to, qint64 length, bool seekable)
 {
     if (from < 0 || length <= 0)
         return;
     to = std::clamp<qint64>(to, 0, length);
     const double shown = double(to) / double(length);
-    m_move = Move{from, to, shown};
+    m_move = ShownMove(from, to, shown);
     m_lastRealPosition = shown;
     emit timelineChanged(PlaybackTimeline{shown, double(to) / 1000.0, double(length) / 1000.0, seekable});
 }
 
 bool VLCPlaybackController::predatesMove(qint64 time)
 {
-    if (!m_move)
-        return false;
-    if (std::abs(time - m_move->to) <= std::abs(time - m_move->from)) {
+    if (m_move && !m_move->holdsBack(time))
         m_move.reset();
-        return false;
-    }
-    // A paused engine repeats its old time; only the old place playing on counts against the move.
-    if (time != m_move->staleTime) {
-        m_move->staleTime = time;
-        if (++m_move->staleSteps > staleStepLimit) {
-            m_move.reset();
-            return false;
-        }
-    }
-    return true;
+    return m_move.has_value();
 }
 
 void VLCPlaybackController::togglePlayPause()

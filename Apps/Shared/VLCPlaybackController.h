@@ -133,16 +133,8 @@ private:
     qint64 m_endedLength = -1;
     qint64 m_lastLength = -1; // ms, from the last time report
     ViewerPosition m_position;
-    // The last seek or jump, shown before the engine reports from there (ms; `shown` is the fraction on screen).
-    // Reports still near `from` are held back; `staleTime` and `staleSteps` count the old place playing on.
-    struct Move {
-        qint64 from = 0;
-        qint64 to = 0;
-        double shown = 0;
-        qint64 staleTime = -1;
-        int staleSteps = 0;
-    };
-    std::optional<Move> m_move;
+    // The last seek or jump, shown until the engine reports from there.
+    std::optional<ShownMove> m_move;
     QTimer m_videoOutputMonitor;
     QTimer m_nativeTimelineMonitor;
     bool m_isShutdown = false;
