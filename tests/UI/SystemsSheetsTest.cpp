@@ -29,8 +29,19 @@ void showSystems(AppHarness& app)
 class SystemsSheetsTest : public AppTest
 {
 protected:
-    // Outlives the application's network manager, which the harness takes down.
+    // The window over the free panel, with players that open nothing.
+    AppHarness& openWithStubPlayers()
+    {
+        AppHarness::Options options;
+        options.prepare = [this](AppHarness& app) { app.context().setSessionFactory(stubs.factory()); };
+        AppHarness& app = open(std::move(options));
+        app.connectPanel();
+        return app;
+    }
+
+    // Both outlive the application, which the harness takes down.
     fakes::FakePlaylistHost playlistHost;
+    StubPlayers stubs;
 };
 
 // The network check's button while a check runs (label, cannot be pressed twice, still running after leaving the
@@ -108,11 +119,7 @@ TEST_F(SystemsSheetsTest, systemsConsoleFollowsTheDecksWork)
 // and closes.
 TEST_F(SystemsSheetsTest, detailSheetShowsTheEntryAndPlaysFromIt)
 {
-    StubPlayers stubs;
-    AppHarness::Options options;
-    options.prepare = [&](AppHarness& app) { app.context().setSessionFactory(stubs.factory()); };
-    AppHarness& app = open(std::move(options));
-    app.connectPanel();
+    AppHarness& app = openWithStubPlayers();
 
     app.panel.answer("get_vod_info", fakes::Reply::json(R"({"info":{"plot":"\n  Una trama  \n"}})").held());
     app.deck().selectLanguage(AppLanguage::english);
@@ -171,11 +178,7 @@ TEST_F(SystemsSheetsTest, detailSheetShowsTheEntryAndPlaysFromIt)
 // its resume marker plays it again from where it was left, as a film's does.
 TEST_F(SystemsSheetsTest, aPlaylistSeriesPlaysFromItsSheetAndResumes)
 {
-    StubPlayers stubs;
-    AppHarness::Options options;
-    options.prepare = [&](AppHarness& app) { app.context().setSessionFactory(stubs.factory()); };
-    AppHarness& app = open(std::move(options));
-    app.connectPanel();
+    AppHarness& app = openWithStubPlayers();
 
     app.panel.answer("get_series_info", fakes::Reply::json("{}"));
     app.deck().open(*nodeTitled(app.deck(), "Serie Larga"));
