@@ -17,25 +17,22 @@ namespace sendra::playback {
 namespace {
 
 template <typename Track>
-QVariantList trackModel(const QList<Track> &tracks)
+QVariantList trackModel(const QList<Track>& tracks)
 {
     QVariantList model;
-    for (const Track &track : tracks)
+    for (const Track& track : tracks)
         model.append(QVariantMap{{QStringLiteral("id"), track.id}, {QStringLiteral("name"), track.name}});
     return model;
 }
 
 } // namespace
 
-PlayerSession::PlayerSession(orrinth::PlaybackRequest request, QNetworkAccessManager *network,
-                             PlaybackTimings timings, QObject *parent)
-    : QObject(parent)
-    , m_request(std::move(request))
-    , m_network(network)
-    , m_timings(timings)
-    , m_language(storedValue(LanguagePreferences::selected()))
+PlayerSession::PlayerSession(orrinth::PlaybackRequest request, QNetworkAccessManager* network, PlaybackTimings timings,
+                             QObject* parent)
+    : QObject(parent), m_request(std::move(request)), m_network(network), m_timings(timings),
+      m_language(storedValue(LanguagePreferences::selected()))
 {
-    for (QTimer *timer : {&m_watchdog, &m_stallWatchdog, &m_reconnect, &m_controlsHide})
+    for (QTimer* timer : {&m_watchdog, &m_stallWatchdog, &m_reconnect, &m_controlsHide})
         timer->setSingleShot(true);
     m_controlsHide.setInterval(m_timings.controlsHide);
     connect(&m_watchdog, &QTimer::timeout, this, &PlayerSession::startupWatchdogFired);
@@ -72,7 +69,7 @@ bool PlayerSession::canGoToNextEpisode() const
     return hasEpisodes() && m_request.episodeIndex() < m_request.episodeURLs().size() - 1;
 }
 
-void PlayerSession::setLanguage(const QString &languageCode)
+void PlayerSession::setLanguage(const QString& languageCode)
 {
     if (m_language == languageCode)
         return;
@@ -82,7 +79,7 @@ void PlayerSession::setLanguage(const QString &languageCode)
     emit screenChanged();
 }
 
-void PlayerSession::setPresentationAction(const QString &title, const QString &symbol)
+void PlayerSession::setPresentationAction(const QString& title, const QString& symbol)
 {
     m_presentationActionTitle = title;
     m_presentationActionSymbol = symbol;
@@ -104,7 +101,7 @@ QVariantList PlayerSession::subtitleTracksModel() const
     return trackModel(m_subtitleTracks);
 }
 
-VLCPlaybackController *PlayerSession::controller() const
+VLCPlaybackController* PlayerSession::controller() const
 {
     return m_controllerHeld ? m_surfaceController.get() : nullptr;
 }
@@ -129,14 +126,14 @@ QString PlayerSession::episodeText() const
     return episodeLabel(textIn(m_language, QString::fromUtf8(L10n::noop("Episodio %lld de %lld"))));
 }
 
-QString PlayerSession::episodeLabel(const QString &format) const
+QString PlayerSession::episodeLabel(const QString& format) const
 {
     return formatCounts(format, m_language, {m_request.episodeIndex() + 1, m_request.episodeURLs().size()});
 }
 
 // ---- the video surface ----
 
-void PlayerSession::attachVideoSink(QVideoSink *sink)
+void PlayerSession::attachVideoSink(QVideoSink* sink)
 {
     m_sink = sink;
     if (m_surfaceController && !m_surfaceController->isShutdown()) {
@@ -150,14 +147,13 @@ void PlayerSession::buildController()
 {
     m_controllerHeld = false;
     m_surfaceController = std::make_unique<VLCPlaybackController>(m_network, m_timings);
-    VLCPlaybackController *controller = m_surfaceController.get();
+    VLCPlaybackController* controller = m_surfaceController.get();
     connect(controller, &VLCPlaybackController::stateChanged, this, &PlayerSession::handleState);
     connect(controller, &VLCPlaybackController::videoStarted, this, &PlayerSession::markVideoStarted);
     connect(controller, &VLCPlaybackController::timelineChanged, this, &PlayerSession::applyTimeline);
     connect(controller, &VLCPlaybackController::progressReported, this, &PlayerSession::progressReported);
     connect(controller, &VLCPlaybackController::playbackAdvanced, this, &PlayerSession::watchForStalls);
-    connect(controller, &VLCPlaybackController::videoAspectRatioChanged, this,
-            &PlayerSession::readVideoAspectRatio);
+    connect(controller, &VLCPlaybackController::videoAspectRatioChanged, this, &PlayerSession::readVideoAspectRatio);
     controller->setHostSink(m_sink);
     controller->update(m_request.url(), m_request.resumeProgress());
     controller->beginVideoOutputMonitoring();
@@ -171,7 +167,7 @@ void PlayerSession::detachVideoSink()
         m_surfaceController->stop(true);
 }
 
-void PlayerSession::handOver(VLCPlaybackController *controller)
+void PlayerSession::handOver(VLCPlaybackController* controller)
 {
     if (m_isClosing) {
         controller->stop(false);
@@ -278,7 +274,7 @@ void PlayerSession::handleState(PlayerState state)
     case PlayerState::ended: {
         // A live channel has no end, and a film with much of its length left was cut by the server: both
         // go down the failure road instead of freezing on their last picture.
-        const VLCPlaybackController *held = controller();
+        const VLCPlaybackController* held = controller();
         if (isLive() || (held && held->endedBeforeItsEnd())) {
             attemptAutomaticReconnect();
             break;
@@ -318,14 +314,14 @@ void PlayerSession::watchForStalls()
         m_stallWatchdog.stop();
         return;
     }
-    const VLCPlaybackController *held = controller();
+    const VLCPlaybackController* held = controller();
     const bool onFallback = held && held->engine() == EngineKind::native;
     m_stallWatchdog.start(onFallback ? m_timings.fallbackWatchdog : m_timings.stallWatchdog);
 }
 
 void PlayerSession::readVideoAspectRatio()
 {
-    const VLCPlaybackController *held = controller();
+    const VLCPlaybackController* held = controller();
     const double aspect = held ? held->videoAspectRatio() : 0;
     if (aspect == m_videoAspectRatio)
         return;
@@ -338,7 +334,7 @@ void PlayerSession::attemptAutomaticReconnect()
     m_watchdog.stop();
     if (m_isClosing || m_reconnectScheduled)
         return;
-    VLCPlaybackController *held = controller();
+    VLCPlaybackController* held = controller();
     if (m_reconnectAttempt == 0 && held && held->useNativeFallbackIfAvailable()) {
         m_failed = false;
         m_videoStarted = false;
@@ -377,7 +373,7 @@ void PlayerSession::reconnectFired()
         return;
     }
     emit screenChanged();
-    if (VLCPlaybackController *held = controller())
+    if (VLCPlaybackController* held = controller())
         held->restart();
     armStartupWatchdog();
 }
@@ -401,7 +397,7 @@ void PlayerSession::retry()
     m_reconnectAttempt = 0;
     m_statusMessage = status::preparing;
     emit screenChanged();
-    if (VLCPlaybackController *held = controller())
+    if (VLCPlaybackController* held = controller())
         held->restart();
     armStartupWatchdog();
 }
@@ -411,7 +407,7 @@ void PlayerSession::stopForGood()
     m_isClosing = true;
     cancelReconnectTimers();
     m_controlsHide.stop();
-    if (VLCPlaybackController *held = controller()) {
+    if (VLCPlaybackController* held = controller()) {
         // The final progress report reaches the host from inside this call.
         held->stop(true);
         m_controllerHeld = false;
@@ -443,12 +439,12 @@ void PlayerSession::leaveFullScreen()
 
 void PlayerSession::rereadTracks()
 {
-    VLCPlaybackController *held = controller();
+    VLCPlaybackController* held = controller();
     m_audioTracks = held ? held->availableAudioTracks() : QList<VLCAudioTrack>{};
     m_subtitleTracks = held ? held->availableSubtitleTracks() : QList<VLCSubtitleTrack>{};
 }
 
-void PlayerSession::applyTimeline(const PlaybackTimeline &timeline)
+void PlayerSession::applyTimeline(const PlaybackTimeline& timeline)
 {
     if (m_isScrubbing)
         return;
@@ -492,7 +488,7 @@ void PlayerSession::pointerLeft()
 
 void PlayerSession::togglePlayPause()
 {
-    if (VLCPlaybackController *held = controller())
+    if (VLCPlaybackController* held = controller())
         held->togglePlayPause();
     m_isPlaying = !m_isPlaying;
     emit screenChanged();
@@ -500,7 +496,7 @@ void PlayerSession::togglePlayPause()
 
 void PlayerSession::skip(double seconds)
 {
-    if (VLCPlaybackController *held = controller())
+    if (VLCPlaybackController* held = controller())
         held->jump(seconds);
 }
 
@@ -515,6 +511,7 @@ void PlayerSession::beginScrub()
 void PlayerSession::scrub(double fraction)
 {
     m_timeline.position = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
+    m_timeline.elapsed = m_timeline.position * m_timeline.duration;
     emit timelineChanged();
 }
 
@@ -522,20 +519,20 @@ void PlayerSession::endScrub()
 {
     m_isScrubbing = false;
     emit controlsChanged();
-    if (VLCPlaybackController *held = controller())
+    if (VLCPlaybackController* held = controller())
         held->seek(m_timeline.position);
     scheduleControlsHide();
 }
 
 void PlayerSession::selectAudioTrack(int id)
 {
-    if (VLCPlaybackController *held = controller())
+    if (VLCPlaybackController* held = controller())
         held->selectAudioTrack(id);
 }
 
 void PlayerSession::selectSubtitleTrack(int id)
 {
-    if (VLCPlaybackController *held = controller())
+    if (VLCPlaybackController* held = controller())
         held->selectSubtitleTrack(id);
 }
 

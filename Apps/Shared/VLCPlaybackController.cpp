@@ -35,12 +35,8 @@ float startPosition(double resumeProgress)
 
 } // namespace
 
-VLCPlaybackController::VLCPlaybackController(QNetworkAccessManager *network, PlaybackTimings timings,
-                                             QObject *parent)
-    : QObject(parent)
-    , m_network(network)
-    , m_timings(timings)
-    , m_vlc(std::make_unique<VlcEngine>())
+VLCPlaybackController::VLCPlaybackController(QNetworkAccessManager* network, PlaybackTimings timings, QObject* parent)
+    : QObject(parent), m_network(network), m_timings(timings), m_vlc(std::make_unique<VlcEngine>())
 {
     qRegisterMetaType<PlaybackTimeline>();
     qRegisterMetaType<PlayerState>();
@@ -53,7 +49,7 @@ VLCPlaybackController::VLCPlaybackController(QNetworkAccessManager *network, Pla
     connectPictureSignals(*m_vlc);
 }
 
-void VLCPlaybackController::connectPictureSignals(PlaybackEngine &engine)
+void VLCPlaybackController::connectPictureSignals(PlaybackEngine& engine)
 {
     connect(&engine, &PlaybackEngine::frameShown, this, [this, &engine] {
         if (&engine == &active() && !m_isShutdown)
@@ -75,20 +71,20 @@ VLCPlaybackController::~VLCPlaybackController()
     stop(false);
 }
 
-void VLCPlaybackController::setHostSink(QVideoSink *sink)
+void VLCPlaybackController::setHostSink(QVideoSink* sink)
 {
     m_hostSink = sink;
     active().setVideoSink(sink);
 }
 
-PlaybackEngine &VLCPlaybackController::active() const
+PlaybackEngine& VLCPlaybackController::active() const
 {
     if (m_engine == Engine::native && m_native)
         return *m_native;
     return *m_vlc;
 }
 
-void VLCPlaybackController::update(const QUrl &url, double resumeProgress)
+void VLCPlaybackController::update(const QUrl& url, double resumeProgress)
 {
     if (m_isShutdown || m_currentURL == url)
         return;
@@ -124,7 +120,7 @@ void VLCPlaybackController::update(const QUrl &url, double resumeProgress)
     startRedirectResolution(url);
 }
 
-void VLCPlaybackController::startRedirectResolution(const QUrl &url)
+void VLCPlaybackController::startRedirectResolution(const QUrl& url)
 {
     const netkit::CancelToken token;
     m_redirectToken = token;
@@ -153,12 +149,13 @@ void VLCPlaybackController::cancelRedirect()
     m_redirectToken.reset();
 }
 
-void VLCPlaybackController::openOnVlc(const QUrl &openURL, const QUrl &requestedURL)
+void VLCPlaybackController::openOnVlc(const QUrl& openURL, const QUrl& requestedURL)
 {
     if (m_isShutdown)
         return;
     m_vlc->setVideoSink(m_hostSink);
     m_position.reopen();
+    m_move.reset();
     m_vlc->open(openURL, configuredMediaOptions(openURL, requestedURL));
     beginVideoOutputMonitoring();
 }
@@ -232,10 +229,11 @@ bool VLCPlaybackController::useNativeFallbackIfAvailable()
     return true;
 }
 
-void VLCPlaybackController::startNativePlayback(const QUrl &url, double startFraction)
+void VLCPlaybackController::startNativePlayback(const QUrl& url, double startFraction)
 {
     m_nativeTimelineMonitor.stop();
     m_videoOutputMonitor.stop();
+    m_move.reset();
     m_native->setStartPosition(startFraction);
     m_native->open(url, {});
     beginVideoOutputMonitoring();
@@ -262,7 +260,7 @@ void VLCPlaybackController::videoOutputTick()
         m_videoOutputMonitor.stop();
         return;
     }
-    PlaybackEngine &engine = active();
+    PlaybackEngine& engine = active();
     if (engine.hasFailed()) {
         m_videoOutputMonitor.stop();
         emit stateChanged(PlayerState::error);
@@ -299,11 +297,13 @@ void VLCPlaybackController::nativeTimelineTick()
     if (!(std::isfinite(duration) && duration > 0 && std::isfinite(elapsed) && elapsed >= 0))
         return;
     const double position = std::clamp(elapsed / duration, 0.0, 1.0);
-    m_lastRealPosition = position;
     m_lastLength = m_native->length();
     if (m_native->time() != m_lastElapsed)
         emit playbackAdvanced();
     m_lastElapsed = m_native->time();
+    if (predatesMove(m_native->time()))
+        return;
+    m_lastRealPosition = position;
     emit timelineChanged(PlaybackTimeline{position, elapsed, duration, true});
     if (takeProgressSlot())
         emit progressReported(position);
@@ -328,7 +328,7 @@ void VLCPlaybackController::handleVlcTime()
         emit playbackAdvanced();
     }
     const double position = m_vlc->position();
-    if (!std::isfinite(position) || position <= 0)
+    if (!std::isfinite(position) || position <= 0 || predatesMove(time))
         return;
     const qint64 length = m_vlc->length();
     m_lastRealPosition = m_position.report(length, time, std::min(position, 1.0));
@@ -424,6 +424,8 @@ std::optional<double> VLCPlaybackController::livePosition() const
     // Opened but not yet moved to its start: the viewer is at the start, not at the engine's first instant.
     if (m_engine == Engine::vlc && m_pendingResumeProgress > 0)
         return double(m_pendingResumeProgress);
+    if (m_move)
+        return m_move->fraction();
     if (m_engine == Engine::native) {
         if (!m_native)
             return std::nullopt;
@@ -466,11 +468,16 @@ void VLCPlaybackController::seek(double fraction)
         return;
     }
     if (m_engine == Engine::native) {
-        if (m_native)
+        if (m_native) {
+            const qint64 length = m_native->length();
+            showMove(m_native->time(), qint64(target * double(length)), length, true);
             m_native->setPosition(target);
+        }
         return;
     }
     if (m_vlc->isSeekable()) {
+        const qint64 length = m_vlc->length();
+        showMove(m_vlc->time(), qint64(target * double(length)), length, true);
         m_vlc->setPosition(target);
         m_position.moveTo(target);
     }
@@ -489,7 +496,30 @@ void VLCPlaybackController::jump(double seconds)
         if (const std::optional<double> now = livePosition())
             m_position.jump(*now, seconds);
     }
-    active().jump(seconds);
+    PlaybackEngine& engine = active();
+    if (std::isfinite(seconds)) {
+        const qint64 now = engine.time();
+        showMove(now, now + qint64(seconds * 1000), engine.length(), engine.isSeekable());
+    }
+    engine.jump(seconds);
+}
+
+void VLCPlaybackController::showMove(qint64 from, qint64 to, qint64 length, bool seekable)
+{
+    if (from < 0 || length <= 0)
+        return;
+    to = std::clamp<qint64>(to, 0, length);
+    const double shown = double(to) / double(length);
+    m_move = ShownMove(from, to, shown);
+    m_lastRealPosition = shown;
+    emit timelineChanged(PlaybackTimeline{shown, double(to) / 1000.0, double(length) / 1000.0, seekable});
+}
+
+bool VLCPlaybackController::predatesMove(qint64 time)
+{
+    if (m_move && !m_move->holdsBack(time))
+        m_move.reset();
+    return m_move.has_value();
 }
 
 void VLCPlaybackController::togglePlayPause()
@@ -498,7 +528,7 @@ void VLCPlaybackController::togglePlayPause()
         replayFrom(0);
         return;
     }
-    PlaybackEngine &engine = active();
+    PlaybackEngine& engine = active();
     if (engine.isPlaying())
         engine.pause();
     else

@@ -35,15 +35,15 @@ public:
 
     // `network` is the process's shared manager, used for the redirect probe; without one films open
     // unprobed.
-    explicit VLCPlaybackController(QNetworkAccessManager *network, PlaybackTimings timings = {},
-                                   QObject *parent = nullptr);
+    explicit VLCPlaybackController(QNetworkAccessManager* network, PlaybackTimings timings = {},
+                                   QObject* parent = nullptr);
     ~VLCPlaybackController() override;
 
     // The surface's sink. It may die first; the controller then treats the surface as gone.
-    void setHostSink(QVideoSink *sink);
+    void setHostSink(QVideoSink* sink);
 
     // Starts or replaces playback; the address already playing changes nothing.
-    void update(const QUrl &url, double resumeProgress);
+    void update(const QUrl& url, double resumeProgress);
     // Final shutdown, once; with `reportProgress` the last fraction is reported before this returns.
     void stop(bool reportProgress) override;
     // Opens the current address again on the active engine; the resume point is not applied again.
@@ -82,19 +82,19 @@ public:
 signals:
     void stateChanged(sendra::playback::PlayerState state);
     void videoStarted();
-    void timelineChanged(const sendra::playback::PlaybackTimeline &timeline);
+    void timelineChanged(const sendra::playback::PlaybackTimeline& timeline);
     void progressReported(double fraction);
     // Playback moved on: a new picture, or a new play time. Its absence for long means a frozen stream.
     void playbackAdvanced();
     void videoAspectRatioChanged();
 
 private:
-    PlaybackEngine &active() const;
-    void openOnVlc(const QUrl &openURL, const QUrl &requestedURL);
-    void startRedirectResolution(const QUrl &url);
+    PlaybackEngine& active() const;
+    void openOnVlc(const QUrl& openURL, const QUrl& requestedURL);
+    void startRedirectResolution(const QUrl& url);
     void cancelRedirect();
-    void startNativePlayback(const QUrl &url, double startFraction);
-    void connectPictureSignals(PlaybackEngine &engine);
+    void startNativePlayback(const QUrl& url, double startFraction);
+    void connectPictureSignals(PlaybackEngine& engine);
     void handleNativeState(PlayerState state);
     bool endsBeforeItsLength(qint64 length) const;
     void stopNativePlayback(bool removeSink);
@@ -104,6 +104,8 @@ private:
     void handleVlcState(PlayerState state);
     void handleVlcTime();
     bool takeProgressSlot();
+    void showMove(qint64 from, qint64 to, qint64 length, bool seekable);
+    bool predatesMove(qint64 time);
     void reportEndOfMedia();
     void replayFrom(double fraction);
     std::optional<double> livePosition() const;
@@ -131,6 +133,8 @@ private:
     qint64 m_endedLength = -1;
     qint64 m_lastLength = -1; // ms, from the last time report
     ViewerPosition m_position;
+    // The last seek or jump, shown until the engine reports from there.
+    std::optional<ShownMove> m_move;
     QTimer m_videoOutputMonitor;
     QTimer m_nativeTimelineMonitor;
     bool m_isShutdown = false;

@@ -63,4 +63,16 @@ double ViewerPosition::at(qint64 length, qint64 time, double position) const
     return std::clamp(stretch.fraction + played, 0.0, std::max(position, stretch.fraction));
 }
 
+bool ShownMove::holdsBack(qint64 time)
+{
+    if (std::abs(time - m_to) <= std::abs(time - m_from))
+        return false;
+    // A paused engine repeats its old time; only the old place playing on counts against the move.
+    if (time != m_staleTime) {
+        m_staleTime = time;
+        ++m_staleSteps;
+    }
+    return m_staleSteps <= staleStepLimit;
+}
+
 } // namespace sendra::playback

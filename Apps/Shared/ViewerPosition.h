@@ -49,4 +49,29 @@ private:
     double m_lastPosition = 0; // and where the viewer was then
 };
 
+// A seek or jump as the screen shows it until the engine reports from there. Paused, VLC reports no time until play
+// resumes, and a report taken before the move may arrive after it: reports still nearer the old place than the new
+// one are held back, unless the old place visibly plays on (the engine never moved).
+class ShownMove
+{
+public:
+    // How many reports of the old place playing on make the move count as never made.
+    static constexpr int staleStepLimit = 8;
+
+    // From `from` to `to` (ms of play time); `fraction` is `to` as a share of the whole.
+    ShownMove(qint64 from, qint64 to, double fraction) : m_from(from), m_to(to), m_fraction(fraction) {}
+
+    double fraction() const { return m_fraction; }
+    // Whether the report of play time `time` (ms) still shows the place before the move. Once it gives false, the
+    // move is over: the caller drops it.
+    bool holdsBack(qint64 time);
+
+private:
+    qint64 m_from;
+    qint64 m_to;
+    double m_fraction;
+    qint64 m_staleTime = -1;
+    int m_staleSteps = 0;
+};
+
 } // namespace sendra::playback

@@ -83,3 +83,24 @@ TEST(ViewerPosition, aFilmWithoutALengthIsWherePlayTimeAndByteRateSay)
     position.report(0, 500, readAt(500));
     EXPECT_NEAR(position.report(0, 1500, readAt(1500)), 0.15, 1e-9);
 }
+
+// A move shows until the engine reports from its target: reports nearer the old place are held back (a paused
+// engine may repeat its old time for as long as it likes), the first one nearer the target ends it, and so does the
+// old place playing on for good (the engine never moved).
+TEST(ShownMove, holdsBackReportsOfTheOldPlaceUntilTheEngineMovesOrPlaysOn)
+{
+    ShownMove back(2000, 0, 0);
+    for (int i = 0; i < 3 * ShownMove::staleStepLimit; ++i)
+        EXPECT_TRUE(back.holdsBack(2000)) << "paused at the old place, report " << i;
+    EXPECT_TRUE(back.holdsBack(2040)) << "a late report from before the move";
+    EXPECT_FALSE(back.holdsBack(300)) << "played on from the target";
+
+    ShownMove ahead(2000, 15000, 0.5);
+    EXPECT_FALSE(ahead.holdsBack(13500)) << "landed on a picture before the target, nearer it than the old place";
+
+    ShownMove ignored(2000, 15000, 0.5);
+    int held = 0;
+    for (qint64 time = 2000; ignored.holdsBack(time) && time < 10000; time += 250)
+        ++held;
+    EXPECT_EQ(held, ShownMove::staleStepLimit);
+}

@@ -1,5 +1,8 @@
 #include "AppHarness.h"
+#include "DemoCatalog.h"
 #include "StubPlayers.h"
+
+#include "fakes/FakePlaylistHost.h"
 
 #include <QRegularExpression>
 
@@ -21,10 +24,25 @@ void showSystems(AppHarness& app)
     ASSERT_TRUE(app.waitFor([&] { return app.isShown("systems.console"); }));
 }
 
-
 } // namespace
 
-using SystemsSheetsTest = AppTest;
+class SystemsSheetsTest : public AppTest
+{
+protected:
+    // The window over the free panel, with players that open nothing.
+    AppHarness& openWithStubPlayers()
+    {
+        AppHarness::Options options;
+        options.prepare = [this](AppHarness& app) { app.context().setSessionFactory(stubs.factory()); };
+        AppHarness& app = open(std::move(options));
+        app.connectPanel();
+        return app;
+    }
+
+    // Both outlive the application, which the harness takes down.
+    fakes::FakePlaylistHost playlistHost;
+    StubPlayers stubs;
+};
 
 // The network check's button while a check runs (label, cannot be pressed twice, still running after leaving the
 // section), its values and a failed check;
@@ -57,7 +75,8 @@ TEST_F(SystemsSheetsTest, systemsConsoleFollowsTheDecksWork)
     ASSERT_TRUE(app.waitFor([&] { return !app.deck().networkCheckRunning(); }, 20000));
     EXPECT_EQ(text(app, "systems.check.label"), "Iniciar diagnóstico");
     const QRegularExpression oneDecimal(QStringLiteral("^\\d+\\.\\d$"));
-    EXPECT_TRUE(oneDecimal.match(text(app, "systems.download.value")).hasMatch()) << text(app, "systems.download.value").toStdString();
+    EXPECT_TRUE(oneDecimal.match(text(app, "systems.download.value")).hasMatch())
+        << text(app, "systems.download.value").toStdString();
     EXPECT_TRUE(oneDecimal.match(text(app, "systems.upload.value")).hasMatch());
     EXPECT_TRUE(QRegularExpression("^\\d+$").match(text(app, "systems.latency.value")).hasMatch());
 
@@ -95,15 +114,12 @@ TEST_F(SystemsSheetsTest, systemsConsoleFollowsTheDecksWork)
 }
 
 // A film: the fallback synopsis and the loading line while its details load, then the trimmed synopsis; the
-// favourite toggles without closing; the language switches live; an error shows above the sheet; "Reproducir" plays and closes. A series:
-// no play button, its seasons ("Temporada %lld" in English), and an episode row plays that episode and closes.
+// favourite toggles without closing; the language switches live; an error shows above the sheet; "Reproducir" plays and
+// closes. A series: no play button, its seasons ("Temporada %lld" in English), and an episode row plays that episode
+// and closes.
 TEST_F(SystemsSheetsTest, detailSheetShowsTheEntryAndPlaysFromIt)
 {
-    StubPlayers stubs;
-    AppHarness::Options options;
-    options.prepare = [&](AppHarness& app) { app.context().setSessionFactory(stubs.factory()); };
-    AppHarness& app = open(std::move(options));
-    app.connectPanel();
+    AppHarness& app = openWithStubPlayers();
 
     app.panel.answer("get_vod_info", fakes::Reply::json(R"({"info":{"plot":"\n  Una trama  \n"}})").held());
     app.deck().selectLanguage(AppLanguage::english);
@@ -155,6 +171,58 @@ TEST_F(SystemsSheetsTest, detailSheetShowsTheEntryAndPlaysFromIt)
     EXPECT_TRUE(app.waitFor([&] { return !app.isShown("detail.synopsis"); }));
     app.deck().closePlayback(0);
     app.deck().selectLanguage(AppLanguage::spanish);
+}
+
+// A panel's series whose details hold no season still offers no "Reproducir". A series of the demo's playlist is
+// one address with empty details: the loading line ends, "Reproducir" plays that address and closes the sheet, and
+// its resume marker plays it again from where it was left, as a film's does.
+TEST_F(SystemsSheetsTest, aPlaylistSeriesPlaysFromItsSheetAndResumes)
+{
+    AppHarness& app = openWithStubPlayers();
+
+    app.panel.answer("get_series_info", fakes::Reply::json("{}"));
+    app.deck().open(*nodeTitled(app.deck(), "Serie Larga"));
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("detail.title") && !app.isShown("detail.loading"); }));
+    EXPECT_FALSE(app.isShown("detail.play"));
+    ASSERT_TRUE(app.click("detail.close"));
+    ASSERT_TRUE(app.waitFor([&] { return !app.isShown("detail.title"); }));
+
+    const demo::DemoCatalog catalog(3000, 1, playlistHost.baseUrl());
+    SourceDraft draft;
+    draft.method = SourceMethod::playlist;
+    draft.playlist =
+        playlistHost.publish("/lists/demo.m3u", catalog.playlist(playlistHost.baseUrl()).toStdString()).toString();
+    app.platform.setOriginAnswer(playlistHost.baseUrl().toString().toStdString(), fakes::FakePlatform::freeAnswer());
+    app.deck().setDraft(draft);
+    app.deck().connect();
+    ASSERT_TRUE(app.waitFor([&] { return !app.deck().isConnecting(); }, 20000));
+    ASSERT_EQ(app.deck().errorMessage(), std::nullopt);
+    ASSERT_EQ(app.deck().phase(), CommandDeck::Phase::ready);
+    const NodeView series = app.deck().nodesByKind().value(SignalKind::episodic);
+    ASSERT_FALSE(series.isEmpty());
+    const MediaNode node = series[0];
+    ASSERT_TRUE(node.directURL);
+
+    app.deck().open(node);
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("detail.title") && !app.isShown("detail.loading"); }));
+    EXPECT_FALSE(app.find("detail.season.0"));
+    ASSERT_TRUE(app.click("detail.play"));
+    ASSERT_TRUE(app.waitFor([&] { return app.deck().playback().has_value() && !app.deck().selectedNode(); }));
+    EXPECT_EQ(app.deck().playback()->stream, node.directURL->url());
+    EXPECT_TRUE(app.deck().playback()->episodes.isEmpty());
+    EXPECT_TRUE(app.waitFor([&] { return !app.isShown("detail.title"); }));
+    app.deck().closePlayback(0.4);
+
+    app.singleton<ui::Deck>().selectDock(ui::Deck::Center);
+    ASSERT_TRUE(app.waitFor([&] { return app.isShown("center.resume.card.0.open"); }));
+    ASSERT_EQ(app.deck().resumeMarkers().size(), 1);
+    EXPECT_EQ(app.deck().resumeMarkers()[0].id, node.catalogKey());
+    EXPECT_NEAR(app.deck().resumeMarkers()[0].fraction, 0.4, 1e-9);
+    ASSERT_TRUE(app.click("center.resume.card.0.open"));
+    ASSERT_TRUE(app.waitFor([&] { return app.deck().playback().has_value(); }));
+    EXPECT_EQ(app.deck().playback()->stream, node.directURL->url());
+    EXPECT_NEAR(app.deck().playback()->resumeFraction, 0.4, 1e-9);
+    app.deck().closePlayback(0);
 }
 
 // With no PIN stored the protection could never be switched off: the sheet asks for a new PIN instead. Then the

@@ -1,7 +1,11 @@
 #include "Snapshots.h"
 
+#include "Shared/PlayerSession.h"
+#include "UI/AppQml.h"
+#include "UI/Deck.h"
 #include "UI/FloatingPlayer.h"
 
+#include <QQmlApplicationEngine>
 #include <QQuickItem>
 
 namespace sendra::snapshots {
@@ -27,6 +31,29 @@ bool openEntry(Driver& d, SignalKind kind)
     return d.waitFor([&] { return d.find(QStringLiteral("detail.title")) != nullptr && d.deck().selectedNode(); });
 }
 
+// The demo's playlist as "Ana", and the sheet of its first series.
+bool openPlaylistSeries(Driver& d)
+{
+    SourceDraft draft;
+    draft.method = SourceMethod::playlist;
+    draft.playlist = d.services.playlist().toString();
+    d.deck().setDraft(draft);
+    d.deck().connect();
+    if (!d.waitFor([&] { return !d.deck().isConnecting(); }) || d.deck().errorMessage())
+        return false;
+    d.deck().addIdentity(QStringLiteral("Ana"), QStringLiteral("scope"));
+    const NodeView series = d.deck().nodesByKind().value(SignalKind::episodic);
+    if (series.isEmpty())
+        return false;
+    d.deck().open(series[0]);
+    return d.waitFor([&] { return d.find(QStringLiteral("detail.title")) && !d.deck().isLoadingBrief(); });
+}
+
+playback::PlayerSession* embeddedSession(Driver& d)
+{
+    return qobject_cast<playback::PlayerSession*>(ui::appSingleton<ui::Deck>(d.app.engine())->embeddedSession());
+}
+
 void addSystemsStates(std::vector<State>& states)
 {
     states.push_back({QStringLiteral("systems"), openSystems});
@@ -38,13 +65,43 @@ void addSystemsStates(std::vector<State>& states)
                       }});
     states.push_back({QStringLiteral("detail-film"), [](Driver& d) { return openEntry(d, SignalKind::cinema); }});
     states.push_back({QStringLiteral("detail-series"), [](Driver& d) {
-                          return openEntry(d, SignalKind::episodic) && d.waitFor([&] {
-                                     return d.deck().selectedBrief() && !d.deck().isLoadingBrief();
-                                 });
+                          return openEntry(d, SignalKind::episodic) &&
+                                 d.waitFor([&] { return d.deck().selectedBrief() && !d.deck().isLoadingBrief(); });
                       }});
-    states.push_back({QStringLiteral("parental-off"), [](Driver& d) {
-                          return openSystems(d) && d.click(QStringLiteral("systems.parental"));
+    states.push_back({QStringLiteral("detail-playlist-series"), openPlaylistSeries});
+    // Played from its sheet, left at 40%, and taken up again from the centre's rail.
+    states.push_back({QStringLiteral("player-playlist-series-resumed"), [](Driver& d) {
+                          if (!openPlaylistSeries(d) || !d.click(QStringLiteral("detail.play")) ||
+                              !d.waitFor([&] { return embeddedSession(d) != nullptr; }))
+                              return false;
+                          d.settle(1000);
+                          d.deck().closePlayback(0.4);
+                          d.deck().selectDock(CommandDeck::Dock::center);
+                          if (!d.waitFor([&] { return d.isShown(QStringLiteral("center.resume.card.0.open")); }) ||
+                              !d.click(QStringLiteral("center.resume.card.0.open")))
+                              return false;
+                          return d.waitFor([&] {
+                              const playback::PlayerSession* session = embeddedSession(d);
+                              return session && session->isPlaying() && session->elapsedSeconds() > 0;
+                          });
                       }});
+    // A film of the playlist paused past two seconds, then back 10 s: the time line shows the start.
+    states.push_back({QStringLiteral("player-paused-back"), [](Driver& d) {
+                          if (!openPlaylistSeries(d) || !d.click(QStringLiteral("detail.play")))
+                              return false;
+                          playback::PlayerSession* session = nullptr;
+                          if (!d.waitFor([&] {
+                                  session = embeddedSession(d);
+                                  return session && session->isPlaying() && session->elapsedSeconds() > 2.5;
+                              }))
+                              return false;
+                          session->togglePlayPause();
+                          d.settle();
+                          session->reveal();
+                          return d.click(QStringLiteral("backButton"));
+                      }});
+    states.push_back({QStringLiteral("parental-off"),
+                      [](Driver& d) { return openSystems(d) && d.click(QStringLiteral("systems.parental")); }});
     states.push_back({QStringLiteral("parental-on-error"), [](Driver& d) {
                           if (!openSystems(d))
                               return false;

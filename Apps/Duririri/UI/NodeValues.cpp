@@ -108,6 +108,7 @@ QVariantMap nodeValue(const MediaNode& node, const QSet<QString>& favorites)
         {QStringLiteral("kind"), storedValue(node.kind)},
         {QStringLiteral("generic"), node.contentClassification == u"generic"},
         {QStringLiteral("isFavorite"), favorites.contains(key)},
+        {QStringLiteral("ownStream"), node.directURL.has_value()},
     };
 }
 

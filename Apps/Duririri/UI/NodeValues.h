@@ -16,7 +16,8 @@ inline constexpr qsizetype shownSynopsisLimit = 8192;
 QString shownText(const QString& text, qsizetype limit = shownNameLimit);
 
 // An entry as QML reads it: key ("kind:id"), id, title (as shown), groupID, groupName (as shown), artwork (address
-// text, empty when none), kind ("tv", "movies", "series"), generic (shown without the kind split), isFavorite.
+// text, empty when none), kind ("tv", "movies", "series"), generic (shown without the kind split), isFavorite,
+// ownStream (the entry carries its own stream address, as a playlist's do).
 QVariantMap nodeValue(const MediaNode& node, const QSet<QString>& favorites);
 // A category: id (the group key), name, kind.
 QVariantMap groupValue(const MediaGroup& group);

@@ -15,6 +15,11 @@ Sheet {
     // The entry shown: kept while the sheet closes, when the deck's selection is already gone.
     property var node: null
     readonly property bool isSeries: sheet.node !== null && Kinds.of(sheet.node.kind) === Kinds.Series
+    // A playlist's series is one address of its own and has no details: with no seasons to list, it plays as a
+    // film does. A panel's series always plays from its episodes.
+    readonly property bool offersPlay: !sheet.isSeries
+                                       || (sheet.node.ownStream && !Details.isLoadingBrief && sheet.brief !== null
+                                           && sheet.brief.seasons.length === 0)
     readonly property bool isFavorite: Browse.favoritesRevision >= 0 && sheet.node !== null && Browse.isFavorite(sheet.node.key)
     readonly property var brief: Details.selectedBrief
     readonly property string synopsis: {
@@ -158,7 +163,7 @@ Sheet {
                         objectName: "detail.play"
                         Layout.fillWidth: true
                         Layout.preferredWidth: 1
-                        visible: !sheet.isSeries
+                        visible: sheet.offersPlay
                         prominent: true
                         symbol: "play.fill"
                         text: L10n.lookup(L10n.language, "Reproducir")
