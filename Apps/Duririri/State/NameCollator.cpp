@@ -5,7 +5,6 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 namespace sendra {
@@ -24,7 +23,7 @@ const UChar* chars(QStringView text)
     return reinterpret_cast<const UChar*>(text.utf16());
 }
 
-UCollator* openCollator(const std::string& localeName, bool normalizing)
+UCollator* openCollator(const std::string& localeName)
 {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* collator = ucol_open(localeName.c_str(), &status);
@@ -36,66 +35,33 @@ UCollator* openCollator(const std::string& localeName, bool normalizing)
     // only separates names that order equal without case.
     ucol_setAttribute(collator, UCOL_STRENGTH, UCOL_TERTIARY, &status);
     ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
-    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, normalizing ? UCOL_ON : UCOL_OFF, &status);
+    // Off even where a tailoring turns it on: ICU's normalising collator can loop for minutes, then crash, on a few
+    // code points (a contraction starter, marks out of order, U+0344). Every text that needs it arrives decomposed.
+    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_OFF, &status);
     return collator;
 }
 
-const UNormalizer2* normalizer(const char* name, UNormalization2Mode mode)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    return unorm2_getInstance(nullptr, name, mode, &status);
-}
-
-// ICU's own data, so that the decomposition below is the one its collator would make.
+// ICU's own data, so that the decomposition below is the one its collator expects.
 const UNormalizer2* nfd()
 {
-    static const UNormalizer2* instance = normalizer("nfc", UNORM2_DECOMPOSE);
+    static const UNormalizer2* instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        return unorm2_getInstance(nullptr, "nfc", UNORM2_DECOMPOSE, &status);
+    }();
     return instance;
 }
 
-const UNormalizer2* fcd()
-{
-    static const UNormalizer2* instance = normalizer("nfc", UNORM2_FCD);
-    return instance;
-}
-
-// The longest run of combining characters left to ICU's normalisation, which reorders a run by insertion: no more
-// than the stream-safe format allows, far beyond any real name.
-constexpr int shortRun = 30;
 // Texts longer than this are ordered by the start of their canonical decomposition. A UTF-16 unit decomposes to at
-// most four, so a text of this length or less is never cut and is ordered exactly as ICU orders it.
+// most four, so a text of this length or less is never cut and is ordered exactly as its decomposition.
 constexpr qsizetype shortText = 1024;
 constexpr qsizetype keptUnits = 4 * shortText;
 
-enum class Route {
-    plain,       // below the combining marks: in FCD form, which ICU collates correctly without checking
-    normalizing, // ICU's normalisation, whose work stays linear in the text
-    decomposed,  // a long run of combining characters or a long text: decomposed here, then collated plainly
-};
-
-Route routeFor(QStringView text)
+// Below the combining marks every text is in FCD form, which ICU collates correctly as it is; anything else is
+// decomposed here first.
+bool isPlain(QStringView text)
 {
-    if (text.size() > shortText)
-        return Route::decomposed;
-    Route route = Route::plain;
-    int run = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (c < 0x300) {
-            run = 1; // a precomposed letter may end in a combining mark
-            continue;
-        }
-        route = Route::normalizing;
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
-        }
-        if (unorm2_hasBoundaryBefore(fcd(), UChar32(c)))
-            run = 1;
-        else if (++run > shortRun)
-            return Route::decomposed;
-    }
-    return route;
+    return text.size() <= shortText &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x300; });
 }
 
 void appendUnits(char32_t c, std::u16string& out)
@@ -167,29 +133,24 @@ void decomposeStart(QStringView text, std::u16string& out)
         out.resize(size_t(keptUnits) - 1); // a surrogate pair across the cut goes whole
 }
 
-// The text ICU is handed and whether the collator must normalise it; `storage` holds a decomposition when one is made.
-std::pair<QStringView, Route> collatedText(QStringView text, std::u16string& storage)
+// The text ICU is handed; `storage` holds a decomposition when one is made.
+QStringView collatedText(QStringView text, std::u16string& storage)
 {
-    const Route route = routeFor(text);
-    if (route != Route::decomposed)
-        return {text, route};
+    if (isPlain(text))
+        return text;
     decomposeStart(text, storage);
-    return {QStringView(storage), route};
+    return QStringView(storage);
 }
 
 } // namespace
 
 NameCollator::NameCollator(const QLocale& locale)
-    : m_localeName(icuLocaleName(locale))
-    , m_collator(openCollator(m_localeName, true))
-    , m_plainCollator(openCollator(m_localeName, false))
-{
-}
+    : m_localeName(icuLocaleName(locale)), m_collator(openCollator(m_localeName))
+{}
 
 NameCollator::~NameCollator()
 {
     ucol_close(m_collator);
-    ucol_close(m_plainCollator);
 }
 
 const NameCollator& NameCollator::shared()
@@ -205,26 +166,22 @@ int NameCollator::compare(QStringView a, QStringView b) const
 {
     std::u16string aStorage;
     std::u16string bStorage;
-    const auto [aText, aRoute] = collatedText(a, aStorage);
-    const auto [bText, bRoute] = collatedText(b, bStorage);
-    // A decomposition is in FCD form, so the normalising collator checks it without reordering anything.
-    const UCollator* collator =
-        aRoute == Route::normalizing || bRoute == Route::normalizing ? m_collator : m_plainCollator;
+    const QStringView aText = collatedText(a, aStorage);
+    const QStringView bText = collatedText(b, bStorage);
     const UCollationResult result =
-        ucol_strcoll(collator, chars(aText), int32_t(aText.size()), chars(bText), int32_t(bText.size()));
+        ucol_strcoll(m_collator, chars(aText), int32_t(aText.size()), chars(bText), int32_t(bText.size()));
     return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
 }
 
 void NameCollator::appendSortKey(QStringView text, std::string& out) const
 {
     std::u16string storage;
-    const auto [collated, route] = collatedText(text, storage);
-    const UCollator* collator = route == Route::normalizing ? m_collator : m_plainCollator;
+    const QStringView collated = collatedText(text, storage);
     const size_t start = out.size();
     size_t room = size_t(collated.size()) * 4 + 32;
     for (;;) {
         out.resize(start + room);
-        const int32_t length = ucol_getSortKey(collator, chars(collated), int32_t(collated.size()),
+        const int32_t length = ucol_getSortKey(m_collator, chars(collated), int32_t(collated.size()),
                                                reinterpret_cast<uint8_t*>(out.data() + start), int32_t(room));
         if (length > 0 && size_t(length) <= room) {
             out.resize(start + size_t(length) - 1); // drop the terminating zero
