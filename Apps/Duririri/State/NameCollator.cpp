@@ -1,7 +1,7 @@
 #include "State/NameCollator.h"
 
+#include <unicode/normalizer2.h>
 #include <unicode/ucol.h>
-#include <unicode/unorm2.h>
 #include <unicode/utf16.h>
 
 #include <algorithm>
@@ -42,13 +42,13 @@ UCollator* openCollator(const std::string& localeName)
 }
 
 // ICU's own data, so that the decomposition below is the one its collator expects.
-const UNormalizer2* nfd()
+const icu::Normalizer2& nfd()
 {
-    static const UNormalizer2* instance = [] {
+    static const icu::Normalizer2* instance = [] {
         UErrorCode status = U_ZERO_ERROR;
-        return unorm2_getInstance(nullptr, "nfc", UNORM2_DECOMPOSE, &status);
+        return icu::Normalizer2::getNFDInstance(status);
     }();
-    return instance;
+    return *instance;
 }
 
 // Texts longer than this are ordered by the start of their canonical decomposition. A UTF-16 unit decomposes to at
@@ -56,81 +56,121 @@ const UNormalizer2* nfd()
 constexpr qsizetype shortText = 1024;
 constexpr qsizetype keptUnits = 4 * shortText;
 
-// Below the combining marks every text is in FCD form, which ICU collates correctly as it is; anything else is
-// decomposed here first.
+// Below the combining marks every text is in FCD form, which ICU collates correctly as it is, and so is a text in
+// NFD already (most titles in Cyrillic, CJK or with a dash); anything else is decomposed here first.
 bool isPlain(QStringView text)
 {
-    return text.size() <= shortText &&
-           std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x300; });
+    if (text.size() > shortText)
+        return false;
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x300; }))
+        return true;
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString units(false, chars(text), int32_t(text.size())); // read-only, no copy
+    return nfd().isNormalized(units, status) && U_SUCCESS(status);
 }
 
-void appendUnits(char32_t c, std::u16string& out)
+uint8_t combiningClass(UChar32 c)
 {
-    if (c > 0xFFFF) {
-        out.push_back(QChar::highSurrogate(c));
-        out.push_back(QChar::lowSurrogate(c));
-    } else {
-        out.push_back(char16_t(c));
+    return nfd().getCombiningClass(c);
+}
+
+// Puts each run of combining characters in `text` in canonical order: by class, marks of one class kept in the order
+// they came (a stable sort, n log n in the run).
+void reorderRuns(std::u16string& text)
+{
+    std::vector<uint32_t> run; // a code point with its combining class above its bits
+    const auto classOf = [](uint32_t point) { return point >> 21; };
+    const auto byClass = [&](uint32_t a, uint32_t b) { return classOf(a) < classOf(b); };
+    const auto units = reinterpret_cast<const UChar*>(text.data());
+    const int32_t length = int32_t(text.size());
+    for (int32_t i = 0; i < length;) {
+        // The run of combining characters from i, if one starts there.
+        const int32_t runStart = i;
+        run.clear();
+        while (i < length) {
+            int32_t next = i;
+            UChar32 c;
+            U16_NEXT(units, next, length, c);
+            const uint8_t cc = combiningClass(c);
+            if (cc == 0)
+                break;
+            run.push_back(uint32_t(cc) << 21 | uint32_t(c));
+            i = next;
+        }
+        if (run.empty()) {
+            U16_FWD_1(units, i, length);
+            continue;
+        }
+        if (!std::is_sorted(run.begin(), run.end(), byClass)) {
+            std::stable_sort(run.begin(), run.end(), byClass);
+            size_t out = size_t(runStart);
+            for (const uint32_t point : run) {
+                const char32_t c = point & 0x1FFFFF;
+                if (c > 0xFFFF) {
+                    text[out++] = QChar::highSurrogate(c);
+                    text[out++] = QChar::lowSurrogate(c);
+                } else {
+                    text[out++] = char16_t(c);
+                }
+            }
+        }
     }
 }
 
-// The start of the text's canonical decomposition (NFD), at most keptUnits long. Each run of combining characters is
-// sorted once, so even a text of nothing but marks takes n log n; canonically equivalent texts have one
-// decomposition, and so one start.
+// The start of the text's canonical decomposition (NFD), at most keptUnits long: each character's decomposition in
+// turn, then the runs of combining characters put in order if any is out of it; canonically equivalent texts have
+// one decomposition, and so one start.
 void decomposeStart(QStringView text, std::u16string& out)
 {
-    // A code point with its combining class above the bits of the code point.
-    std::vector<uint32_t> points;
-    points.reserve(size_t(std::min(text.size(), keptUnits)) + 8);
-    const auto combiningClass = [](uint32_t point) { return point >> 21; };
-    const auto push = [&](UChar32 c) {
-        points.push_back(uint32_t(unorm2_getCombiningClass(nfd(), c)) << 21 | uint32_t(c));
+    out.clear();
+    out.reserve(size_t(std::min(text.size(), keptUnits)) + 8);
+    uint8_t lastClass = 0;
+    bool outOfOrder = false;
+    // Appends a code point of the decomposition; false once enough is kept and the next character starts with a
+    // starter: nothing after a starter moves before it, so the rest can go.
+    const auto append = [&](UChar32 c, uint8_t cc, bool startsCharacter) {
+        if (startsCharacter && cc == 0 && out.size() >= size_t(keptUnits))
+            return false;
+        outOfOrder = outOfOrder || (cc != 0 && cc < lastClass);
+        lastClass = cc;
+        if (c > 0xFFFF) {
+            out.push_back(QChar::highSurrogate(char32_t(c)));
+            out.push_back(QChar::lowSurrogate(char32_t(c)));
+        } else {
+            out.push_back(char16_t(c));
+        }
+        return true;
     };
-    size_t units = 0;
-    UChar parts[32];
+    const icu::Normalizer2& decomposer = nfd();
+    icu::UnicodeString decomposition;
     for (qsizetype i = 0; i < text.size();) {
         UChar32 c = text[i++].unicode();
         if (QChar::isHighSurrogate(char32_t(c)) && i < text.size() && text[i].isLowSurrogate())
             c = UChar32(QChar::surrogateToUcs4(char16_t(c), text[i++].unicode()));
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t length = c < 0xC0 ? -1 : unorm2_getDecomposition(nfd(), c, parts, 32, &status);
-        const size_t before = points.size();
-        if (length < 0 || U_FAILURE(status)) {
-            push(c);
-        } else {
-            for (int32_t k = 0; k < length;) {
-                UChar32 part;
-                U16_NEXT(parts, k, length, part);
-                push(part);
+        bool kept = true;
+        // Most letters of most scripts decompose to themselves and are starters: that is asked the cheap way.
+        if (c < 0xC0 || decomposer.isInert(c)) {
+            kept = append(c, 0, true);
+        } else if (decomposer.getDecomposition(c, decomposition)) {
+            for (int32_t k = 0; kept && k < decomposition.length();) {
+                const UChar32 part = decomposition.char32At(k);
+                kept = append(part, combiningClass(part), k == 0);
+                k += U16_LENGTH(part);
             }
+        } else {
+            kept = append(c, combiningClass(c), true);
         }
-        // Nothing after a starter moves before it: once enough is kept, the rest can go.
-        if (units >= size_t(keptUnits) && combiningClass(points[before]) == 0) {
-            points.resize(before);
+        if (!kept)
             break;
-        }
-        for (size_t k = before; k < points.size(); ++k)
-            units += (points[k] & 0x1FFFFF) > 0xFFFF ? 2 : 1;
     }
-    const auto byClass = [&](uint32_t a, uint32_t b) { return combiningClass(a) < combiningClass(b); };
-    for (auto it = points.begin(); it != points.end();) {
-        if (combiningClass(*it) == 0) {
-            ++it;
-            continue;
-        }
-        const auto runEnd = std::find_if(it, points.end(), [&](uint32_t p) { return combiningClass(p) == 0; });
-        if (!std::is_sorted(it, runEnd, byClass))
-            std::stable_sort(it, runEnd, byClass);
-        it = runEnd;
+    if (outOfOrder)
+        reorderRuns(out);
+    if (out.size() > size_t(keptUnits)) {
+        // a surrogate pair across the cut goes whole
+        const size_t cut = size_t(keptUnits) - (QChar::isHighSurrogate(out[size_t(keptUnits) - 1]) &&
+                                                QChar::isLowSurrogate(out[size_t(keptUnits)]));
+        out.resize(cut);
     }
-    out.clear();
-    for (const uint32_t point : points) {
-        if (out.size() >= size_t(keptUnits))
-            break;
-        appendUnits(point & 0x1FFFFF, out);
-    }
-    if (out.size() > size_t(keptUnits))
-        out.resize(size_t(keptUnits) - 1); // a surrogate pair across the cut goes whole
 }
 
 // The text ICU is handed; `storage` holds a decomposition when one is made.
