@@ -15,7 +15,8 @@ namespace sendra {
 // order is total up to canonically equivalent texts; callers break the last ties by first appearance. A text from a
 // source may be megabytes of marks: ordering one is linear in it but for each run of marks out of canonical order,
 // which is sorted (n log n in the run), and texts alike in their first four thousand units (decomposed) compare equal.
-// ICU never normalises: every text beyond the plain Latin range is decomposed here first.
+// ICU never normalises (its normalising collator can loop for minutes on a few code points): a text beyond the
+// plain Latin range reaches it decomposed, here if it is not already.
 //
 // Built on ICU directly rather than QCollator: the catalogue needs the raw sort-key bytes to rank 200k titles
 // in one pass, and QCollatorSortKey hides them. The settings are the ones QCollator would use.
