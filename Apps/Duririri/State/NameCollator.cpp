@@ -1,11 +1,10 @@
 #include "State/NameCollator.h"
 
+#include <unicode/normalizer2.h>
 #include <unicode/ucol.h>
-#include <unicode/unorm2.h>
 #include <unicode/utf16.h>
 
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 namespace sendra {
@@ -24,7 +23,7 @@ const UChar* chars(QStringView text)
     return reinterpret_cast<const UChar*>(text.utf16());
 }
 
-UCollator* openCollator(const std::string& localeName, bool normalizing)
+UCollator* openCollator(const std::string& localeName)
 {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* collator = ucol_open(localeName.c_str(), &status);
@@ -36,160 +35,162 @@ UCollator* openCollator(const std::string& localeName, bool normalizing)
     // only separates names that order equal without case.
     ucol_setAttribute(collator, UCOL_STRENGTH, UCOL_TERTIARY, &status);
     ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
-    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, normalizing ? UCOL_ON : UCOL_OFF, &status);
+    // Off even where a tailoring turns it on: ICU's normalising collator can loop for minutes, then crash, on a few
+    // code points (a contraction starter, marks out of order, U+0344). Every text that needs it arrives decomposed.
+    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_OFF, &status);
     return collator;
 }
 
-const UNormalizer2* normalizer(const char* name, UNormalization2Mode mode)
+// ICU's own data, so that the decomposition below is the one its collator expects.
+const icu::Normalizer2& nfd()
 {
-    UErrorCode status = U_ZERO_ERROR;
-    return unorm2_getInstance(nullptr, name, mode, &status);
+    static const icu::Normalizer2* instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        return icu::Normalizer2::getNFDInstance(status);
+    }();
+    return *instance;
 }
 
-// ICU's own data, so that the decomposition below is the one its collator would make.
-const UNormalizer2* nfd()
-{
-    static const UNormalizer2* instance = normalizer("nfc", UNORM2_DECOMPOSE);
-    return instance;
-}
-
-const UNormalizer2* fcd()
-{
-    static const UNormalizer2* instance = normalizer("nfc", UNORM2_FCD);
-    return instance;
-}
-
-// The longest run of combining characters left to ICU's normalisation, which reorders a run by insertion: no more
-// than the stream-safe format allows, far beyond any real name.
-constexpr int shortRun = 30;
 // Texts longer than this are ordered by the start of their canonical decomposition. A UTF-16 unit decomposes to at
-// most four, so a text of this length or less is never cut and is ordered exactly as ICU orders it.
+// most four, so a text of this length or less is never cut and is ordered exactly as its decomposition.
 constexpr qsizetype shortText = 1024;
 constexpr qsizetype keptUnits = 4 * shortText;
 
-enum class Route {
-    plain,       // below the combining marks: in FCD form, which ICU collates correctly without checking
-    normalizing, // ICU's normalisation, whose work stays linear in the text
-    decomposed,  // a long run of combining characters or a long text: decomposed here, then collated plainly
-};
-
-Route routeFor(QStringView text)
+// Below the combining marks every text is in FCD form, which ICU collates correctly as it is, and so is a text in
+// NFD already (most titles in Cyrillic, CJK or with a dash); anything else is decomposed here first.
+bool isPlain(QStringView text)
 {
     if (text.size() > shortText)
-        return Route::decomposed;
-    Route route = Route::plain;
-    int run = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (c < 0x300) {
-            run = 1; // a precomposed letter may end in a combining mark
+        return false;
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x300; }))
+        return true;
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString units(false, chars(text), int32_t(text.size())); // read-only, no copy
+    return nfd().isNormalized(units, status) && U_SUCCESS(status);
+}
+
+uint8_t combiningClass(UChar32 c)
+{
+    return nfd().getCombiningClass(c);
+}
+
+// Puts each run of combining characters in `text` in canonical order: by class, marks of one class kept in the order
+// they came (a stable sort, n log n in the run).
+void reorderRuns(std::u16string& text)
+{
+    std::vector<uint32_t> run; // a code point with its combining class above its bits
+    const auto classOf = [](uint32_t point) { return point >> 21; };
+    const auto byClass = [&](uint32_t a, uint32_t b) { return classOf(a) < classOf(b); };
+    const auto units = reinterpret_cast<const UChar*>(text.data());
+    const int32_t length = int32_t(text.size());
+    for (int32_t i = 0; i < length;) {
+        // The run of combining characters from i, if one starts there.
+        const int32_t runStart = i;
+        run.clear();
+        while (i < length) {
+            int32_t next = i;
+            UChar32 c;
+            U16_NEXT(units, next, length, c);
+            const uint8_t cc = combiningClass(c);
+            if (cc == 0)
+                break;
+            run.push_back(uint32_t(cc) << 21 | uint32_t(c));
+            i = next;
+        }
+        if (run.empty()) {
+            U16_FWD_1(units, i, length);
             continue;
         }
-        route = Route::normalizing;
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
+        if (!std::is_sorted(run.begin(), run.end(), byClass)) {
+            std::stable_sort(run.begin(), run.end(), byClass);
+            size_t out = size_t(runStart);
+            for (const uint32_t point : run) {
+                const char32_t c = point & 0x1FFFFF;
+                if (c > 0xFFFF) {
+                    text[out++] = QChar::highSurrogate(c);
+                    text[out++] = QChar::lowSurrogate(c);
+                } else {
+                    text[out++] = char16_t(c);
+                }
+            }
         }
-        if (unorm2_hasBoundaryBefore(fcd(), UChar32(c)))
-            run = 1;
-        else if (++run > shortRun)
-            return Route::decomposed;
-    }
-    return route;
-}
-
-void appendUnits(char32_t c, std::u16string& out)
-{
-    if (c > 0xFFFF) {
-        out.push_back(QChar::highSurrogate(c));
-        out.push_back(QChar::lowSurrogate(c));
-    } else {
-        out.push_back(char16_t(c));
     }
 }
 
-// The start of the text's canonical decomposition (NFD), at most keptUnits long. Each run of combining characters is
-// sorted once, so even a text of nothing but marks takes n log n; canonically equivalent texts have one
-// decomposition, and so one start.
+// The start of the text's canonical decomposition (NFD), at most keptUnits long: each character's decomposition in
+// turn, then the runs of combining characters put in order if any is out of it; canonically equivalent texts have
+// one decomposition, and so one start.
 void decomposeStart(QStringView text, std::u16string& out)
 {
-    // A code point with its combining class above the bits of the code point.
-    std::vector<uint32_t> points;
-    points.reserve(size_t(std::min(text.size(), keptUnits)) + 8);
-    const auto combiningClass = [](uint32_t point) { return point >> 21; };
-    const auto push = [&](UChar32 c) {
-        points.push_back(uint32_t(unorm2_getCombiningClass(nfd(), c)) << 21 | uint32_t(c));
+    out.clear();
+    out.reserve(size_t(std::min(text.size(), keptUnits)) + 8);
+    uint8_t lastClass = 0;
+    bool outOfOrder = false;
+    // Appends a code point of the decomposition; false once enough is kept and the next character starts with a
+    // starter: nothing after a starter moves before it, so the rest can go.
+    const auto append = [&](UChar32 c, uint8_t cc, bool startsCharacter) {
+        if (startsCharacter && cc == 0 && out.size() >= size_t(keptUnits))
+            return false;
+        outOfOrder = outOfOrder || (cc != 0 && cc < lastClass);
+        lastClass = cc;
+        if (c > 0xFFFF) {
+            out.push_back(QChar::highSurrogate(char32_t(c)));
+            out.push_back(QChar::lowSurrogate(char32_t(c)));
+        } else {
+            out.push_back(char16_t(c));
+        }
+        return true;
     };
-    size_t units = 0;
-    UChar parts[32];
+    const icu::Normalizer2& decomposer = nfd();
+    icu::UnicodeString decomposition;
     for (qsizetype i = 0; i < text.size();) {
         UChar32 c = text[i++].unicode();
         if (QChar::isHighSurrogate(char32_t(c)) && i < text.size() && text[i].isLowSurrogate())
             c = UChar32(QChar::surrogateToUcs4(char16_t(c), text[i++].unicode()));
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t length = c < 0xC0 ? -1 : unorm2_getDecomposition(nfd(), c, parts, 32, &status);
-        const size_t before = points.size();
-        if (length < 0 || U_FAILURE(status)) {
-            push(c);
-        } else {
-            for (int32_t k = 0; k < length;) {
-                UChar32 part;
-                U16_NEXT(parts, k, length, part);
-                push(part);
+        bool kept = true;
+        // Most letters of most scripts decompose to themselves and are starters: that is asked the cheap way.
+        if (c < 0xC0 || decomposer.isInert(c)) {
+            kept = append(c, 0, true);
+        } else if (decomposer.getDecomposition(c, decomposition)) {
+            for (int32_t k = 0; kept && k < decomposition.length();) {
+                const UChar32 part = decomposition.char32At(k);
+                kept = append(part, combiningClass(part), k == 0);
+                k += U16_LENGTH(part);
             }
+        } else {
+            kept = append(c, combiningClass(c), true);
         }
-        // Nothing after a starter moves before it: once enough is kept, the rest can go.
-        if (units >= size_t(keptUnits) && combiningClass(points[before]) == 0) {
-            points.resize(before);
+        if (!kept)
             break;
-        }
-        for (size_t k = before; k < points.size(); ++k)
-            units += (points[k] & 0x1FFFFF) > 0xFFFF ? 2 : 1;
     }
-    const auto byClass = [&](uint32_t a, uint32_t b) { return combiningClass(a) < combiningClass(b); };
-    for (auto it = points.begin(); it != points.end();) {
-        if (combiningClass(*it) == 0) {
-            ++it;
-            continue;
-        }
-        const auto runEnd = std::find_if(it, points.end(), [&](uint32_t p) { return combiningClass(p) == 0; });
-        if (!std::is_sorted(it, runEnd, byClass))
-            std::stable_sort(it, runEnd, byClass);
-        it = runEnd;
+    if (outOfOrder)
+        reorderRuns(out);
+    if (out.size() > size_t(keptUnits)) {
+        // a surrogate pair across the cut goes whole
+        const size_t cut = size_t(keptUnits) - (QChar::isHighSurrogate(out[size_t(keptUnits) - 1]) &&
+                                                QChar::isLowSurrogate(out[size_t(keptUnits)]));
+        out.resize(cut);
     }
-    out.clear();
-    for (const uint32_t point : points) {
-        if (out.size() >= size_t(keptUnits))
-            break;
-        appendUnits(point & 0x1FFFFF, out);
-    }
-    if (out.size() > size_t(keptUnits))
-        out.resize(size_t(keptUnits) - 1); // a surrogate pair across the cut goes whole
 }
 
-// The text ICU is handed and whether the collator must normalise it; `storage` holds a decomposition when one is made.
-std::pair<QStringView, Route> collatedText(QStringView text, std::u16string& storage)
+// The text ICU is handed; `storage` holds a decomposition when one is made.
+QStringView collatedText(QStringView text, std::u16string& storage)
 {
-    const Route route = routeFor(text);
-    if (route != Route::decomposed)
-        return {text, route};
+    if (isPlain(text))
+        return text;
     decomposeStart(text, storage);
-    return {QStringView(storage), route};
+    return QStringView(storage);
 }
 
 } // namespace
 
 NameCollator::NameCollator(const QLocale& locale)
-    : m_localeName(icuLocaleName(locale))
-    , m_collator(openCollator(m_localeName, true))
-    , m_plainCollator(openCollator(m_localeName, false))
-{
-}
+    : m_localeName(icuLocaleName(locale)), m_collator(openCollator(m_localeName))
+{}
 
 NameCollator::~NameCollator()
 {
     ucol_close(m_collator);
-    ucol_close(m_plainCollator);
 }
 
 const NameCollator& NameCollator::shared()
@@ -205,26 +206,22 @@ int NameCollator::compare(QStringView a, QStringView b) const
 {
     std::u16string aStorage;
     std::u16string bStorage;
-    const auto [aText, aRoute] = collatedText(a, aStorage);
-    const auto [bText, bRoute] = collatedText(b, bStorage);
-    // A decomposition is in FCD form, so the normalising collator checks it without reordering anything.
-    const UCollator* collator =
-        aRoute == Route::normalizing || bRoute == Route::normalizing ? m_collator : m_plainCollator;
+    const QStringView aText = collatedText(a, aStorage);
+    const QStringView bText = collatedText(b, bStorage);
     const UCollationResult result =
-        ucol_strcoll(collator, chars(aText), int32_t(aText.size()), chars(bText), int32_t(bText.size()));
+        ucol_strcoll(m_collator, chars(aText), int32_t(aText.size()), chars(bText), int32_t(bText.size()));
     return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
 }
 
 void NameCollator::appendSortKey(QStringView text, std::string& out) const
 {
     std::u16string storage;
-    const auto [collated, route] = collatedText(text, storage);
-    const UCollator* collator = route == Route::normalizing ? m_collator : m_plainCollator;
+    const QStringView collated = collatedText(text, storage);
     const size_t start = out.size();
     size_t room = size_t(collated.size()) * 4 + 32;
     for (;;) {
         out.resize(start + room);
-        const int32_t length = ucol_getSortKey(collator, chars(collated), int32_t(collated.size()),
+        const int32_t length = ucol_getSortKey(m_collator, chars(collated), int32_t(collated.size()),
                                                reinterpret_cast<uint8_t*>(out.data() + start), int32_t(room));
         if (length > 0 && size_t(length) <= room) {
             out.resize(start + size_t(length) - 1); // drop the terminating zero

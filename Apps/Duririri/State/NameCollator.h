@@ -13,8 +13,10 @@ namespace sendra {
 // The order of names and titles: the locale's collation, case-insensitive, digit runs by numeric value
 // ("canal 2" before "Canal 10"). Names that compare equal that way are ordered by case and width, so the
 // order is total up to canonically equivalent texts; callers break the last ties by first appearance. A text from a
-// source may be megabytes of marks: ordering one costs linear time, and texts alike in their first four thousand
-// units (decomposed) compare equal.
+// source may be megabytes of marks: ordering one is linear in it but for each run of marks out of canonical order,
+// which is sorted (n log n in the run), and texts alike in their first four thousand units (decomposed) compare equal.
+// ICU never normalises (its normalising collator can loop for minutes on a few code points): a text beyond the
+// plain Latin range reaches it decomposed, here if it is not already.
 //
 // Built on ICU directly rather than QCollator: the catalogue needs the raw sort-key bytes to rank 200k titles
 // in one pass, and QCollatorSortKey hides them. The settings are the ones QCollator would use.
@@ -41,8 +43,6 @@ public:
 private:
     std::string m_localeName;
     UCollator* m_collator = nullptr;
-    // The same collation without the normalisation check, for text that cannot need it (or is decomposed already).
-    UCollator* m_plainCollator = nullptr;
 };
 
 } // namespace sendra
