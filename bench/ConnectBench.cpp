@@ -10,6 +10,7 @@
 #include "ManyGroups.h"
 #include "NetKit/Workers.h"
 #include "State/CommandDeck.h"
+#include "State/FirstConnect.h"
 #include "State/ReleaseOnWorker.h"
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
@@ -293,6 +294,9 @@ double settle()
 // One measurement in this process; prints "name value" lines for the parent.
 int measure(const QString& what, const QString& platformAddress, const QString& panelAddress, int entries, Road road)
 {
+    // As the application does once its window is up, while its user types the address.
+    prepareForFirstConnect();
+    netkit::backgroundPool().waitUntilIdle();
     QTemporaryDir folder;
     QNetworkAccessManager manager;
     CommandVault vault(QStringLiteral("bench.connect"), folder.filePath(QStringLiteral("sendra.ini")),
