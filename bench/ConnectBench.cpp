@@ -8,6 +8,7 @@
 // peak is its own and no repetition inherits the heap of the one before. The fake platform and panel run in
 // another child, so their bodies and buffers are not counted.
 #include "ManyGroups.h"
+#include "ProcessUsage.h"
 #include "NetKit/Workers.h"
 #include "State/CommandDeck.h"
 #include "State/FirstConnect.h"
@@ -75,24 +76,6 @@ long peakKilobytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-// Page faults of this process so far: each is a page the kernel had to hand over, one to a few microseconds here.
-long pageFaults()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt + usage.ru_majflt;
-}
-
-// CPU time of this process so far, every thread counted, split into its own work and the kernel's on its behalf
-// (page faults, zeroing pages): on a busy machine these move far less than the wall time.
-std::pair<double, double> cpuMilliseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
-    return {ms(usage.ru_utime), ms(usage.ru_stime)};
 }
 
 // Bytes the program's heap holds in live blocks, every arena counted.
@@ -327,8 +310,8 @@ int measure(const QString& what, const QString& platformAddress, const QString& 
     };
 
     const long baseline = residentKilobytes();
-    const long faultsBefore = pageFaults();
-    const auto [userBefore, systemBefore] = cpuMilliseconds();
+    const long faultsBefore = bench::processFaults();
+    const bench::CpuTime cpuBefore = bench::processCpuTime();
     QElapsedTimer timer;
     timer.start();
     if (!connect()) {
@@ -336,9 +319,9 @@ int measure(const QString& what, const QString& platformAddress, const QString& 
         return 1;
     }
     std::printf("ready_ms %.3f\n", double(timer.nsecsElapsed()) / 1e6);
-    std::printf("faults %ld\n", pageFaults() - faultsBefore);
-    const auto [user, system] = cpuMilliseconds();
-    std::printf("user_ms %.3f\nsys_ms %.3f\n", user - userBefore, system - systemBefore);
+    std::printf("faults %ld\n", bench::processFaults() - faultsBefore);
+    const bench::CpuTime cpu = bench::processCpuTime();
+    std::printf("user_ms %.3f\nsys_ms %.3f\n", cpu.userMs - cpuBefore.userMs, cpu.systemMs - cpuBefore.systemMs);
     std::printf("peak_kb %ld\nbaseline_kb %ld\n", peakKilobytes(), baseline);
     if (what == u"connect")
         return 0;

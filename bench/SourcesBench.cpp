@@ -6,6 +6,7 @@
 // The playlist is also read by libvlc's own M3U reader and by npm's IPTV playlist parsers in Node, from the same bytes.
 #include "AllocationMeter.h"
 #include "ManyGroups.h"
+#include "ProcessUsage.h"
 
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
@@ -863,23 +864,6 @@ namespace {
 
 constexpr int warmReads = 2;
 
-long processFaults()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt + usage.ru_majflt;
-}
-
-// CPU time of every thread of this process, in milliseconds, and the kernel's share of it (page faults, zeroing
-// pages): on a busy machine these move far less than the wall time.
-std::pair<double, double> processCpuMilliseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
-    return {ms(usage.ru_utime) + ms(usage.ru_stime), ms(usage.ru_stime)};
-}
-
 // The child: reads the playlist in `file` as the application's process would, and prints what each read took.
 int readFirstAndWarm(const char* file)
 {
@@ -892,15 +876,16 @@ int readFirstAndWarm(const char* file)
         return 1;
     const QByteArray body = in.readAll();
     for (int read = 0; read <= warmReads; ++read) {
-        const long faultsBefore = processFaults();
-        const auto [cpuBefore, systemBefore] = processCpuMilliseconds();
+        const long faultsBefore = bench::processFaults();
+        const bench::CpuTime before = bench::processCpuTime();
         const auto start = std::chrono::steady_clock::now();
         NodeTable nodes = readPlaylistOnWorkers(body);
         const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        const auto [cpu, system] = processCpuMilliseconds();
+        const bench::CpuTime after = bench::processCpuTime();
         std::printf("read%d_ms %.3f\nread%d_cpu_ms %.3f\nread%d_sys_ms %.3f\nread%d_faults %ld\nread%d_entries %lld\n",
-                    read, took.count(), read, cpu - cpuBefore, read, system - systemBefore, read,
-                    processFaults() - faultsBefore, read, static_cast<long long>(nodes.size()));
+                    read, took.count(), read, after.userMs + after.systemMs - before.userMs - before.systemMs, read,
+                    after.systemMs - before.systemMs, read, bench::processFaults() - faultsBefore, read,
+                    static_cast<long long>(nodes.size()));
         netkit::backgroundPool().waitUntilIdle();
     }
     return 0;
