@@ -8,8 +8,10 @@
 // peak is its own and no repetition inherits the heap of the one before. The fake platform and panel run in
 // another child, so their bodies and buffers are not counted.
 #include "ManyGroups.h"
+#include "ProcessUsage.h"
 #include "NetKit/Workers.h"
 #include "State/CommandDeck.h"
+#include "State/FirstConnect.h"
 #include "State/ReleaseOnWorker.h"
 #include "Storage/CommandVault.h"
 #include "Storage/MemorySecretStore.h"
@@ -74,14 +76,6 @@ long peakKilobytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-// Page faults of this process so far: each is a page the kernel had to hand over, one to a few microseconds here.
-long pageFaults()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt + usage.ru_majflt;
 }
 
 // Bytes the program's heap holds in live blocks, every arena counted.
@@ -283,6 +277,9 @@ double settle()
 // One measurement in this process; prints "name value" lines for the parent.
 int measure(const QString& what, const QString& platformAddress, const QString& panelAddress, int entries, Road road)
 {
+    // As the application does once its window is up, while its user types the address.
+    prepareForFirstConnect();
+    netkit::backgroundPool().waitUntilIdle();
     QTemporaryDir folder;
     QNetworkAccessManager manager;
     CommandVault vault(QStringLiteral("bench.connect"), folder.filePath(QStringLiteral("sendra.ini")),
@@ -313,7 +310,8 @@ int measure(const QString& what, const QString& platformAddress, const QString& 
     };
 
     const long baseline = residentKilobytes();
-    const long faultsBefore = pageFaults();
+    const long faultsBefore = bench::processFaults();
+    const bench::CpuTime cpuBefore = bench::processCpuTime();
     QElapsedTimer timer;
     timer.start();
     if (!connect()) {
@@ -321,7 +319,9 @@ int measure(const QString& what, const QString& platformAddress, const QString& 
         return 1;
     }
     std::printf("ready_ms %.3f\n", double(timer.nsecsElapsed()) / 1e6);
-    std::printf("faults %ld\n", pageFaults() - faultsBefore);
+    std::printf("faults %ld\n", bench::processFaults() - faultsBefore);
+    const bench::CpuTime cpu = bench::processCpuTime();
+    std::printf("user_ms %.3f\nsys_ms %.3f\n", cpu.userMs - cpuBefore.userMs, cpu.systemMs - cpuBefore.systemMs);
     std::printf("peak_kb %ld\nbaseline_kb %ld\n", peakKilobytes(), baseline);
     if (what == u"connect")
         return 0;
@@ -392,6 +392,8 @@ void ConnectToReady(benchmark::State& state)
         state.counters["ready_ms"] = values["ready_ms"];
         state.counters["peak_B/entry"] = (values["peak_kb"] - values["baseline_kb"]) * 1024.0 / entries;
         state.counters["faults"] = values["faults"];
+        state.counters["user_ms"] = values["user_ms"];
+        state.counters["sys_ms"] = values["sys_ms"];
     }
     state.SetItemsProcessed(state.iterations() * entries);
 }

@@ -6,17 +6,22 @@
 // The playlist is also read by libvlc's own M3U reader and by npm's IPTV playlist parsers in Node, from the same bytes.
 #include "AllocationMeter.h"
 #include "ManyGroups.h"
+#include "ProcessUsage.h"
 
 #include "Networking/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "Networking/XtreamListReader.h"
 #include "NetKit/PlaylistText.h"
+#include "NetKit/Workers.h"
 #include "OrrinthCore/M3UParser.h"
+#include "State/FirstConnect.h"
+#include "State/ReleaseOnWorker.h"
 #include "catalog-gen/CatalogGenerator.h"
 #include "catalog-gen/CoreM3UReference.h"
 #include "catalog-gen/QJsonListReader.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QFileInfo>
@@ -32,6 +37,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -851,4 +857,100 @@ BENCHMARK(Playlist_PathAbsoluteLogos_Absolute)->Apply(sizes);
 BENCHMARK(Playlist_LowerCaseEscapes)->Apply(sizes);
 BENCHMARK(Playlist_LowerCaseEscapes_UpperCase)->Apply(sizes);
 
-BENCHMARK_MAIN();
+// The first read of a process beside the next ones: a user's connect is always the first read of its process, so
+// whatever the reader builds, starts or faults in once shows here. Each repetition is a fresh process (this program
+// started again with --first-read), which reads the playlist as the download road does, three times over.
+namespace {
+
+constexpr int warmReads = 2;
+
+// The child: reads the playlist in `file` as the application's process would, and prints what each read took.
+int readFirstAndWarm(const char* file)
+{
+    // As the application starts; its user then takes a while to type the playlist's address.
+    sendra::mapLargeBlocksApart();
+    sendra::prepareForFirstConnect();
+    netkit::backgroundPool().waitUntilIdle();
+    QFile in(QString::fromLocal8Bit(file));
+    if (!in.open(QIODevice::ReadOnly))
+        return 1;
+    const QByteArray body = in.readAll();
+    for (int read = 0; read <= warmReads; ++read) {
+        const long faultsBefore = bench::processFaults();
+        const bench::CpuTime before = bench::processCpuTime();
+        const auto start = std::chrono::steady_clock::now();
+        NodeTable nodes = readPlaylistOnWorkers(body);
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+        const bench::CpuTime after = bench::processCpuTime();
+        std::printf("read%d_ms %.3f\nread%d_cpu_ms %.3f\nread%d_sys_ms %.3f\nread%d_faults %ld\nread%d_entries %lld\n",
+                    read, took.count(), read, after.userMs + after.systemMs - before.userMs - before.systemMs, read,
+                    after.systemMs - before.systemMs, read, bench::processFaults() - faultsBefore, read,
+                    static_cast<long long>(nodes.size()));
+        netkit::backgroundPool().waitUntilIdle();
+    }
+    return 0;
+}
+
+void Playlist_FirstReadOfAProcess(benchmark::State& state)
+{
+    const int entries = int(state.range(0));
+    static std::map<int, std::unique_ptr<QTemporaryFile>> files;
+    std::unique_ptr<QTemporaryFile>& file = files[entries];
+    if (!file) {
+        file = std::make_unique<QTemporaryFile>();
+        if (!file->open() || file->write(playlist(entries)) != playlist(entries).size() || !file->flush()) {
+            state.SkipWithError("the playlist could not be written");
+            return;
+        }
+    }
+    std::map<std::string, double> values;
+    for (auto _ : state) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
+                    {QStringLiteral("--first-read"), file->fileName()});
+        if (!child.waitForFinished(600'000) || child.exitCode() != 0) {
+            state.SkipWithError("the reading process failed");
+            return;
+        }
+        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() == 2)
+                values[parts[0].toStdString()] = parts[1].toDouble();
+        }
+        for (int read = 0; read <= warmReads; ++read) {
+            if (values["read" + std::to_string(read) + "_entries"] != entries) {
+                state.SkipWithError("the reader lost entries");
+                return;
+            }
+        }
+        state.SetIterationTime(values["read0_ms"] / 1000.0);
+    }
+    const double warm = std::min(values["read1_ms"], values["read2_ms"]);
+    state.counters["first_ms"] = values["read0_ms"];
+    state.counters["warm_ms"] = warm;
+    state.counters["first_vs_warm"] = values["read0_ms"] / warm;
+    state.counters["first_cpu_ms"] = values["read0_cpu_ms"];
+    state.counters["warm_cpu_ms"] = std::min(values["read1_cpu_ms"], values["read2_cpu_ms"]);
+    state.counters["first_sys_ms"] = values["read0_sys_ms"];
+    state.counters["warm_sys_ms"] = std::min(values["read1_sys_ms"], values["read2_sys_ms"]);
+    state.counters["first_faults"] = values["read0_faults"];
+    state.counters["warm_faults"] = values["read2_faults"];
+    state.SetItemsProcessed(state.iterations() * entries);
+}
+
+} // namespace
+
+BENCHMARK(Playlist_FirstReadOfAProcess)->Apply(sizes)->UseManualTime()->Iterations(1);
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--first-read") == 0)
+        return readFirstAndWarm(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,6 +1,7 @@
 // Sendra: starts the application as the product of the bundle it runs from.
 
 #include "NetKit/Workers.h"
+#include "State/FirstConnect.h"
 #include "State/ReleaseOnWorker.h"
 #include "UI/SendraApplication.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char* argv[])
         sendra.handleTerminationSignals();
         if (!sendra.start())
             return 1;
+        sendra::prepareForFirstConnect();
         // For the start-up benchmark: report the first frame drawn once the access screen is up, then quit.
         if (qEnvironmentVariableIsSet("SENDRA_BENCH_FIRST_FRAME")) {
             QObject::connect(sendra.window(), &QQuickWindow::frameSwapped, &app, [&sendra] {
