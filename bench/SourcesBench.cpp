@@ -851,4 +851,22 @@ BENCHMARK(Playlist_PathAbsoluteLogos_Absolute)->Apply(sizes);
 BENCHMARK(Playlist_LowerCaseEscapes)->Apply(sizes);
 BENCHMARK(Playlist_LowerCaseEscapes_UpperCase)->Apply(sizes);
 
+namespace {
+
+// An ordinary playlist as providers list it: its entries group by group among 1,000 groups, read on one thread
+// without and with the playlist's own address (what a connect pays on a machine with few cores).
+void Playlist_OrdinarySorted_OneThread(benchmark::State& state)
+{
+    const QByteArray body = manyGroupsPlaylist(int(state.range(0)), int(state.range(1)), true);
+    timeReading(state, body, state.range(2) != 0 ? &readPlaylistFromItsAddress : &readPlaylist);
+}
+
+} // namespace
+
+BENCHMARK(Playlist_OrdinarySorted_OneThread)
+    ->ArgNames({"entries", "groups", "address"})
+    ->Args({600'000, 1'000, 0})
+    ->Args({600'000, 1'000, 1})
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK_MAIN();
