@@ -943,6 +943,24 @@ void Playlist_FirstReadOfAProcess(benchmark::State& state)
 
 BENCHMARK(Playlist_FirstReadOfAProcess)->Apply(sizes)->UseManualTime()->Iterations(1);
 
+namespace {
+
+// An ordinary playlist as providers list it: its entries group by group among 1,000 groups, read on one thread
+// without and with the playlist's own address (what a connect pays on a machine with few cores).
+void Playlist_OrdinarySorted_OneThread(benchmark::State& state)
+{
+    const QByteArray body = manyGroupsPlaylist(int(state.range(0)), int(state.range(1)), true);
+    timeReading(state, body, state.range(2) != 0 ? &readPlaylistFromItsAddress : &readPlaylist);
+}
+
+} // namespace
+
+BENCHMARK(Playlist_OrdinarySorted_OneThread)
+    ->ArgNames({"entries", "groups", "address"})
+    ->Args({600'000, 1'000, 0})
+    ->Args({600'000, 1'000, 1})
+    ->Unit(benchmark::kMillisecond);
+
 int main(int argc, char** argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "--first-read") == 0)

@@ -2,27 +2,34 @@
 
 #include <QHashSeed>
 
-#include <atomic>
-
 namespace netkit {
 
 namespace {
 
-std::atomic<std::size_t> fixedSeed = 0;
+// Zero marks the seed as not yet read; QT_HASH_SEED=0 asks for a fixed seed, and 1 is one.
+std::uint64_t nonZero(std::uint64_t seed)
+{
+    return seed ? seed : 1;
+}
+
+std::uint64_t ownSeed()
+{
+    static const std::uint64_t seed = nonZero(std::uint64_t(QHashSeed::globalSeed()));
+    return seed;
+}
 
 } // namespace
 
-std::size_t hashSeed()
+std::uint64_t detail::processSeed()
 {
-    // Zero would make Qt fall back to its slower hash; QT_HASH_SEED=0 asks for a fixed seed, and 1 is one.
-    static const std::size_t processSeed = QHashSeed::globalSeed() ? std::size_t(QHashSeed::globalSeed()) : 1;
-    const std::size_t fixed = fixedSeed.load(std::memory_order_relaxed);
-    return fixed ? fixed : processSeed;
+    std::uint64_t inForce = 0;
+    const std::uint64_t seed = ownSeed();
+    return seedInForce.compare_exchange_strong(inForce, seed, std::memory_order_relaxed) ? seed : inForce;
 }
 
-void fixHashSeedForTesting(std::size_t seed)
+void fixHashSeedForTesting(std::uint64_t seed)
 {
-    fixedSeed.store(seed, std::memory_order_relaxed);
+    detail::seedInForce.store(nonZero(seed ? seed : ownSeed()), std::memory_order_relaxed);
 }
 
 } // namespace netkit

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include <algorithm>
 #include <atomic>
 #include <random>
