@@ -3,7 +3,7 @@
 // long accented texts and long runs of marks.
 #include "SyntheticCatalog.h"
 
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "State/CatalogSearch.h"
 #include "State/CatalogSnapshot.h"
 #include "State/CatalogViews.h"

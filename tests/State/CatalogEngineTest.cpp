@@ -10,7 +10,7 @@
 #include "State/NameCollator.h"
 #include "State/SpotlightDraw.h"
 #include "State/TextFold.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "Domain/SeededTable.h"
 #include "catalog-gen/CatalogGenerator.h"

@@ -9,7 +9,7 @@
 #include "State/CatalogSnapshot.h"
 #include "State/HomeFeed.h"
 #include "State/SpotlightDraw.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 
 #include "MediaClips.h"
 #include "MediaServer.h"

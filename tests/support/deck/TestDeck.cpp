@@ -2,7 +2,7 @@
 
 #include "Domain/ProductBrand.h"
 #include "NetKit/HttpSession.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/XtreamTransport.h"
 #include "State/NetworkCheck.h"
 
