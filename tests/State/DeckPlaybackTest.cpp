@@ -14,6 +14,8 @@
 #include "MediaClips.h"
 #include "MediaServer.h"
 
+#include "CpuClock.h"
+
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QRandomGenerator>
@@ -21,11 +23,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <functional>
 #include <limits>
 
 using namespace decktest;
+using sendra::testing::cpuSeconds;
 
 namespace {
 
@@ -421,18 +423,6 @@ TEST_F(DeckPlaybackTest, ADeckGoingAwayLeavesItsTasksInFlightHarmless)
     idle(300);
 }
 
-namespace {
-
-// The processor time this thread has used, which a busy machine does not inflate.
-double threadSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-} // namespace
-
 // A title and a group name of a letter and a long run of marks, each pair out of canonical order, go from the
 // playlist to the ticket: every step takes about four times as long for four times the marks. Ordering such a text
 // with ICU's normalisation reordered the run by insertion, sixteen times as long.
@@ -457,17 +447,17 @@ TEST_F(DeckPlaybackTest, ALongRunOfMarksTakesLinearTimeFromThePlaylistToTheTicke
         const QByteArray playlist = "#EXTM3U\n#EXTINF:-1 group-title=\"Deportes\",Uno\nhttp://h.example/live/u/p/1.ts\n"
                                     "#EXTINF:-1 group-title=\"" +
                                     text.toUtf8() + "\"," + text.toUtf8() + "\nhttp://h.example/movie/u/p/2.mkv\n";
-        double start = threadSeconds();
+        double start = cpuSeconds();
         NodeTable table = PlaylistIngestor::parseTable(playlist);
-        seconds[reading] = threadSeconds() - start;
+        seconds[reading] = cpuSeconds() - start;
         ASSERT_EQ(table.size(), 2);
 
-        start = threadSeconds();
+        start = cpuSeconds();
         const auto snapshot = CatalogSnapshot::build(std::move(table), {}, false);
         QRandomGenerator random(5);
         ASSERT_EQ(drawSpotlight(*snapshot, 9, {}, random).size(), 2u);
         ASSERT_TRUE(materialize(*snapshot, planFeed(*snapshot, NodeView::allEntries(snapshot))).spotlight);
-        seconds[preparation] = threadSeconds() - start;
+        seconds[preparation] = cpuSeconds() - start;
         ASSERT_EQ(snapshot->visibleCount(), 2u);
         const uint32_t position = snapshot->entries().positionOfTitleRank(0);
         const MediaNode film = snapshot->node(position);
@@ -475,20 +465,20 @@ TEST_F(DeckPlaybackTest, ALongRunOfMarksTakesLinearTimeFromThePlaylistToTheTicke
         ASSERT_EQ(film.groupName, text);
         ASSERT_EQ(snapshot->groups().size(), 2);
 
-        start = threadSeconds();
+        start = cpuSeconds();
         CatalogSearch searcher(snapshot);
         for (const QString& query : {QStringLiteral("a"), text.left(9), text})
             ASSERT_EQ(searcher.results(query).size(), 1) << query.size();
-        seconds[search] = threadSeconds() - start;
+        seconds[search] = cpuSeconds() - start;
 
-        start = threadSeconds();
+        start = cpuSeconds();
         deck->open(film);
-        seconds[details] = threadSeconds() - start;
+        seconds[details] = cpuSeconds() - start;
         ASSERT_EQ(deck->selectedNode()->title, text);
 
-        start = threadSeconds();
+        start = cpuSeconds();
         deck->play(film);
-        seconds[ticket] = threadSeconds() - start;
+        seconds[ticket] = cpuSeconds() - start;
         ASSERT_TRUE(deck->playback());
         ASSERT_EQ(deck->playback()->node.title, text);
         ASSERT_EQ(front().node.title, text);

@@ -117,4 +117,17 @@ SourceDraft TestDeck::panelDraft() const
     return draft;
 }
 
+MediaNode film(int id, const QString& title, const QString& group, const QString& groupName)
+{
+    MediaNode node;
+    node.id = QString::number(id);
+    node.title = title;
+    node.kind = SignalKind::cinema;
+    node.groupID = group;
+    node.groupName = groupName;
+    node.fileSuffix = QStringLiteral("mp4");
+    node.directURL = QUrl(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(id));
+    return node;
+}
+
 } // namespace sendra::testing
