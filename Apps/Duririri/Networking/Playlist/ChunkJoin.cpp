@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <string_view>
 
 namespace sendra::playlist {
@@ -73,10 +74,16 @@ void ChunkJoin::join(NodeTable&& nodes, GroupBook& groups, const MadeGroups* mad
     };
     // A chunk's titles are distinct. Those not met before were mostly made by the workers that read the chunks; the
     // rest (a title another claimed by its hash, or not yet made) are made here. All are numbered in the order met.
+    // Each lookup reads a slot and then the title it names, both far apart in a book of many groups: the slot is
+    // fetched two strides ahead and its title one stride ahead.
     constexpr std::size_t ahead = 8;
+    for (std::size_t i = 0; i < std::min(titles.size(), 2 * ahead); ++i)
+        m_groups.prefetch(titles[i].hash);
     for (std::size_t i = 0; i < titles.size(); ++i) {
+        if (i + 2 * ahead < titles.size())
+            m_groups.prefetch(titles[i + 2 * ahead].hash);
         if (i + ahead < titles.size())
-            m_groups.prefetch(titles[i + ahead].hash);
+            m_groups.prefetchTitle(titles[i + ahead].hash);
         const std::string_view title = groups.text(titles[i]);
         if (const auto found = m_groups.lookUp(title, titles[i].hash)) {
             regroup(i, *found);

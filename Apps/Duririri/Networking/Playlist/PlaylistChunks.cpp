@@ -2,6 +2,7 @@
 
 #include "Domain/CommandError.h"
 #include "Networking/Playlist/LineReader.h"
+#include "NetKit/Workers.h"
 
 #include <simdjson.h>
 
@@ -58,7 +59,9 @@ void PlaylistChunks::release()
         const std::lock_guard lock(m_mutex);
         m_spare.clear();
     }
-    m_made.reset();
+    // Tens of thousands of groups made are given back on a worker: the entries need not wait for it.
+    if (m_made)
+        (void)netkit::backgroundPool().start([made = std::shared_ptr<MadeGroups>(std::move(m_made))] {});
 }
 
 void PlaylistChunks::rethrowFailure()
