@@ -3,7 +3,7 @@
 // long accented texts, long runs of marks and long Thai group names.
 #include "SyntheticCatalog.h"
 
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/XtreamListReader.h"
 #include "State/CatalogSearch.h"
 #include "State/CatalogSnapshot.h"

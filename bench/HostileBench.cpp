@@ -5,7 +5,7 @@
 // against its size). Run each alone (--benchmark_filter) for a clean peak.
 #include "Domain/StoredJson.h"
 #include "NetKit/HttpSession.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "UI/ArtworkProvider.h"
 #include "fakes/Compressed.h"

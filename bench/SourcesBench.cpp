@@ -8,7 +8,7 @@
 #include "ManyGroups.h"
 #include "ProcessUsage.h"
 
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "Networking/XtreamListReader.h"
 #include "NetKit/PlaylistText.h"
@@ -210,7 +210,7 @@ NodeTable readPlaylist(const QByteArray& body)
 // What the ingestor's worker does while the playlist arrives: the same bytes handed over in 64 KiB pieces.
 NodeTable readPlaylistInPieces(const QByteArray& body)
 {
-    PlaylistReader reader(QUrl(), true);
+    PlaylistReader reader(QUrl(), Utf8Check::strict);
     constexpr qsizetype piece = 64 * 1024;
     for (qsizetype at = 0; at < body.size(); at += piece)
         reader.push(QByteArrayView(body).sliced(at, std::min(piece, body.size() - at)), body.size());
@@ -476,12 +476,12 @@ void Playlist_GroupsSorted(benchmark::State& state)
     timeReading(state, playlistSortedByGroup(int(state.range(0))), readPlaylist);
 }
 
-// What the download road does: 64 KiB pieces gathered into 2 MiB pieces, read on the background pool and joined (wall
+// What the download road does: 64 KiB pieces gathered into 2 MiB chunks, read on the background pool and joined (wall
 // time; the CPU time shown is the calling thread's). The heap meter counts one thread, so this road's memory is
 // measured by bench_hostile's LargePlaylist instead.
 NodeTable readPlaylistOnWorkers(const QByteArray& body)
 {
-    PlaylistReader reader(QUrl(), true, qsizetype(2) << 20);
+    PlaylistReader reader(QUrl(), Utf8Check::strict, qsizetype(2) << 20);
     constexpr qsizetype piece = 64 * 1024;
     for (qsizetype at = 0; at < body.size(); at += piece)
         reader.push(QByteArrayView(body).sliced(at, std::min(piece, body.size() - at)), body.size());
@@ -728,7 +728,7 @@ void manyGroups(benchmark::internal::Benchmark* bench)
     for (const int groups : {15'000, 50'000})
         for (const int sorted : {0, 1})
             bench->Args({600'000, groups, sorted});
-    bench->Args({600'000, 120, 1}); // an ordinary playlist, for the road in pieces against one thread
+    bench->Args({600'000, 120, 1}); // an ordinary playlist, for the road in chunks against one thread
     bench->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 // ---- end of the many-groups block ----

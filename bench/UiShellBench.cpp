@@ -24,6 +24,8 @@
 #include "UI/UiConfig.h"
 #include "fakes/ResidentMemory.h"
 
+#include "CpuClock.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QGuiApplication>
@@ -41,13 +43,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
 #include <thread>
 
 using namespace sendra;
+using sendra::testing::cpuSeconds;
+using sendra::testing::film;
 
 namespace {
 
@@ -238,15 +241,6 @@ BENCHMARK(BM_SwitchSection)->ArgNames({"entries", "dock"})->ArgsProduct({sizes, 
 
 const QString word = QStringLiteral("matrix");
 
-// CPU time of the calling thread, in milliseconds: the GUI thread's own work for a keystroke, which the machine's
-// load does not stretch as it stretches the time to the frame.
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
 // The GUI thread's CPU time during the last keystroke typeLetter() measured.
 double lastKeyCpuMs = 0;
 
@@ -263,11 +257,11 @@ double typeLetter(const QString& text, int position, bool known = false)
     field->forceActiveFocus();
     field->setProperty("cursorPosition", position);
     const QChar letter = text.at(position);
-    const double cpuBefore = threadCpuMs();
+    const double cpuBefore = cpuSeconds() * 1e3;
     const double ms = scene->toFrame([&] {
         QTest::keyClick(scene->window(), Qt::Key(letter.toUpper().unicode()), Qt::NoModifier);
     });
-    lastKeyCpuMs = threadCpuMs() - cpuBefore;
+    lastKeyCpuMs = cpuSeconds() * 1e3 - cpuBefore;
     if (scene->deck().searchText() != text.left(position + 1))
         qFatal("the field did not write the search text");
     // The frame measured shows the new results: the first tiles read the first results.
@@ -496,17 +490,6 @@ BENCHMARK(BM_LiveDelegatesAfter1000Rows)->Apply(eachSize)->UseManualTime()->Unit
 // 2,000,000 letters) in a category of its own.
 QList<MediaNode> longTitleCatalog(int title)
 {
-    const auto film = [](int id, const QString& name, const QString& group, const QString& groupName) {
-        MediaNode node;
-        node.id = QString::number(id);
-        node.title = name;
-        node.kind = SignalKind::cinema;
-        node.groupID = group;
-        node.groupName = groupName;
-        node.fileSuffix = QStringLiteral("mp4");
-        node.directURL = QUrl(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(id));
-        return node;
-    };
     QString text = QStringLiteral("Película 6");
     if (title == 1) {
         const QString family[] = {QString::fromUtf8("👨"), QString::fromUtf8("👩"), QString::fromUtf8("👧"),

@@ -90,23 +90,23 @@ struct Exchange : detail::Wakeup
     }
 
     // False once the body has grown past its limit, or decodes to far more than any real list does.
-    bool accept(QByteArray chunk)
+    bool accept(QByteArray piece)
     {
-        if (received + chunk.size() > maxBodyBytes
-            || (decoder && received > kBombFloor && received / qMax<qint64>(decoder->consumedInput(), 1) > kBombRatio)) {
+        if (received + piece.size() > maxBodyBytes ||
+            (decoder && received > kBombFloor && received / qMax<qint64>(decoder->consumedInput(), 1) > kBombRatio)) {
             tooLarge = true;
             return false;
         }
-        received += chunk.size();
+        received += piece.size();
         if (consumer) {
-            if (!chunk.isEmpty()) {
-                handedHeld += chunk.size();
-                handed.push_back(chunk);
+            if (!piece.isEmpty()) {
+                handedHeld += piece.size();
+                handed.push_back(piece);
             }
-            consumer(std::move(chunk), declaredLength);
+            consumer(std::move(piece), declaredLength);
         }
         else
-            response.body.append(chunk);
+            response.body.append(piece);
         return true;
     }
 

@@ -51,7 +51,7 @@ struct HttpRequest
     // counts towards the size limit. It must not throw. A piece counts as read once the consumer lets go of it (and
     // of every copy): while it holds more than a few megabytes of pieces, the socket is not read (nor the idle
     // time-out counted), so a consumer that keeps every piece stalls the answer until its deadline.
-    std::function<void(QByteArray chunk, qint64 declaredLength)> takeBody;
+    std::function<void(QByteArray piece, qint64 declaredLength)> takeBody;
 
     // The bounds of a whole catalogue list or playlist (10 minutes, 1 GiB) instead of an ordinary answer's
     // (60 seconds, 16 MiB).

@@ -92,7 +92,9 @@ private:
 };
 
 // Work that leaves the main thread: reading, parsing and preparing catalogues, releasing them. Its jobs may wait for
-// the team's or the decoders' work, never for another job of this pool.
+// the team's or the decoders' work, and for a job of this pool only once that job has begun: a job that needs work
+// it queued here takes what nobody has begun and runs it itself (as a playlist's reader does with its chunks), so it
+// never waits for a job queued behind it.
 WorkerPool& backgroundPool();
 // The parts of one pass over a catalogue while it is prepared (folding, sorting). Its jobs never wait for anything.
 WorkerPool& teamPool();

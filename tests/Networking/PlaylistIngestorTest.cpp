@@ -1,4 +1,4 @@
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/Sha1.h"
 #include "Domain/SeededTable.h"
 
@@ -257,21 +257,21 @@ TEST(PlaylistParse, GroupTitlesChosenToCollideCostNoMoreThanOthers)
     const QByteArray hostile = playlistOfGroups(colliding, 10);
     const QByteArray ordinary = playlistOfGroups(distinct, 10);
 
-    // Where they collide, every entry still finds its own group, on one thread and in pieces.
+    // Where they collide, every entry still finds its own group, on one thread and in chunks.
     const NodeTable whole = PlaylistIngestor::parseTable(hostile);
     ASSERT_EQ(whole.size(), 10 * groups);
     EXPECT_EQ(whole.groupCount(), groups);
     for (qsizetype i = 0; i < whole.size(); ++i)
         ASSERT_EQ(whole.groupName(i).toStdString(), colliding[std::size_t(i) % colliding.size()]) << i;
-    PlaylistReader pieces(QUrl(), true, 4000);
-    pieces.push(hostile);
-    const NodeTable joined = pieces.finish();
+    PlaylistReader chunked(QUrl(), Utf8Check::strict, 4000);
+    chunked.push(hostile);
+    const NodeTable joined = chunked.finish();
     ASSERT_EQ(joined.size(), whole.size());
     for (qsizetype i = 0; i < whole.size(); ++i)
         ASSERT_EQ(joined.group(i), whole.group(i)) << i;
     EXPECT_EQ(joined.groupCount(), groups);
 
-    // Two titles of one whole hash, each met first in several pieces at once: each still names its own group.
+    // Two titles of one whole hash, each met first in several chunks at once: each still names its own group.
     std::unordered_map<std::uint32_t, std::string> seen;
     std::vector<std::string> twins;
     for (std::uint64_t n = 0; twins.empty(); ++n) {
@@ -281,9 +281,9 @@ TEST(PlaylistParse, GroupTitlesChosenToCollideCostNoMoreThanOthers)
             twins = {found->second, title};
     }
     const QByteArray twinList = playlistOfGroups(twins, 200);
-    PlaylistReader twinPieces(QUrl(), true, 2000);
-    twinPieces.push(twinList);
-    const NodeTable twinsJoined = twinPieces.finish();
+    PlaylistReader twinChunks(QUrl(), Utf8Check::strict, 2000);
+    twinChunks.push(twinList);
+    const NodeTable twinsJoined = twinChunks.finish();
     ASSERT_EQ(twinsJoined.size(), 400);
     EXPECT_EQ(twinsJoined.groupCount(), 2);
     for (qsizetype i = 0; i < twinsJoined.size(); ++i)

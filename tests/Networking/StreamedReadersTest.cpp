@@ -4,7 +4,7 @@
 #include "Networking/PlatformRequests.h"
 #include "NetKit/Workers.h"
 #include "NetKit/WorkersTesting.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "Networking/XtreamTransport.h"
 
@@ -145,14 +145,14 @@ TEST(StreamedReaders, PiecesOfAnySizeGiveTheEntriesOfTheWholeBody)
         const QList<MediaNode> whole = PlaylistIngestor::parse(text);
         ASSERT_FALSE(whole.isEmpty());
         for (const int largest : {1, 3, 500, 100000}) {
-            PlaylistReader reader(QUrl(), true);
+            PlaylistReader reader(QUrl(), Utf8Check::strict);
             inPieces(text, largest, unsigned(text.size() + largest), [&](QByteArrayView piece) { reader.push(piece); });
             EXPECT_EQ(reader.finish().toList(), whole) << "pieces up to " << largest << " bytes";
         }
     }
     // Text that is not UTF-8 is refused wherever the fault lies, a sequence cut by the end included.
     for (const QByteArray& broken : {generated + "#EXTINF:-1,Pel\xEDula\nhttp://cdn.test/9\n", generated + "\xC3"}) {
-        PlaylistReader reader(QUrl(), true);
+        PlaylistReader reader(QUrl(), Utf8Check::strict);
         EXPECT_THROW(
             {
                 inPieces(broken, 5000, 1, [&](QByteArrayView piece) { reader.push(piece); });
@@ -234,7 +234,7 @@ struct ReadPlaylist {
     bool operator==(const ReadPlaylist&) const = default;
 };
 
-// Entries spread among many groups, so that every piece meets groups the pieces before it met: case and accent
+// Entries spread among many groups, so that every chunk meets groups the chunks before it met: case and accent
 // variants of one title (composed and decomposed), titles with a series or film keyword beside addresses that carry
 // another one, an empty title and none at all.
 QByteArray manyGroupsPlaylist(int entries, int groups)
@@ -268,8 +268,8 @@ ReadPlaylist described(const NodeTable& table)
 
 } // namespace
 
-// Read on several workers, a playlist is cut into pieces at line ends: an information line left waiting at the end of
-// one piece must take the address line that opens a later one, and entries, groups (their order too) and ids must be
+// Read on several workers, a playlist is cut into chunks at line ends: an information line left waiting at the end of
+// one chunk must take the address line that opens a later one, and entries, groups (their order too) and ids must be
 // exactly those of reading it in one go, wherever the cuts fall.
 TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
 {
@@ -291,54 +291,54 @@ TEST(StreamedReaders, PlaylistPiecesReadOnSeveralWorkersGiveTheOneThreadReading)
     for (const QByteArray& text : {scattered, crlf, odd, scattered + odd, crlf.chopped(9), manyGroups}) {
         const ReadPlaylist whole = described(PlaylistIngestor::parseTable(text));
         ASSERT_FALSE(whole.nodes.isEmpty());
-        for (const qsizetype pieceBytes : {1, 40, 300, 4000, 50000}) {
+        for (const qsizetype chunkBytes : {1, 40, 300, 4000, 50000}) {
             for (const int largest : {7, 70000}) {
-                PlaylistReader reader(QUrl(), true, pieceBytes);
-                inPieces(text, largest, unsigned(pieceBytes + largest),
+                PlaylistReader reader(QUrl(), Utf8Check::strict, chunkBytes);
+                inPieces(text, largest, unsigned(chunkBytes + largest),
                          [&](QByteArrayView piece) { reader.push(piece); });
                 EXPECT_EQ(described(reader.finish()), whole)
-                    << text.size() << " bytes, pieces of " << pieceBytes << ", arriving in up to " << largest;
+                    << text.size() << " bytes, chunks of " << chunkBytes << ", arriving in up to " << largest;
             }
         }
     }
-    // The groups are made once whatever piece meets them first, also from texts that are not UTF-8 (two titles that
+    // The groups are made once whatever chunk meets them first, also from texts that are not UTF-8 (two titles that
     // differ only in invalid bytes name one group).
     const QByteArray invalid = manyGroups + "#EXTINF:-1 group-title=\"Canal \xFF\",X\nhttp://cdn.test/x\n" +
                                manyGroups + "#EXTINF:-1 group-title=\"Canal \xFE\",Y\nhttp://cdn.test/y\n";
     const ReadPlaylist whole = described(PlaylistIngestor::parseTable(invalid));
     EXPECT_EQ(whole.groupCount, 300 + 10 + 1 + 1); // "Contenido" for entries without a title; one for both invalid
-    for (const qsizetype pieceBytes : {1, 300, 4000}) {
-        PlaylistReader reader(QUrl(), false, pieceBytes);
-        inPieces(invalid, 900, unsigned(pieceBytes), [&](QByteArrayView piece) { reader.push(piece); });
-        EXPECT_EQ(described(reader.finish()), whole) << "pieces of " << pieceBytes;
+    for (const qsizetype chunkBytes : {1, 300, 4000}) {
+        PlaylistReader reader(QUrl(), Utf8Check::lenient, chunkBytes);
+        inPieces(invalid, 900, unsigned(chunkBytes), [&](QByteArrayView piece) { reader.push(piece); });
+        EXPECT_EQ(described(reader.finish()), whole) << "chunks of " << chunkBytes;
     }
 
     // Pieces that each meet hundreds of groups for the first time, whose groups are made by the workers that read
-    // them (or, once the room kept for them is full, as a length declared far too short leaves it, by each piece
-    // for itself), and where the pieces are joined when no worker made them.
+    // them (or, once the room kept for them is full, as a length declared far too short leaves it, by each chunk
+    // for itself), and where the chunks are joined when no worker made them.
     const QByteArray thousands = manyGroupsPlaylist(12000, 6000);
     const ReadPlaylist many = described(PlaylistIngestor::parseTable(thousands));
-    for (const qsizetype pieceBytes : {150000, 1 << 22}) {
+    for (const qsizetype chunkBytes : {150000, 1 << 22}) {
         for (const qint64 declared : {qint64(-1), qint64(9000)}) {
-            PlaylistReader reader(QUrl(), true, pieceBytes);
-            inPieces(thousands, 70000, unsigned(pieceBytes),
+            PlaylistReader reader(QUrl(), Utf8Check::strict, chunkBytes);
+            inPieces(thousands, 70000, unsigned(chunkBytes),
                      [&](QByteArrayView piece) { reader.push(piece, declared); });
-            EXPECT_EQ(described(reader.finish()), many) << "pieces of " << pieceBytes << ", declared " << declared;
+            EXPECT_EQ(described(reader.finish()), many) << "chunks of " << chunkBytes << ", declared " << declared;
         }
     }
 
-    // With no worker able to start (a thread limit), the reader reads and joins every piece itself.
+    // With no worker able to start (a thread limit), the reader reads and joins every chunk itself.
     netkit::endIdleThreadsForTests();
     netkit::failThreadStartsForTests(true);
     {
-        PlaylistReader alone(QUrl(), true, 300);
+        PlaylistReader alone(QUrl(), Utf8Check::strict, 300);
         inPieces(manyGroups, 900, 300, [&](QByteArrayView piece) { alone.push(piece); });
         EXPECT_EQ(described(alone.finish()), described(PlaylistIngestor::parseTable(manyGroups)));
     }
     netkit::failThreadStartsForTests(false);
 
-    // A fault in any piece fails the whole reading.
-    PlaylistReader reader(QUrl(), true, 300);
+    // A fault in any chunk fails the whole reading.
+    PlaylistReader reader(QUrl(), Utf8Check::strict, 300);
     EXPECT_THROW(
         {
             inPieces(scattered + "#EXTINF:-1,Pel\xEDula\nhttp://cdn.test/9\n" + scattered, 5000, 1,
@@ -356,8 +356,8 @@ TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
     for (const QByteArray& end : {QByteArray("\n"), QByteArray("\xE2\x80\xA8"), QByteArray("\r\n")}) {
         const QByteArray text = "#EXTINF:-1,Uno\nhttp://cdn.test/1\n#EXTINF:-1,Largo\n" + longLine + end +
                                 "http://cdn.test/2\n#EXTINF:-1,Tres\nhttp://cdn.test/3";
-        for (const qsizetype pieceBytes : {0, 1 << 20}) {
-            PlaylistReader reader(QUrl(), true, pieceBytes);
+        for (const qsizetype chunkBytes : {0, 1 << 20}) {
+            PlaylistReader reader(QUrl(), Utf8Check::strict, chunkBytes);
             inPieces(text, 70000, 3, [&](QByteArrayView piece) { reader.push(piece); });
             const QList<MediaNode> read = reader.finish().toList();
             ASSERT_EQ(read.size(), 3);
@@ -367,10 +367,10 @@ TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
         }
     }
     // The whole playlist one line, and one that ends the text.
-    PlaylistReader alone(QUrl(), true);
+    PlaylistReader alone(QUrl(), Utf8Check::strict);
     inPieces(longLine, 70000, 4, [&](QByteArrayView piece) { alone.push(piece); });
     EXPECT_TRUE(alone.finish().isEmpty());
-    PlaylistReader last(QUrl(), true, 1 << 20);
+    PlaylistReader last(QUrl(), Utf8Check::strict, 1 << 20);
     inPieces("#EXTINF:-1,Uno\nhttp://cdn.test/1\n#EXTINF:-1,Largo\n" + longLine, 70000, 5,
              [&](QByteArrayView piece) { last.push(piece); });
     EXPECT_EQ(last.finish().size(), 1);
@@ -379,8 +379,8 @@ TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
     for (const qsizetype at : {qsizetype(9) << 20, qsizetype(33) << 19}) {
         QByteArray broken = longLine;
         broken[at] = '\xFF';
-        for (const qsizetype pieceBytes : {0, 1 << 20}) {
-            PlaylistReader strict(QUrl(), true, pieceBytes);
+        for (const qsizetype chunkBytes : {0, 1 << 20}) {
+            PlaylistReader strict(QUrl(), Utf8Check::strict, chunkBytes);
             EXPECT_THROW(
                 {
                     inPieces("#EXTINF:-1,Uno\n" + broken + "\nhttp://cdn.test/1\n", 70000, 6,
@@ -393,21 +393,21 @@ TEST(StreamedReaders, AnOverLongPlaylistLineIsSkippedAndReadingGoesOn)
     }
 }
 
-// Quitting waits for the background pool's workers: a reader dropped or cancelled in the middle of its pieces lets its
-// workers go within a line, not once their pieces are read.
+// Quitting waits for the background pool's workers: a reader dropped or cancelled in the middle of its chunks lets its
+// workers go within a line, not once their chunks are read.
 TEST(StreamedReaders, ADroppedOrCancelledPlaylistReaderLetsItsWorkersGoAtOnce)
 {
     const QByteArray text = testkit::CatalogGenerator().playlist(200000);
-    const qsizetype pieceBytes = text.size() / 2;
+    const qsizetype chunkBytes = text.size() / 2;
     QElapsedTimer timer;
     timer.start();
-    ASSERT_FALSE(PlaylistIngestor::parseTable(text.first(pieceBytes)).isEmpty());
-    const qint64 pieceMs = timer.elapsed(); // what reading one piece takes
+    ASSERT_FALSE(PlaylistIngestor::parseTable(text.first(chunkBytes)).isEmpty());
+    const qint64 chunkMs = timer.elapsed(); // what reading one chunk takes
     for (const bool cancel : {false, true}) {
         netkit::CancelToken token;
-        auto reader = std::make_unique<PlaylistReader>(QUrl(), true, pieceBytes, token);
-        reader->push(text.first(pieceBytes + 1000)); // one piece, read on a worker
-        QThread::msleep(std::max<qint64>(1, pieceMs / 5));
+        auto reader = std::make_unique<PlaylistReader>(QUrl(), Utf8Check::strict, chunkBytes, token);
+        reader->push(text.first(chunkBytes + 1000)); // one chunk, read on a worker
+        QThread::msleep(std::max<qint64>(1, chunkMs / 5));
         timer.restart();
         if (cancel) {
             token.cancel();
@@ -416,6 +416,6 @@ TEST(StreamedReaders, ADroppedOrCancelledPlaylistReaderLetsItsWorkersGoAtOnce)
             reader.reset();
         }
         netkit::backgroundPool().waitUntilIdle();
-        EXPECT_LT(timer.elapsed(), pieceMs / 2) << (cancel ? "cancelled" : "dropped") << "; a piece takes " << pieceMs;
+        EXPECT_LT(timer.elapsed(), chunkMs / 2) << (cancel ? "cancelled" : "dropped") << "; a chunk takes " << chunkMs;
     }
 }

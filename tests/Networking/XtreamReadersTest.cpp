@@ -1,5 +1,5 @@
 #include "NetKit/AddressReader.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/XtreamListReader.h"
 #include "Networking/XtreamValues.h"
 

@@ -10,17 +10,18 @@
 #include "State/NameCollator.h"
 #include "State/SpotlightDraw.h"
 #include "State/TextFold.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/PreparedCatalogReader.h"
 #include "Domain/SeededTable.h"
 #include "catalog-gen/CatalogGenerator.h"
+
+#include "CpuClock.h"
 
 #include <QRandomGenerator>
 
 #include <unicode/ucol.h>
 
 #include <algorithm>
-#include <ctime>
 #include <limits>
 #include <map>
 #include <numeric>
@@ -30,6 +31,8 @@
 
 using namespace sendra;
 using namespace statetest;
+using sendra::testing::CpuOf;
+using sendra::testing::cpuSeconds;
 
 namespace {
 
@@ -438,15 +441,6 @@ TEST(CatalogEngine, FoldingMatchesThePolicyOnLatinAndOtherText)
     EXPECT_TRUE(containsAdultKeyword(foldedUtf8(u"Cine +18")));
 }
 
-// The processor time this thread has used: unlike the wall clock, it does not run on while a busy machine lets others
-// work.
-double threadSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
 // How much longer `fold` takes over `unit` repeated 4n times than n times: the best of seven runs each, the two sizes
 // alternated.
 template <typename Fold>
@@ -455,9 +449,9 @@ double fourfoldGrowth(const QString& unit, int n, Fold fold)
     const QString small = unit.repeated(n);
     const QString large = unit.repeated(4 * n);
     auto best = [&fold](const QString& text, double& seconds) {
-        const double start = threadSeconds();
+        const double start = cpuSeconds();
         fold(text);
-        seconds = std::min(seconds, threadSeconds() - start);
+        seconds = std::min(seconds, cpuSeconds() - start);
     };
     double smallSeconds = std::numeric_limits<double>::infinity();
     double largeSeconds = smallSeconds;
@@ -492,14 +486,6 @@ TEST(CatalogEngine, LongAccentedTextsFoldInLinearTime)
         ASSERT_EQ(PlaylistIngestor::parse(playlist).size(), 1);
     });
     EXPECT_LT(addressGrowth, linear);
-}
-
-// The processor time the whole process has used, its workers' included.
-double processSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
 // A prepared catalogue's section of films, as the platform serves it.
@@ -566,9 +552,9 @@ TEST(CatalogEngine, PreparedCatalogueIdsAndTitlesChosenToCollideCostNoMoreThanOt
     double ordinarySeconds = hostileSeconds;
     for (int round = 0; round < 5; ++round) {
         for (auto [body, best] : {std::pair{&hostile, &hostileSeconds}, std::pair{&ordinary, &ordinarySeconds}}) {
-            const double start = processSeconds();
+            const double start = cpuSeconds(CpuOf::Process);
             prepare(*body);
-            *best = std::min(*best, processSeconds() - start);
+            *best = std::min(*best, cpuSeconds(CpuOf::Process) - start);
         }
     }
     EXPECT_LT(hostileSeconds, 2 * ordinarySeconds) << hostileSeconds << " s against " << ordinarySeconds << " s";

@@ -9,12 +9,14 @@
 #include "State/CatalogSnapshot.h"
 #include "State/HomeFeed.h"
 #include "State/SpotlightDraw.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/XtreamDetails.h"
 #include "Networking/XtreamListReader.h"
 
 #include "MediaClips.h"
 #include "MediaServer.h"
+
+#include "CpuClock.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -26,11 +28,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <functional>
 #include <limits>
 
 using namespace decktest;
+using sendra::testing::cpuSeconds;
 
 namespace {
 
@@ -426,18 +428,6 @@ TEST_F(DeckPlaybackTest, ADeckGoingAwayLeavesItsTasksInFlightHarmless)
     idle(300);
 }
 
-namespace {
-
-// The processor time this thread has used, which a busy machine does not inflate.
-double threadSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-} // namespace
-
 // A long run of each script whose breaking is special (a letter's marks out of canonical order, Thai, Lao, Khmer,
 // Myanmar, ideographs, conjoining jamo, joined emoji, flags, bidi controls) as a title, a group title, a category
 // name and a synopsis goes from the source to the ticket, the resume marker and the next start-up: every step takes
@@ -491,14 +481,14 @@ TEST_F(DeckPlaybackTest, LongRunsOfEveryScriptTakeLinearTimeFromTheSourceToTheNe
                               QJsonObject{{"stream_id", 2}, {"name", "Dos"}, {"category_id", "2"}}});
         const QByteArray brief = jsonOf(QJsonObject{{"info", QJsonObject{{"plot", text}}}});
 
-        double start = threadSeconds();
+        double start = cpuSeconds();
         NodeTable table = PlaylistIngestor::parseTable(playlist);
         NodeTable panelTable =
             xtream::readStreamTable(streams, SignalKind::cinema, xtream::readCategoryMap(categories), source.origin);
-        seconds[reading] = threadSeconds() - start;
+        seconds[reading] = cpuSeconds() - start;
         ASSERT_EQ(table.size(), 2);
 
-        start = threadSeconds();
+        start = cpuSeconds();
         const auto snapshot = CatalogSnapshot::build(std::move(table), {}, false);
         const auto panelSnapshot = CatalogSnapshot::build(std::move(panelTable), {}, false);
         for (const auto& prepared : {snapshot, panelSnapshot}) {
@@ -506,7 +496,7 @@ TEST_F(DeckPlaybackTest, LongRunsOfEveryScriptTakeLinearTimeFromTheSourceToTheNe
             ASSERT_EQ(drawSpotlight(*prepared, 9, {}, random).size(), 2u);
             ASSERT_TRUE(materialize(*prepared, planFeed(*prepared, NodeView::allEntries(prepared))).spotlight);
         }
-        seconds[preparation] = threadSeconds() - start;
+        seconds[preparation] = cpuSeconds() - start;
         ASSERT_EQ(snapshot->visibleCount(), 2u);
         ASSERT_EQ(panelSnapshot->groups().size(), 2);
         MediaNode film = snapshot->node(snapshot->entries().positionOfTitleRank(0));
@@ -516,34 +506,34 @@ TEST_F(DeckPlaybackTest, LongRunsOfEveryScriptTakeLinearTimeFromTheSourceToTheNe
         ASSERT_EQ(film.groupName, text);
         ASSERT_EQ(snapshot->groups().size(), 2);
 
-        start = threadSeconds();
+        start = cpuSeconds();
         CatalogSearch searcher(snapshot);
         for (const QString& wanted : {query, text})
             ASSERT_EQ(searcher.results(wanted).size(), 1) << wanted.size();
-        seconds[search] = threadSeconds() - start;
+        seconds[search] = cpuSeconds() - start;
 
-        start = threadSeconds();
+        start = cpuSeconds();
         deck->open(film);
         ASSERT_EQ(xtream::readBrief(brief, SignalKind::cinema, source).synopsis, text);
-        seconds[details] = threadSeconds() - start;
+        seconds[details] = cpuSeconds() - start;
         ASSERT_EQ(deck->selectedNode()->title, text);
 
-        start = threadSeconds();
+        start = cpuSeconds();
         deck->play(film);
-        seconds[ticket] = threadSeconds() - start;
+        seconds[ticket] = cpuSeconds() - start;
         ASSERT_TRUE(deck->playback());
         ASSERT_EQ(deck->playback()->node.title, text);
 
-        start = threadSeconds();
+        start = cpuSeconds();
         deck->closePlayback(0.5);
-        seconds[marker] = threadSeconds() - start;
+        seconds[marker] = cpuSeconds() - start;
         ASSERT_EQ(front().id, film.catalogKey());
         ASSERT_EQ(front().fraction, 0.5);
 
-        start = threadSeconds();
+        start = cpuSeconds();
         const std::unique_ptr<CommandDeck> restarted = makeDeck(openVault());
         restarted->selectIdentity(ana);
-        seconds[startUp] = threadSeconds() - start;
+        seconds[startUp] = cpuSeconds() - start;
         ASSERT_EQ(restarted->resumeMarkers().size(), 1);
         EXPECT_EQ(restarted->resumeMarkers().front().id, film.catalogKey());
         EXPECT_EQ(restarted->resumeMarkers().front().fraction, 0.5);

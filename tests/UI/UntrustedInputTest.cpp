@@ -4,6 +4,7 @@
 #include "AppHarness.h"
 #include "CommandDeckProbe.h"
 #include "StubPlayers.h"
+#include "TestDeck.h"
 
 #include "Domain/ProductBrand.h"
 #include "UI/AccessCode.h"
@@ -17,6 +18,8 @@
 #include <QJsonObject>
 
 namespace uitest {
+
+using sendra::testing::film;
 
 namespace {
 
@@ -154,19 +157,6 @@ QString letters()
     for (qsizetype i = 0; i < text.size(); ++i)
         text[i] = QChar(char16_t(u'a' + i % 26));
     return text;
-}
-
-MediaNode film(int id, const QString& title, const QString& group, const QString& groupName)
-{
-    MediaNode node;
-    node.id = QString::number(id);
-    node.title = title;
-    node.kind = SignalKind::cinema;
-    node.groupID = group;
-    node.groupName = groupName;
-    node.fileSuffix = QStringLiteral("mp4");
-    node.directURL = QUrl(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(id));
-    return node;
 }
 
 QString withoutJoiners(QString text)

@@ -6,7 +6,7 @@
 #include "NetKit/Blocks.h"
 #include "NetKit/PlaylistText.h"
 #include "NetKit/UrlCodec.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "OrrinthCore/M3UParser.h"
 
 #include <QString>
@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // However the text arrives, the entries are the same (and the strict reader refuses exactly what is not UTF-8).
     for (const qsizetype largest : {qsizetype(1), 1 + bytes.size() / 3}) {
-        sendra::PlaylistReader reader(input.selector & 1 ? origin : QUrl(), input.selector & 2);
+        sendra::PlaylistReader reader(input.selector & 1 ? origin : QUrl(),
+                                      input.selector & 2 ? sendra::Utf8Check::strict : sendra::Utf8Check::lenient);
         std::uint32_t seed = std::uint32_t(size) + input.selector;
         std::optional<QList<sendra::MediaNode>> streamed;
         try {

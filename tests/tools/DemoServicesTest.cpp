@@ -5,7 +5,7 @@
 
 #include "Domain/CommandError.h"
 #include "Networking/PanelAccess.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/XtreamTransport.h"
 #include "State/CatalogSnapshot.h"
 

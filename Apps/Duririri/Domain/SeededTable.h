@@ -208,6 +208,9 @@ public:
         }
     }
 
+    // Fetches the first slot claim() or find() will read for `hash`, while the caller does other work.
+    void prefetch(std::uint32_t hash) const { __builtin_prefetch(&m_slots[hash & m_mask]); }
+
     void publish(std::size_t slot, std::string_view text, Value value)
     {
         m_slots[slot].made.store(new Published{std::string(text), std::move(value)}, std::memory_order_release);

@@ -22,7 +22,7 @@ BodyFeed::BodyFeed(Read read, End end, netkit::CancelToken stop)
     m_done.start();
 }
 
-void BodyFeed::push(QByteArray chunk, qint64 declaredLength)
+void BodyFeed::push(QByteArray piece, qint64 declaredLength)
 {
     {
         const std::lock_guard lock(m_mutex);
@@ -30,7 +30,7 @@ void BodyFeed::push(QByteArray chunk, qint64 declaredLength)
             return;
         if (m_declaredLength < 0)
             m_declaredLength = declaredLength;
-        m_inbox.append(std::move(chunk));
+        m_inbox.append(std::move(piece));
         if (std::exchange(m_running, true))
             return;
     }
@@ -94,8 +94,8 @@ void BodyFeed::drain()
         std::exception_ptr failure;
         try {
             if (!skip) {
-                for (QByteArray& chunk : batch)
-                    m_read(std::exchange(chunk, {}), declaredLength);
+                for (QByteArray& piece : batch)
+                    m_read(std::exchange(piece, {}), declaredLength);
                 if (last)
                     m_end();
             }
@@ -128,8 +128,8 @@ QCoro::Task<void> readWhileArriving(netkit::HttpSession session, netkit::HttpReq
     const netkit::CancelToken transfer = token.child();
     auto feed = BodyFeed::make(std::move(read), std::move(end), transfer);
     auto dropUnlessRead = qScopeGuard([feed] { feed->drop(); });
-    request.takeBody = [feed](QByteArray chunk, qint64 declaredLength) {
-        feed->push(std::move(chunk), declaredLength);
+    request.takeBody = [feed](QByteArray piece, qint64 declaredLength) {
+        feed->push(std::move(piece), declaredLength);
     };
     netkit::HttpResponse response;
     try {

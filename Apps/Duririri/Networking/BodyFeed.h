@@ -24,14 +24,14 @@ class BodyFeed : public std::enable_shared_from_this<BodyFeed>
 public:
     // Both run on a worker, one call at a time, in order: `read` with every piece (and the length the server
     // declared, or -1), `end` once after the last one. What they throw ends the feed (see rethrow()).
-    using Read = std::function<void(QByteArray chunk, qint64 declaredLength)>;
+    using Read = std::function<void(QByteArray piece, qint64 declaredLength)>;
     using End = std::function<void()>;
 
     // When reading fails, `stop` is cancelled on the main thread, so the rest of the body is not fetched for nothing.
     static std::shared_ptr<BodyFeed> make(Read read, End end, netkit::CancelToken stop = {});
 
     // The next piece of the body (main thread).
-    void push(QByteArray chunk, qint64 declaredLength);
+    void push(QByteArray piece, qint64 declaredLength);
     // After the last piece (main thread): ends once every piece is read and `end` ran, or reading failed.
     QFuture<void> close();
     // The body is not wanted any more: what is still to read is dropped, and nothing more is read.

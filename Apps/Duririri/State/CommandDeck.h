@@ -6,7 +6,7 @@
 #include "Domain/SessionTypes.h"
 #include "NetKit/TaskSlot.h"
 #include "Networking/PanelAccess.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/XtreamTransport.h"
 #include "State/CatalogSearch.h"
 #include "State/CatalogSnapshot.h"

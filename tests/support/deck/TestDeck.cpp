@@ -2,7 +2,7 @@
 
 #include "Domain/ProductBrand.h"
 #include "NetKit/HttpSession.h"
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 #include "Networking/XtreamTransport.h"
 #include "State/NetworkCheck.h"
 
@@ -115,6 +115,19 @@ SourceDraft TestDeck::panelDraft() const
     draft.user = QStringLiteral("demo");
     draft.password = QStringLiteral("s3cret");
     return draft;
+}
+
+MediaNode film(int id, const QString& title, const QString& group, const QString& groupName)
+{
+    MediaNode node;
+    node.id = QString::number(id);
+    node.title = title;
+    node.kind = SignalKind::cinema;
+    node.groupID = group;
+    node.groupName = groupName;
+    node.fileSuffix = QStringLiteral("mp4");
+    node.directURL = QUrl(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(id));
+    return node;
 }
 
 } // namespace sendra::testing

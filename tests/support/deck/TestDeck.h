@@ -32,6 +32,9 @@ struct SmallCatalogue {
 };
 void serveSmallCatalogue(fakes::FakeXtreamPanel& panel, SmallCatalogue shape = {});
 
+// A film of a playlist (an mp4 on a closed loopback port) in the group `group` named `groupName`.
+MediaNode film(int id, const QString& title, const QString& group, const QString& groupName);
+
 // A settings file in a temporary folder and an in-memory keyring; each vault opened over them sees what the
 // earlier ones stored, as after a restart.
 class TestVault

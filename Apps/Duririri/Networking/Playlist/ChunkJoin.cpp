@@ -7,39 +7,30 @@
 
 #include <QByteArray>
 
-#include <mutex>
+#include <algorithm>
 #include <string_view>
 
 namespace sendra::playlist {
 
-void ChunkJoin::joinRead(PlaylistChunks& pieces)
+void ChunkJoin::add(PlaylistChunk& chunk, const MadeGroups* made)
 {
-    std::size_t ready = m_joinedPieces;
-    {
-        const std::lock_guard lock(pieces.mutex);
-        while (ready < pieces.list.size() && pieces.list[ready]->done)
-            ++ready;
+    if (chunk.failure)
+        std::rethrow_exception(chunk.failure);
+    if (m_waiting && chunk.firstAddress) {
+        PlaylistBuilder builder(m_origin, Grouping::titlesOnly);
+        QByteArray scratch;
+        if (const auto address = builder.address(*chunk.firstAddress, scratch))
+            builder.add(*m_waiting, *chunk.firstAddress, *address);
+        join(std::move(builder.nodes), builder.groups(), made);
+        m_waiting.reset();
     }
-    for (; m_joinedPieces < ready; ++m_joinedPieces) {
-        PlaylistChunk& piece = *pieces.list[m_joinedPieces];
-        if (piece.failure)
-            std::rethrow_exception(piece.failure);
-        if (m_waiting && piece.firstAddress) {
-            PlaylistBuilder builder(m_origin, true);
-            QByteArray scratch;
-            if (const auto address = builder.address(*piece.firstAddress, scratch))
-                builder.add(*m_waiting, *piece.firstAddress, *address);
-            join(std::move(builder.nodes), builder.groups(), pieces.made.get());
-            m_waiting.reset();
-        }
-        join(std::move(piece.nodes), piece.groups, pieces.made.get());
-        piece.groups = GroupBook();
-        if (piece.metInformation)
-            m_waiting = std::move(piece.waiting);
-        piece.nodes = NodeTable();
-        piece.firstAddress.reset();
-        piece.waiting.reset();
-    }
+    join(std::move(chunk.nodes), chunk.groups, made);
+    chunk.groups = GroupBook();
+    if (chunk.metInformation)
+        m_waiting = std::move(chunk.waiting);
+    chunk.nodes = NodeTable();
+    chunk.firstAddress.reset();
+    chunk.waiting.reset();
 }
 
 void ChunkJoin::writeRows()
@@ -55,13 +46,13 @@ NodeTable ChunkJoin::finish()
     std::vector<NodeTable::Adoption> adoptions = std::move(m_adoptions);
     m_adoptions.clear();
     std::erase_if(adoptions, [](const NodeTable::Adoption& adoption) { return adoption.filled(); });
-    // Each piece's rows go to their own place: the pieces are written on several threads.
-    netkit::teamPool().forEach(adoptions.size(), [&](std::size_t piece) { m_joined.fill(adoptions[piece]); });
+    // Each chunk's rows go to their own place: the chunks are written on several threads.
+    netkit::teamPool().forEach(adoptions.size(), [&](std::size_t chunk) { m_joined.fill(adoptions[chunk]); });
     m_joined.releaseSpare();
     return std::move(m_joined);
 }
 
-// A piece's rows taken over, their group titles looked up among the playlist's (each group made once, as reading on
+// A chunk's rows taken over, their group titles looked up among the playlist's (each group made once, as reading on
 // one thread makes it) and their kinds completed with what the group's name says; the rows themselves are written
 // after (by writeRows(), or by finish() on several threads).
 void ChunkJoin::join(NodeTable&& nodes, GroupBook& groups, const MadeGroups* made)
@@ -81,12 +72,18 @@ void ChunkJoin::join(NodeTable&& nodes, GroupBook& groups, const MadeGroups* mad
         else if (found.hint == KindHint::cinema)
             to.kinds[std::size_t(SignalKind::broadcast)] = SignalKind::cinema;
     };
-    // A piece's titles are distinct. Those not met before were mostly made by the workers that read the pieces; the
+    // A chunk's titles are distinct. Those not met before were mostly made by the workers that read the chunks; the
     // rest (a title another claimed by its hash, or not yet made) are made here. All are numbered in the order met.
+    // Each lookup reads a slot and then the title it names, both far apart in a book of many groups: the slot is
+    // fetched two strides ahead and its title one stride ahead.
     constexpr std::size_t ahead = 8;
+    for (std::size_t i = 0; i < std::min(titles.size(), 2 * ahead); ++i)
+        m_groups.prefetch(titles[i].hash);
     for (std::size_t i = 0; i < titles.size(); ++i) {
+        if (i + 2 * ahead < titles.size())
+            m_groups.prefetch(titles[i + 2 * ahead].hash);
         if (i + ahead < titles.size())
-            m_groups.prefetch(titles[i + ahead].hash);
+            m_groups.prefetchTitle(titles[i + ahead].hash);
         const std::string_view title = groups.text(titles[i]);
         if (const auto found = m_groups.lookUp(title, titles[i].hash)) {
             regroup(i, *found);

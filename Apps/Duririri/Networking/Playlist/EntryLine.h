@@ -24,10 +24,10 @@ inline std::string_view titleOf(std::string_view line, std::size_t comma)
         return trimmed(line);
     const std::string_view before = line.substr(0, comma);
     const std::string_view after = line.substr(comma + 1);
-    const std::string_view piece = !after.empty() ? after : before;
-    if (piece.empty())
+    const std::string_view title = !after.empty() ? after : before;
+    if (title.empty())
         return "Contenido";
-    return trimmed(piece);
+    return trimmed(title);
 }
 
 // UUID version 5 (SHA-1, RFC 4122) of a name in the URL namespace, as upper-case text. An id costs one string and

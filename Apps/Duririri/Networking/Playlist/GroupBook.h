@@ -41,6 +41,9 @@ public:
         if (!m_lastHit) {
             m_hash = Table::hash(key);
             m_table.prefetch(m_hash);
+            // A title new to this book is claimed there next: with many groups, most of a chunk's titles are.
+            if (m_shared)
+                m_shared->prefetch(m_hash);
         }
         return m_lastHit;
     }
@@ -49,15 +52,19 @@ public:
     Found find(std::string_view key, NodeTable* nodes) { return m_lastHit ? m_last.found : find(key, m_hash, nodes); }
 
     void prefetch(std::uint32_t hash) const { m_table.prefetch(hash); }
+    // Once the slot of `hash` has had time to arrive: the title it names is fetched in turn.
+    void prefetchTitle(std::uint32_t hash) const
+    {
+        const Slot& slot = m_table.home(hash);
+        if (slot.hash == hash && slot.id != Table::none)
+            __builtin_prefetch(m_text.data() + slot.payload.offset);
+    }
 
     // Between expect() and find(), once the slot has had time to arrive: the title it names is fetched in turn.
     void approach() const
     {
-        if (m_lastHit)
-            return;
-        const Slot& slot = m_table.home(m_hash);
-        if (slot.hash == m_hash && slot.id != Table::none)
-            __builtin_prefetch(m_text.data() + slot.payload.offset);
+        if (!m_lastHit)
+            prefetchTitle(m_hash);
     }
 
     // The same for `key` of hash `hash`, met anew.

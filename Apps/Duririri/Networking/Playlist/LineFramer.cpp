@@ -61,8 +61,8 @@ std::size_t lastLineEnd(std::string_view bytes)
 
 } // namespace
 
-LineFramer::LineFramer(bool strictUtf8, std::function<void(std::string_view)> take)
-    : m_strictUtf8(strictUtf8), m_take(std::move(take))
+LineFramer::LineFramer(Utf8Check utf8, std::function<void(std::string_view)> take)
+    : m_strictUtf8(utf8 == Utf8Check::strict), m_take(std::move(take))
 {}
 
 void LineFramer::push(std::string_view bytes)

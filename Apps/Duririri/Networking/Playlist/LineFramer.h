@@ -11,14 +11,17 @@ namespace sendra::playlist {
 // inline perhaps a few megabytes), and the line coming in is held until its end arrives.
 constexpr std::size_t kMaxLineBytes = std::size_t(16) << 20;
 
+// Whether a text that is not valid UTF-8 fails (CommandError::invalidResponse) or is read as far as it goes.
+enum class Utf8Check { lenient, strict };
+
 // Frames a text that arrives in pieces into stretches of whole lines, handed in order to `take` as soon as they are
 // in: only the line still coming in is kept, up to kMaxLineBytes and its line end. A longer line is skipped as it
-// arrives; with `strictUtf8` its bytes are still checked (CommandError::invalidResponse), the lines handed on being
-// the taker's to check.
+// arrives; with Utf8Check::strict its bytes are still checked (CommandError::invalidResponse), the lines handed on
+// being the taker's to check.
 class LineFramer
 {
 public:
-    LineFramer(bool strictUtf8, std::function<void(std::string_view)> take);
+    LineFramer(Utf8Check utf8, std::function<void(std::string_view)> take);
 
     void push(std::string_view bytes);
     // The end of the text: the line still held is handed on.

@@ -10,11 +10,11 @@ namespace sendra::playlist {
 using netkit::playlist::findLineEnd;
 using netkit::playlist::trimmed;
 
-void LineReader::read(std::string_view text, bool opening, qint64 expectedBytes)
+void LineReader::read(std::string_view text, TextStart start, qint64 expectedBytes)
 {
     if (!m_started) {
         m_started = true;
-        if (opening && text.starts_with("\xEF\xBB\xBF"))
+        if (start == TextStart::playlist && text.starts_with("\xEF\xBB\xBF"))
             text.remove_prefix(3);
         builder.nodes.reserve(estimatedEntries(text.substr(0, 1 << 20), expectedBytes));
     }
@@ -41,7 +41,7 @@ void LineReader::read(std::string_view text, bool opening, qint64 expectedBytes)
         if (line.front() == '#')
             continue;
         if (!m_hasPending) {
-            // A piece read apart may open with the address line of an information line the piece before it
+            // A chunk read apart may open with the address line of an information line the chunk before it
             // left waiting.
             if (!m_metInformation && !m_firstAddress && builder.address(line, m_scratch))
                 m_firstAddress.emplace(line);

@@ -13,20 +13,22 @@
 
 namespace sendra::playlist {
 
+// Whether the first text a line reader is given opens the playlist.
+enum class TextStart { playlist, midway };
+
 // Whole lines of a playlist read into entries, in order: the information line met last waits for the next address
 // line.
 class LineReader
 {
 public:
-    // With `stop`, reading ends early once it is set (the reader is gone); with `titlesOnly`, the groups are left
-    // to the join (PlaylistBuilder).
-    explicit LineReader(const QUrl& origin, const std::atomic<bool>* stop = nullptr, bool titlesOnly = false)
-        : builder(origin, titlesOnly), m_stop(stop)
+    // With `stop`, reading ends early once it is set (the reader is gone); `grouping` as PlaylistBuilder's.
+    explicit LineReader(const QUrl& origin, const std::atomic<bool>* stop = nullptr, Grouping grouping = Grouping::made)
+        : builder(origin, grouping), m_stop(stop)
     {}
 
-    // `text` holds whole lines; with `opening` it starts the playlist (a byte-order mark there is dropped).
-    // `expectedBytes` (or -1) is how much text this reader will be given, so the entries are allocated once.
-    void read(std::string_view text, bool opening, qint64 expectedBytes);
+    // `text` holds whole lines; at the playlist's start a byte-order mark is dropped. `expectedBytes` (or -1) is
+    // how much text this reader will be given, so the entries are allocated once.
+    void read(std::string_view text, TextStart start, qint64 expectedBytes);
 
     NodeTable finish()
     {

@@ -8,11 +8,11 @@
 
 namespace sendra::playlist {
 
-// The groups made while a playlist's pieces are read: each title is claimed by the first piece to meet it, which
-// makes its group on its own worker, so that joining the pieces finds the group made. (A playlist sorted by group
-// meets most titles in one piece only; joining them one by one on one thread made every group there.) Titles are
-// claimed by hash alone: a title whose hash another title claimed first is made where the pieces are joined.
-// The room is fixed: once half of it is claimed, pieces make the titles they meet first themselves.
+// The groups made while a playlist's chunks are read: each title is claimed by the first chunk to meet it, which
+// makes its group on its own worker, so that joining the chunks finds the group made. (A playlist sorted by group
+// meets most titles in one chunk only; joining them one by one on one thread made every group there.) Titles are
+// claimed by hash alone: a title whose hash another title claimed first is made where the chunks are joined.
+// The room is fixed: once half of it is claimed, chunks make the titles they meet first themselves.
 class MadeGroups : public SeededClaims<MadeGroup>
 {
 public:

@@ -20,6 +20,10 @@
 
 namespace sendra::playlist {
 
+// Where an entry's group is made: by the builder, or (for a chunk read apart) by the join, which makes each group
+// once.
+enum class Grouping { made, titlesOnly };
+
 // Entries added one by one, each from its information line and its address line, into a table. Inline: the line
 // reader calls it for every entry.
 class PlaylistBuilder
@@ -27,9 +31,10 @@ class PlaylistBuilder
 public:
     NodeTable nodes;
 
-    // With `titlesOnly`, the entries' groups are the indexes of their titles in groups(), and their kinds are
-    // those of their addresses alone: a piece read apart leaves its groups to the join, which makes each once.
-    explicit PlaylistBuilder(const QUrl& origin, bool titlesOnly = false) : m_origin(origin), m_titlesOnly(titlesOnly)
+    // With Grouping::titlesOnly, the entries' groups are the indexes of their titles in groups(), and their kinds
+    // are those of their addresses alone.
+    explicit PlaylistBuilder(const QUrl& origin, Grouping grouping = Grouping::made)
+        : m_origin(origin), m_titlesOnly(grouping == Grouping::titlesOnly)
     {
         m_logos.setBase(origin.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo));
     }

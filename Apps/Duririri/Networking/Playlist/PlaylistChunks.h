@@ -2,6 +2,7 @@
 
 #include "Domain/CatalogTypes.h"
 #include "Networking/Playlist/GroupBook.h"
+#include "Networking/Playlist/LineFramer.h"
 #include "Networking/Playlist/MadeGroups.h"
 
 #include <QUrl>
@@ -18,12 +19,14 @@
 
 namespace sendra::playlist {
 
-// A stretch of the playlist from a line start to a line end, read apart from the rest.
-struct PlaylistChunk {
+// A stretch of the playlist from a line start to a line end, read apart from the rest. What reading it gave is
+// written by the thread that reads it, and read by the join only once PlaylistChunks hands it over as finished.
+class PlaylistChunk
+{
+public:
     std::string text;
     bool opening = false; // holds the playlist's first bytes
-    std::atomic<bool> claimed = false;
-    // What reading it gave: its entries (their groups numbered by `groups`), and what joining it to the pieces
+    // What reading it gave: its entries (their groups numbered by `groups`), and what joining it to the chunks
     // around it needs.
     NodeTable nodes;
     GroupBook groups;
@@ -31,31 +34,65 @@ struct PlaylistChunk {
     std::optional<std::string> firstAddress;
     std::optional<std::string> waiting;
     std::exception_ptr failure;
-    bool done = false; // under the pieces' mutex
+
+private:
+    friend class PlaylistChunks;
+    std::atomic<bool> m_claimed = false;
+    bool m_finished = false; // under the chunks' mutex
 };
 
-// The pieces of one playlist, shared with the workers that read them (which may outlive the reader).
-struct PlaylistChunks {
-    PlaylistChunks(const QUrl& origin, bool strictUtf8) : origin(origin), strictUtf8(strictUtf8) {}
+// The chunks of one playlist, shared with the workers that read them (which may outlive the reader). The reader's
+// thread adds chunks, takes the finished ones in order and, at the end, reads what no worker has begun before it
+// waits: so it waits only for chunks a worker is reading, never for one still queued behind it in its own pool.
+// Each chunk is read once, by whichever thread claims it first.
+class PlaylistChunks
+{
+public:
+    PlaylistChunks(const QUrl& origin, Utf8Check utf8) : m_origin(origin), m_utf8(utf8) {}
 
-    // Room for the next piece's text: a piece read gives its memory back for the next, which spares the page
-    // faults of new memory for every piece.
+    // The reader's thread.
+
+    // Room for the next chunk's text: a chunk read gives its memory back for the next, which spares the page faults
+    // of new memory for every chunk.
     std::string spareText(std::size_t bytes);
+    // The groups the chunks' readers make, room for about `titles` of them; made before the first chunk is added.
+    void expectGroups(std::size_t titles) { m_made = std::make_unique<MadeGroups>(titles); }
+    // `text` (whole lines) as the next chunk, to be read by readIfUnclaimed() or readRest().
+    std::shared_ptr<PlaylistChunk> add(std::string text);
+    bool isEmpty() const { return m_list.empty(); }
+    // The chunks finished since the last call and before the first one still unfinished, in playlist order.
+    std::vector<std::shared_ptr<PlaylistChunk>> takeFinished();
+    // Reads every chunk no worker has begun, then waits for the others.
+    void readRest();
+    // Every chunk is read and joined: what they kept for one another goes.
+    void release();
+    // Rethrows the first failure a chunk met, if any.
+    void rethrowFailure();
+    bool failed() const { return m_failed; }
+    const MadeGroups* made() const { return m_made.get(); }
 
-    // Reads `piece` (on whichever thread claimed it) and marks it done.
-    void read(PlaylistChunk& piece);
+    // Any thread.
 
-    const QUrl origin;
-    const bool strictUtf8;
-    std::vector<std::shared_ptr<PlaylistChunk>> list; // the reader's thread alone changes it
-    std::unique_ptr<MadeGroups> made;                 // set before the first piece is read
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::size_t done = 0;            // pieces read, under `mutex`
-    std::exception_ptr firstFailure; // the first to fail, under `mutex`
-    std::vector<std::string> spare;  // texts of pieces read, under `mutex`
-    std::atomic<bool> failed = false;
-    std::atomic<bool> abandoned = false; // the reader is gone (or cancelled): what is left unread stays so
+    // Reads `chunk` unless another thread has claimed it.
+    void readIfUnclaimed(PlaylistChunk& chunk);
+    // The reader is gone (or cancelled): what is left unread stays so, and readers stop within a line.
+    void abandon() { m_abandoned = true; }
+
+private:
+    void read(PlaylistChunk& chunk);
+
+    const QUrl m_origin;
+    const Utf8Check m_utf8;
+    std::vector<std::shared_ptr<PlaylistChunk>> m_list; // the reader's thread alone changes it
+    std::unique_ptr<MadeGroups> m_made;
+    std::size_t m_takenFinished = 0; // the reader's thread alone
+    std::mutex m_mutex;
+    std::condition_variable m_finishedOne;
+    std::size_t m_finishedCount = 0;   // under m_mutex
+    std::exception_ptr m_firstFailure; // under m_mutex
+    std::vector<std::string> m_spare;  // texts of chunks read, under m_mutex
+    std::atomic<bool> m_failed = false;
+    std::atomic<bool> m_abandoned = false;
 };
 
 } // namespace sendra::playlist

@@ -1,4 +1,4 @@
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 
 #include "Domain/CommandError.h"
 #include "Networking/BodyFeed.h"
@@ -15,7 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kDownloadTimeout = 45s;
-constexpr qsizetype kPieceBytes = qsizetype(2) << 20;
+constexpr qsizetype kChunkBytes = qsizetype(2) << 20;
 
 } // namespace
 
@@ -47,15 +47,15 @@ QCoro::Task<NodeTable> PlaylistIngestor::download(QUrl address, netkit::CancelTo
 QCoro::Task<NodeTable> PlaylistIngestor::downloadWith(netkit::HttpSession session, QUrl address,
                                                       netkit::CancelToken token)
 {
-    // Read while it arrives: reading overlaps the download, and pieces of 2 MiB are read on several workers at once
+    // Read while it arrives: reading overlaps the download, and chunks of 2 MiB are read on several workers at once
     // (as a panel's three lists are), each let go once read.
-    auto reader = std::make_shared<PlaylistReader>(address, true, kPieceBytes, token);
+    auto reader = std::make_shared<PlaylistReader>(address, Utf8Check::strict, kChunkBytes, token);
     auto nodes = std::make_shared<NodeTable>();
     netkit::HttpRequest request;
     request.url = address;
     request.idleTimeout = kDownloadTimeout;
     request.boundAsLargeList();
-    auto read = [reader](QByteArray chunk, qint64 declaredLength) { reader->push(chunk, declaredLength); };
+    auto read = [reader](QByteArray piece, qint64 declaredLength) { reader->push(piece, declaredLength); };
     auto end = [reader, nodes] { *nodes = reader->finish(); };
     co_await readWhileArriving(std::move(session), std::move(request), std::move(read), std::move(end), token);
     if (nodes->isEmpty())

@@ -1,11 +1,10 @@
-#include "Networking/PlaylistIngestor.h"
+#include "Networking/Playlist/PlaylistIngestor.h"
 
 #include "Domain/CommandError.h"
+#include "Networking/Playlist/ChunkJoin.h"
 #include "Networking/Playlist/EntryLine.h"
 #include "Networking/Playlist/LineFramer.h"
 #include "Networking/Playlist/LineReader.h"
-#include "Networking/Playlist/MadeGroups.h"
-#include "Networking/Playlist/ChunkJoin.h"
 #include "Networking/Playlist/PlaylistChunks.h"
 #include "NetKit/Workers.h"
 
@@ -13,49 +12,51 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 
 namespace sendra {
 
+using playlist::ChunkJoin;
 using playlist::LineFramer;
 using playlist::LineReader;
-using playlist::ChunkJoin;
 using playlist::PlaylistChunk;
 using playlist::PlaylistChunks;
+using playlist::TextStart;
 
-// The text framed into whole lines, read on this thread or gathered into pieces read on workers and joined.
+// The text framed into whole lines, read on this thread or gathered into chunks read on workers and joined.
 struct PlaylistReader::State {
-    State(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes, netkit::CancelToken token)
-        : lines(origin), framer(strictUtf8, [this](std::string_view text) { take(text); }), join(origin),
-          strictUtf8(strictUtf8), pieceBytes(std::size_t(std::max<qsizetype>(pieceBytes, 0))), token(std::move(token))
+    enum class ReadOn { worker, finish };
+
+    State(const QUrl& origin, Utf8Check utf8, qsizetype chunkBytes, netkit::CancelToken token)
+        : lines(origin), framer(utf8, [this](std::string_view text) { take(text); }), join(origin), utf8(utf8),
+          chunkBytes(std::size_t(std::max<qsizetype>(chunkBytes, 0))), token(std::move(token))
     {
-        if (this->pieceBytes > 0) {
-            pieces = std::make_shared<PlaylistChunks>(origin, strictUtf8);
+        if (this->chunkBytes > 0) {
+            chunks = std::make_shared<PlaylistChunks>(origin, utf8);
             // Only a flag is set: the workers see it between lines.
-            cancelled = this->token.onCancel([weak = std::weak_ptr<PlaylistChunks>(pieces)] {
+            cancelled = this->token.onCancel([weak = std::weak_ptr<PlaylistChunks>(chunks)] {
                 if (const auto shared = weak.lock())
-                    shared->abandoned = true;
+                    shared->abandon();
             });
         }
     }
 
     ~State()
     {
-        if (pieces)
-            pieces->abandoned = true;
+        if (chunks)
+            chunks->abandon();
     }
 
     void push(QByteArrayView data, qint64 declared)
     {
         netkit::throwIfCancelled(token);
-        if (pieces && pieces->failed)
-            rethrowFailure();
+        if (chunks && chunks->failed())
+            chunks->rethrowFailure();
         declaredLength = declared;
         framer.push(std::string_view(data.data(), std::size_t(data.size())));
-        if (pieces) {
-            join.joinRead(*pieces);
+        if (chunks) {
+            joinFinished();
             join.writeRows();
         }
     }
@@ -64,91 +65,72 @@ struct PlaylistReader::State {
     {
         netkit::throwIfCancelled(token);
         framer.finish();
-        if (!pieces)
+        if (!chunks)
             return lines.finish();
-        // The last piece is read here, and so is every piece no worker has started yet.
-        if (!current.empty() || pieces->list.empty())
-            startPiece(false);
-        for (const auto& piece : pieces->list)
-            if (!piece->claimed.exchange(true))
-                pieces->read(*piece);
-        {
-            std::unique_lock lock(pieces->mutex);
-            pieces->finished.wait(lock, [this] { return pieces->done == pieces->list.size(); });
-        }
-        // A piece a worker gave up on is not to be joined.
+        // The last chunk is read here, and so is every chunk no worker has started yet.
+        if (!current.empty() || chunks->isEmpty())
+            startChunk(ReadOn::finish);
+        chunks->readRest();
+        // A chunk a worker gave up on is not to be joined.
         netkit::throwIfCancelled(token);
-        join.joinRead(*pieces);
-        {
-            const std::lock_guard lock(pieces->mutex);
-            pieces->spare.clear();
-        }
-        pieces->made.reset(); // every piece is read and joined
+        joinFinished();
+        chunks->release();
         return join.finish();
+    }
+
+    void joinFinished()
+    {
+        for (const auto& chunk : chunks->takeFinished())
+            join.add(*chunk, chunks->made());
     }
 
     // Whole lines, in order.
     void take(std::string_view text)
     {
-        if (!pieces) {
-            if (strictUtf8 && !simdjson::validate_utf8(text.data(), text.size()))
+        if (!chunks) {
+            if (utf8 == Utf8Check::strict && !simdjson::validate_utf8(text.data(), text.size()))
                 throw CommandFailure(CommandError::invalidResponse);
-            lines.read(text, true, declaredLength);
+            lines.read(text, TextStart::playlist, declaredLength);
             return;
         }
         if (current.capacity() == 0)
-            current = pieces->spareText(pieceBytes + (std::size_t(1) << 16));
+            current = chunks->spareText(chunkBytes + (std::size_t(1) << 16));
         current.append(text);
-        if (current.size() >= pieceBytes)
-            startPiece(true);
+        if (current.size() >= chunkBytes)
+            startChunk(ReadOn::worker);
     }
 
-    // The text gathered as a piece of its own, read on a worker of the background pool (`onWorker`) or later by
-    // finish().
-    void startPiece(bool onWorker)
+    // The text gathered as a chunk of its own, read on a worker of the background pool or by finish().
+    void startChunk(ReadOn readOn)
     {
-        auto piece = std::make_shared<PlaylistChunk>();
-        if (pieces->list.empty()) {
+        if (chunks->isEmpty()) {
             const qsizetype expectedRows =
                 playlist::estimatedEntries(std::string_view(current).substr(0, 1 << 20), declaredLength);
             join.expectRows(expectedRows);
             // A playlist of unknown length is given room for tens of thousands of groups.
-            pieces->made =
-                std::make_unique<playlist::MadeGroups>(expectedRows > 0 ? std::size_t(expectedRows) : 1U << 15);
+            chunks->expectGroups(expectedRows > 0 ? std::size_t(expectedRows) : 1U << 15);
         }
-        piece->text = std::move(current);
+        const std::shared_ptr<PlaylistChunk> chunk = chunks->add(std::move(current));
         current = {};
-        piece->opening = pieces->list.empty();
-        pieces->list.push_back(piece);
-        // A piece no worker takes is left to finish(), which reads what nobody began.
-        if (onWorker)
-            (void)netkit::backgroundPool().start([shared = pieces, piece] {
-                if (!piece->claimed.exchange(true))
-                    shared->read(*piece);
-            });
-    }
-
-    void rethrowFailure()
-    {
-        const std::lock_guard lock(pieces->mutex);
-        if (pieces->firstFailure)
-            std::rethrow_exception(pieces->firstFailure);
+        // A chunk no worker takes is left to finish(), which reads what nobody began.
+        if (readOn == ReadOn::worker)
+            (void)netkit::backgroundPool().start([shared = chunks, chunk] { shared->readIfUnclaimed(*chunk); });
     }
 
     LineReader lines; // reading on one thread
     LineFramer framer;
-    ChunkJoin join; // joining the pieces read
-    bool strictUtf8;
-    std::size_t pieceBytes;
-    std::shared_ptr<PlaylistChunks> pieces; // reading on several
-    std::string current;                    // the piece being gathered
+    ChunkJoin join; // joining the chunks read
+    Utf8Check utf8;
+    std::size_t chunkBytes;
+    std::shared_ptr<PlaylistChunks> chunks; // reading on several
+    std::string current;                    // the chunk being gathered
     qint64 declaredLength = -1;
     netkit::CancelToken token;
     netkit::CancelRegistration cancelled;
 };
 
-PlaylistReader::PlaylistReader(const QUrl& origin, bool strictUtf8, qsizetype pieceBytes, netkit::CancelToken token)
-    : m_state(std::make_unique<State>(origin, strictUtf8, pieceBytes, std::move(token)))
+PlaylistReader::PlaylistReader(const QUrl& origin, Utf8Check utf8, qsizetype chunkBytes, netkit::CancelToken token)
+    : m_state(std::make_unique<State>(origin, utf8, chunkBytes, std::move(token)))
 {}
 
 PlaylistReader::~PlaylistReader() = default;

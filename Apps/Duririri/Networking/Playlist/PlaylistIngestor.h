@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Domain/CatalogTypes.h"
+#include "Networking/Playlist/LineFramer.h"
 #include "NetKit/CancelToken.h"
 #include "NetKit/HttpSession.h"
 
@@ -14,27 +15,29 @@
 
 namespace sendra {
 
-// Reads a playlist as it arrives, piece by piece, into catalogue entries: the lines that are in are read at once,
-// and only the line still coming in is kept. However the text is cut, the entries are those of the whole text
-// (PlaylistIngestor::parseTable). A line longer than 16 MiB is skipped as it arrives, never held whole. Use it from
-// one thread at a time.
+using playlist::Utf8Check;
+
+// Reads a playlist as it arrives, in the pieces the network hands over, into catalogue entries: the lines that are in
+// are read at once, and only the line still coming in is kept. However the text is cut, the entries are those of the
+// whole text (PlaylistIngestor::parseTable). A line longer than 16 MiB is skipped as it arrives, never held whole. Use
+// it from one thread at a time.
 class PlaylistReader
 {
 public:
-    // With `strictUtf8`, a text that is not valid UTF-8 (a truncated last sequence included) fails with
-    // CommandError::invalidResponse, whichever piece holds the fault. With `pieceBytes`, the text is gathered into
-    // pieces of about that many bytes, cut at line ends, each read on a worker of the shared background pool
+    // With Utf8Check::strict, a text that is not valid UTF-8 (a truncated last sequence included) fails with
+    // CommandError::invalidResponse, wherever the fault is. With `chunkBytes`, the text is gathered into chunks of
+    // about that many bytes, cut at line ends, each read on a worker of the shared background pool
     // (NetKit/Workers.h) as soon as it is complete; finish() reads the last one (and any no worker has begun) and
     // joins them, their rows written on the team pool. The entries, their groups and ids are those of reading
     // on one thread. Once `token` is cancelled (or the reader dropped), the workers stop within a line, and push()
     // and finish() throw netkit::Cancelled.
-    explicit PlaylistReader(const QUrl& origin = QUrl(), bool strictUtf8 = false, qsizetype pieceBytes = 0,
+    explicit PlaylistReader(const QUrl& origin = QUrl(), Utf8Check utf8 = Utf8Check::lenient, qsizetype chunkBytes = 0,
                             netkit::CancelToken token = netkit::CancelToken());
     ~PlaylistReader();
     PlaylistReader(const PlaylistReader&) = delete;
     PlaylistReader& operator=(const PlaylistReader&) = delete;
 
-    // The next piece; `declaredLength` (the whole text's length, or -1) lets the entries be allocated once.
+    // The next piece of the text; `declaredLength` (the whole text's length, or -1) lets the entries be allocated once.
     void push(QByteArrayView piece, qint64 declaredLength = -1);
     // The end of the text: the entries, in playlist order.
     NodeTable finish();
