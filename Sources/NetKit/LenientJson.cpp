@@ -91,8 +91,8 @@ bool outOfRange(std::string_view token, std::optional<simdjson::dom::parser>& pa
             ++i;
         return i > from;
     };
-    if (i == token.size() || (token[i] == '0' && i + 1 < token.size() && token[i + 1] >= '0' && token[i + 1] <= '9')
-        || !digits())
+    if (i == token.size() || (token[i] == '0' && i + 1 < token.size() && token[i + 1] >= '0' && token[i + 1] <= '9') ||
+        !digits())
         return false;
     if (i < token.size() && token[i] == '.' && (++i, !digits()))
         return false;

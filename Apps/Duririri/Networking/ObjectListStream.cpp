@@ -28,8 +28,8 @@ public:
         if (m_parser.parse(m_buffer.get(), length + 2, false).get_array().get(list) != simdjson::SUCCESS) {
             // A bad value costs only its element: the slice is read again repaired. A slice cut inside a string
             // still fails, as repairing leaves its brackets and quotes alone.
-            if (!netkit::repairJson(std::string_view(m_buffer.get(), length + 2), m_repaired)
-                || m_parser.parse(m_repaired).get_array().get(list) != simdjson::SUCCESS)
+            if (!netkit::repairJson(std::string_view(m_buffer.get(), length + 2), m_repaired) ||
+                m_parser.parse(m_repaired).get_array().get(list) != simdjson::SUCCESS)
                 return false;
         }
         for (const simdjson::dom::element item : list)
