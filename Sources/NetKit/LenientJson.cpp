@@ -1,8 +1,10 @@
 #include "NetKit/LenientJson.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace netkit {
 
@@ -17,6 +19,162 @@ QByteArrayView withoutByteOrderMark(QByteArrayView bytes)
     return bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes;
 }
 
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+        return (c | 0x20) - 'a' + 10;
+    return -1;
+}
+
+// The code unit of a "\uXXXX" escape starting at `at`, or -1 when there is none.
+int escapedUnit(std::string_view bytes, std::size_t at)
+{
+    if (at + 6 > bytes.size() || bytes[at] != '\\' || bytes[at + 1] != 'u')
+        return -1;
+    int unit = 0;
+    for (std::size_t i = at + 2; i < at + 6; ++i) {
+        const int digit = hexDigit(bytes[i]);
+        if (digit < 0)
+            return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+// The length of the well-formed UTF-8 sequence at `at`, or, negated, that of its longest ill-formed start (which
+// one U+FFFD replaces, as QString::fromUtf8 does).
+std::ptrdiff_t utf8Sequence(std::string_view bytes, std::size_t at)
+{
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high; // ED A0..BF would encode a surrogate: CESU-8
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return -1;
+    }
+    std::size_t i = 1;
+    for (; i < length && at + i < bytes.size(); ++i) {
+        const auto next = static_cast<unsigned char>(bytes[at + i]);
+        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF))
+            break;
+    }
+    return i == length ? std::ptrdiff_t(length) : -std::ptrdiff_t(i);
+}
+
+bool isNumberByte(char c)
+{
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// Whether `token` is a number as JSON writes it that the parser still refuses (out of range). Short plain numbers
+// always fit; the rest, rare in real answers, are put to the parser itself so both agree.
+bool outOfRange(std::string_view token, std::optional<simdjson::dom::parser>& parser)
+{
+    std::size_t i = token.starts_with('-') ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < token.size() && token[i] >= '0' && token[i] <= '9')
+            ++i;
+        return i > from;
+    };
+    if (i == token.size() || (token[i] == '0' && i + 1 < token.size() && token[i + 1] >= '0' && token[i + 1] <= '9') ||
+        !digits())
+        return false;
+    if (i < token.size() && token[i] == '.' && (++i, !digits()))
+        return false;
+    bool plain = true;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        plain = false;
+        ++i;
+        if (i < token.size() && (token[i] == '+' || token[i] == '-'))
+            ++i;
+        if (!digits())
+            return false;
+    }
+    if (i != token.size() || (plain && token.size() <= 18))
+        return false;
+    if (!parser)
+        parser.emplace();
+    return parser->parse(token.data(), token.size(), true).error() != simdjson::SUCCESS;
+}
+
+} // namespace
+
+bool repairJson(std::string_view bytes, std::string& repaired)
+{
+    repaired.clear();
+    std::size_t copied = 0;
+    const auto replace = [&](std::size_t from, std::size_t to, std::string_view with) {
+        repaired.append(bytes.substr(copied, from - copied)).append(with);
+        copied = to;
+    };
+    std::optional<simdjson::dom::parser> numbers;
+    bool inString = false;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const char c = bytes[i];
+        if (!inString) {
+            if (c == '"') {
+                inString = true;
+                ++i;
+            } else if (c == '-' || (c >= '0' && c <= '9')) {
+                std::size_t end = i + 1;
+                while (end < bytes.size() && isNumberByte(bytes[end]))
+                    ++end;
+                if (outOfRange(bytes.substr(i, end - i), numbers))
+                    replace(i, end, "null");
+                i = end;
+            } else {
+                ++i;
+            }
+        } else if (c == '"') {
+            inString = false;
+            ++i;
+        } else if (c == '\\') {
+            const int unit = escapedUnit(bytes, i);
+            if (unit < 0) {
+                i += 2;
+                continue;
+            }
+            if (unit >= 0xD800 && unit <= 0xDBFF) {
+                const int next = escapedUnit(bytes, i + 6);
+                if (next >= 0xDC00 && next <= 0xDFFF) {
+                    i += 12;
+                    continue;
+                }
+            }
+            if (unit >= 0xD800 && unit <= 0xDFFF)
+                replace(i, i + 6, "\\ufffd");
+            i += 6;
+        } else if (static_cast<unsigned char>(c) >= 0x80) {
+            const std::ptrdiff_t length = utf8Sequence(bytes, i);
+            if (length < 0)
+                replace(i, i - length, "\xEF\xBF\xBD");
+            i += std::size_t(length < 0 ? -length : length);
+        } else {
+            ++i;
+        }
+    }
+    if (copied == 0)
+        return false;
+    repaired.append(bytes.substr(std::min(copied, bytes.size())));
+    return true;
+}
+
 JsonDocument JsonDocument::parse(QByteArrayView bytes)
 {
     // Some servers and editors put a byte-order mark before the text; simdjson refuses it.
@@ -26,9 +184,17 @@ JsonDocument JsonDocument::parse(QByteArrayView bytes)
         throw JsonError(simdjson::EMPTY);
     JsonDocument document;
     document.m_parser = std::make_unique<simdjson::dom::parser>();
-    const auto result = document.m_parser->parse(bytes.data(), std::size_t(bytes.size()));
-    if (result.error() != simdjson::SUCCESS)
-        throw JsonError(result.error());
+    auto result = document.m_parser->parse(bytes.data(), std::size_t(bytes.size()));
+    if (result.error() != simdjson::SUCCESS) {
+        // One bad value must not cost the whole answer; the common, clean body never pays for this.
+        std::string repaired;
+        if (!repairJson(std::string_view(bytes.data(), std::size_t(bytes.size())), repaired))
+            throw JsonError(result.error());
+        const auto second = document.m_parser->parse(repaired);
+        if (second.error() != simdjson::SUCCESS)
+            throw JsonError(result.error());
+        result = second;
+    }
     document.m_root = result.value_unsafe();
     return document;
 }

@@ -30,12 +30,19 @@ private:
 // `bytes` without a leading UTF-8 byte-order mark.
 QByteArrayView withoutByteOrderMark(QByteArrayView bytes);
 
+// `bytes` with what spoils one value and no more made readable, in `repaired`: inside strings an escaped lone or
+// reversed surrogate becomes \ufffd and a byte that is no UTF-8 (CESU-8 among them) U+FFFD; a number the parser
+// cannot hold (1e400, an integer past 64 bits) becomes null. False, and `repaired` unspecified, when nothing was
+// changed. Brackets, quotes and backslashes are never touched, so broken structure stays broken.
+bool repairJson(std::string_view bytes, std::string& repaired);
+
 // A parsed JSON document; its elements stay valid while the document lives. Movable, so large bodies can be
 // parsed on a worker thread and handed back.
 class JsonDocument
 {
 public:
-    // Throws JsonError for an empty body, broken syntax or invalid UTF-8. A leading byte-order mark is skipped.
+    // Throws JsonError for an empty body or broken syntax; a body that fails only by its bad values is read as
+    // repairJson makes it. A leading byte-order mark is skipped.
     static JsonDocument parse(QByteArrayView bytes);
 
     simdjson::dom::element root() const { return m_root; }

@@ -98,6 +98,27 @@ TEST_F(XtreamClientTest, CategoryIdsStandInForAMissingCategoryId)
     EXPECT_EQ(rows, (QStringList{"1|3|Noticias", "2|4|Sin categoría", "3|8|Cine", "4|9|Sin categoría", "5|5|Drama"}));
 }
 
+// A bad text reads as U+FFFD and a number out of range as no value: the row keeps its other values or, without
+// an id, is the only one lost.
+TEST_F(XtreamClientTest, OneBadValueCostsAtMostItsRow)
+{
+    transport->on(QStringLiteral("get_live_categories"), answer(R"([{"category_id":1e400,"category_name":"x"},
+                             {"category_id":3,"category_name":"Noticias \udc00"}])"));
+    transport->on(QStringLiteral("get_vod_categories"), answer("[]"));
+    transport->on(QStringLiteral("get_series_categories"), answer("[]"));
+    transport->on(QStringLiteral("get_live_streams"),
+                  answer("[{\"stream_id\":1,\"name\":\"a\\ud800b\",\"category_id\":1e400,\"category_ids\":[1e400,3]},"
+                         "{\"stream_id\":1e400,\"name\":\"perdido\"},"
+                         "{\"stream_id\":2,\"name\":\"\\udc00\\ud800 \xED\xA0\xBD\"}]"));
+    transport->on(QStringLiteral("get_vod_streams"), answer(R"([{"stream_id":3,"name":"c","rating":-2e999}])"));
+    transport->on(QStringLiteral("get_series"), answer("[]"));
+    QStringList rows;
+    for (const CatalogItem& item : wait(client.catalogItems(credentials)))
+        rows << item.id() + '|' + item.name() + '|' + item.categoryID() + '|' + item.category();
+    EXPECT_EQ(rows, (QStringList{"1|a\uFFFDb|3|Noticias \uFFFD", "2|\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD||Sin categoría",
+                                 "3|c||Sin categoría"}));
+}
+
 TEST_F(XtreamClientTest, CatalogueReadsRowsWithTheirFallbacks)
 {
     scriptCatalogue();

@@ -130,7 +130,56 @@ TEST(XtreamListReader, RejectsWhatIsNotAListOfObjects)
     EXPECT_TRUE(isJsonError([] { read(R"([{"stream_id":1,"name":"a"},{"stream_id":2,"na)"); }));
     EXPECT_TRUE(isJsonError([] { read(R"([{"stream_id":1,"name":"a"}]])"); }));
     EXPECT_TRUE(isJsonError([] { read(R"([{"stream_id":1,"name":"a","x":tru}])"); }));
-    EXPECT_TRUE(isJsonError([] { read("[{\"stream_id\":1,\"name\":\"\xC3\"}]"); }));
+    EXPECT_TRUE(isJsonError([] { read(R"([{"stream_id":1,"name":"\ud800"},{"stream_id":2,"na)"); }));
+}
+
+// One bad value costs at most its entry, however the list is read: a lone or reversed surrogate escape and bytes
+// that are no UTF-8 (CESU-8) read as U+FFFD, as the playlist road reads them; a number out of range is no value.
+TEST(XtreamListReader, OneBadValueCostsAtMostItsEntry)
+{
+    const QByteArray cesu = "c\xED\xA0\xBD\xED\xB2\xA9\xC3";
+    const QByteArray bad = R"({"stream_id":77701,"name":"a\ud800b","category_id":1e400},)"
+                           R"({"stream_id":77702,"name":"\udc00","category_id":null,"category_ids":[1e400,"7"]},)"
+                           R"({"stream_id":77703,"name":"\udc00\ud800x\ud83c\udfac\\ud800"},)"
+                           R"({"stream_id":77704,"name":")" +
+                           cesu +
+                           R"("},)"
+                           R"({"stream_id":1e400,"name":"lost"},)"
+                           R"({"stream_id":-123456789012345678901234567890,"name":"lost too"},)"
+                           R"({"stream_id":77705,"name":"12345678901234567890","rating":-1.5E+999,"added":1e-400})";
+    const QStringList expected{"77701|a\uFFFDb|group:contenido", "77702|\uFFFD|7",
+                               QString::fromUtf8("77703|\uFFFD\uFFFDx\U0001F3AC\\ud800|group:contenido"),
+                               "77704|" + QString::fromUtf8(cesu) + "|group:contenido",
+                               "77705|12345678901234567890|group:contenido"};
+    const auto rows = [](const QList<MediaNode>& nodes) {
+        QStringList out;
+        for (const MediaNode& n : nodes)
+            if (n.id.startsWith("7770"))
+                out << QStringList{n.id, n.title, n.groupID}.join('|');
+        return out;
+    };
+    const xtream::CategoryMap map{{"7", "Estrenos"}};
+    EXPECT_EQ(rows(read("[" + bad + "]", SignalKind::cinema, map)), expected);
+    // Among thousands of good entries, on the sliced road (early, across the first cut, late) and on the whole-body
+    // road a cut inside a title forces.
+    const CatalogGenerator generator(CatalogShape{.seed = 3, .looseTypes = false});
+    const QByteArray big = generator.streams(PanelKind::Vod, 3000);
+    const qsizetype good = read(big).size();
+    const auto inserted = [&](qsizetype at, const QByteArray& element) {
+        const qsizetype cut = big.indexOf("},{", at) + 1;
+        return big.left(cut) + "," + element + big.mid(cut);
+    };
+    const QByteArray trap = R"(,{"stream_id":1,"name":")" + QByteArray("a},{ ").repeated(2000) + R"("})";
+    for (const qsizetype at : {qsizetype(100), qsizetype(512 * 1024 - 300), big.size() * 3 / 4}) {
+        for (const QByteArray& body : {inserted(at, bad), inserted(at, bad + trap)}) {
+            const QList<MediaNode> nodes = read(body, SignalKind::cinema, map);
+            EXPECT_EQ(rows(nodes), expected) << at;
+            EXPECT_EQ(nodes.size(), good + expected.size() + (body.size() > big.size() + trap.size() ? 1 : 0)) << at;
+        }
+    }
+    EXPECT_EQ(xtream::readCategoryMap(R"([{"category_id":1e400,"category_name":"x"},)"
+                                      R"({"category_id":"7","category_name":"\udc00"}])"),
+              (xtream::CategoryMap{{"7", "\uFFFD"}}));
 }
 
 TEST(XtreamListReader, ElementRules)
@@ -340,6 +389,7 @@ TEST(ObjectListStream, VisitsWhatTheWholeBodyWalkVisitsHoweverTheBodyArrives)
     for (const qsizetype at : {qsizetype(100), qsizetype(512 * 1024 - 300), big.size() * 3 / 4}) {
         bodies.push_back(inserted(at, inTitle));
         bodies.push_back(inserted(at, inNested));
+        bodies.push_back(inserted(at, R"({"stream_id":1e400,"name":"\udc00","x":"\ud83c\udfac"})"));
     }
     bodies.push_back("\xEF\xBB\xBF" + big);
     bodies.push_back(" \r\n\t" + big + "\n\n");

@@ -11,6 +11,7 @@
 #include "Domain/L10n.h"
 #include "Domain/SettingsFile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
@@ -387,32 +388,40 @@ TEST_F(PlayerScreenTest, aFilmThatEndedPlaysAgainFromTheStartOrFromWhereTheViewe
     // 30 s, started near its end.
     show(makeRequest(server->url("/films/long.mp4"), ContentKind::movie, 0.93));
     const auto ended = [&] { return !progress.isEmpty() && progress.last() == 1.0 && !session->isPlaying(); };
+    // The film runs on while a loaded machine (the sanitizers, a suite beside it) is late to show it: the window
+    // it is seen in widens by the time since the viewer acted.
+    QElapsedTimer sinceAction;
     const auto playsFrom = [&](double from, double to) {
-        return waitUntil(
-            [&] { return session->isPlaying() && session->elapsedSeconds() > from && session->elapsedSeconds() < to; });
+        return waitUntil([&] {
+            const double at = session->elapsedSeconds();
+            return session->isPlaying() && at > from && at < to + double(sinceAction.elapsed()) / 1000;
+        });
     };
     ASSERT_TRUE(waitUntil(ended, 15000));
 
     progress.clear();
+    sinceAction.start();
     ASSERT_TRUE(press(QStringLiteral("playPauseButton")));
     ASSERT_TRUE(playsFrom(0.2, 3.0)) << session->elapsedSeconds();
     // The status box goes once the first picture is drawn, which under load may come a little after the timeline
     // moves. The panel comes with the controls, which hide after a moment without interaction: by then they may
     // have, so a pointer move shows them first.
-    EXPECT_TRUE(waitUntil([&] { return !screen.isShown(QStringLiteral("statusBox")); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return !screen.isShown(QStringLiteral("statusBox")); }));
     session->reveal();
-    EXPECT_TRUE(waitUntil([&] { return screen.isShown(QStringLiteral("bottomPanel")); }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return screen.isShown(QStringLiteral("bottomPanel")); }));
 
     ASSERT_TRUE(pressSlider(0.97));
-    ASSERT_TRUE(waitUntil(ended, 8000));
+    ASSERT_TRUE(waitUntil(ended, 15000));
     progress.clear();
+    sinceAction.start();
     ASSERT_TRUE(pressSlider(0.5));
     ASSERT_TRUE(playsFrom(15.0, 17.5)) << session->elapsedSeconds();
 
     ASSERT_TRUE(pressSlider(0.97));
-    ASSERT_TRUE(waitUntil(ended, 8000));
+    ASSERT_TRUE(waitUntil(ended, 15000));
     const double end = session->elapsedSeconds();
     progress.clear();
+    sinceAction.start();
     ASSERT_TRUE(press(QStringLiteral("backButton")));
     ASSERT_TRUE(playsFrom(19.5, 22.5)) << session->elapsedSeconds() << " after an end at " << end;
 
@@ -421,7 +430,7 @@ TEST_F(PlayerScreenTest, aFilmThatEndedPlaysAgainFromTheStartOrFromWhereTheViewe
     ASSERT_TRUE(press(QStringLiteral("closeButton")));
     ASSERT_EQ(progress.size(), 1);
     EXPECT_GT(progress[0], 0.6);
-    EXPECT_LT(progress[0], 0.9);
+    EXPECT_LT(progress[0], (22.5 + double(sinceAction.elapsed()) / 1000) / 30); // of a film of 30 s
 }
 
 // Paused, back 10 s and a click on the time line show where they went at once, label and knob, on VLC and on

@@ -25,8 +25,13 @@ public:
         m_buffer[0] = '[';
         std::memcpy(m_buffer.get() + 1, data, length);
         m_buffer[length + 1] = ']';
-        if (m_parser.parse(m_buffer.get(), length + 2, false).get_array().get(list) != simdjson::SUCCESS)
-            return false;
+        if (m_parser.parse(m_buffer.get(), length + 2, false).get_array().get(list) != simdjson::SUCCESS) {
+            // A bad value costs only its element: the slice is read again repaired. A slice cut inside a string
+            // still fails, as repairing leaves its brackets and quotes alone.
+            if (!netkit::repairJson(std::string_view(m_buffer.get(), length + 2), m_repaired) ||
+                m_parser.parse(m_repaired).get_array().get(list) != simdjson::SUCCESS)
+                return false;
+        }
         for (const simdjson::dom::element item : list)
             if (!item.is_object())
                 return false;
@@ -35,6 +40,7 @@ public:
 
 private:
     simdjson::dom::parser m_parser;
+    std::string m_repaired;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_size = 0;
 };

@@ -371,6 +371,9 @@ LoopbackServer::LoopbackServer()
     d->server.Options(".*", handler);
     // One request per connection: the server then stops at once instead of waiting out idle keep-alives.
     d->server.set_keep_alive_max_count(1);
+    // As patient with a client that stops reading as real servers are (nginx waits a minute), not cpp-httplib's five
+    // seconds: a client that waits for room to read (the artwork fetcher) was otherwise cut short on a busy machine.
+    d->server.set_write_timeout(60, 0);
     if (pinnedPort > 0) {
         // Without cpp-httplib's SO_REUSEPORT, so a second demo cannot share the port unnoticed.
         d->server.set_socket_options([](int socket) {
