@@ -227,9 +227,9 @@ QByteArray playlistOfGroups(const std::vector<std::string>& titles, int perGroup
 std::pair<double, double> cheapestReadings(const QByteArray& first, const QByteArray& second)
 {
     const auto cost = [](const QByteArray& text) {
-        const double before = 1e3 * testing::cpuSeconds(testing::CpuOf::Process);
+        const double before = 1e3 * sendra::testing::cpuSeconds(sendra::testing::CpuOf::Process);
         const NodeTable nodes = PlaylistIngestor::parseTable(text);
-        return 1e3 * testing::cpuSeconds(testing::CpuOf::Process) - before;
+        return 1e3 * sendra::testing::cpuSeconds(sendra::testing::CpuOf::Process) - before;
     };
     std::pair<double, double> best{1e9, 1e9};
     for (int i = 0; i < 5; ++i) {

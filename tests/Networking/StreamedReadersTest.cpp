@@ -403,16 +403,16 @@ TEST(StreamedReaders, ADroppedOrCancelledPlaylistReaderLetsItsWorkersGoAtOnce)
     const qsizetype chunkBytes = text.size() / 2;
     QElapsedTimer timer;
     timer.start();
-    double cpu = 1e3 * testing::cpuSeconds(testing::CpuOf::Process);
+    double cpu = 1e3 * sendra::testing::cpuSeconds(sendra::testing::CpuOf::Process);
     ASSERT_FALSE(PlaylistIngestor::parseTable(text.first(chunkBytes)).isEmpty());
     const qint64 chunkMs = timer.elapsed();
-    const double chunkCpu = 1e3 * testing::cpuSeconds(testing::CpuOf::Process) - cpu; // what reading one chunk costs
+    const double chunkCpu = 1e3 * sendra::testing::cpuSeconds(sendra::testing::CpuOf::Process) - cpu; // what reading one chunk costs
     for (const bool cancel : {false, true}) {
         netkit::CancelToken token;
         auto reader = std::make_unique<PlaylistReader>(QUrl(), Utf8Check::strict, chunkBytes, token);
         reader->push(text.first(chunkBytes + 1000)); // one chunk, read on a worker
         QThread::msleep(std::max<qint64>(1, chunkMs / 5));
-        cpu = 1e3 * testing::cpuSeconds(testing::CpuOf::Process);
+        cpu = 1e3 * sendra::testing::cpuSeconds(sendra::testing::CpuOf::Process);
         if (cancel) {
             token.cancel();
             EXPECT_THROW(reader->finish(), netkit::Cancelled);
@@ -420,7 +420,7 @@ TEST(StreamedReaders, ADroppedOrCancelledPlaylistReaderLetsItsWorkersGoAtOnce)
             reader.reset();
         }
         netkit::backgroundPool().waitUntilIdle();
-        const double afterCpu = 1e3 * testing::cpuSeconds(testing::CpuOf::Process) - cpu;
+        const double afterCpu = 1e3 * sendra::testing::cpuSeconds(sendra::testing::CpuOf::Process) - cpu;
         EXPECT_LT(afterCpu, chunkCpu / 2)
             << (cancel ? "cancelled" : "dropped") << "; a chunk costs " << chunkCpu << " ms of CPU";
     }
