@@ -7,6 +7,7 @@
 #include "Domain/CommandError.h"
 #include "Domain/StoredJson.h"
 #include "State/PlaybackTickets.h"
+#include "State/ViewerMarks.h"
 #include "Storage/CommandVault.h"
 
 #include <QPointer>
@@ -223,12 +224,17 @@ void CommandDeck::addResume(const MediaNode& node, double fraction, std::optiona
 {
     if (node.kind == SignalKind::broadcast || !m_activeIdentity)
         return;
-    const QString key = node.catalogKey();
-    QList<ResumeMarker> markers = m_resumeMarkers;
-    markers.removeIf([&key](const ResumeMarker& marker) { return marker.id == key; });
     const double played = finiteFraction(fraction);
+    const std::optional<ResumeMarker> kept =
+        keptMarker(ResumeMarker{node.catalogKey(), node, std::max(played, startingFraction), m_clock(), episodeIndex});
+    if (!kept) {
+        qCWarning(deckLog, "Sendra: a resume point that cannot be kept small is left out");
+        return;
+    }
+    QList<ResumeMarker> markers = m_resumeMarkers;
+    markers.removeIf([&kept](const ResumeMarker& marker) { return marker.id == kept->id; });
     if (played < finishedFraction)
-        markers.prepend(ResumeMarker{key, node, std::max(played, startingFraction), m_clock(), episodeIndex});
+        markers.prepend(*kept);
     // The list in memory may grow past what is kept: only the newest markers survive a restart.
     m_vault.encode(markers.first(std::min(markers.size(), storedMarkers)),
                    QStringLiteral("resume.") + uuidText(m_activeIdentity->id));
