@@ -6,6 +6,7 @@
 
 #include "Domain/CommandError.h"
 #include "Domain/StoredJson.h"
+#include "State/CatalogSnapshot.h"
 #include "State/PlaybackTickets.h"
 #include "State/ViewerMarks.h"
 #include "Storage/CommandVault.h"
@@ -225,8 +226,14 @@ void CommandDeck::addResume(const MediaNode& node, double fraction, std::optiona
     if (node.kind == SignalKind::broadcast || !m_activeIdentity)
         return;
     const double played = finiteFraction(fraction);
-    const std::optional<ResumeMarker> kept =
-        keptMarker(ResumeMarker{node.catalogKey(), node, std::max(played, startingFraction), m_clock(), episodeIndex});
+    // The catalogue found out when it was prepared whether the entry's texts are adult: reading a long text again
+    // would hold the window.
+    const auto adultTexts = [this](const MediaNode& whole) {
+        const std::optional<bool> known = m_snapshot->entries().adultTexts(whole.kind, whole.id);
+        return known ? *known : holdsAdultText(whole);
+    };
+    const std::optional<ResumeMarker> kept = keptMarker(
+        ResumeMarker{node.catalogKey(), node, std::max(played, startingFraction), m_clock(), episodeIndex}, adultTexts);
     if (!kept) {
         qCWarning(deckLog, "Sendra: a resume point that cannot be kept small is left out");
         return;

@@ -30,20 +30,26 @@ bool isKeptKey(const QString& key)
     return fits(key);
 }
 
-std::optional<ResumeMarker> keptMarker(const ResumeMarker& marker)
+bool holdsAdultText(const MediaNode& node)
+{
+    return CenterContentPolicy::containsAdultKeyword(node.title) ||
+           CenterContentPolicy::containsAdultKeyword(node.groupName);
+}
+
+std::optional<ResumeMarker> keptMarker(const ResumeMarker& marker,
+                                       const std::function<bool(const MediaNode&)>& adultTexts)
 {
     const MediaNode& node = marker.node;
     if (!fits(marker.id) || !fits(node.id) || !fits(node.fileSuffix) || !fits(node.directURL) ||
         !fits(node.contentClassification.value_or(QString())))
         return std::nullopt;
     ResumeMarker kept = marker;
+    const bool cut = isLong(node.title, shownNameLimit) || isLong(node.groupName, shownNameLimit);
+    if (cut && adultTexts(node))
+        return std::nullopt;
     for (QString* text : {&kept.node.title, &kept.node.groupName}) {
-        if (!isLong(*text, shownNameLimit))
-            continue;
-        const QString shown = shownText(*text);
-        if (CenterContentPolicy::containsAdultKeyword(*text) && !CenterContentPolicy::containsAdultKeyword(shown))
-            return std::nullopt;
-        *text = shown;
+        if (isLong(*text, shownNameLimit))
+            *text = shownText(*text);
     }
     if (isLong(node.groupID, keptIdentityLimit))
         kept.node.groupID = shownText(node.groupID, keptIdentityLimit);

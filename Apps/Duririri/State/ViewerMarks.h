@@ -5,6 +5,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace sendra {
@@ -17,11 +18,15 @@ inline constexpr qsizetype keptIdentityLimit = 4096;
 
 bool isKeptKey(const QString& key);
 
+// Whether an entry's whole title or group name holds an adult keyword (reads both texts whole).
+bool holdsAdultText(const MediaNode& node);
+
 // The marker as it is kept: its entry's title and group name as the screens show them, a long group id cut the
 // same way (it only screens the home centre), a long artwork address left out. None for an entry whose identity
-// is longer than kept ones, or whose whole title or group name holds an adult keyword past the shown part (the
-// centre never shows such a marker, and the shown part would no longer tell).
-std::optional<ResumeMarker> keptMarker(const ResumeMarker& marker);
+// is longer than kept ones, or, when a text is cut, whose `adultTexts` holds an adult keyword (the centre never
+// shows such a marker, and the shown part would no longer tell).
+std::optional<ResumeMarker> keptMarker(const ResumeMarker& marker,
+                                       const std::function<bool(const MediaNode&)>& adultTexts = holdsAdultText);
 
 // What a stored list keeps (lists written before these bounds hold whole texts); `changed` tells whether that
 // differs from what was read, so that it is written back once.
