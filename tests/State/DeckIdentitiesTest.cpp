@@ -73,9 +73,9 @@ TEST_F(DeckIdentitiesTest, IdentitiesKeepTheirOwnFavouritesAndResumePoints)
 
     // A direction override (the name would show reversed), a line break, a control character and a lone
     // surrogate (stored as "?") are taken out when the name is made, and it comes back the same after a restart.
-    deck->addIdentity(QString::fromUtf8("Ana\u202E\nMar\u00EDa\u2067\x07 ") + QChar(0xDC01) +
-                          QString::fromUtf8("\U0001F600"),
-                      "person");
+    deck->addIdentity(
+        QString::fromUtf8("Ana\u202E\nMar\u00EDa\u2067\x07 ") + QChar(0xDC01) + QString::fromUtf8("\U0001F600"),
+        "person");
     const ViewerIdentity maria = *deck->activeIdentity();
     EXPECT_EQ(maria.name, QString::fromUtf8("Ana Mar\u00EDa \U0001F600"));
     reopen();

@@ -151,8 +151,7 @@ void CommandDeck::selectDock(Dock dock)
 {
     const Batch batch(*this);
     if (dock != m_dock)
-        assign(m_libraryBackStack, {},
-               {&CommandDeck::libraryBackStackChanged, &CommandDeck::canReturnFromLibraryChanged});
+        assign(m_libraryBackStack, {}, {&CommandDeck::libraryBackStackChanged, &CommandDeck::canReturnFromLibraryChanged});
     assign(m_dock, dock, {&CommandDeck::dockChanged});
 }
 
