@@ -1,7 +1,8 @@
 // The signed-in window over a seeded catalogue of 200,000 or 600,000 entries in about 5,000 groups, offscreen with
 // the software renderer: switching sections, typing "matrix" in discover, opening the category menu, scrolling a
 // rail and the library's rows; and, over six films, each screen that draws a title of megabytes. Each timing runs
-// from the action (a real key or click, or a scroll step) to the end of the frame that shows it.
+// from the action (a real key or click, or a scroll step) to the end of the frame that shows it; a favourite toggled
+// beside thirty resume points of long titles is timed by the GUI thread's CPU instead.
 // QT_QPA_UPDATE_IDLE_TIME is 0 so the platform's 5 ms frame throttle is not counted. Every benchmark but the long
 // titles' takes the catalogue size as its argument; the scene installs that catalogue when it changes.
 // The first keystrokes of a process are measured in processes of their own (this program started again with
@@ -27,6 +28,7 @@
 #include "CpuClock.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QGuiApplication>
 #include <QLocale>
@@ -108,6 +110,7 @@ public:
     }
 
     QQuickWindow* window() const { return app->window(); }
+    const testing::TestVault& storage() const { return store; }
     CommandDeck& deck() const { return *app->deck(); }
     template <class Singleton>
     Singleton& singleton() const
@@ -548,6 +551,59 @@ void BM_ShowLongTitle(benchmark::State& state)
     state.counters["rss_mb"] = double(fakes::statusKilobytes("VmRSS:")) / 1024.0;
 }
 BENCHMARK(BM_ShowLongTitle)->ArgNames({"title", "screen"})->ArgsProduct({{0, 1, 2}, {0, 1, 2, 3}})->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Apply(eachAlone<5>);
+
+// Thirty films played, so thirty resume points, with ordinary titles (title 0) or titles of 1,000,000 letters
+// (title 1), then a favourite toggled from the centre's resume rail. `cpu_ms` is the GUI thread's CPU time from the
+// toggle until the window has settled, `settings_kb` the settings file's size after it, and `markers_back` how many
+// of the thirty a deck made anew over that file (a restart) finds.
+void BM_FavouriteBesideLongMarkers(benchmark::State& state)
+{
+    const int title = int(state.range(0));
+    QList<MediaNode> films;
+    for (int i = 0; i < 30; ++i) {
+        MediaNode node;
+        node.id = QString::number(1000 * (title + 1) + i);
+        node.kind = SignalKind::cinema;
+        node.title = QStringLiteral("Película ") + node.id;
+        if (title == 1) {
+            const qsizetype start = node.title.size();
+            node.title.resize(1'000'000);
+            for (qsizetype at = start; at < node.title.size(); ++at)
+                node.title[at] = QChar(char16_t(u'a' + at % 26));
+        }
+        node.groupID = QStringLiteral("5");
+        node.groupName = QStringLiteral("Acción");
+        node.fileSuffix = QStringLiteral("mp4");
+        node.directURL = QUrl(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(node.id));
+        films.append(node);
+    }
+    scene->useNodes(QStringLiteral("marked films %1").arg(title), [&films] { return films; });
+    CommandDeck& deck = scene->deck();
+    for (const MediaNode& film : films)
+        deck.addResume(film, 0.5, std::nullopt);
+    scene->showSection(Dock::Center);
+    double cpuMs = 0;
+    for (auto _ : state) {
+        const double before = threadCpuMs();
+        scene->singleton<ui::Browse>().toggleResumeFavorite(0);
+        scene->settle();
+        cpuMs = threadCpuMs() - before;
+        state.SetIterationTime(cpuMs / 1000.0);
+    }
+    const ViewerIdentity identity = *deck.activeIdentity();
+    const std::unique_ptr<CommandVault> reopened = scene->storage().loadVault();
+    CommandDeck restarted(*reopened);
+    restarted.selectIdentity(identity);
+    int back = 0;
+    for (const ResumeMarker& marker : restarted.resumeMarkers())
+        back +=
+            std::any_of(films.begin(), films.end(), [&](const MediaNode& n) { return n.catalogKey() == marker.id; });
+    state.counters["cpu_ms"] = cpuMs;
+    state.counters["settings_kb"] = double(QFileInfo(scene->storage().settingsFile()).size()) / 1024.0;
+    state.counters["markers_back"] = back;
+}
+BENCHMARK(BM_FavouriteBesideLongMarkers)->ArgName("title")->Arg(0)->Arg(1)->UseManualTime()
     ->Unit(benchmark::kMillisecond)->Apply(eachAlone<5>);
 
 } // namespace

@@ -5,10 +5,12 @@
 #include "Domain/CommandError.h"
 #include "Domain/ActiveBrandColors.h"
 #include "Domain/ProductBrand.h"
+#include "Domain/ShownText.h"
 #include "Domain/StoredJson.h"
 #include "State/CommandDeck.h"
 #include "Storage/CommandVault.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
@@ -177,6 +179,69 @@ TEST_F(DeckIdentitiesTest, AStoredListWithAnUnreadableRecordKeepsTheOthersThroug
     EXPECT_EQ(markerIds(), (QStringList{"movies:5", "movies:2", "movies:1"}));
 }
 
+// A source decides how long titles, group names and ids are, and each favourite or resume point written rewrites the
+// whole settings file on the main thread: what they keep of an entry stays small, lists written with whole texts
+// come back bounded and are written back so, and an entry whose id is itself that long is kept nowhere.
+TEST_F(DeckIdentitiesTest, LongTitlesLeaveTheSettingsFileSmallAndEveryMarkerComesBack)
+{
+    constexpr qsizetype mebibyte = 1 << 20;
+    const auto longText = [](const QString& head) { return head + QString(1'000'000, QChar(0x4E2D)); };
+    const auto film = [&](const QString& id) {
+        MediaNode n = node(SignalKind::cinema, id);
+        n.title = longText("Película " + id);
+        n.groupID = "group:" + longText("cine").toLower();
+        n.groupName = longText("Cine");
+        n.directURL = QUrl("http://h.example/movie/u/p/" + id + ".mkv");
+        return n;
+    };
+    const auto fileSize = [this] { return QFileInfo(settingsFile()).size(); };
+    const auto titles = [this] {
+        QStringList shown;
+        for (const ResumeMarker& marker : deck->resumeMarkers())
+            shown.append(marker.node.title);
+        return shown;
+    };
+
+    deck->addIdentity("Ana", "person");
+    const ViewerIdentity ana = *deck->activeIdentity();
+    const QString hugeKey = "movies:" + longText("id");
+    const QDateTime earlier = QDateTime::currentDateTimeUtc().addDays(-1);
+    vault->encode(QList<ResumeMarker>{{"movies:1", film("1"), 0.3, earlier, std::nullopt},
+                                      {"movies:2", film("2"), 0.6, earlier.addSecs(-60), std::nullopt}},
+                  "resume." + uuidText(ana.id));
+    vault->encode(QStringList{"movies:1", hugeKey}, "favorites." + uuidText(ana.id));
+    reopen();
+    deck->selectIdentity(ana);
+    ASSERT_LT(fileSize(), mebibyte) << "what an earlier build wrote whole is written back bounded";
+    EXPECT_EQ(titles(), (QStringList{shownText(film("1").title), shownText(film("2").title)}));
+    EXPECT_EQ(deck->resumeMarkers().first().node.groupName, shownText(film("1").groupName));
+    EXPECT_EQ(deck->resumeMarkers().first().node.directURL, film("1").directURL);
+    EXPECT_EQ(deck->favorites(), QSet<QString>{"movies:1"});
+
+    QStringList newest;
+    for (int i = 10; i < 40; ++i) {
+        deck->addResume(film(QString::number(i)), 0.5, std::nullopt);
+        newest.prepend(shownText(film(QString::number(i)).title));
+    }
+    MediaNode hugeId = film("x");
+    hugeId.id = hugeKey.mid(7);
+    deck->addResume(hugeId, 0.5, std::nullopt);
+    deck->toggleFavorite(hugeId);
+    // The centre keeps off a marker whose whole title holds an adult keyword; its shown part would not tell.
+    MediaNode adult = film("41");
+    adult.title += " xxx";
+    deck->addResume(adult, 0.5, std::nullopt);
+    deck->toggleFavorite(film("12"));
+    EXPECT_EQ(deck->favorites(), (QSet<QString>{"movies:1", "movies:12"}));
+    EXPECT_EQ(deck->resumeMarkers().size(), 32);
+    EXPECT_LT(fileSize(), mebibyte);
+
+    reopen();
+    deck->selectIdentity(ana);
+    EXPECT_EQ(titles(), newest);
+    EXPECT_EQ(deck->favorites(), (QSet<QString>{"movies:1", "movies:12"}));
+}
+
 TEST_F(DeckIdentitiesTest, TheLibraryRemembersItsWayBack)
 {
     const MediaGroup news{"tv:1", "Noticias", SignalKind::broadcast};
@@ -220,8 +285,9 @@ TEST_F(DeckIdentitiesTest, TheLanguageIsSharedByBothProductsAndFailuresShowTheir
     EXPECT_EQ(LanguagePreferences::selected(), AppLanguage::spanish);
 
     const char* fallback = L10n::noop("No fue posible validar el código.");
-    EXPECT_EQ(CommandDeck::failureMessage(std::make_exception_ptr(CommandFailure(CommandError::emptyCatalog)), fallback),
-              spanishMessage(CommandError::emptyCatalog));
+    EXPECT_EQ(
+        CommandDeck::failureMessage(std::make_exception_ptr(CommandFailure(CommandError::emptyCatalog)), fallback),
+        spanishMessage(CommandError::emptyCatalog));
     // Anything else, a transfer failure included, never shows its own (address-bearing) text.
     const netkit::HttpError transfer(netkit::HttpError::Kind::Transport, QNetworkReply::ConnectionRefusedError);
     EXPECT_EQ(CommandDeck::failureMessage(std::make_exception_ptr(transfer), fallback), QString::fromUtf8(fallback));

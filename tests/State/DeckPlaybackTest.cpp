@@ -2,6 +2,7 @@
 #include "DeckFixture.h"
 
 #include "Domain/CommandError.h"
+#include "Domain/ShownText.h"
 #include "Domain/StoredJson.h"
 #include "Shared/PlayerSession.h"
 #include "Shared/VlcEngine.h"
@@ -380,6 +381,22 @@ TEST_F(DeckPlaybackTest, EntriesWithRelativePicturesKeepTheirResumePointsAcrossA
     EXPECT_EQ(kept, (QList<MediaNode>{unstorable, node("movies:12"), node("movies:11"), node("movies:10")}));
 }
 
+// A marker keeps its entry's title as shown; the centre must still keep off an entry whose whole title holds an
+// adult keyword past that part.
+TEST_F(DeckPlaybackTest, AMarkerCutBeforeItsTitlesAdultKeywordStaysOffTheCentre)
+{
+    const std::string padding(3000, 'a');
+    panel.answer("get_vod_streams", Reply::json(R"([{"stream_id":10,"name":"Película )" + padding +
+                                                R"( xxx","category_id":"5"},{"stream_id":11,"name":"Película )" +
+                                                padding + R"(","category_id":"5"}])"));
+    connectPanel();
+    for (const char* key : {"movies:10", "movies:11"})
+        deck->addResume(node(key), 0.5, std::nullopt);
+    EXPECT_EQ(markerKeys(), QStringList{"movies:11"});
+    ASSERT_EQ(deck->centerResumeMarkers().size(), 1);
+    EXPECT_EQ(deck->centerResumeMarkers().front().node.title, shownText(node("movies:11").title));
+}
+
 TEST_F(DeckPlaybackTest, ASeriesPlayedThroughTheWindowsIsFoundAgainAfterARestart)
 {
     connectPanel();
@@ -529,6 +546,7 @@ TEST_F(DeckPlaybackTest, LongRunsOfEveryScriptTakeLinearTimeFromTheSourceToTheNe
         seconds[marker] = cpuSeconds() - start;
         ASSERT_EQ(front().id, film.catalogKey());
         ASSERT_EQ(front().fraction, 0.5);
+        ASSERT_EQ(front().node.title, shownText(text));
 
         start = cpuSeconds();
         const std::unique_ptr<CommandDeck> restarted = makeDeck(openVault());
@@ -537,6 +555,7 @@ TEST_F(DeckPlaybackTest, LongRunsOfEveryScriptTakeLinearTimeFromTheSourceToTheNe
         ASSERT_EQ(restarted->resumeMarkers().size(), 1);
         EXPECT_EQ(restarted->resumeMarkers().front().id, film.catalogKey());
         EXPECT_EQ(restarted->resumeMarkers().front().fraction, 0.5);
+        EXPECT_EQ(restarted->resumeMarkers().front().node.title, shownText(text));
     };
     for (const auto& sample : samples) {
         SCOPED_TRACE(sample.name);

@@ -495,6 +495,17 @@ uint32_t CatalogEntries::keyHash(SignalKind kind, QStringView id)
     return uint32_t(textHash(id)) ^ kindSalt(kind);
 }
 
+std::optional<bool> CatalogEntries::adultTexts(SignalKind kind, QStringView id) const
+{
+    const uint32_t hash = keyHash(kind, id);
+    std::optional<bool> adult;
+    for (uint32_t p = 0; p < size(); ++p) {
+        if (m_keyHash[p] == hash && this->kind(p) == kind && NodeTable::text(this->id(p)) == id)
+            adult = adult.value_or(false) || hasAdultTitle(p) || m_names[m_name[p]].adult;
+    }
+    return adult;
+}
+
 std::string_view CatalogEntries::foldedTitle(uint32_t position) const
 {
     return foldedTitles().substr(m_titleStart[position], m_titleStart[position + 1] - m_titleStart[position]);

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -96,6 +97,9 @@ public:
     // A hash of the node key, for finding entries by key without reading their ids; equal keys hash equal.
     uint32_t keyHash(uint32_t position) const { return m_keyHash[position]; }
     static uint32_t keyHash(SignalKind kind, QStringView id);
+    // Whether an entry holding this node key has a title or group name with an adult keyword, as found when the
+    // catalogue was prepared (no text is read again); none when no entry holds the key.
+    std::optional<bool> adultTexts(SignalKind kind, QStringView id) const;
 
     const std::vector<Group>& groups() const { return m_groups; }
     const std::vector<Name>& names() const { return m_names; }

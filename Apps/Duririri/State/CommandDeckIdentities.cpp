@@ -6,7 +6,9 @@
 #include "Domain/ProductBrand.h"
 #include "Domain/SettingsFile.h"
 #include "Domain/StoredJson.h"
+#include "State/DeckLog.h"
 #include "State/ReleaseOnWorker.h"
+#include "State/ViewerMarks.h"
 #include "Storage/CommandVault.h"
 
 #include <QSettings>
@@ -35,10 +37,19 @@ void CommandDeck::selectIdentity(const ViewerIdentity& identity)
 {
     const Batch batch(*this);
     assign(m_activeIdentity, std::optional<ViewerIdentity>(identity), {&CommandDeck::activeIdentityChanged});
-    const QStringList favorites = m_vault.decode<QStringList>(favoritesName(identity.id)).value_or(QStringList());
+    // Lists written before their entries were bounded are bounded once here and written back, so that the next
+    // writes are small again.
+    bool changed = false;
+    const QStringList favorites =
+        keptKeys(m_vault.decode<QStringList>(favoritesName(identity.id)).value_or(QStringList()), changed);
+    if (changed)
+        m_vault.encode(favorites, favoritesName(identity.id));
     assign(m_favorites, QSet<QString>(favorites.begin(), favorites.end()),
            {&CommandDeck::favoritesChanged, &CommandDeck::favoriteNodesChanged});
-    QList<ResumeMarker> markers = m_vault.decode<QList<ResumeMarker>>(resumeName(identity.id)).value_or(QList<ResumeMarker>());
+    QList<ResumeMarker> markers = keptMarkers(
+        m_vault.decode<QList<ResumeMarker>>(resumeName(identity.id)).value_or(QList<ResumeMarker>()), changed);
+    if (changed)
+        m_vault.encode(markers, resumeName(identity.id));
     std::stable_sort(markers.begin(), markers.end(),
                      [](const ResumeMarker& a, const ResumeMarker& b) { return a.updatedAt > b.updatedAt; });
     assign(m_resumeMarkers, std::move(markers),
@@ -101,8 +112,13 @@ void CommandDeck::toggleFavorite(const MediaNode& node)
     if (!m_activeIdentity)
         return;
     const QString key = node.catalogKey();
-    if (!m_favorites.remove(key))
+    if (!m_favorites.remove(key)) {
+        if (!isKeptKey(key)) {
+            qCWarning(deckLog, "Sendra: an entry whose identity is too long to keep cannot be a favourite");
+            return;
+        }
         m_favorites.insert(key);
+    }
     notify({&CommandDeck::favoritesChanged, &CommandDeck::favoriteNodesChanged});
     m_vault.encode(QStringList(m_favorites.begin(), m_favorites.end()), favoritesName(m_activeIdentity->id));
 }

@@ -6,7 +6,9 @@
 
 #include "Domain/CommandError.h"
 #include "Domain/StoredJson.h"
+#include "State/CatalogSnapshot.h"
 #include "State/PlaybackTickets.h"
+#include "State/ViewerMarks.h"
 #include "Storage/CommandVault.h"
 
 #include <QPointer>
@@ -223,12 +225,23 @@ void CommandDeck::addResume(const MediaNode& node, double fraction, std::optiona
 {
     if (node.kind == SignalKind::broadcast || !m_activeIdentity)
         return;
-    const QString key = node.catalogKey();
-    QList<ResumeMarker> markers = m_resumeMarkers;
-    markers.removeIf([&key](const ResumeMarker& marker) { return marker.id == key; });
     const double played = finiteFraction(fraction);
+    // The catalogue found out when it was prepared whether the entry's texts are adult: reading a long text again
+    // would hold the window.
+    const auto adultTexts = [this](const MediaNode& whole) {
+        const std::optional<bool> known = m_snapshot->entries().adultTexts(whole.kind, whole.id);
+        return known ? *known : holdsAdultText(whole);
+    };
+    const std::optional<ResumeMarker> kept = keptMarker(
+        ResumeMarker{node.catalogKey(), node, std::max(played, startingFraction), m_clock(), episodeIndex}, adultTexts);
+    if (!kept) {
+        qCWarning(deckLog, "Sendra: a resume point that cannot be kept small is left out");
+        return;
+    }
+    QList<ResumeMarker> markers = m_resumeMarkers;
+    markers.removeIf([&kept](const ResumeMarker& marker) { return marker.id == kept->id; });
     if (played < finishedFraction)
-        markers.prepend(ResumeMarker{key, node, std::max(played, startingFraction), m_clock(), episodeIndex});
+        markers.prepend(*kept);
     // The list in memory may grow past what is kept: only the newest markers survive a restart.
     m_vault.encode(markers.first(std::min(markers.size(), storedMarkers)),
                    QStringLiteral("resume.") + uuidText(m_activeIdentity->id));

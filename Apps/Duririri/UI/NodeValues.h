@@ -1,19 +1,17 @@
 #pragma once
 
 #include "Domain/CatalogTypes.h"
+#include "Domain/ShownText.h"
 
 #include <QSet>
 #include <QVariantMap>
 
 namespace sendra::ui {
 
-// A source may send a title, a category name or a synopsis of up to 16 MiB, and a text item lays out all it is
-// given (a megabyte holds the window for a second). The screens get a prefix longer than the widest window
-// shows in a text's lines, cut between two characters as a reader sees them and ended with "…"; the deck
-// keeps, orders and searches the whole text. The limits count UTF-16 units.
-inline constexpr qsizetype shownNameLimit = 1024;
-inline constexpr qsizetype shownSynopsisLimit = 8192;
-QString shownText(const QString& text, qsizetype limit = shownNameLimit);
+// The screens' cut lives below them, where the deck keeps what a resume marker shows.
+using sendra::shownNameLimit;
+using sendra::shownSynopsisLimit;
+using sendra::shownText;
 
 // An entry as QML reads it: key ("kind:id"), id, title (as shown), groupID, groupName (as shown), artwork (address
 // text, empty when none), kind ("tv", "movies", "series"), generic (shown without the kind split), isFavorite,
