@@ -185,7 +185,14 @@ TEST_F(DeckIdentitiesTest, AStoredListWithAnUnreadableRecordKeepsTheOthersThroug
 TEST_F(DeckIdentitiesTest, LongTitlesLeaveTheSettingsFileSmallAndEveryMarkerComesBack)
 {
     constexpr qsizetype mebibyte = 1 << 20;
-    const auto longText = [](const QString& head) { return head + QString(1'000'000, QChar(0x4E2D)); };
+#ifdef __SANITIZE_ADDRESS__
+    // Under the address sanitizer every realloc copies, so Qt's settings writer takes time quadratic in the whole
+    // titles the earlier build's list holds: shorter texts there (the bound is proven by the ordinary build).
+    constexpr qsizetype units = 20'000;
+#else
+    constexpr qsizetype units = 1'000'000;
+#endif
+    const auto longText = [](const QString& head) { return head + QString(units, QChar(0x4E2D)); };
     const auto film = [&](const QString& id) {
         MediaNode n = node(SignalKind::cinema, id);
         n.title = longText("Película " + id);
