@@ -184,15 +184,14 @@ TEST_F(DeckIdentitiesTest, AStoredListWithAnUnreadableRecordKeepsTheOthersThroug
 // come back bounded and are written back so, and an entry whose id is itself that long is kept nowhere.
 TEST_F(DeckIdentitiesTest, LongTitlesLeaveTheSettingsFileSmallAndEveryMarkerComesBack)
 {
-    constexpr qsizetype mebibyte = 1 << 20;
 #ifdef __SANITIZE_ADDRESS__
-    // Under the address sanitizer every realloc copies, so Qt's settings writer takes time quadratic in the whole
-    // titles the earlier build's list holds: shorter texts there (the bound is proven by the ordinary build).
-    constexpr qsizetype units = 20'000;
-#else
-    constexpr qsizetype units = 1'000'000;
+    // Under the address sanitizer every realloc copies, and Qt's settings writer grows its buffer a character at a
+    // time: writing even the bounded file of thirty markers of ideographs takes minutes there. The ordinary build
+    // runs it.
+    GTEST_SKIP() << "quadratic under the address sanitizer's realloc";
 #endif
-    const auto longText = [](const QString& head) { return head + QString(units, QChar(0x4E2D)); };
+    constexpr qsizetype mebibyte = 1 << 20;
+    const auto longText = [](const QString& head) { return head + QString(1'000'000, QChar(0x4E2D)); };
     const auto film = [&](const QString& id) {
         MediaNode n = node(SignalKind::cinema, id);
         n.title = longText("Película " + id);
